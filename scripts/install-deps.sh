@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run the demo.
+# Idempotent: when all packages are present it only checks and returns.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang ccache
+  # Qt 5.15
+  qtbase5-dev qtbase5-private-dev qtdeclarative5-dev qtdeclarative5-dev-tools
+  qtquickcontrols2-5-dev qttools5-dev-tools
+  qml-module-qtquick2 qml-module-qtquick-controls2 qml-module-qtquick-layouts
+  qml-module-qtquick-window2 qml-module-qt-labs-settings qml-module-qttest
+  qml-module-qtremoteobjects libqt5remoteobjects5-dev libqt5remoteobjects5-bin
+  libqt5sql5-sqlite
+  # media, messaging, networking
+  libmpv-dev ffmpeg libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
+  # tests and benchmarks
+  libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri xdotool
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
