@@ -1,0 +1,62 @@
+#include "Startup.h"
+
+#include "LogHandler.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+#include <QProcessEnvironment>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QStandardPaths>
+
+#include <clocale>
+
+namespace {
+
+void setIdentity()
+{
+    QGuiApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QGuiApplication::setApplicationName(QStringLiteral("Ardix"));
+    QGuiApplication::setOrganizationDomain(QStringLiteral("ardix.example"));
+    QGuiApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+}
+
+} // namespace
+
+int Startup::run(int &argc, char **argv, const QUrl &scene)
+{
+    setIdentity();
+    QGuiApplication app(argc, argv);
+    // libmpv refuses to start unless numbers are formatted the C way.
+    std::setlocale(LC_NUMERIC, "C");
+    LogHandler::setFilePath(logFilePath(), true);
+    LogHandler::install();
+
+    QQmlApplicationEngine engine;
+    const QString debugValue =
+        QProcessEnvironment::systemEnvironment().value(QStringLiteral("DEBUG"), QStringLiteral("0"));
+    loadScene(engine, debugValue, scene);
+    if (engine.rootObjects().isEmpty())
+        return -1;
+    return app.exec();
+}
+
+std::string Startup::logFilePath()
+{
+    const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::AppLocalDataLocation);
+    const QString folder = folders.isEmpty() ? QString() : folders.first();
+    return QStringLiteral("%1/clientLogs.txt").arg(folder).toStdString();
+}
+
+bool Startup::debugEnabled(const QString &value)
+{
+    return value == QLatin1String("1");
+}
+
+void Startup::loadScene(QQmlApplicationEngine &engine, const QString &debugValue, const QUrl &scene)
+{
+    qDebug() << "DEBUG:" << debugValue;
+    engine.rootContext()->setContextProperty(QStringLiteral("debug"), debugEnabled(debugValue));
+    engine.addImportPath(QStringLiteral("qrc:/qml"));
+    engine.load(scene);
+}

@@ -1,0 +1,32 @@
+import QtQuick 2.11
+import QtQuick.Controls 2.2
+import QtQuick.Window 2.11
+
+ApplicationWindow {
+    id: window
+    visible: true
+    width: 640
+    height: 480
+    title: qsTr("Client")
+    flags: debug ? Qt.Window : (Qt.Window | Qt.FramelessWindowHint)
+
+    StackView {
+        id: stack
+        anchors.fill: parent
+        initialItem: loginPage
+    }
+
+    Component {
+        id: loginPage
+        LoginPage {
+            onRequestNextStep: stack.replace(mainPage)
+        }
+    }
+
+    Component {
+        id: mainPage
+        Page {
+            objectName: "mainPage"
+        }
+    }
+}
