@@ -11,20 +11,16 @@
 
 #include <clocale>
 
-namespace {
-
-void setIdentity()
+void Startup::setIdentity()
 {
-    QGuiApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication::setApplicationName(QStringLiteral("Ardix"));
     QGuiApplication::setOrganizationDomain(QStringLiteral("ardix.example"));
     QGuiApplication::setApplicationVersion(QStringLiteral("1.0.0"));
 }
 
-} // namespace
-
 int Startup::run(int &argc, char **argv, const QUrl &scene)
 {
+    QGuiApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     setIdentity();
     QGuiApplication app(argc, argv);
     // libmpv refuses to start unless numbers are formatted the C way.

@@ -37,8 +37,13 @@ void I18n::setLocale(const QString &name)
 
 bool I18n::applyLocale(const QString &name)
 {
-    if (!m_translator->load(QLocale(name), QStringLiteral("client"), QStringLiteral("_"),
-                            QStringLiteral(":/translations/"))) {
+    const QString folder = QStringLiteral(":/translations/");
+    // The locale-specific files first; every other language gets the untranslated texts of
+    // the plain "client.qm", which Qt's locale lookup does not try by itself.
+    const bool loaded = m_translator->load(QLocale(name), QStringLiteral("client"),
+                                           QStringLiteral("_"), folder)
+        || m_translator->load(QStringLiteral("client"), folder);
+    if (!loaded) {
         qWarning() << "Failed to apply locale: " << name;
         return false;
     }

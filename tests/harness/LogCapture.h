@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// Records every Qt message while alive (from any thread), formatted the way the log file
+// shows it, so tests can assert the exact log lines and their levels.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    QStringList lines() const;
+    QStringList lines(QtMsgType type) const;
+    // Lines that start with prefix, in order.
+    QStringList linesStartingWith(const QString &prefix) const;
+    bool contains(const QString &line) const { return lines().contains(line); }
+    int count(const QString &line) const { return lines().count(line); }
+    void clear();
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &text);
+
+    struct Entry
+    {
+        QtMsgType type;
+        QString text;
+    };
+    mutable QMutex m_mutex;
+    QList<Entry> m_entries;
+    QtMessageHandler m_previous;
+};
