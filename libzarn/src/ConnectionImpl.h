@@ -1,0 +1,110 @@
+#pragma once
+
+#include "ContextImpl.h"
+#include "Gate.h"
+#include "wire/Codec.h"
+#include "wire/FramedSocket.h"
+#include "zarn/Connection.h"
+#include "zarn/HandlerError.h"
+
+#include <asio.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ardix::zarn::detail {
+
+class ClientImpl;
+
+// One request waiting for its answer. The functions decode the answer and call the user's
+// ok/fail through the client's gate; onResult/onPart return false for a malformed answer.
+struct PendingRequest {
+    std::function<bool(const wire::Json &part)> onPart;
+    std::function<bool(const wire::Json &result)> onResult;
+    std::function<void(const HandlerError &error)> onError;
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+};
+
+// The connection's state and socket. Public calls may come from any thread and are posted
+// to the I/O thread; everything else runs there.
+class ConnectionImpl : public std::enable_shared_from_this<ConnectionImpl> {
+public:
+    ConnectionImpl(const std::shared_ptr<ContextImpl> &context, ConnectionCallbacks callbacks);
+
+    void open(std::string host, int port, Connection::OpenOk ok, Connection::OpenFail fail);
+    void close();
+    void request(std::string op, wire::Json args, PendingRequest request);
+    void attach(const std::shared_ptr<ClientImpl> &client);
+
+    Connection::State state() const { return static_cast<Connection::State>(state_.load()); }
+    void setOpenTimeout(std::chrono::milliseconds t) { openTimeoutMs_ = t.count(); }
+    void setRequestTimeout(std::chrono::milliseconds t) { requestTimeoutMs_ = t.count(); }
+    Gate &gate() { return *gate_; }
+
+private:
+    template <typename F> void post(F &&f);
+    void log(LogLevel level, const std::string &text) const;
+
+    void doOpen(const std::string &host, int port);
+    void onConnected(std::uint64_t generation, asio::ip::tcp::socket socket);
+    void failOpen(int code, const std::string &text);
+    void doClose();
+    void onSocketEnded(std::uint64_t generation, wire::FramedSocket::EndReason reason,
+                       const std::string &text);
+    void setState(Connection::State state);
+    void failAll(int code, const std::string &text);
+    void notifyClientsClosed();
+
+    void handleFrame(std::string &&body);
+    void handleHello(const wire::Json &frame);
+    void handleAnswer(const wire::Json &frame);
+    void handlePush(const wire::Json &frame);
+    void protocolError(const std::string &text);
+    void doRequest(std::string &op, wire::Json &args, PendingRequest &request);
+    void armSweep();
+    void sweep();
+
+    std::weak_ptr<ContextImpl> context_;
+    asio::io_context &io_;
+    ConnectionCallbacks callbacks_;
+    std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
+    asio::ip::tcp::resolver resolver_;
+    asio::ip::tcp::socket connecting_;
+    std::shared_ptr<wire::FramedSocket> socket_;
+    asio::steady_timer openTimer_;
+    asio::steady_timer sweepTimer_;
+    bool sweepArmed_ = false;
+    Connection::OpenOk openOk_;
+    Connection::OpenFail openFail_;
+    std::string peer_;
+    std::uint64_t generation_ = 0;
+    std::int64_t nextId_ = 1;
+    std::unordered_map<std::int64_t, PendingRequest> pending_;
+    std::vector<std::weak_ptr<ClientImpl>> clients_;
+    std::atomic<int> state_{Connection::Closed};
+    std::atomic<std::int64_t> openTimeoutMs_{5000};
+    std::atomic<std::int64_t> requestTimeoutMs_{30000};
+};
+
+// Shared by the user's Connection handles: when the last goes, callbacks stop and the socket
+// closes.
+class ConnectionOwner {
+public:
+    ConnectionOwner(Context ctx, ConnectionCallbacks callbacks)
+        : context(std::move(ctx))
+        , impl(std::make_shared<ConnectionImpl>(context.impl(), std::move(callbacks))) {}
+    ~ConnectionOwner() {
+        impl->gate().close();
+        impl->close();
+    }
+    Context context;
+    std::shared_ptr<ConnectionImpl> impl;
+};
+
+} // namespace ardix::zarn::detail

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <asio.hpp>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ardix::zarn::wire {
+
+// Largest frame body either side accepts.
+constexpr std::size_t kMaxFrameSize = 16u * 1024u * 1024u;
+
+// A TCP socket that speaks length-prefixed frames: 4 bytes big-endian length, then the body.
+// Used from one I/O thread only (both the library and the simulator run one per io_context).
+// `closed` is reported exactly once, for whatever reason the socket ended first.
+class FramedSocket : public std::enable_shared_from_this<FramedSocket> {
+public:
+    enum class EndReason { PeerClosed, NetworkError, ProtocolError, LocalClose };
+    struct Handlers {
+        std::function<void(std::string &&body)> frame;
+        std::function<void(EndReason reason, const std::string &text)> closed;
+    };
+
+    explicit FramedSocket(asio::ip::tcp::socket socket, std::size_t maxFrame = kMaxFrameSize);
+
+    // Starts reading; frames and the end arrive through the handlers.
+    void start(Handlers handlers);
+    // Queues one frame; frames go out in call order. Ignored once the socket ended.
+    void send(const std::string &body);
+    // Ends the socket after the frames already queued are written (or failed).
+    void closeAfterWrites();
+    // Ends the socket now with the given reason; frames still queued are dropped.
+    void end(EndReason reason, const std::string &text);
+
+    bool isOpen() const { return !ended_; }
+    asio::ip::tcp::socket &socket() { return socket_; }
+    std::string peer() const { return peer_; }
+
+private:
+    void readHeader();
+    void readBody(std::size_t size);
+    void writeNext();
+    void fail(const asio::error_code &ec);
+
+    asio::ip::tcp::socket socket_;
+    std::size_t maxFrame_;
+    Handlers handlers_;
+    unsigned char header_[4] = {};
+    std::string body_;
+    std::deque<std::string> queue_;
+    bool writing_ = false;
+    bool closeWhenFlushed_ = false;
+    bool ended_ = false;
+    std::string peer_;
+};
+
+// The 4-byte big-endian length prefix followed by the body.
+std::string encodeFrame(const std::string &body);
+
+} // namespace ardix::zarn::wire
