@@ -1,14 +1,16 @@
 #include "App.h"
 
+#include "RpcSource.h"
+
 #include <QCoreApplication>
+#include <QDebug>
 #include <QQmlEngine>
 
 App *App::s_instance = nullptr;
 
 namespace {
 
-void registerApp()
-{
+void registerApp() {
     qmlRegisterSingletonType<App>("Native", 1, 0, "App",
                                   [](QQmlEngine *, QJSEngine *) -> QObject * { return new App; });
 }
@@ -17,27 +19,134 @@ void registerApp()
 Q_COREAPP_STARTUP_FUNCTION(registerApp)
 
 App::App(QObject *parent)
-    : QObject(parent)
-{
+    : QObject(parent) {
     s_instance = this;
+
+    m_zarnRepository = std::make_shared<ZarnObjectsRepository>();
+    m_zarnClient = std::make_shared<ZarnClient>();
+    m_zarnClient->setRepository(m_zarnRepository.get());
+    connectZarnClient();
+
+    m_rpcSource = std::make_shared<RpcSource>();
+    m_rpcSource->start();
+    const std::shared_ptr<client_Service> service = m_rpcSource->service();
+    connect(service.get(), &client_Service::setLayoutRequested, this, &App::onSetLayoutRequested);
+    connect(service.get(), &client_Service::jumpPageRequested, this, &App::onJumpPageRequested);
 }
 
-App::~App()
-{
+App::~App() {
     s_instance = nullptr;
+    // Replicas must stop reaching the console before the objects that serve them go.
+    m_rpcSource.reset();
 }
 
-App *App::instance()
-{
+App *App::instance() {
     return s_instance;
 }
 
-void App::login(QString username, QString password, QString host, int port)
-{
-    Q_UNUSED(username)
-    Q_UNUSED(password)
-    Q_UNUSED(host)
-    Q_UNUSED(port)
+void App::login(QString username, QString password, QString host, int port) {
+    m_zarnClient->setHost(host);
+    m_zarnClient->setPort(port);
+    m_zarnClient->setUsername(username);
+    m_zarnClient->setPassword(password);
+    m_zarnClient->connectToZarn();
 }
 
-void App::fetchLayoutsList() {}
+void App::connectZarnClient() {
+    // Once for the whole run: connecting per login() would answer every later attempt once
+    // for each earlier one (signing in several times).
+    ZarnClient *client = m_zarnClient.get();
+    connect(client, &ZarnClient::connected, this, &App::onZarnConnected);
+    connect(client, &ZarnClient::connectError, this,
+            [this](const QString &) { emit loginError(QStringLiteral("Failed to connect")); });
+    connect(client, &ZarnClient::loggedIn, this, &App::onZarnLoggedIn);
+    connect(client, &ZarnClient::loggedOut, this, [this] {
+        qInfo() << "Logged out";
+        emit loggedOut();
+    });
+    connect(client, &ZarnClient::loginError, this, [this](const QString &message) {
+        qWarning() << "Login error: " << message;
+        emit loginError(message);
+    });
+    connect(client, &ZarnClient::error, this,
+            [](const QString &message) { qDebug() << "Error: " << message; });
+}
+
+void App::onZarnConnected() {
+    qInfo() << "Connected to Zarn";
+    qInfo() << "Logging in";
+    m_zarnClient->login();
+}
+
+void App::onZarnLoggedIn(qlonglong id) {
+    if (m_rpcSource && m_rpcSource->service())
+        m_rpcSource->service()->setLoggedIn(true);
+    qInfo() << "Logged in, id: " << id;
+    qInfo() << "Fetching objects ...";
+    emit loggedIn();
+    m_zarnClient->getObjects(
+        [this](const ZarnClient::Objects &objects, std::int64_t rootId) {
+            onObjects(objects, rootId);
+        },
+        [this](const ardix::zarn::HandlerError &error) { onObjectsFailed(error); });
+}
+
+void App::onObjects(const ZarnClient::Objects &objects, qint64 rootId) {
+    // The library's thread: updateRepository and fetchLayoutsList move their work to the
+    // GUI thread themselves.
+    qInfo() << "Fetching layouts ...";
+    m_zarnClient->updateRepository(objects, rootId);
+    fetchLayoutsList();
+}
+
+void App::onObjectsFailed(const ardix::zarn::HandlerError &error) {
+    qDebug() << "Fetching objects failed:" << QString::fromStdString(error.description());
+}
+
+void App::fetchLayoutsList() {
+    m_zarnClient->getDynamicAttribute(
+        ZarnClient::AttrLayout, QString(),
+        [this](const ardix::zarn::NameValueMap &map) { onLayouts(map); },
+        [this](const ardix::zarn::HandlerError &error) { onLayoutsFailed(error); });
+}
+
+void App::onLayouts(const ardix::zarn::NameValueMap &map) {
+    // The library's thread: the remote-control source lives on the GUI thread.
+    QMetaObject::invokeMethod(
+        this, [this, map] { publishLayouts(map); }, Qt::AutoConnection);
+}
+
+void App::onLayoutsFailed(const ardix::zarn::HandlerError &error) {
+    qWarning() << "Fetching layouts failed:" << QString::fromStdString(error.description());
+}
+
+void App::publishLayouts(const ardix::zarn::NameValueMap &map) {
+    QList<client_Layout> list;
+    for (const auto &entry : map.entries()) {
+        list.append(client_Layout(QString::fromStdString(entry.first),
+                                  ZarnClient::zarnValToVariant(entry.second.value()).toString()));
+    }
+    if (m_rpcSource && m_rpcSource->service())
+        m_rpcSource->service()->setLayoutList(list);
+}
+
+void App::onSetLayoutRequested(const QString &name, const QString &json) {
+    qInfo() << "Applying layout:" << name;
+    Q_UNUSED(json) // LAYOUTMODEL: m_layoutModel->fromJson(json); (replaces this line once it lands)
+}
+
+void App::onJumpPageRequested(client_ServiceSource::ClientPage page) {
+    switch (page) {
+    case client_ServiceSource::RECORDER:
+        emit requestedJumpPage(QStringLiteral("recorder"));
+        break;
+    case client_ServiceSource::PLAYBACK:
+        emit requestedJumpPage(QStringLiteral("playback"));
+        break;
+    default:
+        qWarning() << Q_FUNC_INFO;
+        qWarning() << "  Unknow page:" << page;
+        return;
+    }
+    qInfo() << "Jumping to page:" << page;
+}

@@ -1,13 +1,26 @@
 #pragma once
 
+#include "ZarnClient.h"
+#include "ZarnObjectsRepository.h"
+#include "client_Service.h"
+
 #include <QObject>
 #include <QString>
 
+#include <zarn/HandlerError.h>
+#include <zarn/NameValueMap.h>
+
+#include <memory>
+
+class RpcSource;
+
 // The console's one controller, reached from QML as the singleton `App`. It owns the
 // long-lived service objects, runs the sign-in sequence and serves remote-control requests.
-class App : public QObject
-{
+class App : public QObject {
     Q_OBJECT
+    Q_PROPERTY(ZarnClient *zarnClient READ zarnClient NOTIFY zarnClientChanged)
+    Q_PROPERTY(
+        ZarnObjectsRepository *zarnRepository READ zarnRepository NOTIFY zarnRepositoryChanged)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -17,6 +30,12 @@ public:
     static App *instance();
 
     Q_INVOKABLE void fetchLayoutsList();
+
+    ZarnClient *zarnClient() const { return m_zarnClient.get(); }
+    ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
+
+    // The remote-control host; its service() publishes the signed-in state and the layouts.
+    RpcSource *rpcSource() const { return m_rpcSource.get(); }
 
 signals:
     void currentUserChanged();
@@ -33,5 +52,21 @@ public slots:
     void login(QString username, QString password, QString host, int port);
 
 private:
+    // Sign-in and loading; the handlers are connected once, in the constructor.
+    void connectZarnClient();
+    void onZarnConnected();
+    void onZarnLoggedIn(qlonglong id);
+    void onObjects(const ZarnClient::Objects &objects, qint64 rootId);
+    void onObjectsFailed(const ardix::zarn::HandlerError &error);
+    void onLayouts(const ardix::zarn::NameValueMap &map);
+    void onLayoutsFailed(const ardix::zarn::HandlerError &error);
+    void publishLayouts(const ardix::zarn::NameValueMap &map);
+
+    void onSetLayoutRequested(const QString &name, const QString &json);
+    void onJumpPageRequested(client_ServiceSource::ClientPage page);
+
     static App *s_instance;
+    std::shared_ptr<ZarnObjectsRepository> m_zarnRepository;
+    std::shared_ptr<ZarnClient> m_zarnClient;
+    std::shared_ptr<RpcSource> m_rpcSource;
 };
