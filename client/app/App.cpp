@@ -10,7 +10,8 @@ App *App::s_instance = nullptr;
 
 namespace {
 
-void registerApp() {
+void registerApp()
+{
     qmlRegisterSingletonType<App>("Native", 1, 0, "App",
                                   [](QQmlEngine *, QJSEngine *) -> QObject * { return new App; });
 }
@@ -19,7 +20,8 @@ void registerApp() {
 Q_COREAPP_STARTUP_FUNCTION(registerApp)
 
 App::App(QObject *parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     s_instance = this;
 
     m_zarnRepository = std::make_shared<ZarnObjectsRepository>();
@@ -34,17 +36,20 @@ App::App(QObject *parent)
     connect(service.get(), &client_Service::jumpPageRequested, this, &App::onJumpPageRequested);
 }
 
-App::~App() {
+App::~App()
+{
     s_instance = nullptr;
     // Replicas must stop reaching the console before the objects that serve them go.
     m_rpcSource.reset();
 }
 
-App *App::instance() {
+App *App::instance()
+{
     return s_instance;
 }
 
-void App::login(QString username, QString password, QString host, int port) {
+void App::login(QString username, QString password, QString host, int port)
+{
     m_zarnClient->setHost(host);
     m_zarnClient->setPort(port);
     m_zarnClient->setUsername(username);
@@ -52,7 +57,8 @@ void App::login(QString username, QString password, QString host, int port) {
     m_zarnClient->connectToZarn();
 }
 
-void App::connectZarnClient() {
+void App::connectZarnClient()
+{
     // Once for the whole run: connecting per login() would answer every later attempt once
     // for each earlier one (signing in several times).
     ZarnClient *client = m_zarnClient.get();
@@ -72,13 +78,15 @@ void App::connectZarnClient() {
             [](const QString &message) { qDebug() << "Error: " << message; });
 }
 
-void App::onZarnConnected() {
+void App::onZarnConnected()
+{
     qInfo() << "Connected to Zarn";
     qInfo() << "Logging in";
     m_zarnClient->login();
 }
 
-void App::onZarnLoggedIn(qlonglong id) {
+void App::onZarnLoggedIn(qlonglong id)
+{
     if (m_rpcSource && m_rpcSource->service())
         m_rpcSource->service()->setLoggedIn(true);
     qInfo() << "Logged in, id: " << id;
@@ -91,7 +99,8 @@ void App::onZarnLoggedIn(qlonglong id) {
         [this](const ardix::zarn::HandlerError &error) { onObjectsFailed(error); });
 }
 
-void App::onObjects(const ZarnClient::Objects &objects, qint64 rootId) {
+void App::onObjects(const ZarnClient::Objects &objects, qint64 rootId)
+{
     // The library's thread: updateRepository and fetchLayoutsList move their work to the
     // GUI thread themselves.
     qInfo() << "Fetching layouts ...";
@@ -99,28 +108,33 @@ void App::onObjects(const ZarnClient::Objects &objects, qint64 rootId) {
     fetchLayoutsList();
 }
 
-void App::onObjectsFailed(const ardix::zarn::HandlerError &error) {
+void App::onObjectsFailed(const ardix::zarn::HandlerError &error)
+{
     qDebug() << "Fetching objects failed:" << QString::fromStdString(error.description());
 }
 
-void App::fetchLayoutsList() {
+void App::fetchLayoutsList()
+{
     m_zarnClient->getDynamicAttribute(
         ZarnClient::AttrLayout, QString(),
         [this](const ardix::zarn::NameValueMap &map) { onLayouts(map); },
         [this](const ardix::zarn::HandlerError &error) { onLayoutsFailed(error); });
 }
 
-void App::onLayouts(const ardix::zarn::NameValueMap &map) {
+void App::onLayouts(const ardix::zarn::NameValueMap &map)
+{
     // The library's thread: the remote-control source lives on the GUI thread.
     QMetaObject::invokeMethod(
         this, [this, map] { publishLayouts(map); }, Qt::AutoConnection);
 }
 
-void App::onLayoutsFailed(const ardix::zarn::HandlerError &error) {
+void App::onLayoutsFailed(const ardix::zarn::HandlerError &error)
+{
     qWarning() << "Fetching layouts failed:" << QString::fromStdString(error.description());
 }
 
-void App::publishLayouts(const ardix::zarn::NameValueMap &map) {
+void App::publishLayouts(const ardix::zarn::NameValueMap &map)
+{
     QList<client_Layout> list;
     for (const auto &entry : map.entries()) {
         list.append(client_Layout(QString::fromStdString(entry.first),
@@ -130,12 +144,14 @@ void App::publishLayouts(const ardix::zarn::NameValueMap &map) {
         m_rpcSource->service()->setLayoutList(list);
 }
 
-void App::onSetLayoutRequested(const QString &name, const QString &json) {
+void App::onSetLayoutRequested(const QString &name, const QString &json)
+{
     qInfo() << "Applying layout:" << name;
     Q_UNUSED(json) // LAYOUTMODEL: m_layoutModel->fromJson(json); (replaces this line once it lands)
 }
 
-void App::onJumpPageRequested(client_ServiceSource::ClientPage page) {
+void App::onJumpPageRequested(client_ServiceSource::ClientPage page)
+{
     switch (page) {
     case client_ServiceSource::RECORDER:
         emit requestedJumpPage(QStringLiteral("recorder"));

@@ -16,7 +16,8 @@ class RpcSource;
 
 // The console's one controller, reached from QML as the singleton `App`. It owns the
 // long-lived service objects, runs the sign-in sequence and serves remote-control requests.
-class App : public QObject {
+class App : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(ZarnClient *zarnClient READ zarnClient NOTIFY zarnClientChanged)
     Q_PROPERTY(
