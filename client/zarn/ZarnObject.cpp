@@ -1,0 +1,186 @@
+#include "ZarnObject.h"
+
+#include "App.h"
+#include "ZarnClient.h"
+#include "ZarnSetting.h"
+
+#include <zarn/Object.h>
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QQmlEngine>
+
+namespace {
+
+void registerZarnObject() {
+    qmlRegisterType<ZarnObject>("Native", 1, 0, "ZarnObject");
+}
+
+QString fromUtf8(const std::string &text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(registerZarnObject)
+
+ZarnObject::ZarnObject(QObject *parent)
+    : QObject(parent)
+    , m_settings(std::make_unique<ZarnSetting>()) {
+    // The settings model has no Qt parent; without this the engine could adopt and delete it
+    // when a script hands it around.
+    QQmlEngine::setObjectOwnership(m_settings.get(), QQmlEngine::CppOwnership);
+}
+
+ZarnObject::~ZarnObject() = default;
+
+ZarnObjectPtr ZarnObject::fromObject(const ardix::zarn::Object &o) {
+    if (!o.isValid())
+        return nullptr;
+    auto obj = std::make_shared<ZarnObject>();
+    QQmlEngine::setObjectOwnership(obj.get(), QQmlEngine::CppOwnership);
+    const int type = o.type();
+    if (type < User || type > Stream) {
+        qWarning() << "Unknow type: " << type;
+        return nullptr;
+    }
+    obj->setType(static_cast<Type>(type));
+    obj->setCls(fromUtf8(o.className()));
+    obj->setId(QString::number(o.id()));
+    obj->setName(fromUtf8(o.name()));
+    QStringList childIds;
+    childIds.reserve(static_cast<int>(o.children().size()));
+    for (std::int64_t child : o.children())
+        childIds.append(QString::number(child));
+    obj->setChildIds(childIds);
+    obj->setParentId(QString::number(o.parent()));
+    for (const auto &entry : o.settings().entries())
+        obj->m_settings->insert(fromUtf8(entry.first), fromUtf8(entry.second->toString()));
+    obj->readSerial(o);
+    return obj;
+}
+
+void ZarnObject::readSerial(const ardix::zarn::Object &o) {
+    QString serial;
+    switch (m_type) {
+    case Device:
+        serial = fromUtf8(o.toDevice().serialNumber());
+        break;
+    case Sensor:
+        serial = fromUtf8(o.toSensor().serialNumber());
+        break;
+    case Actuator:
+        serial = fromUtf8(o.toActuator().serialNumber());
+        break;
+    case Stream:
+        serial = fromUtf8(o.toStream().serialNumber());
+        break;
+    case Location:
+        break;
+    default:
+        qDebug() << "No serial for type: " << static_cast<int>(m_type);
+        break;
+    }
+    setSerial(serial);
+}
+
+void ZarnObject::setType(Type type) {
+    if (type == m_type)
+        return;
+    m_type = type;
+    emit typeChanged();
+}
+
+void ZarnObject::setId(const QString &id) {
+    if (id == m_id)
+        return;
+    m_id = id;
+    emit idChanged();
+}
+
+void ZarnObject::setName(const QString &name) {
+    if (name == m_name)
+        return;
+    m_name = name;
+    emit nameChanged();
+}
+
+void ZarnObject::setCls(const QString &cls) {
+    if (cls == m_cls)
+        return;
+    m_cls = cls;
+    emit clsChanged();
+}
+
+void ZarnObject::setPath(const QString &path) {
+    if (path == m_path)
+        return;
+    m_path = path;
+    emit pathChanged();
+}
+
+void ZarnObject::setChildIds(const QStringList &childIds) {
+    m_childIds = childIds;
+    m_childIdIndex.clear();
+    m_childIdIndexValid = false;
+    emit childIdsChanged();
+}
+
+void ZarnObject::appendChildId(const QString &id) {
+    if (!m_childIdIndexValid)
+        indexChildIds();
+    if (!m_childIdIndex.contains(id)) {
+        m_childIdIndex.insert(id);
+        m_childIds.append(id);
+    }
+    emit childIdsChanged();
+}
+
+// Builds the index and drops duplicates of the list in one pass (first occurrence wins).
+void ZarnObject::indexChildIds() {
+    m_childIdIndex.clear();
+    m_childIdIndex.reserve(m_childIds.size());
+    QStringList unique;
+    bool hadDuplicates = false;
+    for (const QString &id : qAsConst(m_childIds)) {
+        if (m_childIdIndex.contains(id)) {
+            hadDuplicates = true;
+            continue;
+        }
+        m_childIdIndex.insert(id);
+        unique.append(id);
+    }
+    if (hadDuplicates)
+        m_childIds = unique;
+    m_childIdIndexValid = true;
+}
+
+void ZarnObject::setParentId(const QString &parentId) {
+    if (parentId == m_parentId)
+        return;
+    m_parentId = parentId;
+    emit parentIdChanged();
+}
+
+void ZarnObject::setSerial(const QString &serial) {
+    if (serial == m_serial)
+        return;
+    m_serial = serial;
+    emit serialChanged();
+}
+
+void ZarnObject::setValue(const QVariant &value) {
+    m_value = value.toBool();
+    emit valueChanged();
+}
+
+void ZarnObject::requestValue(bool value) {
+    if (m_type != Actuator)
+        return;
+    App *app = App::instance();
+    ZarnClient *client = app ? app->zarnClient() : nullptr;
+    if (!client) {
+        qWarning() << "No event-server client to set actuator" << m_id;
+        return;
+    }
+    client->setActrValue(m_id, value);
+}

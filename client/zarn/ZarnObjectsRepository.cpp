@@ -1,0 +1,65 @@
+#include "ZarnObjectsRepository.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QQmlEngine>
+
+namespace {
+
+void registerZarnObjectsRepository() {
+    qmlRegisterType<ZarnObjectsRepository>("Native", 1, 0, "ZarnObjectsRepository");
+}
+
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(registerZarnObjectsRepository)
+
+ZarnObjectsRepository::ZarnObjectsRepository(QObject *parent)
+    : QObject(parent) {}
+
+ZarnObjectsRepository::~ZarnObjectsRepository() = default;
+
+void ZarnObjectsRepository::clear() {
+    m_byId.clear();
+    m_byPath.clear();
+    m_root.reset();
+}
+
+bool ZarnObjectsRepository::add(const ZarnObjectPtr &obj, const QString &sep) {
+    if (!obj || m_byId.contains(obj->id()))
+        return false;
+    // Objects reach QML through objectById; the engine must never adopt and delete them.
+    QQmlEngine::setObjectOwnership(obj.get(), QQmlEngine::CppOwnership);
+    const QString path = obj->path();
+    m_byId.insert(obj->id(), obj);
+    m_byPath.insert(path, obj);
+
+    // The parent's path is everything before the last separator. An empty separator cannot
+    // split anything, so every object is then top-level.
+    const int cut = sep.isEmpty() ? -1 : path.lastIndexOf(sep);
+    if (cut < 0) {
+        makeRoot(obj, 97, ": root != nullptr?");
+        return true;
+    }
+    const ZarnObjectPtr parent = m_byPath.value(path.left(cut));
+    if (!parent) {
+        makeRoot(obj, 107, " root != nullptr?");
+        return true;
+    }
+    obj->setParentId(parent->id());
+    parent->appendChildId(obj->id());
+    return true;
+}
+
+void ZarnObjectsRepository::makeRoot(const ZarnObjectPtr &obj, int line, const char *text) {
+    if (m_root)
+        qWarning() << "ZarnObjectsRepository" << line << text;
+    m_root = obj;
+}
+
+ZarnObjectPtr ZarnObjectsRepository::find(const QString &id) const {
+    return m_byId.value(id);
+}
+
+ZarnObject *ZarnObjectsRepository::objectById(const QString &id) const {
+    return m_byId.value(id).get();
+}
