@@ -29,6 +29,8 @@ App::App(QObject *parent)
     m_zarnClient->setRepository(m_zarnRepository.get());
     connectZarnClient();
 
+    m_layoutModel = std::make_shared<LayoutModel>();
+
     m_rpcSource = std::make_shared<RpcSource>();
     m_rpcSource->start();
     const std::shared_ptr<client_Service> service = m_rpcSource->service();
@@ -147,7 +149,7 @@ void App::publishLayouts(const ardix::zarn::NameValueMap &map)
 void App::onSetLayoutRequested(const QString &name, const QString &json)
 {
     qInfo() << "Applying layout:" << name;
-    Q_UNUSED(json) // LAYOUTMODEL: m_layoutModel->fromJson(json); (replaces this line once it lands)
+    m_layoutModel->fromJson(json);
 }
 
 void App::onJumpPageRequested(client_ServiceSource::ClientPage page)

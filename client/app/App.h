@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LayoutModel.h"
 #include "ZarnClient.h"
 #include "ZarnObjectsRepository.h"
 #include "client_Service.h"
@@ -22,6 +23,7 @@ class App : public QObject
     Q_PROPERTY(ZarnClient *zarnClient READ zarnClient NOTIFY zarnClientChanged)
     Q_PROPERTY(
         ZarnObjectsRepository *zarnRepository READ zarnRepository NOTIFY zarnRepositoryChanged)
+    Q_PROPERTY(LayoutModel *layoutModel READ layoutModel NOTIFY layoutModelChanged)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -34,6 +36,7 @@ public:
 
     ZarnClient *zarnClient() const { return m_zarnClient.get(); }
     ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
+    LayoutModel *layoutModel() const { return m_layoutModel.get(); }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -69,5 +72,6 @@ private:
     static App *s_instance;
     std::shared_ptr<ZarnObjectsRepository> m_zarnRepository;
     std::shared_ptr<ZarnClient> m_zarnClient;
+    std::shared_ptr<LayoutModel> m_layoutModel;
     std::shared_ptr<RpcSource> m_rpcSource;
 };
