@@ -1,0 +1,517 @@
+#include "ZarnClient.h"
+
+#include "Utils.h"
+#include "ZarnObject.h"
+#include "ZarnObjectsRepository.h"
+
+#include <zarn/BindingPair.h>
+#include <zarn/ConnectionError.h>
+#include <zarn/NameValueMap.h>
+#include <zarn/StreamChunk.h>
+#include <zarn/StreamInfo.h>
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQmlEngine>
+#include <QSet>
+#include <QStringList>
+#include <QThread>
+
+#include <limits>
+#include <unordered_map>
+
+namespace zarn = ardix::zarn;
+
+namespace {
+
+void registerZarnClient() {
+    qmlRegisterType<ZarnClient>("Native", 1, 0, "ZarnClient");
+}
+
+QString fromUtf8(const std::string &text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+QString errorText(const zarn::HandlerError &error) {
+    return fromUtf8(error.text());
+}
+
+const char *boolText(bool value) {
+    return value ? "true" : "false";
+}
+
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(registerZarnClient)
+
+ZarnClient::ZarnClient(QObject *parent)
+    : QObject(parent) {}
+
+ZarnClient::~ZarnClient() = default;
+
+void ZarnClient::setHost(const QString &host) {
+    if (host == m_host)
+        return;
+    m_host = host;
+    emit hostChanged();
+}
+
+void ZarnClient::setPort(int port) {
+    if (port == m_port)
+        return;
+    m_port = port;
+    emit portChanged();
+}
+
+void ZarnClient::setUsername(const QString &username) {
+    if (username == m_username)
+        return;
+    m_username = username;
+    emit usernameChanged();
+}
+
+void ZarnClient::setPassword(const QString &password) {
+    if (password == m_password)
+        return;
+    m_password = password;
+    emit passwordChanged();
+}
+
+void ZarnClient::setRepository(ZarnObjectsRepository *repository) {
+    if (repository == m_repository)
+        return;
+    m_repository = repository;
+    emit repositoryChanged();
+}
+
+void ZarnClient::setStatus(const QString &status) {
+    if (status == m_status)
+        return;
+    m_status = status;
+    emit statusChanged();
+}
+
+void ZarnClient::connectToZarn() {
+    m_context = zarn::Context(zarn::Logger(
+        [this](const std::string &text, zarn::LogLevel level) { handleLibraryLog(text, level); },
+        0));
+
+    zarn::ConnectionCallbacks connectionCallbacks;
+    connectionCallbacks.stateChanged = [this](zarn::Connection::State state,
+                                              zarn::Connection::State previous) {
+        handleConnectionState(state, previous);
+    };
+    connectionCallbacks.error = [this](const zarn::ConnectionError &e) {
+        handleConnectionError(e);
+    };
+    m_connection = zarn::Connection(std::move(connectionCallbacks), m_context);
+
+    zarn::ClientCallbacks clientCallbacks;
+    clientCallbacks.objectsChanged = [this] { updateObjectData(); };
+    clientCallbacks.event = [this](const zarn::Event &event) { handleEvent(event); };
+    clientCallbacks.broadcastEvent = [](const zarn::Event &) {};
+    clientCallbacks.sensorValue = [this](std::int64_t id, zarn::ValuePtr value) {
+        handleSensorValue(id, std::move(value));
+    };
+    clientCallbacks.actuatorValue = [this](std::int64_t id, zarn::ValuePtr value) {
+        handleActuatorValue(id, std::move(value));
+    };
+    m_client = zarn::Client(std::move(clientCallbacks), m_connection);
+
+    m_connection.open(
+        m_host.toStdString(), m_port, [this] { emit connected(); },
+        [this](const zarn::ConnectionError &e) { emit connectError(fromUtf8(e.text())); });
+}
+
+void ZarnClient::login() {
+    m_client.signIn(
+        m_username.toStdString(), m_password.toStdString(),
+        [this](std::int64_t id) { emit loggedIn(id); },
+        [this](const zarn::HandlerError &e) { emit loginError(errorText(e)); });
+}
+
+void ZarnClient::fetchObjects() {
+    m_client.getObjects(
+        [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
+        [this](const zarn::HandlerError &e) { emit error(errorText(e)); });
+}
+
+void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail failure) {
+    if (QThread::currentThread() != thread()) {
+        // The library handles are replaced on this thread; reading them elsewhere would race.
+        QMetaObject::invokeMethod(
+            this, [this, success, failure] { getObjects(success, failure); }, Qt::QueuedConnection);
+        return;
+    }
+    m_client.getObjects(std::move(success), std::move(failure));
+}
+
+void ZarnClient::getDynamicAttribute(qint64 objectId, const QString &name,
+                                     zarn::Client::AttributesOk success,
+                                     zarn::Client::Fail failure) {
+    if (QThread::currentThread() != thread()) {
+        // The library handles are replaced on this thread; reading them elsewhere would race.
+        QMetaObject::invokeMethod(
+            this,
+            [this, objectId, name, success, failure] {
+                getDynamicAttribute(objectId, name, success, failure);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_client.getDynamicAttribute(objectId, name.toStdString(), std::move(success),
+                                 std::move(failure));
+}
+
+void ZarnClient::updateRepository(const Objects &objects, qint64 rootId) {
+    // Called from the library's thread as well: the repository and its objects belong to this
+    // object's thread, so the rebuild goes there (at once when already on it).
+    QMetaObject::invokeMethod(
+        this, [this, objects, rootId] { rebuild(objects, rootId); }, Qt::AutoConnection);
+}
+
+void ZarnClient::handleLibraryLog(const std::string &, zarn::LogLevel) {}
+
+void ZarnClient::handleConnectionState(zarn::Connection::State state,
+                                       zarn::Connection::State previous) {
+    emit connectionStateChanged(state, previous);
+}
+
+void ZarnClient::handleConnectionError(const zarn::ConnectionError &e) {
+    qDebug() << "Connection error " << e.code() << ": " << fromUtf8(e.text());
+}
+
+void ZarnClient::updateObjectData() {
+    qDebug() << "void ZarnClient::updateObjectData()";
+    getObjects(
+        [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
+        [this](const zarn::HandlerError &e) { operationError(e, e.text()); });
+}
+
+void ZarnClient::operationError(const zarn::HandlerError &, const std::string &) {
+    qDebug() << "void ZarnClient::operationError(const ardix::zarn::HandlerError&, const string&)";
+}
+
+// ---- Rebuild -------------------------------------------------------------------------------
+
+namespace {
+
+// One object on the way down from the root, with the next of its children to visit.
+struct Frame {
+    const zarn::Object *object;
+    std::size_t nextChild;
+    bool named; // whether the object's name is on the path
+};
+
+} // namespace
+
+void ZarnClient::rebuild(const Objects &objects, qint64 rootId) {
+    if (!m_repository)
+        return;
+    m_repository->clear();
+
+    std::unordered_map<std::int64_t, const zarn::Object *> index;
+    index.reserve(objects.size());
+    for (const zarn::Object &o : objects)
+        index.emplace(o.id(), &o); // emplace keeps the first occurrence of an id
+
+    auto lookup = [&index](std::int64_t id) -> const zarn::Object * {
+        const auto it = index.find(id);
+        return it == index.end() ? nullptr : it->second;
+    };
+
+    // Depth-first with an explicit stack, so that a deep tree cannot exhaust the call stack,
+    // and each id at most once, so that a child list leading back to an ancestor (or one
+    // object listed under several parents) ends there instead of looping or multiplying.
+    QStringList path;
+    std::vector<Frame> stack;
+    std::unordered_map<std::int64_t, bool> visited;
+    visited.reserve(objects.size());
+
+    auto enter = [&](const zarn::Object *current) {
+        if (!current) {
+            qWarning() << "current == nullptr, something wrong in data";
+            return;
+        }
+        if (!visited.emplace(current->id(), true).second) {
+            qWarning() << "Object reached twice in the tree, not visited again:" << current->id();
+            return;
+        }
+        auto object = ZarnObject::fromObject(*current);
+        const bool named = static_cast<bool>(object);
+        if (named) {
+            path.append(fromUtf8(current->name()));
+            object->setPath(path.join(QLatin1Char(',')));
+            m_repository->add(object, QStringLiteral(","));
+        } else {
+            // Its children still load; without its name on their path they hang under the
+            // nearest loaded ancestor rather than each claiming to be the root.
+            qWarning() << "Object not loaded, id:" << current->id();
+        }
+        stack.push_back(Frame{current, 0, named});
+    };
+
+    enter(lookup(rootId));
+    while (!stack.empty()) {
+        Frame &top = stack.back();
+        const auto &children = top.object->children();
+        if (top.nextChild < children.size()) {
+            const std::int64_t childId = children[top.nextChild++];
+            enter(lookup(childId));
+            continue;
+        }
+        if (top.named)
+            path.removeLast();
+        stack.pop_back();
+    }
+
+    restoreValues();
+    emit m_repository->dataChanged();
+}
+
+// ---- Pushed values -------------------------------------------------------------------------
+
+void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value) {
+    QVariant variant;
+    switch (value->kind()) {
+    case zarn::BoolValue::Kind:
+        variant = QVariant(value->toBool());
+        break;
+    case zarn::IntValue::Kind: {
+        // A reading that does not fit 32 bits keeps its width, so that a non-zero reading
+        // never turns into 0 (and the door into "open") by truncation.
+        const std::int64_t v = value->toInt64();
+        if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
+            variant = QVariant(static_cast<int>(v));
+        else
+            variant = QVariant(static_cast<qlonglong>(v));
+        break;
+    }
+    default:
+        break;
+    }
+    // Runs on the library's thread; the objects live on this object's thread. Posting keeps
+    // the server's order, also relative to a rebuild posted the same way.
+    QMetaObject::invokeMethod(
+        this, [this, id, variant] { applySensorValue(id, variant); }, Qt::AutoConnection);
+}
+
+void ZarnClient::applySensorValue(qint64 id, const QVariant &value) {
+    if (!m_repository)
+        return;
+    const QString key = QString::number(id);
+    if (value.isValid())
+        rememberValue(key, value.toBool());
+    const auto object = m_repository->find(key);
+    if (!object)
+        return;
+    if (value.isValid())
+        object->setValue(value);
+    qDebug() << "sensorChanged: id(" << id << ") p(" << value << ")";
+}
+
+void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value) {
+    // Runs on the library's thread; the objects live on this object's thread. Posting keeps
+    // the server's order, also relative to a rebuild posted the same way.
+    QMetaObject::invokeMethod(
+        this, [this, id, value] { applyActuatorValue(id, value); }, Qt::AutoConnection);
+}
+
+void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value) {
+    if (!m_repository)
+        return;
+    const QString key = QString::number(id);
+    QVariant state;
+    if (value->kind() == zarn::BoolValue::Kind)
+        state = value->toBool();
+    else if (value->kind() == zarn::IntValue::Kind)
+        state = value->toInt64() != 0; // all 64 bits: 2^32 is not "off"
+    if (state.isValid())
+        rememberValue(key, state.toBool());
+
+    const auto object = m_repository->find(key);
+    if (!object) {
+        qWarning() << "Actuator not found:" << id;
+        return;
+    }
+    if (state.isValid())
+        object->setValue(state);
+    qDebug() << "Actr changed: id(" << key << ")";
+}
+
+void ZarnClient::rememberValue(const QString &id, bool value) {
+    m_lastValues.insert(id, value);
+}
+
+void ZarnClient::restoreValues() {
+    // Values reported before this tree arrived still hold; ids the tree no longer has are
+    // forgotten so the table stays as large as the tree.
+    for (auto it = m_lastValues.begin(); it != m_lastValues.end();) {
+        const auto object = m_repository->find(it.key());
+        if (!object) {
+            it = m_lastValues.erase(it);
+            continue;
+        }
+        object->setValue(it.value());
+        ++it;
+    }
+}
+
+// ---- Operations ----------------------------------------------------------------------------
+
+void ZarnClient::getActrValue(const QString &id) {
+    qDebug() << "Requesting actr value for" << id;
+    const std::int64_t numericId = id.toLongLong();
+    m_client.getActuatorValue(
+        numericId,
+        [this, numericId](zarn::ValuePtr value) {
+            qDebug() << "Got actr value:" << boolText(value->toBool());
+            handleActuatorValue(numericId, value);
+        },
+        [](const zarn::HandlerError &e) { qDebug() << "getActrValue error:" << errorText(e); });
+}
+
+void ZarnClient::setActrValue(const QString &id, bool value) {
+    m_client.setActuatorValue(
+        id.toLongLong(), zarn::BoolValue(value),
+        [id, value] { qDebug() << "setActrValue ok, " << id << " => " << boolText(value); },
+        [](const zarn::HandlerError &e) { qDebug() << "setActrValue => Error: " << errorText(e); });
+}
+
+void ZarnClient::createAttr(QString objId, QString attr, QVariant value) {
+    qInfo() << "Creating dyn attribute:" << attr << ", for:" << objId;
+    m_client.createDynamicAttribute(
+        objId.toLongLong(), attr.toStdString(), zarn::StringValue(value.toString().toStdString()),
+        [] { qInfo() << "DynAttr created"; },
+        [](const zarn::HandlerError &e) { qInfo() << "DynAttr creation failed:" << errorText(e); });
+}
+
+void ZarnClient::getAttr(QString objId, QString attr) {
+    qInfo() << "Getting dynattr:" << attr << ", for:" << objId;
+    getDynamicAttribute(
+        objId.toLongLong(), attr,
+        [this, objId](const zarn::NameValueMap &map) {
+            qInfo() << "DynAttr getting ok";
+            QVariantMap attrs;
+            for (const auto &entry : map.entries())
+                attrs.insert(fromUtf8(entry.first), zarnValToVariant(entry.second.value()));
+            emit dynamicAttributeReceived(objId, attrs);
+        },
+        [](const zarn::HandlerError &e) { qInfo() << "DynAttr getting failed: " << errorText(e); });
+}
+
+void ZarnClient::setAttr(QString objId, QString attr, QVariant value) {
+    qInfo() << "Setting dynattr:" << attr << ", for:" << objId;
+    m_client.setDynamicAttribute(
+        objId.toLongLong(), attr.toStdString(), zarn::StringValue(value.toString().toStdString()),
+        [] { qInfo() << "DynAttr setting ok"; },
+        [](const zarn::HandlerError &e) { qInfo() << "DynAttr setting failed:" << errorText(e); });
+}
+
+void ZarnClient::removeAttr(QString objId, QString attr) {
+    m_client.removeDynamicAttribute(
+        objId.toLongLong(), attr.toStdString(), [] { qDebug() << "Attribute remove ok"; },
+        [](const zarn::HandlerError &e) {
+            qDebug() << "Attribute remove failed:" << errorText(e);
+        });
+}
+
+void ZarnClient::bindStream(QString streamId, QString deviceId, StreamBindingType type) {
+    const std::vector<zarn::BindingPair> bindings{
+        zarn::BindingPair{deviceId.toLongLong(), static_cast<std::int32_t>(type)}};
+    m_client.bindStream(
+        streamId.toLongLong(), bindings, [] { qDebug() << "bindStream ok"; },
+        [](const zarn::HandlerError &e) { qDebug() << "bindStream => Error: " << errorText(e); });
+}
+
+void ZarnClient::unbindStream(QString streamId, QString deviceId) {
+    m_client.unbindStream(
+        streamId.toLongLong(), deviceId.toLongLong(), [] { qDebug() << "unbindStream ok"; },
+        [](const zarn::HandlerError &e) { qDebug() << "unbindStream => Error: " << errorText(e); });
+}
+
+void ZarnClient::searchChunks(QString streamId, int searchBy, qlonglong start, qlonglong end) {
+    qDebug() << "Searching chunks for streamId:" << streamId << ", method:" << searchBy
+             << ", start:" << start << ", end:" << end;
+    m_client.searchChunks(
+        streamId.toLongLong(), searchBy, start, end,
+        [this](const std::vector<zarn::StreamChunk> &chunks) {
+            qDebug() << "searchChunks finished, number of chunks:" << int(chunks.size());
+            QVariantList list;
+            list.reserve(static_cast<int>(chunks.size()));
+            for (const zarn::StreamChunk &c : chunks) {
+                list.append(QVariantMap{{QStringLiteral("streamId"), qlonglong(c.streamId)},
+                                        {QStringLiteral("start"), qlonglong(c.start)},
+                                        {QStringLiteral("end"), qlonglong(c.end)},
+                                        {QStringLiteral("size"), qlonglong(c.size)}});
+            }
+            if (!list.isEmpty())
+                emit streamChunksReceived(list);
+        },
+        [](const zarn::HandlerError &e) { qDebug() << "searchChunks => Error: " << errorText(e); });
+}
+
+void ZarnClient::getStreamGatewayInfo(QString deviceId, QString streamId) {
+    m_client.getStreamInfo(
+        deviceId.toLongLong(), streamId.toLongLong(),
+        [this](const zarn::StreamInfo &info) {
+            emit streamInfoReceived(QString::number(info.deviceId), QString::number(info.streamId),
+                                    fromUtf8(info.token), fromUtf8(info.address));
+        },
+        [](const zarn::HandlerError &e) {
+            qDebug() << "getStreamGatewayInfo => Error: " << errorText(e);
+        });
+}
+
+void ZarnClient::sendCtrlEvent(QString destId, QString cls, QVariantMap fields) {
+    zarn::Event event;
+    event.className = cls.toStdString();
+    event.destinationId = destId.toLongLong();
+    if (!fields.isEmpty()) {
+        zarn::NameValueMap map;
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+            map.setValue(it.key().toStdString(), Utils::zarnValueFromQVariant(it.value()).value());
+        event.fields = map;
+    }
+    qInfo() << "Sending CTRL event cls:" << cls << ", destId:" << destId;
+    m_client.sendEvent(
+        event, [](std::int64_t id) { qInfo() << "Event sent, id: " << id; },
+        [](const zarn::HandlerError &e) { qInfo() << "Event sending error: " << errorText(e); });
+}
+
+void ZarnClient::handleEvent(const zarn::Event &event) {
+    qDebug() << "signalEventReceived";
+    QVariantMap map;
+    map.insert(QStringLiteral("srcId"), QString::number(event.sourceId));
+    map.insert(QStringLiteral("eventId"), qlonglong(event.eventId));
+    map.insert(QStringLiteral("cls"), fromUtf8(event.className));
+    const std::string fieldsKey = "fields";
+    if (event.fields.contains(fieldsKey)) {
+        const QJsonDocument doc = QJsonDocument::fromJson(
+            QByteArray::fromStdString(event.fields.value(fieldsKey).toString()));
+        if (!doc.isNull())
+            map.insert(QStringLiteral("fields"), doc.object().toVariantMap());
+    }
+    emit signEventReceived(map);
+}
+
+// ---- Value conversion ----------------------------------------------------------------------
+
+QVariant ZarnClient::zarnValToVariant(const zarn::Value &value) {
+    switch (value.kind()) {
+    case zarn::BoolValue::Kind:
+        return QVariant(value.toBool());
+    case zarn::IntValue::Kind:
+        // 32 bits across this boundary, as the layout and attribute readers expect.
+        return QVariant(value.toInt());
+    case zarn::FloatValue::Kind:
+        return QVariant(value.toDouble());
+    case zarn::StringValue::Kind:
+        return QVariant(fromUtf8(value.toString()));
+    default:
+        qWarning() << "static QVariant ZarnClient::zarnValToVariant(const ardix::zarn::Value&)";
+        qWarning() << "Unhandled type:" << value.kind();
+        return QVariant();
+    }
+}
