@@ -1,0 +1,81 @@
+#pragma once
+
+#include "SiteState.h"
+#include "wire/FramedSocket.h"
+
+#include <asio.hpp>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace ardix::sim {
+
+using LogFunction = std::function<void(const std::string &line)>;
+
+// The event server: accepts connections, greets them, answers their requests from a SiteState
+// and fans out pushes. Runs on one io_context thread; every member is called there.
+class EventServer : public Pusher {
+public:
+    EventServer(asio::io_context &io, Site site, LogFunction log);
+    ~EventServer() override;
+
+    // Binds and starts accepting; false with `error` set when the address is taken.
+    bool listen(const std::string &host, unsigned short port, std::string &error);
+    unsigned short port() const { return port_; }
+    // Stops accepting and closes every connection.
+    void stop();
+
+    SiteState &state() { return state_; }
+    // Replaces the site and tells every signed-in client that the tree changed.
+    void replaceSite(Site site);
+    void notifyObjectsChanged();
+    // Drops every connection at once, as a crashing server would.
+    void closeAllConnections();
+    // While held, requests are parked unanswered; releasing answers them in order.
+    void setHoldRequests(bool hold);
+    std::size_t heldRequests() const { return held_.size(); }
+    std::size_t connectionCount() const { return sessions_.size(); }
+    // Called whenever a request is parked (for tests that wait for it).
+    std::function<void()> onHeld;
+
+    void pushToSignedIn(const Json &push) override;
+    void pushToUser(std::int64_t userId, const Json &push) override;
+    void after(int ms, std::function<void()> fn) override;
+
+private:
+    struct Session {
+        std::uint64_t id = 0;
+        std::shared_ptr<zarn::wire::FramedSocket> socket;
+        std::int64_t user = 0;
+    };
+    struct HeldRequest {
+        std::weak_ptr<Session> session;
+        Json frame;
+    };
+
+    void accept();
+    void onAccepted(asio::ip::tcp::socket socket);
+    void onFrame(const std::shared_ptr<Session> &session, std::string &&body);
+    void answer(Session &session, const Json &frame);
+    void log(const std::string &line) const;
+
+    asio::io_context &io_;
+    LogFunction log_;
+    SiteState state_;
+    asio::ip::tcp::acceptor acceptor_;
+    asio::steady_timer retryTimer_;
+    unsigned short port_ = 0;
+    std::uint64_t nextSession_ = 1;
+    std::map<std::uint64_t, std::shared_ptr<Session>> sessions_;
+    std::map<std::uint64_t, std::unique_ptr<asio::steady_timer>> timers_;
+    std::uint64_t nextTimer_ = 1;
+    bool hold_ = false;
+    std::deque<HeldRequest> held_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+} // namespace ardix::sim

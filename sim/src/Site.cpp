@@ -1,0 +1,312 @@
+#include "Site.h"
+
+#include "zarn/Value.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <unordered_map>
+
+namespace ardix::sim {
+
+using Json = nlohmann::ordered_json;
+using namespace ardix::zarn;
+
+namespace {
+
+struct SiteError {
+    std::string text;
+};
+
+[[noreturn]] void fail(const std::string &text) {
+    throw SiteError{text};
+}
+
+std::int64_t intField(const Json &obj, const char *key, std::int64_t fallback, bool required,
+                      const std::string &where) {
+    auto it = obj.find(key);
+    if (it == obj.end()) {
+        if (required)
+            fail(where + ": \"" + key + "\" is missing");
+        return fallback;
+    }
+    if (!it->is_number_integer())
+        fail(where + ": \"" + key + "\" must be an integer");
+    return it->get<std::int64_t>();
+}
+
+std::string stringField(const Json &obj, const char *key, const std::string &where) {
+    auto it = obj.find(key);
+    if (it == obj.end())
+        return std::string();
+    if (!it->is_string())
+        fail(where + ": \"" + key + "\" must be a string");
+    return it->get<std::string>();
+}
+
+// Plain JSON values map to the obvious kinds; {"kind": K, "v": ...} gives any kind; any other
+// object or array becomes the text of its JSON (how layout documents are written).
+Value valueFromSite(const Json &j, const std::string &where) {
+    if (j.is_boolean())
+        return BoolValue(j.get<bool>());
+    if (j.is_number_integer())
+        return IntValue(j.get<std::int64_t>());
+    if (j.is_number_float())
+        return FloatValue(j.get<double>());
+    if (j.is_string())
+        return StringValue(j.get<std::string>());
+    if (j.is_null())
+        return Value();
+    if (j.is_object() && j.contains("kind") && j.size() <= 2 &&
+        (j.size() == 1 || j.contains("v"))) {
+        const auto &kind = j["kind"];
+        if (!kind.is_number_integer())
+            fail(where + ": \"kind\" must be an integer");
+        const int k = kind.get<int>();
+        Value::Payload payload;
+        if (j.contains("v")) {
+            const auto &v = j["v"];
+            if (v.is_boolean())
+                payload = v.get<bool>();
+            else if (v.is_number_integer())
+                payload = v.get<std::int64_t>();
+            else if (v.is_number())
+                payload = v.get<double>();
+            else if (v.is_string() && k == static_cast<int>(ValueKind::Data))
+                payload = Value::Bytes(v.get<std::string>().begin(), v.get<std::string>().end());
+            else if (v.is_string())
+                payload = v.get<std::string>();
+        }
+        Value value = Value::fromPayload(k, payload);
+        if (value.kind() != k)
+            fail(where + ": value does not fit kind " + std::to_string(k));
+        return value;
+    }
+    return StringValue(j.dump());
+}
+
+NameValueMap mapFromSite(const Json &obj, const char *key, const std::string &where) {
+    NameValueMap map;
+    auto it = obj.find(key);
+    if (it == obj.end())
+        return map;
+    if (!it->is_object())
+        fail(where + ": \"" + key + "\" must be an object");
+    for (const auto &[name, value] : it->items())
+        map.setValue(name, valueFromSite(value, where + "." + key + "." + name));
+    return map;
+}
+
+std::vector<StreamChunk> recordingFromSite(const Json &o, std::int64_t streamId, std::int64_t now,
+                                           const std::string &where) {
+    std::vector<StreamChunk> chunks;
+    if (auto rec = o.find("recording"); rec != o.end()) {
+        if (!rec->is_object())
+            fail(where + ": \"recording\" must be an object");
+        const std::int64_t hours = intField(*rec, "hours", 6, false, where + ".recording");
+        const std::int64_t minutes =
+            intField(*rec, "chunkMinutes", 10, false, where + ".recording");
+        const std::int64_t rate =
+            intField(*rec, "bytesPerSecond", 250000, false, where + ".recording");
+        if (hours < 0 || minutes <= 0 || rate < 0)
+            fail(where + ": recording values must be positive");
+        const std::int64_t step = minutes * 60000;
+        const std::int64_t last = now / step * step;
+        for (std::int64_t start = last - hours * 3600000; start + step <= last; start += step)
+            chunks.push_back({0, streamId, start, start + step, rate * step / 1000});
+    }
+    if (auto list = o.find("chunks"); list != o.end()) {
+        if (!list->is_array())
+            fail(where + ": \"chunks\" must be an array");
+        for (const auto &c : *list) {
+            StreamChunk chunk{0, streamId, intField(c, "start", 0, true, where + ".chunks"),
+                              intField(c, "end", 0, true, where + ".chunks"),
+                              intField(c, "size", 0, false, where + ".chunks")};
+            if (chunk.end < chunk.start)
+                fail(where + ": a chunk ends before it starts");
+            chunks.push_back(chunk);
+        }
+    }
+    std::sort(chunks.begin(), chunks.end(),
+              [](const auto &a, const auto &b) { return a.start < b.start; });
+    return chunks;
+}
+
+SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index) {
+    std::string where = "objects[" + std::to_string(index) + "]";
+    if (!o.is_object())
+        fail(where + " must be an object");
+    SiteObject so;
+    auto &d = so.data;
+    d.id = intField(o, "id", 0, true, where);
+    where += " (id " + std::to_string(d.id) + ")";
+    if (d.id == 0)
+        fail(where + ": id 0 is reserved for \"no object\"");
+    d.name = stringField(o, "name", where);
+    d.type = static_cast<int>(intField(o, "type", 0, true, where));
+    d.className = stringField(o, "class", where);
+    d.parent = intField(o, "parent", 0, false, where);
+    d.serialNumber = stringField(o, "serial", where);
+    d.settings = mapFromSite(o, "settings", where);
+    so.attributes = mapFromSite(o, "attributes", where);
+    if (auto v = o.find("value"); v != o.end())
+        so.value = ValuePtr(valueFromSite(*v, where + ".value"));
+    else if (d.type == static_cast<int>(ObjectType::Sensor) ||
+             d.type == static_cast<int>(ObjectType::Actuator))
+        so.value = ValuePtr(BoolValue(false));
+    if (auto c = o.find("children"); c != o.end()) {
+        if (!c->is_array())
+            fail(where + ": \"children\" must be an array");
+        for (const auto &id : *c) {
+            if (!id.is_number_integer())
+                fail(where + ": children must be integer ids");
+            d.children.push_back(id.get<std::int64_t>());
+        }
+    }
+    so.chunks = recordingFromSite(o, d.id, now, where);
+    return so;
+}
+
+// Children follow the parents in list order unless an object lists its own.
+void linkChildren(std::vector<SiteObject> &objects, const std::set<std::int64_t> &explicitLists) {
+    std::unordered_map<std::int64_t, std::size_t> index;
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        index.emplace(objects[i].data.id, i);
+    for (const auto &o : objects) {
+        auto parent = index.find(o.data.parent);
+        if (o.data.parent == 0 || parent == index.end() || explicitLists.count(o.data.parent) > 0)
+            continue;
+        objects[parent->second].data.children.push_back(o.data.id);
+    }
+}
+
+Site parseSite(const Json &doc, std::int64_t now) {
+    if (!doc.is_object())
+        fail("the site document must be a JSON object");
+    Site site;
+    site.name = stringField(doc, "name", "site");
+    site.doorDelayMs = static_cast<int>(intField(doc, "doorDelayMs", 1500, false, "site"));
+    if (site.doorDelayMs < 0)
+        fail("site: \"doorDelayMs\" must not be negative");
+    auto users = doc.find("users");
+    if (users != doc.end()) {
+        if (!users->is_array())
+            fail("site: \"users\" must be an array");
+        for (const auto &u : *users) {
+            SiteUser user{intField(u, "id", 0, true, "users"), stringField(u, "name", "users"),
+                          stringField(u, "password", "users")};
+            if (user.id == 0 || user.name.empty())
+                fail("users: every user needs a non-zero id and a name");
+            site.users.push_back(user);
+        }
+    }
+    auto objects = doc.find("objects");
+    if (objects == doc.end() || !objects->is_array() || objects->empty())
+        fail("site: \"objects\" must be a non-empty array");
+    std::set<std::int64_t> ids, explicitLists;
+    for (std::size_t i = 0; i < objects->size(); ++i) {
+        auto so = objectFromSite((*objects)[i], now, i);
+        if (!ids.insert(so.data.id).second)
+            fail("objects: id " + std::to_string(so.data.id) + " appears twice");
+        if ((*objects)[i].contains("children"))
+            explicitLists.insert(so.data.id);
+        site.objects.push_back(std::move(so));
+    }
+    site.rootId = intField(doc, "rootId", site.objects.front().data.id, false, "site");
+    if (!ids.count(site.rootId))
+        fail("site: \"rootId\" " + std::to_string(site.rootId) + " names no object");
+    linkChildren(site.objects, explicitLists);
+    std::int64_t chunkId = 1;
+    for (auto &o : site.objects) {
+        for (auto &c : o.chunks)
+            c.id = chunkId++;
+    }
+    return site;
+}
+
+} // namespace
+
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::optional<Site> Site::fromJson(const std::string &text, std::int64_t now, std::string &error) {
+    Json doc = Json::parse(text, nullptr, false, true);
+    if (doc.is_discarded()) {
+        error = "the site file is not valid JSON";
+        return std::nullopt;
+    }
+    try {
+        return parseSite(doc, now);
+    } catch (const SiteError &e) {
+        error = e.text;
+    } catch (const std::exception &e) {
+        error = e.what();
+    }
+    return std::nullopt;
+}
+
+std::optional<Site> Site::fromFile(const std::string &path, std::int64_t now, std::string &error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    auto site = fromJson(text.str(), now, error);
+    if (!site)
+        error = path + ": " + error;
+    return site;
+}
+
+Site Site::generated(std::size_t count) {
+    Site site;
+    site.name = "generated";
+    site.rootId = 1;
+    site.users.push_back({500, "operator", "operator"});
+    SiteObject root;
+    root.data = {1, "Site", static_cast<int>(ObjectType::Location), "location.SITE", 0, {}, {}, ""};
+    site.objects.push_back(root);
+    std::int64_t device = 0;
+    for (std::int64_t id = 2; site.objects.size() < count; ++id) {
+        SiteObject o;
+        auto &d = o.data;
+        d.id = id;
+        if ((id - 2) % 10 == 0) {
+            device = id;
+            d = {id,
+                 "Device " + std::to_string(id),
+                 static_cast<int>(ObjectType::Device),
+                 "device.CAMERA",
+                 1,
+                 {},
+                 {},
+                 "SN-" + std::to_string(id)};
+            d.settings.setValue("address", StringValue("127.0.0.1"));
+            site.objects[0].data.children.push_back(id);
+        } else {
+            d = {id,
+                 "Stream " + std::to_string(id),
+                 static_cast<int>(ObjectType::Stream),
+                 "stream.VIDEO",
+                 device,
+                 {},
+                 {},
+                 "ST-" + std::to_string(id)};
+            d.settings.setValue("url", StringValue("http://127.0.0.1:9554/live/" +
+                                                   std::to_string(id) + "[[?x{EQU}1]]"));
+            // Ids are dense from 1, so an object's index is its id - 1.
+            site.objects[static_cast<std::size_t>(device - 1)].data.children.push_back(id);
+        }
+        site.objects.push_back(std::move(o));
+    }
+    return site;
+}
+
+} // namespace ardix::sim

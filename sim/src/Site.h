@@ -1,0 +1,51 @@
+#pragma once
+
+#include "zarn/NameValueMap.h"
+#include "zarn/ObjectData.h"
+#include "zarn/StreamChunk.h"
+#include "zarn/ValuePtr.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ardix::sim {
+
+struct SiteUser {
+    std::int64_t id = 0;
+    std::string name;
+    std::string password;
+};
+
+// One object as the site file gives it, with what the server keeps beside it.
+struct SiteObject {
+    zarn::ObjectData data;
+    zarn::NameValueMap attributes;         // dynamic attributes
+    zarn::ValuePtr value;                  // sensors and actuators: the current value
+    std::vector<zarn::StreamChunk> chunks; // streams: recordings, ordered by start
+};
+
+// A simulated site loaded from a site file (docs/site-file.md).
+class Site {
+public:
+    std::string name;
+    std::int64_t rootId = 0;
+    int doorDelayMs = 1500;
+    std::vector<SiteUser> users;
+    std::vector<SiteObject> objects;
+
+    // Parses a site document; recordings given by duration end at nowMs. Nothing (and
+    // `error` set) for a document that is not a valid site.
+    static std::optional<Site> fromJson(const std::string &text, std::int64_t nowMs,
+                                        std::string &error);
+    static std::optional<Site> fromFile(const std::string &path, std::int64_t nowMs,
+                                        std::string &error);
+    // A site of `count` objects (one location holding devices with streams) and the user
+    // "operator"/"operator", for load tests and benchmarks.
+    static Site generated(std::size_t count);
+};
+
+std::int64_t nowMs();
+
+} // namespace ardix::sim

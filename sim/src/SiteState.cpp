@@ -1,0 +1,399 @@
+#include "SiteState.h"
+
+#include "zarn/HandlerError.h"
+
+#include <algorithm>
+
+namespace ardix::sim {
+
+using namespace ardix::zarn;
+namespace wire = ardix::zarn::wire;
+
+namespace {
+
+// Thrown by the argument readers and checks; becomes the request's error answer.
+struct RequestError {
+    int code;
+    std::string text;
+};
+
+[[noreturn]] void refuse(int code, const std::string &text) {
+    throw RequestError{code, text};
+}
+
+std::int64_t argInt(const Json &args, const char *key) {
+    std::int64_t v = 0;
+    if (!wire::readInt(args, key, v))
+        refuse(HandlerError::BadRequest,
+               std::string("argument \"") + key + "\" must be an integer");
+    return v;
+}
+
+std::string argString(const Json &args, const char *key) {
+    std::string v;
+    if (!wire::readString(args, key, v))
+        refuse(HandlerError::BadRequest, std::string("argument \"") + key + "\" must be a string");
+    return v;
+}
+
+Value argValue(const Json &args, const char *key) {
+    auto it = args.find(key);
+    auto v = it == args.end() ? std::nullopt : wire::valueFromJson(*it);
+    if (!v)
+        refuse(HandlerError::BadRequest, std::string("argument \"") + key + "\" must be a value");
+    return *v;
+}
+
+const char *typeName(ObjectType t) {
+    switch (t) {
+    case ObjectType::Device:
+        return "a device";
+    case ObjectType::Sensor:
+        return "a sensor";
+    case ObjectType::Actuator:
+        return "an actuator";
+    case ObjectType::Stream:
+        return "a stream";
+    default:
+        return "of that type";
+    }
+}
+
+Answer ok(std::string detail = "", Json result = Json::object()) {
+    Answer a;
+    a.result = std::move(result);
+    a.detail = std::move(detail);
+    return a;
+}
+
+std::string quoted(const std::string &s) {
+    return "\"" + s + "\"";
+}
+
+} // namespace
+
+SiteState::SiteState(Site site, Pusher &pusher)
+    : site_(std::move(site))
+    , pusher_(pusher) {
+    reindex();
+}
+
+void SiteState::reindex() {
+    index_.clear();
+    for (std::size_t i = 0; i < site_.objects.size(); ++i)
+        index_.emplace(site_.objects[i].data.id, i);
+    // A door actuator drives the door sensor that shares its "layout" setting.
+    doorSensor_.clear();
+    for (const auto &a : site_.objects) {
+        const auto layout = a.data.settings.value("layout").toString();
+        if (a.data.type != static_cast<int>(ObjectType::Actuator) ||
+            a.data.className != "actuator.DOOR" || layout.empty())
+            continue;
+        for (const auto &s : site_.objects) {
+            if (s.data.type == static_cast<int>(ObjectType::Sensor) &&
+                s.data.settings.value("layout").toString() == layout) {
+                doorSensor_[a.data.id] = s.data.id;
+                break;
+            }
+        }
+    }
+}
+
+void SiteState::replace(Site site) {
+    for (auto &o : site.objects) {
+        if (auto old = find(o.data.id)) {
+            o.attributes = old->attributes;
+            if (old->value)
+                o.value = old->value;
+        }
+    }
+    site_ = std::move(site);
+    reindex();
+    for (auto it = bindings_.begin(); it != bindings_.end();)
+        it = find(it->first) ? std::next(it) : bindings_.erase(it);
+}
+
+SiteObject *SiteState::find(std::int64_t id) {
+    auto it = index_.find(id);
+    return it == index_.end() ? nullptr : &site_.objects[it->second];
+}
+
+SiteObject &SiteState::requireAny(std::int64_t id) {
+    auto o = find(id);
+    if (!o)
+        refuse(HandlerError::NotFound, "no object " + std::to_string(id));
+    return *o;
+}
+
+SiteObject &SiteState::require(std::int64_t id, ObjectType type) {
+    auto &o = requireAny(id);
+    if (o.data.type != static_cast<int>(type))
+        refuse(HandlerError::WrongKind,
+               "object " + std::to_string(id) + " is not " + typeName(type));
+    return o;
+}
+
+const std::map<std::string, SiteState::Handler> &SiteState::handlers() {
+    static const std::map<std::string, Handler> table = {
+        {"signIn", &SiteState::signIn},
+        {"getObjects", &SiteState::getObjects},
+        {"getDynamicAttribute", &SiteState::getDynamicAttribute},
+        {"createDynamicAttribute", &SiteState::createDynamicAttribute},
+        {"setDynamicAttribute", &SiteState::setDynamicAttribute},
+        {"removeDynamicAttribute", &SiteState::removeDynamicAttribute},
+        {"getActuatorValue", &SiteState::getActuatorValue},
+        {"setActuatorValue", &SiteState::setActuatorValue},
+        {"bindStream", &SiteState::bindStream},
+        {"unbindStream", &SiteState::unbindStream},
+        {"searchChunks", &SiteState::searchChunks},
+        {"getStreamInfo", &SiteState::getStreamInfo},
+        {"sendEvent", &SiteState::sendEvent},
+    };
+    return table;
+}
+
+Answer SiteState::handle(const std::string &op, const Json &args, std::int64_t &sessionUser) {
+    Answer a;
+    try {
+        auto it = handlers().find(op);
+        if (it == handlers().end())
+            refuse(HandlerError::UnknownOperation, "unknown operation " + quoted(op));
+        if (op != "signIn" && sessionUser == 0)
+            refuse(HandlerError::NotSignedIn, "sign in first");
+        a = (this->*(it->second))(args, sessionUser);
+    } catch (const RequestError &e) {
+        a = Answer();
+        a.code = e.code;
+        a.text = e.text;
+    } catch (const std::exception &e) {
+        a = Answer();
+        a.code = HandlerError::ServerError;
+        a.text = e.what();
+    }
+    return a;
+}
+
+Answer SiteState::signIn(const Json &args, std::int64_t &sessionUser) {
+    const auto name = argString(args, "user");
+    const auto password = argString(args, "password");
+    for (const auto &u : site_.users) {
+        if (u.name == name && u.password == password) {
+            sessionUser = u.id;
+            return ok("user " + quoted(name) + " id " + std::to_string(u.id),
+                      Json{{"userId", u.id}});
+        }
+    }
+    refuse(HandlerError::WrongCredentials, "wrong user name or password");
+}
+
+Answer SiteState::getObjects(const Json &, std::int64_t &) {
+    Answer a =
+        ok(std::to_string(site_.objects.size()) + " objects, root " + std::to_string(site_.rootId));
+    Json batch = Json::array();
+    for (const auto &o : site_.objects) {
+        batch.push_back(wire::toJson(o.data));
+        if (batch.size() == kObjectsPerPart) {
+            a.parts.push_back(Json{{"objects", std::move(batch)}});
+            batch = Json::array();
+        }
+    }
+    a.result = Json{{"rootId", site_.rootId}, {"objects", std::move(batch)}};
+    return a;
+}
+
+Answer SiteState::getDynamicAttribute(const Json &args, std::int64_t &) {
+    const auto id = argInt(args, "objectId");
+    const auto name = argString(args, "name");
+    auto &o = requireAny(id);
+    NameValueMap out;
+    if (name.empty()) {
+        out = o.attributes;
+    } else if (o.attributes.contains(name)) {
+        out.setValue(name, o.attributes.valuePtr(name));
+    } else {
+        refuse(HandlerError::NotFound,
+               "object " + std::to_string(id) + " has no attribute " + quoted(name));
+    }
+    return ok(std::to_string(out.size()) + " attributes", Json{{"attributes", wire::toJson(out)}});
+}
+
+Answer SiteState::createDynamicAttribute(const Json &args, std::int64_t &) {
+    const auto id = argInt(args, "objectId");
+    const auto name = argString(args, "name");
+    const auto value = argValue(args, "value");
+    auto &o = requireAny(id);
+    if (name.empty())
+        refuse(HandlerError::BadRequest, "attribute name must not be empty");
+    if (o.attributes.contains(name))
+        refuse(HandlerError::Conflict,
+               "object " + std::to_string(id) + " already has attribute " + quoted(name));
+    o.attributes.setValue(name, value);
+    return ok(quoted(name) + " on " + std::to_string(id));
+}
+
+Answer SiteState::setDynamicAttribute(const Json &args, std::int64_t &) {
+    const auto id = argInt(args, "objectId");
+    const auto name = argString(args, "name");
+    const auto value = argValue(args, "value");
+    auto &o = requireAny(id);
+    if (!o.attributes.contains(name))
+        refuse(HandlerError::NotFound,
+               "object " + std::to_string(id) + " has no attribute " + quoted(name));
+    o.attributes.setValue(name, value);
+    return ok(quoted(name) + " on " + std::to_string(id));
+}
+
+Answer SiteState::removeDynamicAttribute(const Json &args, std::int64_t &) {
+    const auto id = argInt(args, "objectId");
+    const auto name = argString(args, "name");
+    auto &o = requireAny(id);
+    if (!o.attributes.remove(name))
+        refuse(HandlerError::NotFound,
+               "object " + std::to_string(id) + " has no attribute " + quoted(name));
+    return ok(quoted(name) + " on " + std::to_string(id));
+}
+
+Answer SiteState::getActuatorValue(const Json &args, std::int64_t &) {
+    auto &o = require(argInt(args, "id"), ObjectType::Actuator);
+    return ok(o.value->toString(), Json{{"value", wire::toJson(o.value.value())}});
+}
+
+Answer SiteState::setActuatorValue(const Json &args, std::int64_t &) {
+    const auto id = argInt(args, "id");
+    const auto value = argValue(args, "value");
+    auto &o = require(id, ObjectType::Actuator);
+    if (value.kind() != o.value->kind())
+        refuse(HandlerError::WrongKind, "actuator " + std::to_string(id) + " takes kind " +
+                                            std::to_string(o.value->kind()) + ", not " +
+                                            std::to_string(value.kind()));
+    o.value = ValuePtr(value);
+    pushValue("actuatorValue", id, o.value);
+    auto door = doorSensor_.find(id);
+    if (door != doorSensor_.end()) {
+        // The door follows its lock a moment later, as a real door contact does.
+        const auto sensorId = door->second;
+        pusher_.after(site_.doorDelayMs, [this, sensorId, value] {
+            if (auto sensor = find(sensorId)) {
+                sensor->value = ValuePtr(value);
+                pushValue("sensorValue", sensorId, sensor->value);
+            }
+        });
+    }
+    return ok(std::to_string(id) + " = " + value.toString());
+}
+
+Answer SiteState::bindStream(const Json &args, std::int64_t &) {
+    const auto streamId = argInt(args, "streamId");
+    require(streamId, ObjectType::Stream);
+    auto list = args.find("bindings");
+    if (list == args.end() || !list->is_array() || list->empty())
+        refuse(HandlerError::BadRequest, "argument \"bindings\" must be a non-empty array");
+    std::vector<BindingPair> pairs;
+    for (const auto &b : *list) {
+        auto pair = wire::bindingFromJson(b);
+        if (!pair)
+            refuse(HandlerError::BadRequest, "a binding needs \"deviceId\" and \"type\"");
+        require(pair->deviceId, ObjectType::Device);
+        if (pair->type < 1 || pair->type > 3)
+            refuse(HandlerError::BadRequest,
+                   "binding type " + std::to_string(pair->type) + " is not 1, 2 or 3");
+        pairs.push_back(*pair);
+    }
+    for (const auto &p : pairs)
+        bindings_[streamId][p.deviceId] = p.type;
+    return ok("stream " + std::to_string(streamId) + " to " + std::to_string(pairs.size()) +
+              " devices");
+}
+
+Answer SiteState::unbindStream(const Json &args, std::int64_t &) {
+    const auto streamId = argInt(args, "streamId");
+    const auto deviceId = argInt(args, "deviceId");
+    require(streamId, ObjectType::Stream);
+    auto stream = bindings_.find(streamId);
+    if (stream == bindings_.end() || stream->second.erase(deviceId) == 0)
+        refuse(HandlerError::NotFound, "stream " + std::to_string(streamId) +
+                                           " is not bound to device " + std::to_string(deviceId));
+    return ok("stream " + std::to_string(streamId) + " from " + std::to_string(deviceId));
+}
+
+Answer SiteState::searchChunks(const Json &args, std::int64_t &) {
+    const auto streamId = argInt(args, "streamId");
+    const auto searchBy = argInt(args, "searchBy");
+    const auto start = argInt(args, "start");
+    const auto end = argInt(args, "end");
+    auto &o = require(streamId, ObjectType::Stream);
+    if (searchBy != 0 && searchBy != 1)
+        refuse(HandlerError::BadRequest,
+               "searchBy " + std::to_string(searchBy) + " is not 0 (start) or 1 (end)");
+    if (start > end)
+        refuse(HandlerError::BadRequest, "start lies after end");
+    Json list = Json::array();
+    for (const auto &c : o.chunks) {
+        const auto t = searchBy == 0 ? c.start : c.end;
+        if (t >= start && t <= end)
+            list.push_back(wire::toJson(c));
+    }
+    return ok(std::to_string(list.size()) + " chunks", Json{{"chunks", std::move(list)}});
+}
+
+Answer SiteState::getStreamInfo(const Json &args, std::int64_t &) {
+    const auto deviceId = argInt(args, "deviceId");
+    const auto streamId = argInt(args, "streamId");
+    auto &device = require(deviceId, ObjectType::Device);
+    require(streamId, ObjectType::Stream);
+    StreamInfo info{deviceId, streamId,
+                    "tok-" + std::to_string(streamId) + "-" + std::to_string(nextToken_++),
+                    device.data.settings.value("address").toString()};
+    if (info.address.empty())
+        info.address = "127.0.0.1";
+    return ok(info.address + " " + info.token, wire::toJson(info));
+}
+
+Answer SiteState::sendEvent(const Json &args, std::int64_t &sessionUser) {
+    auto it = args.find("event");
+    auto event = it == args.end() ? std::nullopt : wire::eventFromJson(*it);
+    if (!event)
+        refuse(HandlerError::BadRequest, "argument \"event\" must be an event");
+    const auto dest = event->destinationId;
+    const bool isUser = std::any_of(site_.users.begin(), site_.users.end(),
+                                    [dest](const SiteUser &u) { return u.id == dest; });
+    if (dest != 0 && !isUser && !find(dest))
+        refuse(HandlerError::NotFound, "no user or object " + std::to_string(dest));
+    const auto cls = event->className;
+    const auto id = deliverEvent(std::move(*event), sessionUser);
+    return ok(quoted(cls) + " to " + std::to_string(dest) + " id " + std::to_string(id),
+              Json{{"eventId", id}});
+}
+
+std::int64_t SiteState::deliverEvent(Event event, std::int64_t senderUser) {
+    event.eventId = nextEventId_++;
+    if (event.sourceId == 0)
+        event.sourceId = senderUser;
+    if (event.timestamp == 0)
+        event.timestamp = nowMs();
+    const bool broadcast = event.destinationId == 0;
+    Json push{{"push", "event"}, {"event", wire::toJson(event)}, {"broadcast", broadcast}};
+    if (broadcast)
+        pusher_.pushToSignedIn(push);
+    else
+        pusher_.pushToUser(event.destinationId, push);
+    return event.eventId;
+}
+
+bool SiteState::setObjectValue(std::int64_t id, const Value &value) {
+    auto o = find(id);
+    if (!o || (o->data.type != static_cast<int>(ObjectType::Sensor) &&
+               o->data.type != static_cast<int>(ObjectType::Actuator)))
+        return false;
+    o->value = ValuePtr(value);
+    pushValue(o->data.type == static_cast<int>(ObjectType::Sensor) ? "sensorValue"
+                                                                   : "actuatorValue",
+              id, o->value);
+    return true;
+}
+
+void SiteState::pushValue(const char *kind, std::int64_t id, const ValuePtr &value) {
+    pusher_.pushToSignedIn(Json{{"push", kind}, {"id", id}, {"value", wire::toJson(*value)}});
+}
+
+} // namespace ardix::sim

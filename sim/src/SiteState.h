@@ -1,0 +1,91 @@
+#pragma once
+
+#include "Site.h"
+#include "wire/Codec.h"
+#include "zarn/Event.h"
+#include "zarn/Value.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ardix::sim {
+
+using Json = zarn::wire::Json;
+
+// The outcome of one request: either a result (possibly preceded by parts) or an error.
+struct Answer {
+    std::vector<Json> parts;
+    Json result = Json::object();
+    int code = 0; // 0: ok
+    std::string text;
+    std::string detail; // what the log line says about the result
+};
+
+// How the state reaches the connected clients; implemented by the server.
+class Pusher {
+public:
+    virtual ~Pusher() = default;
+    virtual void pushToSignedIn(const Json &push) = 0;
+    virtual void pushToUser(std::int64_t userId, const Json &push) = 0;
+    virtual void after(int ms, std::function<void()> fn) = 0;
+};
+
+// The event server's behaviour over a Site: every request and what it pushes. Not thread-safe;
+// the server calls it on its one I/O thread.
+class SiteState {
+public:
+    SiteState(Site site, Pusher &pusher);
+
+    // Takes a new site; dynamic attributes and values of objects that remain are kept.
+    void replace(Site site);
+    // Handles one request of a session; sessionUser is the session's signed-in user (0: none)
+    // and is updated by signIn.
+    Answer handle(const std::string &op, const Json &args, std::int64_t &sessionUser);
+
+    // Sets a sensor's or actuator's value and pushes it; false for an unknown id.
+    bool setObjectValue(std::int64_t id, const zarn::Value &value);
+    // Delivers an event as if a client had sent it; returns its id.
+    std::int64_t deliverEvent(zarn::Event event, std::int64_t senderUser);
+
+    std::size_t objectCount() const { return site_.objects.size(); }
+    static const std::size_t kObjectsPerPart = 1000;
+
+private:
+    using Handler = Answer (SiteState::*)(const Json &args, std::int64_t &sessionUser);
+    static const std::map<std::string, Handler> &handlers();
+
+    void reindex();
+    SiteObject *find(std::int64_t id);
+    SiteObject &require(std::int64_t id, zarn::ObjectType type);
+    SiteObject &requireAny(std::int64_t id);
+
+    Answer signIn(const Json &args, std::int64_t &sessionUser);
+    Answer getObjects(const Json &args, std::int64_t &sessionUser);
+    Answer getDynamicAttribute(const Json &args, std::int64_t &sessionUser);
+    Answer createDynamicAttribute(const Json &args, std::int64_t &sessionUser);
+    Answer setDynamicAttribute(const Json &args, std::int64_t &sessionUser);
+    Answer removeDynamicAttribute(const Json &args, std::int64_t &sessionUser);
+    Answer getActuatorValue(const Json &args, std::int64_t &sessionUser);
+    Answer setActuatorValue(const Json &args, std::int64_t &sessionUser);
+    Answer bindStream(const Json &args, std::int64_t &sessionUser);
+    Answer unbindStream(const Json &args, std::int64_t &sessionUser);
+    Answer searchChunks(const Json &args, std::int64_t &sessionUser);
+    Answer getStreamInfo(const Json &args, std::int64_t &sessionUser);
+    Answer sendEvent(const Json &args, std::int64_t &sessionUser);
+
+    void pushValue(const char *kind, std::int64_t id, const zarn::ValuePtr &value);
+
+    Site site_;
+    Pusher &pusher_;
+    std::unordered_map<std::int64_t, std::size_t> index_;
+    std::unordered_map<std::int64_t, std::int64_t> doorSensor_;    // door actuator -> its sensor
+    std::map<std::int64_t, std::map<std::int64_t, int>> bindings_; // stream -> device -> type
+    std::int64_t nextEventId_ = 1;
+    std::int64_t nextToken_ = 1;
+};
+
+} // namespace ardix::sim
