@@ -70,6 +70,9 @@ void App::connectZarnClient()
     connect(client, &ZarnClient::loggedIn, this, &App::onZarnLoggedIn);
     connect(client, &ZarnClient::loggedOut, this, [this] {
         qInfo() << "Logged out";
+        // Companions must not keep offering a console that has lost its sign-in.
+        if (m_rpcSource && m_rpcSource->service())
+            m_rpcSource->service()->setLoggedOut();
         emit loggedOut();
     });
     connect(client, &ZarnClient::loginError, this, [this](const QString &message) {
