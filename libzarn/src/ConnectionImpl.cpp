@@ -61,9 +61,9 @@ void ConnectionImpl::request(std::string op, Json args, PendingRequest request) 
 }
 
 void ConnectionImpl::attach(const std::shared_ptr<ClientImpl> &client) {
-    auto self = shared_from_this();
-    std::weak_ptr<ClientImpl> weak = client;
-    post([self, weak] { self->clients_.push_back(weak); });
+    // Under a lock rather than posted, so that building a Client never starts the I/O thread.
+    std::lock_guard<std::mutex> lock(clientsMutex_);
+    clients_.push_back(client);
 }
 
 // ---- opening ----
@@ -220,11 +220,22 @@ void ConnectionImpl::failAll(int code, const std::string &text) {
         request.onError(HandlerError(code, text));
 }
 
-void ConnectionImpl::notifyClientsClosed() {
+std::vector<std::shared_ptr<ClientImpl>> ConnectionImpl::liveClients() {
+    std::lock_guard<std::mutex> lock(clientsMutex_);
+    std::vector<std::shared_ptr<ClientImpl>> out;
     for (auto &weak : clients_) {
-        if (auto client = weak.lock())
-            client->connectionClosed();
+        if (auto c = weak.lock())
+            out.push_back(std::move(c));
     }
+    clients_.erase(
+        std::remove_if(clients_.begin(), clients_.end(), [](const auto &w) { return w.expired(); }),
+        clients_.end());
+    return out;
+}
+
+void ConnectionImpl::notifyClientsClosed() {
+    for (auto &client : liveClients())
+        client->connectionClosed();
 }
 
 // ---- frames ----
@@ -243,10 +254,10 @@ void ConnectionImpl::handleFrame(std::string &&body) {
     }
     if (state() == Connection::Opening)
         handleHello(*frame);
-    else if (frame->contains("id"))
-        handleAnswer(*frame);
     else if (frame->contains("push"))
         handlePush(*frame);
+    else if (frame->contains("id"))
+        handleAnswer(*frame);
     else
         protocolError("frame is neither an answer nor a push");
 }
@@ -323,11 +334,7 @@ void ConnectionImpl::handlePush(const Json &frame) {
         protocolError("push without a name");
         return;
     }
-    std::vector<std::shared_ptr<ClientImpl>> clients;
-    for (auto &weak : clients_) {
-        if (auto c = weak.lock())
-            clients.push_back(std::move(c));
-    }
+    const auto clients = liveClients();
     if (kind == "objectsChanged") {
         for (auto &c : clients)
             c->objectsChanged();
@@ -343,7 +350,7 @@ void ConnectionImpl::handlePush(const Json &frame) {
         std::int64_t id = 0;
         auto v = frame.find("value");
         auto value = v == frame.end() ? std::nullopt : wire::valueFromJson(*v);
-        if (!wire::readInt(frame, "id", id) || !value)
+        if (!wire::readInt(frame, "objectId", id) || !value)
             return protocolError("malformed " + kind + " push");
         ValuePtr ptr(*value);
         for (auto &c : clients) {
@@ -355,9 +362,6 @@ void ConnectionImpl::handlePush(const Json &frame) {
     } else {
         log(LogLevel::Debug, "ignoring unknown push " + kind);
     }
-    clients_.erase(
-        std::remove_if(clients_.begin(), clients_.end(), [](const auto &w) { return w.expired(); }),
-        clients_.end());
 }
 
 // ---- requests ----
@@ -373,27 +377,28 @@ void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &requ
     const auto timeout = requestTimeoutMs_.load();
     if (timeout > 0)
         request.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    const auto deadline = request.deadline;
     pending_.emplace(id, std::move(request));
-    if (timeout > 0)
-        armSweep();
+    armSweep(deadline);
 }
 
-void ConnectionImpl::armSweep() {
-    if (sweepArmed_ || pending_.empty())
-        return;
-    auto earliest = std::chrono::steady_clock::time_point::max();
-    for (const auto &[id, r] : pending_)
-        earliest = std::min(earliest, r.deadline);
-    if (earliest == std::chrono::steady_clock::time_point::max())
+void ConnectionImpl::armSweep(std::chrono::steady_clock::time_point deadline) {
+    // One timer serves every pending request: it is set for the earliest deadline, and only
+    // moved when a request with an even earlier one arrives.
+    if (deadline == std::chrono::steady_clock::time_point::max() ||
+        (sweepArmed_ && deadline >= sweepAt_))
         return;
     sweepArmed_ = true;
-    sweepTimer_.expires_at(earliest);
+    sweepAt_ = deadline;
+    const auto generation = ++sweepGeneration_;
+    sweepTimer_.expires_at(deadline);
     std::weak_ptr<ConnectionImpl> weak = shared_from_this();
-    sweepTimer_.async_wait([weak](const asio::error_code &) {
-        if (auto self = weak.lock()) {
-            self->sweepArmed_ = false;
-            self->sweep();
-        }
+    sweepTimer_.async_wait([weak, generation](const asio::error_code &) {
+        auto self = weak.lock();
+        if (!self || generation != self->sweepGeneration_)
+            return;
+        self->sweepArmed_ = false;
+        self->sweep();
     });
 }
 
@@ -408,9 +413,12 @@ void ConnectionImpl::sweep() {
             ++it;
         }
     }
+    auto earliest = std::chrono::steady_clock::time_point::max();
+    for (const auto &[id, r] : pending_)
+        earliest = std::min(earliest, r.deadline);
+    armSweep(earliest);
     for (auto &r : expired)
         r.onError(HandlerError(HandlerError::Timeout, "no answer within the request timeout"));
-    armSweep();
 }
 
 } // namespace ardix::zarn::detail

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -60,6 +61,7 @@ private:
     void setState(Connection::State state);
     void failAll(int code, const std::string &text);
     void notifyClientsClosed();
+    std::vector<std::shared_ptr<ClientImpl>> liveClients();
 
     void handleFrame(std::string &&body);
     void handleHello(const wire::Json &frame);
@@ -67,7 +69,7 @@ private:
     void handlePush(const wire::Json &frame);
     void protocolError(const std::string &text);
     void doRequest(std::string &op, wire::Json &args, PendingRequest &request);
-    void armSweep();
+    void armSweep(std::chrono::steady_clock::time_point deadline);
     void sweep();
 
     std::weak_ptr<ContextImpl> context_;
@@ -80,12 +82,15 @@ private:
     asio::steady_timer openTimer_;
     asio::steady_timer sweepTimer_;
     bool sweepArmed_ = false;
+    std::chrono::steady_clock::time_point sweepAt_;
+    std::uint64_t sweepGeneration_ = 0;
     Connection::OpenOk openOk_;
     Connection::OpenFail openFail_;
     std::string peer_;
     std::uint64_t generation_ = 0;
     std::int64_t nextId_ = 1;
     std::unordered_map<std::int64_t, PendingRequest> pending_;
+    std::mutex clientsMutex_;
     std::vector<std::weak_ptr<ClientImpl>> clients_;
     std::atomic<int> state_{Connection::Closed};
     std::atomic<std::int64_t> openTimeoutMs_{5000};

@@ -393,7 +393,7 @@ bool SiteState::setObjectValue(std::int64_t id, const Value &value) {
 }
 
 void SiteState::pushValue(const char *kind, std::int64_t id, const ValuePtr &value) {
-    pusher_.pushToSignedIn(Json{{"push", kind}, {"id", id}, {"value", wire::toJson(*value)}});
+    pusher_.pushToSignedIn(Json{{"push", kind}, {"objectId", id}, {"value", wire::toJson(*value)}});
 }
 
 } // namespace ardix::sim

@@ -23,7 +23,7 @@ struct Arguments {
 void usage() {
     std::cerr << "usage: zarn-sim --site FILE [--port N] [--host ADDRESS]\n"
                  "  --site FILE     site file (see docs/site-file.md)\n"
-                 "  --port N        event server port (default "
+                 "  --port N        event server port, 0 for any free one (default "
               << kDefaultEventPort
               << ")\n"
                  "  --host ADDRESS  address to listen on (default 127.0.0.1)\n"
@@ -41,7 +41,7 @@ bool parse(int argc, char **argv, Arguments &args) {
         } else if (a == "--port" && hasValue) {
             char *end = nullptr;
             args.port = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || args.port < 1 || args.port > 65535)
+            if (*end != '\0' || args.port < 0 || args.port > 65535)
                 return false;
         } else {
             return false;
