@@ -68,14 +68,15 @@ int main(int argc, char **argv) {
     options.site = std::move(*site);
     options.host = args.host;
     options.eventPort = static_cast<unsigned short>(args.port);
+    // Signals are caught before the server starts, so an early SIGHUP cannot end the process.
+    asio::io_context io;
+    asio::signal_set signals(io, SIGINT, SIGTERM, SIGHUP);
     Simulator simulator(std::move(options));
     if (!simulator.start(&error)) {
         std::cerr << "zarn-sim: " << error << std::endl;
         return 1;
     }
 
-    asio::io_context io;
-    asio::signal_set signals(io, SIGINT, SIGTERM, SIGHUP);
     std::function<void(const asio::error_code &, int)> onSignal;
     onSignal = [&](const asio::error_code &ec, int signal) {
         if (ec)

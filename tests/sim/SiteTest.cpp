@@ -1,0 +1,180 @@
+// The site file: what the demo shop holds, and how broken site files are refused.
+#include "Site.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <map>
+#include <regex>
+
+using namespace ardix::sim;
+using namespace ardix::zarn;
+
+namespace {
+
+Site demo() {
+    std::string error;
+    auto site = Site::fromFile(ZARN_DEMO_SITE, nowMs(), error);
+    EXPECT_TRUE(site) << error;
+    return site ? *site : Site();
+}
+
+const SiteObject *byId(const Site &s, std::int64_t id) {
+    for (const auto &o : s.objects) {
+        if (o.data.id == id)
+            return &o;
+    }
+    return nullptr;
+}
+
+// The console's loader takes these keys; a layout that lacks one logs a warning.
+void expectLoadableLayout(const std::string &name, const std::string &text) {
+    auto doc = nlohmann::json::parse(text, nullptr, false);
+    ASSERT_TRUE(doc.is_object()) << name;
+    for (const char *key : {"numRows", "numCols"})
+        EXPECT_TRUE(doc[key].is_number_integer()) << name << " " << key;
+    ASSERT_TRUE(doc["elements"].is_array() && !doc["elements"].empty()) << name;
+    for (const auto &e : doc["elements"]) {
+        for (const char *key : {"row", "col", "rowSpan", "colSpan"})
+            EXPECT_TRUE(e[key].is_number_integer()) << name << " " << key;
+        for (const char *key : {"type", "label", "deviceId", "objectId"})
+            EXPECT_TRUE(e[key].is_string()) << name << " " << key;
+        EXPECT_TRUE(e["type"] == "video" || e["type"] == "door") << name;
+    }
+}
+
+// The console's url template expansion, enough to see that the demo addresses come out whole.
+std::string expand(std::string t) {
+    auto vars = [](std::string s, int &n) {
+        std::smatch m;
+        std::regex re("\\{([a-zA-Z0-9_]+?)\\}");
+        while (std::regex_search(s, m, re)) {
+            const std::string v = m[1] == "EQU" ? "=" : m[1] == "SMC" ? ";" : "";
+            n += v.empty() ? 0 : 1;
+            s = m.prefix().str() + v + m.suffix().str();
+        }
+        return s;
+    };
+    std::smatch m;
+    std::regex section("\\[\\[(.+?)\\]\\]");
+    while (std::regex_search(t, m, section)) {
+        int n = 0;
+        std::string inner = vars(m[1], n);
+        t = m.prefix().str() + (n ? inner : "") + m.suffix().str();
+    }
+    int n = 0;
+    return vars(t, n);
+}
+
+TEST(DemoSite, HoldsThreeLoadableLayoutsOnObjectOne) {
+    const auto s = demo();
+    EXPECT_EQ(s.rootId, 1);
+    const auto *shop = byId(s, 1);
+    ASSERT_TRUE(shop);
+    ASSERT_EQ(shop->attributes.size(), 3u);
+    std::map<std::string, std::pair<int, int>> sizes;
+    for (const auto &[name, value] : shop->attributes.entries()) {
+        EXPECT_EQ(value->kind(), StringValue::Kind);
+        expectLoadableLayout(name, value->toString());
+        auto doc = nlohmann::json::parse(value->toString());
+        sizes[name] = {doc["numRows"], doc["numCols"]};
+    }
+    EXPECT_EQ(sizes["2x2 Cameras"], std::make_pair(2, 2));
+    EXPECT_EQ(sizes["3x3 Cameras and doors"], std::make_pair(3, 3));
+    EXPECT_EQ(sizes["Single camera"], std::make_pair(1, 1));
+}
+
+TEST(DemoSite, DoorsPairSensorAndActuatorThroughTheirLayoutSetting) {
+    const auto s = demo();
+    int doors = 0;
+    for (const auto &a : s.objects) {
+        if (a.data.type != 9)
+            continue;
+        EXPECT_EQ(a.data.className, "actuator.DOOR");
+        const auto layout = a.data.settings.value("layout").toString();
+        int sensors = 0;
+        for (const auto &o : s.objects)
+            sensors += o.data.type == 8 && o.data.settings.value("layout").toString() == layout;
+        EXPECT_EQ(sensors, 1) << layout;
+        ++doors;
+    }
+    EXPECT_EQ(doors, 2);
+}
+
+TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings) {
+    const auto s = demo();
+    const auto *gateway = byId(s, 2);
+    ASSERT_TRUE(gateway);
+    EXPECT_EQ(gateway->data.settings.value("address").toString(), "127.0.0.1");
+    EXPECT_EQ(gateway->data.settings.value("posPort").toString(), "5556");
+    std::map<std::int64_t, std::string> urls;
+    for (const auto &o : s.objects) {
+        if (o.data.type != 10)
+            continue;
+        urls[o.data.id] = expand(o.data.settings.value("url").toString());
+        EXPECT_FALSE(o.chunks.empty());
+        EXPECT_LE(o.chunks.back().end, nowMs());
+    }
+    ASSERT_EQ(urls.size(), 4u);
+    EXPECT_EQ(urls[11], "http://127.0.0.1:9554/live/11?profile=main");
+    EXPECT_EQ(urls[12], "http://127.0.0.1:9554/live/12?profile=main;audio=off");
+    EXPECT_EQ(urls[13], "http://127.0.0.1:9554/live/13?profile=sub");
+}
+
+TEST(SiteFile, ChildrenFollowParentsUnlessListedAndValuesKeepTheirKind) {
+    std::string error;
+    auto s = Site::fromJson(R"({"objects":[
+        {"id":1,"type":7,"name":"root"},
+        {"id":3,"type":2,"parent":1,"settings":{"n":5,"f":1.5,"b":true,"t":"x",
+                                                 "id":{"kind":110,"v":7}}},
+        {"id":2,"type":2,"parent":1},
+        {"id":4,"type":2,"parent":2,"children":[9]}],
+        "users":[{"id":5,"name":"u","password":"p"}]})",
+                            0, error);
+    ASSERT_TRUE(s) << error;
+    EXPECT_EQ(s->rootId, 1);
+    EXPECT_EQ(s->objects[0].data.children, (std::vector<std::int64_t>{3, 2}));
+    EXPECT_EQ(s->objects[3].data.children, (std::vector<std::int64_t>{9}));
+    const auto &settings = s->objects[1].data.settings;
+    EXPECT_EQ(settings.names(), (std::vector<std::string>{"n", "f", "b", "t", "id"}));
+    EXPECT_EQ(settings.value("n"), IntValue(5));
+    EXPECT_EQ(settings.value("f"), FloatValue(1.5));
+    EXPECT_EQ(settings.value("b"), BoolValue(true));
+    EXPECT_EQ(settings.value("id"), IdValue(7));
+}
+
+TEST(SiteFile, BrokenSitesAreRefusedWithAReason) {
+    const std::vector<std::pair<const char *, const char *>> cases = {
+        {"{", "not valid JSON"},
+        {"[]", "must be a JSON object"},
+        {R"({"objects":[]})", "non-empty array"},
+        {R"({"objects":[{"id":1,"type":7},{"id":1,"type":2}]})", "appears twice"},
+        {R"({"objects":[{"id":0,"type":7}]})", "reserved"},
+        {R"({"objects":[{"type":7}]})", "\"id\" is missing"},
+        {R"({"objects":[{"id":1,"type":"7"}]})", "must be an integer"},
+        {R"({"objects":[{"id":1,"type":7,"name":5}]})", "must be a string"},
+        {R"({"rootId":4,"objects":[{"id":1,"type":7}]})", "names no object"},
+        {R"({"objects":[{"id":1,"type":10,"chunks":[{"start":5,"end":1}]}]})", "ends before"},
+        {R"({"objects":[{"id":1,"type":7,"settings":{"v":{"kind":20,"v":"x"}}}]})", "does not fit"},
+        {R"({"users":[{"id":1}],"objects":[{"id":1,"type":7}]})", "non-zero id and a name"},
+    };
+    for (const auto &[text, reason] : cases) {
+        std::string error;
+        EXPECT_FALSE(Site::fromJson(text, 0, error)) << text;
+        EXPECT_NE(error.find(reason), std::string::npos) << text << " -> " << error;
+    }
+    std::string error;
+    EXPECT_FALSE(Site::fromFile("/nonexistent/site.json", 0, error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos);
+}
+
+TEST(SiteFile, GeneratedSiteHasTheAskedSize) {
+    const auto s = Site::generated(1234);
+    EXPECT_EQ(s.objects.size(), 1234u);
+    std::size_t children = 0;
+    for (const auto &o : s.objects)
+        children += o.data.children.size();
+    EXPECT_EQ(children, 1233u); // every object but the root has exactly one parent
+}
+
+} // namespace
