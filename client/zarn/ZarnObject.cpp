@@ -120,38 +120,63 @@ void ZarnObject::setPath(const QString &path) {
 
 void ZarnObject::setChildIds(const QStringList &childIds) {
     m_childIds = childIds;
-    m_childIdIndex.clear();
-    m_childIdIndexValid = false;
+    m_childSlots.clear();
     emit childIdsChanged();
 }
 
 void ZarnObject::appendChildId(const QString &id) {
-    if (!m_childIdIndexValid)
+    if (m_childSlots.empty())
         indexChildIds();
-    if (!m_childIdIndex.contains(id)) {
-        m_childIdIndex.insert(id);
+    const std::size_t slot = childSlot(id);
+    if (m_childSlots[slot] == 0) {
         m_childIds.append(id);
+        if (2 * static_cast<std::size_t>(m_childIds.size()) > m_childSlots.size())
+            fillChildSlots(2 * m_childSlots.size());
+        else
+            m_childSlots[slot] = m_childIds.size();
     }
     emit childIdsChanged();
 }
 
-// Builds the index and drops duplicates of the list in one pass (first occurrence wins).
+// Indexes the list, first dropping any duplicates it holds (the first occurrence wins).
 void ZarnObject::indexChildIds() {
-    m_childIdIndex.clear();
-    m_childIdIndex.reserve(m_childIds.size());
+    std::size_t size = 8;
+    while (size < 2 * static_cast<std::size_t>(m_childIds.size()))
+        size *= 2;
+    m_childSlots.assign(size, 0);
     QStringList unique;
-    bool hadDuplicates = false;
-    for (const QString &id : qAsConst(m_childIds)) {
-        if (m_childIdIndex.contains(id)) {
-            hadDuplicates = true;
+    for (int i = 0; i < m_childIds.size(); ++i) {
+        const QString &id = m_childIds.at(i);
+        const std::size_t slot = childSlot(id);
+        if (m_childSlots[slot] != 0) {
+            if (unique.isEmpty())
+                unique = m_childIds.mid(0, i);
             continue;
         }
-        m_childIdIndex.insert(id);
-        unique.append(id);
+        m_childSlots[slot] = i + 1;
+        if (!unique.isEmpty())
+            unique.append(id);
     }
-    if (hadDuplicates)
+    if (!unique.isEmpty()) {
         m_childIds = unique;
-    m_childIdIndexValid = true;
+        fillChildSlots(size);
+    }
+}
+
+// The slot holding id, or the free slot where it belongs.
+std::size_t ZarnObject::childSlot(const QString &id) const {
+    const std::size_t mask = m_childSlots.size() - 1;
+    std::size_t slot = qHash(id) & mask;
+    while (m_childSlots[slot] != 0 && m_childIds.at(m_childSlots[slot] - 1) != id)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+// Rebuilds the table at the given size from a list without duplicates.
+void ZarnObject::fillChildSlots(std::size_t size) {
+    m_childSlots.assign(size, 0);
+    for (int i = 0; i < m_childIds.size(); ++i)
+        m_childSlots[childSlot(m_childIds.at(i))] = i + 1;
 }
 
 void ZarnObject::setParentId(const QString &parentId) {

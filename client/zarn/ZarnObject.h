@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 namespace ardix::zarn {
 class Object;
@@ -99,6 +99,8 @@ signals:
 private:
     void readSerial(const ardix::zarn::Object &o);
     void indexChildIds();
+    std::size_t childSlot(const QString &id) const;
+    void fillChildSlots(std::size_t size);
 
     Type m_type = static_cast<Type>(0);
     QString m_id;
@@ -110,7 +112,8 @@ private:
     QString m_serial;
     std::unique_ptr<ZarnSetting> m_settings;
     bool m_value = false;
-    // Mirror of m_childIds for appendChildId, built on first use and dropped by setChildIds.
-    QSet<QString> m_childIdIndex;
-    bool m_childIdIndexValid = false;
+    // Index of m_childIds for appendChildId, built on first use and dropped by setChildIds:
+    // an open-addressing table of list positions + 1 (0 marks a free slot), its size a power
+    // of two at least twice the list's. One allocation per parent instead of one per child.
+    std::vector<int> m_childSlots;
 };

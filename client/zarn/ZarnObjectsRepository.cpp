@@ -22,15 +22,24 @@ void ZarnObjectsRepository::clear() {
     m_byId.clear();
     m_byPath.clear();
     m_root.reset();
+    // Released in the order they were added: freeing 100 000 objects in the hashes' order
+    // scatters the frees over the heap and takes about twice as long.
+    m_added.clear();
 }
 
 bool ZarnObjectsRepository::add(const ZarnObjectPtr &obj, const QString &sep) {
-    if (!obj || m_byId.contains(obj->id()))
+    if (!obj)
         return false;
+    // One hash lookup for both the test and the insertion: operator[] adds an empty entry.
+    const int known = m_byId.size();
+    ZarnObjectPtr &byId = m_byId[obj->id()];
+    if (m_byId.size() == known)
+        return false;
+    byId = obj;
     // Objects reach QML through objectById; the engine must never adopt and delete them.
     QQmlEngine::setObjectOwnership(obj.get(), QQmlEngine::CppOwnership);
+    m_added.push_back(obj);
     const QString path = obj->path();
-    m_byId.insert(obj->id(), obj);
     m_byPath.insert(path, obj);
 
     // The parent's path is everything before the last separator. An empty separator cannot

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
 // Every object of the server's tree, by id and by path. Filled by the client's rebuild on the
 // GUI thread and read there by QML, the layout model and the value handlers.
 class ZarnObjectsRepository : public QObject {
@@ -41,4 +43,6 @@ private:
     ObjectsById m_byId;
     QHash<QString, ZarnObjectPtr> m_byPath;
     ZarnObjectPtr m_root;
+    // Every object of byId in the order of adding, for clear().
+    std::vector<ZarnObjectPtr> m_added;
 };
