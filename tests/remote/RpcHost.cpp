@@ -2,6 +2,7 @@
 
 #include "ProgramRun.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -60,10 +61,18 @@ QString RpcHost::install(const QString &builtProgram, const QString &folder, con
     if (::link(QFile::encodeName(builtProgram).constData(),
                QFile::encodeName(target).constData()) != 0)
         QFile::copy(builtProgram, target);
-    QFile config(folder + QStringLiteral("/config.ini"));
-    if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        config.write(QStringLiteral("[IPC]\nurl=%1\n").arg(url).toUtf8());
+    writeConfig(folder, url);
     return target;
+}
+
+void RpcHost::writeConfig(const QString &folder, const QString &url) {
+    static int rewrites = 0;
+    QFile config(folder + QStringLiteral("/config.ini"));
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    config.write(QStringLiteral("[IPC]\nurl=%1\n").arg(url).toUtf8());
+    config.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
+                       QFileDevice::FileModificationTime);
 }
 
 bool RpcHost::start() {

@@ -18,6 +18,7 @@ public:
     // Closes the helper like a console that is quit (stdin closed), then waits for its end.
     bool stop();
     void kill();
+    qint64 processId() const { return m_process.processId(); }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
 
     void send(const QByteArray &command);
@@ -43,6 +44,9 @@ public:
     // A tcp URL on a port that was free a moment ago, or a local socket name unique to this
     // process; transport is "tcp" or "local".
     static QString freeUrl(const QString &transport);
+    // Writes "<folder>/config.ini" with that endpoint. The file's time moves on at each call:
+    // QSettings caches the file per process and rereads it only when its size or time changes.
+    static void writeConfig(const QString &folder, const QString &url);
     // Hard-links (or copies) a built program into folder and writes config.ini beside it.
     static QString install(const QString &builtProgram, const QString &folder, const QString &url);
 

@@ -1,0 +1,186 @@
+// vantrel as a whole program on an X server of its own, driven with xdotool like an operator
+// would, against the console side in another process. Pictures of each state are kept in
+// ARDIX_ARTIFACT_DIR.
+#include "ProgramRun.h"
+#include "RpcHost.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using Layouts = QList<QPair<QString, QString>>;
+
+const Layouts shop{{QStringLiteral("Entrance"), QStringLiteral("{\"numRows\":1}")},
+                   {QStringLiteral("Caixa – Sé 東"), QStringLiteral("{\"label\":\"Café\"}")}};
+
+// The screen's fixed geometry: "Menu" 32 px, menu 40 px, "Layouts" 32 px, rows of 40 px.
+constexpr int menuY = 32 + 20;
+constexpr int firstRowY = 32 + 40 + 32 + 20;
+constexpr int rowHeight = 40;
+
+QString run(const QString &program, const QStringList &arguments, const QString &display) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    process.waitForFinished(15000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+class TestVantrelProgram : public QObject {
+    Q_OBJECT
+
+private:
+    QProcess m_xserver;
+    QString m_display;
+    std::unique_ptr<RpcHost> m_host;
+    std::unique_ptr<ProgramRun> m_vantrel;
+    QString m_folder;
+    QString m_window;
+    QString m_url;
+
+    QString xdotool(const QStringList &arguments) const {
+        return run(QStringLiteral("xdotool"), arguments, m_display);
+    }
+
+    QImage shot(const QString &name) {
+        const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", RpcHost::sandbox());
+        QDir().mkpath(folder);
+        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+        QFile::remove(path);
+        run(QStringLiteral("ffmpeg"),
+            {"-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0", "-video_size",
+             "640x480", "-i", m_display + "+0,0", "-frames:v", "1", path},
+            m_display);
+        return QImage(path);
+    }
+
+    // The menu row is light across the whole width on the list page (not while the pages
+    // slide) and black on "Login to continue".
+    bool showsList(const QImage &image) const {
+        return !image.isNull() && qGray(image.pixel(4, menuY)) > 128 &&
+               qGray(image.pixel(630, menuY)) > 128;
+    }
+    bool showsLogin(const QImage &image) const {
+        if (image.isNull() || qGray(image.pixel(4, menuY)) > 32 ||
+            qGray(image.pixel(630, menuY)) > 32)
+            return false;
+        // white text in the middle of the window
+        for (int x = 260; x < 380; ++x) {
+            if (qGray(image.pixel(x, 240)) > 200)
+                return true;
+        }
+        return false;
+    }
+    bool waitForScreen(bool list, const QString &name, int timeoutMs) {
+        return QTest::qWaitFor(
+            [&] {
+                const QImage image = shot(name);
+                return list ? showsList(image) : showsLogin(image);
+            },
+            timeoutMs);
+    }
+
+private slots:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("Xvfb and xdotool are needed");
+        // An X server of our own: parallel tests cannot cover the window or take the clicks.
+        m_xserver.start(QStringLiteral("Xvfb"),
+                        {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+        QVERIFY(m_xserver.waitForStarted(10000));
+        QVERIFY(QTest::qWaitFor([&] { return m_xserver.canReadLine(); }, 15000));
+        m_display = QLatin1Char(':') + QString::fromLatin1(m_xserver.readLine()).trimmed();
+
+        const QString url = m_url = RpcHost::freeUrl(QStringLiteral("tcp"));
+        m_folder = RpcHost::sandbox() + QStringLiteral("/vantrel");
+        const QString program = RpcHost::install(
+            ProgramRun::builtProgram(QStringLiteral("vantrel/vantrel")), m_folder, url);
+        m_host = std::make_unique<RpcHost>(RpcHost::sandbox() + QStringLiteral("/console"), url);
+
+        m_vantrel = std::make_unique<ProgramRun>(program);
+        m_vantrel->setEnv(QStringLiteral("DISPLAY"), m_display);
+        m_vantrel->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_vantrel->setWorkingDirectory(m_folder);
+        QVERIFY(m_vantrel->start());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                m_window = xdotool({"search", "--onlyvisible", "--pid",
+                                    QString::number(m_vantrel->process().processId())})
+                               .section(QLatin1Char('\n'), 0, 0);
+                return !m_window.isEmpty();
+            },
+            15000));
+    }
+
+    void cleanupTestCase() {
+        m_vantrel.reset();
+        m_host.reset();
+        if (m_xserver.state() != QProcess::NotRunning) {
+            m_xserver.terminate();
+            m_xserver.waitForFinished(5000);
+        }
+    }
+
+    void startedBeforeTheConsoleAsksToLogIn() {
+        QVERIFY(waitForScreen(false, QStringLiteral("1-before-console"), 15000));
+        // its log is "vantrel.log" in the folder it was started in
+        const QString log = m_folder + QStringLiteral("/vantrel.log");
+        QVERIFY(
+            ProgramRun::waitForLine(log, QStringLiteral("Connecting to: QUrl(\"%1\")").arg(m_url)));
+        QCOMPARE(ProgramRun::readLines(log).value(0), QStringLiteral("IPC url: \"%1\"").arg(m_url));
+    }
+
+    void consoleSignInShowsTheList() {
+        QVERIFY(m_host->start());
+        m_host->publish(shop);
+        m_host->login();
+        QVERIFY(waitForScreen(true, QStringLiteral("2-signed-in"), 15000));
+    }
+
+    void clickOnALayoutSendsIt() {
+        xdotool({"mousemove", "--window", m_window, "100", QString::number(firstRowY + rowHeight),
+                 "click", "1"});
+        const QJsonObject request = m_host->waitForEvent(QStringLiteral("setLayoutRequested"));
+        QCOMPARE(request.value("name").toString(), shop.at(1).first);
+        QCOMPARE(request.value("json").toString(), shop.at(1).second);
+        QVERIFY(m_host->waitForLogLine(
+            QStringLiteral("info|Applying layout: \"%1\"").arg(shop.at(1).first)));
+        // the chosen row turns gray
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage image = shot(QStringLiteral("3-layout-chosen"));
+                return !image.isNull() && qGray(image.pixel(600, firstRowY + rowHeight)) > 64 &&
+                       qGray(image.pixel(600, firstRowY)) < 32;
+            },
+            10000));
+    }
+
+    void choosingRecorderJumpsThere() {
+        xdotool({"mousemove", "--window", m_window, "320", QString::number(menuY), "click", "1"});
+        xdotool({"key", "--window", m_window, "Down"});
+        shot(QStringLiteral("4-menu-open"));
+        xdotool({"key", "--window", m_window, "Return"});
+        QCOMPARE(m_host->waitForEvent(QStringLiteral("requestedJumpPage")).value("page").toString(),
+                 QStringLiteral("recorder"));
+    }
+
+    void closingTheConsoleReturnsToLogin() {
+        QVERIFY(m_host->stop());
+        // within the heartbeat (5 s) plus the time a picture takes
+        QVERIFY(waitForScreen(false, QStringLiteral("5-console-closed"), 5000 + 3000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVantrelProgram)
+#include "tst_vantrelprogram.moc"
