@@ -1,6 +1,7 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
+import Qt.labs.settings 1.0
 import Native 1.0
 
 Page {
@@ -8,27 +9,65 @@ Page {
     objectName: "loginPage"
     signal requestNextStep()
 
+    // True from the start of a sign-in until the server has refused it.
+    property bool signingIn: false
+
     function startLogin() {
+        signingIn = true
         App.login(userField.text, passField.text, hostField.text, parseInt(portField.text))
+    }
+
+    // Qt's default settings store of the application; the password is kept as entered.
+    Settings {
+        id: stored
+        property alias host: hostField.text
+        property alias port: portField.text
+        property alias user: userField.text
+        property alias pass: passField.text
+    }
+
+    // Runs after the stored fields have been restored.
+    Component.onCompleted: {
+        if (hostField.text !== "" && portField.text !== "" && userField.text !== ""
+                && passField.text !== "")
+            startLogin()
     }
 
     GridLayout {
         anchors.centerIn: parent
         columns: 2
 
+        Label {
+            Layout.columnSpan: 2
+            font.bold: true
+            text: qsTr("server information") + I18n.localeNotify
+        }
         Label { text: qsTr("Host") + I18n.localeNotify }
-        TextField { id: hostField; objectName: "hostField" }
+        TextField { id: hostField; objectName: "hostField"; enabled: !page.signingIn }
         Label { text: qsTr("Port") + I18n.localeNotify }
-        TextField { id: portField; objectName: "portField" }
+        TextField { id: portField; objectName: "portField"; enabled: !page.signingIn }
+
+        Label {
+            Layout.columnSpan: 2
+            font.bold: true
+            text: qsTr("login credentials") + I18n.localeNotify
+        }
         Label { text: qsTr("Username") + I18n.localeNotify }
-        TextField { id: userField; objectName: "userField" }
+        TextField { id: userField; objectName: "userField"; enabled: !page.signingIn }
         Label { text: qsTr("Password") + I18n.localeNotify }
-        TextField { id: passField; objectName: "passField"; echoMode: TextInput.Password }
+        TextField {
+            id: passField
+            objectName: "passField"
+            enabled: !page.signingIn
+            echoMode: TextInput.Password
+        }
+
         Button {
             id: loginButton
             objectName: "loginButton"
             Layout.columnSpan: 2
             Layout.alignment: Qt.AlignRight
+            enabled: !page.signingIn
             text: qsTr("Login") + I18n.localeNotify
             onClicked: page.startLogin()
         }
@@ -37,5 +76,6 @@ Page {
     Connections {
         target: App
         function onLoggedIn() { page.requestNextStep() }
+        function onLoginError(message) { page.signingIn = false }
     }
 }

@@ -197,6 +197,8 @@ void ZarnClient::operationError(const zarn::HandlerError &, const std::string &)
 
 namespace {
 
+constexpr std::size_t kMaxTreeDepth = 1000;
+
 // One object on the way down from the root, with the next of its children to visit.
 struct Frame {
     const zarn::Object *object;
@@ -232,6 +234,12 @@ void ZarnClient::rebuild(const Objects &objects, qint64 rootId) {
     auto enter = [&](const zarn::Object *current) {
         if (!current) {
             qWarning() << "current == nullptr, something wrong in data";
+            return;
+        }
+        if (stack.size() >= kMaxTreeDepth) {
+            // Every path holds all names above it: a chain this deep costs memory by the
+            // square of its depth, and no real site nests like that.
+            qWarning() << "Object tree too deep, not visited:" << current->id();
             return;
         }
         if (!visited.emplace(current->id(), true).second) {
