@@ -8,10 +8,12 @@
 // Records a signal's emissions on the thread of the log, like QSignalSpy but safe for signals
 // emitted on the event-server library's thread: those arrive queued, so the recorded list is
 // only ever touched by the test's own thread. Wait with QTRY_*.
-class CallLog : public QObject {
+class CallLog : public QObject
+{
 public:
-    template <typename Sender, typename... Args>
-    CallLog(Sender *sender, void (Sender::*signal)(Args...)) {
+    template <typename Sender, typename Declarer, typename... Args>
+    CallLog(Sender *sender, void (Declarer::*signal)(Args...))
+    {
         connect(sender, signal, this, [this](Args... args) {
             m_calls.append(QVariantList{QVariant::fromValue(args)...});
         });
