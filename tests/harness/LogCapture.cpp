@@ -4,28 +4,42 @@
 
 namespace {
 LogCapture *s_active = nullptr;
-}
+// Held while a message is recorded and while a capture ends: a library thread may log at the
+// moment the capture is destroyed, and must not record into freed memory. Recursive because a
+// previous handler may itself log.
+QRecursiveMutex s_activeMutex;
+} // namespace
 
 LogCapture::LogCapture()
 {
+    QMutexLocker lock(&s_activeMutex);
+    m_outer = s_active;
     s_active = this;
-    m_previous = qInstallMessageHandler(&LogCapture::handler);
+    const QtMessageHandler previous = qInstallMessageHandler(&LogCapture::handler);
+    m_previous = m_outer ? m_outer->m_previous : previous;
 }
 
 LogCapture::~LogCapture()
 {
-    qInstallMessageHandler(m_previous);
-    s_active = nullptr;
+    QMutexLocker lock(&s_activeMutex);
+    s_active = m_outer;
+    if (!m_outer)
+        qInstallMessageHandler(m_previous);
 }
 
 void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    if (LogCapture *self = s_active) {
-        QMutexLocker lock(&self->m_mutex);
-        self->m_entries.append({type, qFormatLogMessage(type, context, text)});
-        if (self->m_previous)
-            self->m_previous(type, context, text);
+    QMutexLocker activeLock(&s_activeMutex);
+    LogCapture *innermost = s_active;
+    if (!innermost)
+        return;
+    const QString line = qFormatLogMessage(type, context, text);
+    for (LogCapture *capture = innermost; capture; capture = capture->m_outer) {
+        QMutexLocker lock(&capture->m_mutex);
+        capture->m_entries.append({type, line});
     }
+    if (innermost->m_previous)
+        innermost->m_previous(type, context, text);
 }
 
 QStringList LogCapture::lines() const

@@ -6,7 +6,8 @@
 #include <QtGlobal>
 
 // Records every Qt message while alive (from any thread), formatted the way the log file
-// shows it, so tests can assert the exact log lines and their levels.
+// shows it, so tests can assert the exact log lines and their levels. Captures nest: while an
+// inner one is alive, the outer ones record the same lines.
 class LogCapture
 {
 public:
@@ -34,4 +35,5 @@ private:
     mutable QMutex m_mutex;
     QList<Entry> m_entries;
     QtMessageHandler m_previous;
+    LogCapture *m_outer;
 };
