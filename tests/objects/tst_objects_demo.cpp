@@ -14,6 +14,7 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -21,11 +22,22 @@
 
 namespace sim = ardix::sim;
 
-class TestObjectsDemo : public QObject {
+class TestObjectsDemo : public QObject
+{
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
+        // The console's remote-control host must not take the default endpoint that other
+        // suites may be using at the same time.
+        QSettings config(QCoreApplication::applicationDirPath() + "/config.ini",
+                         QSettings::IniFormat);
+        config.setValue(
+            "IPC/url",
+            QStringLiteral("local:ardix-objects-demo-%1").arg(QCoreApplication::applicationPid()));
+        config.sync();
+
         std::string error;
         auto site = sim::Site::fromFile(DEMO_SITE, sim::nowMs(), error);
         QVERIFY2(site, error.c_str());
@@ -44,12 +56,14 @@ private slots:
         QCOMPARE(loaded.count(), 1);
     }
 
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         m_app.reset();
         m_sim.reset();
     }
 
-    void demoObjects_data() {
+    void demoObjects_data()
+    {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("type");
@@ -93,7 +107,8 @@ private slots:
             << "front-door";
     }
 
-    void demoObjects() {
+    void demoObjects()
+    {
         QFETCH(QString, id);
         QFETCH(QString, name);
         QFETCH(int, type);
@@ -118,7 +133,8 @@ private slots:
         QCOMPARE(QQmlEngine::objectOwnership(obj), QQmlEngine::CppOwnership);
     }
 
-    void wholeTreeLoaded() {
+    void wholeTreeLoaded()
+    {
         QCOMPARE(m_repo->objects().size(), 11);
         QVERIFY(m_repo->root());
         QCOMPARE(m_repo->root()->id(), QStringLiteral("1"));
@@ -134,7 +150,8 @@ private slots:
 
     // A QML write on the door lock becomes one request; the value follows the server's
     // report only. The same write on the door sensor sends nothing.
-    void doorWriteFromQml() {
+    void doorWriteFromQml()
+    {
         ZarnObject *lock = m_repo->objectById("22");
         ZarnObject *sensor = m_repo->objectById("21");
         QVERIFY(lock && sensor);
@@ -173,7 +190,8 @@ private slots:
 
     // A tree-change push rebuilds the repository: the old objects are released and QML's
     // references to them read null until QML looks them up again.
-    void rebuildReleasesOldObjects() {
+    void rebuildReleasesOldObjects()
+    {
         QQmlEngine engine;
         engine.rootContext()->setContextProperty("repo", m_repo);
         QQmlComponent component(&engine);
