@@ -51,7 +51,8 @@ void ConnectionImpl::open(std::string host, int port, Connection::OpenOk ok,
 
 void ConnectionImpl::close() {
     auto self = shared_from_this();
-    post([self] { self->doClose(); });
+    if (auto ctx = context_.lock())
+        ctx->postIfStarted([self] { self->doClose(); });
 }
 
 void ConnectionImpl::request(std::string op, Json args, PendingRequest request) {

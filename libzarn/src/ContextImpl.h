@@ -27,6 +27,15 @@ public:
         asio::post(io_, std::forward<F>(f));
     }
 
+    // Queues f only when the thread already runs: with no thread, nothing was ever started
+    // that f would need to undo.
+    template <typename F> void postIfStarted(F &&f)
+    {
+        std::lock_guard<std::mutex> lock(startMutex_);
+        if (started_)
+            asio::post(io_, std::forward<F>(f));
+    }
+
     void log(LogLevel level, const std::string &text) const;
     std::thread::id threadId() const { return threadId_.load(); }
     bool isIoThread() const { return threadId_.load() == std::this_thread::get_id(); }
