@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Builds the project and starts the console. Without a display it runs under Xvfb.
-#   ./scripts/demo.sh                      start and keep running until the window closes
+# Builds the project and starts the simulated site, the console signed in to it, and the
+# companion layout switcher beside it. Without a display everything runs under Xvfb.
+#   ./scripts/demo.sh                      run until the console's window closes
 #   ./scripts/demo.sh --screenshot FILE    start, save a picture of the screen, stop
+#
+# The demo keeps its own home folder (build/demo-home: console log, login fields, vantrel.log)
+# so it never touches the settings of a console you use for real.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -9,14 +13,24 @@ root=$(pwd)
 shot=""
 while [ $# -gt 0 ]; do
   case "$1" in
-    --screenshot) shot="$(realpath -m "$2")"; shift 2 ;;
+    --screenshot) [ $# -ge 2 ] || { echo "--screenshot needs a file name" >&2; exit 2; }
+                  shot="$(realpath -m "$2")"; shift 2 ;;
     *) echo "usage: $0 [--screenshot FILE]" >&2; exit 2 ;;
   esac
 done
 
 ./scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target client
+cmake --build --preset default --target client vantrel zarn-sim
+
+demo_home="$root/build/demo-home"
+settings="$demo_home/.config/ardix.example/Ardix.conf"
+log="$demo_home/.local/share/Ardix/clientLogs.txt"
+mkdir -p "$(dirname "$settings")"
+if [ ! -f "$settings" ]; then
+  # The login screen signs in by itself when all four fields are stored.
+  printf '[General]\nhost=127.0.0.1\nport=12240\nuser=operator\npass=operator\n' >"$settings"
+fi
 
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
@@ -24,20 +38,31 @@ trap cleanup EXIT
 
 if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ]; then
   n=$((90 + RANDOM % 100))
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 1320x500x24 -nolisten tcp >/dev/null 2>&1 &
   pids+=($!)
   export DISPLAY=":$n"
   for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 fi
 
-"$root/build/client/client" &
+"$root/build/sim/zarn-sim" --site "$root/sim/sites/demo.json" 2>"$demo_home/zarn-sim.log" &
+pids+=($!)
+
+lines_before=$( (cat "$log" 2>/dev/null || true) | wc -l)
+HOME="$demo_home" "$root/build/client/client" &
 client=$!
 pids+=($client)
+(cd "$demo_home" && exec "$root/build/vantrel/vantrel" -geometry 640x480+670+0) &
+pids+=($!)
 
+echo "console log: $log"
 if [ -n "$shot" ]; then
-  sleep 4
+  for _ in $(seq 100); do
+    tail -n +"$((lines_before + 1))" "$log" 2>/dev/null | grep -q 'Fetching layouts' && break
+    sleep 0.2
+  done
+  sleep 2
   kill -0 "$client" || { echo "the console did not start" >&2; exit 1; }
-  ffmpeg -loglevel error -y -f x11grab -video_size 1280x1024 -i "$DISPLAY" -frames:v 1 "$shot"
+  ffmpeg -loglevel error -y -f x11grab -video_size 1320x500 -i "$DISPLAY" -frames:v 1 "$shot"
   echo "screenshot saved: $shot"
   exit 0
 fi
