@@ -18,13 +18,15 @@ using namespace ardix::zarn;
 namespace {
 
 // One simulator and one signed-in client per site size, kept for the whole run.
-struct Setup {
+struct Setup
+{
     std::unique_ptr<sim::Simulator> simulator;
     Context context;
     Connection connection;
     Client client;
 
-    explicit Setup(std::size_t objects) {
+    explicit Setup(std::size_t objects)
+    {
         sim::SimulatorOptions options;
         options.site = sim::Site::generated(objects);
         options.log = [](const std::string &) {};
@@ -41,7 +43,8 @@ struct Setup {
                         {});
         ready.get_future().wait();
     }
-    static Setup &forSize(std::size_t objects) {
+    static Setup &forSize(std::size_t objects)
+    {
         static std::map<std::size_t, std::unique_ptr<Setup>> setups;
         auto &s = setups[objects];
         if (!s)
@@ -50,7 +53,8 @@ struct Setup {
     }
 };
 
-void BM_GetObjects(benchmark::State &state) {
+void BM_GetObjects(benchmark::State &state)
+{
     const auto n = static_cast<std::size_t>(state.range(0));
     auto &s = Setup::forSize(n);
     for (auto _ : state) {
@@ -68,7 +72,8 @@ void BM_GetObjects(benchmark::State &state) {
 }
 BENCHMARK(BM_GetObjects)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_SmallRequestRoundTrip(benchmark::State &state) {
+void BM_SmallRequestRoundTrip(benchmark::State &state)
+{
     auto &s = Setup::forSize(100);
     for (auto _ : state) {
         std::promise<void> got;
@@ -83,7 +88,8 @@ BENCHMARK(BM_SmallRequestRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime(
 
 // The same request written and read on a blocking socket by the calling thread: no library
 // thread, no hand-over, the floor that the library's round trip is compared with.
-void BM_RawSocketRoundTrip(benchmark::State &state) {
+void BM_RawSocketRoundTrip(benchmark::State &state)
+{
     auto &s = Setup::forSize(100);
     asio::io_context io;
     asio::ip::tcp::socket socket(io);

@@ -5,7 +5,8 @@ namespace ardix::zarn::detail {
 namespace {
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int decodeChar(char c) {
+int decodeChar(char c)
+{
     if (c >= 'A' && c <= 'Z')
         return c - 'A';
     if (c >= 'a' && c <= 'z')
@@ -20,7 +21,8 @@ int decodeChar(char c) {
 }
 } // namespace
 
-std::string base64Encode(const std::vector<std::uint8_t> &bytes) {
+std::string base64Encode(const std::vector<std::uint8_t> &bytes)
+{
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
@@ -42,7 +44,8 @@ std::string base64Encode(const std::vector<std::uint8_t> &bytes) {
     return out;
 }
 
-std::optional<std::vector<std::uint8_t>> base64Decode(const std::string &text) {
+std::optional<std::vector<std::uint8_t>> base64Decode(const std::string &text)
+{
     if (text.size() % 4 != 0)
         return std::nullopt;
     std::vector<std::uint8_t> out;

@@ -6,14 +6,16 @@ namespace ardix::zarn {
 
 namespace detail {
 
-void ClientImpl::objectsChanged() {
+void ClientImpl::objectsChanged()
+{
     gate_->run([&] {
         if (callbacks_.objectsChanged)
             callbacks_.objectsChanged();
     });
 }
 
-void ClientImpl::event(const Event &e, bool broadcast) {
+void ClientImpl::event(const Event &e, bool broadcast)
+{
     gate_->run([&] {
         auto &fn = broadcast ? callbacks_.broadcastEvent : callbacks_.event;
         if (fn)
@@ -21,14 +23,16 @@ void ClientImpl::event(const Event &e, bool broadcast) {
     });
 }
 
-void ClientImpl::sensorValue(std::int64_t id, const ValuePtr &value) {
+void ClientImpl::sensorValue(std::int64_t id, const ValuePtr &value)
+{
     gate_->run([&] {
         if (callbacks_.sensorValue)
             callbacks_.sensorValue(id, value);
     });
 }
 
-void ClientImpl::actuatorValue(std::int64_t id, const ValuePtr &value) {
+void ClientImpl::actuatorValue(std::int64_t id, const ValuePtr &value)
+{
     gate_->run([&] {
         if (callbacks_.actuatorValue)
             callbacks_.actuatorValue(id, value);
@@ -45,7 +49,8 @@ using wire::Json;
 // function through the gate; it returns false when the result has the wrong shape.
 template <typename Decode>
 detail::PendingRequest makeRequest(const std::shared_ptr<detail::Gate> &gate, Decode decode,
-                                   Client::Fail fail) {
+                                   Client::Fail fail)
+{
     detail::PendingRequest r;
     r.onResult = [gate, decode = std::move(decode)](const Json &result) {
         return decode(result, *gate);
@@ -61,7 +66,8 @@ detail::PendingRequest makeRequest(const std::shared_ptr<detail::Gate> &gate, De
 
 // For requests whose result carries nothing.
 detail::PendingRequest doneRequest(const std::shared_ptr<detail::Gate> &gate, Client::Done ok,
-                                   Client::Fail fail) {
+                                   Client::Fail fail)
+{
     return makeRequest(
         gate,
         [ok = std::move(ok)](const Json &result, detail::Gate &g) {
@@ -79,20 +85,25 @@ detail::PendingRequest doneRequest(const std::shared_ptr<detail::Gate> &gate, Cl
 } // namespace
 
 Client::Client()
-    : Client(ClientCallbacks{}, Connection()) {}
+    : Client(ClientCallbacks{}, Connection())
+{}
 
 Client::Client(ClientCallbacks callbacks, Connection connection)
-    : d_(std::make_shared<detail::ClientOwner>(std::move(callbacks), std::move(connection))) {}
+    : d_(std::make_shared<detail::ClientOwner>(std::move(callbacks), std::move(connection)))
+{}
 
-Connection Client::connection() const {
+Connection Client::connection() const
+{
     return d_->connection;
 }
 
-std::int64_t Client::userId() const {
+std::int64_t Client::userId() const
+{
     return d_->impl->userId();
 }
 
-void Client::signIn(const std::string &user, const std::string &password, SignInOk ok, Fail fail) {
+void Client::signIn(const std::string &user, const std::string &password, SignInOk ok, Fail fail)
+{
     std::weak_ptr<detail::ClientImpl> weak = d_->impl;
     auto decode = [weak, ok = std::move(ok)](const Json &result, detail::Gate &g) {
         std::int64_t id = 0;
@@ -111,7 +122,8 @@ void Client::signIn(const std::string &user, const std::string &password, SignIn
         makeRequest(d_->impl->gate(), std::move(decode), std::move(fail)));
 }
 
-void Client::getObjects(ObjectsOk ok, Fail fail) {
+void Client::getObjects(ObjectsOk ok, Fail fail)
+{
     // The list may come in several parts before the final answer.
     auto objects = std::make_shared<std::vector<Object>>();
     auto append = [objects](const Json &part) {
@@ -143,7 +155,8 @@ void Client::getObjects(ObjectsOk ok, Fail fail) {
 }
 
 void Client::getDynamicAttribute(std::int64_t objectId, const std::string &name, AttributesOk ok,
-                                 Fail fail) {
+                                 Fail fail)
+{
     auto decode = [ok = std::move(ok)](const Json &result, detail::Gate &g) {
         auto attrs = result.is_object() && result.contains("attributes")
                          ? wire::mapFromJson(result["attributes"])
@@ -162,7 +175,8 @@ void Client::getDynamicAttribute(std::int64_t objectId, const std::string &name,
 }
 
 void Client::createDynamicAttribute(std::int64_t objectId, const std::string &name,
-                                    const Value &value, Done ok, Fail fail) {
+                                    const Value &value, Done ok, Fail fail)
+{
     d_->impl->connection().request(
         "createDynamicAttribute",
         Json{{"objectId", objectId}, {"name", name}, {"value", wire::toJson(value)}},
@@ -170,7 +184,8 @@ void Client::createDynamicAttribute(std::int64_t objectId, const std::string &na
 }
 
 void Client::setDynamicAttribute(std::int64_t objectId, const std::string &name, const Value &value,
-                                 Done ok, Fail fail) {
+                                 Done ok, Fail fail)
+{
     d_->impl->connection().request(
         "setDynamicAttribute",
         Json{{"objectId", objectId}, {"name", name}, {"value", wire::toJson(value)}},
@@ -178,13 +193,15 @@ void Client::setDynamicAttribute(std::int64_t objectId, const std::string &name,
 }
 
 void Client::removeDynamicAttribute(std::int64_t objectId, const std::string &name, Done ok,
-                                    Fail fail) {
+                                    Fail fail)
+{
     d_->impl->connection().request("removeDynamicAttribute",
                                    Json{{"objectId", objectId}, {"name", name}},
                                    doneRequest(d_->impl->gate(), std::move(ok), std::move(fail)));
 }
 
-void Client::getActuatorValue(std::int64_t actuatorId, ValueOk ok, Fail fail) {
+void Client::getActuatorValue(std::int64_t actuatorId, ValueOk ok, Fail fail)
+{
     auto decode = [ok = std::move(ok)](const Json &result, detail::Gate &g) {
         auto value = result.is_object() && result.contains("value")
                          ? wire::valueFromJson(result["value"])
@@ -203,14 +220,16 @@ void Client::getActuatorValue(std::int64_t actuatorId, ValueOk ok, Fail fail) {
         makeRequest(d_->impl->gate(), std::move(decode), std::move(fail)));
 }
 
-void Client::setActuatorValue(std::int64_t actuatorId, const Value &value, Done ok, Fail fail) {
+void Client::setActuatorValue(std::int64_t actuatorId, const Value &value, Done ok, Fail fail)
+{
     d_->impl->connection().request("setActuatorValue",
                                    Json{{"id", actuatorId}, {"value", wire::toJson(value)}},
                                    doneRequest(d_->impl->gate(), std::move(ok), std::move(fail)));
 }
 
 void Client::bindStream(std::int64_t streamId, const std::vector<BindingPair> &bindings, Done ok,
-                        Fail fail) {
+                        Fail fail)
+{
     Json list = Json::array();
     for (const auto &b : bindings)
         list.push_back(wire::toJson(b));
@@ -219,14 +238,16 @@ void Client::bindStream(std::int64_t streamId, const std::vector<BindingPair> &b
                                    doneRequest(d_->impl->gate(), std::move(ok), std::move(fail)));
 }
 
-void Client::unbindStream(std::int64_t streamId, std::int64_t deviceId, Done ok, Fail fail) {
+void Client::unbindStream(std::int64_t streamId, std::int64_t deviceId, Done ok, Fail fail)
+{
     d_->impl->connection().request("unbindStream",
                                    Json{{"streamId", streamId}, {"deviceId", deviceId}},
                                    doneRequest(d_->impl->gate(), std::move(ok), std::move(fail)));
 }
 
 void Client::searchChunks(std::int64_t streamId, int searchBy, std::int64_t start, std::int64_t end,
-                          ChunksOk ok, Fail fail) {
+                          ChunksOk ok, Fail fail)
+{
     auto decode = [ok = std::move(ok)](const Json &result, detail::Gate &g) {
         auto list = result.is_object() ? result.find("chunks") : result.end();
         if (!result.is_object() || list == result.end() || !list->is_array())
@@ -251,8 +272,8 @@ void Client::searchChunks(std::int64_t streamId, int searchBy, std::int64_t star
         makeRequest(d_->impl->gate(), std::move(decode), std::move(fail)));
 }
 
-void Client::getStreamInfo(std::int64_t deviceId, std::int64_t streamId, StreamInfoOk ok,
-                           Fail fail) {
+void Client::getStreamInfo(std::int64_t deviceId, std::int64_t streamId, StreamInfoOk ok, Fail fail)
+{
     auto decode = [ok = std::move(ok)](const Json &result, detail::Gate &g) {
         auto info = wire::streamInfoFromJson(result);
         if (!info)
@@ -268,7 +289,8 @@ void Client::getStreamInfo(std::int64_t deviceId, std::int64_t streamId, StreamI
         makeRequest(d_->impl->gate(), std::move(decode), std::move(fail)));
 }
 
-void Client::sendEvent(const Event &event, EventOk ok, Fail fail) {
+void Client::sendEvent(const Event &event, EventOk ok, Fail fail)
+{
     auto decode = [ok = std::move(ok)](const Json &result, detail::Gate &g) {
         std::int64_t id = 0;
         if (!result.is_object() || !wire::readInt(result, "eventId", id))

@@ -10,11 +10,13 @@
 namespace ardix::zarn::detail {
 
 // A client's callbacks and sign-in state. Pushes arrive from the connection on the I/O thread.
-class ClientImpl {
+class ClientImpl
+{
 public:
     ClientImpl(ClientCallbacks callbacks, std::shared_ptr<ConnectionImpl> connection)
         : callbacks_(std::move(callbacks))
-        , connection_(std::move(connection)) {}
+        , connection_(std::move(connection))
+    {}
 
     const std::shared_ptr<Gate> &gate() const { return gate_; }
     ConnectionImpl &connection() { return *connection_; }
@@ -35,11 +37,13 @@ private:
 };
 
 // Shared by the user's Client handles; its end closes the gate so nothing more is called.
-class ClientOwner {
+class ClientOwner
+{
 public:
     ClientOwner(ClientCallbacks callbacks, Connection conn)
         : connection(std::move(conn))
-        , impl(std::make_shared<ClientImpl>(std::move(callbacks), connection.impl())) {
+        , impl(std::make_shared<ClientImpl>(std::move(callbacks), connection.impl()))
+    {
         connection.impl()->attach(impl);
     }
     ~ClientOwner() { impl->gate()->close(); }

@@ -17,14 +17,17 @@ ConnectionImpl::ConnectionImpl(const std::shared_ptr<ContextImpl> &context,
     , resolver_(io_)
     , connecting_(io_)
     , openTimer_(io_)
-    , sweepTimer_(io_) {}
+    , sweepTimer_(io_)
+{}
 
-template <typename F> void ConnectionImpl::post(F &&f) {
+template <typename F> void ConnectionImpl::post(F &&f)
+{
     if (auto ctx = context_.lock())
         ctx->post(std::forward<F>(f));
 }
 
-void ConnectionImpl::log(LogLevel level, const std::string &text) const {
+void ConnectionImpl::log(LogLevel level, const std::string &text) const
+{
     if (auto ctx = context_.lock())
         ctx->log(level, text);
 }
@@ -32,7 +35,8 @@ void ConnectionImpl::log(LogLevel level, const std::string &text) const {
 // ---- public entry points (any thread) ----
 
 void ConnectionImpl::open(std::string host, int port, Connection::OpenOk ok,
-                          Connection::OpenFail fail) {
+                          Connection::OpenFail fail)
+{
     auto self = shared_from_this();
     post([self, host = std::move(host), port, ok = std::move(ok), fail = std::move(fail)]() {
         if (self->state_ != Connection::Closed) {
@@ -49,19 +53,22 @@ void ConnectionImpl::open(std::string host, int port, Connection::OpenOk ok,
     });
 }
 
-void ConnectionImpl::close() {
+void ConnectionImpl::close()
+{
     auto self = shared_from_this();
     if (auto ctx = context_.lock())
         ctx->postIfStarted([self] { self->doClose(); });
 }
 
-void ConnectionImpl::request(std::string op, Json args, PendingRequest request) {
+void ConnectionImpl::request(std::string op, Json args, PendingRequest request)
+{
     auto self = shared_from_this();
     post([self, op = std::move(op), args = std::move(args),
           request = std::move(request)]() mutable { self->doRequest(op, args, request); });
 }
 
-void ConnectionImpl::attach(const std::shared_ptr<ClientImpl> &client) {
+void ConnectionImpl::attach(const std::shared_ptr<ClientImpl> &client)
+{
     // Under a lock rather than posted, so that building a Client never starts the I/O thread.
     std::lock_guard<std::mutex> lock(clientsMutex_);
     clients_.push_back(client);
@@ -69,7 +76,8 @@ void ConnectionImpl::attach(const std::shared_ptr<ClientImpl> &client) {
 
 // ---- opening ----
 
-void ConnectionImpl::doOpen(const std::string &host, int port) {
+void ConnectionImpl::doOpen(const std::string &host, int port)
+{
     if (host.empty() || port < 1 || port > 65535) {
         setState(Connection::Opening);
         failOpen(ConnectionError::InvalidArgument,
@@ -121,7 +129,8 @@ void ConnectionImpl::doOpen(const std::string &host, int port) {
         });
 }
 
-void ConnectionImpl::onConnected(std::uint64_t generation, asio::ip::tcp::socket socket) {
+void ConnectionImpl::onConnected(std::uint64_t generation, asio::ip::tcp::socket socket)
+{
     socket_ = std::make_shared<FramedSocket>(std::move(socket));
     std::weak_ptr<ConnectionImpl> weak = shared_from_this();
     FramedSocket::Handlers handlers;
@@ -136,7 +145,8 @@ void ConnectionImpl::onConnected(std::uint64_t generation, asio::ip::tcp::socket
     socket_->start(std::move(handlers));
 }
 
-void ConnectionImpl::failOpen(int code, const std::string &text) {
+void ConnectionImpl::failOpen(int code, const std::string &text)
+{
     ++generation_; // late completions of this attempt are ignored from here on
     openTimer_.cancel();
     resolver_.cancel();
@@ -157,7 +167,8 @@ void ConnectionImpl::failOpen(int code, const std::string &text) {
 
 // ---- closing ----
 
-void ConnectionImpl::doClose() {
+void ConnectionImpl::doClose()
+{
     const auto s = state();
     if (s == Connection::Opening) {
         failOpen(ConnectionError::Aborted, "closed while opening");
@@ -176,7 +187,8 @@ void ConnectionImpl::doClose() {
 }
 
 void ConnectionImpl::onSocketEnded(std::uint64_t generation, FramedSocket::EndReason reason,
-                                   const std::string &text) {
+                                   const std::string &text)
+{
     if (generation != generation_)
         return;
     int code = ConnectionError::NetworkError;
@@ -202,7 +214,8 @@ void ConnectionImpl::onSocketEnded(std::uint64_t generation, FramedSocket::EndRe
     setState(Connection::Closed);
 }
 
-void ConnectionImpl::setState(Connection::State state) {
+void ConnectionImpl::setState(Connection::State state)
+{
     const auto previous = static_cast<Connection::State>(state_.exchange(state));
     if (previous == state)
         return;
@@ -212,7 +225,8 @@ void ConnectionImpl::setState(Connection::State state) {
     });
 }
 
-void ConnectionImpl::failAll(int code, const std::string &text) {
+void ConnectionImpl::failAll(int code, const std::string &text)
+{
     // Taken out first: a fail function may issue new requests, which must not be failed here.
     auto pending = std::move(pending_);
     pending_.clear();
@@ -221,7 +235,8 @@ void ConnectionImpl::failAll(int code, const std::string &text) {
         request.onError(HandlerError(code, text));
 }
 
-std::vector<std::shared_ptr<ClientImpl>> ConnectionImpl::liveClients() {
+std::vector<std::shared_ptr<ClientImpl>> ConnectionImpl::liveClients()
+{
     std::lock_guard<std::mutex> lock(clientsMutex_);
     std::vector<std::shared_ptr<ClientImpl>> out;
     for (auto &weak : clients_) {
@@ -234,20 +249,23 @@ std::vector<std::shared_ptr<ClientImpl>> ConnectionImpl::liveClients() {
     return out;
 }
 
-void ConnectionImpl::notifyClientsClosed() {
+void ConnectionImpl::notifyClientsClosed()
+{
     for (auto &client : liveClients())
         client->connectionClosed();
 }
 
 // ---- frames ----
 
-void ConnectionImpl::protocolError(const std::string &text) {
+void ConnectionImpl::protocolError(const std::string &text)
+{
     log(LogLevel::Warning, "protocol error from " + peer_ + ": " + text);
     if (socket_)
         socket_->end(FramedSocket::EndReason::ProtocolError, text);
 }
 
-void ConnectionImpl::handleFrame(std::string &&body) {
+void ConnectionImpl::handleFrame(std::string &&body)
+{
     auto frame = wire::parseObject(body);
     if (!frame) {
         protocolError("frame is not a JSON object");
@@ -263,7 +281,8 @@ void ConnectionImpl::handleFrame(std::string &&body) {
         protocolError("frame is neither an answer nor a push");
 }
 
-void ConnectionImpl::handleHello(const Json &frame) {
+void ConnectionImpl::handleHello(const Json &frame)
+{
     std::string hello;
     std::int64_t version = 0;
     if (!wire::readString(frame, "hello", hello) || hello != "zarn" ||
@@ -287,7 +306,8 @@ void ConnectionImpl::handleHello(const Json &frame) {
     });
 }
 
-void ConnectionImpl::handleAnswer(const Json &frame) {
+void ConnectionImpl::handleAnswer(const Json &frame)
+{
     std::int64_t id = 0;
     if (!wire::readInt(frame, "id", id)) {
         protocolError("answer without an integer id");
@@ -329,7 +349,8 @@ void ConnectionImpl::handleAnswer(const Json &frame) {
     request.onError(HandlerError(static_cast<int>(code), text));
 }
 
-void ConnectionImpl::handlePush(const Json &frame) {
+void ConnectionImpl::handlePush(const Json &frame)
+{
     std::string kind;
     if (!wire::readString(frame, "push", kind)) {
         protocolError("push without a name");
@@ -367,7 +388,8 @@ void ConnectionImpl::handlePush(const Json &frame) {
 
 // ---- requests ----
 
-void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &request) {
+void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &request)
+{
     if (state() != Connection::Open || !socket_) {
         request.onError(HandlerError(HandlerError::NotConnected, "not connected"));
         return;
@@ -383,7 +405,8 @@ void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &requ
     armSweep(deadline);
 }
 
-void ConnectionImpl::armSweep(std::chrono::steady_clock::time_point deadline) {
+void ConnectionImpl::armSweep(std::chrono::steady_clock::time_point deadline)
+{
     // One timer serves every pending request: it is set for the earliest deadline, and only
     // moved when a request with an even earlier one arrives.
     if (deadline == std::chrono::steady_clock::time_point::max() ||
@@ -403,7 +426,8 @@ void ConnectionImpl::armSweep(std::chrono::steady_clock::time_point deadline) {
     });
 }
 
-void ConnectionImpl::sweep() {
+void ConnectionImpl::sweep()
+{
     const auto now = std::chrono::steady_clock::now();
     std::vector<PendingRequest> expired;
     for (auto it = pending_.begin(); it != pending_.end();) {
@@ -427,31 +451,40 @@ void ConnectionImpl::sweep() {
 namespace ardix::zarn {
 
 Connection::Connection()
-    : Connection(ConnectionCallbacks{}, Context()) {}
+    : Connection(ConnectionCallbacks{}, Context())
+{}
 
 Connection::Connection(ConnectionCallbacks callbacks, Context context)
-    : d_(std::make_shared<detail::ConnectionOwner>(std::move(context), std::move(callbacks))) {}
+    : d_(std::make_shared<detail::ConnectionOwner>(std::move(context), std::move(callbacks)))
+{}
 
-void Connection::open(const std::string &host, int port, OpenOk ok, OpenFail fail) {
+void Connection::open(const std::string &host, int port, OpenOk ok, OpenFail fail)
+{
     d_->impl->open(host, port, std::move(ok), std::move(fail));
 }
 
-void Connection::close() {
+void Connection::close()
+{
     d_->impl->close();
 }
-Connection::State Connection::state() const {
+Connection::State Connection::state() const
+{
     return d_->impl->state();
 }
-Context Connection::context() const {
+Context Connection::context() const
+{
     return d_->context;
 }
-void Connection::setOpenTimeout(std::chrono::milliseconds t) {
+void Connection::setOpenTimeout(std::chrono::milliseconds t)
+{
     d_->impl->setOpenTimeout(t);
 }
-void Connection::setRequestTimeout(std::chrono::milliseconds t) {
+void Connection::setRequestTimeout(std::chrono::milliseconds t)
+{
     d_->impl->setRequestTimeout(t);
 }
-std::shared_ptr<detail::ConnectionImpl> Connection::impl() const {
+std::shared_ptr<detail::ConnectionImpl> Connection::impl() const
+{
     return d_->impl;
 }
 

@@ -25,7 +25,8 @@ class ClientImpl;
 
 // One request waiting for its answer. The functions decode the answer and call the user's
 // ok/fail through the client's gate; onResult/onPart return false for a malformed answer.
-struct PendingRequest {
+struct PendingRequest
+{
     std::function<bool(const wire::Json &part)> onPart;
     std::function<bool(const wire::Json &result)> onResult;
     std::function<void(const HandlerError &error)> onError;
@@ -34,7 +35,8 @@ struct PendingRequest {
 
 // The connection's state and socket. Public calls may come from any thread and are posted
 // to the I/O thread; everything else runs there.
-class ConnectionImpl : public std::enable_shared_from_this<ConnectionImpl> {
+class ConnectionImpl : public std::enable_shared_from_this<ConnectionImpl>
+{
 public:
     ConnectionImpl(const std::shared_ptr<ContextImpl> &context, ConnectionCallbacks callbacks);
 
@@ -99,12 +101,15 @@ private:
 
 // Shared by the user's Connection handles: when the last goes, callbacks stop and the socket
 // closes.
-class ConnectionOwner {
+class ConnectionOwner
+{
 public:
     ConnectionOwner(Context ctx, ConnectionCallbacks callbacks)
         : context(std::move(ctx))
-        , impl(std::make_shared<ConnectionImpl>(context.impl(), std::move(callbacks))) {}
-    ~ConnectionOwner() {
+        , impl(std::make_shared<ConnectionImpl>(context.impl(), std::move(callbacks)))
+    {}
+    ~ConnectionOwner()
+    {
         impl->gate().close();
         impl->close();
     }

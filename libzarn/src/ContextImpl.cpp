@@ -6,14 +6,17 @@ namespace ardix::zarn::detail {
 
 ContextImpl::ContextImpl(Logger logger)
     : work_(asio::make_work_guard(io_))
-    , logger_(std::move(logger)) {}
+    , logger_(std::move(logger))
+{}
 
-ContextImpl::~ContextImpl() {
+ContextImpl::~ContextImpl()
+{
     if (thread_.joinable())
         thread_.detach();
 }
 
-void ContextImpl::ensureStarted() {
+void ContextImpl::ensureStarted()
+{
     std::lock_guard<std::mutex> lock(startMutex_);
     if (started_ || !alive_)
         return;
@@ -35,12 +38,14 @@ void ContextImpl::ensureStarted() {
     });
 }
 
-void ContextImpl::log(LogLevel level, const std::string &text) const {
+void ContextImpl::log(LogLevel level, const std::string &text) const
+{
     if (alive_.load())
         logger_.log(level, text);
 }
 
-void ContextImpl::shutdown() {
+void ContextImpl::shutdown()
+{
     std::thread thread;
     {
         std::lock_guard<std::mutex> lock(startMutex_);
@@ -62,24 +67,30 @@ void ContextImpl::shutdown() {
 namespace ardix::zarn {
 
 Context::Context()
-    : Context(Logger()) {}
+    : Context(Logger())
+{}
 
 Context::Context(Logger logger)
-    : d_(std::make_shared<detail::ContextOwner>(std::move(logger))) {}
+    : d_(std::make_shared<detail::ContextOwner>(std::move(logger)))
+{}
 
-const Logger &Context::logger() const {
+const Logger &Context::logger() const
+{
     return d_->impl->logger();
 }
 
-std::thread::id Context::ioThreadId() const {
+std::thread::id Context::ioThreadId() const
+{
     return d_->impl->threadId();
 }
 
-bool Context::isIoThread() const {
+bool Context::isIoThread() const
+{
     return d_->impl->isIoThread();
 }
 
-std::shared_ptr<detail::ContextImpl> Context::impl() const {
+std::shared_ptr<detail::ContextImpl> Context::impl() const
+{
     return d_->impl;
 }
 

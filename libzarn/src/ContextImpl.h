@@ -13,7 +13,8 @@
 namespace ardix::zarn::detail {
 
 // The io_context and its thread. Started on first post, stopped by ContextOwner.
-class ContextImpl : public std::enable_shared_from_this<ContextImpl> {
+class ContextImpl : public std::enable_shared_from_this<ContextImpl>
+{
 public:
     explicit ContextImpl(Logger logger);
     ~ContextImpl();
@@ -22,7 +23,8 @@ public:
     const Logger &logger() const { return logger_; }
 
     // Queues f on the I/O thread, starting the thread if needed.
-    template <typename F> void post(F &&f) {
+    template <typename F> void post(F &&f)
+    {
         ensureStarted();
         asio::post(io_, std::forward<F>(f));
     }
@@ -58,10 +60,12 @@ private:
 };
 
 // What the user's Context handles share: its destruction ends the thread.
-class ContextOwner {
+class ContextOwner
+{
 public:
     explicit ContextOwner(Logger logger)
-        : impl(std::make_shared<ContextImpl>(std::move(logger))) {}
+        : impl(std::make_shared<ContextImpl>(std::move(logger)))
+    {}
     ~ContextOwner() { impl->shutdown(); }
     std::shared_ptr<ContextImpl> impl;
 };

@@ -9,11 +9,13 @@ namespace ardix::zarn::detail {
 // Lets the I/O thread call user code only while the owning handle lives. close() waits for a
 // call that is running on another thread, but not for one running on the calling thread (a
 // callback that drops its own Client), so destruction never waits for itself.
-class Gate {
+class Gate
+{
 public:
     // Runs f unless the gate is closed; exceptions thrown by user code are swallowed because
     // they would otherwise end the I/O thread.
-    template <typename F> bool run(F &&f) {
+    template <typename F> bool run(F &&f)
+    {
         if (!enter())
             return false;
         try {
@@ -24,7 +26,8 @@ public:
         return true;
     }
 
-    void close() {
+    void close()
+    {
         std::unique_lock<std::mutex> lock(mutex_);
         open_ = false;
         if (running_ > 0 && runner_ == std::this_thread::get_id())
@@ -32,13 +35,15 @@ public:
         idle_.wait(lock, [this] { return running_ == 0; });
     }
 
-    bool isOpen() const {
+    bool isOpen() const
+    {
         std::lock_guard<std::mutex> lock(mutex_);
         return open_;
     }
 
 private:
-    bool enter() {
+    bool enter()
+    {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!open_)
             return false;
@@ -47,7 +52,8 @@ private:
         return true;
     }
 
-    void leave() {
+    void leave()
+    {
         std::lock_guard<std::mutex> lock(mutex_);
         if (--running_ == 0) {
             runner_ = std::thread::id();

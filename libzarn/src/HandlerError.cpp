@@ -2,7 +2,8 @@
 
 namespace ardix::zarn {
 
-std::string HandlerError::description() const {
+std::string HandlerError::description() const
+{
     std::string out = text_;
     if (!out.empty())
         out += '\n';

@@ -5,13 +5,15 @@
 namespace ardix::zarn {
 
 namespace {
-template <typename Entries> auto findName(Entries &entries, const std::string &name) {
+template <typename Entries> auto findName(Entries &entries, const std::string &name)
+{
     return std::find_if(entries.begin(), entries.end(),
                         [&](const auto &e) { return e.first == name; });
 }
 } // namespace
 
-std::vector<std::string> NameValueMap::names() const {
+std::vector<std::string> NameValueMap::names() const
+{
     std::vector<std::string> out;
     out.reserve(entries_.size());
     for (const auto &e : entries_)
@@ -19,29 +21,35 @@ std::vector<std::string> NameValueMap::names() const {
     return out;
 }
 
-const Value &NameValueMap::value(const std::string &name) const {
+const Value &NameValueMap::value(const std::string &name) const
+{
     return valuePtrRef(name).value();
 }
 
-ValuePtr NameValueMap::valuePtr(const std::string &name) const {
+ValuePtr NameValueMap::valuePtr(const std::string &name) const
+{
     return valuePtrRef(name);
 }
 
-const ValuePtr &NameValueMap::valuePtrRef(const std::string &name) const {
+const ValuePtr &NameValueMap::valuePtrRef(const std::string &name) const
+{
     static const ValuePtr empty;
     auto it = findName(entries_, name);
     return it == entries_.end() ? empty : it->second;
 }
 
-bool NameValueMap::contains(const std::string &name) const {
+bool NameValueMap::contains(const std::string &name) const
+{
     return findName(entries_, name) != entries_.end();
 }
 
-void NameValueMap::setValue(const std::string &name, const Value &value) {
+void NameValueMap::setValue(const std::string &name, const Value &value)
+{
     setValue(name, ValuePtr(value));
 }
 
-void NameValueMap::setValue(const std::string &name, ValuePtr value) {
+void NameValueMap::setValue(const std::string &name, ValuePtr value)
+{
     // Settings keep a none value rather than an empty handle, so value() and the wire agree.
     if (!value)
         value = ValuePtr(Value());
@@ -52,7 +60,8 @@ void NameValueMap::setValue(const std::string &name, ValuePtr value) {
         it->second = std::move(value);
 }
 
-bool NameValueMap::remove(const std::string &name) {
+bool NameValueMap::remove(const std::string &name)
+{
     auto it = findName(entries_, name);
     if (it == entries_.end())
         return false;
@@ -60,7 +69,8 @@ bool NameValueMap::remove(const std::string &name) {
     return true;
 }
 
-bool NameValueMap::operator==(const NameValueMap &other) const {
+bool NameValueMap::operator==(const NameValueMap &other) const
+{
     if (entries_.size() != other.entries_.size())
         return false;
     for (std::size_t i = 0; i < entries_.size(); ++i) {

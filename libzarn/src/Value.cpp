@@ -11,19 +11,22 @@ namespace ardix::zarn {
 
 namespace {
 
-std::int64_t parseInt(const std::string &s) {
+std::int64_t parseInt(const std::string &s)
+{
     std::int64_t v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     return ec == std::errc() && p == s.data() + s.size() ? v : 0;
 }
 
-double parseDouble(const std::string &s) {
+double parseDouble(const std::string &s)
+{
     double v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     return ec == std::errc() && p == s.data() + s.size() ? v : 0.0;
 }
 
-std::int64_t clampToInt64(double d) {
+std::int64_t clampToInt64(double d)
+{
     if (std::isnan(d))
         return 0;
     if (d >= 9223372036854775807.0)
@@ -33,7 +36,8 @@ std::int64_t clampToInt64(double d) {
     return static_cast<std::int64_t>(d);
 }
 
-std::string formatDouble(double d) {
+std::string formatDouble(double d)
+{
     if (std::isnan(d))
         return "nan";
     if (std::isinf(d))
@@ -44,7 +48,8 @@ std::string formatDouble(double d) {
 }
 
 // Gregorian date of a day number (days since 1970-01-01), after H. Hinnant's civil_from_days.
-void civilFromDays(std::int64_t z, std::int64_t &y, unsigned &m, unsigned &d) {
+void civilFromDays(std::int64_t z, std::int64_t &y, unsigned &m, unsigned &d)
+{
     z += 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const unsigned doe = static_cast<unsigned>(z - era * 146097);
@@ -56,12 +61,14 @@ void civilFromDays(std::int64_t z, std::int64_t &y, unsigned &m, unsigned &d) {
     y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
     std::int64_t q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
-std::string formatDate(std::int64_t days) {
+std::string formatDate(std::int64_t days)
+{
     std::int64_t y;
     unsigned m, d;
     civilFromDays(days, y, m, d);
@@ -70,7 +77,8 @@ std::string formatDate(std::int64_t days) {
     return buf;
 }
 
-std::string formatTime(std::int64_t ms) {
+std::string formatTime(std::int64_t ms)
+{
     ms = ms - floorDiv(ms, 86400000) * 86400000;
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%03lld",
@@ -79,12 +87,14 @@ std::string formatTime(std::int64_t ms) {
     return buf;
 }
 
-std::string formatDateTime(std::int64_t ms) {
+std::string formatDateTime(std::int64_t ms)
+{
     std::int64_t days = floorDiv(ms, 86400000);
     return formatDate(days) + "T" + formatTime(ms - days * 86400000) + "Z";
 }
 
-bool isIntegral(ValueKind k) {
+bool isIntegral(ValueKind k)
+{
     switch (k) {
     case ValueKind::Int:
     case ValueKind::Date:
@@ -101,13 +111,16 @@ bool isIntegral(ValueKind k) {
 } // namespace
 
 Value::Value()
-    : kind_(static_cast<int>(ValueKind::None)) {}
+    : kind_(static_cast<int>(ValueKind::None))
+{}
 
 Value::Value(ValueKind kind, Payload payload)
     : kind_(static_cast<int>(kind))
-    , payload_(std::move(payload)) {}
+    , payload_(std::move(payload))
+{}
 
-Value Value::fromPayload(int kind, Payload payload) {
+Value Value::fromPayload(int kind, Payload payload)
+{
     const auto k = static_cast<ValueKind>(kind);
     bool fits = false;
     switch (k) {
@@ -133,7 +146,8 @@ Value Value::fromPayload(int kind, Payload payload) {
     return fits ? Value(k, std::move(payload)) : Value();
 }
 
-bool Value::toBool() const {
+bool Value::toBool() const
+{
     if (auto b = std::get_if<bool>(&payload_))
         return *b;
     if (auto i = std::get_if<std::int64_t>(&payload_))
@@ -147,7 +161,8 @@ bool Value::toBool() const {
     return false;
 }
 
-std::int64_t Value::toInt64() const {
+std::int64_t Value::toInt64() const
+{
     if (auto b = std::get_if<bool>(&payload_))
         return *b ? 1 : 0;
     if (auto i = std::get_if<std::int64_t>(&payload_))
@@ -159,12 +174,14 @@ std::int64_t Value::toInt64() const {
     return 0;
 }
 
-int Value::toInt() const {
+int Value::toInt() const
+{
     // Cut to the low 32 bits, as a plain cast of the 64-bit value does.
     return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(toInt64())));
 }
 
-double Value::toDouble() const {
+double Value::toDouble() const
+{
     if (auto b = std::get_if<bool>(&payload_))
         return *b ? 1.0 : 0.0;
     if (auto i = std::get_if<std::int64_t>(&payload_))
@@ -176,7 +193,8 @@ double Value::toDouble() const {
     return 0.0;
 }
 
-std::string Value::toString() const {
+std::string Value::toString() const
+{
     switch (valueKind()) {
     case ValueKind::Bool:
         return std::get<bool>(payload_) ? "true" : "false";
@@ -201,7 +219,8 @@ std::string Value::toString() const {
     }
 }
 
-Value::Bytes Value::toBytes() const {
+Value::Bytes Value::toBytes() const
+{
     if (auto b = std::get_if<Bytes>(&payload_))
         return *b;
     if (auto s = std::get_if<std::string>(&payload_))
@@ -209,7 +228,8 @@ Value::Bytes Value::toBytes() const {
     return Bytes();
 }
 
-bool Value::operator==(const Value &other) const {
+bool Value::operator==(const Value &other) const
+{
     if (kind_ != other.kind_)
         return false;
     // NaN equals NaN here, so a value compares equal to its own round trip.
@@ -221,26 +241,37 @@ bool Value::operator==(const Value &other) const {
 }
 
 BoolValue::BoolValue(bool v)
-    : Value(ValueKind::Bool, v) {}
+    : Value(ValueKind::Bool, v)
+{}
 IntValue::IntValue(std::int64_t v)
-    : Value(ValueKind::Int, v) {}
+    : Value(ValueKind::Int, v)
+{}
 FloatValue::FloatValue(double v)
-    : Value(ValueKind::Float, v) {}
+    : Value(ValueKind::Float, v)
+{}
 StringValue::StringValue(std::string utf8)
-    : Value(ValueKind::String, std::move(utf8)) {}
+    : Value(ValueKind::String, std::move(utf8))
+{}
 StringValue::StringValue(const char *utf8)
-    : Value(ValueKind::String, std::string(utf8 ? utf8 : "")) {}
+    : Value(ValueKind::String, std::string(utf8 ? utf8 : ""))
+{}
 DataValue::DataValue(Bytes bytes)
-    : Value(ValueKind::Data, std::move(bytes)) {}
+    : Value(ValueKind::Data, std::move(bytes))
+{}
 DateValue::DateValue(std::int64_t days)
-    : Value(ValueKind::Date, days) {}
+    : Value(ValueKind::Date, days)
+{}
 TimeValue::TimeValue(std::int64_t ms)
-    : Value(ValueKind::Time, ms) {}
+    : Value(ValueKind::Time, ms)
+{}
 DateTimeValue::DateTimeValue(std::int64_t ms)
-    : Value(ValueKind::DateTime, ms) {}
+    : Value(ValueKind::DateTime, ms)
+{}
 TimestampValue::TimestampValue(std::int64_t ms)
-    : Value(ValueKind::Timestamp, ms) {}
+    : Value(ValueKind::Timestamp, ms)
+{}
 IdValue::IdValue(std::int64_t id)
-    : Value(ValueKind::Id, id) {}
+    : Value(ValueKind::Id, id)
+{}
 
 } // namespace ardix::zarn

@@ -12,19 +12,23 @@ EventServer::EventServer(asio::io_context &io, Site site, LogFunction log)
     , log_(std::move(log))
     , state_(std::move(site), *this)
     , acceptor_(io)
-    , retryTimer_(io) {}
+    , retryTimer_(io)
+{}
 
-EventServer::~EventServer() {
+EventServer::~EventServer()
+{
     *alive_ = false;
     stop();
 }
 
-void EventServer::log(const std::string &line) const {
+void EventServer::log(const std::string &line) const
+{
     if (log_)
         log_(line);
 }
 
-bool EventServer::listen(const std::string &host, unsigned short port, std::string &error) {
+bool EventServer::listen(const std::string &host, unsigned short port, std::string &error)
+{
     asio::error_code ec;
     auto address = asio::ip::make_address(host, ec);
     if (ec) {
@@ -50,7 +54,8 @@ bool EventServer::listen(const std::string &host, unsigned short port, std::stri
     return true;
 }
 
-void EventServer::stop() {
+void EventServer::stop()
+{
     asio::error_code ignored;
     acceptor_.close(ignored);
     retryTimer_.cancel();
@@ -61,7 +66,8 @@ void EventServer::stop() {
     closeAllConnections();
 }
 
-void EventServer::accept() {
+void EventServer::accept()
+{
     std::weak_ptr<bool> alive = alive_;
     acceptor_.async_accept([this, alive](const asio::error_code &ec, asio::ip::tcp::socket s) {
         if (alive.expired() || !acceptor_.is_open())
@@ -81,7 +87,8 @@ void EventServer::accept() {
     });
 }
 
-void EventServer::onAccepted(asio::ip::tcp::socket socket) {
+void EventServer::onAccepted(asio::ip::tcp::socket socket)
+{
     auto session = std::make_shared<Session>();
     session->id = nextSession_++;
     session->socket = std::make_shared<FramedSocket>(std::move(socket));
@@ -108,7 +115,8 @@ void EventServer::onAccepted(asio::ip::tcp::socket socket) {
     session->socket->start(std::move(handlers));
 }
 
-void EventServer::onFrame(const std::shared_ptr<Session> &session, std::string &&body) {
+void EventServer::onFrame(const std::shared_ptr<Session> &session, std::string &&body)
+{
     auto frame = wire::parseObject(body);
     std::int64_t id = 0;
     std::string op;
@@ -127,7 +135,8 @@ void EventServer::onFrame(const std::shared_ptr<Session> &session, std::string &
     answer(*session, *frame);
 }
 
-void EventServer::answer(Session &session, const Json &frame) {
+void EventServer::answer(Session &session, const Json &frame)
+{
     const auto id = frame["id"].get<std::int64_t>();
     const auto &op = frame["op"].get_ref<const std::string &>();
     const auto a = state_.handle(op, frame["args"], session.user);
@@ -146,24 +155,28 @@ void EventServer::answer(Session &session, const Json &frame) {
     log(line);
 }
 
-void EventServer::replaceSite(Site site) {
+void EventServer::replaceSite(Site site)
+{
     state_.replace(std::move(site));
     log("site replaced: " + std::to_string(state_.objectCount()) + " objects");
     notifyObjectsChanged();
 }
 
-void EventServer::notifyObjectsChanged() {
+void EventServer::notifyObjectsChanged()
+{
     pushToSignedIn(Json{{"push", "objectsChanged"}});
 }
 
-void EventServer::closeAllConnections() {
+void EventServer::closeAllConnections()
+{
     auto sessions = std::move(sessions_);
     sessions_.clear();
     for (auto &[id, s] : sessions)
         s->socket->end(FramedSocket::EndReason::LocalClose, "closed by the server");
 }
 
-void EventServer::setHoldRequests(bool hold) {
+void EventServer::setHoldRequests(bool hold)
+{
     hold_ = hold;
     if (hold)
         return;
@@ -175,7 +188,8 @@ void EventServer::setHoldRequests(bool hold) {
     }
 }
 
-void EventServer::pushToSignedIn(const Json &push) {
+void EventServer::pushToSignedIn(const Json &push)
+{
     const auto text = wire::dump(push);
     for (auto &[id, s] : sessions_) {
         if (s->user != 0)
@@ -183,7 +197,8 @@ void EventServer::pushToSignedIn(const Json &push) {
     }
 }
 
-void EventServer::pushToUser(std::int64_t userId, const Json &push) {
+void EventServer::pushToUser(std::int64_t userId, const Json &push)
+{
     const auto text = wire::dump(push);
     for (auto &[id, s] : sessions_) {
         if (s->user == userId)
@@ -191,7 +206,8 @@ void EventServer::pushToUser(std::int64_t userId, const Json &push) {
     }
 }
 
-void EventServer::after(int ms, std::function<void()> fn) {
+void EventServer::after(int ms, std::function<void()> fn)
+{
     const auto id = nextTimer_++;
     auto timer = std::make_unique<asio::steady_timer>(io_, std::chrono::milliseconds(ms));
     std::weak_ptr<bool> alive = alive_;

@@ -18,7 +18,8 @@ using LogFunction = std::function<void(const std::string &line)>;
 
 // The event server: accepts connections, greets them, answers their requests from a SiteState
 // and fans out pushes. Runs on one io_context thread; every member is called there.
-class EventServer : public Pusher {
+class EventServer : public Pusher
+{
 public:
     EventServer(asio::io_context &io, Site site, LogFunction log);
     ~EventServer() override;
@@ -47,12 +48,14 @@ public:
     void after(int ms, std::function<void()> fn) override;
 
 private:
-    struct Session {
+    struct Session
+    {
         std::uint64_t id = 0;
         std::shared_ptr<zarn::wire::FramedSocket> socket;
         std::int64_t user = 0;
     };
-    struct HeldRequest {
+    struct HeldRequest
+    {
         std::weak_ptr<Session> session;
         Json frame;
     };

@@ -6,22 +6,26 @@
 namespace ardix::sim {
 
 Simulator::Simulator(SimulatorOptions options)
-    : options_(std::move(options)) {
+    : options_(std::move(options))
+{
     if (!options_.log)
         options_.log = &Simulator::logToStderr;
 }
 
-Simulator::~Simulator() {
+Simulator::~Simulator()
+{
     stop();
 }
 
-void Simulator::logToStderr(const std::string &line) {
+void Simulator::logToStderr(const std::string &line)
+{
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
     std::cerr << "zarn-sim: " << line << std::endl;
 }
 
-template <typename F> auto Simulator::call(F &&f) -> decltype(f()) {
+template <typename F> auto Simulator::call(F &&f) -> decltype(f())
+{
     if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id())
         return f();
     std::packaged_task<decltype(f())()> task(std::forward<F>(f));
@@ -30,7 +34,8 @@ template <typename F> auto Simulator::call(F &&f) -> decltype(f()) {
     return result.get();
 }
 
-bool Simulator::start(std::string *error) {
+bool Simulator::start(std::string *error)
+{
     if (thread_.joinable())
         return true;
     events_ = std::make_unique<EventServer>(io_, options_.site, options_.log);
@@ -53,7 +58,8 @@ bool Simulator::start(std::string *error) {
     return true;
 }
 
-void Simulator::stop() {
+void Simulator::stop()
+{
     if (!thread_.joinable())
         return;
     call([this] { events_->stop(); });
@@ -63,37 +69,43 @@ void Simulator::stop() {
     events_.reset();
 }
 
-void Simulator::replaceSite(Site site) {
+void Simulator::replaceSite(Site site)
+{
     if (!events_)
         return;
     call([this, &site] { events_->replaceSite(std::move(site)); });
 }
 
-void Simulator::notifyObjectsChanged() {
+void Simulator::notifyObjectsChanged()
+{
     if (!events_)
         return;
     call([this] { events_->notifyObjectsChanged(); });
 }
 
-bool Simulator::setObjectValue(std::int64_t id, const zarn::Value &value) {
+bool Simulator::setObjectValue(std::int64_t id, const zarn::Value &value)
+{
     if (!events_)
         return false;
     return call([this, id, &value] { return events_->state().setObjectValue(id, value); });
 }
 
-std::int64_t Simulator::sendEvent(zarn::Event event) {
+std::int64_t Simulator::sendEvent(zarn::Event event)
+{
     if (!events_)
         return 0;
     return call([this, &event] { return events_->state().deliverEvent(std::move(event), 0); });
 }
 
-void Simulator::closeAllConnections() {
+void Simulator::closeAllConnections()
+{
     if (!events_)
         return;
     call([this] { events_->closeAllConnections(); });
 }
 
-void Simulator::setHoldRequests(bool hold) {
+void Simulator::setHoldRequests(bool hold)
+{
     if (!events_)
         return;
     call([this, hold] {
@@ -103,12 +115,14 @@ void Simulator::setHoldRequests(bool hold) {
     });
 }
 
-bool Simulator::waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout) {
+bool Simulator::waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout)
+{
     std::unique_lock<std::mutex> lock(heldMutex_);
     return heldChanged_.wait_for(lock, timeout, [&] { return heldCount_ >= n; });
 }
 
-std::size_t Simulator::connectionCount() {
+std::size_t Simulator::connectionCount()
+{
     if (!events_)
         return 0;
     return call([this] { return events_->connectionCount(); });

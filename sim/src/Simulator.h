@@ -18,7 +18,8 @@ namespace ardix::sim {
 // Default TCP port of the event server.
 constexpr unsigned short kDefaultEventPort = 12240;
 
-struct SimulatorOptions {
+struct SimulatorOptions
+{
     Site site;
     std::string host = "127.0.0.1";
     unsigned short eventPort = 0; // 0: an ephemeral port (tests)
@@ -29,7 +30,8 @@ struct SimulatorOptions {
 // the channel-text publisher join it here as further members started by start().
 // Every public call is thread-safe: it runs on the simulator's own I/O thread and waits.
 // The controls below do nothing before start().
-class Simulator {
+class Simulator
+{
 public:
     explicit Simulator(SimulatorOptions options);
     ~Simulator();

@@ -18,16 +18,19 @@ using namespace ardix::zarn;
 
 namespace {
 
-struct SiteError {
+struct SiteError
+{
     std::string text;
 };
 
-[[noreturn]] void fail(const std::string &text) {
+[[noreturn]] void fail(const std::string &text)
+{
     throw SiteError{text};
 }
 
 std::int64_t intField(const Json &obj, const char *key, std::int64_t fallback, bool required,
-                      const std::string &where) {
+                      const std::string &where)
+{
     auto it = obj.find(key);
     if (it == obj.end()) {
         if (required)
@@ -39,7 +42,8 @@ std::int64_t intField(const Json &obj, const char *key, std::int64_t fallback, b
     return it->get<std::int64_t>();
 }
 
-std::string stringField(const Json &obj, const char *key, const std::string &where) {
+std::string stringField(const Json &obj, const char *key, const std::string &where)
+{
     auto it = obj.find(key);
     if (it == obj.end())
         return std::string();
@@ -50,7 +54,8 @@ std::string stringField(const Json &obj, const char *key, const std::string &whe
 
 // Plain JSON values map to the obvious kinds; {"kind": K, "v": ...} gives any kind; any other
 // object or array becomes the text of its JSON (how layout documents are written).
-Value valueFromSite(const Json &j, const std::string &where) {
+Value valueFromSite(const Json &j, const std::string &where)
+{
     if (j.is_boolean())
         return BoolValue(j.get<bool>());
     if (j.is_number_integer())
@@ -89,7 +94,8 @@ Value valueFromSite(const Json &j, const std::string &where) {
     return StringValue(j.dump());
 }
 
-NameValueMap mapFromSite(const Json &obj, const char *key, const std::string &where) {
+NameValueMap mapFromSite(const Json &obj, const char *key, const std::string &where)
+{
     NameValueMap map;
     auto it = obj.find(key);
     if (it == obj.end())
@@ -102,7 +108,8 @@ NameValueMap mapFromSite(const Json &obj, const char *key, const std::string &wh
 }
 
 std::vector<StreamChunk> recordingFromSite(const Json &o, std::int64_t streamId, std::int64_t now,
-                                           const std::string &where) {
+                                           const std::string &where)
+{
     std::vector<StreamChunk> chunks;
     if (auto rec = o.find("recording"); rec != o.end()) {
         if (!rec->is_object())
@@ -136,7 +143,8 @@ std::vector<StreamChunk> recordingFromSite(const Json &o, std::int64_t streamId,
     return chunks;
 }
 
-SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index) {
+SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
+{
     std::string where = "objects[" + std::to_string(index) + "]";
     if (!o.is_object())
         fail(where + " must be an object");
@@ -172,7 +180,8 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index) {
 }
 
 // Children follow the parents in list order unless an object lists its own.
-void linkChildren(std::vector<SiteObject> &objects, const std::set<std::int64_t> &explicitLists) {
+void linkChildren(std::vector<SiteObject> &objects, const std::set<std::int64_t> &explicitLists)
+{
     std::unordered_map<std::int64_t, std::size_t> index;
     for (std::size_t i = 0; i < objects.size(); ++i)
         index.emplace(objects[i].data.id, i);
@@ -184,7 +193,8 @@ void linkChildren(std::vector<SiteObject> &objects, const std::set<std::int64_t>
     }
 }
 
-Site parseSite(const Json &doc, std::int64_t now) {
+Site parseSite(const Json &doc, std::int64_t now)
+{
     if (!doc.is_object())
         fail("the site document must be a JSON object");
     Site site;
@@ -230,12 +240,14 @@ Site parseSite(const Json &doc, std::int64_t now) {
 
 } // namespace
 
-std::int64_t nowMs() {
+std::int64_t nowMs()
+{
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-std::optional<Site> Site::fromJson(const std::string &text, std::int64_t now, std::string &error) {
+std::optional<Site> Site::fromJson(const std::string &text, std::int64_t now, std::string &error)
+{
     Json doc = Json::parse(text, nullptr, false, true);
     if (doc.is_discarded()) {
         error = "the site file is not valid JSON";
@@ -251,7 +263,8 @@ std::optional<Site> Site::fromJson(const std::string &text, std::int64_t now, st
     return std::nullopt;
 }
 
-std::optional<Site> Site::fromFile(const std::string &path, std::int64_t now, std::string &error) {
+std::optional<Site> Site::fromFile(const std::string &path, std::int64_t now, std::string &error)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot read " + path;
@@ -265,7 +278,8 @@ std::optional<Site> Site::fromFile(const std::string &path, std::int64_t now, st
     return site;
 }
 
-Site Site::generated(std::size_t count) {
+Site Site::generated(std::size_t count)
+{
     Site site;
     site.name = "generated";
     site.rootId = 1;

@@ -12,14 +12,16 @@
 
 namespace ardix::sim {
 
-struct SiteUser {
+struct SiteUser
+{
     std::int64_t id = 0;
     std::string name;
     std::string password;
 };
 
 // One object as the site file gives it, with what the server keeps beside it.
-struct SiteObject {
+struct SiteObject
+{
     zarn::ObjectData data;
     zarn::NameValueMap attributes;         // dynamic attributes
     zarn::ValuePtr value;                  // sensors and actuators: the current value
@@ -27,7 +29,8 @@ struct SiteObject {
 };
 
 // A simulated site loaded from a site file (docs/site-file.md).
-class Site {
+class Site
+{
 public:
     std::string name;
     std::int64_t rootId = 0;

@@ -12,16 +12,19 @@ namespace wire = ardix::zarn::wire;
 namespace {
 
 // Thrown by the argument readers and checks; becomes the request's error answer.
-struct RequestError {
+struct RequestError
+{
     int code;
     std::string text;
 };
 
-[[noreturn]] void refuse(int code, const std::string &text) {
+[[noreturn]] void refuse(int code, const std::string &text)
+{
     throw RequestError{code, text};
 }
 
-std::int64_t argInt(const Json &args, const char *key) {
+std::int64_t argInt(const Json &args, const char *key)
+{
     std::int64_t v = 0;
     if (!wire::readInt(args, key, v))
         refuse(HandlerError::BadRequest,
@@ -29,14 +32,16 @@ std::int64_t argInt(const Json &args, const char *key) {
     return v;
 }
 
-std::string argString(const Json &args, const char *key) {
+std::string argString(const Json &args, const char *key)
+{
     std::string v;
     if (!wire::readString(args, key, v))
         refuse(HandlerError::BadRequest, std::string("argument \"") + key + "\" must be a string");
     return v;
 }
 
-Value argValue(const Json &args, const char *key) {
+Value argValue(const Json &args, const char *key)
+{
     auto it = args.find(key);
     auto v = it == args.end() ? std::nullopt : wire::valueFromJson(*it);
     if (!v)
@@ -44,7 +49,8 @@ Value argValue(const Json &args, const char *key) {
     return *v;
 }
 
-const char *typeName(ObjectType t) {
+const char *typeName(ObjectType t)
+{
     switch (t) {
     case ObjectType::Device:
         return "a device";
@@ -59,14 +65,16 @@ const char *typeName(ObjectType t) {
     }
 }
 
-Answer ok(std::string detail = "", Json result = Json::object()) {
+Answer ok(std::string detail = "", Json result = Json::object())
+{
     Answer a;
     a.result = std::move(result);
     a.detail = std::move(detail);
     return a;
 }
 
-std::string quoted(const std::string &s) {
+std::string quoted(const std::string &s)
+{
     return "\"" + s + "\"";
 }
 
@@ -74,11 +82,13 @@ std::string quoted(const std::string &s) {
 
 SiteState::SiteState(Site site, Pusher &pusher)
     : site_(std::move(site))
-    , pusher_(pusher) {
+    , pusher_(pusher)
+{
     reindex();
 }
 
-void SiteState::reindex() {
+void SiteState::reindex()
+{
     index_.clear();
     for (std::size_t i = 0; i < site_.objects.size(); ++i)
         index_.emplace(site_.objects[i].data.id, i);
@@ -99,7 +109,8 @@ void SiteState::reindex() {
     }
 }
 
-void SiteState::replace(Site site) {
+void SiteState::replace(Site site)
+{
     for (auto &o : site.objects) {
         if (auto old = find(o.data.id)) {
             o.attributes = old->attributes;
@@ -113,19 +124,22 @@ void SiteState::replace(Site site) {
         it = find(it->first) ? std::next(it) : bindings_.erase(it);
 }
 
-SiteObject *SiteState::find(std::int64_t id) {
+SiteObject *SiteState::find(std::int64_t id)
+{
     auto it = index_.find(id);
     return it == index_.end() ? nullptr : &site_.objects[it->second];
 }
 
-SiteObject &SiteState::requireAny(std::int64_t id) {
+SiteObject &SiteState::requireAny(std::int64_t id)
+{
     auto o = find(id);
     if (!o)
         refuse(HandlerError::NotFound, "no object " + std::to_string(id));
     return *o;
 }
 
-SiteObject &SiteState::require(std::int64_t id, ObjectType type) {
+SiteObject &SiteState::require(std::int64_t id, ObjectType type)
+{
     auto &o = requireAny(id);
     if (o.data.type != static_cast<int>(type))
         refuse(HandlerError::WrongKind,
@@ -133,7 +147,8 @@ SiteObject &SiteState::require(std::int64_t id, ObjectType type) {
     return o;
 }
 
-const std::map<std::string, SiteState::Handler> &SiteState::handlers() {
+const std::map<std::string, SiteState::Handler> &SiteState::handlers()
+{
     static const std::map<std::string, Handler> table = {
         {"signIn", &SiteState::signIn},
         {"getObjects", &SiteState::getObjects},
@@ -152,7 +167,8 @@ const std::map<std::string, SiteState::Handler> &SiteState::handlers() {
     return table;
 }
 
-Answer SiteState::handle(const std::string &op, const Json &args, std::int64_t &sessionUser) {
+Answer SiteState::handle(const std::string &op, const Json &args, std::int64_t &sessionUser)
+{
     Answer a;
     try {
         auto it = handlers().find(op);
@@ -173,7 +189,8 @@ Answer SiteState::handle(const std::string &op, const Json &args, std::int64_t &
     return a;
 }
 
-Answer SiteState::signIn(const Json &args, std::int64_t &sessionUser) {
+Answer SiteState::signIn(const Json &args, std::int64_t &sessionUser)
+{
     const auto name = argString(args, "user");
     const auto password = argString(args, "password");
     for (const auto &u : site_.users) {
@@ -186,7 +203,8 @@ Answer SiteState::signIn(const Json &args, std::int64_t &sessionUser) {
     refuse(HandlerError::WrongCredentials, "wrong user name or password");
 }
 
-Answer SiteState::getObjects(const Json &, std::int64_t &) {
+Answer SiteState::getObjects(const Json &, std::int64_t &)
+{
     Answer a =
         ok(std::to_string(site_.objects.size()) + " objects, root " + std::to_string(site_.rootId));
     Json batch = Json::array();
@@ -201,7 +219,8 @@ Answer SiteState::getObjects(const Json &, std::int64_t &) {
     return a;
 }
 
-Answer SiteState::getDynamicAttribute(const Json &args, std::int64_t &) {
+Answer SiteState::getDynamicAttribute(const Json &args, std::int64_t &)
+{
     const auto id = argInt(args, "objectId");
     const auto name = argString(args, "name");
     auto &o = requireAny(id);
@@ -217,7 +236,8 @@ Answer SiteState::getDynamicAttribute(const Json &args, std::int64_t &) {
     return ok(std::to_string(out.size()) + " attributes", Json{{"attributes", wire::toJson(out)}});
 }
 
-Answer SiteState::createDynamicAttribute(const Json &args, std::int64_t &) {
+Answer SiteState::createDynamicAttribute(const Json &args, std::int64_t &)
+{
     const auto id = argInt(args, "objectId");
     const auto name = argString(args, "name");
     const auto value = argValue(args, "value");
@@ -231,7 +251,8 @@ Answer SiteState::createDynamicAttribute(const Json &args, std::int64_t &) {
     return ok(quoted(name) + " on " + std::to_string(id));
 }
 
-Answer SiteState::setDynamicAttribute(const Json &args, std::int64_t &) {
+Answer SiteState::setDynamicAttribute(const Json &args, std::int64_t &)
+{
     const auto id = argInt(args, "objectId");
     const auto name = argString(args, "name");
     const auto value = argValue(args, "value");
@@ -243,7 +264,8 @@ Answer SiteState::setDynamicAttribute(const Json &args, std::int64_t &) {
     return ok(quoted(name) + " on " + std::to_string(id));
 }
 
-Answer SiteState::removeDynamicAttribute(const Json &args, std::int64_t &) {
+Answer SiteState::removeDynamicAttribute(const Json &args, std::int64_t &)
+{
     const auto id = argInt(args, "objectId");
     const auto name = argString(args, "name");
     auto &o = requireAny(id);
@@ -253,12 +275,14 @@ Answer SiteState::removeDynamicAttribute(const Json &args, std::int64_t &) {
     return ok(quoted(name) + " on " + std::to_string(id));
 }
 
-Answer SiteState::getActuatorValue(const Json &args, std::int64_t &) {
+Answer SiteState::getActuatorValue(const Json &args, std::int64_t &)
+{
     auto &o = require(argInt(args, "id"), ObjectType::Actuator);
     return ok(o.value->toString(), Json{{"value", wire::toJson(o.value.value())}});
 }
 
-Answer SiteState::setActuatorValue(const Json &args, std::int64_t &) {
+Answer SiteState::setActuatorValue(const Json &args, std::int64_t &)
+{
     const auto id = argInt(args, "id");
     const auto value = argValue(args, "value");
     auto &o = require(id, ObjectType::Actuator);
@@ -282,7 +306,8 @@ Answer SiteState::setActuatorValue(const Json &args, std::int64_t &) {
     return ok(std::to_string(id) + " = " + value.toString());
 }
 
-Answer SiteState::bindStream(const Json &args, std::int64_t &) {
+Answer SiteState::bindStream(const Json &args, std::int64_t &)
+{
     const auto streamId = argInt(args, "streamId");
     require(streamId, ObjectType::Stream);
     auto list = args.find("bindings");
@@ -305,7 +330,8 @@ Answer SiteState::bindStream(const Json &args, std::int64_t &) {
               " devices");
 }
 
-Answer SiteState::unbindStream(const Json &args, std::int64_t &) {
+Answer SiteState::unbindStream(const Json &args, std::int64_t &)
+{
     const auto streamId = argInt(args, "streamId");
     const auto deviceId = argInt(args, "deviceId");
     require(streamId, ObjectType::Stream);
@@ -316,7 +342,8 @@ Answer SiteState::unbindStream(const Json &args, std::int64_t &) {
     return ok("stream " + std::to_string(streamId) + " from " + std::to_string(deviceId));
 }
 
-Answer SiteState::searchChunks(const Json &args, std::int64_t &) {
+Answer SiteState::searchChunks(const Json &args, std::int64_t &)
+{
     const auto streamId = argInt(args, "streamId");
     const auto searchBy = argInt(args, "searchBy");
     const auto start = argInt(args, "start");
@@ -336,7 +363,8 @@ Answer SiteState::searchChunks(const Json &args, std::int64_t &) {
     return ok(std::to_string(list.size()) + " chunks", Json{{"chunks", std::move(list)}});
 }
 
-Answer SiteState::getStreamInfo(const Json &args, std::int64_t &) {
+Answer SiteState::getStreamInfo(const Json &args, std::int64_t &)
+{
     const auto deviceId = argInt(args, "deviceId");
     const auto streamId = argInt(args, "streamId");
     auto &device = require(deviceId, ObjectType::Device);
@@ -349,7 +377,8 @@ Answer SiteState::getStreamInfo(const Json &args, std::int64_t &) {
     return ok(info.address + " " + info.token, wire::toJson(info));
 }
 
-Answer SiteState::sendEvent(const Json &args, std::int64_t &sessionUser) {
+Answer SiteState::sendEvent(const Json &args, std::int64_t &sessionUser)
+{
     auto it = args.find("event");
     auto event = it == args.end() ? std::nullopt : wire::eventFromJson(*it);
     if (!event)
@@ -365,7 +394,8 @@ Answer SiteState::sendEvent(const Json &args, std::int64_t &sessionUser) {
               Json{{"eventId", id}});
 }
 
-std::int64_t SiteState::deliverEvent(Event event, std::int64_t senderUser) {
+std::int64_t SiteState::deliverEvent(Event event, std::int64_t senderUser)
+{
     event.eventId = nextEventId_++;
     if (event.sourceId == 0)
         event.sourceId = senderUser;
@@ -380,7 +410,8 @@ std::int64_t SiteState::deliverEvent(Event event, std::int64_t senderUser) {
     return event.eventId;
 }
 
-bool SiteState::setObjectValue(std::int64_t id, const Value &value) {
+bool SiteState::setObjectValue(std::int64_t id, const Value &value)
+{
     auto o = find(id);
     if (!o || (o->data.type != static_cast<int>(ObjectType::Sensor) &&
                o->data.type != static_cast<int>(ObjectType::Actuator)))
@@ -392,7 +423,8 @@ bool SiteState::setObjectValue(std::int64_t id, const Value &value) {
     return true;
 }
 
-void SiteState::pushValue(const char *kind, std::int64_t id, const ValuePtr &value) {
+void SiteState::pushValue(const char *kind, std::int64_t id, const ValuePtr &value)
+{
     pusher_.pushToSignedIn(Json{{"push", kind}, {"objectId", id}, {"value", wire::toJson(*value)}});
 }
 

@@ -17,7 +17,8 @@ namespace ardix::sim {
 using Json = zarn::wire::Json;
 
 // The outcome of one request: either a result (possibly preceded by parts) or an error.
-struct Answer {
+struct Answer
+{
     std::vector<Json> parts;
     Json result = Json::object();
     int code = 0; // 0: ok
@@ -26,7 +27,8 @@ struct Answer {
 };
 
 // How the state reaches the connected clients; implemented by the server.
-class Pusher {
+class Pusher
+{
 public:
     virtual ~Pusher() = default;
     virtual void pushToSignedIn(const Json &push) = 0;
@@ -36,7 +38,8 @@ public:
 
 // The event server's behaviour over a Site: every request and what it pushes. Not thread-safe;
 // the server calls it on its one I/O thread.
-class SiteState {
+class SiteState
+{
 public:
     SiteState(Site site, Pusher &pusher);
 

@@ -14,13 +14,15 @@ using namespace ardix::sim;
 
 namespace {
 
-struct Arguments {
+struct Arguments
+{
     std::string site;
     std::string host = "127.0.0.1";
     long port = kDefaultEventPort;
 };
 
-void usage() {
+void usage()
+{
     std::cerr << "usage: zarn-sim --site FILE [--port N] [--host ADDRESS]\n"
                  "  --site FILE     site file (see docs/site-file.md)\n"
                  "  --port N        event server port, 0 for any free one (default "
@@ -30,7 +32,8 @@ void usage() {
                  "SIGHUP reloads the site file; SIGINT/SIGTERM stop.\n";
 }
 
-bool parse(int argc, char **argv, Arguments &args) {
+bool parse(int argc, char **argv, Arguments &args)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -52,7 +55,8 @@ bool parse(int argc, char **argv, Arguments &args) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     Arguments args;
     if (!parse(argc, argv, args)) {
         usage();

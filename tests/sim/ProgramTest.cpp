@@ -25,9 +25,11 @@ using namespace std::chrono_literals;
 namespace {
 
 // Runs zarn-sim with the given arguments, collecting its stderr lines.
-class SimProcess {
+class SimProcess
+{
 public:
-    explicit SimProcess(std::vector<std::string> args) {
+    explicit SimProcess(std::vector<std::string> args)
+    {
         int fds[2];
         EXPECT_EQ(pipe(fds), 0);
         posix_spawn_file_actions_t actions;
@@ -57,7 +59,8 @@ public:
             changed_.notify_all();
         });
     }
-    ~SimProcess() {
+    ~SimProcess()
+    {
         if (pid_ > 0 && !exited_) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
@@ -65,7 +68,8 @@ public:
         reader_.join();
     }
     // The first line matching the pattern (its first group), waiting up to 10 s.
-    std::string waitFor(const std::string &pattern) {
+    std::string waitFor(const std::string &pattern)
+    {
         std::regex re(pattern);
         std::unique_lock<std::mutex> lock(mutex_);
         std::string found;
@@ -82,7 +86,8 @@ public:
         return found;
     }
     void signal(int sig) { kill(pid_, sig); }
-    int exitCode() {
+    int exitCode()
+    {
         int status = 0;
         waitpid(pid_, &status, 0);
         exited_ = true;
@@ -99,12 +104,14 @@ private:
     bool eof_ = false;
 };
 
-template <typename T> T await(std::future<T> f) {
+template <typename T> T await(std::future<T> f)
+{
     EXPECT_EQ(f.wait_for(10s), std::future_status::ready);
     return f.get();
 }
 
-std::string tempSiteCopy() {
+std::string tempSiteCopy()
+{
     const char *tmp = std::getenv("TMPDIR");
     std::string path =
         std::string(tmp ? tmp : "/tmp") + "/zarn-sim-site-" + std::to_string(getpid()) + ".json";
@@ -114,7 +121,8 @@ std::string tempSiteCopy() {
     return path;
 }
 
-TEST(ZarnSimProgram, ServesTheDemoSiteAndReloadsOnSighup) {
+TEST(ZarnSimProgram, ServesTheDemoSiteAndReloadsOnSighup)
+{
     const auto site = tempSiteCopy();
     SimProcess sim({"--site", site, "--port", "0"});
     const auto port = sim.waitFor("listening on 127\\.0\\.0\\.1:(\\d+)");
@@ -171,8 +179,10 @@ TEST(ZarnSimProgram, ServesTheDemoSiteAndReloadsOnSighup) {
     std::remove(site.c_str());
 }
 
-TEST(ZarnSimProgram, RefusesBadArgumentsAndMissingFiles) {
-    struct Case {
+TEST(ZarnSimProgram, RefusesBadArgumentsAndMissingFiles)
+{
+    struct Case
+    {
         std::vector<std::string> args;
         int code;
     };

@@ -12,14 +12,16 @@ using namespace ardix::zarn;
 
 namespace {
 
-Site demo() {
+Site demo()
+{
     std::string error;
     auto site = Site::fromFile(ZARN_DEMO_SITE, nowMs(), error);
     EXPECT_TRUE(site) << error;
     return site ? *site : Site();
 }
 
-const SiteObject *byId(const Site &s, std::int64_t id) {
+const SiteObject *byId(const Site &s, std::int64_t id)
+{
     for (const auto &o : s.objects) {
         if (o.data.id == id)
             return &o;
@@ -28,7 +30,8 @@ const SiteObject *byId(const Site &s, std::int64_t id) {
 }
 
 // The console's loader takes these keys; a layout that lacks one logs a warning.
-void expectLoadableLayout(const std::string &name, const std::string &text) {
+void expectLoadableLayout(const std::string &name, const std::string &text)
+{
     auto doc = nlohmann::json::parse(text, nullptr, false);
     ASSERT_TRUE(doc.is_object()) << name;
     for (const char *key : {"numRows", "numCols"})
@@ -44,7 +47,8 @@ void expectLoadableLayout(const std::string &name, const std::string &text) {
 }
 
 // The console's url template expansion, enough to see that the demo addresses come out whole.
-std::string expand(std::string t) {
+std::string expand(std::string t)
+{
     auto vars = [](std::string s, int &n) {
         std::smatch m;
         std::regex re("\\{([a-zA-Z0-9_]+?)\\}");
@@ -66,7 +70,8 @@ std::string expand(std::string t) {
     return vars(t, n);
 }
 
-TEST(DemoSite, HoldsThreeLoadableLayoutsOnObjectOne) {
+TEST(DemoSite, HoldsThreeLoadableLayoutsOnObjectOne)
+{
     const auto s = demo();
     EXPECT_EQ(s.rootId, 1);
     const auto *shop = byId(s, 1);
@@ -84,7 +89,8 @@ TEST(DemoSite, HoldsThreeLoadableLayoutsOnObjectOne) {
     EXPECT_EQ(sizes["Single camera"], std::make_pair(1, 1));
 }
 
-TEST(DemoSite, DoorsPairSensorAndActuatorThroughTheirLayoutSetting) {
+TEST(DemoSite, DoorsPairSensorAndActuatorThroughTheirLayoutSetting)
+{
     const auto s = demo();
     int doors = 0;
     for (const auto &a : s.objects) {
@@ -101,7 +107,8 @@ TEST(DemoSite, DoorsPairSensorAndActuatorThroughTheirLayoutSetting) {
     EXPECT_EQ(doors, 2);
 }
 
-TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings) {
+TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings)
+{
     const auto s = demo();
     const auto *gateway = byId(s, 2);
     ASSERT_TRUE(gateway);
@@ -121,7 +128,8 @@ TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings) {
     EXPECT_EQ(urls[13], "http://127.0.0.1:9554/live/13?profile=sub");
 }
 
-TEST(SiteFile, ChildrenFollowParentsUnlessListedAndValuesKeepTheirKind) {
+TEST(SiteFile, ChildrenFollowParentsUnlessListedAndValuesKeepTheirKind)
+{
     std::string error;
     auto s = Site::fromJson(R"({"objects":[
         {"id":1,"type":7,"name":"root"},
@@ -143,7 +151,8 @@ TEST(SiteFile, ChildrenFollowParentsUnlessListedAndValuesKeepTheirKind) {
     EXPECT_EQ(settings.value("id"), IdValue(7));
 }
 
-TEST(SiteFile, BrokenSitesAreRefusedWithAReason) {
+TEST(SiteFile, BrokenSitesAreRefusedWithAReason)
+{
     const std::vector<std::pair<const char *, const char *>> cases = {
         {"{", "not valid JSON"},
         {"[]", "must be a JSON object"},
@@ -168,7 +177,8 @@ TEST(SiteFile, BrokenSitesAreRefusedWithAReason) {
     EXPECT_NE(error.find("cannot read"), std::string::npos);
 }
 
-TEST(SiteFile, GeneratedSiteHasTheAskedSize) {
+TEST(SiteFile, GeneratedSiteHasTheAskedSize)
+{
     const auto s = Site::generated(1234);
     EXPECT_EQ(s.objects.size(), 1234u);
     std::size_t children = 0;

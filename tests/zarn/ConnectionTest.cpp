@@ -10,7 +10,8 @@ namespace sim = ardix::sim;
 
 namespace {
 
-std::shared_ptr<Outcome<bool>> openAsync(Connection &c, const std::string &host, int port) {
+std::shared_ptr<Outcome<bool>> openAsync(Connection &c, const std::string &host, int port)
+{
     auto r = Outcome<bool>::make();
     c.open(
         host, port, [r] { r->setValue(true); },
@@ -18,14 +19,17 @@ std::shared_ptr<Outcome<bool>> openAsync(Connection &c, const std::string &host,
     return r;
 }
 
-unsigned short closedPort() {
+unsigned short closedPort()
+{
     asio::io_context io;
     asio::ip::tcp::acceptor a(io, {asio::ip::make_address("127.0.0.1"), 0});
     return a.local_endpoint().port(); // closed again when the acceptor goes
 }
 
-TEST(ConnectionOpen, FailsWithinBoundsForUnreachablePeers) {
-    struct Case {
+TEST(ConnectionOpen, FailsWithinBoundsForUnreachablePeers)
+{
+    struct Case
+    {
         const char *label;
         std::string host;
         int port;
@@ -66,7 +70,8 @@ TEST(ConnectionOpen, FailsWithinBoundsForUnreachablePeers) {
     }
 }
 
-TEST(ConnectionOpen, DefaultTimeoutBoundsASilentPort) {
+TEST(ConnectionOpen, DefaultTimeoutBoundsASilentPort)
+{
     FakeServer silent([](RawPeer &peer) { peer.readFrame(); });
     Connection connection(ConnectionCallbacks{}, Context());
     const auto started = std::chrono::steady_clock::now();
@@ -78,9 +83,11 @@ TEST(ConnectionOpen, DefaultTimeoutBoundsASilentPort) {
     EXPECT_LT(took, std::chrono::milliseconds(6500));
 }
 
-class ConnectionLife : public SimFixture {};
+class ConnectionLife : public SimFixture
+{};
 
-TEST_F(ConnectionLife, OpenReportsStatesAndRefusesASecondOpen) {
+TEST_F(ConnectionLife, OpenReportsStatesAndRefusesASecondOpen)
+{
     {
         std::lock_guard<std::mutex> lock(pushes.mutex);
         EXPECT_EQ(pushes.states, (std::vector<std::pair<int, int>>{{1, 0}, {2, 1}}));
@@ -105,7 +112,8 @@ TEST_F(ConnectionLife, OpenReportsStatesAndRefusesASecondOpen) {
     EXPECT_EQ(signIn(client), 500);
 }
 
-TEST_F(ConnectionLife, PendingRequestsFailOnceWhenTheServerDropsTheConnection) {
+TEST_F(ConnectionLife, PendingRequestsFailOnceWhenTheServerDropsTheConnection)
+{
     ASSERT_EQ(signIn(client), 500);
     simulator->setHoldRequests(true);
     std::vector<std::shared_ptr<Outcome<bool>>> pending;
@@ -133,7 +141,8 @@ TEST_F(ConnectionLife, PendingRequestsFailOnceWhenTheServerDropsTheConnection) {
         EXPECT_EQ(p->callCount(), 1);
 }
 
-TEST_F(ConnectionLife, ClosingFailsPendingRequests) {
+TEST_F(ConnectionLife, ClosingFailsPendingRequests)
+{
     ASSERT_EQ(signIn(client), 500);
     simulator->setHoldRequests(true);
     auto r = Outcome<ValuePtr>::make();
@@ -143,7 +152,8 @@ TEST_F(ConnectionLife, ClosingFailsPendingRequests) {
     EXPECT_EQ(r->code(), HandlerError::ConnectionLost);
 }
 
-TEST_F(ConnectionLife, UnansweredRequestTimesOutAndTheLateAnswerIsDropped) {
+TEST_F(ConnectionLife, UnansweredRequestTimesOutAndTheLateAnswerIsDropped)
+{
     ASSERT_EQ(signIn(client), 500);
     connection.setRequestTimeout(std::chrono::milliseconds(200));
     simulator->setHoldRequests(true);
@@ -156,7 +166,8 @@ TEST_F(ConnectionLife, UnansweredRequestTimesOutAndTheLateAnswerIsDropped) {
     EXPECT_EQ(connection.state(), Connection::Open);
 }
 
-TEST_F(ConnectionLife, ClientDroppedInsideItsCallbackHearsNothingMore) {
+TEST_F(ConnectionLife, ClientDroppedInsideItsCallbackHearsNothingMore)
+{
     ASSERT_EQ(signIn(client), 500);
     auto holder = std::make_shared<Client>(pushes.clientCallbacks(), connection);
     auto first = Outcome<std::int64_t>::make();
@@ -175,7 +186,8 @@ TEST_F(ConnectionLife, ClientDroppedInsideItsCallbackHearsNothingMore) {
     EXPECT_EQ(second->callCount(), 0);
 }
 
-TEST_F(ConnectionLife, DroppingTheClientFromAnotherThreadStopsCallbacks) {
+TEST_F(ConnectionLife, DroppingTheClientFromAnotherThreadStopsCallbacks)
+{
     ASSERT_EQ(signIn(client), 500);
     std::atomic<int> calls{0};
     std::atomic<bool> dropped{false};
@@ -200,8 +212,10 @@ TEST_F(ConnectionLife, DroppingTheClientFromAnotherThreadStopsCallbacks) {
     EXPECT_LT(calls.load(), 201);
 }
 
-TEST_F(ConnectionLife, WholeStackDroppedInsideACallbackDoesNotDeadlock) {
-    struct Stack {
+TEST_F(ConnectionLife, WholeStackDroppedInsideACallbackDoesNotDeadlock)
+{
+    struct Stack
+    {
         Context context;
         Connection connection;
         Client client;
@@ -223,7 +237,8 @@ TEST_F(ConnectionLife, WholeStackDroppedInsideACallbackDoesNotDeadlock) {
     ASSERT_TRUE(done->wait());
 }
 
-TEST_F(ConnectionLife, DroppingEverythingWhileOpeningReturnsPromptly) {
+TEST_F(ConnectionLife, DroppingEverythingWhileOpeningReturnsPromptly)
+{
     FakeServer silent([](RawPeer &peer) { peer.readFrame(); });
     auto r = Outcome<bool>::make();
     const auto started = std::chrono::steady_clock::now();

@@ -12,13 +12,16 @@ namespace sim = ardix::sim;
 
 namespace {
 
-class Operations : public SimFixture {
+class Operations : public SimFixture
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         SimFixture::SetUp();
         ASSERT_EQ(signIn(client), 500);
     }
-    sim::Site site() override {
+    sim::Site site() override
+    {
         auto s = SimFixture::site();
         // A stream with known chunks: [1000,2000] [2000,3000] [5000,9000].
         for (auto &o : s.objects) {
@@ -28,12 +31,14 @@ protected:
         }
         return s;
     }
-    int done(const std::function<void(Client::Done, Client::Fail)> &request) {
+    int done(const std::function<void(Client::Done, Client::Fail)> &request)
+    {
         auto d = Done::make();
         request(doneOk(d), d->fail());
         return d->code();
     }
-    NameValueMap attributes(std::int64_t id, const std::string &name, int *code = nullptr) {
+    NameValueMap attributes(std::int64_t id, const std::string &name, int *code = nullptr)
+    {
         auto r = Outcome<NameValueMap>::make();
         client.getDynamicAttribute(id, name, r->ok(), r->fail());
         const int c = r->code();
@@ -43,7 +48,8 @@ protected:
     }
 };
 
-TEST_F(Operations, SignInAnswersTheUserIdOrRefusesWrongCredentials) {
+TEST_F(Operations, SignInAnswersTheUserIdOrRefusesWrongCredentials)
+{
     Client other(ClientCallbacks{}, connection);
     EXPECT_EQ(signIn(other, "operator", "operator"), 500);
     EXPECT_EQ(other.userId(), 500);
@@ -56,7 +62,8 @@ TEST_F(Operations, SignInAnswersTheUserIdOrRefusesWrongCredentials) {
     }
 }
 
-TEST_F(Operations, EveryRequestButSignInIsRefusedBeforeSignIn) {
+TEST_F(Operations, EveryRequestButSignInIsRefusedBeforeSignIn)
+{
     Connection fresh(ConnectionCallbacks{}, context);
     ASSERT_TRUE(open(fresh));
     Client c(ClientCallbacks{}, fresh);
@@ -90,7 +97,8 @@ TEST_F(Operations, EveryRequestButSignInIsRefusedBeforeSignIn) {
     }));
 }
 
-TEST_F(Operations, GetObjectsGivesTheFlatTreeWithRoot) {
+TEST_F(Operations, GetObjectsGivesTheFlatTreeWithRoot)
+{
     auto r = Outcome<std::pair<std::vector<Object>, std::int64_t>>::make();
     client.getObjects(
         [r](const std::vector<Object> &o, std::int64_t root) {
@@ -114,7 +122,8 @@ TEST_F(Operations, GetObjectsGivesTheFlatTreeWithRoot) {
               "http://127.0.0.1:9554/live/11[[?profile{EQU}main]]");
 }
 
-TEST_F(Operations, DynamicAttributesLiveForTheProcess) {
+TEST_F(Operations, DynamicAttributesLiveForTheProcess)
+{
     EXPECT_EQ(attributes(1, "").names(),
               (std::vector<std::string>{"2x2 Cameras", "3x3 Cameras and doors", "Single camera"}));
     EXPECT_EQ(attributes(1, "Single camera").size(), 1u);
@@ -152,7 +161,8 @@ TEST_F(Operations, DynamicAttributesLiveForTheProcess) {
     EXPECT_TRUE(attributes(2, "").empty());
 }
 
-TEST_F(Operations, ValuesOfEveryKindAndUtf8TextsRoundTrip) {
+TEST_F(Operations, ValuesOfEveryKindAndUtf8TextsRoundTrip)
+{
     const std::vector<Value> values = {NoneValue(),
                                        BoolValue(true),
                                        IntValue(INT64_MIN),
@@ -177,7 +187,8 @@ TEST_F(Operations, ValuesOfEveryKindAndUtf8TextsRoundTrip) {
     }
 }
 
-TEST_F(Operations, DoorActuatorPushesItsValueThenItsSensorFollows) {
+TEST_F(Operations, DoorActuatorPushesItsValueThenItsSensorFollows)
+{
     auto v = Outcome<ValuePtr>::make();
     client.getActuatorValue(22, v->ok(), v->fail());
     ASSERT_EQ(v->code(), 0);
@@ -192,7 +203,8 @@ TEST_F(Operations, DoorActuatorPushesItsValueThenItsSensorFollows) {
     EXPECT_EQ(pushes.sensors[0], std::make_pair(std::int64_t(21), Value(BoolValue(false))));
 }
 
-TEST_F(Operations, ActuatorRequestsCheckIdTypeAndKind) {
+TEST_F(Operations, ActuatorRequestsCheckIdTypeAndKind)
+{
     EXPECT_EQ(
         done([&](auto ok, auto f) { client.setActuatorValue(22, StringValue("open"), ok, f); }),
         HandlerError::WrongKind);
@@ -205,7 +217,8 @@ TEST_F(Operations, ActuatorRequestsCheckIdTypeAndKind) {
     EXPECT_EQ(v->code(), HandlerError::WrongKind);
 }
 
-TEST_F(Operations, StreamBindingValidatesIds) {
+TEST_F(Operations, StreamBindingValidatesIds)
+{
     EXPECT_EQ(done([&](auto ok, auto f) { client.bindStream(11, {{2, 1}, {3, 3}}, ok, f); }), 0);
     EXPECT_EQ(done([&](auto ok, auto f) { client.unbindStream(11, 3, ok, f); }), 0);
     EXPECT_EQ(done([&](auto ok, auto f) { client.unbindStream(11, 3, ok, f); }),
@@ -230,8 +243,10 @@ TEST_F(Operations, StreamBindingValidatesIds) {
               HandlerError::BadRequest);
 }
 
-TEST_F(Operations, SearchChunksByStartOrByEnd) {
-    struct Case {
+TEST_F(Operations, SearchChunksByStartOrByEnd)
+{
+    struct Case
+    {
         int by;
         std::int64_t start, end;
         std::vector<std::int64_t> ids;
@@ -258,7 +273,8 @@ TEST_F(Operations, SearchChunksByStartOrByEnd) {
     EXPECT_EQ(unknown->code(), HandlerError::NotFound);
 }
 
-TEST_F(Operations, DemoRecordingsCoverTheLastHours) {
+TEST_F(Operations, DemoRecordingsCoverTheLastHours)
+{
     auto r = Outcome<std::vector<StreamChunk>>::make();
     client.searchChunks(11, 0, 1, sim::nowMs(), r->ok(), r->fail());
     ASSERT_EQ(r->code(), 0);
@@ -267,7 +283,8 @@ TEST_F(Operations, DemoRecordingsCoverTheLastHours) {
     EXPECT_EQ(r->value->front().end - r->value->front().start, 600000);
 }
 
-TEST_F(Operations, StreamInfoNamesTheGateway) {
+TEST_F(Operations, StreamInfoNamesTheGateway)
+{
     auto r = Outcome<StreamInfo>::make();
     client.getStreamInfo(2, 12, r->ok(), r->fail());
     ASSERT_EQ(r->code(), 0);
@@ -282,7 +299,8 @@ TEST_F(Operations, StreamInfoNamesTheGateway) {
     }
 }
 
-TEST_F(Operations, EventsGetIdsAndReachTheirAddressee) {
+TEST_F(Operations, EventsGetIdsAndReachTheirAddressee)
+{
     Event toMe;
     toMe.className = "ctrl.PING";
     toMe.destinationId = 500;
@@ -322,7 +340,8 @@ TEST_F(Operations, EventsGetIdsAndReachTheirAddressee) {
     EXPECT_EQ(pushes.broadcasts[0].eventId, *id2->value);
 }
 
-TEST_F(Operations, ServerPushesReachOnlySignedInClients) {
+TEST_F(Operations, ServerPushesReachOnlySignedInClients)
+{
     Connection quietConnection(ConnectionCallbacks{}, context);
     ASSERT_TRUE(open(quietConnection));
     Pushes quiet;
@@ -350,7 +369,8 @@ TEST_F(Operations, ServerPushesReachOnlySignedInClients) {
     EXPECT_TRUE(quiet.events.empty());
 }
 
-TEST_F(Operations, ReplacingTheSiteAnnouncesTheChangeAndKeepsAttributes) {
+TEST_F(Operations, ReplacingTheSiteAnnouncesTheChangeAndKeepsAttributes)
+{
     ASSERT_EQ(done([&](auto ok, auto f) {
                   client.createDynamicAttribute(2, "kept", IntValue(1), ok, f);
               }),
@@ -372,7 +392,8 @@ TEST_F(Operations, ReplacingTheSiteAnnouncesTheChangeAndKeepsAttributes) {
     EXPECT_EQ(attributes(2, "kept").value("kept"), IntValue(1));
 }
 
-TEST_F(Operations, CallbacksRunOnTheIoThreadNeverInTheCall) {
+TEST_F(Operations, CallbacksRunOnTheIoThreadNeverInTheCall)
+{
     auto r = Outcome<std::int64_t>::make();
     std::atomic<bool> returned{false};
     client.signIn(

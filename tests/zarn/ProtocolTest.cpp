@@ -8,9 +8,11 @@ namespace sim = ardix::sim;
 
 namespace {
 
-class ServerInput : public SimFixture, public ::testing::WithParamInterface<const char *> {};
+class ServerInput : public SimFixture, public ::testing::WithParamInterface<const char *>
+{};
 
-std::string badFrame(const std::string &name) {
+std::string badFrame(const std::string &name)
+{
     if (name == "notJson")
         return wire::encodeFrame("{\"id\":1,");
     if (name == "array")
@@ -30,7 +32,8 @@ std::string badFrame(const std::string &name) {
     return {};
 }
 
-TEST_P(ServerInput, MalformedFrameClosesOnlyThatConnection) {
+TEST_P(ServerInput, MalformedFrameClosesOnlyThatConnection)
+{
     ASSERT_EQ(signIn(client), 500);
     auto raw = RawPeer::connect(simulator->eventPort());
     auto hello = raw.readFrame();
@@ -50,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(Frames, ServerInput,
                          ::testing::Values("notJson", "array", "empty", "noOp", "idIsText",
                                            "argsNotObject", "invalidUtf8", "oversized"));
 
-TEST_F(SimFixture, UnknownOperationAndBadArgumentsAreAnsweredNotFatal) {
+TEST_F(SimFixture, UnknownOperationAndBadArgumentsAreAnsweredNotFatal)
+{
     auto raw = RawPeer::connect(simulator->eventPort());
     ASSERT_TRUE(raw.readFrame());
     raw.sendJson({{"id", 7}, {"op", "selfDestruct"}, {"args", wire::Json::object()}});
@@ -77,15 +81,18 @@ TEST_F(SimFixture, UnknownOperationAndBadArgumentsAreAnsweredNotFatal) {
     EXPECT_EQ((*answer)["error"]["code"], HandlerError::BadRequest);
 }
 
-struct ClientInputCase {
+struct ClientInputCase
+{
     const char *label;
     std::string afterRequest; // raw bytes the fake server sends once the request arrived
     int requestCode;
 };
 
-class ClientInput : public ::testing::TestWithParam<ClientInputCase> {};
+class ClientInput : public ::testing::TestWithParam<ClientInputCase>
+{};
 
-TEST_P(ClientInput, MalformedFrameFromTheServerFailsThatConnectionOnly) {
+TEST_P(ClientInput, MalformedFrameFromTheServerFailsThatConnectionOnly)
+{
     const auto &c = GetParam();
     FakeServer fake([&c](RawPeer &peer) {
         peer.sendJson({{"hello", "zarn"}, {"version", 1}});
@@ -123,7 +130,8 @@ TEST_P(ClientInput, MalformedFrameFromTheServerFailsThatConnectionOnly) {
     EXPECT_TRUE(ok->wait());
 }
 
-std::string frame(const std::string &body) {
+std::string frame(const std::string &body)
+{
     return wire::encodeFrame(body);
 }
 
@@ -145,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                         HandlerError::ConnectionLost}),
     [](const auto &info) { return std::string(info.param.label); });
 
-TEST_F(SimFixture, HundredClientsAtOnce) {
+TEST_F(SimFixture, HundredClientsAtOnce)
+{
     constexpr int kClients = 100;
     std::vector<Context> contexts(4);
     std::vector<Connection> connections;
@@ -182,7 +191,8 @@ TEST_F(SimFixture, HundredClientsAtOnce) {
     }
 }
 
-TEST(ProtocolLimits, LargeObjectListsArriveInParts) {
+TEST(ProtocolLimits, LargeObjectListsArriveInParts)
+{
     sim::SimulatorOptions options;
     options.site = sim::Site::generated(2500);
     options.log = [](const std::string &) {};

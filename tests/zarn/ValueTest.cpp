@@ -10,7 +10,8 @@ using namespace ardix::zarn;
 
 namespace {
 
-struct KindCase {
+struct KindCase
+{
     const char *label;
     Value value;
     int kind;
@@ -20,9 +21,11 @@ struct KindCase {
     std::string asText;
 };
 
-class ValueKinds : public ::testing::TestWithParam<KindCase> {};
+class ValueKinds : public ::testing::TestWithParam<KindCase>
+{};
 
-TEST_P(ValueKinds, ConvertsAndRoundTripsWithItsKindCode) {
+TEST_P(ValueKinds, ConvertsAndRoundTripsWithItsKindCode)
+{
     const auto &c = GetParam();
     EXPECT_EQ(c.value.kind(), c.kind);
     EXPECT_EQ(c.value.toBool(), c.asBool);
@@ -62,13 +65,15 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"id", IdValue(77), 110, true, 77, 77.0, "77"}),
     [](const auto &info) { return std::string(info.param.label); });
 
-TEST(Value, IntConversionKeepsTheLow32Bits) {
+TEST(Value, IntConversionKeepsTheLow32Bits)
+{
     EXPECT_EQ(IntValue(4294967297).toInt(), 1);
     EXPECT_EQ(IntValue(4294967295).toInt(), -1);
     EXPECT_EQ(IntValue(-5).toInt(), -5);
 }
 
-TEST(Value, NanSurvivesTheWireAndEqualsItself) {
+TEST(Value, NanSurvivesTheWireAndEqualsItself)
+{
     const FloatValue nan(std::nan(""));
     EXPECT_EQ(nan.toString(), "nan");
     EXPECT_EQ(nan.toInt64(), 0);
@@ -78,13 +83,15 @@ TEST(Value, NanSurvivesTheWireAndEqualsItself) {
     EXPECT_EQ(*back, nan);
 }
 
-TEST(Value, FromPayloadRefusesAPayloadOfTheWrongShape) {
+TEST(Value, FromPayloadRefusesAPayloadOfTheWrongShape)
+{
     EXPECT_EQ(Value::fromPayload(20, std::int64_t(1)).kind(), NoneValue::Kind);
     EXPECT_EQ(Value::fromPayload(15, std::int64_t(1)).kind(), NoneValue::Kind);
     EXPECT_EQ(Value::fromPayload(110, std::int64_t(9)), IdValue(9));
 }
 
-TEST(Value, WireFormOfTheWrongShapeIsRefused) {
+TEST(Value, WireFormOfTheWrongShapeIsRefused)
+{
     for (const char *text :
          {R"({"kind":20,"v":1})", R"({"kind":30,"v":1.5})", R"({"kind":15,"v":1})",
           R"({"kind":50})", R"({"kind":10,"v":null})", R"({"kind":60,"v":"@@@@"})",
@@ -92,7 +99,8 @@ TEST(Value, WireFormOfTheWrongShapeIsRefused) {
         EXPECT_FALSE(wire::valueFromJson(wire::Json::parse(text))) << text;
 }
 
-TEST(ValuePtr, EmptyHandleReadsAsNone) {
+TEST(ValuePtr, EmptyHandleReadsAsNone)
+{
     ValuePtr empty;
     EXPECT_TRUE(empty.isNull());
     EXPECT_EQ(empty.value().kind(), NoneValue::Kind);
@@ -102,7 +110,8 @@ TEST(ValuePtr, EmptyHandleReadsAsNone) {
     EXPECT_EQ(&copy.value(), &other.value()); // copies share one value
 }
 
-TEST(NameValueMap, KeepsInsertionOrderAndReplacesInPlace) {
+TEST(NameValueMap, KeepsInsertionOrderAndReplacesInPlace)
+{
     NameValueMap m;
     m.setValue("b", IntValue(1));
     m.setValue("a", IntValue(2));
@@ -125,19 +134,22 @@ TEST(NameValueMap, KeepsInsertionOrderAndReplacesInPlace) {
     EXPECT_EQ(*back, m);
 }
 
-TEST(NameValueMap, EmptyHandleIsStoredAsNone) {
+TEST(NameValueMap, EmptyHandleIsStoredAsNone)
+{
     NameValueMap m;
     m.setValue("field", ValuePtr());
     EXPECT_TRUE(m.contains("field"));
     EXPECT_EQ(m.value("field").kind(), NoneValue::Kind);
 }
 
-TEST(HandlerError, DescriptionIsTextLineBreakAndCode) {
+TEST(HandlerError, DescriptionIsTextLineBreakAndCode)
+{
     EXPECT_EQ(HandlerError(404, "no object 7").description(), "no object 7\nCode: 404");
     EXPECT_EQ(HandlerError(1001, "").description(), "Code: 1001");
 }
 
-TEST(Object, DefaultIsInvalidAndViewsFollowTheType) {
+TEST(Object, DefaultIsInvalidAndViewsFollowTheType)
+{
     Object none;
     EXPECT_FALSE(none.isValid());
     EXPECT_EQ(none.id(), 0);
@@ -159,7 +171,8 @@ TEST(Object, DefaultIsInvalidAndViewsFollowTheType) {
     EXPECT_EQ(back->serialNumber, "CAM-11");
 }
 
-TEST(Logger, PassesOnlyLinesAtOrAboveItsLevel) {
+TEST(Logger, PassesOnlyLinesAtOrAboveItsLevel)
+{
     std::vector<std::string> lines;
     Logger logger([&](const std::string &t, LogLevel) { lines.push_back(t); }, LogLevel::Warning);
     logger.log(LogLevel::Info, "quiet");

@@ -28,34 +28,42 @@ using namespace std::chrono_literals;
 constexpr auto kWait = 10s;
 
 // Records the one outcome of a request: its value or its error, how often and on which thread.
-template <typename T> class Outcome : public std::enable_shared_from_this<Outcome<T>> {
+template <typename T> class Outcome : public std::enable_shared_from_this<Outcome<T>>
+{
 public:
     static std::shared_ptr<Outcome> make() { return std::make_shared<Outcome>(); }
 
-    void setValue(T v) {
+    void setValue(T v)
+    {
         record([&] { value = std::move(v); });
     }
-    void setError(const HandlerError &e) {
+    void setError(const HandlerError &e)
+    {
         record([&] { error = e; });
     }
-    Client::Fail fail() {
+    Client::Fail fail()
+    {
         auto self = this->shared_from_this();
         return [self](const HandlerError &e) { self->setError(e); };
     }
-    std::function<void(T)> ok() {
+    std::function<void(T)> ok()
+    {
         auto self = this->shared_from_this();
         return [self](T v) { self->setValue(std::move(v)); };
     }
-    bool wait(std::chrono::milliseconds timeout = kWait) {
+    bool wait(std::chrono::milliseconds timeout = kWait)
+    {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, timeout, [&] { return calls > 0; });
     }
-    int callCount() {
+    int callCount()
+    {
         std::lock_guard<std::mutex> lock(mutex);
         return calls;
     }
     // The error code after waiting, 0 for success, -1 when nothing came.
-    int code() {
+    int code()
+    {
         if (!wait())
             return -1;
         std::lock_guard<std::mutex> lock(mutex);
@@ -70,7 +78,8 @@ public:
     std::thread::id thread;
 
 private:
-    template <typename F> void record(F &&f) {
+    template <typename F> void record(F &&f)
+    {
         std::lock_guard<std::mutex> lock(mutex);
         f();
         ++calls;
@@ -80,12 +89,14 @@ private:
 };
 
 using Done = Outcome<bool>;
-inline Client::Done doneOk(const std::shared_ptr<Done> &d) {
+inline Client::Done doneOk(const std::shared_ptr<Done> &d)
+{
     return [d] { d->setValue(true); };
 }
 
 // Everything a client was pushed, with a wait for a condition over it.
-struct Pushes {
+struct Pushes
+{
     std::mutex mutex;
     std::condition_variable changed;
     int objectsChanged = 0;
@@ -94,12 +105,14 @@ struct Pushes {
     std::vector<std::pair<int, int>> states; // (state, previous)
     std::vector<ConnectionError> errors;
 
-    template <typename F> void add(F &&f) {
+    template <typename F> void add(F &&f)
+    {
         std::lock_guard<std::mutex> lock(mutex);
         f();
         changed.notify_all();
     }
-    template <typename P> bool waitFor(P &&pred, std::chrono::milliseconds timeout = kWait) {
+    template <typename P> bool waitFor(P &&pred, std::chrono::milliseconds timeout = kWait)
+    {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, timeout, pred);
     }
@@ -107,7 +120,8 @@ struct Pushes {
     ConnectionCallbacks connectionCallbacks();
 };
 
-inline ClientCallbacks Pushes::clientCallbacks() {
+inline ClientCallbacks Pushes::clientCallbacks()
+{
     return ClientCallbacks{
         [this] { add([&] { ++objectsChanged; }); },
         [this](const Event &e) { add([&] { events.push_back(e); }); },
@@ -116,7 +130,8 @@ inline ClientCallbacks Pushes::clientCallbacks() {
         [this](std::int64_t id, ValuePtr v) { add([&] { actuators.emplace_back(id, *v); }); }};
 }
 
-inline ConnectionCallbacks Pushes::connectionCallbacks() {
+inline ConnectionCallbacks Pushes::connectionCallbacks()
+{
     return ConnectionCallbacks{
         [this](Connection::State s, Connection::State p) {
             add([&] { states.emplace_back(s, p); });
@@ -125,11 +140,14 @@ inline ConnectionCallbacks Pushes::connectionCallbacks() {
 }
 
 // A blocking socket that speaks frames, for driving either side of the protocol by hand.
-class RawPeer {
+class RawPeer
+{
 public:
     explicit RawPeer(asio::ip::tcp::socket s)
-        : socket(std::move(s)) {}
-    static RawPeer connect(unsigned short port) {
+        : socket(std::move(s))
+    {}
+    static RawPeer connect(unsigned short port)
+    {
         static asio::io_context io;
         asio::ip::tcp::socket s(io);
         s.connect({asio::ip::make_address("127.0.0.1"), port});
@@ -139,7 +157,8 @@ public:
     void sendFrame(const std::string &body) { sendRaw(wire::encodeFrame(body)); }
     void sendJson(const wire::Json &j) { sendFrame(wire::dump(j)); }
     // The next frame, or nothing when the peer closed.
-    std::optional<wire::Json> readFrame() {
+    std::optional<wire::Json> readFrame()
+    {
         unsigned char h[4];
         asio::error_code ec;
         asio::read(socket, asio::buffer(h), ec);
@@ -155,11 +174,13 @@ public:
 };
 
 // A one-connection server on an ephemeral port whose behaviour the test scripts.
-class FakeServer {
+class FakeServer
+{
 public:
     using Script = std::function<void(RawPeer &peer)>;
     explicit FakeServer(Script script)
-        : acceptor_(io_, {asio::ip::make_address("127.0.0.1"), 0}) {
+        : acceptor_(io_, {asio::ip::make_address("127.0.0.1"), 0})
+    {
         port = acceptor_.local_endpoint().port();
         thread_ = std::thread([this, script] {
             asio::error_code ec;
@@ -171,7 +192,8 @@ public:
             script(peer);
         });
     }
-    ~FakeServer() {
+    ~FakeServer()
+    {
         // A blocking accept() is not woken by close(); a last connection releases it.
         asio::error_code ec;
         asio::ip::tcp::socket wake(io_);
@@ -187,7 +209,8 @@ private:
     std::thread thread_;
 };
 
-inline sim::Site loadDemoSite() {
+inline sim::Site loadDemoSite()
+{
     std::string error;
     auto site = sim::Site::fromFile(ZARN_DEMO_SITE, sim::nowMs(), error);
     EXPECT_TRUE(site) << error;
@@ -195,9 +218,11 @@ inline sim::Site loadDemoSite() {
 }
 
 // The demo shop served in-process, with a signed-out client connected to it.
-class SimFixture : public ::testing::Test {
+class SimFixture : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         sim::SimulatorOptions options;
         options.site = site();
         options.log = [this](const std::string &line) {
@@ -211,17 +236,20 @@ protected:
         client = Client(pushes.clientCallbacks(), connection);
         ASSERT_TRUE(open(connection));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         client = Client();
         connection = Connection();
         simulator.reset();
     }
-    virtual sim::Site site() {
+    virtual sim::Site site()
+    {
         auto s = loadDemoSite();
         s.doorDelayMs = 50;
         return s;
     }
-    bool open(Connection &c) {
+    bool open(Connection &c)
+    {
         auto r = Outcome<bool>::make();
         c.open(
             "127.0.0.1", simulator->eventPort(), [r] { r->setValue(true); },
@@ -229,12 +257,14 @@ protected:
         return r->code() == 0;
     }
     std::int64_t signIn(Client &c, const std::string &user = "operator",
-                        const std::string &password = "operator") {
+                        const std::string &password = "operator")
+    {
         auto r = Outcome<std::int64_t>::make();
         c.signIn(user, password, r->ok(), r->fail());
         return r->code() == 0 ? *r->value : 0;
     }
-    std::vector<std::string> logLines() {
+    std::vector<std::string> logLines()
+    {
         std::lock_guard<std::mutex> lock(logMutex);
         return simLog;
     }

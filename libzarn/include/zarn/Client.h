@@ -33,7 +33,8 @@ class ClientOwner;
 // breaks while the request is pending, with ConnectionLost. Nothing is called any more once
 // the last copy of the Client is gone, and dropping it from any thread does not block beyond
 // a callback that is running at that moment (none at all from the I/O thread itself).
-class Client {
+class Client
+{
 public:
     using Fail = std::function<void(const HandlerError &error)>;
     using Done = std::function<void()>;
@@ -93,7 +94,8 @@ private:
 };
 
 // What the server pushes to a signed-in client, in this order.
-struct ClientCallbacks {
+struct ClientCallbacks
+{
     // The object tree changed; fetch it again with getObjects.
     std::function<void()> objectsChanged;
     // An event addressed to this client's user.

@@ -21,7 +21,8 @@ class ConnectionOwner;
 // it) refer to the same connection, which closes when the last of them goes away.
 // Callbacks and open's ok/fail run on the context's I/O thread and never after the last
 // handle is gone.
-class Connection {
+class Connection
+{
 public:
     enum State { Closed = 0, Opening = 1, Open = 2, Closing = 3 };
 
@@ -57,7 +58,8 @@ private:
 };
 
 // What a Connection reports on its own (not tied to a request).
-struct ConnectionCallbacks {
+struct ConnectionCallbacks
+{
     // Every change of state, with the state before it.
     std::function<void(Connection::State state, Connection::State previous)> stateChanged;
     // The open connection broke: the server closed it, the network failed, or either side

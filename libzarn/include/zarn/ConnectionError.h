@@ -5,7 +5,8 @@
 namespace ardix::zarn {
 
 // Why opening failed or why an open connection broke.
-class ConnectionError {
+class ConnectionError
+{
 public:
     enum Code : int {
         NoError = 0,
@@ -23,7 +24,8 @@ public:
     ConnectionError() = default;
     ConnectionError(int code, std::string text)
         : code_(code)
-        , text_(std::move(text)) {}
+        , text_(std::move(text))
+    {}
 
     int code() const { return code_; }
     // UTF-8 text for people, never empty for a real error.

@@ -17,7 +17,8 @@ class ContextOwner;
 // A shared handle: copies refer to the same context. The thread starts on first use and is
 // stopped and joined when the last copy (including those held by connections and clients)
 // goes away; from the I/O thread itself it is left to finish on its own instead.
-class Context {
+class Context
+{
 public:
     // A context whose logger drops every line.
     Context();

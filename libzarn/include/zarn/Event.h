@@ -10,7 +10,8 @@ namespace ardix::zarn {
 // An event sent with Client::sendEvent or pushed by the server.
 // When sending, eventId is ignored (the server assigns one); a sourceId of 0 becomes the
 // sender's user id and a timestamp of 0 becomes the server's time of receipt.
-struct Event {
+struct Event
+{
     NameValueMap fields;
     std::string className; // UTF-8
     std::int64_t eventId = 0;

@@ -6,7 +6,8 @@ namespace ardix::zarn {
 
 // The failure of one request: a UTF-8 text and an int code. Codes below 1000 come from the
 // server, codes from 1000 up are raised by the library itself.
-class HandlerError {
+class HandlerError
+{
 public:
     enum Code : int {
         BadRequest = 400,       // missing or ill-typed arguments, value out of range
@@ -26,7 +27,8 @@ public:
     HandlerError() = default;
     HandlerError(int code, std::string text)
         : code_(code)
-        , text_(std::move(text)) {}
+        , text_(std::move(text))
+    {}
 
     int code() const { return code_; }
     const std::string &text() const { return text_; }

@@ -10,7 +10,8 @@ namespace ardix::zarn {
 enum class LogLevel : int { Debug = 0, Info = 1, Warning = 2, Error = 3, Silent = 4 };
 
 // Where the library's own diagnostics go. The function runs on the context's I/O thread.
-class Logger {
+class Logger
+{
 public:
     using LogFunction = std::function<void(const std::string &text, LogLevel level)>;
 

@@ -11,7 +11,8 @@ namespace ardix::zarn {
 
 // Ordered map of UTF-8 names to values: names() keeps insertion order, and setting an existing
 // name replaces its value in place. Copyable; copies share the (immutable) values.
-class NameValueMap {
+class NameValueMap
+{
 public:
     NameValueMap() = default;
 

@@ -14,7 +14,8 @@ namespace ardix::zarn {
 // One object of the server's tree (Client::getObjects gives them as a flat list).
 // A shared, immutable handle: copies are cheap. A default-constructed Object is invalid and
 // answers 0, empty texts and empty lists.
-class Object {
+class Object
+{
 public:
     Object() = default;
     explicit Object(ObjectData data);

@@ -23,7 +23,8 @@ enum class ObjectType : int {
 };
 
 // The plain fields of one server object; Object wraps them in a shared, immutable handle.
-struct ObjectData {
+struct ObjectData
+{
     std::int64_t id = 0;
     std::string name;                   // UTF-8
     int type = 0;                       // ObjectType value, 1-10 for objects the server knows

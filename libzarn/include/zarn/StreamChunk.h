@@ -5,7 +5,8 @@
 namespace ardix::zarn {
 
 // One recorded piece of a stream; start and end in milliseconds since the epoch, size in bytes.
-struct StreamChunk {
+struct StreamChunk
+{
     std::int64_t id = 0;
     std::int64_t streamId = 0;
     std::int64_t start = 0;

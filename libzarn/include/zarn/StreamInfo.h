@@ -6,7 +6,8 @@
 namespace ardix::zarn {
 
 // Where a stream is served: the gateway device, an access token and the gateway's address.
-struct StreamInfo {
+struct StreamInfo
+{
     std::int64_t deviceId = 0;
     std::int64_t streamId = 0;
     std::string token;   // UTF-8

@@ -35,7 +35,8 @@ enum class ValueKind : int {
 //  - toString: Bool "true"/"false"; integers, ids and timestamps decimal; Float shortest
 //    round-trip form ("inf", "-inf", "nan" for the specials); Date "YYYY-MM-DD";
 //    Time "HH:MM:SS.mmm"; DateTime "YYYY-MM-DDTHH:MM:SS.mmmZ"; Data base64; None "".
-class Value {
+class Value
+{
 public:
     using Bytes = std::vector<std::uint8_t>;
 
@@ -74,68 +75,79 @@ private:
     Payload payload_;
 };
 
-class NoneValue : public Value {
+class NoneValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::None);
     NoneValue() = default;
 };
 
-class BoolValue : public Value {
+class BoolValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Bool);
     explicit BoolValue(bool v);
 };
 
-class IntValue : public Value {
+class IntValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Int);
     explicit IntValue(std::int64_t v);
 };
 
-class FloatValue : public Value {
+class FloatValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Float);
     explicit FloatValue(double v);
 };
 
-class StringValue : public Value {
+class StringValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::String);
     explicit StringValue(std::string utf8);
     explicit StringValue(const char *utf8);
 };
 
-class DataValue : public Value {
+class DataValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Data);
     explicit DataValue(Bytes bytes);
 };
 
-class DateValue : public Value {
+class DateValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Date);
     explicit DateValue(std::int64_t daysSinceEpoch);
 };
 
-class TimeValue : public Value {
+class TimeValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Time);
     explicit TimeValue(std::int64_t msSinceMidnight);
 };
 
-class DateTimeValue : public Value {
+class DateTimeValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::DateTime);
     explicit DateTimeValue(std::int64_t msSinceEpoch);
 };
 
-class TimestampValue : public Value {
+class TimestampValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Timestamp);
     explicit TimestampValue(std::int64_t msSinceEpoch);
 };
 
-class IdValue : public Value {
+class IdValue : public Value
+{
 public:
     static constexpr int Kind = static_cast<int>(ValueKind::Id);
     explicit IdValue(std::int64_t id);

@@ -8,7 +8,8 @@ namespace ardix::zarn {
 
 // Shared handle to an immutable Value; cheap to copy and safe to pass between threads.
 // An empty handle holds no value; its value() is a NoneValue.
-class ValuePtr {
+class ValuePtr
+{
 public:
     ValuePtr() = default;
     // Holds a copy of `v` (any of the kinds above).

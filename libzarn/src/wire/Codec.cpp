@@ -8,7 +8,8 @@ namespace ardix::zarn::wire {
 
 namespace {
 
-Json floatToJson(double d) {
+Json floatToJson(double d)
+{
     // JSON has no NaN or infinities; they travel as text.
     if (std::isnan(d))
         return "nan";
@@ -17,7 +18,8 @@ Json floatToJson(double d) {
     return d;
 }
 
-std::optional<double> floatFromJson(const Json &j) {
+std::optional<double> floatFromJson(const Json &j)
+{
     if (j.is_number())
         return j.get<double>();
     if (j.is_string()) {
@@ -32,11 +34,13 @@ std::optional<double> floatFromJson(const Json &j) {
     return std::nullopt;
 }
 
-bool isJsonInt(const Json &j) {
+bool isJsonInt(const Json &j)
+{
     return j.is_number_integer();
 }
 
-std::int64_t jsonInt(const Json &j) {
+std::int64_t jsonInt(const Json &j)
+{
     // Unsigned JSON numbers above INT64_MAX wrap like a cast; they never come from us.
     return j.is_number_unsigned() ? static_cast<std::int64_t>(j.get<std::uint64_t>())
                                   : j.get<std::int64_t>();
@@ -44,7 +48,8 @@ std::int64_t jsonInt(const Json &j) {
 
 } // namespace
 
-bool readInt(const Json &obj, const char *key, std::int64_t &out) {
+bool readInt(const Json &obj, const char *key, std::int64_t &out)
+{
     auto it = obj.find(key);
     if (it == obj.end() || !isJsonInt(*it))
         return false;
@@ -52,7 +57,8 @@ bool readInt(const Json &obj, const char *key, std::int64_t &out) {
     return true;
 }
 
-bool readString(const Json &obj, const char *key, std::string &out) {
+bool readString(const Json &obj, const char *key, std::string &out)
+{
     auto it = obj.find(key);
     if (it == obj.end() || !it->is_string())
         return false;
@@ -60,7 +66,8 @@ bool readString(const Json &obj, const char *key, std::string &out) {
     return true;
 }
 
-Json toJson(const Value &value) {
+Json toJson(const Value &value)
+{
     Json j = {{"kind", value.kind()}};
     const auto &p = value.payload();
     if (auto b = std::get_if<bool>(&p))
@@ -76,7 +83,8 @@ Json toJson(const Value &value) {
     return j;
 }
 
-std::optional<Value> valueFromJson(const Json &j) {
+std::optional<Value> valueFromJson(const Json &j)
+{
     std::int64_t kind = 0;
     if (!j.is_object() || !readInt(j, "kind", kind))
         return std::nullopt;
@@ -118,14 +126,16 @@ std::optional<Value> valueFromJson(const Json &j) {
     return std::nullopt;
 }
 
-Json toJson(const NameValueMap &map) {
+Json toJson(const NameValueMap &map)
+{
     Json arr = Json::array();
     for (const auto &[name, value] : map.entries())
         arr.push_back(Json::array({name, toJson(value.value())}));
     return arr;
 }
 
-std::optional<NameValueMap> mapFromJson(const Json &j) {
+std::optional<NameValueMap> mapFromJson(const Json &j)
+{
     if (!j.is_array())
         return std::nullopt;
     NameValueMap map;
@@ -140,7 +150,8 @@ std::optional<NameValueMap> mapFromJson(const Json &j) {
     return map;
 }
 
-Json toJson(const ObjectData &o) {
+Json toJson(const ObjectData &o)
+{
     return Json{{"id", o.id},
                 {"name", o.name},
                 {"type", o.type},
@@ -151,7 +162,8 @@ Json toJson(const ObjectData &o) {
                 {"serial", o.serialNumber}};
 }
 
-std::optional<ObjectData> objectFromJson(const Json &j) {
+std::optional<ObjectData> objectFromJson(const Json &j)
+{
     ObjectData o;
     std::int64_t type = 0;
     if (!j.is_object() || !readInt(j, "id", o.id) || !readString(j, "name", o.name) ||
@@ -178,13 +190,15 @@ std::optional<ObjectData> objectFromJson(const Json &j) {
     return o;
 }
 
-Json toJson(const Event &e) {
+Json toJson(const Event &e)
+{
     return Json{{"class", e.className},     {"eventId", e.eventId},
                 {"sourceId", e.sourceId},   {"destinationId", e.destinationId},
                 {"timestamp", e.timestamp}, {"fields", toJson(e.fields)}};
 }
 
-std::optional<Event> eventFromJson(const Json &j) {
+std::optional<Event> eventFromJson(const Json &j)
+{
     Event e;
     if (!j.is_object() || !readString(j, "class", e.className) ||
         !readInt(j, "eventId", e.eventId) || !readInt(j, "sourceId", e.sourceId) ||
@@ -200,7 +214,8 @@ std::optional<Event> eventFromJson(const Json &j) {
     return e;
 }
 
-Json toJson(const StreamChunk &c) {
+Json toJson(const StreamChunk &c)
+{
     return Json{{"id", c.id},
                 {"streamId", c.streamId},
                 {"start", c.start},
@@ -208,7 +223,8 @@ Json toJson(const StreamChunk &c) {
                 {"size", c.size}};
 }
 
-std::optional<StreamChunk> chunkFromJson(const Json &j) {
+std::optional<StreamChunk> chunkFromJson(const Json &j)
+{
     StreamChunk c;
     if (!j.is_object() || !readInt(j, "id", c.id) || !readInt(j, "streamId", c.streamId) ||
         !readInt(j, "start", c.start) || !readInt(j, "end", c.end) || !readInt(j, "size", c.size))
@@ -216,14 +232,16 @@ std::optional<StreamChunk> chunkFromJson(const Json &j) {
     return c;
 }
 
-Json toJson(const StreamInfo &i) {
+Json toJson(const StreamInfo &i)
+{
     return Json{{"deviceId", i.deviceId},
                 {"streamId", i.streamId},
                 {"token", i.token},
                 {"address", i.address}};
 }
 
-std::optional<StreamInfo> streamInfoFromJson(const Json &j) {
+std::optional<StreamInfo> streamInfoFromJson(const Json &j)
+{
     StreamInfo i;
     if (!j.is_object() || !readInt(j, "deviceId", i.deviceId) ||
         !readInt(j, "streamId", i.streamId) || !readString(j, "token", i.token) ||
@@ -232,11 +250,13 @@ std::optional<StreamInfo> streamInfoFromJson(const Json &j) {
     return i;
 }
 
-Json toJson(const BindingPair &p) {
+Json toJson(const BindingPair &p)
+{
     return Json{{"deviceId", p.deviceId}, {"type", p.type}};
 }
 
-std::optional<BindingPair> bindingFromJson(const Json &j) {
+std::optional<BindingPair> bindingFromJson(const Json &j)
+{
     BindingPair p;
     std::int64_t type = 0;
     if (!j.is_object() || !readInt(j, "deviceId", p.deviceId) || !readInt(j, "type", type) ||
@@ -246,11 +266,13 @@ std::optional<BindingPair> bindingFromJson(const Json &j) {
     return p;
 }
 
-std::string dump(const Json &j) {
+std::string dump(const Json &j)
+{
     return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::optional<Json> parseObject(const std::string &body) {
+std::optional<Json> parseObject(const std::string &body)
+{
     Json j = Json::parse(body, nullptr, false);
     if (j.is_discarded() || !j.is_object())
         return std::nullopt;

@@ -2,7 +2,8 @@
 
 namespace ardix::zarn::wire {
 
-std::string encodeFrame(const std::string &body) {
+std::string encodeFrame(const std::string &body)
+{
     const auto n = static_cast<std::uint32_t>(body.size());
     std::string out;
     out.reserve(body.size() + 4);
@@ -16,7 +17,8 @@ std::string encodeFrame(const std::string &body) {
 
 FramedSocket::FramedSocket(asio::ip::tcp::socket socket, std::size_t maxFrame)
     : socket_(std::move(socket))
-    , maxFrame_(maxFrame) {
+    , maxFrame_(maxFrame)
+{
     asio::error_code ec;
     auto ep = socket_.remote_endpoint(ec);
     if (!ec)
@@ -24,12 +26,14 @@ FramedSocket::FramedSocket(asio::ip::tcp::socket socket, std::size_t maxFrame)
     socket_.set_option(asio::ip::tcp::no_delay(true), ec);
 }
 
-void FramedSocket::start(Handlers handlers) {
+void FramedSocket::start(Handlers handlers)
+{
     handlers_ = std::move(handlers);
     readHeader();
 }
 
-void FramedSocket::readHeader() {
+void FramedSocket::readHeader()
+{
     auto self = shared_from_this();
     asio::async_read(
         socket_, asio::buffer(header_), [self](const asio::error_code &ec, std::size_t) {
@@ -50,7 +54,8 @@ void FramedSocket::readHeader() {
         });
 }
 
-void FramedSocket::readBody(std::size_t size) {
+void FramedSocket::readBody(std::size_t size)
+{
     body_.assign(size, '\0');
     auto self = shared_from_this();
     asio::async_read(socket_, asio::buffer(body_.data(), body_.size()),
@@ -69,7 +74,8 @@ void FramedSocket::readBody(std::size_t size) {
                      });
 }
 
-void FramedSocket::send(const std::string &body) {
+void FramedSocket::send(const std::string &body)
+{
     if (ended_ || closeWhenFlushed_)
         return;
     queue_.push_back(encodeFrame(body));
@@ -77,7 +83,8 @@ void FramedSocket::send(const std::string &body) {
         writeNext();
 }
 
-void FramedSocket::writeNext() {
+void FramedSocket::writeNext()
+{
     if (queue_.empty()) {
         writing_ = false;
         if (closeWhenFlushed_)
@@ -97,7 +104,8 @@ void FramedSocket::writeNext() {
                       });
 }
 
-void FramedSocket::closeAfterWrites() {
+void FramedSocket::closeAfterWrites()
+{
     if (ended_)
         return;
     closeWhenFlushed_ = true;
@@ -105,7 +113,8 @@ void FramedSocket::closeAfterWrites() {
         end(EndReason::LocalClose, "closed");
 }
 
-void FramedSocket::fail(const asio::error_code &ec) {
+void FramedSocket::fail(const asio::error_code &ec)
+{
     if (ec == asio::error::eof || ec == asio::error::connection_reset ||
         ec == asio::error::broken_pipe)
         end(EndReason::PeerClosed, "connection closed by peer");
@@ -113,7 +122,8 @@ void FramedSocket::fail(const asio::error_code &ec) {
         end(EndReason::NetworkError, ec.message());
 }
 
-void FramedSocket::end(EndReason reason, const std::string &text) {
+void FramedSocket::end(EndReason reason, const std::string &text)
+{
     if (ended_)
         return;
     ended_ = true;

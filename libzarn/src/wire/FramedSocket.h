@@ -16,10 +16,12 @@ constexpr std::size_t kMaxFrameSize = 16u * 1024u * 1024u;
 // A TCP socket that speaks length-prefixed frames: 4 bytes big-endian length, then the body.
 // Used from one I/O thread only (both the library and the simulator run one per io_context).
 // `closed` is reported exactly once, for whatever reason the socket ended first.
-class FramedSocket : public std::enable_shared_from_this<FramedSocket> {
+class FramedSocket : public std::enable_shared_from_this<FramedSocket>
+{
 public:
     enum class EndReason { PeerClosed, NetworkError, ProtocolError, LocalClose };
-    struct Handlers {
+    struct Handlers
+    {
         std::function<void(std::string &&body)> frame;
         std::function<void(EndReason reason, const std::string &text)> closed;
     };
