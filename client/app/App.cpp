@@ -130,7 +130,13 @@ void App::onLayouts(const ardix::zarn::NameValueMap &map)
 {
     // The library's thread: the remote-control source lives on the GUI thread.
     QMetaObject::invokeMethod(
-        this, [this, map] { publishLayouts(map); }, Qt::AutoConnection);
+        this,
+        [this, copy = map]() mutable {
+            // Taken over here, so that the values are released on this thread.
+            const ardix::zarn::NameValueMap taken = std::move(copy);
+            publishLayouts(taken);
+        },
+        Qt::AutoConnection);
 }
 
 void App::onLayoutsFailed(const ardix::zarn::HandlerError &error)

@@ -26,19 +26,23 @@ namespace zarn = ardix::zarn;
 
 namespace {
 
-void registerZarnClient() {
+void registerZarnClient()
+{
     qmlRegisterType<ZarnClient>("Native", 1, 0, "ZarnClient");
 }
 
-QString fromUtf8(const std::string &text) {
+QString fromUtf8(const std::string &text)
+{
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
 
-QString errorText(const zarn::HandlerError &error) {
+QString errorText(const zarn::HandlerError &error)
+{
     return fromUtf8(error.text());
 }
 
-const char *boolText(bool value) {
+const char *boolText(bool value)
+{
     return value ? "true" : "false";
 }
 
@@ -46,53 +50,61 @@ const char *boolText(bool value) {
 Q_COREAPP_STARTUP_FUNCTION(registerZarnClient)
 
 ZarnClient::ZarnClient(QObject *parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{}
 
 ZarnClient::~ZarnClient() = default;
 
-void ZarnClient::setHost(const QString &host) {
+void ZarnClient::setHost(const QString &host)
+{
     if (host == m_host)
         return;
     m_host = host;
     emit hostChanged();
 }
 
-void ZarnClient::setPort(int port) {
+void ZarnClient::setPort(int port)
+{
     if (port == m_port)
         return;
     m_port = port;
     emit portChanged();
 }
 
-void ZarnClient::setUsername(const QString &username) {
+void ZarnClient::setUsername(const QString &username)
+{
     if (username == m_username)
         return;
     m_username = username;
     emit usernameChanged();
 }
 
-void ZarnClient::setPassword(const QString &password) {
+void ZarnClient::setPassword(const QString &password)
+{
     if (password == m_password)
         return;
     m_password = password;
     emit passwordChanged();
 }
 
-void ZarnClient::setRepository(ZarnObjectsRepository *repository) {
+void ZarnClient::setRepository(ZarnObjectsRepository *repository)
+{
     if (repository == m_repository)
         return;
     m_repository = repository;
     emit repositoryChanged();
 }
 
-void ZarnClient::setStatus(const QString &status) {
+void ZarnClient::setStatus(const QString &status)
+{
     if (status == m_status)
         return;
     m_status = status;
     emit statusChanged();
 }
 
-void ZarnClient::connectToZarn() {
+void ZarnClient::connectToZarn()
+{
     m_context = zarn::Context(zarn::Logger(
         [this](const std::string &text, zarn::LogLevel level) { handleLibraryLog(text, level); },
         0));
@@ -124,20 +136,23 @@ void ZarnClient::connectToZarn() {
         [this](const zarn::ConnectionError &e) { emit connectError(fromUtf8(e.text())); });
 }
 
-void ZarnClient::login() {
+void ZarnClient::login()
+{
     m_client.signIn(
         m_username.toStdString(), m_password.toStdString(),
         [this](std::int64_t id) { emit loggedIn(id); },
         [this](const zarn::HandlerError &e) { emit loginError(errorText(e)); });
 }
 
-void ZarnClient::fetchObjects() {
+void ZarnClient::fetchObjects()
+{
     m_client.getObjects(
         [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
         [this](const zarn::HandlerError &e) { emit error(errorText(e)); });
 }
 
-void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail failure) {
+void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail failure)
+{
     if (QThread::currentThread() != thread()) {
         // The library handles are replaced on this thread; reading them elsewhere would race.
         QMetaObject::invokeMethod(
@@ -148,8 +163,8 @@ void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail 
 }
 
 void ZarnClient::getDynamicAttribute(qint64 objectId, const QString &name,
-                                     zarn::Client::AttributesOk success,
-                                     zarn::Client::Fail failure) {
+                                     zarn::Client::AttributesOk success, zarn::Client::Fail failure)
+{
     if (QThread::currentThread() != thread()) {
         // The library handles are replaced on this thread; reading them elsewhere would race.
         QMetaObject::invokeMethod(
@@ -164,32 +179,44 @@ void ZarnClient::getDynamicAttribute(qint64 objectId, const QString &name,
                                  std::move(failure));
 }
 
-void ZarnClient::updateRepository(const Objects &objects, qint64 rootId) {
+void ZarnClient::updateRepository(const Objects &objects, qint64 rootId)
+{
     // Called from the library's thread as well: the repository and its objects belong to this
     // object's thread, so the rebuild goes there (at once when already on it).
+    // The rebuild takes the list over, so that this thread drops its references to the
+    // library's objects itself instead of leaving that to whichever thread frees the call.
     QMetaObject::invokeMethod(
-        this, [this, objects, rootId] { rebuild(objects, rootId); }, Qt::AutoConnection);
+        this,
+        [this, copy = objects, rootId]() mutable {
+            const Objects taken = std::move(copy);
+            rebuild(taken, rootId);
+        },
+        Qt::AutoConnection);
 }
 
 void ZarnClient::handleLibraryLog(const std::string &, zarn::LogLevel) {}
 
 void ZarnClient::handleConnectionState(zarn::Connection::State state,
-                                       zarn::Connection::State previous) {
+                                       zarn::Connection::State previous)
+{
     emit connectionStateChanged(state, previous);
 }
 
-void ZarnClient::handleConnectionError(const zarn::ConnectionError &e) {
+void ZarnClient::handleConnectionError(const zarn::ConnectionError &e)
+{
     qDebug() << "Connection error " << e.code() << ": " << fromUtf8(e.text());
 }
 
-void ZarnClient::updateObjectData() {
+void ZarnClient::updateObjectData()
+{
     qDebug() << "void ZarnClient::updateObjectData()";
     getObjects(
         [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
         [this](const zarn::HandlerError &e) { operationError(e, e.text()); });
 }
 
-void ZarnClient::operationError(const zarn::HandlerError &, const std::string &) {
+void ZarnClient::operationError(const zarn::HandlerError &, const std::string &)
+{
     qDebug() << "void ZarnClient::operationError(const ardix::zarn::HandlerError&, const string&)";
 }
 
@@ -200,7 +227,8 @@ namespace {
 constexpr std::size_t kMaxTreeDepth = 1000;
 
 // One object on the way down from the root, with the next of its children to visit.
-struct Frame {
+struct Frame
+{
     const zarn::Object *object;
     std::size_t nextChild;
     bool named; // whether the object's name is on the path
@@ -208,7 +236,8 @@ struct Frame {
 
 } // namespace
 
-void ZarnClient::rebuild(const Objects &objects, qint64 rootId) {
+void ZarnClient::rebuild(const Objects &objects, qint64 rootId)
+{
     if (!m_repository)
         return;
     m_repository->clear();
@@ -280,7 +309,8 @@ void ZarnClient::rebuild(const Objects &objects, qint64 rootId) {
 
 // ---- Pushed values -------------------------------------------------------------------------
 
-void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value) {
+void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value)
+{
     QVariant variant;
     switch (value->kind()) {
     case zarn::BoolValue::Kind:
@@ -305,7 +335,8 @@ void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value) {
         this, [this, id, variant] { applySensorValue(id, variant); }, Qt::AutoConnection);
 }
 
-void ZarnClient::applySensorValue(qint64 id, const QVariant &value) {
+void ZarnClient::applySensorValue(qint64 id, const QVariant &value)
+{
     if (!m_repository)
         return;
     const QString key = QString::number(id);
@@ -319,14 +350,16 @@ void ZarnClient::applySensorValue(qint64 id, const QVariant &value) {
     qDebug() << "sensorChanged: id(" << id << ") p(" << value << ")";
 }
 
-void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value) {
+void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value)
+{
     // Runs on the library's thread; the objects live on this object's thread. Posting keeps
     // the server's order, also relative to a rebuild posted the same way.
     QMetaObject::invokeMethod(
         this, [this, id, value] { applyActuatorValue(id, value); }, Qt::AutoConnection);
 }
 
-void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value) {
+void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value)
+{
     if (!m_repository)
         return;
     const QString key = QString::number(id);
@@ -348,11 +381,13 @@ void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value) {
     qDebug() << "Actr changed: id(" << key << ")";
 }
 
-void ZarnClient::rememberValue(const QString &id, bool value) {
+void ZarnClient::rememberValue(const QString &id, bool value)
+{
     m_lastValues.insert(id, value);
 }
 
-void ZarnClient::restoreValues() {
+void ZarnClient::restoreValues()
+{
     // Values reported before this tree arrived still hold; ids the tree no longer has are
     // forgotten so the table stays as large as the tree.
     for (auto it = m_lastValues.begin(); it != m_lastValues.end();) {
@@ -368,7 +403,8 @@ void ZarnClient::restoreValues() {
 
 // ---- Operations ----------------------------------------------------------------------------
 
-void ZarnClient::getActrValue(const QString &id) {
+void ZarnClient::getActrValue(const QString &id)
+{
     qDebug() << "Requesting actr value for" << id;
     const std::int64_t numericId = id.toLongLong();
     m_client.getActuatorValue(
@@ -380,14 +416,16 @@ void ZarnClient::getActrValue(const QString &id) {
         [](const zarn::HandlerError &e) { qDebug() << "getActrValue error:" << errorText(e); });
 }
 
-void ZarnClient::setActrValue(const QString &id, bool value) {
+void ZarnClient::setActrValue(const QString &id, bool value)
+{
     m_client.setActuatorValue(
         id.toLongLong(), zarn::BoolValue(value),
         [id, value] { qDebug() << "setActrValue ok, " << id << " => " << boolText(value); },
         [](const zarn::HandlerError &e) { qDebug() << "setActrValue => Error: " << errorText(e); });
 }
 
-void ZarnClient::createAttr(QString objId, QString attr, QVariant value) {
+void ZarnClient::createAttr(QString objId, QString attr, QVariant value)
+{
     qInfo() << "Creating dyn attribute:" << attr << ", for:" << objId;
     m_client.createDynamicAttribute(
         objId.toLongLong(), attr.toStdString(), zarn::StringValue(value.toString().toStdString()),
@@ -395,7 +433,8 @@ void ZarnClient::createAttr(QString objId, QString attr, QVariant value) {
         [](const zarn::HandlerError &e) { qInfo() << "DynAttr creation failed:" << errorText(e); });
 }
 
-void ZarnClient::getAttr(QString objId, QString attr) {
+void ZarnClient::getAttr(QString objId, QString attr)
+{
     qInfo() << "Getting dynattr:" << attr << ", for:" << objId;
     getDynamicAttribute(
         objId.toLongLong(), attr,
@@ -409,7 +448,8 @@ void ZarnClient::getAttr(QString objId, QString attr) {
         [](const zarn::HandlerError &e) { qInfo() << "DynAttr getting failed: " << errorText(e); });
 }
 
-void ZarnClient::setAttr(QString objId, QString attr, QVariant value) {
+void ZarnClient::setAttr(QString objId, QString attr, QVariant value)
+{
     qInfo() << "Setting dynattr:" << attr << ", for:" << objId;
     m_client.setDynamicAttribute(
         objId.toLongLong(), attr.toStdString(), zarn::StringValue(value.toString().toStdString()),
@@ -417,7 +457,8 @@ void ZarnClient::setAttr(QString objId, QString attr, QVariant value) {
         [](const zarn::HandlerError &e) { qInfo() << "DynAttr setting failed:" << errorText(e); });
 }
 
-void ZarnClient::removeAttr(QString objId, QString attr) {
+void ZarnClient::removeAttr(QString objId, QString attr)
+{
     m_client.removeDynamicAttribute(
         objId.toLongLong(), attr.toStdString(), [] { qDebug() << "Attribute remove ok"; },
         [](const zarn::HandlerError &e) {
@@ -425,7 +466,8 @@ void ZarnClient::removeAttr(QString objId, QString attr) {
         });
 }
 
-void ZarnClient::bindStream(QString streamId, QString deviceId, StreamBindingType type) {
+void ZarnClient::bindStream(QString streamId, QString deviceId, StreamBindingType type)
+{
     const std::vector<zarn::BindingPair> bindings{
         zarn::BindingPair{deviceId.toLongLong(), static_cast<std::int32_t>(type)}};
     m_client.bindStream(
@@ -433,13 +475,15 @@ void ZarnClient::bindStream(QString streamId, QString deviceId, StreamBindingTyp
         [](const zarn::HandlerError &e) { qDebug() << "bindStream => Error: " << errorText(e); });
 }
 
-void ZarnClient::unbindStream(QString streamId, QString deviceId) {
+void ZarnClient::unbindStream(QString streamId, QString deviceId)
+{
     m_client.unbindStream(
         streamId.toLongLong(), deviceId.toLongLong(), [] { qDebug() << "unbindStream ok"; },
         [](const zarn::HandlerError &e) { qDebug() << "unbindStream => Error: " << errorText(e); });
 }
 
-void ZarnClient::searchChunks(QString streamId, int searchBy, qlonglong start, qlonglong end) {
+void ZarnClient::searchChunks(QString streamId, int searchBy, qlonglong start, qlonglong end)
+{
     qDebug() << "Searching chunks for streamId:" << streamId << ", method:" << searchBy
              << ", start:" << start << ", end:" << end;
     m_client.searchChunks(
@@ -460,7 +504,8 @@ void ZarnClient::searchChunks(QString streamId, int searchBy, qlonglong start, q
         [](const zarn::HandlerError &e) { qDebug() << "searchChunks => Error: " << errorText(e); });
 }
 
-void ZarnClient::getStreamGatewayInfo(QString deviceId, QString streamId) {
+void ZarnClient::getStreamGatewayInfo(QString deviceId, QString streamId)
+{
     m_client.getStreamInfo(
         deviceId.toLongLong(), streamId.toLongLong(),
         [this](const zarn::StreamInfo &info) {
@@ -472,7 +517,8 @@ void ZarnClient::getStreamGatewayInfo(QString deviceId, QString streamId) {
         });
 }
 
-void ZarnClient::sendCtrlEvent(QString destId, QString cls, QVariantMap fields) {
+void ZarnClient::sendCtrlEvent(QString destId, QString cls, QVariantMap fields)
+{
     zarn::Event event;
     event.className = cls.toStdString();
     event.destinationId = destId.toLongLong();
@@ -488,7 +534,8 @@ void ZarnClient::sendCtrlEvent(QString destId, QString cls, QVariantMap fields) 
         [](const zarn::HandlerError &e) { qInfo() << "Event sending error: " << errorText(e); });
 }
 
-void ZarnClient::handleEvent(const zarn::Event &event) {
+void ZarnClient::handleEvent(const zarn::Event &event)
+{
     qDebug() << "signalEventReceived";
     QVariantMap map;
     map.insert(QStringLiteral("srcId"), QString::number(event.sourceId));
@@ -506,7 +553,8 @@ void ZarnClient::handleEvent(const zarn::Event &event) {
 
 // ---- Value conversion ----------------------------------------------------------------------
 
-QVariant ZarnClient::zarnValToVariant(const zarn::Value &value) {
+QVariant ZarnClient::zarnValToVariant(const zarn::Value &value)
+{
     switch (value.kind()) {
     case zarn::BoolValue::Kind:
         return QVariant(value.toBool());
