@@ -4,7 +4,8 @@
 
 // One cell of a loaded layout document. The four placement values are taken as given: the
 // grid does not check them against its size or against each other.
-struct LayoutCell {
+struct LayoutCell
+{
     int row = 0;
     int col = 0;
     int rowSpan = 0;

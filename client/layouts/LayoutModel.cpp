@@ -1,6 +1,7 @@
 #include "LayoutModel.h"
 
 #include "App.h"
+#include "LayoutDocumentParser.h"
 #include "UrlTemplate.h"
 #include "ZarnClient.h"
 #include "ZarnObject.h"
@@ -18,7 +19,8 @@
 
 namespace {
 
-void registerLayoutModel() {
+void registerLayoutModel()
+{
     qmlRegisterType<LayoutModel>("Native", 1, 0, "LayoutModel");
 }
 
@@ -29,7 +31,8 @@ namespace {
 
 // Only a number with an exact integer value that an int holds is read; anything else present
 // under the key (a string "2", a fraction, a boolean, null, 1e12) reads as 0.
-int intValue(const QJsonValue &value) {
+int intValue(const QJsonValue &value)
+{
     if (!value.isDouble())
         return 0;
     const double d = value.toDouble();
@@ -38,11 +41,13 @@ int intValue(const QJsonValue &value) {
     return static_cast<int>(d);
 }
 
-QString stringValue(const QJsonValue &value) {
+QString stringValue(const QJsonValue &value)
+{
     return value.isString() ? value.toString() : QString();
 }
 
-LayoutModel::CellType cellType(const QString &text) {
+LayoutModel::CellType cellType(const QString &text)
+{
     if (text == QLatin1String("video"))
         return LayoutModel::Video;
     if (text == QLatin1String("door"))
@@ -53,12 +58,14 @@ LayoutModel::CellType cellType(const QString &text) {
 }
 
 // Null when no App exists (a test or tool that uses the model alone) or before it made one.
-ZarnObjectsRepository *repository() {
+ZarnObjectsRepository *repository()
+{
     App *app = App::instance();
     return app ? app->zarnRepository() : nullptr;
 }
 
-ZarnClient *client() {
+ZarnClient *client()
+{
     App *app = App::instance();
     return app ? app->zarnClient() : nullptr;
 }
@@ -66,13 +73,16 @@ ZarnClient *client() {
 } // namespace
 
 LayoutModel::LayoutModel(QObject *parent)
-    : QAbstractListModel(parent) {}
+    : QAbstractListModel(parent)
+{}
 
-int LayoutModel::rowCount(const QModelIndex &parent) const {
+int LayoutModel::rowCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : m_cells.size();
 }
 
-QVariant LayoutModel::data(const QModelIndex &index, int role) const {
+QVariant LayoutModel::data(const QModelIndex &index, int role) const
+{
     if (!index.isValid() || index.row() < 0 || index.row() >= m_cells.size())
         return {};
     const LayoutCell &cell = m_cells.at(index.row());
@@ -102,11 +112,13 @@ QVariant LayoutModel::data(const QModelIndex &index, int role) const {
     }
 }
 
-bool LayoutModel::setData(const QModelIndex &, const QVariant &, int) {
+bool LayoutModel::setData(const QModelIndex &, const QVariant &, int)
+{
     return false;
 }
 
-QHash<int, QByteArray> LayoutModel::roleNames() const {
+QHash<int, QByteArray> LayoutModel::roleNames() const
+{
     static const QHash<int, QByteArray> names{
         {RowRole, "row"},           {ColRole, "col"},
         {RowSpanRole, "rowSpan"},   {ColSpanRole, "colSpan"},
@@ -116,21 +128,24 @@ QHash<int, QByteArray> LayoutModel::roleNames() const {
     return names;
 }
 
-void LayoutModel::setNumCols(int numCols) {
+void LayoutModel::setNumCols(int numCols)
+{
     if (numCols == m_numCols)
         return;
     m_numCols = numCols;
     emit numColsChanged();
 }
 
-void LayoutModel::setNumRows(int numRows) {
+void LayoutModel::setNumRows(int numRows)
+{
     if (numRows == m_numRows)
         return;
     m_numRows = numRows;
     emit numRowsChanged();
 }
 
-void LayoutModel::fromJson(QString json) {
+void LayoutModel::fromJson(QString json)
+{
     int numRows = 0;
     int numCols = 0;
     QJsonArray elements;
@@ -155,8 +170,9 @@ void LayoutModel::fromJson(QString json) {
 }
 
 bool LayoutModel::readDocument(const QString &json, int *numRows, int *numCols,
-                               QJsonArray *elements) {
-    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+                               QJsonArray *elements)
+{
+    const QJsonDocument document = LayoutDocumentParser::parse(json.toUtf8());
     if (document.isNull() || document.isEmpty())
         return false;
     const QJsonObject top = document.object();
@@ -188,7 +204,8 @@ bool LayoutModel::readDocument(const QString &json, int *numRows, int *numCols,
     return true;
 }
 
-bool LayoutModel::readCell(const QJsonObject &element, LayoutCell *cell) {
+bool LayoutModel::readCell(const QJsonObject &element, LayoutCell *cell)
+{
     static const char *const placement[] = {"row", "col", "rowSpan", "colSpan"};
     int values[4] = {};
     for (int i = 0; i < 4; ++i) {
@@ -216,7 +233,8 @@ bool LayoutModel::readCell(const QJsonObject &element, LayoutCell *cell) {
     return true;
 }
 
-void LayoutModel::pairDoor(LayoutCell *cell) {
+void LayoutModel::pairDoor(LayoutCell *cell)
+{
     ZarnObjectsRepository *objects = repository();
     if (!objects)
         return;
@@ -244,7 +262,8 @@ void LayoutModel::pairDoor(LayoutCell *cell) {
     }
 }
 
-QString LayoutModel::url(const LayoutCell &cell) const {
+QString LayoutModel::url(const LayoutCell &cell) const
+{
     ZarnObjectsRepository *objects = repository();
     const auto object = objects ? objects->find(cell.objectId) : nullptr;
     if (!object) {

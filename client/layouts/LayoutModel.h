@@ -11,7 +11,8 @@
 // The grid of the layout loaded last: one row per cell, plus the grid size. It also answers,
 // per cell, the address of the video to play, expanded from the cell's object's "url" setting
 // on every read (the object tree may have been reloaded since the layout was).
-class LayoutModel : public QAbstractListModel {
+class LayoutModel : public QAbstractListModel
+{
     Q_OBJECT
     Q_PROPERTY(int numCols READ numCols WRITE setNumCols NOTIFY numColsChanged)
     Q_PROPERTY(int numRows READ numRows WRITE setNumRows NOTIFY numRowsChanged)

@@ -7,27 +7,31 @@ namespace {
 
 // Both patterns are compiled once for the process: the url role of every video cell runs the
 // searches on every read.
-QRegularExpression compiled(const QString &pattern) {
+QRegularExpression compiled(const QString &pattern)
+{
     QRegularExpression re(pattern);
     re.optimize();
     return re;
 }
 
-const QRegularExpression &variablePattern() {
+const QRegularExpression &variablePattern()
+{
     static const QRegularExpression re = compiled(QStringLiteral("\\{([a-zA-Z0-9_]+?)\\}"));
     return re;
 }
 
 // The inner text of a section stops at a line break, as "." does in an ECMAScript pattern;
 // the class is spelt out so that the result does not depend on how PCRE was built.
-const QRegularExpression &sectionPattern() {
+const QRegularExpression &sectionPattern()
+{
     static const QRegularExpression re = compiled(QStringLiteral("\\[\\[([^\\r\\n]+?)\\]\\]"));
     return re;
 }
 
 // No value contains a brace, so every replacement removes one reference for good and the
 // restart-from-the-start loops end.
-bool variableValue(const QString &name, QString *value) {
+bool variableValue(const QString &name, QString *value)
+{
     if (name == QLatin1String("EQU")) {
         *value = QStringLiteral("=");
         return true;
@@ -41,14 +45,16 @@ bool variableValue(const QString &name, QString *value) {
 
 } // namespace
 
-QString UrlTemplate::expand(const QString &text) {
+QString UrlTemplate::expand(const QString &text)
+{
     QString result = text;
     expandSections(result);
     expandVariables(result);
     return result;
 }
 
-int UrlTemplate::expandVariables(QString &text) {
+int UrlTemplate::expandVariables(QString &text)
+{
     int count = 0;
     for (;;) {
         const QRegularExpressionMatch match = variablePattern().match(text);
@@ -64,7 +70,8 @@ int UrlTemplate::expandVariables(QString &text) {
     }
 }
 
-void UrlTemplate::expandSections(QString &text) {
+void UrlTemplate::expandSections(QString &text)
+{
     for (;;) {
         const QRegularExpressionMatch match = sectionPattern().match(text);
         if (!match.hasMatch())

@@ -6,7 +6,8 @@
 // (EQU gives "=", SMC gives ";"), and "[[...]]" is an optional part, kept without its brackets
 // only when it substitutes at least one known variable. The server's "url" settings use it so
 // that an address can carry characters that the server's own setting syntax would not accept.
-class UrlTemplate {
+class UrlTemplate
+{
 public:
     // Sections first, then the variables left in the whole text.
     static QString expand(const QString &text);

@@ -20,7 +20,8 @@ namespace {
 void discard(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 void addObject(ZarnObjectsRepository *repository, const QString &id, ZarnObject::Type type,
-               const QString &cls, const QString &path, const QString &key, const QString &text) {
+               const QString &cls, const QString &path, const QString &key, const QString &text)
+{
     auto object = std::make_shared<ZarnObject>();
     object->setId(id);
     object->setType(type);
@@ -31,7 +32,8 @@ void addObject(ZarnObjectsRepository *repository, const QString &id, ZarnObject:
     repository->add(object, QStringLiteral(","));
 }
 
-void fillRepository(ZarnObjectsRepository *r) {
+void fillRepository(ZarnObjectsRepository *r)
+{
     addObject(r, "1", ZarnObject::Location, "location.SITE", "Site", {}, {});
     addObject(r, "11", ZarnObject::Stream, "stream.VIDEO", "Site,A", "url",
               "http://127.0.0.1:9554/live/11[[?profile{EQU}main]][[{SMC}a{EQU}b]][[x]]{Y}");
@@ -48,7 +50,8 @@ LayoutModel *s_model = nullptr;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
     qInstallMessageHandler(discard);
     // The objects live for the whole run, like the console's; leak checking ignores them.
     new QCoreApplication(*argc, *argv);
@@ -60,7 +63,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     const int rowsBefore = s_model->rowCount();
     s_model->fromJson(QString::fromUtf8(reinterpret_cast<const char *>(data), int(size)));
     const int rows = s_model->rowCount();

@@ -12,12 +12,14 @@ namespace {
 void discard(QtMsgType, const QMessageLogContext &, const QString &) {}
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
     qInstallMessageHandler(discard);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     static const QRegularExpression reference(QStringLiteral("\\{[a-zA-Z0-9_]+\\}"));
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     const QString result = UrlTemplate::expand(text);

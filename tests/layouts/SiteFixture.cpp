@@ -12,21 +12,24 @@ using namespace ardix;
 
 SiteFixture::SiteFixture() = default;
 
-SiteFixture::~SiteFixture() {
+SiteFixture::~SiteFixture()
+{
     // The console goes first, so that it never sees the server vanish under a request.
     m_app.reset();
     if (m_sim)
         m_sim->stop();
 }
 
-std::string SiteFixture::demoSite() {
+std::string SiteFixture::demoSite()
+{
     QFile file(QStringLiteral(ARDIX_DEMO_SITE));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll().toStdString();
 }
 
-bool SiteFixture::startServer(const std::string &siteJson) {
+bool SiteFixture::startServer(const std::string &siteJson)
+{
     std::string error;
     std::optional<sim::Site> site = sim::Site::fromJson(siteJson, sim::nowMs(), error);
     if (!site) {
@@ -49,7 +52,8 @@ bool SiteFixture::startServer(const std::string &siteJson) {
     return true;
 }
 
-bool SiteFixture::signIn() {
+bool SiteFixture::signIn()
+{
     QSignalSpy rebuilt(m_app->zarnRepository(), &ZarnObjectsRepository::dataChanged);
     m_app->login(QStringLiteral("operator"), QStringLiteral("operator"),
                  QStringLiteral("127.0.0.1"), m_sim->eventPort());
@@ -60,7 +64,8 @@ bool SiteFixture::signIn() {
     return QTest::qWaitFor([&] { return !service->layoutList().isEmpty(); }, 10000);
 }
 
-QStringList SiteFixture::serverLines(const QString &text) const {
+QStringList SiteFixture::serverLines(const QString &text) const
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     QStringList found;
     for (const std::string &line : m_lines) {

@@ -14,7 +14,8 @@ class App;
 
 // A simulated site served in-process on an ephemeral loopback port, and the console's App
 // signed in to it with the object tree rebuilt from the real answers.
-class SiteFixture {
+class SiteFixture
+{
 public:
     SiteFixture();
     ~SiteFixture();

@@ -13,7 +13,8 @@
 namespace {
 
 // Single quotes keep the site readable; no text of it needs one.
-std::string site() {
+std::string site()
+{
     const char *text = R"SITE(
 { 'name': 'pairing', 'rootId': 1, 'doorDelayMs': 100,
   'users': [ { 'id': 500, 'name': 'operator', 'password': 'operator' } ],
@@ -48,7 +49,8 @@ std::string site() {
     return json;
 }
 
-QString doorLayout(const QString &sensorId) {
+QString doorLayout(const QString &sensorId)
+{
     return QStringLiteral("{\"numRows\":1,\"numCols\":1,\"elements\":[{\"row\":0,\"col\":0,"
                           "\"rowSpan\":1,\"colSpan\":1,\"type\":\"door\",\"objectId\":\"%1\"}]}")
         .arg(sensorId);
@@ -56,20 +58,23 @@ QString doorLayout(const QString &sensorId) {
 
 } // namespace
 
-class TestDoorPairing : public QObject {
+class TestDoorPairing : public QObject
+{
     Q_OBJECT
 
 private:
     SiteFixture m_site;
 
     LayoutModel *model() const { return m_site.app()->layoutModel(); }
-    QString actuatorId() const {
+    QString actuatorId() const
+    {
         return model()->index(0, 0).data(LayoutModel::ActuatorIdRole).toString();
     }
 
 private slots:
     // Before sign-in there is no tree: the door stays unpaired and is not paired later.
-    void initTestCase() {
+    void initTestCase()
+    {
         QVERIFY(m_site.startServer(site()));
         model()->fromJson(doorLayout(QStringLiteral("21")));
         QCOMPARE(actuatorId(), QString());
@@ -79,7 +84,8 @@ private slots:
         QCOMPARE(m_site.serverLines(QStringLiteral("getActuatorValue")).size(), 0);
     }
 
-    void pairs_data() {
+    void pairs_data()
+    {
         QTest::addColumn<QString>("sensor");
         QTest::addColumn<QString>("actuator");
         QTest::newRow("matching door actuator") << "21"
@@ -101,7 +107,8 @@ private slots:
                                                       << "22";
     }
 
-    void pairs() {
+    void pairs()
+    {
         QFETCH(QString, sensor);
         QFETCH(QString, actuator);
         const int requestsBefore = m_site.serverLines(QStringLiteral("getActuatorValue")).size();
@@ -131,7 +138,8 @@ private slots:
     }
 
     // The answer to the request lands in the actuator's value, as the server holds it.
-    void pairedActuatorValueArrives() {
+    void pairedActuatorValueArrives()
+    {
         ZarnObject *lock = m_site.app()->zarnRepository()->objectById(QStringLiteral("22"));
         QVERIFY(lock);
         QSignalSpy changed(lock, &ZarnObject::valueChanged);

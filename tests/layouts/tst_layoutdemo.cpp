@@ -16,7 +16,8 @@
 using Expected = QMap<QString, QString>; // label -> url (video) or actuator id (door)
 Q_DECLARE_METATYPE(Expected)
 
-class TestLayoutDemo : public QObject {
+class TestLayoutDemo : public QObject
+{
     Q_OBJECT
 
 private:
@@ -25,7 +26,8 @@ private:
     LayoutModel *model() const { return m_site.app()->layoutModel(); }
     client_Service *service() const { return m_site.app()->rpcSource()->service().get(); }
 
-    QString layoutJson(const QString &name) const {
+    QString layoutJson(const QString &name) const
+    {
         for (const client_Layout &layout : service()->layoutList()) {
             if (layout.name() == name)
                 return layout.json();
@@ -33,7 +35,8 @@ private:
         return {};
     }
 
-    QString cellValue(const QString &label, int role) const {
+    QString cellValue(const QString &label, int role) const
+    {
         for (int row = 0; row < model()->rowCount(); ++row) {
             const QModelIndex index = model()->index(row, 0);
             if (index.data(LayoutModel::LabelRole).toString() == label)
@@ -44,7 +47,8 @@ private:
 
     // Applies a layout and waits until the answers for its doors have arrived, so that no
     // late line lands in a later capture.
-    bool applySettled(const QString &name) {
+    bool applySettled(const QString &name)
+    {
         LogCapture log;
         service()->setLayout(name, layoutJson(name));
         int doors = 0;
@@ -58,14 +62,16 @@ private:
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         const std::string demo = SiteFixture::demoSite();
         QVERIFY(!demo.empty());
         QVERIFY(m_site.start(demo));
         QCOMPARE(service()->layoutList().size(), 3);
     }
 
-    void appliesEachLayoutCleanly_data() {
+    void appliesEachLayoutCleanly_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("numRows");
         QTest::addColumn<int>("cells");
@@ -85,7 +91,8 @@ private slots:
                                 << Expected();
     }
 
-    void appliesEachLayoutCleanly() {
+    void appliesEachLayoutCleanly()
+    {
         QFETCH(QString, name);
         QFETCH(int, numRows);
         QFETCH(int, cells);
@@ -124,7 +131,8 @@ private slots:
         QCOMPARE(log.lines(QtWarningMsg), QStringList());
     }
 
-    void doorsPairedByLayoutSetting() {
+    void doorsPairedByLayoutSetting()
+    {
         LogCapture log;
         QVERIFY(applySettled(QStringLiteral("3x3 Cameras and doors")));
         QStringList pairs = log.linesStartingWith(QStringLiteral("layout:"));
@@ -136,7 +144,8 @@ private slots:
         QTRY_VERIFY(actuator->value());
     }
 
-    void addressIsResolvedOnEveryRead() {
+    void addressIsResolvedOnEveryRead()
+    {
         QVERIFY(applySettled(QStringLiteral("3x3 Cameras and doors")));
         LogCapture log;
         QCOMPARE(cellValue("Stockroom", LayoutModel::UrlRole),
@@ -160,7 +169,8 @@ private slots:
     }
 
     // Nothing is cached: once the tree is gone, the same cell has no address.
-    void addressFollowsTheCurrentObjectTree() {
+    void addressFollowsTheCurrentObjectTree()
+    {
         QVERIFY(applySettled(QStringLiteral("Single camera")));
         QCOMPARE(cellValue("Till", LayoutModel::UrlRole),
                  QStringLiteral("http://127.0.0.1:9554/live/12?profile=main;audio=off"));

@@ -10,11 +10,13 @@
 namespace {
 
 // Documents are written with single quotes, which no test text needs, to keep them readable.
-QString J(const char *text) {
+QString J(const char *text)
+{
     return QString::fromUtf8(text).replace(QLatin1Char('\''), QLatin1Char('"'));
 }
 
-QString kTwoCells() {
+QString kTwoCells()
+{
     return J(
         "{'numRows': 2, 'numCols': 3, 'elements': ["
         "{'row': 0, 'col': 0, 'rowSpan': 1, 'colSpan': 2, 'type': 'video', 'label': 'Entrance',"
@@ -24,12 +26,14 @@ QString kTwoCells() {
 }
 
 // Records every change the model announces, in order.
-struct ModelSpies {
+struct ModelSpies
+{
     explicit ModelSpies(LayoutModel &model)
         : rows(&model, &LayoutModel::numRowsChanged)
         , cols(&model, &LayoutModel::numColsChanged)
         , aboutToReset(&model, &LayoutModel::modelAboutToBeReset)
-        , reset(&model, &LayoutModel::modelReset) {}
+        , reset(&model, &LayoutModel::modelReset)
+    {}
     int total() const { return rows.count() + cols.count() + aboutToReset.count() + reset.count(); }
 
     QSignalSpy rows;
@@ -38,24 +42,28 @@ struct ModelSpies {
     QSignalSpy reset;
 };
 
-QVariant cellData(const LayoutModel &model, int row, int role) {
+QVariant cellData(const LayoutModel &model, int row, int role)
+{
     return model.data(model.index(row, 0), role);
 }
 
 } // namespace
 
-class TestLayoutModel : public QObject {
+class TestLayoutModel : public QObject
+{
     Q_OBJECT
 
 private slots:
-    void newModelIsOneByOneAndEmpty() {
+    void newModelIsOneByOneAndEmpty()
+    {
         LayoutModel model;
         QCOMPARE(model.numRows(), 1);
         QCOMPARE(model.numCols(), 1);
         QCOMPARE(model.rowCount(), 0);
     }
 
-    void rejectedDocumentsLeaveModelUntouched_data() {
+    void rejectedDocumentsLeaveModelUntouched_data()
+    {
         QTest::addColumn<QString>("json");
         QTest::addColumn<QStringList>("warnings");
         const QStringList none;
@@ -84,7 +92,8 @@ private slots:
             << J("{'elements': []}") << QStringList{"field numRows not found"};
     }
 
-    void rejectedDocumentsLeaveModelUntouched() {
+    void rejectedDocumentsLeaveModelUntouched()
+    {
         QFETCH(QString, json);
         QFETCH(QStringList, warnings);
         LayoutModel model;
@@ -104,7 +113,8 @@ private slots:
                  QStringLiteral("Back door"));
     }
 
-    void skippedElements_data() {
+    void skippedElements_data()
+    {
         QTest::addColumn<QString>("elements");
         QTest::addColumn<QStringList>("labels");
         QTest::addColumn<QStringList>("warnings");
@@ -137,7 +147,8 @@ private slots:
             << QStringList{"field row not found", "field col not found"};
     }
 
-    void skippedElements() {
+    void skippedElements()
+    {
         QFETCH(QString, elements);
         QFETCH(QStringList, labels);
         QFETCH(QStringList, warnings);
@@ -161,7 +172,8 @@ private slots:
     }
 
     // Integers come only from numbers with an exact integer value, strings only from strings.
-    void valueRules_data() {
+    void valueRules_data()
+    {
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("label");
         QTest::addColumn<int>("expectedRow");
@@ -182,7 +194,8 @@ private slots:
         QTest::newRow("int minimum") << "-2147483648" << J("'a\\'b'") << INT_MIN << "a\"b";
     }
 
-    void valueRules() {
+    void valueRules()
+    {
         QFETCH(QString, row);
         QFETCH(QString, label);
         QFETCH(int, expectedRow);
@@ -204,7 +217,37 @@ private slots:
         QCOMPARE(cellData(model, 0, LayoutModel::ActuatorIdRole).toString(), QString());
     }
 
-    void cellTypes_data() {
+    // A repeated key keeps its last value, also when an earlier one is an array or object
+    // (the case Qt's own parser leaks memory on, which the loader works around).
+    void repeatedKeysKeepTheLastValue()
+    {
+        LayoutModel model;
+        LogCapture log;
+        model.fromJson(J("{'numRows': [1, 2], 'numCols': 2, 'numRows': 3, 'elements': {'a': 1},"
+                         " 'elements': [{'row': 0, 'col': 0, 'rowSpan': 1, 'colSpan': 1,"
+                         " 'type': 'door', 'type': {'x': [1]}, 'type': 'alarm',"
+                         " 'label': ['A'], 'label': 'B'}]}"));
+        QVERIFY(log.lines().isEmpty());
+        QCOMPARE(model.numRows(), 3);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(cellData(model, 0, LayoutModel::TypeRole).toInt(), int(LayoutModel::Alarm));
+        QCOMPARE(cellData(model, 0, LayoutModel::LabelRole).toString(), QStringLiteral("B"));
+    }
+
+    void tooDeeplyNestedIsNotJson()
+    {
+        LayoutModel model;
+        ModelSpies spies(model);
+        LogCapture log;
+        const QString deep = QString(5000, QLatin1Char('[')) + QString(5000, QLatin1Char(']'));
+        model.fromJson(
+            J("{'numRows': 2, 'numCols': 2, 'elements': [%1], 'elements': [%1]}").arg(deep));
+        QCOMPARE(spies.total(), 0);
+        QVERIFY(log.lines().isEmpty());
+    }
+
+    void cellTypes_data()
+    {
         QTest::addColumn<QString>("type");
         QTest::addColumn<int>("expected");
         QTest::newRow("video") << J("'video'") << int(LayoutModel::Video);
@@ -216,7 +259,8 @@ private slots:
         QTest::newRow("null") << "null" << int(LayoutModel::InvalidType);
     }
 
-    void cellTypes() {
+    void cellTypes()
+    {
         QFETCH(QString, type);
         QFETCH(int, expected);
         LayoutModel model;
@@ -229,7 +273,8 @@ private slots:
         QVERIFY(log.lines(QtWarningMsg).isEmpty());
     }
 
-    void cellsKeepDocumentOrderAndValues() {
+    void cellsKeepDocumentOrderAndValues()
+    {
         LayoutModel model;
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -244,7 +289,8 @@ private slots:
         }
     }
 
-    void signalsOnEveryLoadBeforeTheReset() {
+    void signalsOnEveryLoadBeforeTheReset()
+    {
         LayoutModel model;
         QStringList order;
         connect(&model, &LayoutModel::numRowsChanged, this, [&] { order << "numRows"; });
@@ -260,7 +306,8 @@ private slots:
         QCOMPARE(order, once + once);
     }
 
-    void writingGridSizeEmitsOnlyOnChange() {
+    void writingGridSizeEmitsOnlyOnChange()
+    {
         LayoutModel model;
         QSignalSpy cols(&model, &LayoutModel::numColsChanged);
         QSignalSpy rows(&model, &LayoutModel::numRowsChanged);
@@ -275,7 +322,8 @@ private slots:
         QCOMPARE(rows.count(), 1);
     }
 
-    void dataOutsideTheCellsIsInvalid() {
+    void dataOutsideTheCellsIsInvalid()
+    {
         LayoutModel model;
         model.fromJson(kTwoCells());
         QVERIFY(!model.data(model.index(2, 0), LayoutModel::RowRole).isValid());
@@ -285,7 +333,8 @@ private slots:
         QCOMPARE(cellData(model, 1, Qt::UserRole + 6), QVariant(2));
     }
 
-    void setDataRefuses() {
+    void setDataRefuses()
+    {
         LayoutModel model;
         model.fromJson(kTwoCells());
         QSignalSpy changed(&model, &LayoutModel::dataChanged);
@@ -295,7 +344,8 @@ private slots:
         QCOMPARE(changed.count(), 0);
     }
 
-    void roleNames() {
+    void roleNames()
+    {
         LayoutModel model;
         const QHash<int, QByteArray> names = model.roleNames();
         const QList<QByteArray> expected{"row",  "col",      "rowSpan",  "colSpan", "label",
@@ -306,7 +356,8 @@ private slots:
     }
 
     // Without an object tree every cell's address is empty, and each read says why again.
-    void urlWithoutObjectsIsEmptyAndLoggedEachRead() {
+    void urlWithoutObjectsIsEmptyAndLoggedEachRead()
+    {
         LayoutModel model;
         model.fromJson(kTwoCells());
         LogCapture log;
@@ -320,7 +371,8 @@ private slots:
                               QStringLiteral("object not found, id: \"101\"")}));
     }
 
-    void doorWithoutObjectTreeStaysUnpaired() {
+    void doorWithoutObjectTreeStaysUnpaired()
+    {
         LayoutModel model;
         LogCapture log;
         model.fromJson(kTwoCells());

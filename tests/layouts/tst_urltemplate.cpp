@@ -5,11 +5,13 @@
 
 #include <QTest>
 
-class TestUrlTemplate : public QObject {
+class TestUrlTemplate : public QObject
+{
     Q_OBJECT
 
 private slots:
-    void expands_data() {
+    void expands_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QStringList>("warnings");
@@ -55,7 +57,8 @@ private slots:
             << "rtsp://h:554/s?user=op;x=1" << none;
     }
 
-    void expands() {
+    void expands()
+    {
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QFETCH(QStringList, warnings);
@@ -65,7 +68,8 @@ private slots:
         QCOMPARE(log.lines().size(), warnings.size());
     }
 
-    void countsOnlyKnownVariables() {
+    void countsOnlyKnownVariables()
+    {
         LogCapture log;
         QString text = QStringLiteral("{EQU}{X}{SMC}{EQU}");
         QCOMPARE(UrlTemplate::expandVariables(text), 3);
@@ -73,7 +77,8 @@ private slots:
         QCOMPARE(log.lines(), QStringList{QStringLiteral("Unkow variable 'X'!")});
     }
 
-    void sectionsLeaveOutsideVariables() {
+    void sectionsLeaveOutsideVariables()
+    {
         QString text = QStringLiteral("{EQU}[[{SMC}]][[{X}]]");
         LogCapture log;
         UrlTemplate::expandSections(text);
@@ -83,7 +88,8 @@ private slots:
 
     // Long inputs stay linear in stack use: a backtracking engine that recursed per character
     // would overflow here.
-    void longTextsDoNotOverflow() {
+    void longTextsDoNotOverflow()
+    {
         const QString body(200000, QLatin1Char('a'));
         QCOMPARE(UrlTemplate::expand(QStringLiteral("[[") + body + QStringLiteral("{EQU}]]")),
                  body + QStringLiteral("="));
