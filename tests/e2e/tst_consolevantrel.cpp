@@ -1,0 +1,182 @@
+// The console and vantrel meet: the console signs in to the demo site by itself, vantrel lists
+// the site's layouts, and an operator's clicks in vantrel apply a layout and switch the
+// console's page. Both programs run on an X server of the test's own, each with a config.ini
+// that points them at a private endpoint.
+#include "ProgramRun.h"
+#include "RpcHost.h"
+#include "SimServer.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// vantrel's screen has fixed rows: "Menu" 32 px, the menu 40 px, "Layouts" 32 px, then the
+// layout rows of 40 px.
+constexpr int menuY = 32 + 20;
+constexpr int firstRowY = 32 + 40 + 32 + 20;
+constexpr int rowHeight = 40;
+
+} // namespace
+
+class TestConsoleVantrel : public QObject
+{
+    Q_OBJECT
+
+private:
+    QProcess m_xserver;
+    QString m_display;
+    std::unique_ptr<SimServer> m_server;
+    std::unique_ptr<ProgramRun> m_client;
+    std::unique_ptr<ProgramRun> m_vantrel;
+    QString m_vantrelFolder;
+    QString m_window;
+
+    static QString clientLog()
+    {
+        return qEnvironmentVariable("HOME") + QStringLiteral("/.local/share/Ardix/clientLogs.txt");
+    }
+
+    QString xdotool(const QStringList &arguments) const
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral("xdotool"), arguments);
+        process.waitForFinished(15000);
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+
+    void click(int x, int y)
+    {
+        xdotool({"mousemove", "--window", m_window, QString::number(x), QString::number(y), "click",
+                 "1"});
+    }
+
+    std::unique_ptr<ProgramRun> startOnDisplay(const QString &program, const QString &folder,
+                                               const QStringList &arguments = {})
+    {
+        auto run = std::make_unique<ProgramRun>(program, arguments);
+        run->setEnv(QStringLiteral("DISPLAY"), m_display);
+        run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        run->setWorkingDirectory(folder);
+        return run;
+    }
+
+    void storeLoginFields()
+    {
+        QSettings stored(qEnvironmentVariable("XDG_CONFIG_HOME") +
+                             QStringLiteral("/ardix.example/Ardix.conf"),
+                         QSettings::IniFormat);
+        stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+        stored.setValue(QStringLiteral("port"), QString::number(m_server->port()));
+        stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
+        stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
+    }
+
+    // Clicks until the console reports the wanted line: the list reaches vantrel a moment
+    // after the console's sign-in, and a click on an empty list does nothing.
+    bool clickUntilLogged(int x, int y, const QString &line)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                click(x, y);
+                return ProgramRun::waitForLine(clientLog(), line, 1000);
+            },
+            20000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("Xvfb and xdotool are needed");
+        m_xserver.start(QStringLiteral("Xvfb"),
+                        {"-displayfd", "1", "-screen", "0", "1300x480x24", "-nolisten", "tcp"});
+        QVERIFY(m_xserver.waitForStarted(10000));
+        QVERIFY(QTest::qWaitFor([&] { return m_xserver.canReadLine(); }, 15000));
+        m_display = QLatin1Char(':') + QString::fromLatin1(m_xserver.readLine()).trimmed();
+
+        std::string error;
+        const std::string demo =
+            qEnvironmentVariable("ARDIX_SOURCE_DIR").toStdString() + "/sim/sites/demo.json";
+        auto site = ardix::sim::Site::fromFile(demo, ardix::sim::nowMs(), error);
+        QVERIFY2(site, error.c_str());
+        m_server = std::make_unique<SimServer>(std::move(*site));
+        QVERIFY(m_server->start());
+        storeLoginFields();
+    }
+
+    void cleanupTestCase()
+    {
+        m_vantrel.reset();
+        m_client.reset();
+        m_server.reset();
+        if (m_xserver.state() != QProcess::NotRunning) {
+            m_xserver.terminate();
+            m_xserver.waitForFinished(5000);
+        }
+    }
+
+    void consoleSignsInAndVantrelFollows()
+    {
+        const QString url = RpcHost::freeUrl(QStringLiteral("tcp"));
+        const QString sandbox = RpcHost::sandbox();
+        const QString client = RpcHost::install(
+            ProgramRun::builtProgram(QStringLiteral("client/client")), sandbox + "/client", url);
+        m_vantrelFolder = sandbox + QStringLiteral("/vantrel");
+        const QString vantrel = RpcHost::install(
+            ProgramRun::builtProgram(QStringLiteral("vantrel/vantrel")), m_vantrelFolder, url);
+
+        m_client = startOnDisplay(client, sandbox + QStringLiteral("/client"));
+        QVERIFY(m_client->start());
+        QVERIFY(
+            ProgramRun::waitForLine(clientLog(), QStringLiteral("Fetching layouts ..."), 30000));
+        QVERIFY(ProgramRun::waitForLine(clientLog(),
+                                        QStringLiteral("Listening on: QUrl(\"%1\")").arg(url)));
+
+        m_vantrel = startOnDisplay(vantrel, m_vantrelFolder,
+                                   {QStringLiteral("-geometry"), QStringLiteral("640x480+660+0")});
+        QVERIFY(m_vantrel->start());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                m_window = xdotool({"search", "--onlyvisible", "--pid",
+                                    QString::number(m_vantrel->process().processId())})
+                               .section(QLatin1Char('\n'), 0, 0);
+                return !m_window.isEmpty();
+            },
+            15000));
+        QVERIFY(ProgramRun::waitForLine(m_vantrelFolder + QStringLiteral("/vantrel.log"),
+                                        QStringLiteral("void QuickRpc::handleLoggedIn(bool)")));
+    }
+
+    void clickAppliesTheLayoutInTheConsole()
+    {
+        QVERIFY(!m_window.isEmpty());
+        // the demo site's layouts, in the order the server lists them
+        QVERIFY(clickUntilLogged(100, firstRowY + rowHeight,
+                                 QStringLiteral("Applying layout: \"3x3 Cameras and doors\"")));
+        QCOMPARE(ProgramRun::readLines(clientLog()).filter(QStringLiteral("Applying layout:")),
+                 QStringList(QStringLiteral("Applying layout: \"3x3 Cameras and doors\"")));
+    }
+
+    void menuSwitchesTheConsolePage()
+    {
+        QVERIFY(!m_window.isEmpty());
+        click(320, menuY);
+        xdotool({"key", "--window", m_window, "Down"});
+        xdotool({"key", "--window", m_window, "Return"});
+        QVERIFY(ProgramRun::waitForLine(
+            clientLog(), QStringLiteral("Jumping to page: client_ServiceSource::RECORDER")));
+        QCOMPARE(m_client->process().state(), QProcess::Running);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConsoleVantrel)
+#include "tst_consolevantrel.moc"
