@@ -42,6 +42,11 @@ private:
     }
     QQuickItem *item(const QString &name) const { return find(m_window->contentItem(), name); }
     int page() const { return item(QStringLiteral("pages"))->property("currentIndex").toInt(); }
+    // Rows are recreated when a new list arrives, so a row may be missing for a moment.
+    QColor rowColor(const QString &name) const {
+        QQuickItem *row = item(name);
+        return row ? row->property("color").value<QColor>() : QColor();
+    }
 
     void save(const QString &name) {
         const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", RpcHost::sandbox());
@@ -106,15 +111,13 @@ private slots:
         QCOMPARE(request.value("name").toString(), shop.at(1).first);
         QCOMPARE(request.value("json").toString(), shop.at(1).second);
         QCOMPARE(row->property("color").value<QColor>(), QColor("gray"));
-        QCOMPARE(item(QStringLiteral("layoutRow0"))->property("color").value<QColor>(),
-                 QColor("black"));
+        QCOMPARE(rowColor(QStringLiteral("layoutRow0")), QColor("black"));
         save(QStringLiteral("3-layout-chosen"));
 
         // a new list from the console keeps the selected row number
         m_host->publish(shop.mid(0, 2));
         QTRY_COMPARE(item(QStringLiteral("layouts"))->property("count").toInt(), 2);
-        QTRY_COMPARE(item(QStringLiteral("layoutRow1"))->property("color").value<QColor>(),
-                     QColor("gray"));
+        QTRY_COMPARE(rowColor(QStringLiteral("layoutRow1")), QColor("gray"));
     }
 
     void choosingRecorderJumpsThere() {
