@@ -55,24 +55,27 @@ private slots:
         QCOMPARE(QString::fromStdString(Startup::logFilePath()), expected);
     }
 
-    // Every registered native type resolves from QML under Native 1.0.
+    // Every native type registers itself before the engine exists and resolves from QML
+    // under Native 1.0: singletons by name, the others by creating one.
     void typesResolve_data()
     {
-        QTest::addColumn<QString>("expression");
-        QTest::newRow("App") << QStringLiteral("App");
-        QTest::newRow("I18n") << QStringLiteral("I18n");
-        QTest::newRow("QmlUtils") << QStringLiteral("QmlUtils");
-        QTest::newRow("CppAccessor") << QStringLiteral("CppAccessor");
+        QTest::addColumn<QString>("binding");
+        for (const char *singleton : {"App", "I18n", "QmlUtils", "CppAccessor"})
+            QTest::newRow(singleton) << QString::fromLatin1(singleton);
+        for (const char *creatable :
+             {"ZarnClient", "ZarnObject", "ZarnSetting", "ZarnObjectsRepository", "TreeNode",
+              "TreeModel", "LayoutList", "LayoutModel"})
+            QTest::newRow(creatable) << QStringLiteral("%1 {}").arg(QLatin1String(creatable));
     }
 
     void typesResolve()
     {
-        QFETCH(QString, expression);
+        QFETCH(QString, binding);
         QQmlEngine engine;
         QQmlComponent component(&engine);
         component.setData(QStringLiteral("import QtQml 2.2\nimport Native 1.0\n"
-                                         "QtObject { property var probe: %1 }\n")
-                              .arg(expression)
+                                         "QtObject { property QtObject probe: %1 }\n")
+                              .arg(binding)
                               .toUtf8(),
                           QUrl());
         QScopedPointer<QObject> object(component.create());
