@@ -6,8 +6,7 @@
 LogFile::LogFile(std::string path, bool createFolder)
     : m_path(std::move(path))
     , m_createFolder(createFolder)
-{
-}
+{}
 
 void LogFile::writeLine(const QString &line)
 {

@@ -7,7 +7,8 @@
 
 namespace {
 
-void registerLayoutList() {
+void registerLayoutList()
+{
     qmlRegisterSingletonType<LayoutList>(
         "Native", 1, 0, "LayoutList", [](QQmlEngine *, QJSEngine *) -> QObject * {
             LayoutList *list = LayoutListSingleton::instance();
@@ -20,7 +21,8 @@ void registerLayoutList() {
 } // namespace
 Q_COREAPP_STARTUP_FUNCTION(registerLayoutList)
 
-LayoutList *LayoutListSingleton::instance() {
+LayoutList *LayoutListSingleton::instance()
+{
     static LayoutList *list = new LayoutList;
     return list;
 }

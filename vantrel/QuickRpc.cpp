@@ -10,7 +10,8 @@
 
 namespace {
 
-void registerQuickRpc() {
+void registerQuickRpc()
+{
     qmlRegisterSingletonType<QuickRpc>(
         "Native", 1, 0, "QuickRpc",
         [](QQmlEngine *, QJSEngine *) -> QObject * { return new QuickRpc; });
@@ -21,7 +22,8 @@ Q_COREAPP_STARTUP_FUNCTION(registerQuickRpc)
 
 QuickRpc::QuickRpc(QObject *parent)
     : QObject(parent)
-    , m_rpc(std::make_unique<RpcReplica>()) {
+    , m_rpc(std::make_unique<RpcReplica>())
+{
     connect(m_rpc.get(), &RpcReplica::connectedToHost, this, [this] {
         if (client_ServiceReplica *replica = m_rpc->replica())
             replica->requestLoginStatus();
@@ -41,12 +43,14 @@ QuickRpc::QuickRpc(QObject *parent)
 
 QuickRpc::~QuickRpc() = default;
 
-void QuickRpc::setLayout(QString name, QString json) {
+void QuickRpc::setLayout(QString name, QString json)
+{
     if (client_ServiceReplica *replica = m_rpc->replica())
         replica->setLayout(name, json);
 }
 
-void QuickRpc::setPage(QString page) {
+void QuickRpc::setPage(QString page)
+{
     client_ServiceReplica::ClientPage target;
     if (page == QLatin1String("playback")) {
         target = client_ServiceReplica::PLAYBACK;
@@ -60,7 +64,8 @@ void QuickRpc::setPage(QString page) {
         replica->jumpPage(target);
 }
 
-void QuickRpc::handleLoggedIn(bool isLoggedIn) {
+void QuickRpc::handleLoggedIn(bool isLoggedIn)
+{
     qDebug() << Q_FUNC_INFO;
     if (isLoggedIn) {
         if (client_ServiceReplica *replica = m_rpc->replica())
@@ -72,7 +77,8 @@ void QuickRpc::handleLoggedIn(bool isLoggedIn) {
     }
 }
 
-void QuickRpc::handleLoggedOut() {
+void QuickRpc::handleLoggedOut()
+{
     qDebug() << Q_FUNC_INFO;
     if (m_loggedIn) {
         m_loggedIn = false;
@@ -80,7 +86,8 @@ void QuickRpc::handleLoggedOut() {
     }
 }
 
-void QuickRpc::handleLayoutListChanged(QList<client_Layout> layouts) {
+void QuickRpc::handleLayoutListChanged(QList<client_Layout> layouts)
+{
     LayoutList *list = LayoutListSingleton::instance();
     list->clear();
     for (const client_Layout &layout : layouts)

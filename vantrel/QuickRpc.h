@@ -11,7 +11,8 @@ class RpcReplica;
 
 // What vantrel's screen knows of the console: whether it is signed in, and the way to ask it
 // for a layout or a page. The console's layout list goes into the process-wide LayoutList.
-class QuickRpc : public QObject {
+class QuickRpc : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(bool loggedIn READ loggedIn NOTIFY loggedInChanged)
 

@@ -8,14 +8,16 @@
 
 namespace {
 
-template <typename E> const char *keyOf(E value) {
+template <typename E> const char *keyOf(E value)
+{
     return QMetaEnum::fromType<E>().valueToKey(value);
 }
 
 } // namespace
 
 RpcReplica::RpcReplica(QObject *parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     const QString url = IpcConfig::readUrl(QCoreApplication::applicationDirPath());
     qDebug() << "IPC url:" << url;
     m_url = QUrl(url);
@@ -23,7 +25,8 @@ RpcReplica::RpcReplica(QObject *parent)
 
 RpcReplica::~RpcReplica() = default;
 
-void RpcReplica::connectToClient() {
+void RpcReplica::connectToClient()
+{
     qInfo() << "Connecting to:" << m_url;
     m_replica.reset();
     m_node = std::make_unique<QRemoteObjectNode>();
@@ -64,7 +67,8 @@ void RpcReplica::connectToClient() {
 }
 
 void RpcReplica::onStateChanged(QRemoteObjectReplica::State state,
-                                QRemoteObjectReplica::State oldState) {
+                                QRemoteObjectReplica::State oldState)
+{
     qDebug() << "client_ServiceReplica::stateChanged(new:" << keyOf(state)
              << ", old:" << keyOf(oldState) << ")";
     if (state == QRemoteObjectReplica::Valid) {

@@ -11,7 +11,8 @@
 // The connection to the console's remote-control interface. Qt Remote Objects keeps trying
 // until the console is reachable; the heartbeat is short while the console is missing and
 // long while it answers, so that losing it is noticed without flooding a live connection.
-class RpcReplica : public QObject {
+class RpcReplica : public QObject
+{
     Q_OBJECT
 
 public:

@@ -5,7 +5,8 @@
 #include <QQmlContext>
 #include <QUrl>
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QGuiApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
     // Beside wherever the program was started; a folder that cannot be written loses the log.

@@ -29,8 +29,8 @@ int Startup::run(int &argc, char **argv, const QUrl &scene)
     LogHandler::install();
 
     QQmlApplicationEngine engine;
-    const QString debugValue =
-        QProcessEnvironment::systemEnvironment().value(QStringLiteral("DEBUG"), QStringLiteral("0"));
+    const QString debugValue = QProcessEnvironment::systemEnvironment().value(
+        QStringLiteral("DEBUG"), QStringLiteral("0"));
     loadScene(engine, debugValue, scene);
     if (engine.rootObjects().isEmpty())
         return -1;
@@ -39,7 +39,8 @@ int Startup::run(int &argc, char **argv, const QUrl &scene)
 
 std::string Startup::logFilePath()
 {
-    const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::AppLocalDataLocation);
+    const QStringList folders =
+        QStandardPaths::standardLocations(QStandardPaths::AppLocalDataLocation);
     const QString folder = folders.isEmpty() ? QString() : folders.first();
     return QStringLiteral("%1/clientLogs.txt").arg(folder).toStdString();
 }

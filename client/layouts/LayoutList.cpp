@@ -1,14 +1,17 @@
 #include "LayoutList.h"
 
 LayoutList::LayoutList(QObject *parent)
-    : QAbstractListModel(parent) {}
+    : QAbstractListModel(parent)
+{}
 
-int LayoutList::rowCount(const QModelIndex &parent) const {
+int LayoutList::rowCount(const QModelIndex &parent) const
+{
     // A list has no children below its rows.
     return parent.isValid() ? 0 : m_layouts.size();
 }
 
-QVariant LayoutList::data(const QModelIndex &index, int role) const {
+QVariant LayoutList::data(const QModelIndex &index, int role) const
+{
     if (!index.isValid() || index.row() < 0 || index.row() >= m_layouts.size())
         return {};
     const Layout &layout = m_layouts.at(index.row());
@@ -22,18 +25,21 @@ QVariant LayoutList::data(const QModelIndex &index, int role) const {
     }
 }
 
-QHash<int, QByteArray> LayoutList::roleNames() const {
+QHash<int, QByteArray> LayoutList::roleNames() const
+{
     static const QHash<int, QByteArray> names{{NameRole, "name"}, {JsonRole, "json"}};
     return names;
 }
 
-void LayoutList::clear() {
+void LayoutList::clear()
+{
     beginResetModel();
     m_layouts.clear();
     endResetModel();
 }
 
-void LayoutList::append(const QString &name, const QString &json) {
+void LayoutList::append(const QString &name, const QString &json)
+{
     const int row = m_layouts.size();
     beginInsertRows(QModelIndex(), row, row);
     m_layouts.append({name, json});

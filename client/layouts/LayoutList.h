@@ -5,11 +5,13 @@
 #include <QVector>
 
 // The (name, layout document) pairs that a layout picker shows, in insertion order.
-class LayoutList : public QAbstractListModel {
+class LayoutList : public QAbstractListModel
+{
     Q_OBJECT
 
 public:
-    struct Layout {
+    struct Layout
+    {
         QString name;
         QString json;
     };

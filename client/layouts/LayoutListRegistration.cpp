@@ -7,7 +7,8 @@
 
 namespace {
 
-void registerLayoutList() {
+void registerLayoutList()
+{
     qmlRegisterType<LayoutList>("Native", 1, 0, "LayoutList");
 }
 

@@ -8,19 +8,22 @@
 #include <QRemoteObjectHost>
 
 RpcSource::RpcSource(QObject *parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     const QString url = IpcConfig::readUrl(QCoreApplication::applicationDirPath());
     qDebug() << "IPC url:" << url;
     m_url = QUrl(url);
 }
 
-RpcSource::~RpcSource() {
+RpcSource::~RpcSource()
+{
     // The service goes first so that the host never publishes a half-destroyed object.
     m_service.reset();
     m_host.reset();
 }
 
-bool RpcSource::start() {
+bool RpcSource::start()
+{
     qInfo() << "Listening on:" << m_url;
     // The earlier host must release the endpoint before a new one can listen on it.
     m_host.reset();

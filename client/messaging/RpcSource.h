@@ -10,7 +10,8 @@ class client_Service;
 
 // Hosts the remote-control interface on the endpoint of "IPC/url" in "config.ini" beside the
 // executable, so that companion programs can follow and drive the console.
-class RpcSource : public QObject {
+class RpcSource : public QObject
+{
     Q_OBJECT
 
 public:

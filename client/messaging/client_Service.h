@@ -8,7 +8,8 @@
 // The console's side of the remote-control interface. It keeps the state that replicas ask
 // for, so that a replica connecting late gets the same answers as one that was there all
 // along, and turns the replicas' requests into two local signals that the controller serves.
-class client_Service : public client_ServiceSource {
+class client_Service : public client_ServiceSource
+{
     Q_OBJECT
 
 public:

@@ -17,5 +17,4 @@ Q_COREAPP_STARTUP_FUNCTION(registerCppAccessor)
 
 CppAccessor::CppAccessor(QObject *parent)
     : QObject(parent)
-{
-}
+{}

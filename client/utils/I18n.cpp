@@ -21,8 +21,7 @@ I18n::I18n(QObject *parent)
     : QObject(parent)
     , m_locale(QLocale::system().name())
     , m_translator(new QTranslator(this))
-{
-}
+{}
 
 void I18n::setLocale(const QString &name)
 {
@@ -40,9 +39,9 @@ bool I18n::applyLocale(const QString &name)
     const QString folder = QStringLiteral(":/translations/");
     // The locale-specific files first; every other language gets the untranslated texts of
     // the plain "client.qm", which Qt's locale lookup does not try by itself.
-    const bool loaded = m_translator->load(QLocale(name), QStringLiteral("client"),
-                                           QStringLiteral("_"), folder)
-        || m_translator->load(QStringLiteral("client"), folder);
+    const bool loaded =
+        m_translator->load(QLocale(name), QStringLiteral("client"), QStringLiteral("_"), folder) ||
+        m_translator->load(QStringLiteral("client"), folder);
     if (!loaded) {
         qWarning() << "Failed to apply locale: " << name;
         return false;

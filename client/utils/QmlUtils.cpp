@@ -23,8 +23,7 @@ Q_COREAPP_STARTUP_FUNCTION(registerQmlUtils)
 
 QmlUtils::QmlUtils(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 QString QmlUtils::fileNameFromMSec(QString strmId, qulonglong msec)
 {

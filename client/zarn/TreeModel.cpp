@@ -8,7 +8,8 @@
 
 namespace {
 
-void registerTreeModel() {
+void registerTreeModel()
+{
     qRegisterMetaType<QAbstractItemModel *>("QAbstractItemModel*");
     qmlRegisterType<TreeModel>("Native", 1, 0, "TreeModel");
 }
@@ -18,11 +19,13 @@ Q_COREAPP_STARTUP_FUNCTION(registerTreeModel)
 
 TreeModel::TreeModel(int level, QObject *parent)
     : QAbstractListModel(parent)
-    , m_level(level) {}
+    , m_level(level)
+{}
 
 TreeModel::~TreeModel() = default;
 
-bool TreeModel::insertRow(const QVariantMap &obj) {
+bool TreeModel::insertRow(const QVariantMap &obj)
+{
     auto node = std::make_shared<TreeNode>();
     node->setLevel(m_level);
     if (obj.contains(QStringLiteral("label")))
@@ -40,7 +43,8 @@ bool TreeModel::insertRow(const QVariantMap &obj) {
     return true;
 }
 
-bool TreeModel::appendNode(const std::shared_ptr<TreeNode> &node) {
+bool TreeModel::appendNode(const std::shared_ptr<TreeNode> &node)
+{
     if (!node) {
         qWarning() << "TreeModel: cannot append a null node";
         return false;
@@ -50,7 +54,8 @@ bool TreeModel::appendNode(const std::shared_ptr<TreeNode> &node) {
     return true;
 }
 
-void TreeModel::append(std::shared_ptr<TreeNode> node) {
+void TreeModel::append(std::shared_ptr<TreeNode> node)
+{
     // QML reaches nodes through the model only; the model owns them.
     QQmlEngine::setObjectOwnership(node.get(), QQmlEngine::CppOwnership);
     const int row = static_cast<int>(m_nodes.size());
@@ -59,23 +64,27 @@ void TreeModel::append(std::shared_ptr<TreeNode> node) {
     endInsertRows();
 }
 
-std::shared_ptr<TreeNode> TreeModel::node(int row) const {
+std::shared_ptr<TreeNode> TreeModel::node(int row) const
+{
     if (row < 0 || row >= static_cast<int>(m_nodes.size()))
         return nullptr;
     return m_nodes[static_cast<std::size_t>(row)];
 }
 
-int TreeModel::rowCount(const QModelIndex &parent) const {
+int TreeModel::rowCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : static_cast<int>(m_nodes.size());
 }
 
-bool TreeModel::isRow(const QModelIndex &index) const {
+bool TreeModel::isRow(const QModelIndex &index) const
+{
     return index.isValid() && index.model() == this && !index.parent().isValid() &&
            index.column() == 0 && index.row() >= 0 &&
            index.row() < static_cast<int>(m_nodes.size());
 }
 
-QVariant TreeModel::data(const QModelIndex &index, int role) const {
+QVariant TreeModel::data(const QModelIndex &index, int role) const
+{
     if (!isRow(index))
         return QVariant();
     const TreeNode &n = *m_nodes[static_cast<std::size_t>(index.row())];
@@ -98,7 +107,8 @@ QVariant TreeModel::data(const QModelIndex &index, int role) const {
     }
 }
 
-bool TreeModel::setData(const QModelIndex &index, const QVariant &value, int role) {
+bool TreeModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
     if (role != ExpandedRole || !value.isValid() || !isRow(index))
         return false;
     m_nodes[static_cast<std::size_t>(index.row())]->setExpanded(value.toBool());
@@ -108,7 +118,8 @@ bool TreeModel::setData(const QModelIndex &index, const QVariant &value, int rol
 
 // Role 0 answers like "label" but has no name of its own: two roles of one name would leave
 // QML delegates to pick either.
-QHash<int, QByteArray> TreeModel::roleNames() const {
+QHash<int, QByteArray> TreeModel::roleNames() const
+{
     return {{LabelRole, "label"},           {IdRole, "id"},       {IconRole, "icon"},
             {ChildItemsRole, "childItems"}, {LevelRole, "level"}, {ExpandedRole, "expanded"}};
 }

@@ -10,7 +10,8 @@ class TreeNode;
 
 // A flat list of TreeNodes, one level of a collapsible tree for QML; a node's children live
 // in the node's own TreeModel one level deeper. Rows are only ever appended.
-class TreeModel : public QAbstractListModel {
+class TreeModel : public QAbstractListModel
+{
     Q_OBJECT
 
 public:

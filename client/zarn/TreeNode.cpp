@@ -7,7 +7,8 @@
 
 namespace {
 
-void registerTreeNode() {
+void registerTreeNode()
+{
     qmlRegisterType<TreeNode>("Native", 1, 0, "TreeNode");
 }
 
@@ -15,36 +16,42 @@ void registerTreeNode() {
 Q_COREAPP_STARTUP_FUNCTION(registerTreeNode)
 
 TreeNode::TreeNode(QObject *parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{}
 
 TreeNode::~TreeNode() = default;
 
-void TreeNode::setLabel(const QString &label) {
+void TreeNode::setLabel(const QString &label)
+{
     if (label == m_label)
         return;
     m_label = label;
     emit labelChanged();
 }
 
-void TreeNode::setId(const QString &id) {
+void TreeNode::setId(const QString &id)
+{
     if (id == m_id)
         return;
     m_id = id;
     emit idChanged();
 }
 
-void TreeNode::setIcon(const QString &icon) {
+void TreeNode::setIcon(const QString &icon)
+{
     if (icon == m_icon)
         return;
     m_icon = icon;
     emit iconChanged();
 }
 
-QAbstractItemModel *TreeNode::childItems() const {
+QAbstractItemModel *TreeNode::childItems() const
+{
     return m_childItems.get();
 }
 
-void TreeNode::setChildItems(std::shared_ptr<TreeModel> childItems) {
+void TreeNode::setChildItems(std::shared_ptr<TreeModel> childItems)
+{
     // The node owns its child model; QML only borrows it through the role and the property.
     if (childItems)
         QQmlEngine::setObjectOwnership(childItems.get(), QQmlEngine::CppOwnership);
@@ -52,14 +59,16 @@ void TreeNode::setChildItems(std::shared_ptr<TreeModel> childItems) {
     emit childItemsChanged();
 }
 
-void TreeNode::setLevel(int level) {
+void TreeNode::setLevel(int level)
+{
     if (level == m_level)
         return;
     m_level = level;
     emit levelChanged();
 }
 
-void TreeNode::setExpanded(bool expanded) {
+void TreeNode::setExpanded(bool expanded)
+{
     if (expanded == m_expanded)
         return;
     m_expanded = expanded;

@@ -10,7 +10,8 @@ class TreeModel;
 
 // One row of a TreeModel; it may carry a further TreeModel with its children, one level
 // deeper.
-class TreeNode : public QObject {
+class TreeNode : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(QString label READ label WRITE setLabel NOTIFY labelChanged)
     Q_PROPERTY(QString id READ id WRITE setId NOTIFY idChanged)

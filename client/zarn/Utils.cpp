@@ -11,7 +11,8 @@ using ardix::zarn::IntValue;
 using ardix::zarn::StringValue;
 using ardix::zarn::ValuePtr;
 
-ValuePtr Utils::zarnValueFromQVariant(const QVariant &value) {
+ValuePtr Utils::zarnValueFromQVariant(const QVariant &value)
+{
     switch (value.userType()) {
     case QMetaType::Bool:
         return ValuePtr(BoolValue(value.toBool()));

@@ -5,7 +5,8 @@
 #include <QVariant>
 
 // Conversions between Qt's variants and the event-server library's values.
-class Utils {
+class Utils
+{
 public:
     Utils() = delete;
 

@@ -26,7 +26,8 @@
 // The console's one way to the event server: connection, sign-in, the object tree and the
 // server operations. It lives on the GUI thread; the library calls back on its own I/O thread,
 // so everything that touches Qt objects is posted back to this object's thread first.
-class ZarnClient : public QObject {
+class ZarnClient : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(QString host READ host WRITE setHost NOTIFY hostChanged)
     Q_PROPERTY(int port READ port WRITE setPort NOTIFY portChanged)

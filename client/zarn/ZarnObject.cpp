@@ -12,11 +12,13 @@
 
 namespace {
 
-void registerZarnObject() {
+void registerZarnObject()
+{
     qmlRegisterType<ZarnObject>("Native", 1, 0, "ZarnObject");
 }
 
-QString fromUtf8(const std::string &text) {
+QString fromUtf8(const std::string &text)
+{
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
 
@@ -25,7 +27,8 @@ Q_COREAPP_STARTUP_FUNCTION(registerZarnObject)
 
 ZarnObject::ZarnObject(QObject *parent)
     : QObject(parent)
-    , m_settings(std::make_unique<ZarnSetting>()) {
+    , m_settings(std::make_unique<ZarnSetting>())
+{
     // The settings model has no Qt parent; without this the engine could adopt and delete it
     // when a script hands it around.
     QQmlEngine::setObjectOwnership(m_settings.get(), QQmlEngine::CppOwnership);
@@ -33,7 +36,8 @@ ZarnObject::ZarnObject(QObject *parent)
 
 ZarnObject::~ZarnObject() = default;
 
-ZarnObjectPtr ZarnObject::fromObject(const ardix::zarn::Object &o) {
+ZarnObjectPtr ZarnObject::fromObject(const ardix::zarn::Object &o)
+{
     if (!o.isValid())
         return nullptr;
     auto obj = std::make_shared<ZarnObject>();
@@ -59,7 +63,8 @@ ZarnObjectPtr ZarnObject::fromObject(const ardix::zarn::Object &o) {
     return obj;
 }
 
-void ZarnObject::readSerial(const ardix::zarn::Object &o) {
+void ZarnObject::readSerial(const ardix::zarn::Object &o)
+{
     QString serial;
     switch (m_type) {
     case Device:
@@ -83,48 +88,55 @@ void ZarnObject::readSerial(const ardix::zarn::Object &o) {
     setSerial(serial);
 }
 
-void ZarnObject::setType(Type type) {
+void ZarnObject::setType(Type type)
+{
     if (type == m_type)
         return;
     m_type = type;
     emit typeChanged();
 }
 
-void ZarnObject::setId(const QString &id) {
+void ZarnObject::setId(const QString &id)
+{
     if (id == m_id)
         return;
     m_id = id;
     emit idChanged();
 }
 
-void ZarnObject::setName(const QString &name) {
+void ZarnObject::setName(const QString &name)
+{
     if (name == m_name)
         return;
     m_name = name;
     emit nameChanged();
 }
 
-void ZarnObject::setCls(const QString &cls) {
+void ZarnObject::setCls(const QString &cls)
+{
     if (cls == m_cls)
         return;
     m_cls = cls;
     emit clsChanged();
 }
 
-void ZarnObject::setPath(const QString &path) {
+void ZarnObject::setPath(const QString &path)
+{
     if (path == m_path)
         return;
     m_path = path;
     emit pathChanged();
 }
 
-void ZarnObject::setChildIds(const QStringList &childIds) {
+void ZarnObject::setChildIds(const QStringList &childIds)
+{
     m_childIds = childIds;
     m_childSlots.clear();
     emit childIdsChanged();
 }
 
-void ZarnObject::appendChildId(const QString &id) {
+void ZarnObject::appendChildId(const QString &id)
+{
     if (m_childSlots.empty())
         indexChildIds();
     const std::size_t slot = childSlot(id);
@@ -139,7 +151,8 @@ void ZarnObject::appendChildId(const QString &id) {
 }
 
 // Indexes the list, first dropping any duplicates it holds (the first occurrence wins).
-void ZarnObject::indexChildIds() {
+void ZarnObject::indexChildIds()
+{
     std::size_t size = 8;
     while (size < 2 * static_cast<std::size_t>(m_childIds.size()))
         size *= 2;
@@ -164,7 +177,8 @@ void ZarnObject::indexChildIds() {
 }
 
 // The slot holding id, or the free slot where it belongs.
-std::size_t ZarnObject::childSlot(const QString &id) const {
+std::size_t ZarnObject::childSlot(const QString &id) const
+{
     const std::size_t mask = m_childSlots.size() - 1;
     std::size_t slot = qHash(id) & mask;
     while (m_childSlots[slot] != 0 && m_childIds.at(m_childSlots[slot] - 1) != id)
@@ -173,32 +187,37 @@ std::size_t ZarnObject::childSlot(const QString &id) const {
 }
 
 // Rebuilds the table at the given size from a list without duplicates.
-void ZarnObject::fillChildSlots(std::size_t size) {
+void ZarnObject::fillChildSlots(std::size_t size)
+{
     m_childSlots.assign(size, 0);
     for (int i = 0; i < m_childIds.size(); ++i)
         m_childSlots[childSlot(m_childIds.at(i))] = i + 1;
 }
 
-void ZarnObject::setParentId(const QString &parentId) {
+void ZarnObject::setParentId(const QString &parentId)
+{
     if (parentId == m_parentId)
         return;
     m_parentId = parentId;
     emit parentIdChanged();
 }
 
-void ZarnObject::setSerial(const QString &serial) {
+void ZarnObject::setSerial(const QString &serial)
+{
     if (serial == m_serial)
         return;
     m_serial = serial;
     emit serialChanged();
 }
 
-void ZarnObject::setValue(const QVariant &value) {
+void ZarnObject::setValue(const QVariant &value)
+{
     m_value = value.toBool();
     emit valueChanged();
 }
 
-void ZarnObject::requestValue(bool value) {
+void ZarnObject::requestValue(bool value)
+{
     if (m_type != Actuator)
         return;
     App *app = App::instance();

@@ -19,7 +19,8 @@ using ZarnObjectPtr = std::shared_ptr<ZarnObject>;
 
 // QML's copy of one server object. Objects are held by shared ownership on the native side
 // and never owned by the QML engine, which only ever sees plain pointers to them.
-class ZarnObject : public QObject {
+class ZarnObject : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(Type type READ type WRITE setType NOTIFY typeChanged)
     Q_PROPERTY(QString id READ id WRITE setId NOTIFY idChanged)

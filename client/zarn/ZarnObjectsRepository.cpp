@@ -6,7 +6,8 @@
 
 namespace {
 
-void registerZarnObjectsRepository() {
+void registerZarnObjectsRepository()
+{
     qmlRegisterType<ZarnObjectsRepository>("Native", 1, 0, "ZarnObjectsRepository");
 }
 
@@ -14,11 +15,13 @@ void registerZarnObjectsRepository() {
 Q_COREAPP_STARTUP_FUNCTION(registerZarnObjectsRepository)
 
 ZarnObjectsRepository::ZarnObjectsRepository(QObject *parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{}
 
 ZarnObjectsRepository::~ZarnObjectsRepository() = default;
 
-void ZarnObjectsRepository::clear() {
+void ZarnObjectsRepository::clear()
+{
     m_byId.clear();
     m_byPath.clear();
     m_root.reset();
@@ -27,7 +30,8 @@ void ZarnObjectsRepository::clear() {
     m_added.clear();
 }
 
-bool ZarnObjectsRepository::add(const ZarnObjectPtr &obj, const QString &sep) {
+bool ZarnObjectsRepository::add(const ZarnObjectPtr &obj, const QString &sep)
+{
     if (!obj)
         return false;
     // One hash lookup for both the test and the insertion: operator[] adds an empty entry.
@@ -59,16 +63,19 @@ bool ZarnObjectsRepository::add(const ZarnObjectPtr &obj, const QString &sep) {
     return true;
 }
 
-void ZarnObjectsRepository::makeRoot(const ZarnObjectPtr &obj, int line, const char *text) {
+void ZarnObjectsRepository::makeRoot(const ZarnObjectPtr &obj, int line, const char *text)
+{
     if (m_root)
         qWarning() << "ZarnObjectsRepository" << line << text;
     m_root = obj;
 }
 
-ZarnObjectPtr ZarnObjectsRepository::find(const QString &id) const {
+ZarnObjectPtr ZarnObjectsRepository::find(const QString &id) const
+{
     return m_byId.value(id);
 }
 
-ZarnObject *ZarnObjectsRepository::objectById(const QString &id) const {
+ZarnObject *ZarnObjectsRepository::objectById(const QString &id) const
+{
     return m_byId.value(id).get();
 }

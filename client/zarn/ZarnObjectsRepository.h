@@ -10,7 +10,8 @@
 
 // Every object of the server's tree, by id and by path. Filled by the client's rebuild on the
 // GUI thread and read there by QML, the layout model and the value handlers.
-class ZarnObjectsRepository : public QObject {
+class ZarnObjectsRepository : public QObject
+{
     Q_OBJECT
     Q_PROPERTY(ZarnObject *root READ root NOTIFY rootChanged)
 

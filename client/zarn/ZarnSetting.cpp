@@ -5,7 +5,8 @@
 
 namespace {
 
-void registerZarnSetting() {
+void registerZarnSetting()
+{
     qmlRegisterType<ZarnSetting>("Native", 1, 0, "ZarnSetting");
 }
 
@@ -13,17 +14,21 @@ void registerZarnSetting() {
 Q_COREAPP_STARTUP_FUNCTION(registerZarnSetting)
 
 ZarnSetting::ZarnSetting(QObject *parent)
-    : QAbstractListModel(parent) {}
+    : QAbstractListModel(parent)
+{}
 
-bool ZarnSetting::contains(const QString &key) const {
+bool ZarnSetting::contains(const QString &key) const
+{
     return m_texts.contains(key);
 }
 
-QString ZarnSetting::prop(const QString &key) const {
+QString ZarnSetting::prop(const QString &key) const
+{
     return m_texts.value(key);
 }
 
-void ZarnSetting::insert(const QString &key, const QString &text) {
+void ZarnSetting::insert(const QString &key, const QString &text)
+{
     if (m_texts.contains(key))
         return;
     const int row = m_keys.size();
@@ -33,11 +38,13 @@ void ZarnSetting::insert(const QString &key, const QString &text) {
     endInsertRows();
 }
 
-int ZarnSetting::rowCount(const QModelIndex &parent) const {
+int ZarnSetting::rowCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : m_keys.size();
 }
 
-QVariant ZarnSetting::data(const QModelIndex &index, int role) const {
+QVariant ZarnSetting::data(const QModelIndex &index, int role) const
+{
     if (!index.isValid() || index.row() < 0 || index.row() >= m_keys.size())
         return QVariant();
     const QString &key = m_keys.at(index.row());
@@ -53,7 +60,8 @@ QVariant ZarnSetting::data(const QModelIndex &index, int role) const {
 
 // Neither edit emits dataChanged: the settings are a read-mostly copy of the server's and no
 // view edits them while showing them.
-bool ZarnSetting::setData(const QModelIndex &index, const QVariant &value, int role) {
+bool ZarnSetting::setData(const QModelIndex &index, const QVariant &value, int role)
+{
     if (!index.isValid() || index.row() < 0 || index.row() >= m_keys.size())
         return false;
     const QString &key = m_keys.at(index.row());
@@ -72,7 +80,8 @@ bool ZarnSetting::setData(const QModelIndex &index, const QVariant &value, int r
 
 // Renaming onto another row's key would leave two rows sharing one text and lose the other
 // row's text, so that rename is refused.
-bool ZarnSetting::renameKey(int row, const QString &newKey) {
+bool ZarnSetting::renameKey(int row, const QString &newKey)
+{
     const QString oldKey = m_keys.at(row);
     if (newKey == oldKey)
         return true;
@@ -83,6 +92,7 @@ bool ZarnSetting::renameKey(int row, const QString &newKey) {
     return true;
 }
 
-QHash<int, QByteArray> ZarnSetting::roleNames() const {
+QHash<int, QByteArray> ZarnSetting::roleNames() const
+{
     return {{KeyRole, "key"}, {ValueRole, "value"}};
 }

@@ -7,7 +7,8 @@
 
 // The settings of one server object: keys in the order the server gave them, each with its
 // text. QML reads single keys through contains()/prop() or lists them as a model.
-class ZarnSetting : public QAbstractListModel {
+class ZarnSetting : public QAbstractListModel
+{
     Q_OBJECT
 
 public:

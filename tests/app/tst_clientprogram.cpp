@@ -20,8 +20,8 @@ private:
         client.setEnv(QStringLiteral("DEBUG"), debug);
         QVERIFY(client.start());
         const int before = ProgramRun::readLines(logPath()).size();
-        QVERIFY(QTest::qWaitFor(
-            [&] { return ProgramRun::readLines(logPath()).size() > before; }, 15000));
+        QVERIFY(QTest::qWaitFor([&] { return ProgramRun::readLines(logPath()).size() > before; },
+                                15000));
         QVERIFY(!client.waitForExit(300));
         QCOMPARE(client.process().state(), QProcess::Running);
     }

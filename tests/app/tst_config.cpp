@@ -15,14 +15,15 @@ private slots:
         QTest::addColumn<QByteArray>("contents"); // null: no file at all
         QTest::addColumn<QString>("expected");
         QTest::newRow("no file") << QByteArray() << QStringLiteral("tcp://127.0.0.1:12230");
-        QTest::newRow("key present")
-            << QByteArray("[IPC]\nurl=tcp://127.0.0.1:4711\n") << QStringLiteral("tcp://127.0.0.1:4711");
+        QTest::newRow("key present") << QByteArray("[IPC]\nurl=tcp://127.0.0.1:4711\n")
+                                     << QStringLiteral("tcp://127.0.0.1:4711");
         QTest::newRow("local socket")
             << QByteArray("[IPC]\nurl=local:ardix\n") << QStringLiteral("local:ardix");
-        QTest::newRow("other key only")
-            << QByteArray("[IPC]\nport=1\n[Other]\nurl=tcp://x:1\n") << QStringLiteral("tcp://127.0.0.1:12230");
+        QTest::newRow("other key only") << QByteArray("[IPC]\nport=1\n[Other]\nurl=tcp://x:1\n")
+                                        << QStringLiteral("tcp://127.0.0.1:12230");
         QTest::newRow("empty file") << QByteArray("") << QStringLiteral("tcp://127.0.0.1:12230");
-        QTest::newRow("garbage") << QByteArray("\x01\x02[[[\n=\n") << QStringLiteral("tcp://127.0.0.1:12230");
+        QTest::newRow("garbage") << QByteArray("\x01\x02[[[\n=\n")
+                                 << QStringLiteral("tcp://127.0.0.1:12230");
     }
 
     void readUrl()

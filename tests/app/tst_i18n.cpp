@@ -16,12 +16,13 @@ private:
     static QObject *boundLabel(QQmlEngine &engine)
     {
         QQmlComponent component(&engine);
-        component.setData("import QtQml 2.2\nimport Native 1.0\n"
-                          "QtObject {\n"
-                          "  property string bound: qsTranslate('main', 'Client') + I18n.localeNotify\n"
-                          "  property string unbound: qsTranslate('main', 'Client')\n"
-                          "}\n",
-                          QUrl(QStringLiteral("qrc:/qml/main.qml")));
+        component.setData(
+            "import QtQml 2.2\nimport Native 1.0\n"
+            "QtObject {\n"
+            "  property string bound: qsTranslate('main', 'Client') + I18n.localeNotify\n"
+            "  property string unbound: qsTranslate('main', 'Client')\n"
+            "}\n",
+            QUrl(QStringLiteral("qrc:/qml/main.qml")));
         QObject *object = component.create();
         if (!object)
             qWarning() << component.errors();
@@ -55,8 +56,7 @@ private slots:
     void switchingRetranslatesBoundTexts()
     {
         QQmlEngine engine;
-        QObject *i18n = engine.singletonInstance<QObject *>(
-            qmlTypeId("Native", 1, 0, "I18n"));
+        QObject *i18n = engine.singletonInstance<QObject *>(qmlTypeId("Native", 1, 0, "I18n"));
         QVERIFY(i18n);
         QScopedPointer<QObject> label(boundLabel(engine));
         QVERIFY(label);

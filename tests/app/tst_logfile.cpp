@@ -39,16 +39,17 @@ private slots:
             LogFile second(path.toStdString(), false);
             second.writeLine(QStringLiteral("second run"));
         }
-        QCOMPARE(linesOf(path),
-                 QStringList({QStringLiteral("first run"), QStringLiteral("café ✓"),
-                              QStringLiteral("second run")}));
+        QCOMPARE(linesOf(path), QStringList({QStringLiteral("first run"), QStringLiteral("café ✓"),
+                                             QStringLiteral("second run")}));
     }
 
     void nothingWrittenMeansNoFile()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("log.txt"));
-        { LogFile unused(path.toStdString(), true); }
+        {
+            LogFile unused(path.toStdString(), true);
+        }
         QVERIFY(!QFile::exists(path));
     }
 

@@ -23,7 +23,8 @@ private slots:
         QTest::newRow("epoch") << "1" << 0ULL << "1_19691231-21-00-00";
         QTest::newRow("two-digit fields") << "99" << 1700000000000ULL << "99_20231114-19-13-20";
         QTest::newRow("placeholder in stream id") << "a%1b" << example << "a%1b_20190101-05-07-09";
-        QTest::newRow("higher placeholder in stream id") << "%2" << example << "%2_20190101-05-07-09";
+        QTest::newRow("higher placeholder in stream id")
+            << "%2" << example << "%2_20190101-05-07-09";
         QTest::newRow("empty stream id") << "" << example << "_20190101-05-07-09";
     }
 

@@ -12,7 +12,8 @@
 
 namespace objects_test {
 
-struct ObjectSpec {
+struct ObjectSpec
+{
     std::int64_t id = 0;
     std::string name;
     int type = 0;
@@ -23,7 +24,8 @@ struct ObjectSpec {
     std::string serial;
 };
 
-inline ardix::zarn::Object makeObject(const ObjectSpec &spec) {
+inline ardix::zarn::Object makeObject(const ObjectSpec &spec)
+{
     ardix::zarn::ObjectData data;
     data.id = spec.id;
     data.name = spec.name;

@@ -16,7 +16,8 @@
 
 RpcHost::RpcHost(const QString &folder, const QString &url)
     : m_folder(folder)
-    , m_url(url) {
+    , m_url(url)
+{
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // The level goes into the log too, so that tests can tell warnings from other lines.
     env.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{type}|%{message}"));
@@ -30,17 +31,20 @@ RpcHost::RpcHost(const QString &folder, const QString &url)
     });
 }
 
-RpcHost::~RpcHost() {
+RpcHost::~RpcHost()
+{
     if (isRunning() && !stop())
         kill();
 }
 
-QString RpcHost::sandbox() {
+QString RpcHost::sandbox()
+{
     const QString root = qEnvironmentVariable("ARDIX_TEST_ROOT");
     return root.isEmpty() ? QDir::tempPath() : root;
 }
 
-QString RpcHost::freeUrl(const QString &transport) {
+QString RpcHost::freeUrl(const QString &transport)
+{
     static int counter = 0;
     if (transport == QLatin1String("local")) {
         return QStringLiteral("local:ardix-rc-%1-%2")
@@ -52,7 +56,8 @@ QString RpcHost::freeUrl(const QString &transport) {
     return QStringLiteral("tcp://127.0.0.1:%1").arg(probe.serverPort());
 }
 
-QString RpcHost::install(const QString &builtProgram, const QString &folder, const QString &url) {
+QString RpcHost::install(const QString &builtProgram, const QString &folder, const QString &url)
+{
     QDir().mkpath(folder);
     const QString target = folder + QLatin1Char('/') + QFileInfo(builtProgram).fileName();
     QFile::remove(target);
@@ -65,7 +70,8 @@ QString RpcHost::install(const QString &builtProgram, const QString &folder, con
     return target;
 }
 
-void RpcHost::writeConfig(const QString &folder, const QString &url) {
+void RpcHost::writeConfig(const QString &folder, const QString &url)
+{
     static int rewrites = 0;
     QFile config(folder + QStringLiteral("/config.ini"));
     if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -75,7 +81,8 @@ void RpcHost::writeConfig(const QString &folder, const QString &url) {
                        QFileDevice::FileModificationTime);
 }
 
-bool RpcHost::start() {
+bool RpcHost::start()
+{
     const QString program =
         install(ProgramRun::builtProgram(QStringLiteral("tests/remote/rpc_host")), m_folder, m_url);
     m_process.setWorkingDirectory(m_folder);
@@ -87,31 +94,36 @@ bool RpcHost::start() {
     return !waitForEvent(QStringLiteral("ready"), 15000).isEmpty();
 }
 
-bool RpcHost::stop() {
+bool RpcHost::stop()
+{
     if (!isRunning())
         return true;
     m_process.closeWriteChannel();
     return m_process.waitForFinished(10000);
 }
 
-void RpcHost::kill() {
+void RpcHost::kill()
+{
     m_process.kill();
     m_process.waitForFinished(5000);
 }
 
-void RpcHost::send(const QByteArray &command) {
+void RpcHost::send(const QByteArray &command)
+{
     m_process.write(command + '\n');
     m_process.waitForBytesWritten(5000);
 }
 
-void RpcHost::publish(const QList<QPair<QString, QString>> &layouts) {
+void RpcHost::publish(const QList<QPair<QString, QString>> &layouts)
+{
     QJsonArray array;
     for (const auto &layout : layouts)
         array.append(QJsonObject{{"name", layout.first}, {"json", layout.second}});
     send("layouts " + QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
-void RpcHost::readEvents() {
+void RpcHost::readEvents()
+{
     m_pending.append(m_process.readAllStandardOutput());
     int end;
     while ((end = m_pending.indexOf('\n')) >= 0) {
@@ -120,7 +132,8 @@ void RpcHost::readEvents() {
     }
 }
 
-QJsonObject RpcHost::waitForEvent(const QString &kind, int timeoutMs) {
+QJsonObject RpcHost::waitForEvent(const QString &kind, int timeoutMs)
+{
     QJsonObject found;
     auto take = [&] {
         readEvents();
@@ -137,15 +150,18 @@ QJsonObject RpcHost::waitForEvent(const QString &kind, int timeoutMs) {
     return found;
 }
 
-QList<QJsonObject> RpcHost::events() {
+QList<QJsonObject> RpcHost::events()
+{
     readEvents();
     return m_events;
 }
 
-QStringList RpcHost::logLines() const {
+QStringList RpcHost::logLines() const
+{
     return ProgramRun::readLines(logPath());
 }
 
-bool RpcHost::waitForLogLine(const QString &line, int timeoutMs) const {
+bool RpcHost::waitForLogLine(const QString &line, int timeoutMs) const
+{
     return QTest::qWaitFor([&] { return logLines().contains(line); }, timeoutMs);
 }

@@ -7,7 +7,8 @@
 
 // Drives a copy of the rpc_host helper in a folder of its own, so that its "config.ini" (read
 // beside the executable, as the console does) is private to the test.
-class RpcHost {
+class RpcHost
+{
 public:
     // folder: created if needed; the helper and its config.ini go there, and it runs there.
     RpcHost(const QString &folder, const QString &url);

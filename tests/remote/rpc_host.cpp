@@ -23,14 +23,16 @@
 
 namespace {
 
-void emitEvent(const QJsonObject &event) {
+void emitEvent(const QJsonObject &event)
+{
     const QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact);
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
-QList<client_Layout> parseLayouts(const QByteArray &text) {
+QList<client_Layout> parseLayouts(const QByteArray &text)
+{
     QList<client_Layout> list;
     const QJsonArray array = QJsonDocument::fromJson(text).array();
     for (const QJsonValue &value : array) {
@@ -40,7 +42,8 @@ QList<client_Layout> parseLayouts(const QByteArray &text) {
     return list;
 }
 
-void runCommand(const QByteArray &line, client_Service *service) {
+void runCommand(const QByteArray &line, client_Service *service)
+{
     const int space = line.indexOf(' ');
     const QByteArray command = space < 0 ? line : line.left(space);
     if (command == "login")
@@ -55,7 +58,8 @@ void runCommand(const QByteArray &line, client_Service *service) {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QGuiApplication app(argc, argv);
     LogHandler::setFilePath("rpc_host.log", false);
     LogHandler::install();

@@ -19,11 +19,13 @@
 
 namespace {
 
-QString configPath() {
+QString configPath()
+{
     return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
 }
 
-void writeConfig(const QString &url) {
+void writeConfig(const QString &url)
+{
     QFile config(configPath());
     QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
     config.write(QStringLiteral("[IPC]\nurl=%1\n").arg(url).toUtf8());
@@ -34,20 +36,23 @@ void writeConfig(const QString &url) {
                                QFileDevice::FileModificationTime));
 }
 
-QList<client_Layout> sampleLayouts() {
+QList<client_Layout> sampleLayouts()
+{
     return {client_Layout(QStringLiteral("Entrance"), QStringLiteral("{\"numRows\":1}")),
             client_Layout(QStringLiteral("Caixa – Sé"), QStringLiteral("{\"label\":\"Café\"}"))};
 }
 
 } // namespace
 
-class TestClientService : public QObject {
+class TestClientService : public QObject
+{
     Q_OBJECT
 
 private slots:
     void cleanup() { QFile::remove(configPath()); }
 
-    void sourceCarriesTheSharedSignature() {
+    void sourceCarriesTheSharedSignature()
+    {
         const QMetaObject &meta = client_ServiceSource::staticMetaObject;
         const int type = meta.indexOfClassInfo("RemoteObject Type");
         const int signature = meta.indexOfClassInfo("RemoteObject Signature");
@@ -56,7 +61,8 @@ private slots:
         QCOMPARE(meta.classInfo(signature).value(), "d1c736b368dac9ff0b1dfe712846f97ad41ec35a");
     }
 
-    void settersEmitEvenWhenUnchanged() {
+    void settersEmitEvenWhenUnchanged()
+    {
         client_Service service;
         QSignalSpy loggedIn(&service, &client_Service::loggedIn);
         QSignalSpy layouts(&service, &client_Service::layoutListChanged);
@@ -79,7 +85,8 @@ private slots:
         QVERIFY(layouts.at(3).at(0).value<QList<client_Layout>>().isEmpty());
     }
 
-    void requestsAreAnsweredFromTheStoredState() {
+    void requestsAreAnsweredFromTheStoredState()
+    {
         client_Service service;
         QSignalSpy loggedIn(&service, &client_Service::loggedIn);
         QSignalSpy loggedOut(&service, &client_Service::loggedOut);
@@ -108,7 +115,8 @@ private slots:
         QCOMPARE(loggedIn.takeFirst().at(0).toBool(), false);
     }
 
-    void requestsBecomeLocalSignals() {
+    void requestsBecomeLocalSignals()
+    {
         client_Service service;
         QSignalSpy layout(&service, &client_Service::setLayoutRequested);
         QSignalSpy page(&service, &client_Service::jumpPageRequested);
@@ -124,7 +132,8 @@ private slots:
                  client_ServiceSource::SETTINGS);
     }
 
-    void sourceWithoutConfigUsesTheDefaultEndpoint() {
+    void sourceWithoutConfigUsesTheDefaultEndpoint()
+    {
         LogCapture log;
         RpcSource source;
         QCOMPARE(log.lines(QtDebugMsg), {QStringLiteral("IPC url: \"tcp://127.0.0.1:12230\"")});
@@ -132,7 +141,8 @@ private slots:
         QVERIFY(!source.service());
     }
 
-    void sourceListensOnTheConfiguredEndpoint() {
+    void sourceListensOnTheConfiguredEndpoint()
+    {
         const QString url = RpcHost::freeUrl(QStringLiteral("tcp"));
         writeConfig(url);
         LogCapture log;
@@ -147,7 +157,8 @@ private slots:
         QVERIFY(socket.waitForConnected(5000));
     }
 
-    void sourceOnABusyPortSaysSo() {
+    void sourceOnABusyPortSaysSo()
+    {
         // a second console on the same machine and endpoint
         writeConfig(RpcHost::freeUrl(QStringLiteral("tcp")));
         RpcSource first;
@@ -160,7 +171,8 @@ private slots:
         QVERIFY(!log.linesStartingWith(QStringLiteral("Remote control unavailable:")).isEmpty());
     }
 
-    void appServesPageRequests_data() {
+    void appServesPageRequests_data()
+    {
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("emitted");
         QTest::addColumn<QStringList>("infos");
@@ -177,7 +189,8 @@ private slots:
                            "  Unknow page: client_ServiceSource::SETTINGS"};
     }
 
-    void appServesPageRequests() {
+    void appServesPageRequests()
+    {
         QFETCH(int, page);
         QFETCH(QStringList, emitted);
         QFETCH(QStringList, infos);
@@ -195,7 +208,8 @@ private slots:
         QCOMPARE(log.lines(QtWarningMsg), warnings);
     }
 
-    void appAppliesRequestedLayouts() {
+    void appAppliesRequestedLayouts()
+    {
         writeConfig(RpcHost::freeUrl(QStringLiteral("local")));
         App app;
         LogCapture log;
@@ -210,7 +224,8 @@ private slots:
         QCOMPARE(app.layoutModel()->rowCount(), 1);
     }
 
-    void appReleasesTheHostWithItself() {
+    void appReleasesTheHostWithItself()
+    {
         const QString url = RpcHost::freeUrl(QStringLiteral("tcp"));
         writeConfig(url);
         {
@@ -223,7 +238,8 @@ private slots:
         QVERIFY(again.listen(QHostAddress::LocalHost, QUrl(url).port()));
     }
 
-    void layoutListRolesAndChanges() {
+    void layoutListRolesAndChanges()
+    {
         LayoutList list;
         QAbstractItemModelTester tester(&list,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -254,7 +270,8 @@ private slots:
         QCOMPARE(list.rowCount(), 0);
     }
 
-    void layoutListResolvesFromQml() {
+    void layoutListResolvesFromQml()
+    {
         // The registration lives in the console's own objects, not in the shared library.
         QQmlEngine engine;
         QQmlComponent component(&engine);

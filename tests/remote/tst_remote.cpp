@@ -14,20 +14,24 @@ namespace {
 
 using Layouts = QList<QPair<QString, QString>>;
 
-QList<client_Layout> toClientLayouts(const Layouts &layouts) {
+QList<client_Layout> toClientLayouts(const Layouts &layouts)
+{
     QList<client_Layout> list;
     for (const auto &layout : layouts)
         list.append(client_Layout(layout.first, layout.second));
     return list;
 }
 
-QList<client_Layout> lastList(const QSignalSpy &spy) {
+QList<client_Layout> lastList(const QSignalSpy &spy)
+{
     return spy.last().at(0).value<QList<client_Layout>>();
 }
 
 // One replica on a node of its own, as a companion program has.
-struct Companion {
-    explicit Companion(const QString &url) {
+struct Companion
+{
+    explicit Companion(const QString &url)
+    {
         node.connectToNode(QUrl(url));
         replica.reset(node.acquire<client_ServiceReplica>());
     }
@@ -39,7 +43,8 @@ struct Companion {
 
 } // namespace
 
-class TestRemote : public QObject {
+class TestRemote : public QObject
+{
     Q_OBJECT
 
 private:
@@ -47,13 +52,15 @@ private:
     QString m_url;
 
 private slots:
-    void initTestCase_data() {
+    void initTestCase_data()
+    {
         QTest::addColumn<QString>("transport");
         QTest::newRow("tcp") << QStringLiteral("tcp");
         QTest::newRow("local") << QStringLiteral("local");
     }
 
-    void init() {
+    void init()
+    {
         QFETCH_GLOBAL(QString, transport);
         m_url = RpcHost::freeUrl(transport);
         static int run = 0;
@@ -64,7 +71,8 @@ private slots:
 
     void cleanup() { m_host.reset(); }
 
-    void replicaCarriesTheSharedSignature() {
+    void replicaCarriesTheSharedSignature()
+    {
         const QMetaObject &meta = client_ServiceReplica::staticMetaObject;
         QCOMPARE(meta.classInfo(meta.indexOfClassInfo("RemoteObject Type")).value(),
                  "client_Service");
@@ -72,7 +80,8 @@ private slots:
                  "d1c736b368dac9ff0b1dfe712846f97ad41ec35a");
     }
 
-    void replicaBeforeSignInHearsFalse() {
+    void replicaBeforeSignInHearsFalse()
+    {
         Companion companion(m_url);
         QVERIFY(companion.waitValid());
         QSignalSpy loggedIn(companion.replica.get(), &client_ServiceReplica::loggedIn);
@@ -85,7 +94,8 @@ private slots:
         QVERIFY(lastList(layouts).isEmpty());
     }
 
-    void everyReplicaHearsEveryAnswer() {
+    void everyReplicaHearsEveryAnswer()
+    {
         Companion a(m_url), b(m_url);
         QVERIFY(a.waitValid());
         QVERIFY(b.waitValid());
@@ -128,7 +138,8 @@ private slots:
         QCOMPARE(inA.at(2).at(0).toBool(), false);
     }
 
-    void anEqualListIsPublishedAgain() {
+    void anEqualListIsPublishedAgain()
+    {
         Companion companion(m_url);
         QVERIFY(companion.waitValid());
         QSignalSpy layouts(companion.replica.get(), &client_ServiceReplica::layoutListChanged);
@@ -140,7 +151,8 @@ private slots:
         QCOMPARE(layouts.at(1).at(0).value<QList<client_Layout>>(), toClientLayouts(published));
     }
 
-    void textsCrossUnchanged() {
+    void textsCrossUnchanged()
+    {
         Companion companion(m_url);
         QVERIFY(companion.waitValid());
         QSignalSpy layouts(companion.replica.get(), &client_ServiceReplica::layoutListChanged);
@@ -165,7 +177,8 @@ private slots:
         QVERIFY(m_host->waitForLogLine(QStringLiteral("info|Applying layout: \"%1\"").arg(name)));
     }
 
-    void pageRequests_data() {
+    void pageRequests_data()
+    {
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("jump");
         QTest::addColumn<QString>("key");
@@ -175,7 +188,8 @@ private slots:
                                   << "PLAYBACK";
     }
 
-    void pageRequests() {
+    void pageRequests()
+    {
         QFETCH(int, page);
         QFETCH(QString, jump);
         QFETCH(QString, key);
@@ -188,7 +202,8 @@ private slots:
             QStringLiteral("info|Jumping to page: client_ServiceSource::%1").arg(key)));
     }
 
-    void settingsPageIsRefused() {
+    void settingsPageIsRefused()
+    {
         Companion companion(m_url);
         QVERIFY(companion.waitValid());
         companion.replica->jumpPage(client_ServiceReplica::SETTINGS);
@@ -206,7 +221,8 @@ private slots:
             QStringLiteral("info|Jumping to page: client_ServiceSource::SETTINGS")));
     }
 
-    void consoleSideLogsItsEndpoint() {
+    void consoleSideLogsItsEndpoint()
+    {
         QVERIFY(m_host->logLines().contains(QStringLiteral("debug|IPC url: \"%1\"").arg(m_url)));
         QVERIFY(m_host->logLines().contains(
             QStringLiteral("info|Listening on: QUrl(\"%1\")").arg(m_url)));

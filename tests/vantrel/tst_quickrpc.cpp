@@ -19,7 +19,8 @@ namespace {
 
 using Layouts = QList<QPair<QString, QString>>;
 
-Layouts listed() {
+Layouts listed()
+{
     const LayoutList *list = LayoutListSingleton::instance();
     Layouts rows;
     for (int row = 0; row < list->rowCount(); ++row) {
@@ -35,27 +36,31 @@ const Layouts shop{{QStringLiteral("Entrance"), QStringLiteral("{\"numRows\":1}"
 
 } // namespace
 
-class TestQuickRpc : public QObject {
+class TestQuickRpc : public QObject
+{
     Q_OBJECT
 
 private:
     std::unique_ptr<RpcHost> m_host;
     QString m_url;
 
-    void newHost() {
+    void newHost()
+    {
         static int run = 0;
         m_host = std::make_unique<RpcHost>(
             QStringLiteral("%1/host-%2").arg(RpcHost::sandbox()).arg(++run), m_url);
     }
 
 private slots:
-    void initTestCase_data() {
+    void initTestCase_data()
+    {
         QTest::addColumn<QString>("transport");
         QTest::newRow("tcp") << QStringLiteral("tcp");
         QTest::newRow("local") << QStringLiteral("local");
     }
 
-    void init() {
+    void init()
+    {
         QFETCH_GLOBAL(QString, transport);
         m_url = RpcHost::freeUrl(transport);
         RpcHost::writeConfig(QCoreApplication::applicationDirPath(), m_url);
@@ -64,7 +69,8 @@ private slots:
 
     void cleanup() { m_host.reset(); }
 
-    void startedBeforeTheConsoleFollowsItsSignIn() {
+    void startedBeforeTheConsoleFollowsItsSignIn()
+    {
         LayoutList *list = LayoutListSingleton::instance();
         QAbstractItemModelTester tester(list,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -103,7 +109,8 @@ private slots:
         QTRY_COMPARE(listed(), other);
     }
 
-    void closingTheConsoleReturnsToSignedOut() {
+    void closingTheConsoleReturnsToSignedOut()
+    {
         QVERIFY(m_host->start());
         m_host->publish(shop);
         m_host->login();
@@ -127,7 +134,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rpc.loggedIn(), 15000);
     }
 
-    void aHungConsoleIsNoticedByTheHeartbeat() {
+    void aHungConsoleIsNoticedByTheHeartbeat()
+    {
         QVERIFY(m_host->start());
         m_host->login();
         QuickRpc rpc;
@@ -141,7 +149,8 @@ private slots:
         ::kill(pid_t(pid), SIGCONT);
     }
 
-    void consoleSigningOut() {
+    void consoleSigningOut()
+    {
         QVERIFY(m_host->start());
         m_host->login();
         QuickRpc rpc;
@@ -152,7 +161,8 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("void QuickRpc::handleLoggedOut()")));
     }
 
-    void commandsReachTheConsole() {
+    void commandsReachTheConsole()
+    {
         QVERIFY(m_host->start());
         m_host->login();
         QuickRpc rpc;
@@ -175,7 +185,8 @@ private slots:
         QCOMPARE(request.value("json").toString(), shop.at(1).second);
     }
 
-    void anUnusableAddressKeepsItRunning() {
+    void anUnusableAddressKeepsItRunning()
+    {
         RpcHost::writeConfig(QCoreApplication::applicationDirPath(),
                              QStringLiteral("bogus://nowhere"));
         LogCapture log;

@@ -24,7 +24,8 @@ constexpr int menuY = 32 + 20;
 constexpr int firstRowY = 32 + 40 + 32 + 20;
 constexpr int rowHeight = 40;
 
-QString run(const QString &program, const QStringList &arguments, const QString &display) {
+QString run(const QString &program, const QStringList &arguments, const QString &display)
+{
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
@@ -36,7 +37,8 @@ QString run(const QString &program, const QStringList &arguments, const QString 
 
 } // namespace
 
-class TestVantrelProgram : public QObject {
+class TestVantrelProgram : public QObject
+{
     Q_OBJECT
 
 private:
@@ -48,11 +50,13 @@ private:
     QString m_window;
     QString m_url;
 
-    QString xdotool(const QStringList &arguments) const {
+    QString xdotool(const QStringList &arguments) const
+    {
         return run(QStringLiteral("xdotool"), arguments, m_display);
     }
 
-    QImage shot(const QString &name) {
+    QImage shot(const QString &name)
+    {
         const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", RpcHost::sandbox());
         QDir().mkpath(folder);
         const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
@@ -66,11 +70,13 @@ private:
 
     // The menu row is light across the whole width on the list page (not while the pages
     // slide) and black on "Login to continue".
-    bool showsList(const QImage &image) const {
+    bool showsList(const QImage &image) const
+    {
         return !image.isNull() && qGray(image.pixel(4, menuY)) > 128 &&
                qGray(image.pixel(630, menuY)) > 128;
     }
-    bool showsLogin(const QImage &image) const {
+    bool showsLogin(const QImage &image) const
+    {
         if (image.isNull() || qGray(image.pixel(4, menuY)) > 32 ||
             qGray(image.pixel(630, menuY)) > 32)
             return false;
@@ -81,7 +87,8 @@ private:
         }
         return false;
     }
-    bool waitForScreen(bool list, const QString &name, int timeoutMs) {
+    bool waitForScreen(bool list, const QString &name, int timeoutMs)
+    {
         return QTest::qWaitFor(
             [&] {
                 const QImage image = shot(name);
@@ -91,7 +98,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("Xvfb and xdotool are needed");
@@ -123,7 +131,8 @@ private slots:
             15000));
     }
 
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         m_vantrel.reset();
         m_host.reset();
         if (m_xserver.state() != QProcess::NotRunning) {
@@ -132,7 +141,8 @@ private slots:
         }
     }
 
-    void startedBeforeTheConsoleAsksToLogIn() {
+    void startedBeforeTheConsoleAsksToLogIn()
+    {
         QVERIFY(waitForScreen(false, QStringLiteral("1-before-console"), 15000));
         // its log is "vantrel.log" in the folder it was started in
         const QString log = m_folder + QStringLiteral("/vantrel.log");
@@ -141,14 +151,16 @@ private slots:
         QCOMPARE(ProgramRun::readLines(log).value(0), QStringLiteral("IPC url: \"%1\"").arg(m_url));
     }
 
-    void consoleSignInShowsTheList() {
+    void consoleSignInShowsTheList()
+    {
         QVERIFY(m_host->start());
         m_host->publish(shop);
         m_host->login();
         QVERIFY(waitForScreen(true, QStringLiteral("2-signed-in"), 15000));
     }
 
-    void clickOnALayoutSendsIt() {
+    void clickOnALayoutSendsIt()
+    {
         xdotool({"mousemove", "--window", m_window, "100", QString::number(firstRowY + rowHeight),
                  "click", "1"});
         const QJsonObject request = m_host->waitForEvent(QStringLiteral("setLayoutRequested"));
@@ -166,7 +178,8 @@ private slots:
             10000));
     }
 
-    void choosingRecorderJumpsThere() {
+    void choosingRecorderJumpsThere()
+    {
         xdotool({"mousemove", "--window", m_window, "320", QString::number(menuY), "click", "1"});
         xdotool({"key", "--window", m_window, "Down"});
         shot(QStringLiteral("4-menu-open"));
@@ -175,7 +188,8 @@ private slots:
                  QStringLiteral("recorder"));
     }
 
-    void closingTheConsoleReturnsToLogin() {
+    void closingTheConsoleReturnsToLogin()
+    {
         QVERIFY(m_host->stop());
         // within the heartbeat (5 s) plus the time a picture takes
         QVERIFY(waitForScreen(false, QStringLiteral("5-console-closed"), 5000 + 3000));

@@ -22,7 +22,8 @@ const Layouts shop{{QStringLiteral("Entrance"), QStringLiteral("{\"numRows\":1}"
 
 } // namespace
 
-class TestVantrelQml : public QObject {
+class TestVantrelQml : public QObject
+{
     Q_OBJECT
 
 private:
@@ -31,7 +32,8 @@ private:
     std::unique_ptr<RpcHost> m_host;
 
     // Views parent their delegates visually only, so the search follows the item tree.
-    static QQuickItem *find(QQuickItem *root, const QString &name) {
+    static QQuickItem *find(QQuickItem *root, const QString &name)
+    {
         if (root->objectName() == name)
             return root;
         for (QQuickItem *child : root->childItems()) {
@@ -43,18 +45,21 @@ private:
     QQuickItem *item(const QString &name) const { return find(m_window->contentItem(), name); }
     int page() const { return item(QStringLiteral("pages"))->property("currentIndex").toInt(); }
     // Rows are recreated when a new list arrives, so a row may be missing for a moment.
-    QColor rowColor(const QString &name) const {
+    QColor rowColor(const QString &name) const
+    {
         QQuickItem *row = item(name);
         return row ? row->property("color").value<QColor>() : QColor();
     }
 
-    void save(const QString &name) {
+    void save(const QString &name)
+    {
         const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", RpcHost::sandbox());
         QDir().mkpath(folder);
         QVERIFY(m_window->grabWindow().save(folder + QLatin1Char('/') + name + ".png"));
     }
 
-    void click(QQuickItem *target) {
+    void click(QQuickItem *target)
+    {
         QVERIFY(target);
         const QPointF centre =
             target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
@@ -62,7 +67,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         const QString url = RpcHost::freeUrl(QStringLiteral("tcp"));
         RpcHost::writeConfig(QCoreApplication::applicationDirPath(), url);
         m_host = std::make_unique<RpcHost>(RpcHost::sandbox() + QStringLiteral("/host"), url);
@@ -76,12 +82,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
     }
 
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         m_engine.reset();
         m_host.reset();
     }
 
-    void startsOnLoginToContinue() {
+    void startsOnLoginToContinue()
+    {
         QCOMPARE(m_window->size(), QSize(640, 480));
         QCOMPARE(m_window->title(), QStringLiteral("List"));
         QVERIFY(m_window->flags() & Qt::FramelessWindowHint);
@@ -91,7 +99,8 @@ private slots:
         save(QStringLiteral("1-before-console"));
     }
 
-    void consoleSignInShowsTheList() {
+    void consoleSignInShowsTheList()
+    {
         QVERIFY(m_host->start());
         m_host->publish(shop);
         m_host->login();
@@ -104,7 +113,8 @@ private slots:
         save(QStringLiteral("2-signed-in"));
     }
 
-    void clickingALayoutSendsIt() {
+    void clickingALayoutSendsIt()
+    {
         QQuickItem *row = item(QStringLiteral("layoutRow1"));
         click(row);
         const QJsonObject request = m_host->waitForEvent(QStringLiteral("setLayoutRequested"));
@@ -120,7 +130,8 @@ private slots:
         QTRY_COMPARE(rowColor(QStringLiteral("layoutRow1")), QColor("gray"));
     }
 
-    void choosingRecorderJumpsThere() {
+    void choosingRecorderJumpsThere()
+    {
         click(item(QStringLiteral("menu")));
         QTest::keyClick(m_window, Qt::Key_Down);
         save(QStringLiteral("4-menu-open"));
@@ -131,7 +142,8 @@ private slots:
                  QStringLiteral("Recorder"));
     }
 
-    void closingTheConsoleReturnsToLogin() {
+    void closingTheConsoleReturnsToLogin()
+    {
         QVERIFY(m_host->stop());
         QTRY_COMPARE_WITH_TIMEOUT(page(), 0, 6000);
         QQuickItem *label = item(QStringLiteral("loginLabel"));

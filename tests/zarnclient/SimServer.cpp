@@ -6,7 +6,8 @@
 
 using namespace ardix;
 
-SimServer::SimServer(sim::Site site) {
+SimServer::SimServer(sim::Site site)
+{
     sim::SimulatorOptions options;
     options.site = std::move(site);
     options.log = [this](const std::string &line) {
@@ -16,15 +17,18 @@ SimServer::SimServer(sim::Site site) {
     m_sim = std::make_unique<sim::Simulator>(std::move(options));
 }
 
-SimServer::~SimServer() {
+SimServer::~SimServer()
+{
     m_sim->stop();
 }
 
-bool SimServer::start() {
+bool SimServer::start()
+{
     return m_sim->start();
 }
 
-QStringList SimServer::lines(const QString &text) const {
+QStringList SimServer::lines(const QString &text) const
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     QStringList found;
     for (const std::string &line : m_lines) {
@@ -38,7 +42,8 @@ QStringList SimServer::lines(const QString &text) const {
 namespace sites {
 
 sim::SiteObject object(std::int64_t id, const std::string &name, int type, std::int64_t parent,
-                       std::vector<std::int64_t> children, const std::string &cls) {
+                       std::vector<std::int64_t> children, const std::string &cls)
+{
     sim::SiteObject o;
     o.data.id = id;
     o.data.name = name;
@@ -49,7 +54,8 @@ sim::SiteObject object(std::int64_t id, const std::string &name, int type, std::
     return o;
 }
 
-sim::Site withObjects(std::int64_t rootId, std::vector<sim::SiteObject> objects) {
+sim::Site withObjects(std::int64_t rootId, std::vector<sim::SiteObject> objects)
+{
     sim::Site site;
     site.name = "test";
     site.rootId = rootId;
@@ -59,7 +65,8 @@ sim::Site withObjects(std::int64_t rootId, std::vector<sim::SiteObject> objects)
     return site;
 }
 
-sim::Site shop() {
+sim::Site shop()
+{
     auto root = object(1, "Shop", 7, 0, {2}, "location.SITE");
     root.attributes.setValue("Hall", zarn::StringValue(R"({"numRows":1,"numCols":1})"));
     root.attributes.setValue("Caf\xc3\xa9", zarn::StringValue(R"({"numRows":2,"numCols":2})"));

@@ -12,7 +12,8 @@
 
 // The simulated event server in-process on an ephemeral loopback port, with its log lines
 // kept so that tests can count the requests it answered.
-class SimServer {
+class SimServer
+{
 public:
     explicit SimServer(ardix::sim::Site site);
     ~SimServer();

@@ -13,11 +13,13 @@ using namespace ardix;
 
 Q_DECLARE_METATYPE(ardix::zarn::ValuePtr)
 
-class TestValueConversion : public QObject {
+class TestValueConversion : public QObject
+{
     Q_OBJECT
 
 private slots:
-    void fromVariant_data() {
+    void fromVariant_data()
+    {
         QTest::addColumn<QVariant>("variant");
         QTest::addColumn<zarn::ValuePtr>("expected");
 
@@ -39,7 +41,8 @@ private slots:
                                                      "e \xe2\x9c\x93"));
     }
 
-    void fromVariant() {
+    void fromVariant()
+    {
         QFETCH(QVariant, variant);
         QFETCH(zarn::ValuePtr, expected);
         LogCapture log;
@@ -50,7 +53,8 @@ private slots:
         QVERIFY(log.lines().isEmpty());
     }
 
-    void unhandledVariant_data() {
+    void unhandledVariant_data()
+    {
         QTest::addColumn<QVariant>("variant");
         QTest::addColumn<int>("type");
         QTest::newRow("invalid") << QVariant() << 0;
@@ -62,7 +66,8 @@ private slots:
         QTest::newRow("unsigned char") << QVariant::fromValue<uchar>(1) << 37;
     }
 
-    void unhandledVariant() {
+    void unhandledVariant()
+    {
         QFETCH(QVariant, variant);
         QFETCH(int, type);
         QCOMPARE(variant.userType(), type);
@@ -74,7 +79,8 @@ private slots:
                               QStringLiteral("  Unhandled type:  %1").arg(type)}));
     }
 
-    void toVariant_data() {
+    void toVariant_data()
+    {
         QTest::addColumn<zarn::ValuePtr>("value");
         QTest::addColumn<QVariant>("expected");
         auto v = [](const zarn::Value &value) { return zarn::ValuePtr(value); };
@@ -88,7 +94,8 @@ private slots:
                               << QVariant(QStringLiteral("Gr\u00fc\u00dfe"));
     }
 
-    void toVariant() {
+    void toVariant()
+    {
         QFETCH(zarn::ValuePtr, value);
         QFETCH(QVariant, expected);
         const QVariant variant = ZarnClient::zarnValToVariant(value.value());
@@ -96,14 +103,16 @@ private slots:
         QCOMPARE(variant, expected);
     }
 
-    void textRoundTrip() {
+    void textRoundTrip()
+    {
         const QString text = QStringLiteral("\u0421\u043a\u043b\u0430\u0434, caf\u00e9 \U0001F6AA");
         const QVariant back =
             ZarnClient::zarnValToVariant(Utils::zarnValueFromQVariant(text).value());
         QCOMPARE(back, QVariant(text));
     }
 
-    void unhandledKind_data() {
+    void unhandledKind_data()
+    {
         QTest::addColumn<zarn::ValuePtr>("value");
         QTest::addColumn<int>("kind");
         auto v = [](const zarn::Value &value) { return zarn::ValuePtr(value); };
@@ -112,7 +121,8 @@ private slots:
         QTest::newRow("id") << v(zarn::IdValue(12)) << 110;
     }
 
-    void unhandledKind() {
+    void unhandledKind()
+    {
         QFETCH(zarn::ValuePtr, value);
         QFETCH(int, kind);
         LogCapture log;

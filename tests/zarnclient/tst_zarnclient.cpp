@@ -28,7 +28,8 @@ namespace {
 
 const QString kNullWarning = QStringLiteral("current == nullptr, something wrong in data");
 
-QStringList sortedIds(const ZarnObjectsRepository &repo) {
+QStringList sortedIds(const ZarnObjectsRepository &repo)
+{
     QStringList ids = repo.objects().keys();
     std::sort(ids.begin(), ids.end(),
               [](const QString &a, const QString &b) { return a.toLongLong() < b.toLongLong(); });
@@ -36,7 +37,8 @@ QStringList sortedIds(const ZarnObjectsRepository &repo) {
 }
 
 // A chain 1 > 2 > ... > n, each the only child of the one before.
-sim::Site chain(int n) {
+sim::Site chain(int n)
+{
     std::vector<sim::SiteObject> objects;
     for (int id = 1; id <= n; ++id) {
         std::vector<std::int64_t> children;
@@ -49,7 +51,8 @@ sim::Site chain(int n) {
 
 } // namespace
 
-class TestZarnClient : public QObject {
+class TestZarnClient : public QObject
+{
     Q_OBJECT
 
 private:
@@ -57,7 +60,8 @@ private:
     std::unique_ptr<ZarnObjectsRepository> m_repo;
     std::unique_ptr<ZarnClient> m_client;
 
-    void startServer(sim::Site site) {
+    void startServer(sim::Site site)
+    {
         m_server = std::make_unique<SimServer>(std::move(site));
         QVERIFY(m_server->start());
         m_client->setHost(QStringLiteral("127.0.0.1"));
@@ -66,7 +70,8 @@ private:
         m_client->setPassword(QStringLiteral("operator"));
     }
 
-    void signIn() {
+    void signIn()
+    {
         CallLog connected(m_client.get(), &ZarnClient::connected);
         m_client->connectToZarn();
         QTRY_COMPARE(connected.count(), 1);
@@ -75,32 +80,37 @@ private:
         QTRY_COMPARE(loggedIn.count(), 1);
     }
 
-    void load() {
+    void load()
+    {
         QSignalSpy rebuilt(m_repo.get(), &ZarnObjectsRepository::dataChanged);
         m_client->fetchObjects();
         QVERIFY(rebuilt.wait(5000));
     }
 
-    void signInAndLoad(sim::Site site) {
+    void signInAndLoad(sim::Site site)
+    {
         startServer(std::move(site));
         signIn();
         load();
     }
 
 private slots:
-    void init() {
+    void init()
+    {
         m_repo = std::make_unique<ZarnObjectsRepository>();
         m_client = std::make_unique<ZarnClient>();
         m_client->setRepository(m_repo.get());
     }
 
-    void cleanup() {
+    void cleanup()
+    {
         m_client.reset();
         m_repo.reset();
         m_server.reset();
     }
 
-    void settersEmitOnlyOnChange() {
+    void settersEmitOnlyOnChange()
+    {
         QSignalSpy host(m_client.get(), &ZarnClient::hostChanged);
         QSignalSpy port(m_client.get(), &ZarnClient::portChanged);
         QSignalSpy status(m_client.get(), &ZarnClient::statusChanged);
@@ -114,7 +124,8 @@ private slots:
         QCOMPARE(status.count(), 0);
     }
 
-    void signInSucceeds() {
+    void signInSucceeds()
+    {
         startServer(sites::shop());
         CallLog states(m_client.get(), &ZarnClient::connectionStateChanged);
         CallLog loggedIn(m_client.get(), &ZarnClient::loggedIn);
@@ -125,7 +136,8 @@ private slots:
         QCOMPARE(states.at(1), (QVariantList{int(ZarnClient::Open), int(ZarnClient::Opening)}));
     }
 
-    void wrongPasswordGivesServerText() {
+    void wrongPasswordGivesServerText()
+    {
         startServer(sites::shop());
         m_client->setPassword(QStringLiteral("wrong"));
         CallLog connected(m_client.get(), &ZarnClient::connected);
@@ -137,7 +149,8 @@ private slots:
         QCOMPARE(loginError.at(0).at(0).toString(), QStringLiteral("wrong user name or password"));
     }
 
-    void refusedConnectionEmitsConnectError() {
+    void refusedConnectionEmitsConnectError()
+    {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const int port = probe.serverPort();
@@ -152,7 +165,8 @@ private slots:
         QCOMPARE(connected.count(), 0);
     }
 
-    void secondConnectReleasesFirstConnection() {
+    void secondConnectReleasesFirstConnection()
+    {
         startServer(sites::shop());
         CallLog connected(m_client.get(), &ZarnClient::connected);
         m_client->connectToZarn();
@@ -173,7 +187,8 @@ private slots:
                  QStringLiteral("session 2"));
     }
 
-    void rebuildRunsOnGuiThreadAfterUpdateRepositoryReturned() {
+    void rebuildRunsOnGuiThreadAfterUpdateRepositoryReturned()
+    {
         startServer(sites::shop());
         signIn();
         QThread *rebuildThread = nullptr;
@@ -202,7 +217,8 @@ private slots:
                  QStringLiteral("Shop,Gateway,Door lock"));
     }
 
-    void treeShapes_data() {
+    void treeShapes_data()
+    {
         QTest::addColumn<sim::Site>("site");
         QTest::addColumn<QStringList>("ids");
         QTest::addColumn<QString>("rootId");
@@ -249,7 +265,8 @@ private slots:
             << QStringList{QStringLiteral("Object tree too deep, not visited: 1001")};
     }
 
-    void treeShapes() {
+    void treeShapes()
+    {
         QFETCH(sim::Site, site);
         QFETCH(QStringList, ids);
         QFETCH(QString, rootId);
@@ -267,7 +284,8 @@ private slots:
         QCOMPARE(log.lines(QtWarningMsg), warnings);
     }
 
-    void treeShapeDetails() {
+    void treeShapeDetails()
+    {
         using sites::object;
         startServer(sites::withObjects(1, {object(1, "A", 7, 0, {2}), object(2, "First", 2, 1, {3}),
                                            object(2, "Second", 3, 1), object(3, "X", 42, 2, {4}),
@@ -283,7 +301,8 @@ private slots:
         QVERIFY(m_repo->find(QStringLiteral("2"))->childIds().contains(QStringLiteral("4")));
     }
 
-    void invalidObjectAddsNothing() {
+    void invalidObjectAddsNothing()
+    {
         // An invalid object cannot come over the wire; the library can still hand one over.
         zarn::ObjectData root{1, "A", 7, "location.SITE", 0, {2, 3}, {}, ""};
         zarn::ObjectData child{3, "C", 2, "device.X", 1, {}, {}, ""};
@@ -301,7 +320,8 @@ private slots:
         QCOMPARE(log.lines(QtWarningMsg).last(), QStringLiteral("Object not loaded, id: 0"));
     }
 
-    void treeChangeWhileRebuildQueuedRebuildsAgain() {
+    void treeChangeWhileRebuildQueuedRebuildsAgain()
+    {
         signInAndLoad(sites::shop());
         QSignalSpy rebuilt(m_repo.get(), &ZarnObjectsRepository::dataChanged);
         LogCapture log;
@@ -326,13 +346,15 @@ private slots:
                  (QStringList{"11", "21", "22", "12", "13"}));
     }
 
-    void valueDuringQueuedRebuildLandsOnNewTree_data() {
+    void valueDuringQueuedRebuildLandsOnNewTree_data()
+    {
         QTest::addColumn<bool>("pushBeforeAnswer");
         QTest::newRow("pushed before the new tree") << true;
         QTest::newRow("pushed after the new tree") << false;
     }
 
-    void valueDuringQueuedRebuildLandsOnNewTree() {
+    void valueDuringQueuedRebuildLandsOnNewTree()
+    {
         QFETCH(bool, pushBeforeAnswer);
         signInAndLoad(sites::shop());
         QPointer<ZarnObject> old = m_repo->objectById(QStringLiteral("21"));
@@ -356,7 +378,8 @@ private slots:
         QTRY_VERIFY(fresh->value());
     }
 
-    void valuesKeepServerOrder() {
+    void valuesKeepServerOrder()
+    {
         signInAndLoad(sites::shop());
         ZarnObject *lock = m_repo->objectById(QStringLiteral("22"));
         QList<bool> seen;
@@ -367,7 +390,8 @@ private slots:
         QTRY_COMPARE(seen, sent);
     }
 
-    void actuatorPush_data() {
+    void actuatorPush_data()
+    {
         QTest::addColumn<zarn::ValuePtr>("value");
         QTest::addColumn<bool>("expected");
         QTest::addColumn<int>("changes");
@@ -380,7 +404,8 @@ private slots:
         QTest::newRow("float") << zarn::ValuePtr(zarn::FloatValue(1.0)) << false << 0;
     }
 
-    void actuatorPush() {
+    void actuatorPush()
+    {
         QFETCH(zarn::ValuePtr, value);
         QFETCH(bool, expected);
         QFETCH(int, changes);
@@ -394,7 +419,8 @@ private slots:
         QCOMPARE(lock->value(), expected);
     }
 
-    void sensorPush_data() {
+    void sensorPush_data()
+    {
         QTest::addColumn<zarn::ValuePtr>("value");
         QTest::addColumn<bool>("expected");
         QTest::addColumn<QString>("line");
@@ -409,7 +435,8 @@ private slots:
                               << "sensorChanged: id( 21 ) p( QVariant(Invalid) )";
     }
 
-    void sensorPush() {
+    void sensorPush()
+    {
         QFETCH(zarn::ValuePtr, value);
         QFETCH(bool, expected);
         QFETCH(QString, line);
@@ -420,7 +447,8 @@ private slots:
         QCOMPARE(m_repo->objectById(QStringLiteral("21"))->value(), expected);
     }
 
-    void pushForUnknownId() {
+    void pushForUnknownId()
+    {
         auto site = sites::shop();
         auto lock = sites::object(98, "Orphan lock", 9, 0, {}, "actuator.DOOR");
         lock.value = zarn::ValuePtr(zarn::BoolValue(false));
@@ -434,7 +462,8 @@ private slots:
         QCOMPARE(log.lines(QtWarningMsg).size(), 1);
     }
 
-    void incomingEvent_data() {
+    void incomingEvent_data()
+    {
         QTest::addColumn<QString>("fieldsText");
         QTest::addColumn<bool>("hasFields");
         QTest::addColumn<QVariantMap>("fields");
@@ -445,7 +474,8 @@ private slots:
         QTest::newRow("no fields entry") << QString() << false << QVariantMap();
     }
 
-    void incomingEvent() {
+    void incomingEvent()
+    {
         QFETCH(QString, fieldsText);
         QFETCH(bool, hasFields);
         QFETCH(QVariantMap, fields);
@@ -473,7 +503,8 @@ private slots:
         QCOMPARE(log.count(QStringLiteral("signalEventReceived")), 1);
     }
 
-    void getAttrWithEmptyNameGivesAll() {
+    void getAttrWithEmptyNameGivesAll()
+    {
         signInAndLoad(sites::shop());
         CallLog received(m_client.get(), &ZarnClient::dynamicAttributeReceived);
         LogCapture log;
@@ -487,7 +518,8 @@ private slots:
                  (QStringList{"Getting dynattr: \"\" , for: \"001\"", "DynAttr getting ok"}));
     }
 
-    void createAttrSendsText() {
+    void createAttrSendsText()
+    {
         signInAndLoad(sites::shop());
         LogCapture log;
         m_client->createAttr(QStringLiteral("2"), QStringLiteral("count"), QVariant(5));
@@ -506,7 +538,8 @@ private slots:
         QCOMPARE(value.toString(), QStringLiteral("5"));
     }
 
-    void actuatorWriteWaitsForServerReport() {
+    void actuatorWriteWaitsForServerReport()
+    {
         signInAndLoad(sites::shop());
         ZarnObject *lock = m_repo->objectById(QStringLiteral("22"));
         ZarnObject *contact = m_repo->objectById(QStringLiteral("21"));
@@ -524,7 +557,8 @@ private slots:
         QTRY_VERIFY(contact->value());
     }
 
-    void actuatorReadAppliesValue() {
+    void actuatorReadAppliesValue()
+    {
         auto site = sites::shop();
         site.objects[4].value = zarn::ValuePtr(zarn::BoolValue(true));
         signInAndLoad(site);
@@ -536,7 +570,8 @@ private slots:
                                   "Actr changed: id( \"22\" )"}));
     }
 
-    void failuresAreLogged() {
+    void failuresAreLogged()
+    {
         signInAndLoad(sites::shop());
         LogCapture log;
         m_client->setActrValue(QStringLiteral("abc"), true); // id 0: no such actuator
