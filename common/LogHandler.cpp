@@ -20,10 +20,11 @@ FileSetting &fileSetting()
 
 LogFile &logFile()
 {
-    // Opened lazily on the first message; lives until process exit so that messages emitted
-    // while static objects are destroyed still reach the file.
-    static LogFile file(fileSetting().path, fileSetting().createFolder);
-    return file;
+    // Opened lazily on the first message and never destroyed: objects torn down after main()
+    // returns may still log, and a static stream would already be gone by then. Every line is
+    // flushed, so nothing is lost by never closing it.
+    static LogFile *file = new LogFile(fileSetting().path, fileSetting().createFolder);
+    return *file;
 }
 
 } // namespace
