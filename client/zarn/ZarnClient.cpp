@@ -105,6 +105,10 @@ void ZarnClient::setStatus(const QString &status)
 
 void ZarnClient::connectToZarn()
 {
+    // What an earlier connection reported says nothing about this one's objects.
+    m_lastValues.clear();
+    const quint64 session = ++m_session;
+
     m_context = zarn::Context(zarn::Logger(
         [this](const std::string &text, zarn::LogLevel level) { handleLibraryLog(text, level); },
         0));
@@ -123,11 +127,11 @@ void ZarnClient::connectToZarn()
     clientCallbacks.objectsChanged = [this] { updateObjectData(); };
     clientCallbacks.event = [this](const zarn::Event &event) { handleEvent(event); };
     clientCallbacks.broadcastEvent = [](const zarn::Event &) {};
-    clientCallbacks.sensorValue = [this](std::int64_t id, zarn::ValuePtr value) {
-        handleSensorValue(id, std::move(value));
+    clientCallbacks.sensorValue = [this, session](std::int64_t id, zarn::ValuePtr value) {
+        handleSensorValue(id, std::move(value), session);
     };
-    clientCallbacks.actuatorValue = [this](std::int64_t id, zarn::ValuePtr value) {
-        handleActuatorValue(id, std::move(value));
+    clientCallbacks.actuatorValue = [this, session](std::int64_t id, zarn::ValuePtr value) {
+        handleActuatorValue(id, std::move(value), session);
     };
     m_client = zarn::Client(std::move(clientCallbacks), m_connection);
 
@@ -309,7 +313,7 @@ void ZarnClient::rebuild(const Objects &objects, qint64 rootId)
 
 // ---- Pushed values -------------------------------------------------------------------------
 
-void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value)
+void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value, quint64 session)
 {
     QVariant variant;
     switch (value->kind()) {
@@ -332,15 +336,16 @@ void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value)
     // Runs on the library's thread; the objects live on this object's thread. Posting keeps
     // the server's order, also relative to a rebuild posted the same way.
     QMetaObject::invokeMethod(
-        this, [this, id, variant] { applySensorValue(id, variant); }, Qt::AutoConnection);
+        this, [this, id, variant, session] { applySensorValue(id, variant, session); },
+        Qt::AutoConnection);
 }
 
-void ZarnClient::applySensorValue(qint64 id, const QVariant &value)
+void ZarnClient::applySensorValue(qint64 id, const QVariant &value, quint64 session)
 {
     if (!m_repository)
         return;
     const QString key = QString::number(id);
-    if (value.isValid())
+    if (value.isValid() && session == m_session)
         rememberValue(key, value.toBool());
     const auto object = m_repository->find(key);
     if (!object)
@@ -350,15 +355,16 @@ void ZarnClient::applySensorValue(qint64 id, const QVariant &value)
     qDebug() << "sensorChanged: id(" << id << ") p(" << value << ")";
 }
 
-void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value)
+void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value, quint64 session)
 {
     // Runs on the library's thread; the objects live on this object's thread. Posting keeps
     // the server's order, also relative to a rebuild posted the same way.
     QMetaObject::invokeMethod(
-        this, [this, id, value] { applyActuatorValue(id, value); }, Qt::AutoConnection);
+        this, [this, id, value, session] { applyActuatorValue(id, value, session); },
+        Qt::AutoConnection);
 }
 
-void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value)
+void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value, quint64 session)
 {
     if (!m_repository)
         return;
@@ -368,7 +374,7 @@ void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value)
         state = value->toBool();
     else if (value->kind() == zarn::IntValue::Kind)
         state = value->toInt64() != 0; // all 64 bits: 2^32 is not "off"
-    if (state.isValid())
+    if (state.isValid() && session == m_session)
         rememberValue(key, state.toBool());
 
     const auto object = m_repository->find(key);
@@ -409,9 +415,9 @@ void ZarnClient::getActrValue(const QString &id)
     const std::int64_t numericId = id.toLongLong();
     m_client.getActuatorValue(
         numericId,
-        [this, numericId](zarn::ValuePtr value) {
+        [this, numericId, session = m_session](zarn::ValuePtr value) {
             qDebug() << "Got actr value:" << boolText(value->toBool());
-            handleActuatorValue(numericId, value);
+            handleActuatorValue(numericId, value, session);
         },
         [](const zarn::HandlerError &e) { qDebug() << "getActrValue error:" << errorText(e); });
 }

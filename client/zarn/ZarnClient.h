@@ -123,13 +123,14 @@ private:
     void handleConnectionError(const ardix::zarn::ConnectionError &error);
     void updateObjectData();
     void handleEvent(const ardix::zarn::Event &event);
-    void handleSensorValue(std::int64_t id, ardix::zarn::ValuePtr value);
-    void handleActuatorValue(std::int64_t id, ardix::zarn::ValuePtr value);
+    // session: the connectToZarn call whose library objects reported the value.
+    void handleSensorValue(std::int64_t id, ardix::zarn::ValuePtr value, quint64 session);
+    void handleActuatorValue(std::int64_t id, ardix::zarn::ValuePtr value, quint64 session);
     void operationError(const ardix::zarn::HandlerError &error, const std::string &text);
 
     // GUI-thread halves of the pushes and of the rebuild.
-    void applySensorValue(qint64 id, const QVariant &value);
-    void applyActuatorValue(qint64 id, const ardix::zarn::ValuePtr &value);
+    void applySensorValue(qint64 id, const QVariant &value, quint64 session);
+    void applyActuatorValue(qint64 id, const ardix::zarn::ValuePtr &value, quint64 session);
     void rebuild(const Objects &objects, qint64 rootId);
     void rememberValue(const QString &id, bool value);
     void restoreValues();
@@ -146,4 +147,7 @@ private:
     // Last value the server reported per object id, so that a value pushed while a rebuild
     // was on its way survives onto the object of the new tree.
     QHash<QString, bool> m_lastValues;
+    // Counts connectToZarn calls, so that a value still on its way from an earlier
+    // connection is not remembered for the objects of the next one.
+    quint64 m_session = 0;
 };

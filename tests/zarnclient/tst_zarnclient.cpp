@@ -390,6 +390,20 @@ private slots:
         QTRY_COMPARE(seen, sent);
     }
 
+    void valuesOfAnEarlierConnectionAreForgotten()
+    {
+        signInAndLoad(sites::shop());
+        QVERIFY(m_server->sim().setObjectValue(21, zarn::BoolValue(true)));
+        QTRY_VERIFY(m_repo->objectById(QStringLiteral("21"))->value());
+
+        // another site with the same ids, whose contact has reported nothing yet
+        const auto first = std::move(m_server);
+        startServer(sites::shop());
+        signIn();
+        load();
+        QVERIFY(!m_repo->objectById(QStringLiteral("21"))->value());
+    }
+
     void actuatorPush_data()
     {
         QTest::addColumn<zarn::ValuePtr>("value");
