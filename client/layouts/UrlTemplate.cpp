@@ -65,7 +65,7 @@ int UrlTemplate::expandVariables(QString &text)
         if (variableValue(name, &value))
             ++count;
         else
-            qWarning().noquote() << QStringLiteral("Unkow variable '%1'!").arg(name);
+            qWarning() << "Unkow variable '" << name << "'!";
         text.replace(match.capturedStart(0), match.capturedLength(0), value);
     }
 }

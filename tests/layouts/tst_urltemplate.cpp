@@ -17,7 +17,7 @@ private slots:
         QTest::addColumn<QStringList>("warnings");
 
         const QStringList none;
-        const QStringList unknownX{QStringLiteral("Unkow variable 'X'!")};
+        const QStringList unknownX{QStringLiteral("Unkow variable ' \"X\" '!")};
         QTest::newRow("variables in and out of sections") << "a{EQU}b[[{SMC}c]][[d]]"
                                                           << "a=b;c" << none;
         QTest::newRow("unknown variable outside sections") << "p{X}q"
@@ -40,7 +40,7 @@ private slots:
                                                             << "{}[[]]" << none;
         QTest::newRow("names are case-sensitive")
             << "{equ}"
-            << "" << QStringList{QStringLiteral("Unkow variable 'equ'!")};
+            << "" << QStringList{QStringLiteral("Unkow variable ' \"equ\" '!")};
         QTest::newRow("name characters only") << "{E-Q}{EQU }"
                                               << "{E-Q}{EQU }" << none;
         QTest::newRow("a line break ends no section") << "[[a\n{EQU}]]"
@@ -74,7 +74,7 @@ private slots:
         QString text = QStringLiteral("{EQU}{X}{SMC}{EQU}");
         QCOMPARE(UrlTemplate::expandVariables(text), 3);
         QCOMPARE(text, QStringLiteral("=;="));
-        QCOMPARE(log.lines(), QStringList{QStringLiteral("Unkow variable 'X'!")});
+        QCOMPARE(log.lines(), QStringList{QStringLiteral("Unkow variable ' \"X\" '!")});
     }
 
     void sectionsLeaveOutsideVariables()
@@ -83,7 +83,7 @@ private slots:
         LogCapture log;
         UrlTemplate::expandSections(text);
         QCOMPARE(text, QStringLiteral("{EQU};"));
-        QCOMPARE(log.count(QStringLiteral("Unkow variable 'X'!")), 1);
+        QCOMPARE(log.count(QStringLiteral("Unkow variable ' \"X\" '!")), 1);
     }
 
     // Long inputs stay linear in stack use: a backtracking engine that recursed per character
