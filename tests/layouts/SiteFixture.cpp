@@ -16,8 +16,7 @@ SiteFixture::~SiteFixture()
 {
     // The console goes first, so that it never sees the server vanish under a request.
     m_app.reset();
-    if (m_sim)
-        m_sim->stop();
+    m_server.reset();
 }
 
 std::string SiteFixture::demoSite()
@@ -36,15 +35,9 @@ bool SiteFixture::startServer(const std::string &siteJson)
         qWarning("site rejected: %s", error.c_str());
         return false;
     }
-    sim::SimulatorOptions options;
-    options.site = std::move(*site);
-    options.log = [this](const std::string &line) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines.push_back(line);
-    };
-    m_sim = std::make_unique<sim::Simulator>(std::move(options));
-    if (!m_sim->start(&error)) {
-        qWarning("simulator did not start: %s", error.c_str());
+    m_server = std::make_unique<SimServer>(std::move(*site));
+    if (!m_server->start()) {
+        qWarning("simulator did not start");
         return false;
     }
 
@@ -56,7 +49,7 @@ bool SiteFixture::signIn()
 {
     QSignalSpy rebuilt(m_app->zarnRepository(), &ZarnObjectsRepository::dataChanged);
     m_app->login(QStringLiteral("operator"), QStringLiteral("operator"),
-                 QStringLiteral("127.0.0.1"), m_sim->eventPort());
+                 QStringLiteral("127.0.0.1"), m_server->port());
     if (!rebuilt.wait(10000))
         return false;
     // The layout list follows the object tree; every site of these tests holds layouts.
@@ -66,12 +59,5 @@ bool SiteFixture::signIn()
 
 QStringList SiteFixture::serverLines(const QString &text) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    QStringList found;
-    for (const std::string &line : m_lines) {
-        const QString l = QString::fromStdString(line);
-        if (l.contains(text))
-            found.append(l);
-    }
-    return found;
+    return m_server->lines(text);
 }

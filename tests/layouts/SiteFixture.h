@@ -1,14 +1,12 @@
 #pragma once
 
-#include <Simulator.h>
+#include "SimServer.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 class App;
 
@@ -34,8 +32,6 @@ public:
     QStringList serverLines(const QString &text) const;
 
 private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-    std::unique_ptr<ardix::sim::Simulator> m_sim;
+    std::unique_ptr<SimServer> m_server;
     std::unique_ptr<App> m_app;
 };
