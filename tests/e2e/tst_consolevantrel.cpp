@@ -5,10 +5,10 @@
 #include "ProgramRun.h"
 #include "RpcHost.h"
 #include "SimServer.h"
+#include "XServer.h"
 
 #include <QDir>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <memory>
@@ -28,8 +28,7 @@ class TestConsoleVantrel : public QObject
     Q_OBJECT
 
 private:
-    QProcess m_xserver;
-    QString m_display;
+    XServer m_xserver;
     std::unique_ptr<SimServer> m_server;
     std::unique_ptr<ProgramRun> m_client;
     std::unique_ptr<ProgramRun> m_vantrel;
@@ -41,16 +40,7 @@ private:
         return qEnvironmentVariable("HOME") + QStringLiteral("/.local/share/Ardix/clientLogs.txt");
     }
 
-    QString xdotool(const QStringList &arguments) const
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), m_display);
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral("xdotool"), arguments);
-        process.waitForFinished(15000);
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    }
+    QString xdotool(const QStringList &arguments) const { return m_xserver.xdotool(arguments); }
 
     void click(int x, int y)
     {
@@ -62,7 +52,7 @@ private:
                                                const QStringList &arguments = {})
     {
         auto run = std::make_unique<ProgramRun>(program, arguments);
-        run->setEnv(QStringLiteral("DISPLAY"), m_display);
+        run->setEnv(QStringLiteral("DISPLAY"), m_xserver.display());
         run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         run->setWorkingDirectory(folder);
         return run;
@@ -94,17 +84,9 @@ private:
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        if (!XServer::available())
             QSKIP("Xvfb and xdotool are needed");
-        // -noreset: by default the server resets whenever its last client leaves, and a client
-        // connecting during that reset is dropped (the program under test racing the xdotool
-        // polls that look for its window).
-        m_xserver.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1300x480x24",
-                                                 "-nolisten", "tcp", "-noreset"});
-        QVERIFY(m_xserver.waitForStarted(10000));
-        QVERIFY(QTest::qWaitFor([&] { return m_xserver.canReadLine(); }, 15000));
-        m_display = QLatin1Char(':') + QString::fromLatin1(m_xserver.readLine()).trimmed();
+        QVERIFY(m_xserver.start(QStringLiteral("1300x480")));
 
         std::string error;
         const std::string demo =
@@ -121,10 +103,7 @@ private slots:
         m_vantrel.reset();
         m_client.reset();
         m_server.reset();
-        if (m_xserver.state() != QProcess::NotRunning) {
-            m_xserver.terminate();
-            m_xserver.waitForFinished(5000);
-        }
+        m_xserver.stop();
     }
 
     void consoleSignsInAndVantrelFollows()
@@ -147,14 +126,8 @@ private slots:
         m_vantrel = startOnDisplay(vantrel, m_vantrelFolder,
                                    {QStringLiteral("-geometry"), QStringLiteral("640x480+660+0")});
         QVERIFY(m_vantrel->start());
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                m_window = xdotool({"search", "--onlyvisible", "--pid",
-                                    QString::number(m_vantrel->process().processId())})
-                               .section(QLatin1Char('\n'), 0, 0);
-                return !m_window.isEmpty();
-            },
-            15000));
+        m_window = m_xserver.waitForWindow(m_vantrel->process().processId());
+        QVERIFY(!m_window.isEmpty());
         QVERIFY(ProgramRun::waitForLine(m_vantrelFolder + QStringLiteral("/vantrel.log"),
                                         QStringLiteral("void QuickRpc::handleLoggedIn(bool)")));
     }

@@ -3,11 +3,11 @@
 // ARDIX_ARTIFACT_DIR.
 #include "ProgramRun.h"
 #include "RpcHost.h"
+#include "XServer.h"
 
 #include <QDir>
 #include <QImage>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <memory>
@@ -24,17 +24,6 @@ constexpr int menuY = 32 + 20;
 constexpr int firstRowY = 32 + 40 + 32 + 20;
 constexpr int rowHeight = 40;
 
-QString run(const QString &program, const QStringList &arguments, const QString &display)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    process.waitForFinished(15000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
 } // namespace
 
 class TestVantrelProgram : public QObject
@@ -42,18 +31,14 @@ class TestVantrelProgram : public QObject
     Q_OBJECT
 
 private:
-    QProcess m_xserver;
-    QString m_display;
+    XServer m_xserver;
     std::unique_ptr<RpcHost> m_host;
     std::unique_ptr<ProgramRun> m_vantrel;
     QString m_folder;
     QString m_window;
     QString m_url;
 
-    QString xdotool(const QStringList &arguments) const
-    {
-        return run(QStringLiteral("xdotool"), arguments, m_display);
-    }
+    QString xdotool(const QStringList &arguments) const { return m_xserver.xdotool(arguments); }
 
     QImage shot(const QString &name)
     {
@@ -61,10 +46,10 @@ private:
         QDir().mkpath(folder);
         const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
         QFile::remove(path);
-        run(QStringLiteral("ffmpeg"),
-            {"-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0", "-video_size",
-             "640x480", "-i", m_display + "+0,0", "-frames:v", "1", path},
-            m_display);
+        m_xserver.run(QStringLiteral("ffmpeg"),
+                      {"-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0",
+                       "-video_size", "640x480", "-i", m_xserver.display() + "+0,0", "-frames:v",
+                       "1", path});
         return QImage(path);
     }
 
@@ -100,18 +85,9 @@ private:
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        if (!XServer::available())
             QSKIP("Xvfb and xdotool are needed");
-        // An X server of our own: parallel tests cannot cover the window or take the clicks.
-        // -noreset: by default the server resets whenever its last client leaves, and a client
-        // connecting during that reset is dropped (the program under test racing the xdotool
-        // polls that look for its window).
-        m_xserver.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "640x480x24",
-                                                 "-nolisten", "tcp", "-noreset"});
-        QVERIFY(m_xserver.waitForStarted(10000));
-        QVERIFY(QTest::qWaitFor([&] { return m_xserver.canReadLine(); }, 15000));
-        m_display = QLatin1Char(':') + QString::fromLatin1(m_xserver.readLine()).trimmed();
+        QVERIFY(m_xserver.start(QStringLiteral("640x480")));
 
         const QString url = m_url = RpcHost::freeUrl(QStringLiteral("tcp"));
         m_folder = RpcHost::sandbox() + QStringLiteral("/vantrel");
@@ -120,28 +96,19 @@ private slots:
         m_host = std::make_unique<RpcHost>(RpcHost::sandbox() + QStringLiteral("/console"), url);
 
         m_vantrel = std::make_unique<ProgramRun>(program);
-        m_vantrel->setEnv(QStringLiteral("DISPLAY"), m_display);
+        m_vantrel->setEnv(QStringLiteral("DISPLAY"), m_xserver.display());
         m_vantrel->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         m_vantrel->setWorkingDirectory(m_folder);
         QVERIFY(m_vantrel->start());
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                m_window = xdotool({"search", "--onlyvisible", "--pid",
-                                    QString::number(m_vantrel->process().processId())})
-                               .section(QLatin1Char('\n'), 0, 0);
-                return !m_window.isEmpty();
-            },
-            15000));
+        m_window = m_xserver.waitForWindow(m_vantrel->process().processId());
+        QVERIFY(!m_window.isEmpty());
     }
 
     void cleanupTestCase()
     {
         m_vantrel.reset();
         m_host.reset();
-        if (m_xserver.state() != QProcess::NotRunning) {
-            m_xserver.terminate();
-            m_xserver.waitForFinished(5000);
-        }
+        m_xserver.stop();
     }
 
     void startedBeforeTheConsoleAsksToLogIn()
