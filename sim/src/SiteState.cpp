@@ -78,6 +78,18 @@ std::string quoted(const std::string &s)
     return "\"" + s + "\"";
 }
 
+[[noreturn]] void refuseMissingAttribute(std::int64_t id, const std::string &name)
+{
+    refuse(HandlerError::NotFound,
+           "object " + std::to_string(id) + " has no attribute " + quoted(name));
+}
+
+// The answer of a write to one attribute: what was written where, for the request log.
+Answer attributeWritten(std::int64_t id, const std::string &name)
+{
+    return ok(quoted(name) + " on " + std::to_string(id));
+}
+
 } // namespace
 
 SiteState::SiteState(Site site, Pusher &pusher)
@@ -230,8 +242,7 @@ Answer SiteState::getDynamicAttribute(const Json &args, std::int64_t &)
     } else if (o.attributes.contains(name)) {
         out.setValue(name, o.attributes.valuePtr(name));
     } else {
-        refuse(HandlerError::NotFound,
-               "object " + std::to_string(id) + " has no attribute " + quoted(name));
+        refuseMissingAttribute(id, name);
     }
     return ok(std::to_string(out.size()) + " attributes", Json{{"attributes", wire::toJson(out)}});
 }
@@ -248,7 +259,7 @@ Answer SiteState::createDynamicAttribute(const Json &args, std::int64_t &)
         refuse(HandlerError::Conflict,
                "object " + std::to_string(id) + " already has attribute " + quoted(name));
     o.attributes.setValue(name, value);
-    return ok(quoted(name) + " on " + std::to_string(id));
+    return attributeWritten(id, name);
 }
 
 Answer SiteState::setDynamicAttribute(const Json &args, std::int64_t &)
@@ -258,10 +269,9 @@ Answer SiteState::setDynamicAttribute(const Json &args, std::int64_t &)
     const auto value = argValue(args, "value");
     auto &o = requireAny(id);
     if (!o.attributes.contains(name))
-        refuse(HandlerError::NotFound,
-               "object " + std::to_string(id) + " has no attribute " + quoted(name));
+        refuseMissingAttribute(id, name);
     o.attributes.setValue(name, value);
-    return ok(quoted(name) + " on " + std::to_string(id));
+    return attributeWritten(id, name);
 }
 
 Answer SiteState::removeDynamicAttribute(const Json &args, std::int64_t &)
@@ -270,9 +280,8 @@ Answer SiteState::removeDynamicAttribute(const Json &args, std::int64_t &)
     const auto name = argString(args, "name");
     auto &o = requireAny(id);
     if (!o.attributes.remove(name))
-        refuse(HandlerError::NotFound,
-               "object " + std::to_string(id) + " has no attribute " + quoted(name));
-    return ok(quoted(name) + " on " + std::to_string(id));
+        refuseMissingAttribute(id, name);
+    return attributeWritten(id, name);
 }
 
 Answer SiteState::getActuatorValue(const Json &args, std::int64_t &)

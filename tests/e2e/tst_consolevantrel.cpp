@@ -5,6 +5,7 @@
 #include "ProgramRun.h"
 #include "RpcHost.h"
 #include "SimServer.h"
+#include "VantrelScreen.h"
 #include "XServer.h"
 
 #include <QDir>
@@ -13,15 +14,7 @@
 
 #include <memory>
 
-namespace {
-
-// vantrel's screen has fixed rows: "Menu" 32 px, the menu 40 px, "Layouts" 32 px, then the
-// layout rows of 40 px.
-constexpr int menuY = 32 + 20;
-constexpr int firstRowY = 32 + 40 + 32 + 20;
-constexpr int rowHeight = 40;
-
-} // namespace
+using namespace VantrelScreen;
 
 class TestConsoleVantrel : public QObject
 {

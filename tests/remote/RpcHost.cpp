@@ -165,3 +165,10 @@ bool RpcHost::waitForLogLine(const QString &line, int timeoutMs) const
 {
     return QTest::qWaitFor([&] { return logLines().contains(line); }, timeoutMs);
 }
+
+void RpcHost::addTransportRows()
+{
+    QTest::addColumn<QString>("transport");
+    QTest::newRow("tcp") << QStringLiteral("tcp");
+    QTest::newRow("local") << QStringLiteral("local");
+}

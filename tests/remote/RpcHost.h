@@ -42,6 +42,9 @@ public:
 
     // The test's sandbox (or the system temporary folder outside the harness).
     static QString sandbox();
+    // Data rows "tcp" and "local" in a column "transport", for initTestCase_data(): the
+    // suites run once per transport.
+    static void addTransportRows();
     // A tcp URL on a port that was free a moment ago, or a local socket name unique to this
     // process; transport is "tcp" or "local".
     static QString freeUrl(const QString &transport);

@@ -52,12 +52,7 @@ private:
     QString m_url;
 
 private slots:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("transport");
-        QTest::newRow("tcp") << QStringLiteral("tcp");
-        QTest::newRow("local") << QStringLiteral("local");
-    }
+    void initTestCase_data() { RpcHost::addTransportRows(); }
 
     void init()
     {

@@ -3,6 +3,7 @@
 // ARDIX_ARTIFACT_DIR.
 #include "ProgramRun.h"
 #include "RpcHost.h"
+#include "VantrelScreen.h"
 #include "XServer.h"
 
 #include <QDir>
@@ -19,12 +20,9 @@ using Layouts = QList<QPair<QString, QString>>;
 const Layouts shop{{QStringLiteral("Entrance"), QStringLiteral("{\"numRows\":1}")},
                    {QStringLiteral("Caixa – Sé 東"), QStringLiteral("{\"label\":\"Café\"}")}};
 
-// The screen's fixed geometry: "Menu" 32 px, menu 40 px, "Layouts" 32 px, rows of 40 px.
-constexpr int menuY = 32 + 20;
-constexpr int firstRowY = 32 + 40 + 32 + 20;
-constexpr int rowHeight = 40;
-
 } // namespace
+
+using namespace VantrelScreen;
 
 class TestVantrelProgram : public QObject
 {
