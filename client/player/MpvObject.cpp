@@ -1,0 +1,729 @@
+#include "MpvObject.h"
+
+#include "MpvNode.h"
+#include "MpvRenderer.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QHash>
+#include <QQmlEngine>
+#include <QQuickWindow>
+
+#include <utility>
+
+namespace {
+
+void registerMpvObject()
+{
+    qmlRegisterType<MpvObject>("Native", 1, 0, "MpvObject");
+}
+
+// libmpv's wakeup callback posts this; the item then drains the player's events.
+constexpr QEvent::Type kMpvEventsPending = QEvent::User;
+
+// Whether the player is idle. libmpv's "idle" is the option that allows idling (always "yes"
+// here, which would read as idle for ever); the state itself is "idle-active".
+constexpr char kIdleState[] = "idle-active";
+
+template <typename Signal> using SignalTable = QHash<QByteArray, Signal>;
+
+const SignalTable<void (MpvObject::*)(bool)> &flagSignals()
+{
+    static const SignalTable<void (MpvObject::*)(bool)> table{
+        {kIdleState, &MpvObject::idleChanged},
+        {"mute", &MpvObject::mutedChanged},
+        {"pause", &MpvObject::pausedChanged},
+        {"paused-for-cache", &MpvObject::pausedForCacheChanged},
+        {"seekable", &MpvObject::seekableChanged},
+    };
+    return table;
+}
+
+const SignalTable<void (MpvObject::*)(int)> &intSignals()
+{
+    static const SignalTable<void (MpvObject::*)(int)> table{
+        {"chapter", &MpvObject::chapterChanged},
+        {"chapter-list/count", &MpvObject::chapterListCountChanged},
+        {"decoder-frame-drop-count", &MpvObject::decoderFrameDropCountChanged},
+        {"dheight", &MpvObject::dheightChanged},
+        {"dwidth", &MpvObject::dwidthChanged},
+        {"estimated-frame-count", &MpvObject::estimatedFrameCountChanged},
+        {"estimated-frame-number", &MpvObject::estimatedFrameNumberChanged},
+        {"frame-drop-count", &MpvObject::frameDropCountChanged},
+        {"playlist-pos", &MpvObject::playlistPosChanged},
+        {"playlist/count", &MpvObject::playlistCountChanged},
+        {"vo-delayed-frame-count", &MpvObject::voDelayedFrameCountChanged},
+        {"volume", &MpvObject::volumeChanged},
+    };
+    return table;
+}
+
+const SignalTable<void (MpvObject::*)(double)> &doubleSignals()
+{
+    static const SignalTable<void (MpvObject::*)(double)> table{
+        {"audio-bitrate", &MpvObject::audioBitrateChanged},
+        {"avsync", &MpvObject::avsyncChanged},
+        {"container-fps", &MpvObject::containerFpsChanged},
+        {"estimated-display-fps", &MpvObject::estimatedDisplayFpsChanged},
+        {"estimated-vf-fps", &MpvObject::estimatedVfFpsChanged},
+        {"fps", &MpvObject::fpsChanged},
+        {"speed", &MpvObject::speedChanged},
+        {"video-bitrate", &MpvObject::videoBitrateChanged},
+    };
+    return table;
+}
+
+const SignalTable<void (MpvObject::*)(const QString &)> &stringSignals()
+{
+    static const SignalTable<void (MpvObject::*)(const QString &)> table{
+        {"audio-codec", &MpvObject::audioCodecChanged},
+        {"audio-codec-name", &MpvObject::audioCodecNameChanged},
+        {"filename", &MpvObject::filenameChanged},
+        {"file-format", &MpvObject::fileFormatChanged},
+        {"file-size", &MpvObject::fileSizeChanged},
+        {"format", &MpvObject::formatChanged},
+        {"hwdec", &MpvObject::hwdecChanged},
+        {"hwdec-current", &MpvObject::hwdecCurrentChanged},
+        {"hwdec-interop", &MpvObject::hwdecInteropChanged},
+        {"media-title", &MpvObject::mediaTitleChanged},
+        {"path", &MpvObject::pathChanged},
+        {"video-codec", &MpvObject::videoCodecChanged},
+        {"video-format", &MpvObject::videoFormatChanged},
+    };
+    return table;
+}
+
+// The observed player properties, in the order they are registered with the player.
+const std::pair<const char *, mpv_format> kObserved[] = {
+    {kIdleState, MPV_FORMAT_FLAG},
+    {"mute", MPV_FORMAT_FLAG},
+    {"pause", MPV_FORMAT_FLAG},
+    {"paused-for-cache", MPV_FORMAT_FLAG},
+    {"seekable", MPV_FORMAT_FLAG},
+    {"chapter", MPV_FORMAT_INT64},
+    {"chapter-list/count", MPV_FORMAT_INT64},
+    {"decoder-frame-drop-count", MPV_FORMAT_INT64},
+    {"dheight", MPV_FORMAT_INT64},
+    {"dwidth", MPV_FORMAT_INT64},
+    {"estimated-frame-count", MPV_FORMAT_INT64},
+    {"estimated-frame-number", MPV_FORMAT_INT64},
+    {"frame-drop-count", MPV_FORMAT_INT64},
+    {"playlist-pos", MPV_FORMAT_INT64},
+    {"playlist/count", MPV_FORMAT_INT64},
+    {"vo-delayed-frame-count", MPV_FORMAT_INT64},
+    {"volume", MPV_FORMAT_INT64},
+    {"audio-bitrate", MPV_FORMAT_DOUBLE},
+    {"avsync", MPV_FORMAT_DOUBLE},
+    {"container-fps", MPV_FORMAT_DOUBLE},
+    {"duration", MPV_FORMAT_DOUBLE},
+    {"estimated-display-fps", MPV_FORMAT_DOUBLE},
+    {"estimated-vf-fps", MPV_FORMAT_DOUBLE},
+    {"fps", MPV_FORMAT_DOUBLE},
+    {"speed", MPV_FORMAT_DOUBLE},
+    {"time-pos", MPV_FORMAT_DOUBLE},
+    {"video-bitrate", MPV_FORMAT_DOUBLE},
+    {"audio-codec", MPV_FORMAT_STRING},
+    {"audio-codec-name", MPV_FORMAT_STRING},
+    {"filename", MPV_FORMAT_STRING},
+    {"file-format", MPV_FORMAT_STRING},
+    {"file-size", MPV_FORMAT_STRING},
+    {"format", MPV_FORMAT_STRING},
+    {"hwdec", MPV_FORMAT_STRING},
+    {"hwdec-current", MPV_FORMAT_STRING},
+    {"hwdec-interop", MPV_FORMAT_STRING},
+    {"media-title", MPV_FORMAT_STRING},
+    {"path", MPV_FORMAT_STRING},
+    {"video-codec", MPV_FORMAT_STRING},
+    {"video-format", MPV_FORMAT_STRING},
+};
+
+QString endFileReasonText(int reason)
+{
+    switch (reason) {
+    case MPV_END_FILE_REASON_EOF:
+        return QStringLiteral("eof");
+    case MPV_END_FILE_REASON_STOP:
+        return QStringLiteral("stop");
+    case MPV_END_FILE_REASON_QUIT:
+        return QStringLiteral("quit");
+    case MPV_END_FILE_REASON_ERROR:
+        return QStringLiteral("error");
+    case MPV_END_FILE_REASON_REDIRECT:
+        return QStringLiteral("redirect");
+    }
+    return QStringLiteral("unknown");
+}
+
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(registerMpvObject)
+
+MpvObject::MpvObject(QQuickItem *parent)
+    : QQuickFramebufferObject(parent)
+    , mpv_gl(std::make_shared<MpvRenderSlot>())
+{
+    if (!createPlayer())
+        return;
+    setOption(QStringLiteral("audio-client-name"), QStringLiteral("ardix"));
+    setOption(QStringLiteral("hwdec"), QStringLiteral("auto"));
+    connect(this, &MpvObject::mpvUpdated, this, &MpvObject::doUpdate, Qt::QueuedConnection);
+    observeProperties();
+    connect(this, &MpvObject::idleChanged, this, &MpvObject::updateState);
+    connect(this, &MpvObject::pausedChanged, this, &MpvObject::updateState);
+    mpv_set_wakeup_callback(mpv.get(), &MpvObject::onWakeup, this);
+}
+
+MpvObject::~MpvObject()
+{
+    if (!mpv)
+        return;
+    // Both callbacks name this item; libmpv serialises clearing them with their calls, so after
+    // these two lines no libmpv thread can reach the item any more. The render context and the
+    // player themselves go with the renderer, on the render thread, where no frame can be
+    // drawing with them.
+    mpv_set_wakeup_callback(mpv.get(), nullptr, nullptr);
+    if (mpv_gl->context)
+        mpv_render_context_set_update_callback(mpv_gl->context, nullptr, nullptr);
+}
+
+bool MpvObject::createPlayer()
+{
+    MpvHandle handle = createMpvHandle();
+    if (!handle) {
+        qWarning() << "could not create mpv context";
+        return false;
+    }
+    // Video only ever goes to this item's render context, never to a window of libmpv's own,
+    // also while the item has not been drawn yet.
+    mpv_set_option_string(handle.get(), "vo", "libmpv");
+    // A cell needs none of the player's built-in scripts (statistics page, console, stream
+    // site lookup, profile switching); each would cost an interpreter thread per cell.
+    for (const char *script :
+         {"load-stats-overlay", "load-osd-console", "load-auto-profiles", "ytdl", "load-scripts"})
+        mpv_set_option_string(handle.get(), script, "no");
+    if (mpv_initialize(handle.get()) < 0) {
+        qWarning() << "could not initialize mpv context";
+        return false;
+    }
+    mpv = std::move(handle);
+    return true;
+}
+
+void MpvObject::observeProperties()
+{
+    for (const auto &[name, format] : kObserved)
+        mpv_observe_property(mpv.get(), 0, name, format);
+}
+
+QQuickFramebufferObject::Renderer *MpvObject::createRenderer() const
+{
+    window()->setPersistentOpenGLContext(true);
+    window()->setPersistentSceneGraph(true);
+    return new MpvRenderer(const_cast<MpvObject *>(this));
+}
+
+void MpvObject::onWakeup(void *context)
+{
+    // Called on a libmpv thread: only post, the item drains the events on its own thread.
+    QCoreApplication::postEvent(static_cast<MpvObject *>(context), new QEvent(kMpvEventsPending));
+}
+
+void MpvObject::onRenderUpdate(void *context)
+{
+    // Called on a libmpv thread; the queued connection to doUpdate moves the repaint over.
+    emit static_cast<MpvObject *>(context)->mpvUpdated();
+}
+
+bool MpvObject::event(QEvent *event)
+{
+    if (event->type() == kMpvEventsPending) {
+        on_mpv_events();
+        return true;
+    }
+    return QQuickFramebufferObject::event(event);
+}
+
+void MpvObject::on_mpv_events()
+{
+    while (mpv) {
+        const mpv_event *event = mpv_wait_event(mpv.get(), 0);
+        if (event->event_id == MPV_EVENT_NONE || event->event_id == MPV_EVENT_SHUTDOWN)
+            return;
+        handleEvent(*event);
+    }
+}
+
+void MpvObject::handleEvent(const mpv_event &event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+        emit fileStarted();
+        break;
+    case MPV_EVENT_END_FILE:
+        emit fileEnded(endFileReasonText(static_cast<mpv_event_end_file *>(event.data)->reason));
+        break;
+    case MPV_EVENT_FILE_LOADED:
+        emit fileLoaded();
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE:
+        handlePropertyChange(*static_cast<mpv_event_property *>(event.data));
+        break;
+    case MPV_EVENT_NONE:
+    case MPV_EVENT_SHUTDOWN:
+    case MPV_EVENT_LOG_MESSAGE:
+    case MPV_EVENT_GET_PROPERTY_REPLY:
+    case MPV_EVENT_SET_PROPERTY_REPLY:
+    case MPV_EVENT_COMMAND_REPLY:
+#if MPV_ENABLE_DEPRECATED
+    case MPV_EVENT_IDLE:
+    case MPV_EVENT_TICK:
+#endif
+    case MPV_EVENT_CLIENT_MESSAGE:
+    case MPV_EVENT_VIDEO_RECONFIG:
+    case MPV_EVENT_AUDIO_RECONFIG:
+    case MPV_EVENT_SEEK:
+    case MPV_EVENT_PLAYBACK_RESTART:
+    case MPV_EVENT_QUEUE_OVERFLOW:
+    case MPV_EVENT_HOOK:
+        break;
+    }
+}
+
+void MpvObject::handlePropertyChange(const mpv_event_property &property)
+{
+    const QByteArray name(property.name);
+    switch (property.format) {
+    case MPV_FORMAT_DOUBLE: {
+        const double value = *static_cast<double *>(property.data);
+        if (name == "time-pos") {
+            m_position = value;
+            emit positionChanged(value);
+        } else if (name == "duration") {
+            m_duration = value;
+            emit durationChanged(value);
+        } else if (auto signal = doubleSignals().value(name)) {
+            emit(this->*signal)(value);
+        }
+        break;
+    }
+    case MPV_FORMAT_FLAG:
+        if (auto signal = flagSignals().value(name))
+            emit(this->*signal)(*static_cast<int *>(property.data) != 0);
+        break;
+    case MPV_FORMAT_INT64:
+        if (auto signal = intSignals().value(name))
+            emit(this->*signal)(getProperty(QString::fromUtf8(name)).toInt());
+        break;
+    case MPV_FORMAT_STRING:
+        if (auto signal = stringSignals().value(name))
+            emit(this->*signal)(getProperty(QString::fromUtf8(name)).toString());
+        break;
+    default:
+        // No value: the property became unavailable.
+        break;
+    }
+}
+
+void MpvObject::setProperty(const QString &name, const QVariant &value)
+{
+    if (!mpv)
+        return;
+    MpvNode node(value);
+    mpv_set_property(mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+}
+
+QVariant MpvObject::getProperty(const QString &name)
+{
+    if (!mpv)
+        return {};
+    mpv_node node;
+    if (mpv_get_property(mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, &node) < 0)
+        return {};
+    QVariant value = MpvNode::toVariant(node);
+    mpv_free_node_contents(&node);
+    return value;
+}
+
+void MpvObject::setOption(const QString &name, const QVariant &value)
+{
+    if (!mpv)
+        return;
+    MpvNode node(value);
+    mpv_set_option(mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+}
+
+void MpvObject::setOptionNoParam(const QString &name)
+{
+    setOption(name, QVariant());
+}
+
+void MpvObject::command(const QVariant &params)
+{
+    if (!mpv)
+        return;
+    MpvNode node(params);
+    mpv_node result;
+    if (mpv_command_node(mpv.get(), node.get(), &result) >= 0)
+        mpv_free_node_contents(&result);
+}
+
+QString MpvObject::getPlaylistFilename(int playlistIndex)
+{
+    return getProperty(QStringLiteral("playlist/%1/filename").arg(playlistIndex)).toString();
+}
+
+QString MpvObject::getPlaylistTitle(int playlistIndex)
+{
+    return getProperty(QStringLiteral("playlist/%1/title").arg(playlistIndex)).toString();
+}
+
+QString MpvObject::getChapterTitle(int chapterIndex)
+{
+    return getProperty(QStringLiteral("chapter-list/%1/title").arg(chapterIndex)).toString();
+}
+
+double MpvObject::getChapterTime(int chapterIndex)
+{
+    return getProperty(QStringLiteral("chapter-list/%1/time").arg(chapterIndex)).toDouble();
+}
+
+void MpvObject::loadFile(const QVariant &urls)
+{
+    const bool isList =
+        urls.userType() == QMetaType::QStringList || urls.userType() == QMetaType::QVariantList;
+    if (!isList && urls.canConvert<QString>()) {
+        qDebug() << "loadFile:" << urls.toString();
+    } else if (urls.canConvert<QStringList>()) {
+        qDebug() << "loadFile:";
+        for (const QString &url : urls.toStringList())
+            qDebug().nospace() << "  " << url;
+    }
+    if (mpv && !mpv_gl->context) {
+        // Without a render context the video output cannot start and the file would end at
+        // once; the renderer loads it as soon as the item's first frame made one.
+        m_pendingLoad = urls;
+        return;
+    }
+    command(QVariantList{QStringLiteral("loadfile"), urls});
+}
+
+void MpvObject::loadPendingFile()
+{
+    const QVariant urls = std::exchange(m_pendingLoad, QVariant());
+    if (urls.isValid())
+        command(QVariantList{QStringLiteral("loadfile"), urls});
+}
+
+void MpvObject::seek(double pos)
+{
+    command(QVariantList{QStringLiteral("seek"), pos, QStringLiteral("absolute")});
+}
+
+void MpvObject::play()
+{
+    if (getProperty(QLatin1String(kIdleState)).toBool() &&
+        getProperty(QStringLiteral("playlist/count")).toInt() > 0) {
+        // After the last entry has ended the player reports no current entry (-1); selecting
+        // that again would do nothing, so the playlist starts over from its first entry.
+        const qlonglong current = getProperty(QStringLiteral("playlist-pos")).toLongLong();
+        setProperty(QStringLiteral("playlist-pos"), qMax(current, qlonglong(0)));
+    }
+    if (!m_isPlaying)
+        setProperty(QStringLiteral("pause"), false);
+}
+
+void MpvObject::pause()
+{
+    if (m_isPlaying)
+        setProperty(QStringLiteral("pause"), true);
+}
+
+void MpvObject::playPause()
+{
+    if (!m_isPlaying)
+        play();
+    else
+        setProperty(QStringLiteral("pause"), true);
+}
+
+void MpvObject::updateState()
+{
+    const bool playing = !getProperty(QLatin1String(kIdleState)).toBool() &&
+                         !getProperty(QStringLiteral("pause")).toBool();
+    if (playing == m_isPlaying)
+        return;
+    m_isPlaying = playing;
+    emit isPlayingChanged(playing);
+}
+
+void MpvObject::reinitRenderer()
+{
+    if (mpv)
+        mpv_set_option_string(mpv.get(), "stop-playback-on-init-failure", "no");
+    if (window())
+        window()->update();
+}
+
+void MpvObject::doUpdate()
+{
+    update();
+}
+
+bool MpvObject::enableAudio()
+{
+    return m_enableAudio;
+}
+
+void MpvObject::setEnableAudio(bool value)
+{
+    if (value != m_enableAudio) {
+        m_enableAudio = value;
+        emit enableAudioChanged(value);
+    }
+    if (!value)
+        setOption(QStringLiteral("ao"), QStringLiteral("null"));
+}
+
+bool MpvObject::isPlaying()
+{
+    return m_isPlaying;
+}
+
+double MpvObject::duration()
+{
+    return m_duration;
+}
+
+double MpvObject::position()
+{
+    return m_position;
+}
+
+bool MpvObject::idle()
+{
+    return getProperty(QLatin1String(kIdleState)).toBool();
+}
+
+bool MpvObject::muted()
+{
+    return getProperty(QStringLiteral("mute")).toBool();
+}
+
+void MpvObject::set_muted(bool value)
+{
+    setProperty(QStringLiteral("mute"), value);
+}
+
+bool MpvObject::paused()
+{
+    return getProperty(QStringLiteral("pause")).toBool();
+}
+
+void MpvObject::set_paused(bool value)
+{
+    setProperty(QStringLiteral("pause"), value);
+}
+
+bool MpvObject::pausedForCache()
+{
+    return getProperty(QStringLiteral("paused-for-cache")).toBool();
+}
+
+bool MpvObject::seekable()
+{
+    return getProperty(QStringLiteral("seekable")).toBool();
+}
+
+int MpvObject::chapter()
+{
+    return getProperty(QStringLiteral("chapter")).toInt();
+}
+
+int MpvObject::chapterListCount()
+{
+    return getProperty(QStringLiteral("chapter-list/count")).toInt();
+}
+
+int MpvObject::decoderFrameDropCount()
+{
+    return getProperty(QStringLiteral("decoder-frame-drop-count")).toInt();
+}
+
+int MpvObject::dheight()
+{
+    return getProperty(QStringLiteral("dheight")).toInt();
+}
+
+int MpvObject::dwidth()
+{
+    return getProperty(QStringLiteral("dwidth")).toInt();
+}
+
+int MpvObject::estimatedFrameCount()
+{
+    return getProperty(QStringLiteral("estimated-frame-count")).toInt();
+}
+
+void MpvObject::set_estimatedFrameCount(int value)
+{
+    setProperty(QStringLiteral("estimated-frame-count"), value);
+}
+
+int MpvObject::estimatedFrameNumber()
+{
+    return getProperty(QStringLiteral("estimated-frame-number")).toInt();
+}
+
+void MpvObject::set_estimatedFrameNumber(int value)
+{
+    setProperty(QStringLiteral("estimated-frame-number"), value);
+}
+
+int MpvObject::frameDropCount()
+{
+    return getProperty(QStringLiteral("frame-drop-count")).toInt();
+}
+
+int MpvObject::playlistPos()
+{
+    return getProperty(QStringLiteral("playlist-pos")).toInt();
+}
+
+void MpvObject::set_playlistPos(int value)
+{
+    setProperty(QStringLiteral("playlist-pos"), value);
+}
+
+int MpvObject::playlistCount()
+{
+    return getProperty(QStringLiteral("playlist/count")).toInt();
+}
+
+int MpvObject::voDelayedFrameCount()
+{
+    return getProperty(QStringLiteral("vo-delayed-frame-count")).toInt();
+}
+
+void MpvObject::set_voDelayedFrameCount(int value)
+{
+    setProperty(QStringLiteral("vo-delayed-frame-count"), value);
+}
+
+int MpvObject::volume()
+{
+    return getProperty(QStringLiteral("volume")).toInt();
+}
+
+void MpvObject::set_volume(int value)
+{
+    setProperty(QStringLiteral("volume"), value);
+}
+
+double MpvObject::audioBitrate()
+{
+    return getProperty(QStringLiteral("audio-bitrate")).toDouble();
+}
+
+double MpvObject::avsync()
+{
+    return getProperty(QStringLiteral("avsync")).toDouble();
+}
+
+double MpvObject::containerFps()
+{
+    return getProperty(QStringLiteral("container-fps")).toDouble();
+}
+
+double MpvObject::estimatedDisplayFps()
+{
+    return getProperty(QStringLiteral("estimated-display-fps")).toDouble();
+}
+
+double MpvObject::estimatedVfFps()
+{
+    return getProperty(QStringLiteral("estimated-vf-fps")).toDouble();
+}
+
+double MpvObject::fps()
+{
+    return getProperty(QStringLiteral("fps")).toDouble();
+}
+
+double MpvObject::speed()
+{
+    return getProperty(QStringLiteral("speed")).toDouble();
+}
+
+void MpvObject::set_speed(double value)
+{
+    setProperty(QStringLiteral("speed"), value);
+}
+
+double MpvObject::videoBitrate()
+{
+    return getProperty(QStringLiteral("video-bitrate")).toDouble();
+}
+
+QString MpvObject::audioCodec()
+{
+    return getProperty(QStringLiteral("audio-codec")).toString();
+}
+
+QString MpvObject::audioCodecName()
+{
+    return getProperty(QStringLiteral("audio-codec-name")).toString();
+}
+
+QString MpvObject::filename()
+{
+    return getProperty(QStringLiteral("filename")).toString();
+}
+
+QString MpvObject::fileFormat()
+{
+    return getProperty(QStringLiteral("file-format")).toString();
+}
+
+QString MpvObject::fileSize()
+{
+    return getProperty(QStringLiteral("file-size")).toString();
+}
+
+QString MpvObject::format()
+{
+    return getProperty(QStringLiteral("format")).toString();
+}
+
+QString MpvObject::hwdec()
+{
+    return getProperty(QStringLiteral("hwdec")).toString();
+}
+
+QString MpvObject::hwdecCurrent()
+{
+    return getProperty(QStringLiteral("hwdec-current")).toString();
+}
+
+QString MpvObject::hwdecInterop()
+{
+    return getProperty(QStringLiteral("hwdec-interop")).toString();
+}
+
+QString MpvObject::mediaTitle()
+{
+    return getProperty(QStringLiteral("media-title")).toString();
+}
+
+QString MpvObject::path()
+{
+    return getProperty(QStringLiteral("path")).toString();
+}
+
+QString MpvObject::videoCodec()
+{
+    return getProperty(QStringLiteral("video-codec")).toString();
+}
+
+QString MpvObject::videoFormat()
+{
+    return getProperty(QStringLiteral("video-format")).toString();
+}
