@@ -1,0 +1,155 @@
+import QtQuick 2.11
+import QtQuick.Controls 2.2
+import Config 1.0
+import Native 1.0
+
+// One camera: its player, the channel texts laid over the picture and a small toolbar.
+Item {
+    id: root
+    property string cameraName: ""
+    property string url: ""
+    property bool singleView: false
+    property alias backend: player
+    property bool fpsVisible: false
+    property bool shouldAutoplay: false
+    property int videoWidth: player.dwidth
+    property int videoHeight: player.dheight
+    property bool videoLoaded: player.playlistCount >= 1 && videoWidth > 0 && videoHeight > 0
+
+    property bool toolbarOpen: false
+    readonly property int maxVisibleLines: 20
+
+    function appendPos(msg) {
+        var pieces = String(msg).split("\n")
+        for (var i = 0; i < pieces.length; ++i)
+            overlayLines.append({ "label": pieces[i] })
+        clearTimer.interval = 3000
+        clearTimer.restart()
+    }
+
+    onUrlChanged: {
+        if (url !== "")
+            loadTimer.restart()
+    }
+    onVideoLoadedChanged: console.log("videoLoaded:", videoLoaded)
+    onVideoWidthChanged: console.log("videoWidth:", videoWidth)
+    onVideoHeightChanged: console.log("videoHeight:", videoHeight)
+
+    MpvObject {
+        id: player
+        objectName: "mpvObject"
+        anchors.fill: parent
+        Component.onCompleted: setEnableAudio(false)
+        onFileStarted: console.log("onFileStarted")
+        onFileLoaded: console.log("onFileLoaded")
+        onFileEnded: {
+            console.log("onFileEnded: \"" + root.url + "\", reason:", reason)
+            if (reason === "error" && root.shouldAutoplay) {
+                console.log("Scheduled to restart in 5 secs")
+                loadTimer.interval = 5000
+                loadTimer.restart()
+            }
+        }
+    }
+
+    Timer {
+        id: loadTimer
+        objectName: "loadTimer"
+        interval: 500
+        repeat: false
+        onTriggered: {
+            console.log("Going to play:", root.url)
+            player.loadFile(root.url)
+        }
+    }
+
+    ListModel {
+        id: overlayLines
+    }
+
+    Timer {
+        id: clearTimer
+        objectName: "clearTimer"
+        repeat: false
+        onTriggered: {
+            if (overlayLines.count > 0) {
+                overlayLines.remove(0)
+                interval = 500
+                restart()
+            }
+        }
+    }
+
+    Column {
+        id: overlay
+        objectName: "overlay"
+        y: toolbarRow.height
+        x: 4
+        Repeater {
+            model: overlayLines
+            Label {
+                visible: index < root.maxVisibleLines
+                text: label
+                font.pixelSize: 15
+                color: "white"
+                style: Text.Outline
+                styleColor: "black"
+                textFormat: Text.PlainText
+            }
+        }
+    }
+
+    EMouseArea {
+        anchors.fill: parent
+        onClicked: root.toolbarOpen = !root.toolbarOpen
+        onDoubleClicked: root.singleView = !root.singleView
+    }
+
+    Rectangle {
+        id: toolbar
+        objectName: "toolbar"
+        anchors.top: parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        clip: true
+        height: root.toolbarOpen ? toolbarRow.height : 0
+        color: Qt.rgba(0.5, 0.5, 0.5, 0.5)
+        Behavior on height {
+            NumberAnimation { duration: 500; easing.type: Easing.OutQuint }
+        }
+
+        Row {
+            id: toolbarRow
+            width: parent.width
+            spacing: 5
+
+            ELabel {
+                text: root.cameraName
+                width: parent.width - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
+                height: G.settings.toolbarIconSize
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideRight
+            }
+            ELabel {
+                id: fpsLabel
+                visible: root.fpsVisible
+                text: "FPS:"
+                height: G.settings.toolbarIconSize
+                verticalAlignment: Text.AlignVCenter
+            }
+            ComboBox {
+                id: fpsBox
+                visible: root.fpsVisible
+                flat: true
+                height: G.settings.toolbarIconSize
+                model: [15, 20, 25]
+                onCurrentTextChanged: {
+                    if (visible) {
+                        player.setOption("no-correct-pts", "")
+                        player.setOption("fps", currentText)
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,5 @@
+import QtQuick 2.11
+import QtQuick.Controls 2.2
+
+TextField {
+}

@@ -1,0 +1,170 @@
+import QtQuick 2.11
+import QtTest 1.2
+import Elements 1.0
+import Config 1.0
+import Scripts 1.0
+
+Item {
+    id: scene
+    width: 640
+    height: 480
+
+    Component {
+        id: cameraComponent
+        CameraView { width: 320; height: 240 }
+    }
+    Component {
+        id: mouseComponent
+        EMouseArea { width: 100; height: 100 }
+    }
+    Component {
+        id: doorComponent
+        DoorView { width: 160; height: 200 }
+    }
+    Component {
+        id: spyComponent
+        SignalSpy {}
+    }
+
+    function findNamed(item, name) {
+        for (var i = 0; i < item.children.length; ++i) {
+            var child = item.children[i]
+            if (child.objectName === name)
+                return child
+            var found = findNamed(child, name)
+            if (found)
+                return found
+        }
+        for (var key in item.resources) {
+            if (item.resources[key] && item.resources[key].objectName === name)
+                return item.resources[key]
+        }
+        return null
+    }
+
+    TestCase {
+        name: "Elements"
+        when: windowShown
+
+        function spyOn(target, signalName) {
+            return createTemporaryObject(spyComponent, scene,
+                                         { target: target, signalName: signalName })
+        }
+
+        function visibleLines(view) {
+            var column = findNamed(view, "overlay")
+            var shown = []
+            for (var i = 0; i < column.children.length; ++i) {
+                var line = column.children[i]
+                if (line.visible && line.text !== undefined)
+                    shown.push(line.text)
+            }
+            return shown
+        }
+
+        function test_configAndScripts() {
+            compare(G.settings.clickDelay, 200)
+            compare(G.settings.toolbarIconSize, 32)
+            verify(Qt.colorEqual(G.theme.darker1, Qt.darker("darkGray", 1.1)))
+            G.dialogs.wait("nobody listens", "yet") // no hook installed: does nothing
+            verify(Utils.isValid(0) && !Utils.isValid(null) && !Utils.isValid(undefined))
+            verify(Utils.isfunction(findNamed) && !Utils.isfunction("findNamed"))
+        }
+
+        function test_singleAndDoubleClicks() {
+            var area = createTemporaryObject(mouseComponent, scene)
+            var clicked = spyOn(area, "clicked")
+            var doubled = spyOn(area, "doubleClicked")
+            mouseClick(area)
+            compare(clicked.count, 0) // only after the click delay
+            clicked.wait(1000)
+            mouseDoubleClickSequence(area)
+            doubled.wait(1000)
+            wait(G.settings.clickDelay + 100)
+            compare(clicked.count, 1)
+            compare(doubled.count, 1)
+        }
+
+        function test_doubleClickTogglesSingleViewOnly() {
+            var view = createTemporaryObject(cameraComponent, scene)
+            mouseDoubleClickSequence(view)
+            tryCompare(view, "singleView", true)
+            wait(G.settings.clickDelay + 100)
+            verify(!view.toolbarOpen)
+            mouseClick(view)
+            tryCompare(view, "toolbarOpen", true)
+            tryCompare(findNamed(view, "toolbar"), "height", G.settings.toolbarIconSize, 2000)
+        }
+
+        function test_overlayLinesExpire() {
+            var view = createTemporaryObject(cameraComponent, scene)
+            var clearTimer = findNamed(view, "clearTimer")
+            view.appendPos("Coffee  1.20\nBagel  2.10\nTotal  3.30")
+            compare(visibleLines(view), ["Coffee  1.20", "Bagel  2.10", "Total  3.30"])
+            compare(clearTimer.interval, 3000)
+            verify(clearTimer.running)
+
+            var many = []
+            for (var i = 0; i < 22; ++i)
+                many.push("item " + i)
+            view.appendPos(many.join("\n"))
+            compare(visibleLines(view).length, 20)
+            compare(visibleLines(view)[0], "Coffee  1.20")
+
+            // Oldest first: one line after 3 s, then one every 0.5 s.
+            tryVerify(function() { return visibleLines(view)[0] === "Bagel  2.10" }, 3600)
+            compare(clearTimer.interval, 500)
+            tryVerify(function() { return visibleLines(view)[0] === "Total  3.30" }, 800)
+        }
+
+        function test_loadsOnlyTheLastAddress() {
+            var view = createTemporaryObject(cameraComponent, scene)
+            var loadTimer = findNamed(view, "loadTimer")
+            var loads = spyOn(loadTimer, "triggered")
+            var last = "av://lavfi:testsrc2=size=160x120:rate=25"
+            view.url = "av://lavfi:testsrc=size=160x120:rate=25"
+            wait(100)
+            view.url = last
+            compare(loadTimer.interval, 500)
+            tryVerify(function() { return view.videoLoaded }, 10000)
+            compare(loads.count, 1)
+            compare(view.backend.path, last)
+            compare(view.videoWidth, 160)
+
+            view.url = "" // nothing stops and nothing loads
+            wait(700)
+            compare(loads.count, 1)
+            verify(view.backend.isPlaying)
+        }
+
+        function test_errorRestartsAfterFiveSeconds_data() {
+            return [{ tag: "autoplay", autoplay: true }, { tag: "no autoplay", autoplay: false }]
+        }
+
+        function test_errorRestartsAfterFiveSeconds(data) {
+            var view = createTemporaryObject(cameraComponent, scene,
+                                             { shouldAutoplay: data.autoplay })
+            var loadTimer = findNamed(view, "loadTimer")
+            var ended = spyOn(view.backend, "fileEnded")
+            view.url = "http://127.0.0.1:9/live/1"
+            ended.wait(10000)
+            compare(ended.signalArguments[0][0], "error")
+            compare(loadTimer.running, data.autoplay)
+            compare(loadTimer.interval, data.autoplay ? 5000 : 500)
+            verify(view.backend.idle)
+        }
+
+        function test_doorTexts() {
+            var door = createTemporaryObject(doorComponent, scene)
+            compare(door.name, "Door")
+            compare(door.buttonOpenClose.text, "Open")
+            door.toOpen = false
+            compare(door.buttonOpenClose.text, "Close")
+            var picture = door.children[0].children[0]
+            compare(String(picture.source), "qrc:/images/door-closed.png")
+            door.isClosed = false
+            compare(String(picture.source), "qrc:/images/door-opened.png")
+            tryCompare(picture, "status", Image.Ready)
+        }
+    }
+}
