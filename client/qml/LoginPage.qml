@@ -3,17 +3,21 @@ import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
 import Qt.labs.settings 1.0
 import Native 1.0
+import Config 1.0
 
 Page {
     id: page
     objectName: "loginPage"
     signal requestNextStep()
+    background: Rectangle { color: G.theme.background }
 
     // True from the start of a sign-in until the server has refused it.
     property bool signingIn: false
 
     function startLogin() {
         signingIn = true
+        errorLabel.text = ""
+        G.dialogs.wait(qsTr("Working"))
         App.login(userField.text, passField.text, hostField.text, parseInt(portField.text))
     }
 
@@ -71,11 +75,27 @@ Page {
             text: qsTr("Login") + I18n.localeNotify
             onClicked: page.startLogin()
         }
+
+        Label {
+            id: errorLabel
+            objectName: "errorLabel"
+            Layout.columnSpan: 2
+            Layout.maximumWidth: 360
+            visible: text !== ""
+            wrapMode: Text.Wrap
+            textFormat: Text.PlainText
+            color: "darkred"
+        }
     }
 
     Connections {
         target: App
         function onLoggedIn() { page.requestNextStep() }
-        function onLoginError(message) { page.signingIn = false }
+        function onLoginError(message) {
+            page.signingIn = false
+            G.dialogs.endWait()
+            // Shown as well as logged: an operator with a wrong password must see why.
+            errorLabel.text = message
+        }
     }
 }

@@ -1,0 +1,174 @@
+import QtQuick 2.11
+import QtQuick.Controls 2.2
+import Native 1.0
+import Elements 1.0
+
+// The live layout: one element per cell of the loaded layout, placed on its grid.
+Pane {
+    id: page
+    objectName: "layoutPage"
+    padding: 0
+    background: Rectangle { color: "black" }
+
+    readonly property real cellWidth: width / Math.max(1, App.layoutModel.numCols)
+    readonly property real cellHeight: height / Math.max(1, App.layoutModel.numRows)
+
+    function componentFor(type) {
+        if (type === LayoutModel.Video)
+            return cameraCell
+        if (type === LayoutModel.Door)
+            return doorCell
+        if (type === LayoutModel.Alarm)
+            return alarmCell
+        return null
+    }
+
+    Repeater {
+        model: App.layoutModel
+        Loader {
+            readonly property string cellLabel: label
+            readonly property int cellIndex: index
+            readonly property string cellUrl: url
+            readonly property string gatewayId: deviceId
+            readonly property string streamId: objectId
+            readonly property var sensor: App.zarnRepository.objectById(objectId)
+            readonly property var actuator: App.zarnRepository.objectById(actuatorId)
+            x: col * page.cellWidth
+            y: row * page.cellHeight
+            width: colSpan * page.cellWidth
+            height: rowSpan * page.cellHeight
+            sourceComponent: page.componentFor(type)
+        }
+    }
+
+    Component {
+        id: alarmCell
+        Item {}
+    }
+
+    Component {
+        id: cameraCell
+        Item {
+            id: cell
+            readonly property Item slot: parent
+            readonly property string streamId: slot ? slot.streamId : ""
+            property string posAddress: ""
+
+            function subscribeOverlay() {
+                if (!slot || slot.streamId === "" || slot.gatewayId === "")
+                    return
+                var address = "127.0.0.1"
+                var port = 5556
+                var gateway = App.zarnRepository.objectById(slot.gatewayId)
+                // A setting the gateway lacks keeps its fallback.
+                if (gateway && gateway.settings) {
+                    if (gateway.settings.contains("address")) {
+                        address = gateway.settings.prop("address")
+                        console.log("GW address from LDAP:", address)
+                    }
+                    if (gateway.settings.contains("posPort")) {
+                        port = parseInt(gateway.settings.prop("posPort"))
+                        console.log("Pos Port from LDAP:", port)
+                    }
+                }
+                console.log("Gateway IP:", address)
+                console.log("Pos Port:", port)
+                posAddress = address
+                PosReceiver.subscribe(address, port, slot.streamId)
+            }
+
+            Component.onCompleted: subscribeOverlay()
+            Component.onDestruction: {
+                if (streamId !== "")
+                    PosReceiver.unsubscribe(posAddress, streamId)
+            }
+
+            Connections {
+                target: PosReceiver
+                function onPosReceived(topic, msg) {
+                    if (topic === cell.streamId)
+                        view.appendPos(msg)
+                }
+            }
+
+            CameraView {
+                id: view
+                objectName: "cameraView"
+                width: cell.width
+                height: cell.height
+                cameraName: cell.slot ? cell.slot.cellLabel : ""
+                url: cell.slot ? cell.slot.cellUrl : ""
+                shouldAutoplay: true
+
+                Component.onCompleted: {
+                    backend.command(["apply-profile", "low-latency"])
+                    backend.setOption("no-cache", null)
+                    backend.setOption("video-sync", "desync")
+                    backend.setOption("aid", "no")
+                }
+
+                states: State {
+                    name: "single"
+                    when: view.singleView
+                    ParentChange {
+                        target: view
+                        parent: page
+                        x: 0
+                        y: 0
+                        width: page.width
+                        height: page.height
+                    }
+                    PropertyChanges { target: view; z: 100 }
+                }
+                transitions: Transition {
+                    ParentAnimation {
+                        NumberAnimation {
+                            properties: "x,y,z,width,height"
+                            easing.type: Easing.InOutQuad
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Component {
+        id: doorCell
+        Item {
+            id: cell
+            readonly property Item slot: parent
+            readonly property var sensor: slot ? slot.sensor : null
+            readonly property var actuator: slot ? slot.actuator : null
+            property bool pending: false
+
+            Timer {
+                id: pendingTimer
+                interval: 10000
+                repeat: false
+                onTriggered: cell.pending = false
+            }
+
+            Connections {
+                target: cell.actuator
+                function onValueChanged() {
+                    cell.pending = false
+                    pendingTimer.stop()
+                }
+            }
+
+            DoorView {
+                objectName: "doorView"
+                anchors.fill: parent
+                name: cell.slot ? cell.slot.cellLabel : ""
+                isClosed: cell.sensor ? cell.sensor.value : false
+                toOpen: cell.actuator ? cell.actuator.value : false
+                buttonOpenClose.enabled: cell.actuator !== null && !cell.pending
+                buttonOpenClose.onClicked: {
+                    cell.actuator.value = !cell.actuator.value
+                    cell.pending = true
+                    pendingTimer.restart()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,79 @@
+import QtQuick 2.11
+import QtQuick.Controls 2.2
+import Native 1.0
+import Config 1.0
+import Elements 1.0
+import Scripts 1.0
+
+Page {
+    id: mainPage
+    objectName: "mainPage"
+    background: Rectangle { color: G.theme.background }
+
+    function exit() { Qt.quit() }
+
+    StackView {
+        id: pages
+        objectName: "pages"
+        anchors.fill: parent
+        clip: true
+        initialItem: layoutPage
+    }
+
+    Component { id: layoutPage; LayoutPage {} }
+    Component { id: recordedPage; RecordedPage {} }
+
+    Connections {
+        target: App
+        function onRequestedJumpPage(page) {
+            if (page === "playback")
+                pages.replace(layoutPage)
+            else if (page === "recorder")
+                pages.replace(recordedPage)
+        }
+    }
+
+    Component {
+        id: questionDialog
+        Dialog {
+            property var handler
+            property alias message: messageLabel.text
+            anchors.centerIn: parent
+            modal: true
+            standardButtons: Dialog.Yes | Dialog.No
+            Label { id: messageLabel; color: "black" }
+            onAccepted: if (Utils.isfunction(handler)) handler(true)
+            onRejected: if (Utils.isfunction(handler)) handler(false)
+            onClosed: destroy()
+        }
+    }
+
+    Popup {
+        id: waitPopup
+        objectName: "waitPopup"
+        property string title: ""
+        property alias message: waitMessage.text
+        anchors.centerIn: parent
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        Column {
+            spacing: 8
+            Label { text: waitPopup.title; font.bold: true; visible: text !== "" }
+            Label { id: waitMessage }
+        }
+    }
+
+    Component.onCompleted: {
+        G.dialogs.questionFunction = function(message, title, handler) {
+            var dialog = questionDialog.createObject(mainPage, { title: title, message: message,
+                                                                  handler: handler })
+            dialog.open()
+        }
+        G.dialogs.waitFunction = function(message, title) {
+            waitPopup.title = Utils.isValid(title) ? title : ""
+            waitPopup.message = message
+            waitPopup.open()
+        }
+        G.dialogs.endWaitFunction = function() { waitPopup.close() }
+    }
+}

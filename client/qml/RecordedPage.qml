@@ -1,0 +1,226 @@
+import QtQuick 2.11
+import QtQuick.Controls 2.2
+import QtQuick.Layouts 1.3
+import Native 1.0
+import Elements 1.0
+
+// Recorded video: pick a stream, then one of its recorded chunks; the chunk is downloaded from
+// the stream's gateway and played with the point-of-sale texts recorded with it.
+Page {
+    id: page
+    objectName: "recordedPage"
+    background: Rectangle { color: "black" }
+
+    property string deviceId: ""
+    property string streamId: ""
+    property string startTime: ""
+    property string endTime: ""
+    property var schedule: []
+    readonly property int gatewayPort: 9554
+
+    function chooseStream(device, stream) {
+        console.log("Device id:", device, "stream id:", stream)
+        deviceId = device
+        streamId = stream
+        chunks.clear()
+        App.zarnClient.searchChunks(stream, ZarnClient.START, 1, Date.now())
+    }
+
+    function chooseChunk(start, end) {
+        startTime = String(start)
+        endTime = String(end)
+        App.zarnClient.getStreamGatewayInfo(deviceId, streamId)
+    }
+
+    function gatewayAddress(device, addr) {
+        var gateway = App.zarnRepository.objectById(device)
+        var address
+        if (gateway && gateway.settings && gateway.settings.contains("address")) {
+            address = gateway.settings.prop("address")
+            console.log("GW address from LDAP")
+        } else if (addr !== "") {
+            address = addr
+            console.log("GW address from streamInfo result")
+        } else {
+            address = "127.0.0.1"
+            console.log("GW address from fallback")
+        }
+        console.log("Gateway addr:", address)
+        return address
+    }
+
+    function fetchRecording(address) {
+        var query = "http://%1:%2/pos-data?strmId=%3&from=%4&to=%5".arg(address).arg(gatewayPort)
+                .arg(streamId).arg(startTime).arg(endTime)
+        console.log("Querying URL:", query)
+        var request = new XMLHttpRequest()
+        request.onreadystatechange = function() {
+            if (request.readyState !== XMLHttpRequest.DONE)
+                return
+            console.log("Parsing POS text")
+            parseSchedule(request.responseText)
+            var fileName = QmlUtils.fileNameFromMSec(streamId, Number(startTime))
+            var recording = "http://%1:%2/%3".arg(address).arg(gatewayPort).arg(fileName)
+            console.log("Fetching:", recording)
+            downloader.cancel()
+            downloader.url = recording
+            downloader.download()
+        }
+        request.open("GET", query)
+        request.send()
+    }
+
+    function parseSchedule(text) {
+        var data = {}
+        try {
+            data = JSON.parse(text)
+        } catch (error) {
+            console.log("Exception:", error)
+        }
+        if (data === null || typeof data !== "object")
+            data = {}
+        if (data.from === undefined) { console.log("no field `from`"); return }
+        if (data.to === undefined) { console.log("no field `to`"); return }
+        if (data.arr === undefined) { console.log("no field `arr`"); return }
+        var entries = []
+        var items = Array.isArray(data.arr) ? data.arr : []
+        for (var i = 0; i < items.length; ++i) {
+            var item = items[i]
+            if (item === null || item.time === undefined) {
+                console.log("sub don't have `time` field")
+                continue
+            }
+            if (item.text === undefined) {
+                console.log("sub don't have `text` field")
+                continue
+            }
+            entries.push({ time: item.time - 500, text: String(item.text) })
+        }
+        console.log("POS size:", entries.length)
+        schedule = entries
+        if (entries.length > 0) {
+            var delay = entries[0].time - data.from
+            if (delay < 0) {
+                console.warn("delay<0? (delay:", delay, entries[0].time + ")")
+                delay = 0
+            }
+            overlayTimer.interval = delay
+        }
+    }
+
+    function showNextText() {
+        if (schedule.length === 0) {
+            overlayTimer.stop()
+            return
+        }
+        var shown = schedule.shift()
+        player.appendPos(shown.text)
+        if (schedule.length === 0) {
+            overlayTimer.stop()
+            return
+        }
+        var delay = schedule[0].time - shown.time
+        if (delay < 0) {
+            console.warn("Why delay is negative (delay:", delay, shown.time, schedule[0].time + ")")
+            delay = 1
+        }
+        console.log("Scheduled show next pos in", delay, "ms")
+        overlayTimer.interval = delay
+        overlayTimer.restart()
+    }
+
+    Downloader {
+        id: downloader
+        onFinished: {
+            console.log("Playing:", filePath)
+            player.url = ""
+            player.url = filePath
+            if (page.schedule.length > 0)
+                overlayTimer.start()
+        }
+    }
+
+    Timer {
+        id: overlayTimer
+        objectName: "overlayTimer"
+        interval: 10000
+        repeat: false
+        onTriggered: page.showNextText()
+    }
+
+    ListModel { id: chunks }
+
+    Connections {
+        target: App.zarnClient
+        function onStreamChunksReceived(received) {
+            chunks.clear()
+            for (var i = 0; i < received.length; ++i)
+                chunks.append({ start: Number(received[i].start), end: Number(received[i].end),
+                                size: Number(received[i].size) })
+        }
+        function onStreamInfoReceived(device, stream, token, addr) {
+            page.fetchRecording(page.gatewayAddress(device, addr))
+        }
+    }
+
+    HSpliter {
+        anchors.fill: parent
+        leftContent: ColumnLayout {
+            spacing: 4
+            Label {
+                text: qsTr("Available streams") + I18n.localeNotify
+                font.bold: true
+                color: "white"
+            }
+            ListView {
+                id: streams
+                objectName: "streamList"
+                Layout.fillWidth: true
+                Layout.preferredHeight: Math.min(contentHeight, page.height / 2)
+                clip: true
+                model: App.layoutModel
+                ScrollBar.vertical: ScrollBar {}
+                delegate: ItemDelegate {
+                    width: streams.width
+                    readonly property var stream: App.zarnRepository.objectById(objectId)
+                    text: stream ? stream.name : ""
+                    visible: type === LayoutModel.Video
+                    height: visible ? implicitHeight : 0
+                    onClicked: page.chooseStream(deviceId, objectId)
+                }
+            }
+            Label {
+                text: qsTr("Recorded chunks") + I18n.localeNotify
+                font.bold: true
+                color: "white"
+            }
+            ListView {
+                id: chunkList
+                objectName: "chunkList"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                clip: true
+                model: chunks
+                ScrollBar.vertical: ScrollBar {}
+                delegate: ItemDelegate {
+                    width: chunkList.width
+                    contentItem: Column {
+                        Label { color: "white"; text: qsTr("start: %1").arg(new Date(start).toLocaleString()) }
+                        Label { color: "white"; text: qsTr("end: %1").arg(new Date(end).toLocaleString()) }
+                        Label { color: "white"; text: "size: " + size }
+                    }
+                    onClicked: page.chooseChunk(start, end)
+                }
+            }
+            EButton {
+                visible: debug
+                text: "Delete all streams"
+            }
+        }
+        rightContent: CameraView {
+            id: player
+            objectName: "recordedPlayer"
+            fpsVisible: true
+        }
+    }
+}
