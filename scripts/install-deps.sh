@@ -17,6 +17,8 @@ PACKAGES=(
   libmpv-dev ffmpeg libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri xdotool
+  # standalone players as the reference and as CPU load in the benchmarks
+  mpv
 )
 
 missing=()

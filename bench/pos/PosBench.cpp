@@ -1,0 +1,283 @@
+// Channel texts from a publisher to PosReceiver::posReceived over loopback, with the GUI
+// thread's event loop running: latency (p50/p99/max) and throughput at given rates of
+// 100-byte texts, against a bare cppzmq SUB loop on its own thread in the same run.
+//
+//   bench_pos [--seconds S] [--rates 100,1000,10000] [--mpv N]
+//
+// --mpv N starts N standalone mpv players (lavfi test source, OpenGL output) beside it as CPU
+// load, and waits for them to run before measuring.
+#include "PosReceiver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTimer>
+
+#include <zmq.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kTextSize = 100;
+const char kChannel[] = "12";
+
+std::int64_t nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+// "<seq> <send time ns> " padded to 100 bytes.
+std::string makeText(int seq)
+{
+    char head[64];
+    const int n =
+        std::snprintf(head, sizeof head, "%d %lld ", seq, static_cast<long long>(nowNs()));
+    std::string text(head, static_cast<size_t>(n));
+    text.resize(kTextSize, 'x');
+    return text;
+}
+
+bool parseText(const char *data, int &seq, std::int64_t &sentNs)
+{
+    long long sent = 0;
+    if (std::sscanf(data, "%d %lld", &seq, &sent) != 2)
+        return false;
+    sentNs = sent;
+    return true;
+}
+
+// Sends `count` texts at `rate` per second once a subscriber's filter has arrived.
+class Publisher
+{
+public:
+    explicit Publisher(zmq::context_t &context)
+        : m_socket(context, zmq::socket_type::xpub)
+    {
+        m_socket.set(zmq::sockopt::linger, 0);
+        m_socket.bind("tcp://127.0.0.1:*");
+        const std::string bound = m_socket.get(zmq::sockopt::last_endpoint);
+        m_port = std::stoi(bound.substr(bound.rfind(':') + 1));
+    }
+    int port() const { return m_port; }
+
+    void run(int rate, int count)
+    {
+        zmq::message_t subscription;
+        m_socket.set(zmq::sockopt::rcvtimeo, 10000);
+        if (!m_socket.recv(subscription))
+            return;
+        const auto period = std::chrono::nanoseconds(1000000000LL / rate);
+        const auto start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            std::this_thread::sleep_until(start + i * period);
+            const std::string text = makeText(i);
+            m_socket.send(zmq::buffer(kChannel, 2), zmq::send_flags::sndmore);
+            m_socket.send(zmq::buffer(text), zmq::send_flags::none);
+        }
+    }
+
+private:
+    zmq::socket_t m_socket;
+    int m_port = 0;
+};
+
+struct Result
+{
+    std::vector<double> latenciesMs;
+    int expected = 0;
+    int lost = 0;
+    int outOfOrder = 0;
+    double seconds = 0; // first send to last receipt
+};
+
+void record(Result &r, int &lastSeq, std::int64_t &firstNs, std::int64_t &lastNs, const char *text)
+{
+    int seq = 0;
+    std::int64_t sent = 0;
+    const std::int64_t now = nowNs();
+    if (!parseText(text, seq, sent))
+        return;
+    if (seq <= lastSeq)
+        ++r.outOfOrder;
+    lastSeq = seq;
+    if (firstNs == 0)
+        firstNs = sent;
+    lastNs = now;
+    r.latenciesMs.push_back((now - sent) / 1e6);
+}
+
+Result finish(Result r, std::int64_t firstNs, std::int64_t lastNs)
+{
+    r.lost = r.expected - static_cast<int>(r.latenciesMs.size());
+    r.seconds = (lastNs - firstNs) / 1e9;
+    std::sort(r.latenciesMs.begin(), r.latenciesMs.end());
+    return r;
+}
+
+// PosReceiver on the GUI thread, its event loop running until all texts arrived or none
+// came for two seconds.
+Result measureReceiver(int rate, int count)
+{
+    zmq::context_t context(1);
+    Publisher publisher(context);
+    Result r;
+    r.expected = count;
+    r.latenciesMs.reserve(static_cast<size_t>(count));
+    int lastSeq = -1;
+    std::int64_t firstNs = 0, lastNs = 0;
+
+    PosReceiver receiver;
+    QEventLoop loop;
+    QElapsedTimer quiet;
+    quiet.start();
+    QObject::connect(&receiver, &PosReceiver::posReceived, &loop,
+                     [&](const QString &, const QString &msg) {
+                         record(r, lastSeq, firstNs, lastNs, msg.toLatin1().constData());
+                         quiet.restart();
+                         if (static_cast<int>(r.latenciesMs.size()) == count)
+                             loop.quit();
+                     });
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
+        if (quiet.elapsed() > 2000 + (firstNs == 0 ? 10000 : 0))
+            loop.quit();
+    });
+    watchdog.start(100);
+    std::thread sender([&] { publisher.run(rate, count); });
+    receiver.subscribe(QStringLiteral("127.0.0.1"), publisher.port(), kChannel);
+    loop.exec();
+    sender.join();
+    receiver.unsubscribe(QStringLiteral("127.0.0.1"), kChannel);
+    return finish(std::move(r), firstNs, lastNs);
+}
+
+// The floor: a bare SUB socket read with blocking receives on a thread of its own.
+Result measureBareLoop(int rate, int count)
+{
+    zmq::context_t context(1);
+    Publisher publisher(context);
+    Result r;
+    r.expected = count;
+    r.latenciesMs.reserve(static_cast<size_t>(count));
+    int lastSeq = -1;
+    std::int64_t firstNs = 0, lastNs = 0;
+    std::thread reader([&] {
+        zmq::socket_t sub(context, zmq::socket_type::sub);
+        sub.set(zmq::sockopt::linger, 0);
+        sub.set(zmq::sockopt::rcvtimeo, 2000);
+        sub.set(zmq::sockopt::subscribe, kChannel);
+        sub.connect("tcp://127.0.0.1:" + std::to_string(publisher.port()));
+        zmq::message_t channel, text;
+        bool started = false;
+        while (static_cast<int>(r.latenciesMs.size()) < count) {
+            sub.set(zmq::sockopt::rcvtimeo, started ? 2000 : 12000);
+            if (!sub.recv(channel) || !sub.recv(text))
+                break;
+            started = true;
+            record(r, lastSeq, firstNs, lastNs, text.to_string().c_str());
+        }
+    });
+    publisher.run(rate, count);
+    reader.join();
+    return finish(std::move(r), firstNs, lastNs);
+}
+
+double percentile(const std::vector<double> &sorted, double p)
+{
+    if (sorted.empty())
+        return 0;
+    const size_t i = std::min(sorted.size() - 1, static_cast<size_t>(p * sorted.size()));
+    return sorted[i];
+}
+
+void print(const char *name, int rate, const Result &r)
+{
+    const double throughput = r.seconds > 0 ? r.latenciesMs.size() / r.seconds : 0;
+    std::printf("| %s | %d | %zu | %d | %.2f | %.2f | %.2f | %.0f |\n", name, rate,
+                r.latenciesMs.size(), r.lost, percentile(r.latenciesMs, 0.5),
+                percentile(r.latenciesMs, 0.99), r.latenciesMs.empty() ? 0.0 : r.latenciesMs.back(),
+                throughput);
+    std::fflush(stdout);
+}
+
+std::vector<std::unique_ptr<QProcess>> startPlayers(int n)
+{
+    std::vector<std::unique_ptr<QProcess>> players;
+    for (int i = 0; i < n; ++i) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->setStandardOutputFile(QProcess::nullDevice());
+        p->start(QStringLiteral("mpv"),
+                 {"--no-config", "--really-quiet", "--no-audio", "--vo=gpu", "--hwdec=no",
+                  "--geometry=320x180", "--loop=inf", "av://lavfi:testsrc2=size=640x360:rate=25"});
+        players.push_back(std::move(p));
+    }
+    return players;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    int seconds = 5;
+    int mpv = 0;
+    std::vector<int> rates{100, 1000, 10000};
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "--seconds")
+            seconds = args[i + 1].toInt();
+        else if (args[i] == "--mpv")
+            mpv = args[i + 1].toInt();
+        else if (args[i] == "--rates") {
+            rates.clear();
+            for (const QString &r : args[i + 1].split(','))
+                rates.push_back(r.toInt());
+        }
+    }
+    // The subscriber's debug lines are not what is measured.
+    qSetMessagePattern(QString());
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+
+    auto players = startPlayers(mpv);
+    for (auto &p : players) {
+        if (!p->waitForStarted(5000)) {
+            std::fprintf(stderr, "mpv did not start\n");
+            return 1;
+        }
+    }
+    if (mpv > 0) {
+        // Let the players open their windows and reach steady playback.
+        QEventLoop settle;
+        QTimer::singleShot(5000, &settle, &QEventLoop::quit);
+        settle.exec();
+    }
+
+    std::printf("%d players beside it, %d s per rate, %d-byte texts\n\n", mpv, seconds, kTextSize);
+    std::printf(
+        "| Subscriber | Rate/s | Received | Lost | p50 ms | p99 ms | max ms | Throughput/s |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    for (int rate : rates) {
+        const int count = rate * seconds;
+        print("PosReceiver (GUI thread)", rate, measureReceiver(rate, count));
+        print("bare SUB loop (own thread)", rate, measureBareLoop(rate, count));
+    }
+    for (auto &p : players) {
+        if (p->state() == QProcess::NotRunning)
+            std::fprintf(stderr, "an mpv player ended before the end of the run\n");
+        p->terminate();
+        p->waitForFinished(3000);
+    }
+    return 0;
+}
