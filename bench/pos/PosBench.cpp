@@ -4,13 +4,14 @@
 //
 //   bench_pos [--seconds S] [--rates 100,1000,10000] [--mpv N]
 //
-// --mpv N starts N standalone mpv players (lavfi test source, OpenGL output) beside it as CPU
-// load, and waits for them to run before measuring.
+// --mpv N starts N standalone mpv players (lavfi test source, OpenGL output, software
+// rendering accepted) beside it as CPU load, and waits for them to run before measuring.
 #include "PosReceiver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTimer>
@@ -211,6 +212,14 @@ void print(const char *name, int rate, const Result &r)
     std::fflush(stdout);
 }
 
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
 std::vector<std::unique_ptr<QProcess>> startPlayers(int n)
 {
     std::vector<std::unique_ptr<QProcess>> players;
@@ -219,8 +228,8 @@ std::vector<std::unique_ptr<QProcess>> startPlayers(int n)
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->setStandardOutputFile(QProcess::nullDevice());
         p->start(QStringLiteral("mpv"),
-                 {"--no-config", "--really-quiet", "--no-audio", "--vo=gpu", "--hwdec=no",
-                  "--geometry=320x180", "--loop=inf", "av://lavfi:testsrc2=size=640x360:rate=25"});
+                 {"--no-config", "--really-quiet", "--no-audio", "--vo=gpu", "--gpu-sw=yes",
+                  "--hwdec=no", "--geometry=320x180", "av://lavfi:testsrc2=size=640x360:rate=25"});
         players.push_back(std::move(p));
     }
     return players;
@@ -264,7 +273,8 @@ int main(int argc, char **argv)
         settle.exec();
     }
 
-    std::printf("%d players beside it, %d s per rate, %d-byte texts\n\n", mpv, seconds, kTextSize);
+    std::printf("%d players beside it, %d s per rate, %d-byte texts, load average %s\n\n", mpv,
+                seconds, kTextSize, qPrintable(loadAverage()));
     std::printf(
         "| Subscriber | Rate/s | Received | Lost | p50 ms | p99 ms | max ms | Throughput/s |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
