@@ -1,6 +1,7 @@
 // Channel texts from a publisher to PosReceiver::posReceived over loopback, with the GUI
 // thread's event loop running: latency (p50/p99/max) and throughput at given rates of
-// 100-byte texts, against a bare cppzmq SUB loop on its own thread in the same run.
+// 100-byte texts, against a bare cppzmq SUB loop on its own thread receiving the same texts
+// at the same time.
 //
 //   bench_pos [--seconds S] [--rates 100,1000,10000] [--mpv N]
 //
@@ -58,7 +59,7 @@ bool parseText(const char *data, int &seq, std::int64_t &sentNs)
     return true;
 }
 
-// Sends `count` texts at `rate` per second once a subscriber's filter has arrived.
+// Sends `count` texts at `rate` per second once the filters of `subscribers` peers arrived.
 class Publisher
 {
 public:
@@ -66,18 +67,21 @@ public:
         : m_socket(context, zmq::socket_type::xpub)
     {
         m_socket.set(zmq::sockopt::linger, 0);
+        m_socket.set(zmq::sockopt::xpub_verbose, 1); // every peer's filter, not the first only
         m_socket.bind("tcp://127.0.0.1:*");
         const std::string bound = m_socket.get(zmq::sockopt::last_endpoint);
         m_port = std::stoi(bound.substr(bound.rfind(':') + 1));
     }
     int port() const { return m_port; }
 
-    void run(int rate, int count)
+    void run(int rate, int count, int subscribers)
     {
-        zmq::message_t subscription;
         m_socket.set(zmq::sockopt::rcvtimeo, 10000);
-        if (!m_socket.recv(subscription))
-            return;
+        for (int i = 0; i < subscribers; ++i) {
+            zmq::message_t subscription;
+            if (!m_socket.recv(subscription))
+                return;
+        }
         const auto period = std::chrono::nanoseconds(1000000000LL / rate);
         const auto start = Clock::now();
         for (int i = 0; i < count; ++i) {
@@ -96,102 +100,105 @@ private:
 struct Result
 {
     std::vector<double> latenciesMs;
-    int expected = 0;
     int lost = 0;
     int outOfOrder = 0;
     double seconds = 0; // first send to last receipt
 };
 
-void record(Result &r, int &lastSeq, std::int64_t &firstNs, std::int64_t &lastNs, const char *text)
+// What one subscriber received, as it arrives.
+class Tally
 {
-    int seq = 0;
-    std::int64_t sent = 0;
-    const std::int64_t now = nowNs();
-    if (!parseText(text, seq, sent))
-        return;
-    if (seq <= lastSeq)
-        ++r.outOfOrder;
-    lastSeq = seq;
-    if (firstNs == 0)
-        firstNs = sent;
-    lastNs = now;
-    r.latenciesMs.push_back((now - sent) / 1e6);
-}
+public:
+    explicit Tally(int expected)
+        : m_expected(expected)
+    {
+        m_result.latenciesMs.reserve(static_cast<size_t>(expected));
+    }
+    void add(const char *text)
+    {
+        const std::int64_t now = nowNs();
+        int seq = 0;
+        std::int64_t sent = 0;
+        if (!parseText(text, seq, sent))
+            return;
+        if (seq <= m_lastSeq)
+            ++m_result.outOfOrder;
+        m_lastSeq = seq;
+        if (m_firstNs == 0)
+            m_firstNs = sent;
+        m_lastNs = now;
+        m_result.latenciesMs.push_back((now - sent) / 1e6);
+    }
+    int received() const { return static_cast<int>(m_result.latenciesMs.size()); }
+    bool complete() const { return received() == m_expected; }
+    Result finish()
+    {
+        m_result.lost = m_expected - received();
+        m_result.seconds = (m_lastNs - m_firstNs) / 1e9;
+        std::sort(m_result.latenciesMs.begin(), m_result.latenciesMs.end());
+        return m_result;
+    }
 
-Result finish(Result r, std::int64_t firstNs, std::int64_t lastNs)
+private:
+    Result m_result;
+    int m_expected;
+    int m_lastSeq = -1;
+    std::int64_t m_firstNs = 0;
+    std::int64_t m_lastNs = 0;
+};
+
+// One publisher, two subscribers of the same texts at the same time: PosReceiver on the GUI
+// thread with its event loop running, and the floor, a bare SUB socket read with blocking
+// receives on a thread of its own (with its own ZeroMQ context). The loop runs until both
+// have everything or nothing came for two seconds.
+std::pair<Result, Result> measure(int rate, int count)
 {
-    r.lost = r.expected - static_cast<int>(r.latenciesMs.size());
-    r.seconds = (lastNs - firstNs) / 1e9;
-    std::sort(r.latenciesMs.begin(), r.latenciesMs.end());
-    return r;
-}
+    zmq::context_t publisherContext(1);
+    Publisher publisher(publisherContext);
+    const std::string endpoint = "tcp://127.0.0.1:" + std::to_string(publisher.port());
 
-// PosReceiver on the GUI thread, its event loop running until all texts arrived or none
-// came for two seconds.
-Result measureReceiver(int rate, int count)
-{
-    zmq::context_t context(1);
-    Publisher publisher(context);
-    Result r;
-    r.expected = count;
-    r.latenciesMs.reserve(static_cast<size_t>(count));
-    int lastSeq = -1;
-    std::int64_t firstNs = 0, lastNs = 0;
+    Tally bare(count);
+    std::atomic<bool> bareDone{false};
+    std::thread reader([&] {
+        zmq::context_t context(1);
+        zmq::socket_t sub(context, zmq::socket_type::sub);
+        sub.set(zmq::sockopt::linger, 0);
+        sub.set(zmq::sockopt::subscribe, kChannel);
+        sub.connect(endpoint);
+        zmq::message_t channel, text;
+        while (!bare.complete()) {
+            sub.set(zmq::sockopt::rcvtimeo, bare.received() ? 2000 : 15000);
+            if (!sub.recv(channel) || !sub.recv(text))
+                break;
+            bare.add(text.to_string().c_str());
+        }
+        bareDone = true;
+    });
 
+    Tally gui(count);
     PosReceiver receiver;
     QEventLoop loop;
     QElapsedTimer quiet;
     quiet.start();
     QObject::connect(&receiver, &PosReceiver::posReceived, &loop,
                      [&](const QString &, const QString &msg) {
-                         record(r, lastSeq, firstNs, lastNs, msg.toLatin1().constData());
+                         gui.add(msg.toLatin1().constData());
                          quiet.restart();
-                         if (static_cast<int>(r.latenciesMs.size()) == count)
-                             loop.quit();
                      });
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
-        if (quiet.elapsed() > 2000 + (firstNs == 0 ? 10000 : 0))
+        const bool done = gui.complete() && bareDone;
+        if (done || quiet.elapsed() > 2000 + (gui.received() == 0 ? 15000 : 0))
             loop.quit();
     });
-    watchdog.start(100);
-    std::thread sender([&] { publisher.run(rate, count); });
+    watchdog.start(50);
+    std::thread sender([&] { publisher.run(rate, count, 2); });
     receiver.subscribe(QStringLiteral("127.0.0.1"), publisher.port(), kChannel);
     loop.exec();
     sender.join();
-    receiver.unsubscribe(QStringLiteral("127.0.0.1"), kChannel);
-    return finish(std::move(r), firstNs, lastNs);
-}
-
-// The floor: a bare SUB socket read with blocking receives on a thread of its own.
-Result measureBareLoop(int rate, int count)
-{
-    zmq::context_t context(1);
-    Publisher publisher(context);
-    Result r;
-    r.expected = count;
-    r.latenciesMs.reserve(static_cast<size_t>(count));
-    int lastSeq = -1;
-    std::int64_t firstNs = 0, lastNs = 0;
-    std::thread reader([&] {
-        zmq::socket_t sub(context, zmq::socket_type::sub);
-        sub.set(zmq::sockopt::linger, 0);
-        sub.set(zmq::sockopt::rcvtimeo, 2000);
-        sub.set(zmq::sockopt::subscribe, kChannel);
-        sub.connect("tcp://127.0.0.1:" + std::to_string(publisher.port()));
-        zmq::message_t channel, text;
-        bool started = false;
-        while (static_cast<int>(r.latenciesMs.size()) < count) {
-            sub.set(zmq::sockopt::rcvtimeo, started ? 2000 : 12000);
-            if (!sub.recv(channel) || !sub.recv(text))
-                break;
-            started = true;
-            record(r, lastSeq, firstNs, lastNs, text.to_string().c_str());
-        }
-    });
-    publisher.run(rate, count);
     reader.join();
-    return finish(std::move(r), firstNs, lastNs);
+    receiver.unsubscribe(QStringLiteral("127.0.0.1"), kChannel);
+    return {gui.finish(), bare.finish()};
 }
 
 double percentile(const std::vector<double> &sorted, double p)
@@ -269,7 +276,7 @@ int main(int argc, char **argv)
     if (mpv > 0) {
         // Let the players open their windows and reach steady playback.
         QEventLoop settle;
-        QTimer::singleShot(5000, &settle, &QEventLoop::quit);
+        QTimer::singleShot(10000, &settle, &QEventLoop::quit);
         settle.exec();
     }
 
@@ -280,8 +287,9 @@ int main(int argc, char **argv)
     std::printf("|---|---|---|---|---|---|---|---|\n");
     for (int rate : rates) {
         const int count = rate * seconds;
-        print("PosReceiver (GUI thread)", rate, measureReceiver(rate, count));
-        print("bare SUB loop (own thread)", rate, measureBareLoop(rate, count));
+        const auto [gui, bare] = measure(rate, count);
+        print("PosReceiver (GUI thread)", rate, gui);
+        print("bare SUB loop (own thread)", rate, bare);
     }
     for (auto &p : players) {
         if (p->state() == QProcess::NotRunning)
