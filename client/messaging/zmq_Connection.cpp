@@ -31,8 +31,12 @@ bool zmq_Connection::start()
     }
     qDebug().nospace() << "  Socket number: " << fd;
 
-    if (notifier)
+    if (notifier) {
+        // The old descriptor's notifier must not drive reads of the new socket.
+        notifier->disconnect();
+        notifier->setEnabled(false);
         notifier->deleteLater();
+    }
     notifier = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &zmq_Connection::handleNotifierActivated);
     notifier->setEnabled(true);
