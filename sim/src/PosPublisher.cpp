@@ -138,6 +138,9 @@ bool PosPublisher::sendLocked(std::int64_t streamId, const std::string &text)
         return false;
     zmq::socket_t &socket = *gateways_.at(gatewayId->second).socket;
     const std::string channel = std::to_string(streamId);
+    // Recorded before it goes out, so a subscriber that holds the text finds it in the
+    // record too.
+    record_.record(streamId, nowMs(), text);
     try {
         // A PUB socket never blocks: with no subscriber or a full queue the message is
         // dropped, as a real publisher's would be.
@@ -147,7 +150,6 @@ bool PosPublisher::sendLocked(std::int64_t streamId, const std::string &text)
         log_("pos publisher: stream " + channel + ": sending failed: " + e.what());
         return false;
     }
-    record_.record(streamId, nowMs(), text);
     return true;
 }
 
