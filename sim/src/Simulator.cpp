@@ -52,6 +52,7 @@ bool Simulator::start(std::string *error)
         return false;
     }
     eventPort_ = events_->port();
+    pos_.start(options_.site, options_.ephemeralPosPorts);
     io_.restart();
     work_.emplace(asio::make_work_guard(io_));
     thread_ = std::thread([this] { io_.run(); });
@@ -67,12 +68,15 @@ void Simulator::stop()
     io_.stop();
     thread_.join();
     events_.reset();
+    pos_.stop();
 }
 
 void Simulator::replaceSite(Site site)
 {
     if (!events_)
         return;
+    // The publishers follow the new site's scripts and gateways.
+    pos_.start(site, options_.ephemeralPosPorts);
     call([this, &site] { events_->replaceSite(std::move(site)); });
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "EventServer.h"
+#include "PosPublisher.h"
+#include "PosTextLog.h"
 #include "Site.h"
 
 #include <asio.hpp>
@@ -24,10 +26,13 @@ struct SimulatorOptions
     std::string host = "127.0.0.1";
     unsigned short eventPort = 0; // 0: an ephemeral port (tests)
     LogFunction log;              // one line per event; empty: stderr
+    // Gateways publish channel texts on free ports instead of their "posPort" (tests); see
+    // Simulator::posPort.
+    bool ephemeralPosPorts = false;
 };
 
-// The simulated site in one object: today the event server; the gateway's HTTP service and
-// the channel-text publisher join it here as further members started by start().
+// The simulated site in one object: the event server and the gateways' channel-text
+// publishers; the gateway's HTTP service joins them here as a further member started by start().
 // Every public call is thread-safe: it runs on the simulator's own I/O thread and waits.
 // The controls below do nothing before start().
 class Simulator
@@ -51,6 +56,16 @@ public:
     bool waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout);
     std::size_t connectionCount();
 
+    // The channel texts published so far, per stream.
+    PosTextLog &posTexts() { return posTexts_; }
+    // The port a gateway publishes its channel texts on; 0 when it publishes none.
+    unsigned short posPort(std::int64_t gatewayId) const { return pos_.port(gatewayId); }
+    // Publishes one text on a stream's channel now; false when its gateway publishes nothing.
+    bool publishPosText(std::int64_t streamId, const std::string &text)
+    {
+        return pos_.publish(streamId, text);
+    }
+
 private:
     template <typename F> auto call(F &&f) -> decltype(f());
     static void logToStderr(const std::string &line);
@@ -64,6 +79,8 @@ private:
     std::mutex heldMutex_;
     std::condition_variable heldChanged_;
     std::size_t heldCount_ = 0;
+    PosTextLog posTexts_;
+    PosPublisher pos_{posTexts_, [this](const std::string &line) { options_.log(line); }};
 };
 
 } // namespace ardix::sim

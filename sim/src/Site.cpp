@@ -107,6 +107,20 @@ NameValueMap mapFromSite(const Json &obj, const char *key, const std::string &wh
     return map;
 }
 
+// A receipt written as an array of lines becomes one text of those lines joined by "\n".
+std::string joinLines(const Json &lines)
+{
+    std::string text;
+    bool first = true;
+    for (const auto &line : lines) {
+        if (!first)
+            text += '\n';
+        text += line.get<std::string>();
+        first = false;
+    }
+    return text;
+}
+
 std::vector<StreamChunk> recordingFromSite(const Json &o, std::int64_t streamId, std::int64_t now,
                                            const std::string &where)
 {
@@ -143,6 +157,35 @@ std::vector<StreamChunk> recordingFromSite(const Json &o, std::int64_t streamId,
     return chunks;
 }
 
+std::optional<PosScript> posFromSite(const Json &o, int type, const std::string &where)
+{
+    auto pos = o.find("pos");
+    if (pos == o.end())
+        return std::nullopt;
+    if (type != static_cast<int>(ObjectType::Stream))
+        fail(where + ": only streams have a \"pos\" script");
+    if (!pos->is_object())
+        fail(where + ": \"pos\" must be an object");
+    PosScript script;
+    const std::int64_t interval = intField(*pos, "intervalMs", 3000, false, where + ".pos");
+    if (interval < 10 || interval > 3600000)
+        fail(where + ": \"pos.intervalMs\" must be from 10 to 3600000");
+    script.intervalMs = static_cast<int>(interval);
+    auto texts = pos->find("texts");
+    if (texts == pos->end() || !texts->is_array() || texts->empty())
+        fail(where + ": \"pos.texts\" must be a non-empty array");
+    for (const auto &t : *texts) {
+        if (t.is_string())
+            script.texts.push_back(t.get<std::string>());
+        else if (t.is_array() &&
+                 std::all_of(t.begin(), t.end(), [](const Json &line) { return line.is_string(); }))
+            script.texts.push_back(joinLines(t));
+        else
+            fail(where + ": every entry of \"pos.texts\" must be a string or an array of strings");
+    }
+    return script;
+}
+
 SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
 {
     std::string where = "objects[" + std::to_string(index) + "]";
@@ -176,6 +219,7 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
         }
     }
     so.chunks = recordingFromSite(o, d.id, now, where);
+    so.pos = posFromSite(o, d.type, where);
     return so;
 }
 

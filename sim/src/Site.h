@@ -19,6 +19,14 @@ struct SiteUser
     std::string password;
 };
 
+// Receipt texts that a stream's gateway publishes on the stream's channel, one every
+// intervalMs, in order, starting over after the last.
+struct PosScript
+{
+    int intervalMs = 3000;
+    std::vector<std::string> texts;
+};
+
 // One object as the site file gives it, with what the server keeps beside it.
 struct SiteObject
 {
@@ -26,6 +34,7 @@ struct SiteObject
     zarn::NameValueMap attributes;         // dynamic attributes
     zarn::ValuePtr value;                  // sensors and actuators: the current value
     std::vector<zarn::StreamChunk> chunks; // streams: recordings, ordered by start
+    std::optional<PosScript> pos;          // streams: channel texts to publish
 };
 
 // A simulated site loaded from a site file (docs/site-file.md).

@@ -60,11 +60,11 @@ private slots:
     void typesResolve_data()
     {
         QTest::addColumn<QString>("binding");
-        for (const char *singleton : {"App", "I18n", "QmlUtils", "CppAccessor"})
+        for (const char *singleton : {"App", "I18n", "QmlUtils", "CppAccessor", "PosReceiver"})
             QTest::newRow(singleton) << QString::fromLatin1(singleton);
         for (const char *creatable :
              {"ZarnClient", "ZarnObject", "ZarnSetting", "ZarnObjectsRepository", "TreeNode",
-              "TreeModel", "LayoutList", "LayoutModel", "MpvObject"})
+              "TreeModel", "LayoutList", "LayoutModel", "MpvObject", "SubtitleList"})
             QTest::newRow(creatable) << QStringLiteral("%1 {}").arg(QLatin1String(creatable));
     }
 

@@ -1,0 +1,156 @@
+#include "zmq_Subscriber.h"
+
+#include "zmq_Context.h"
+
+#include <QDebug>
+#include <QPointer>
+
+#include <zmq.hpp>
+
+namespace {
+
+// Receive errors in a row after which a drain gives up until the next activation: a socket
+// whose context was terminated fails every receive at once and would otherwise spin.
+constexpr int kMaxReceiveFailures = 3;
+
+} // namespace
+
+zmq_Subscriber::zmq_Subscriber(QString address, QObject *parent)
+    : zmq_Connection(std::move(address), parent)
+{}
+
+zmq_Subscriber::~zmq_Subscriber()
+{
+    channels.clear();
+    stop();
+}
+
+bool zmq_Subscriber::createSocket()
+{
+    try {
+        zmq_Context &context = zmq_Context::instance();
+        socket = std::make_shared<zmq::socket_t>(context.context(), zmq::socket_type::sub);
+        socket->connect(address.toUtf8().toStdString());
+        return true;
+    } catch (const zmq::error_t &e) {
+        qDebug() << "virtual bool zmq_Subscriber::createSocket()";
+        qDebug() << "  Err:" << e.what();
+    }
+    return false;
+}
+
+zmq_Subscriber::Frames zmq_Subscriber::receiveMessage(QByteArray &sender, QByteArray &text,
+                                                      int &frameCount)
+{
+    frameCount = 0;
+    try {
+        zmq::message_t frame;
+        do {
+            if (!socket->recv(frame, zmq::recv_flags::dontwait))
+                return Frames::NoMessage;
+            if (frameCount == 0)
+                sender = QByteArray(frame.data<char>(), static_cast<int>(frame.size()));
+            else if (frameCount == 1)
+                text = QByteArray(frame.data<char>(), static_cast<int>(frame.size()));
+            ++frameCount;
+        } while (frame.more());
+    } catch (const zmq::error_t &e) {
+        qDebug() << "virtual void zmq_Subscriber::readAll()";
+        qDebug() << "  Err:" << e.what();
+        return Frames::Failed;
+    }
+    return Frames::Received;
+}
+
+void zmq_Subscriber::readAll()
+{
+    if (!socket)
+        return;
+    int events = 0;
+    try {
+        events = socket->get(zmq::sockopt::events);
+    } catch (const zmq::error_t &e) {
+        qWarning() << "virtual void zmq_Subscriber::readAll()";
+        qWarning() << "  Err:" << e.what();
+        return;
+    }
+    if (!(events & ZMQ_POLLIN))
+        return;
+
+    const QPointer<zmq_Subscriber> alive(this);
+    int failures = 0;
+    for (;;) {
+        QByteArray sender, text;
+        int frameCount = 0;
+        const Frames result = receiveMessage(sender, text, frameCount);
+        if (result == Frames::NoMessage)
+            return;
+        if (result == Frames::Failed) {
+            if (++failures < kMaxReceiveFailures)
+                continue;
+            qWarning() << "virtual void zmq_Subscriber::readAll()";
+            qWarning() << "  Receiving keeps failing; reading stops until the next activation";
+            drainAborted = true;
+            return;
+        }
+        failures = 0;
+        if (frameCount < 2) {
+            qDebug() << "virtual void zmq_Subscriber::readAll()";
+            qDebug() << "  Dropped a message of" << frameCount << "frame(s)";
+            continue;
+        }
+        // Invalid UTF-8 decodes with replacement characters; the message is still delivered.
+        emit messageReceived(QString::fromUtf8(sender), QString::fromUtf8(text));
+        // A receiver may have destroyed this subscriber.
+        if (!alive || !socket)
+            return;
+    }
+}
+
+bool zmq_Subscriber::setFilter(bool add, const QString &channel, const char *function)
+{
+    // Publishers write their topics in UTF-8 (the frames are decoded so), so the filter is
+    // the channel's UTF-8 bytes: any other encoding would never match a non-ASCII topic.
+    const QByteArray bytes = channel.toUtf8();
+    try {
+        const zmq::const_buffer filter(bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (add)
+            socket->set(zmq::sockopt::subscribe, filter);
+        else
+            socket->set(zmq::sockopt::unsubscribe, filter);
+        return true;
+    } catch (const zmq::error_t &e) {
+        qWarning() << function;
+        qWarning() << "  Err:" << e.what();
+    }
+    return false;
+}
+
+void zmq_Subscriber::subscribe(QString channel)
+{
+    if (!socket)
+        return;
+    if (channels.contains(channel)) {
+        qDebug() << "Channel:" << channel << "already be subscribed";
+        return;
+    }
+    channels.insert(channel);
+    if (!setFilter(true, channel, Q_FUNC_INFO))
+        channels.remove(channel);
+    scheduleReadIfPending();
+}
+
+void zmq_Subscriber::unsubscribe(QString channel)
+{
+    if (!socket)
+        return;
+    if (!channels.contains(channel)) {
+        qDebug() << "Channel:" << channel << "is not in the set!";
+        return;
+    }
+    // A filter that could not be removed stays in the set, so the set keeps telling what
+    // the socket filters.
+    if (setFilter(false, channel, Q_FUNC_INFO))
+        channels.remove(channel);
+    scheduleReadIfPending();
+}
