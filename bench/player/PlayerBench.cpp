@@ -160,6 +160,7 @@ RunResult runStandalonePlayers(const QString &file, int count, int seconds)
         QStringList arguments{
             QStringLiteral("--no-config"),
             QStringLiteral("--vo=gpu"),
+            QStringLiteral("--gpu-context=x11egl"),
             QStringLiteral("--no-border"),
             QStringLiteral("--really-quiet"),
             QStringLiteral("--geometry=%1x%2+%3+%4")
