@@ -1,6 +1,9 @@
 #pragma once
 
 #include "EventServer.h"
+#include "GatewayHttp.h"
+#include "MediaMaker.h"
+#include "PosTextLog.h"
 #include "Site.h"
 
 #include <asio.hpp>
@@ -10,8 +13,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ardix::sim {
 
@@ -24,10 +29,14 @@ struct SimulatorOptions
     std::string host = "127.0.0.1";
     unsigned short eventPort = 0; // 0: an ephemeral port (tests)
     LogFunction log;              // one line per event; empty: stderr
+    // Port of every gateway's HTTP service; 0: an ephemeral port each (tests); nothing: each
+    // gateway's own "httpPort" from the site file (9554 by default).
+    std::optional<unsigned short> httpPort = 0;
+    MediaMaker::Options media; // where recordings and live loops are made and kept
 };
 
-// The simulated site in one object: today the event server; the gateway's HTTP service and
-// the channel-text publisher join it here as further members started by start().
+// The simulated site in one object: the event server and the HTTP service of each gateway
+// (objects of class "device.GATEWAY"), which serves the streams below it in the tree.
 // Every public call is thread-safe: it runs on the simulator's own I/O thread and waits.
 // The controls below do nothing before start().
 class Simulator
@@ -51,9 +60,18 @@ public:
     bool waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout);
     std::size_t connectionCount();
 
+    // The port of a gateway's HTTP service; 0 when it has none or it does not listen.
+    unsigned short gatewayHttpPort(std::int64_t gatewayId);
+    // The channel texts published so far, which "pos-data" answers from.
+    PosTextLog &posTexts() { return posTexts_; }
+
 private:
     template <typename F> auto call(F &&f) -> decltype(f());
     static void logToStderr(const std::string &line);
+    void updateGateways(const Site &site);
+
+    // Every line logged from the HTTP services' threads goes through this one lock.
+    void logLocked(const std::string &line);
 
     SimulatorOptions options_;
     asio::io_context io_;
@@ -64,6 +82,12 @@ private:
     std::mutex heldMutex_;
     std::condition_variable heldChanged_;
     std::size_t heldCount_ = 0;
+
+    std::mutex logMutex_;
+    PosTextLog posTexts_;
+    std::unique_ptr<MediaMaker> media_;
+    std::mutex gatewaysMutex_;
+    std::vector<std::unique_ptr<GatewayHttp>> gateways_;
 };
 
 } // namespace ardix::sim

@@ -26,6 +26,7 @@ struct SiteObject
     zarn::NameValueMap attributes;         // dynamic attributes
     zarn::ValuePtr value;                  // sensors and actuators: the current value
     std::vector<zarn::StreamChunk> chunks; // streams: recordings, ordered by start
+    int httpPort = 9554;                   // gateways: port of the HTTP service
 };
 
 // A simulated site loaded from a site file (docs/site-file.md).

@@ -2,7 +2,10 @@
 // signal order of cancel and of a replaced download, failures reported, chunk-by-chunk
 // writing, and an output file that is private to the process.
 #include "Downloader.h"
+#include "GatewayHttp.h"
 #include "LoopbackHttpServer.h"
+#include "QmlUtils.h"
+#include "Simulator.h"
 
 #include <QDir>
 #include <QFile>
@@ -167,6 +170,44 @@ private slots:
         }
         QTRY_COMPARE(finished.count(), 1);
         QVERIFY(d.succeeded());
+    }
+
+    // The simulated gateway: a chunk's recording under the console's name for it, and a
+    // name that is no recording.
+    void recordingFromTheSimulatedGateway()
+    {
+        using namespace ardix::sim;
+        const std::int64_t start = 1765170000000;
+        std::string error;
+        auto site = Site::fromJson(R"({"objects": [
+            {"id": 2, "type": 2, "class": "device.GATEWAY", "settings": {"address": "127.0.0.1"}},
+            {"id": 11, "type": 10, "name": "Door", "parent": 2,
+             "chunks": [{"start": 1765170000000, "end": 1765170002000}]}]})",
+                                   start, error);
+        QVERIFY2(site, error.c_str());
+        SimulatorOptions options;
+        options.site = std::move(*site);
+        options.log = [](const std::string &) {};
+        Simulator simulator(std::move(options));
+        QVERIFY(simulator.start());
+        const QString base =
+            QStringLiteral("http://127.0.0.1:%1/").arg(simulator.gatewayHttpPort(2));
+
+        Downloader d;
+        QSignalSpy finished(&d, &Downloader::finished);
+        const QString name = QmlUtils().fileNameFromMSec(QStringLiteral("11"), start);
+        QCOMPARE(name.toStdString(), GatewayHttp::recordingName(11, start));
+        d.setUrl(base + name);
+        d.download();
+        QVERIFY(finished.wait(60000));
+        QVERIFY2(d.succeeded(), qPrintable(d.errorString()));
+        QCOMPARE(contents(d.filePath()).mid(4, 4), QByteArray("ftyp")); // an MP4 file
+
+        d.setUrl(base + QmlUtils().fileNameFromMSec(QStringLiteral("11"), start + 1000));
+        d.download();
+        QVERIFY(finished.wait());
+        QVERIFY(!d.succeeded());
+        QCOMPARE(d.httpStatus(), 404);
     }
 
     void outputFileIsPrivateAndNeverALink()
