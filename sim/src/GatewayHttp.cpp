@@ -275,16 +275,18 @@ void GatewayHttp::serveLive(const httplib::Request &request, httplib::Response &
 
 std::shared_ptr<const TsLoop> GatewayHttp::liveLoop(const GatewayStream &stream)
 {
+    // A stream renamed by a reloaded site gets a loop with its new name.
+    const std::string key = std::to_string(stream.id) + "/" + stream.name;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (auto it = loops_.find(stream.id); it != loops_.end())
+        if (auto it = loops_.find(key); it != loops_.end())
             return it->second;
     }
     // One stream is prepared at a time; later callers find the result in the table.
     std::lock_guard<std::mutex> making(loopMaking_);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (auto it = loops_.find(stream.id); it != loops_.end())
+        if (auto it = loops_.find(key); it != loops_.end())
             return it->second;
     }
     const std::string path = media_.liveLoop(stream.name, stream.id);
@@ -302,7 +304,7 @@ std::shared_ptr<const TsLoop> GatewayHttp::liveLoop(const GatewayStream &stream)
     }
     auto shared = std::make_shared<const TsLoop>(std::move(*loop));
     std::lock_guard<std::mutex> lock(mutex_);
-    loops_[stream.id] = shared;
+    loops_[key] = shared;
     return shared;
 }
 

@@ -83,7 +83,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<GatewayStream> streams_;
-    std::map<std::int64_t, std::shared_ptr<const TsLoop>> loops_;
+    std::map<std::string, std::shared_ptr<const TsLoop>> loops_; // by stream id and name
     std::mutex loopMaking_;
     std::atomic<bool> stopping_{false};
     std::condition_variable stopped_;
