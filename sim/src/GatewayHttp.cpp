@@ -257,6 +257,8 @@ void GatewayHttp::serveLive(const httplib::Request &request, httplib::Response &
     if (!loop)
         return answerText(response, 503, "the live stream could not be prepared");
     auto live = std::make_shared<Live>(std::move(loop));
+    // An endless stream has no ranges: a player's "Range: bytes=0-" gets the stream itself.
+    response.status = 200;
     response.set_content_provider("video/mp2t", [this, live](std::size_t, httplib::DataSink &sink) {
         std::string out;
         if (!live->begun)

@@ -127,10 +127,17 @@ protected:
         std::string bytes;
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         auto c = http();
-        c.Get(path.c_str(), [&](const char *data, std::size_t n) {
-            bytes.append(data, n);
-            return std::chrono::steady_clock::now() < end;
-        });
+        // Players ask for "bytes=0-"; a live stream answers it whole, with 200.
+        c.Get(
+            path.c_str(), {{"Range", "bytes=0-"}},
+            [&](const httplib::Response &response) {
+                EXPECT_EQ(response.status, 200);
+                return true;
+            },
+            [&](const char *data, std::size_t n) {
+                bytes.append(data, n);
+                return std::chrono::steady_clock::now() < end;
+            });
         return bytes;
     }
     bool logged(const std::string &text)
