@@ -14,7 +14,7 @@ PACKAGES=(
   qml-module-qtremoteobjects libqt5remoteobjects5-dev libqt5remoteobjects5-bin
   libqt5sql5-sqlite
   # media, messaging, networking
-  libmpv-dev mpv ffmpeg libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
+  libmpv-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri xdotool
 )

@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "RpcSource.h"
+#include "SQLiteRepository.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -24,6 +25,7 @@ App::App(QObject *parent)
 {
     s_instance = this;
 
+    m_repository = std::make_shared<SQLiteRepository>();
     m_zarnRepository = std::make_shared<ZarnObjectsRepository>();
     m_zarnClient = std::make_shared<ZarnClient>();
     m_zarnClient->setRepository(m_zarnRepository.get());
@@ -48,6 +50,11 @@ App::~App()
 App *App::instance()
 {
     return s_instance;
+}
+
+Repository *App::repository() const
+{
+    return m_repository.get();
 }
 
 void App::login(QString username, QString password, QString host, int port)

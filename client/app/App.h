@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LayoutModel.h"
+#include "Repository.h"
 #include "ZarnClient.h"
 #include "ZarnObjectsRepository.h"
 #include "client_Service.h"
@@ -14,6 +15,7 @@
 #include <memory>
 
 class RpcSource;
+class SQLiteRepository;
 
 // The console's one controller, reached from QML as the singleton `App`. It owns the
 // long-lived service objects, runs the sign-in sequence and serves remote-control requests.
@@ -23,6 +25,7 @@ class App : public QObject
     Q_PROPERTY(ZarnClient *zarnClient READ zarnClient NOTIFY zarnClientChanged)
     Q_PROPERTY(
         ZarnObjectsRepository *zarnRepository READ zarnRepository NOTIFY zarnRepositoryChanged)
+    Q_PROPERTY(Repository *repository READ repository NOTIFY repositoryChanged)
     Q_PROPERTY(LayoutModel *layoutModel READ layoutModel NOTIFY layoutModelChanged)
 
 public:
@@ -37,6 +40,7 @@ public:
     ZarnClient *zarnClient() const { return m_zarnClient.get(); }
     ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
     LayoutModel *layoutModel() const { return m_layoutModel.get(); }
+    Repository *repository() const;
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -70,6 +74,8 @@ private:
     void onJumpPageRequested(client_ServiceSource::ClientPage page);
 
     static App *s_instance;
+    // Made first and released last: the local store outlives every other service.
+    std::shared_ptr<SQLiteRepository> m_repository;
     std::shared_ptr<ZarnObjectsRepository> m_zarnRepository;
     std::shared_ptr<ZarnClient> m_zarnClient;
     std::shared_ptr<LayoutModel> m_layoutModel;

@@ -1,15 +1,61 @@
 #include "Simulator.h"
 
+#include "zarn/ObjectData.h"
+
+#include <algorithm>
 #include <future>
 #include <iostream>
+#include <unordered_map>
 
 namespace ardix::sim {
+
+namespace {
+
+bool isGateway(const SiteObject &o)
+{
+    return o.data.type == static_cast<int>(zarn::ObjectType::Device) &&
+           o.data.className == "device.GATEWAY";
+}
+
+// The streams found below a gateway in the object tree.
+std::vector<GatewayStream> streamsBelow(const Site &site, const SiteObject &gateway)
+{
+    std::unordered_map<std::int64_t, const SiteObject *> byId;
+    for (const auto &o : site.objects)
+        byId.emplace(o.data.id, &o);
+    std::vector<GatewayStream> streams;
+    std::vector<std::int64_t> pending(gateway.data.children.rbegin(), gateway.data.children.rend());
+    std::unordered_map<std::int64_t, bool> seen;
+    while (!pending.empty()) {
+        const auto id = pending.back();
+        pending.pop_back();
+        auto it = byId.find(id);
+        if (it == byId.end() || seen[id])
+            continue;
+        seen[id] = true;
+        const SiteObject &o = *it->second;
+        if (o.data.type == static_cast<int>(zarn::ObjectType::Stream))
+            streams.push_back({o.data.id, o.data.name, o.chunks});
+        pending.insert(pending.end(), o.data.children.rbegin(), o.data.children.rend());
+    }
+    return streams;
+}
+
+} // namespace
 
 Simulator::Simulator(SimulatorOptions options)
     : options_(std::move(options))
 {
     if (!options_.log)
         options_.log = &Simulator::logToStderr;
+    media_ = std::make_unique<MediaMaker>(options_.media,
+                                          [this](const std::string &line) { logLocked(line); });
+}
+
+void Simulator::logLocked(const std::string &line)
+{
+    std::lock_guard<std::mutex> lock(logMutex_);
+    options_.log(line);
 }
 
 Simulator::~Simulator()
@@ -56,13 +102,63 @@ bool Simulator::start(std::string *error)
     io_.restart();
     work_.emplace(asio::make_work_guard(io_));
     thread_ = std::thread([this] { io_.run(); });
+    // A gateway that cannot serve HTTP is logged and left out; the event server runs on.
+    updateGateways(options_.site);
     return true;
+}
+
+void Simulator::updateGateways(const Site &site)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    for (const auto &o : site.objects) {
+        if (!isGateway(o))
+            continue;
+        auto streams = streamsBelow(site, o);
+        auto it = std::find_if(gateways_.begin(), gateways_.end(),
+                               [&](const auto &g) { return g->gatewayId() == o.data.id; });
+        if (it != gateways_.end()) {
+            (*it)->setStreams(std::move(streams));
+            continue;
+        }
+        auto gateway = std::make_unique<GatewayHttp>(
+            o.data.id, *media_, posTexts_, [this](const std::string &line) { logLocked(line); });
+        gateway->setStreams(std::move(streams));
+        std::string host = o.data.settings.value("address").toString();
+        if (host.empty())
+            host = options_.host;
+        const auto port =
+            options_.httpPort ? *options_.httpPort : static_cast<unsigned short>(o.httpPort);
+        gateway->start(host, port);
+        gateways_.push_back(std::move(gateway));
+    }
+    // Gateways gone from a reloaded site keep their port but serve nothing.
+    for (auto &g : gateways_) {
+        const bool present =
+            std::any_of(site.objects.begin(), site.objects.end(),
+                        [&](const auto &o) { return isGateway(o) && o.data.id == g->gatewayId(); });
+        if (!present)
+            g->setStreams({});
+    }
+}
+
+unsigned short Simulator::gatewayHttpPort(std::int64_t gatewayId)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    for (const auto &g : gateways_) {
+        if (g->gatewayId() == gatewayId)
+            return g->port();
+    }
+    return 0;
 }
 
 void Simulator::stop()
 {
     if (!thread_.joinable())
         return;
+    {
+        std::lock_guard<std::mutex> lock(gatewaysMutex_);
+        gateways_.clear();
+    }
     call([this] { events_->stop(); });
     work_.reset();
     io_.stop();
@@ -75,8 +171,9 @@ void Simulator::replaceSite(Site site)
 {
     if (!events_)
         return;
-    // The publishers follow the new site's scripts and gateways.
+    // The publishers and HTTP services follow the new site's scripts and gateways.
     pos_.start(site, options_.ephemeralPosPorts);
+    updateGateways(site);
     call([this, &site] { events_->replaceSite(std::move(site)); });
 }
 

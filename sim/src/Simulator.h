@@ -1,6 +1,8 @@
 #pragma once
 
 #include "EventServer.h"
+#include "GatewayHttp.h"
+#include "MediaMaker.h"
 #include "PosPublisher.h"
 #include "PosTextLog.h"
 #include "Site.h"
@@ -12,8 +14,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ardix::sim {
 
@@ -29,10 +33,15 @@ struct SimulatorOptions
     // Gateways publish channel texts on free ports instead of their "posPort" (tests); see
     // Simulator::posPort.
     bool ephemeralPosPorts = false;
+    // Port of every gateway's HTTP service; 0: an ephemeral port each (tests); nothing: each
+    // gateway's own "httpPort" from the site file (9554 by default).
+    std::optional<unsigned short> httpPort = 0;
+    MediaMaker::Options media; // where recordings and live loops are made and kept
 };
 
-// The simulated site in one object: the event server and the gateways' channel-text
-// publishers; the gateway's HTTP service joins them here as a further member started by start().
+// The simulated site in one object: the event server, and for each gateway (objects of class
+// "device.GATEWAY") its channel-text publisher and its HTTP service, which serves the streams
+// below it in the tree.
 // Every public call is thread-safe: it runs on the simulator's own I/O thread and waits.
 // The controls below do nothing before start().
 class Simulator
@@ -56,7 +65,7 @@ public:
     bool waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout);
     std::size_t connectionCount();
 
-    // The channel texts published so far, per stream.
+    // The channel texts published so far, per stream; "pos-data" answers from them.
     PosTextLog &posTexts() { return posTexts_; }
     // The port a gateway publishes its channel texts on; 0 when it publishes none.
     unsigned short posPort(std::int64_t gatewayId) const { return pos_.port(gatewayId); }
@@ -65,10 +74,16 @@ public:
     {
         return pos_.publish(streamId, text);
     }
+    // The port of a gateway's HTTP service; 0 when it has none or it does not listen.
+    unsigned short gatewayHttpPort(std::int64_t gatewayId);
 
 private:
     template <typename F> auto call(F &&f) -> decltype(f());
     static void logToStderr(const std::string &line);
+    void updateGateways(const Site &site);
+
+    // Every line logged from the HTTP services' threads goes through this one lock.
+    void logLocked(const std::string &line);
 
     SimulatorOptions options_;
     asio::io_context io_;
@@ -79,8 +94,13 @@ private:
     std::mutex heldMutex_;
     std::condition_variable heldChanged_;
     std::size_t heldCount_ = 0;
+
+    std::mutex logMutex_;
     PosTextLog posTexts_;
-    PosPublisher pos_{posTexts_, [this](const std::string &line) { options_.log(line); }};
+    PosPublisher pos_{posTexts_, [this](const std::string &line) { logLocked(line); }};
+    std::unique_ptr<MediaMaker> media_;
+    std::mutex gatewaysMutex_;
+    std::vector<std::unique_ptr<GatewayHttp>> gateways_;
 };
 
 } // namespace ardix::sim

@@ -220,6 +220,9 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
     }
     so.chunks = recordingFromSite(o, d.id, now, where);
     so.pos = posFromSite(o, d.type, where);
+    so.httpPort = static_cast<int>(intField(o, "httpPort", so.httpPort, false, where));
+    if (so.httpPort < 0 || so.httpPort > 65535)
+        fail(where + ": \"httpPort\" must lie between 0 and 65535");
     return so;
 }
 

@@ -35,6 +35,7 @@ struct SiteObject
     zarn::ValuePtr value;                  // sensors and actuators: the current value
     std::vector<zarn::StreamChunk> chunks; // streams: recordings, ordered by start
     std::optional<PosScript> pos;          // streams: channel texts to publish
+    int httpPort = 9554;                   // gateways: port of the HTTP service
 };
 
 // A simulated site loaded from a site file (docs/site-file.md).

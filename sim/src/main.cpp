@@ -1,5 +1,5 @@
 // zarn-sim: the simulated site as a program.
-//   zarn-sim --site FILE [--port N] [--host ADDRESS]
+//   zarn-sim --site FILE [--port N] [--host ADDRESS] [--http-port N]
 // SIGHUP reloads the site file; SIGINT and SIGTERM stop the program.
 #include "Simulator.h"
 
@@ -19,16 +19,26 @@ struct Arguments
     std::string site;
     std::string host = "127.0.0.1";
     long port = kDefaultEventPort;
+    long httpPort = -1; // -1: each gateway's own
 };
+
+bool parsePort(const char *text, long &port)
+{
+    char *end = nullptr;
+    port = std::strtol(text, &end, 10);
+    return *end == '\0' && *text != '\0' && port >= 0 && port <= 65535;
+}
 
 void usage()
 {
-    std::cerr << "usage: zarn-sim --site FILE [--port N] [--host ADDRESS]\n"
+    std::cerr << "usage: zarn-sim --site FILE [--port N] [--host ADDRESS] [--http-port N]\n"
                  "  --site FILE     site file (see docs/site-file.md)\n"
                  "  --port N        event server port, 0 for any free one (default "
               << kDefaultEventPort
               << ")\n"
                  "  --host ADDRESS  address to listen on (default 127.0.0.1)\n"
+                 "  --http-port N   port of every gateway's HTTP service, 0 for free ones\n"
+                 "                  (default: each gateway's \"httpPort\", 9554)\n"
                  "SIGHUP reloads the site file; SIGINT/SIGTERM stop.\n";
 }
 
@@ -42,9 +52,10 @@ bool parse(int argc, char **argv, Arguments &args)
         } else if (a == "--host" && hasValue) {
             args.host = argv[++i];
         } else if (a == "--port" && hasValue) {
-            char *end = nullptr;
-            args.port = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || args.port < 0 || args.port > 65535)
+            if (!parsePort(argv[++i], args.port))
+                return false;
+        } else if (a == "--http-port" && hasValue) {
+            if (!parsePort(argv[++i], args.httpPort))
                 return false;
         } else {
             return false;
@@ -72,6 +83,10 @@ int main(int argc, char **argv)
     options.site = std::move(*site);
     options.host = args.host;
     options.eventPort = static_cast<unsigned short>(args.port);
+    if (args.httpPort >= 0)
+        options.httpPort = static_cast<unsigned short>(args.httpPort);
+    else
+        options.httpPort.reset();
     // Signals are caught before the server starts, so an early SIGHUP cannot end the process.
     asio::io_context io;
     asio::signal_set signals(io, SIGINT, SIGTERM, SIGHUP);

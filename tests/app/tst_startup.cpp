@@ -64,7 +64,8 @@ private slots:
             QTest::newRow(singleton) << QString::fromLatin1(singleton);
         for (const char *creatable :
              {"ZarnClient", "ZarnObject", "ZarnSetting", "ZarnObjectsRepository", "TreeNode",
-              "TreeModel", "LayoutList", "LayoutModel", "MpvObject", "SubtitleList"})
+              "TreeModel", "LayoutList", "LayoutModel", "MpvObject", "SubtitleList", "Downloader",
+              "Repository", "User", "Camera"})
             QTest::newRow(creatable) << QStringLiteral("%1 {}").arg(QLatin1String(creatable));
     }
 

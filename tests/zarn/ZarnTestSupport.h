@@ -229,6 +229,7 @@ protected:
             std::lock_guard<std::mutex> lock(logMutex);
             simLog.push_back(line);
         };
+        adjust(options);
         simulator = std::make_unique<sim::Simulator>(std::move(options));
         std::string error;
         ASSERT_TRUE(simulator->start(&error)) << error;
@@ -242,6 +243,8 @@ protected:
         connection = Connection();
         simulator.reset();
     }
+    // Lets a suite change the simulator's options before it starts.
+    virtual void adjust(sim::SimulatorOptions &) {}
     virtual sim::Site site()
     {
         auto s = loadDemoSite();

@@ -1,0 +1,313 @@
+#include "GatewayHttp.h"
+
+#include "PosTextLog.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include <sys/socket.h>
+
+namespace ardix::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Threads per gateway: every live connection holds one while it lasts.
+constexpr std::size_t kServiceThreads = 40;
+// Frames sent at once at most; the rest follows on the next wake-up.
+constexpr int kMaxBurstFrames = 50;
+
+bool parseInt(const std::string &text, std::int64_t &value)
+{
+    const char *end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+void answerText(httplib::Response &response, int status, const std::string &text)
+{
+    response.status = status;
+    response.set_content(text + "\n", "text/plain; charset=utf-8");
+}
+
+bool readFile(const std::string &path, std::string &out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    out = buffer.str();
+    return true;
+}
+
+// Only the listening address may be reused at once; two services on one port must clash.
+void socketOptions(socket_t sock)
+{
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+} // namespace
+
+// One live connection: where it is in the loop and when its next frame is due.
+struct GatewayHttp::Live
+{
+    explicit Live(std::shared_ptr<const TsLoop> l)
+        : loop(std::move(l))
+        , rewriter(*loop)
+    {}
+
+    Clock::time_point due() const
+    {
+        const std::int64_t ticks = pass * loop->duration() + loop->frames()[next].time - startTime;
+        return start + std::chrono::microseconds(ticks * 1000000 / TsLoop::kClock);
+    }
+
+    void advance()
+    {
+        if (++next == loop->frames().size()) {
+            next = 0;
+            ++pass;
+            rewriter.wrap();
+        }
+    }
+
+    // The first call sends the program tables and then starts at the keyframe before the
+    // loop's position on the wall clock, so all viewers of a stream see the same picture;
+    // the frames from that keyframe up to now go out at once, so a player starts quickly.
+    void begin(std::string &out)
+    {
+        using namespace std::chrono;
+        const std::int64_t wallMs =
+            duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+        startTime = (wallMs * (TsLoop::kClock / 1000)) % loop->duration();
+        next = loop->keyframeAtOrBefore(startTime);
+        start = Clock::now();
+        for (const std::size_t packet : loop->headerPackets())
+            rewriter.append(packet, TsLoop::kPacketSize, out);
+        begun = true;
+    }
+
+    std::shared_ptr<const TsLoop> loop;
+    TsRewriter rewriter;
+    std::size_t next = 0;
+    std::int64_t pass = 0;
+    std::int64_t startTime = 0;
+    Clock::time_point start;
+    bool begun = false;
+};
+
+GatewayHttp::GatewayHttp(std::int64_t gatewayId, MediaMaker &media, const PosTextLog &posTexts,
+                         LogFunction log)
+    : gatewayId_(gatewayId)
+    , media_(media)
+    , posTexts_(posTexts)
+    , log_(std::move(log))
+{}
+
+GatewayHttp::~GatewayHttp()
+{
+    stop();
+}
+
+void GatewayHttp::setStreams(std::vector<GatewayStream> streams)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    streams_ = std::move(streams);
+}
+
+bool GatewayHttp::findStream(std::int64_t id, GatewayStream &out) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto &s : streams_) {
+        if (s.id == id) {
+            out = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool GatewayHttp::start(const std::string &host, unsigned short port)
+{
+    if (thread_.joinable())
+        return true;
+    const std::string where = "gateway " + std::to_string(gatewayId_);
+    stopping_ = false;
+    server_ = std::make_unique<httplib::Server>();
+    server_->new_task_queue = [] { return new httplib::ThreadPool(kServiceThreads); };
+    server_->set_socket_options(socketOptions);
+    server_->set_keep_alive_timeout(2);
+    server_->Get("/pos-data", [this](const httplib::Request &rq, httplib::Response &rs) {
+        servePosData(rq, rs);
+    });
+    server_->Get(R"(/live/([^/]+))",
+                 [this](const httplib::Request &rq, httplib::Response &rs) { serveLive(rq, rs); });
+    server_->Get(R"(/([^/]+))", [this](const httplib::Request &rq, httplib::Response &rs) {
+        serveRecording(rq, rs);
+    });
+    server_->set_logger([this, where](const httplib::Request &rq, const httplib::Response &rs) {
+        log_(where + " http: " + rq.method + " " + rq.target + " -> " + std::to_string(rs.status));
+    });
+    const int bound = port == 0 ? server_->bind_to_any_port(host)
+                                : (server_->bind_to_port(host, port) ? port : -1);
+    if (bound <= 0) {
+        log_(where + ": cannot listen for HTTP on " + host + ":" + std::to_string(port) +
+             " (address not available or port taken); recordings, pos-data and live streams "
+             "of this gateway are off");
+        server_.reset();
+        return false;
+    }
+    port_ = static_cast<unsigned short>(bound);
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // stop() only reaches a server that runs: wait for the loop to have begun.
+    while (!server_->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    log_(where + ": HTTP service listening on " + host + ":" + std::to_string(port_));
+    return true;
+}
+
+void GatewayHttp::stop()
+{
+    if (!thread_.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopped_.notify_all();
+    server_->stop();
+    thread_.join();
+    server_.reset();
+}
+
+bool GatewayHttp::waitUntil(Clock::time_point when)
+{
+    std::unique_lock<std::mutex> lock(stopMutex_);
+    stopped_.wait_until(lock, when, [this] { return stopping_.load(); });
+    return !stopping_;
+}
+
+std::string GatewayHttp::recordingName(std::int64_t streamId, std::int64_t startMs)
+{
+    std::time_t seconds = static_cast<std::time_t>(startMs / 1000 - (startMs % 1000 < 0 ? 1 : 0));
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "%lld_%04d%02d%02d-%02d-%02d-%02d",
+                  static_cast<long long>(streamId), local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return buffer;
+}
+
+void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Response &response)
+{
+    const std::string name = request.matches[1];
+    std::int64_t streamId = 0;
+    GatewayStream stream;
+    const auto underscore = name.find('_');
+    if (underscore == std::string::npos || !parseInt(name.substr(0, underscore), streamId) ||
+        !findStream(streamId, stream))
+        return answerText(response, 404, "no recording " + name);
+    for (const auto &chunk : stream.chunks) {
+        if (recordingName(streamId, chunk.start) != name)
+            continue;
+        const std::string path =
+            media_.recording(stream.name, streamId, chunk.start, chunk.end - chunk.start);
+        std::string body;
+        if (path.empty() || !readFile(path, body))
+            return answerText(response, 503, "the recording could not be made");
+        response.set_content(std::move(body), "video/mp4");
+        return;
+    }
+    answerText(response, 404, "no recording " + name);
+}
+
+void GatewayHttp::servePosData(const httplib::Request &request, httplib::Response &response)
+{
+    std::int64_t streamId = 0, from = 0, to = 0;
+    if (!parseInt(request.get_param_value("strmId"), streamId) ||
+        !parseInt(request.get_param_value("from"), from) ||
+        !parseInt(request.get_param_value("to"), to))
+        return answerText(response, 400, "strmId, from and to must be integers");
+    nlohmann::json arr = nlohmann::json::array();
+    for (const auto &text : posTexts_.between(streamId, from, to))
+        arr.push_back({{"time", text.timeMs}, {"text", text.text}});
+    const nlohmann::json answer{{"from", from}, {"to", to}, {"arr", std::move(arr)}};
+    response.set_content(answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                         "application/json");
+}
+
+void GatewayHttp::serveLive(const httplib::Request &request, httplib::Response &response)
+{
+    std::int64_t streamId = 0;
+    GatewayStream stream;
+    if (!parseInt(request.matches[1], streamId) || !findStream(streamId, stream))
+        return answerText(response, 404, "no live stream " + std::string(request.matches[1]));
+    auto loop = liveLoop(stream);
+    if (!loop)
+        return answerText(response, 503, "the live stream could not be prepared");
+    auto live = std::make_shared<Live>(std::move(loop));
+    // An endless stream has no ranges: a player's "Range: bytes=0-" gets the stream itself.
+    response.status = 200;
+    response.set_content_provider("video/mp2t", [this, live](std::size_t, httplib::DataSink &sink) {
+        std::string out;
+        if (!live->begun)
+            live->begin(out);
+        const auto now = Clock::now();
+        for (int n = 0; n < kMaxBurstFrames && live->due() <= now; ++n) {
+            const auto &frame = live->loop->frames()[live->next];
+            live->rewriter.append(frame.offset, frame.size, out);
+            live->advance();
+        }
+        if (!out.empty() && !sink.write(out.data(), out.size()))
+            return false;
+        return waitUntil(live->due());
+    });
+}
+
+std::shared_ptr<const TsLoop> GatewayHttp::liveLoop(const GatewayStream &stream)
+{
+    // A stream renamed by a reloaded site gets a loop with its new name.
+    const std::string key = std::to_string(stream.id) + "/" + stream.name;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = loops_.find(key); it != loops_.end())
+            return it->second;
+    }
+    // One stream is prepared at a time; later callers find the result in the table.
+    std::lock_guard<std::mutex> making(loopMaking_);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = loops_.find(key); it != loops_.end())
+            return it->second;
+    }
+    const std::string path = media_.liveLoop(stream.name, stream.id);
+    if (path.empty())
+        return nullptr;
+    std::string bytes, error;
+    if (!readFile(path, bytes)) {
+        log_("gateway " + std::to_string(gatewayId_) + ": cannot read " + path);
+        return nullptr;
+    }
+    auto loop = TsLoop::fromBytes(std::move(bytes), error);
+    if (!loop) {
+        log_("gateway " + std::to_string(gatewayId_) + ": " + path + " is unusable: " + error);
+        return nullptr;
+    }
+    auto shared = std::make_shared<const TsLoop>(std::move(*loop));
+    std::lock_guard<std::mutex> lock(mutex_);
+    loops_[key] = shared;
+    return shared;
+}
+
+} // namespace ardix::sim

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "EventServer.h"
+#include "MediaMaker.h"
+#include "TsLoop.h"
+
+#include "zarn/StreamChunk.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+namespace ardix::sim {
+
+class PosTextLog;
+
+// Default TCP port of a gateway's HTTP service.
+constexpr unsigned short kDefaultGatewayHttpPort = 9554;
+
+// A stream as its gateway serves it: name (burned into the video) and recorded chunks.
+struct GatewayStream
+{
+    std::int64_t id = 0;
+    std::string name;
+    std::vector<zarn::StreamChunk> chunks;
+};
+
+// The HTTP service of one simulated gateway:
+//   GET /<stream id>_YYYYMMDD-hh-mm-ss     the recording of a chunk starting then (local time)
+//   GET /pos-data?strmId=&from=&to=        the channel texts published for a stream, as JSON
+//   GET /live/<stream id>[?...]            live H.264 in MPEG-TS, paced in real time
+// Requests are served on a pool of threads of its own; a live connection holds one thread
+// for as long as it lasts.
+class GatewayHttp
+{
+public:
+    GatewayHttp(std::int64_t gatewayId, MediaMaker &media, const PosTextLog &posTexts,
+                LogFunction log);
+    ~GatewayHttp();
+    GatewayHttp(const GatewayHttp &) = delete;
+    GatewayHttp &operator=(const GatewayHttp &) = delete;
+
+    // Thread-safe: replaces the streams served (a reloaded site).
+    void setStreams(std::vector<GatewayStream> streams);
+    // Listens on host:port (0: any free port); false, with one log line, when it cannot.
+    bool start(const std::string &host, unsigned short port);
+    void stop();
+    unsigned short port() const { return port_; }
+    std::int64_t gatewayId() const { return gatewayId_; }
+
+    // The name under which a recording starting at startMs is served (local time).
+    static std::string recordingName(std::int64_t streamId, std::int64_t startMs);
+
+private:
+    struct Live;
+    void serveRecording(const httplib::Request &request, httplib::Response &response);
+    void servePosData(const httplib::Request &request, httplib::Response &response);
+    void serveLive(const httplib::Request &request, httplib::Response &response);
+    std::shared_ptr<const TsLoop> liveLoop(const GatewayStream &stream);
+    bool findStream(std::int64_t id, GatewayStream &out) const;
+    // Sleeps until `when` or until the service stops; false once it stops.
+    bool waitUntil(std::chrono::steady_clock::time_point when);
+
+    std::int64_t gatewayId_;
+    MediaMaker &media_;
+    const PosTextLog &posTexts_;
+    LogFunction log_;
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    unsigned short port_ = 0;
+
+    mutable std::mutex mutex_;
+    std::vector<GatewayStream> streams_;
+    std::map<std::string, std::shared_ptr<const TsLoop>> loops_; // by stream id and name
+    std::mutex loopMaking_;
+    std::atomic<bool> stopping_{false};
+    std::condition_variable stopped_;
+    std::mutex stopMutex_;
+};
+
+} // namespace ardix::sim

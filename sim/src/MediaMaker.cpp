@@ -1,0 +1,254 @@
+#include "MediaMaker.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace ardix::sim {
+
+namespace {
+
+// Bumped whenever the encoding below changes, so that older cached files are not reused.
+constexpr const char *kMediaVersion = "v2";
+
+std::string defaultCacheDir()
+{
+    if (const char *xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
+        return std::string(xdg) + "/zarn-sim";
+    if (const char *home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.cache/zarn-sim";
+    return "/tmp/zarn-sim-cache";
+}
+
+std::uint32_t fnv1a(const std::string &text)
+{
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+bool fileExists(const std::string &path)
+{
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+std::string lastLine(const std::string &path)
+{
+    std::ifstream in(path);
+    std::string line, last;
+    while (std::getline(in, line)) {
+        if (!line.empty())
+            last = line;
+    }
+    return last;
+}
+
+std::string label(const std::string &text, int y)
+{
+    return "drawtext=text='" + text + "':x=12:y=" + std::to_string(y) +
+           ":fontsize=24:fontcolor=white:box=1:boxcolor=black@0.6:boxborderw=4";
+}
+
+std::string seconds(std::int64_t ms)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return buffer;
+}
+
+} // namespace
+
+MediaMaker::MediaMaker(Options options, LogFunction log)
+    : options_(std::move(options))
+    , log_(std::move(log))
+    , cacheDir_(options_.cacheDir.empty() ? defaultCacheDir() : options_.cacheDir)
+{
+    if (options_.liveLoopSeconds < 2)
+        options_.liveLoopSeconds = 2;
+}
+
+std::string MediaMaker::drawableText(const std::string &text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        const bool plain = std::isalnum(c) || c >= 0x80 || std::strchr(" -_.#()+&/!?", c);
+        out += plain && c != 0 ? static_cast<char>(c) : ' ';
+    }
+    return out;
+}
+
+std::string MediaMaker::recording(const std::string &cameraName, std::int64_t streamId,
+                                  std::int64_t startMs, std::int64_t durationMs)
+{
+    const std::string name = drawableText(cameraName);
+    const std::string file = std::string("rec-") + kMediaVersion + "-" + std::to_string(streamId) +
+                             "-" + std::to_string(startMs) + "-" + std::to_string(durationMs) +
+                             "-" + std::to_string(fnv1a(name)) + ".mp4";
+    // The clock is the frame's time from the recording's start, shown in local time.
+    const std::string clock =
+        "%{pts\\:localtime\\:" + seconds(startMs) + "\\:%Y-%m-%d %H\\\\\\:%M\\\\\\:%S}";
+    return make(file, {"-f",         "lavfi",
+                       "-i",         "smptebars=size=640x360:rate=5",
+                       "-t",         seconds(std::max<std::int64_t>(durationMs, 200)),
+                       "-vf",        label(name, 12) + "," + label(clock, 48),
+                       "-c:v",       "libx264",
+                       "-preset",    "ultrafast",
+                       "-crf",       "30",
+                       "-pix_fmt",   "yuv420p",
+                       "-g",         "50",
+                       "-an",        "-movflags",
+                       "+faststart", "-f",
+                       "mp4"});
+}
+
+std::string MediaMaker::liveLoop(const std::string &cameraName, std::int64_t streamId)
+{
+    const std::string name = drawableText(cameraName);
+    const std::string file = std::string("live-") + kMediaVersion + "-" + std::to_string(streamId) +
+                             "-" + std::to_string(options_.liveLoopSeconds) + "-" +
+                             std::to_string(fnv1a(name)) + ".ts";
+    return make(file, {"-f",
+                       "lavfi",
+                       "-i",
+                       "testsrc2=size=640x360:rate=25",
+                       "-t",
+                       std::to_string(options_.liveLoopSeconds),
+                       "-vf",
+                       label(name, 30) + "," + label("%{pts\\:hms}", 66),
+                       "-c:v",
+                       "libx264",
+                       "-preset",
+                       "veryfast",
+                       "-tune",
+                       "zerolatency",
+                       "-profile:v",
+                       "baseline",
+                       "-pix_fmt",
+                       "yuv420p",
+                       "-g",
+                       "25",
+                       "-keyint_min",
+                       "25",
+                       "-sc_threshold",
+                       "0",
+                       "-bf",
+                       "0",
+                       "-an",
+                       "-f",
+                       "mpegts"});
+}
+
+std::string MediaMaker::make(const std::string &fileName, const std::vector<std::string> &encode)
+{
+    const std::string path = cacheDir_ + "/" + fileName;
+    std::shared_ptr<std::mutex> fileMutex;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto &slot = making_[fileName];
+        if (!slot)
+            slot = std::make_shared<std::mutex>();
+        fileMutex = slot;
+    }
+    std::lock_guard<std::mutex> making(*fileMutex);
+    if (fileExists(path))
+        return path;
+
+    std::string error;
+    if (!ensureCacheDir(error)) {
+        log_("media: cannot use the cache folder " + cacheDir_ + ": " + error);
+        return std::string();
+    }
+    static std::atomic<unsigned> serial{0};
+    const std::string partial =
+        path + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    std::vector<std::string> args = {options_.ffmpeg, "-nostdin", "-hide_banner",
+                                     "-loglevel",     "error",    "-y"};
+    args.insert(args.end(), encode.begin(), encode.end());
+    args.push_back(partial);
+    const std::string errorFile = partial + ".log";
+    const bool made = runFfmpeg(args, errorFile, error);
+    ::unlink(errorFile.c_str());
+    if (!made || !fileExists(partial) || ::rename(partial.c_str(), path.c_str()) != 0) {
+        if (made)
+            error = "no output: " + std::string(std::strerror(errno));
+        ::unlink(partial.c_str());
+        log_("media: making " + fileName + " failed: " + error);
+        return std::string();
+    }
+    log_("media: made " + path);
+    return path;
+}
+
+bool MediaMaker::runFfmpeg(const std::vector<std::string> &args, const std::string &errorFile,
+                           std::string &error) const
+{
+    std::vector<char *> argv;
+    for (const auto &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        error = "cannot run " + args[0] + ": " + std::strerror(spawned);
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return true;
+    const std::string detail = lastLine(errorFile);
+    error = args[0] +
+            (WIFEXITED(status) ? " exited with " + std::to_string(WEXITSTATUS(status))
+                               : std::string(" was killed")) +
+            (detail.empty() ? std::string() : ": " + detail);
+    return false;
+}
+
+bool MediaMaker::ensureCacheDir(std::string &error) const
+{
+    // Each missing folder along the path is made, owner-only for the last one.
+    for (std::size_t pos = 1; pos != std::string::npos;) {
+        pos = cacheDir_.find('/', pos + 1);
+        const std::string part = cacheDir_.substr(0, pos);
+        if (::mkdir(part.c_str(), pos == std::string::npos ? 0700 : 0755) != 0 && errno != EEXIST) {
+            error = std::strerror(errno);
+            return false;
+        }
+    }
+    if (::access(cacheDir_.c_str(), W_OK | X_OK) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace ardix::sim

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "EventServer.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace ardix::sim {
+
+// Default length of the prepared loop behind each live stream.
+constexpr int kDefaultLiveLoopSeconds = 10;
+
+// Makes the simulated site's video with ffmpeg from its built-in test sources, once, into a
+// cache folder, and hands out the path of the finished file. Made files are kept between runs;
+// a file is only ever seen under its final name once complete. Thread-safe: callers asking for
+// the same file while it is being made wait for that one run of ffmpeg.
+class MediaMaker
+{
+public:
+    struct Options
+    {
+        std::string cacheDir;          // empty: $XDG_CACHE_HOME/zarn-sim (~/.cache/zarn-sim)
+        std::string ffmpeg = "ffmpeg"; // the program, looked up in PATH
+        int liveLoopSeconds = kDefaultLiveLoopSeconds;
+    };
+
+    MediaMaker(Options options, LogFunction log);
+
+    // A recording of `durationMs` starting at `startMs` (ms since the epoch): H.264 in MP4,
+    // the camera's name and the recording's own local time burned in. Empty on failure.
+    std::string recording(const std::string &cameraName, std::int64_t streamId,
+                          std::int64_t startMs, std::int64_t durationMs);
+    // The loop behind a live stream: H.264 640x360@25 in MPEG-TS, a keyframe every second,
+    // the camera's name and a running clock burned in. Empty on failure.
+    std::string liveLoop(const std::string &cameraName, std::int64_t streamId);
+
+    std::string cacheDir() const { return cacheDir_; }
+
+    // The camera name as drawtext may show it: characters that the filter syntax gives a
+    // meaning to are left out.
+    static std::string drawableText(const std::string &text);
+
+private:
+    std::string make(const std::string &fileName, const std::vector<std::string> &filterArgs);
+    bool runFfmpeg(const std::vector<std::string> &args, const std::string &errorFile,
+                   std::string &error) const;
+    bool ensureCacheDir(std::string &error) const;
+
+    Options options_;
+    LogFunction log_;
+    std::string cacheDir_;
+    std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<std::mutex>> making_;
+};
+
+} // namespace ardix::sim

@@ -1,0 +1,361 @@
+// The simulated gateway's HTTP service, in-process on loopback: "pos-data" answers from the
+// record of published texts, a chunk that searchChunks returned downloads as a recording of
+// that length, live streams start on a keyframe, run in real time and play in a real mpv,
+// and failures are one log line each while the event server keeps running.
+#include "GatewayHttp.h"
+#include "TsLoop.h"
+#include "ZarnTestSupport.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+
+using namespace ardix::zarn;
+using namespace ardix::zarn::test;
+namespace sim = ardix::sim;
+
+namespace {
+
+constexpr std::int64_t kGateway = 2;
+// Two short recordings of stream 11: 3 s and 2 s.
+constexpr std::int64_t kStart = 1765170000000;
+
+std::string ffprobeDuration(const std::string &path)
+{
+    const std::string command =
+        "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "' 2>/dev/null";
+    std::string out;
+    if (FILE *pipe = ::popen(command.c_str(), "r")) {
+        char buffer[128];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// Runs a command and answers its exit status and standard output.
+std::pair<int, std::string> run(const std::string &command)
+{
+    std::string out;
+    FILE *pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return {-1, out};
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+int pidOf(const unsigned char *p)
+{
+    return ((p[1] & 0x1f) << 8) | p[2];
+}
+
+// Video frame times (PTS, 90 kHz) and whether the first video packet is a keyframe.
+struct TsSummary
+{
+    std::vector<std::int64_t> pts;
+    bool firstIsKey = false;
+    int firstPid = -1;
+    int ccErrors = 0;
+};
+
+TsSummary summarize(const std::string &bytes)
+{
+    TsSummary s;
+    std::map<int, int> cc;
+    for (std::size_t off = 0; off + 188 <= bytes.size(); off += 188) {
+        const auto *p = reinterpret_cast<const unsigned char *>(bytes.data() + off);
+        const int pid = pidOf(p);
+        if (s.firstPid < 0)
+            s.firstPid = pid;
+        if (p[3] & 0x10) {
+            const int c = p[3] & 0x0f;
+            if (cc.count(pid) && c != ((cc[pid] + 1) & 0x0f))
+                ++s.ccErrors;
+            cc[pid] = c;
+        }
+        const std::size_t at = (p[3] & 0x20) ? 5 + p[4] : 4;
+        if (!(p[1] & 0x40) || at + 14 > 188 || p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1 ||
+            (p[at + 3] & 0xf0) != 0xe0)
+            continue;
+        if (s.pts.empty())
+            s.firstIsKey = (p[3] & 0x20) && p[4] > 0 && (p[5] & 0x40);
+        const unsigned char *t = p + at + 9;
+        s.pts.push_back((std::int64_t(t[0] & 0x0e) << 29) | (std::int64_t(t[1]) << 22) |
+                        (std::int64_t(t[2] & 0xfe) << 14) | (std::int64_t(t[3]) << 7) |
+                        (t[4] >> 1));
+    }
+    return s;
+}
+
+class Gateway : public SimFixture
+{
+protected:
+    void adjust(sim::SimulatorOptions &options) override { options.media.liveLoopSeconds = 2; }
+    sim::Site site() override
+    {
+        auto s = SimFixture::site();
+        for (auto &o : s.objects) {
+            if (o.data.id == 11)
+                o.chunks = {{1, 11, kStart, kStart + 3000, 1},
+                            {2, 11, kStart + 3000, kStart + 5000, 1}};
+        }
+        return s;
+    }
+    httplib::Client http()
+    {
+        httplib::Client c("127.0.0.1", simulator->gatewayHttpPort(kGateway));
+        c.set_read_timeout(30, 0);
+        return c;
+    }
+    std::vector<StreamChunk> searchChunks(std::int64_t stream)
+    {
+        auto r = Outcome<std::vector<StreamChunk>>::make();
+        client.searchChunks(stream, 0, 0, kStart * 2, r->ok(), r->fail());
+        EXPECT_EQ(r->code(), 0);
+        return r->value.value_or(std::vector<StreamChunk>());
+    }
+    // Reads a live stream for `seconds` of wall time.
+    std::string readLive(const std::string &path, double seconds)
+    {
+        std::string bytes;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        auto c = http();
+        // Players ask for "bytes=0-"; a live stream answers it whole, with 200.
+        c.Get(
+            path.c_str(), {{"Range", "bytes=0-"}},
+            [&](const httplib::Response &response) {
+                EXPECT_EQ(response.status, 200);
+                return true;
+            },
+            [&](const char *data, std::size_t n) {
+                bytes.append(data, n);
+                return std::chrono::steady_clock::now() < end;
+            });
+        return bytes;
+    }
+    bool logged(const std::string &text)
+    {
+        for (const auto &line : logLines()) {
+            if (line.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(Gateway, PosDataAnswersThePublishedTextsOfAStreamInAnInterval)
+{
+    auto &texts = simulator->posTexts();
+    texts.record(11, 1000, "before");
+    texts.record(11, 2000, "first \"quoted\" é");
+    texts.record(11, 2500, "second");
+    texts.record(12, 2200, "other stream");
+    texts.record(11, 3000, "last");
+    texts.record(11, 3001, "after");
+    auto c = http();
+    auto answer = c.Get("/pos-data?strmId=11&from=2000&to=3000");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    const auto json = nlohmann::json::parse(answer->body);
+    EXPECT_EQ(json["from"], 2000);
+    EXPECT_EQ(json["to"], 3000);
+    const nlohmann::json expected =
+        nlohmann::json::array({{{"time", 2000}, {"text", "first \"quoted\" é"}},
+                               {{"time", 2500}, {"text", "second"}},
+                               {{"time", 3000}, {"text", "last"}}});
+    EXPECT_EQ(json["arr"], expected);
+    answer = c.Get("/pos-data?strmId=13&from=0&to=99999");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(nlohmann::json::parse(answer->body)["arr"], nlohmann::json::array());
+}
+
+TEST_F(Gateway, PosDataRefusesMissingOrNonNumericParameters)
+{
+    auto c = http();
+    for (const char *query : {"/pos-data", "/pos-data?strmId=11&from=1",
+                              "/pos-data?strmId=x&from=1&to=2", "/pos-data?strmId=11&from=1&to=2x",
+                              "/pos-data?strmId=11&from=&to=2", "/pos-data?strmId=11&from=1.5&to=2",
+                              "/pos-data?strmId=99999999999999999999&from=1&to=2"}) {
+        auto answer = c.Get(query);
+        ASSERT_TRUE(answer) << query;
+        EXPECT_EQ(answer->status, 400) << query;
+        EXPECT_FALSE(answer->body.empty()) << query;
+        EXPECT_EQ(answer->get_header_value("Content-Type").rfind("text/plain", 0), 0u) << query;
+    }
+}
+
+TEST_F(Gateway, ARecordingOfEveryChunkThatSearchChunksReturnedLastsAsLongAsTheChunk)
+{
+    ASSERT_EQ(signIn(client), 500);
+    const auto chunks = searchChunks(11);
+    ASSERT_EQ(chunks.size(), 2u);
+    auto c = http();
+    for (const auto &chunk : chunks) {
+        const std::string name = sim::GatewayHttp::recordingName(11, chunk.start);
+        auto answer = c.Get(("/" + name).c_str());
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 200) << name << answer->body;
+        EXPECT_EQ(answer->get_header_value("Content-Type"), "video/mp4");
+        const std::string file = std::string(std::getenv("TMPDIR")) + "/" + name + ".mp4";
+        std::ofstream(file, std::ios::binary) << answer->body;
+        const double seconds = std::stod(ffprobeDuration(file));
+        EXPECT_NEAR(seconds, (chunk.end - chunk.start) / 1000.0, 0.25) << name;
+    }
+    // Made once: the second request is served from the cache folder.
+    auto again = c.Get(("/" + sim::GatewayHttp::recordingName(11, chunks[0].start)).c_str());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 200);
+    int made = 0;
+    for (const auto &line : logLines())
+        made += line.find("media: made") != std::string::npos;
+    EXPECT_EQ(made, 2);
+}
+
+TEST_F(Gateway, UnknownNamesAnswer404)
+{
+    auto c = http();
+    for (const std::string &path :
+         {"/" + sim::GatewayHttp::recordingName(11, kStart + 1000), // inside a chunk
+          "/" + sim::GatewayHttp::recordingName(12, kStart),        // no such chunk
+          "/" + sim::GatewayHttp::recordingName(99, kStart),        // no such stream
+          std::string("/11"), std::string("/x_20190101-05-07-09"), std::string("/live/99"),
+          std::string("/live/abc"), std::string("/live/21"), std::string("/a/b/c")}) {
+        auto answer = c.Get(path.c_str());
+        ASSERT_TRUE(answer) << path;
+        EXPECT_EQ(answer->status, 404) << path;
+    }
+}
+
+TEST_F(Gateway, LiveConnectionsStartOnAKeyframeAndRunInRealTime)
+{
+    std::vector<std::string> received(3);
+    std::vector<std::thread> viewers;
+    for (auto &bytes : received)
+        viewers.emplace_back([&] { bytes = readLive("/live/12?profile=main", 2.5); });
+    for (auto &t : viewers)
+        t.join();
+    for (const auto &bytes : received) {
+        const auto s = summarize(bytes);
+        ASSERT_GT(s.pts.size(), 10u);
+        EXPECT_EQ(s.firstPid, 0); // the program table comes first
+        EXPECT_TRUE(s.firstIsKey);
+        EXPECT_EQ(s.ccErrors, 0);
+        // Past the 2 s loop the time stamps run on; at most the second before the start comes
+        // at once, the rest in real time.
+        for (std::size_t i = 1; i < s.pts.size(); ++i)
+            ASSERT_GT(s.pts[i], s.pts[i - 1]) << i;
+        const double span = (s.pts.back() - s.pts.front()) / 90000.0;
+        EXPECT_GT(span, 1.5);
+        EXPECT_LT(span, 2.5 + 1.1);
+    }
+}
+
+TEST_F(Gateway, StandaloneMpvPlaysTheLiveStream)
+{
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(simulator->gatewayHttpPort(kGateway)) +
+        "/live/11?profile=main";
+    const auto [status, out] =
+        run("timeout 60 mpv --no-config --vo=null --ao=null --frames=40 "
+            "--term-playing-msg='PLAYING ${video-format} ${width}x${height}' '" +
+            url + "' 2>&1");
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("PLAYING h264 640x360"), std::string::npos) << out;
+}
+
+class GatewayFailures : public Gateway
+{
+protected:
+    void adjust(sim::SimulatorOptions &options) override
+    {
+        Gateway::adjust(options);
+        options.media.ffmpeg = "/nonexistent/ffmpeg";
+        // Nothing made by the suites before may be found here.
+        options.media.cacheDir = std::string(std::getenv("TMPDIR")) + "/empty-cache";
+    }
+};
+
+TEST_F(GatewayFailures, MissingFfmpegIsOneLogLineAndTheEventServerRunsOn)
+{
+    auto c = http();
+    auto live = c.Get("/live/11");
+    ASSERT_TRUE(live);
+    EXPECT_EQ(live->status, 503);
+    auto recording = c.Get(("/" + sim::GatewayHttp::recordingName(11, kStart)).c_str());
+    ASSERT_TRUE(recording);
+    EXPECT_EQ(recording->status, 503);
+    int lines = 0;
+    for (const auto &line : logLines())
+        lines += line.find("cannot run /nonexistent/ffmpeg") != std::string::npos;
+    EXPECT_EQ(lines, 2); // one per request that needed it
+    EXPECT_EQ(signIn(client), 500);
+}
+
+class GatewayCacheFailure : public Gateway
+{
+protected:
+    void adjust(sim::SimulatorOptions &options) override
+    {
+        Gateway::adjust(options);
+        const std::string file = std::string(std::getenv("TMPDIR")) + "/plain-file";
+        std::ofstream(file) << "x";
+        options.media.cacheDir = file + "/cache";
+    }
+};
+
+TEST_F(GatewayCacheFailure, UnwritableCacheFolderIsOneLogLine)
+{
+    auto c = http();
+    auto live = c.Get("/live/11");
+    ASSERT_TRUE(live);
+    EXPECT_EQ(live->status, 503);
+    EXPECT_TRUE(logged("media: cannot use the cache folder"));
+    EXPECT_EQ(signIn(client), 500);
+}
+
+TEST_F(Gateway, APortTakenIsOneLogLineAndTheEventServerRunsOn)
+{
+    sim::SimulatorOptions options;
+    options.site = site();
+    options.httpPort = simulator->gatewayHttpPort(kGateway);
+    std::vector<std::string> lines;
+    std::mutex mutex;
+    options.log = [&](const std::string &line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.push_back(line);
+    };
+    sim::Simulator second(std::move(options));
+    ASSERT_TRUE(second.start());
+    EXPECT_EQ(second.gatewayHttpPort(kGateway), 0);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string &l) {
+                                return l.find("cannot listen for HTTP") != std::string::npos;
+                            }),
+              1);
+    EXPECT_NE(second.eventPort(), 0);
+}
+
+// Malformed loops are refused with a reason; a made loop is indexed by frame.
+TEST(TsLoop, RefusesWhatIsNotALoopableStream)
+{
+    std::string error;
+    EXPECT_FALSE(sim::TsLoop::fromBytes("", error));
+    EXPECT_FALSE(sim::TsLoop::fromBytes(std::string(187, '\x47'), error));
+    std::string noSync(188 * 3, '\0');
+    EXPECT_FALSE(sim::TsLoop::fromBytes(noSync, error));
+    EXPECT_NE(error.find("sync"), std::string::npos);
+    std::string noVideo;
+    for (int i = 0; i < 4; ++i)
+        noVideo += std::string("\x47\x1f\xff\x10", 4) + std::string(184, '\xff');
+    EXPECT_FALSE(sim::TsLoop::fromBytes(noVideo, error));
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+#include "LoopbackHttpServer.h"
+
+#include <QHostAddress>
+
+LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+bool LoopbackHttpServer::listen()
+{
+    return m_server.listen(QHostAddress::LocalHost);
+}
+
+QUrl LoopbackHttpServer::url(const QString &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+}
+
+void LoopbackHttpServer::answer(const QString &path, int status, const QByteArray &body)
+{
+    m_answers.insert(path, Answer{status, body, -1});
+}
+
+void LoopbackHttpServer::hold(const QString &path, qint64 length)
+{
+    m_answers.insert(path, Answer{200, QByteArray(), length});
+}
+
+void LoopbackHttpServer::sendChunk(const QByteArray &bytes)
+{
+    if (m_held)
+        m_held->write(bytes);
+}
+
+void LoopbackHttpServer::readRequest(QTcpSocket *socket)
+{
+    const QByteArray pending = socket->property("pending").toByteArray() + socket->readAll();
+    const int end = pending.indexOf("\r\n\r\n");
+    if (end < 0) {
+        socket->setProperty("pending", pending);
+        return;
+    }
+    socket->setProperty("pending", QByteArray());
+    ++m_requests;
+    const QList<QByteArray> lines = pending.left(end).split('\n');
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    m_lastHeaders.clear();
+    for (int i = 1; i < lines.size(); ++i) {
+        const int colon = lines.at(i).indexOf(':');
+        if (colon > 0)
+            m_lastHeaders.insert(lines.at(i).left(colon).trimmed().toLower(),
+                                 lines.at(i).mid(colon + 1).trimmed());
+    }
+    const QString path = QString::fromLatin1(requestLine.value(1));
+    const Answer answer = m_answers.value(path, Answer{404, QByteArray("no such path\n"), -1});
+    const qint64 length = answer.heldLength >= 0 ? answer.heldLength : answer.body.size();
+    socket->write("HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n" +
+                  "Content-Type: application/octet-stream\r\nContent-Length: " +
+                  QByteArray::number(length) + "\r\nConnection: close\r\n\r\n");
+    if (answer.heldLength >= 0) {
+        m_held = socket;
+        emit heldClientArrived();
+        return;
+    }
+    socket->write(answer.body);
+    socket->disconnectFromHost();
+}

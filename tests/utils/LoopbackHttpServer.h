@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
+
+// A plain HTTP/1.1 server on loopback for the downloader's tests. Each path answers a fixed
+// status and body; a held path sends its headers and then only the chunks the test pushes
+// with sendChunk(), so a test decides when each part of the body arrives.
+class LoopbackHttpServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LoopbackHttpServer(QObject *parent = nullptr);
+
+    bool listen();
+    QUrl url(const QString &path) const;
+    void answer(const QString &path, int status, const QByteArray &body);
+    // The body of `path` is `length` bytes long and comes through sendChunk().
+    void hold(const QString &path, qint64 length);
+    bool hasHeldClient() const { return m_held; }
+    void sendChunk(const QByteArray &bytes);
+    // The header lines of the last request, lower-cased names.
+    QByteArray lastHeader(const QByteArray &name) const { return m_lastHeaders.value(name); }
+    int requestCount() const { return m_requests; }
+
+signals:
+    void heldClientArrived();
+
+private:
+    struct Answer
+    {
+        int status = 200;
+        QByteArray body;
+        qint64 heldLength = -1;
+    };
+    void readRequest(QTcpSocket *socket);
+
+    QTcpServer m_server;
+    QHash<QString, Answer> m_answers;
+    QHash<QByteArray, QByteArray> m_lastHeaders;
+    QPointer<QTcpSocket> m_held;
+    int m_requests = 0;
+};
