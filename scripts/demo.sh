@@ -44,7 +44,9 @@ if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ]; then
   for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 fi
 
-"$root/build/sim/zarn-sim" --site "$root/sim/sites/demo.json" 2>"$demo_home/zarn-sim.log" &
+# The simulator keeps the video it makes in the demo's own cache folder.
+HOME="$demo_home" XDG_CACHE_HOME="$demo_home/.cache" \
+  "$root/build/sim/zarn-sim" --site "$root/sim/sites/demo.json" 2>"$demo_home/zarn-sim.log" &
 pids+=($!)
 
 lines_before=$( (cat "$log" 2>/dev/null || true) | wc -l)
@@ -57,10 +59,16 @@ pids+=($!)
 echo "console log: $log"
 if [ -n "$shot" ]; then
   for _ in $(seq 100); do
-    tail -n +"$((lines_before + 1))" "$log" 2>/dev/null | grep -q 'Fetching layouts' && break
+    tail -n +"$((lines_before + 1))" "$log" 2>/dev/null | grep -q 'Showing the first layout' && break
     sleep 0.2
   done
-  sleep 2
+  # Every video cell of the layout reports its picture before the grab.
+  for _ in $(seq 150); do
+    cells=$(tail -n +"$((lines_before + 1))" "$log" 2>/dev/null | grep -c 'videoLoaded: true' || true)
+    [ "$cells" -ge 4 ] && break
+    sleep 0.2
+  done
+  sleep 1
   kill -0 "$client" || { echo "the console did not start" >&2; exit 1; }
   ffmpeg -loglevel error -y -f x11grab -video_size 1320x500 -i "$DISPLAY" -frames:v 1 "$shot"
   echo "screenshot saved: $shot"

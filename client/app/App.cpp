@@ -160,12 +160,30 @@ void App::publishLayouts(const ardix::zarn::NameValueMap &map)
     }
     if (m_rpcSource && m_rpcSource->service())
         m_rpcSource->service()->setLayoutList(list);
+    m_layouts = list;
+    showFirstLayoutIfWanted();
 }
 
 void App::onSetLayoutRequested(const QString &name, const QString &json)
 {
     qInfo() << "Applying layout:" << name;
+    m_layoutApplied = true;
     m_layoutModel->fromJson(json);
+}
+
+void App::showFirstLayoutUntilOneIsApplied()
+{
+    m_firstLayoutWanted = true;
+    showFirstLayoutIfWanted();
+}
+
+void App::showFirstLayoutIfWanted()
+{
+    if (!m_firstLayoutWanted || m_layoutApplied || m_layouts.isEmpty())
+        return;
+    m_firstLayoutWanted = false;
+    qInfo() << "Showing the first layout:" << m_layouts.first().name();
+    m_layoutModel->fromJson(m_layouts.first().json());
 }
 
 void App::onJumpPageRequested(client_ServiceSource::ClientPage page)

@@ -36,6 +36,9 @@ public:
     static App *instance();
 
     Q_INVOKABLE void fetchLayoutsList();
+    // The live page asks for this when it opens: until a layout has been applied, the server's
+    // first layout is shown (now, or as soon as the list arrives) instead of a black page.
+    Q_INVOKABLE void showFirstLayoutUntilOneIsApplied();
 
     ZarnClient *zarnClient() const { return m_zarnClient.get(); }
     ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
@@ -69,6 +72,7 @@ private:
     void onLayouts(const ardix::zarn::NameValueMap &map);
     void onLayoutsFailed(const ardix::zarn::HandlerError &error);
     void publishLayouts(const ardix::zarn::NameValueMap &map);
+    void showFirstLayoutIfWanted();
 
     void onSetLayoutRequested(const QString &name, const QString &json);
     void onJumpPageRequested(client_ServiceSource::ClientPage page);
@@ -80,4 +84,7 @@ private:
     std::shared_ptr<ZarnClient> m_zarnClient;
     std::shared_ptr<LayoutModel> m_layoutModel;
     std::shared_ptr<RpcSource> m_rpcSource;
+    QList<client_Layout> m_layouts;
+    bool m_layoutApplied = false;
+    bool m_firstLayoutWanted = false;
 };

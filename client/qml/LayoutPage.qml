@@ -13,6 +13,8 @@ Pane {
     readonly property real cellWidth: width / Math.max(1, App.layoutModel.numCols)
     readonly property real cellHeight: height / Math.max(1, App.layoutModel.numRows)
 
+    Component.onCompleted: App.showFirstLayoutUntilOneIsApplied()
+
     function componentFor(type) {
         if (type === LayoutModel.Video)
             return cameraCell

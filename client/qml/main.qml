@@ -25,8 +25,6 @@ ApplicationWindow {
 
     Component {
         id: mainPage
-        Page {
-            objectName: "mainPage"
-        }
+        MainPage {}
     }
 }
