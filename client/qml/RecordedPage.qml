@@ -16,6 +16,7 @@ Page {
     property string startTime: ""
     property string endTime: ""
     property var schedule: []
+    property string downloadError: ""
     readonly property int gatewayPort: 9554
 
     function chooseStream(device, stream) {
@@ -132,6 +133,15 @@ Page {
     Downloader {
         id: downloader
         onFinished: {
+            // An HTTP error or a broken connection leaves an error body or a partial file:
+            // say so instead of playing it.
+            if (!succeeded) {
+                console.warn("Download failed:", url, httpStatus, errorString)
+                page.downloadError = qsTr("The recording could not be fetched: %1").arg(
+                            errorString !== "" ? errorString : "HTTP " + httpStatus)
+                return
+            }
+            page.downloadError = ""
             console.log("Playing:", filePath)
             player.url = ""
             player.url = filePath
@@ -221,6 +231,19 @@ Page {
             id: player
             objectName: "recordedPlayer"
             fpsVisible: true
+
+            Label {
+                objectName: "downloadError"
+                anchors.centerIn: parent
+                width: parent.width - 20
+                visible: page.downloadError !== ""
+                text: page.downloadError
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+                color: "white"
+                background: Rectangle { color: "darkred"; opacity: 0.8 }
+            }
         }
     }
 }

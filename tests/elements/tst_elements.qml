@@ -151,6 +151,7 @@ Item {
             compare(ended.signalArguments[0][0], "error")
             compare(loadTimer.running, data.autoplay)
             compare(loadTimer.interval, data.autoplay ? 5000 : 500)
+            compare(view.retrying, data.autoplay) // says it retries instead of staying black
             verify(view.backend.idle)
         }
 

@@ -18,6 +18,8 @@ Item {
 
     property bool toolbarOpen: false
     readonly property int maxVisibleLines: 20
+    // Set while a view that restarts by itself waits for its next attempt.
+    property bool retrying: false
 
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
@@ -41,10 +43,14 @@ Item {
         anchors.fill: parent
         Component.onCompleted: setEnableAudio(false)
         onFileStarted: console.log("onFileStarted")
-        onFileLoaded: console.log("onFileLoaded")
+        onFileLoaded: {
+            console.log("onFileLoaded")
+            root.retrying = false
+        }
         onFileEnded: {
             console.log("onFileEnded: \"" + root.url + "\", reason:", reason)
             if (reason === "error" && root.shouldAutoplay) {
+                root.retrying = true
                 console.log("Scheduled to restart in 5 secs")
                 loadTimer.interval = 5000
                 loadTimer.restart()
@@ -65,6 +71,17 @@ Item {
 
     ListModel {
         id: overlayLines
+    }
+
+    // A stream that cannot be played says so, rather than leaving a black square.
+    Label {
+        objectName: "retryNotice"
+        anchors.centerIn: parent
+        visible: root.retrying
+        text: qsTr("No signal, retrying")
+        color: "white"
+        font.pixelSize: 15
+        background: Rectangle { color: "black"; opacity: 0.6 }
     }
 
     Timer {
