@@ -65,8 +65,10 @@ void App::connectZarnClient()
     // for each earlier one (signing in several times).
     ZarnClient *client = m_zarnClient.get();
     connect(client, &ZarnClient::connected, this, &App::onZarnConnected);
-    connect(client, &ZarnClient::connectError, this,
-            [this](const QString &) { emit loginError(QStringLiteral("Failed to connect")); });
+    connect(client, &ZarnClient::connectError, this, [this](const QString &reason) {
+        qWarning().noquote() << "Failed to connect:" << reason;
+        emit loginError(QStringLiteral("Failed to connect"));
+    });
     connect(client, &ZarnClient::loggedIn, this, &App::onZarnLoggedIn);
     connect(client, &ZarnClient::loggedOut, this, [this] {
         qInfo() << "Logged out";

@@ -24,6 +24,7 @@ struct SimulatorOptions
     std::string host = "127.0.0.1";
     unsigned short eventPort = 0; // 0: an ephemeral port (tests)
     LogFunction log;              // one line per event; empty: stderr
+    ServerLimits limits;          // timeouts and bounds of the event server's connections
 };
 
 // The simulated site in one object: today the event server; the gateway's HTTP service and
