@@ -65,10 +65,9 @@ void App::connectZarnClient()
     // for each earlier one (signing in several times).
     ZarnClient *client = m_zarnClient.get();
     connect(client, &ZarnClient::connected, this, &App::onZarnConnected);
-    connect(client, &ZarnClient::connectError, this, [this](const QString &reason) {
-        qWarning().noquote() << "Failed to connect:" << reason;
-        emit loginError(QStringLiteral("Failed to connect"));
-    });
+    // The reason is in the log already: ZarnClient passes on the library's warning.
+    connect(client, &ZarnClient::connectError, this,
+            [this](const QString &) { emit loginError(QStringLiteral("Failed to connect")); });
     connect(client, &ZarnClient::loggedIn, this, &App::onZarnLoggedIn);
     connect(client, &ZarnClient::loggedOut, this, [this] {
         qInfo() << "Logged out";
