@@ -65,8 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         [opened](const zarn::ConnectionError &) { opened->set_value(false); });
 
     asio::ip::tcp::socket peer(server().io);
-    server().acceptor.accept(peer);
     asio::error_code ec;
+    do // libFuzzer's timer signal interrupts the blocking accept
+        server().acceptor.accept(peer, ec);
+    while (ec == asio::error::interrupted);
     asio::write(peer, asio::buffer(wire::encodeFrame(R"({"hello":"zarn","version":1})")), ec);
     const bool open = opened->get_future().get();
     if (open) {
