@@ -209,7 +209,8 @@ void slowReader()
                          {"sourceId", 0},
                          {"destinationId", 0},
                          {"timestamp", 0},
-                         {"fields", wire::Json::array({wire::Json::array({"blob", {{"kind", 50}, {"v", blob}}})})}}}}}});
+                         {"fields", wire::Json::array({wire::Json::array(
+                                        {"blob", {{"kind", 50}, {"v", blob}}})})}}}}}});
         sender.read(); // the push
         sender.read(); // the answer
         peak = std::max(peak, residentMiB(pid));
