@@ -72,6 +72,7 @@ void App::connectZarnClient()
     // for each earlier one (signing in several times).
     ZarnClient *client = m_zarnClient.get();
     connect(client, &ZarnClient::connected, this, &App::onZarnConnected);
+    // The reason is in the log already: ZarnClient passes on the library's warning.
     connect(client, &ZarnClient::connectError, this,
             [this](const QString &) { emit loginError(QStringLiteral("Failed to connect")); });
     connect(client, &ZarnClient::loggedIn, this, &App::onZarnLoggedIn);

@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QProcessEnvironment>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -54,6 +55,8 @@ void Startup::loadScene(QQmlApplicationEngine &engine, const QString &debugValue
 {
     qDebug() << "DEBUG:" << debugValue;
     engine.rootContext()->setContextProperty(QStringLiteral("debug"), debugEnabled(debugValue));
+    if (debugEnabled(debugValue))
+        QLoggingCategory::setFilterRules(QStringLiteral("zarn.values.debug=true"));
     engine.addImportPath(QStringLiteral("qrc:/qml"));
     engine.load(scene);
 }

@@ -24,6 +24,8 @@
 
 namespace zarn = ardix::zarn;
 
+Q_LOGGING_CATEGORY(lcZarnValues, "zarn.values", QtInfoMsg)
+
 namespace {
 
 void registerZarnClient()
@@ -111,7 +113,7 @@ void ZarnClient::connectToZarn()
 
     m_context = zarn::Context(zarn::Logger(
         [this](const std::string &text, zarn::LogLevel level) { handleLibraryLog(text, level); },
-        0));
+        zarn::LogLevel::Warning));
 
     zarn::ConnectionCallbacks connectionCallbacks;
     connectionCallbacks.stateChanged = [this](zarn::Connection::State state,
@@ -198,7 +200,12 @@ void ZarnClient::updateRepository(const Objects &objects, qint64 rootId)
         Qt::AutoConnection);
 }
 
-void ZarnClient::handleLibraryLog(const std::string &, zarn::LogLevel) {}
+void ZarnClient::handleLibraryLog(const std::string &text, zarn::LogLevel)
+{
+    // Runs on the library's thread; logging touches no object. The context passes warnings
+    // and errors only: why a connection failed or broke, and what the server sent wrong.
+    qWarning().noquote() << "zarn:" << fromUtf8(text);
+}
 
 void ZarnClient::handleConnectionState(zarn::Connection::State state,
                                        zarn::Connection::State previous)
@@ -227,8 +234,6 @@ void ZarnClient::operationError(const zarn::HandlerError &, const std::string &)
 // ---- Rebuild -------------------------------------------------------------------------------
 
 namespace {
-
-constexpr std::size_t kMaxTreeDepth = 1000;
 
 // One object on the way down from the root, with the next of its children to visit.
 struct Frame
@@ -267,12 +272,6 @@ void ZarnClient::rebuild(const Objects &objects, qint64 rootId)
     auto enter = [&](const zarn::Object *current) {
         if (!current) {
             qWarning() << "current == nullptr, something wrong in data";
-            return;
-        }
-        if (stack.size() >= kMaxTreeDepth) {
-            // Every path holds all names above it: a chain this deep costs memory by the
-            // square of its depth, and no real site nests like that.
-            qWarning() << "Object tree too deep, not visited:" << current->id();
             return;
         }
         if (!visited.emplace(current->id(), true).second) {
@@ -352,7 +351,7 @@ void ZarnClient::applySensorValue(qint64 id, const QVariant &value, quint64 sess
         return;
     if (value.isValid())
         object->setValue(value);
-    qDebug() << "sensorChanged: id(" << id << ") p(" << value << ")";
+    qCDebug(lcZarnValues) << "sensorChanged: id(" << id << ") p(" << value << ")";
 }
 
 void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value, quint64 session)
@@ -384,7 +383,7 @@ void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value, quin
     }
     if (state.isValid())
         object->setValue(state);
-    qDebug() << "Actr changed: id(" << key << ")";
+    qCDebug(lcZarnValues) << "Actr changed: id(" << key << ")";
 }
 
 void ZarnClient::rememberValue(const QString &id, bool value)

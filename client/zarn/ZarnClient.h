@@ -12,6 +12,12 @@
 
 #include "ZarnObjectsRepository.h"
 
+#include <QLoggingCategory>
+
+// One debug line per pushed value: off unless the console runs with DEBUG "1", since a busy
+// server pushes thousands a second.
+Q_DECLARE_LOGGING_CATEGORY(lcZarnValues)
+
 #include <QHash>
 #include <QObject>
 #include <QString>

@@ -2,6 +2,8 @@
 
 #include "wire/Codec.h"
 
+#include <algorithm>
+
 namespace ardix::zarn {
 
 namespace detail {
@@ -130,6 +132,10 @@ void Client::getObjects(ObjectsOk ok, Fail fail)
         auto list = part.find("objects");
         if (!part.is_object() || list == part.end() || !list->is_array())
             return false;
+        if (list->size() > Client::kMaxObjects - std::min(objects->size(), Client::kMaxObjects))
+            throw HandlerError(HandlerError::AnswerTooLarge,
+                               "the object list exceeds " + std::to_string(Client::kMaxObjects) +
+                                   " objects");
         objects->reserve(objects->size() + list->size());
         for (const auto &o : *list) {
             auto data = wire::objectFromJson(o);

@@ -320,7 +320,13 @@ void ConnectionImpl::handleAnswer(const Json &frame)
         return;
     }
     if (auto part = frame.find("part"); part != frame.end()) {
-        if (!it->second.onPart || !it->second.onPart(*part)) {
+        bool good = false;
+        try {
+            good = it->second.onPart && it->second.onPart(*part);
+        } catch (const HandlerError &e) {
+            return refuseAnswer(id, e);
+        }
+        if (!good) {
             auto request = std::move(it->second);
             pending_.erase(it);
             request.onError(HandlerError(HandlerError::BadAnswer, "malformed partial answer"));
@@ -331,7 +337,15 @@ void ConnectionImpl::handleAnswer(const Json &frame)
     auto request = std::move(it->second);
     pending_.erase(it);
     if (auto result = frame.find("result"); result != frame.end()) {
-        if (!request.onResult(*result)) {
+        bool good = false;
+        try {
+            good = request.onResult(*result);
+        } catch (const HandlerError &e) {
+            log(LogLevel::Warning, "request " + std::to_string(id) + " failed: " + e.text());
+            request.onError(e);
+            return;
+        }
+        if (!good) {
             request.onError(HandlerError(HandlerError::BadAnswer, "malformed answer"));
             protocolError("malformed answer to request " + std::to_string(id));
         }
@@ -347,6 +361,18 @@ void ConnectionImpl::handleAnswer(const Json &frame)
         return;
     }
     request.onError(HandlerError(static_cast<int>(code), text));
+}
+
+void ConnectionImpl::refuseAnswer(std::int64_t id, const HandlerError &error)
+{
+    // Later parts of the same answer find no request and are dropped.
+    auto it = pending_.find(id);
+    if (it == pending_.end())
+        return;
+    auto request = std::move(it->second);
+    pending_.erase(it);
+    log(LogLevel::Warning, "request " + std::to_string(id) + " failed: " + error.text());
+    request.onError(error);
 }
 
 void ConnectionImpl::handlePush(const Json &frame)
@@ -396,7 +422,18 @@ void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &requ
     }
     const std::int64_t id = nextId_++;
     log(LogLevel::Debug, "request " + std::to_string(id) + " " + op);
-    socket_->send(wire::dump(Json{{"id", id}, {"op", op}, {"args", std::move(args)}}));
+    auto socket = socket_;
+    if (!socket->send(wire::dump(Json{{"id", id}, {"op", op}, {"args", std::move(args)}}))) {
+        // Either the request alone outgrows a frame (the connection stays), or the server
+        // stopped reading and the socket ended (the connection is already failing).
+        if (socket->isOpen())
+            request.onError(HandlerError(HandlerError::BadRequest,
+                                         "request exceeds the frame limit of " +
+                                             std::to_string(wire::kMaxFrameSize) + " bytes"));
+        else
+            request.onError(HandlerError(HandlerError::ConnectionLost, "connection lost"));
+        return;
+    }
     const auto timeout = requestTimeoutMs_.load();
     if (timeout > 0)
         request.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);

@@ -24,7 +24,8 @@ namespace ardix::zarn::detail {
 class ClientImpl;
 
 // One request waiting for its answer. The functions decode the answer and call the user's
-// ok/fail through the client's gate; onResult/onPart return false for a malformed answer.
+// ok/fail through the client's gate; onResult/onPart return false for a malformed answer, and
+// throw a HandlerError to refuse a well-formed one (the request fails, the connection stays).
 struct PendingRequest
 {
     std::function<bool(const wire::Json &part)> onPart;
@@ -68,6 +69,7 @@ private:
     void handleFrame(std::string &&body);
     void handleHello(const wire::Json &frame);
     void handleAnswer(const wire::Json &frame);
+    void refuseAnswer(std::int64_t id, const HandlerError &error);
     void handlePush(const wire::Json &frame);
     void protocolError(const std::string &text);
     void doRequest(std::string &op, wire::Json &args, PendingRequest &request);

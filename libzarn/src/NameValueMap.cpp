@@ -1,16 +1,34 @@
 #include "zarn/NameValueMap.h"
 
-#include <algorithm>
-
 namespace ardix::zarn {
 
 namespace {
-template <typename Entries> auto findName(Entries &entries, const std::string &name)
-{
-    return std::find_if(entries.begin(), entries.end(),
-                        [&](const auto &e) { return e.first == name; });
-}
+// Up to this many entries a scan is cheaper than keeping a hash index.
+constexpr std::size_t kScanLimit = 16;
 } // namespace
+
+std::size_t NameValueMap::position(const std::string &name) const
+{
+    if (!index_.empty()) {
+        auto it = index_.find(name);
+        return it == index_.end() ? entries_.size() : it->second;
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].first == name)
+            return i;
+    }
+    return entries_.size();
+}
+
+void NameValueMap::rebuildIndex()
+{
+    index_.clear();
+    if (entries_.size() <= kScanLimit)
+        return;
+    index_.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        index_.emplace(entries_[i].first, i);
+}
 
 std::vector<std::string> NameValueMap::names() const
 {
@@ -34,13 +52,13 @@ ValuePtr NameValueMap::valuePtr(const std::string &name) const
 const ValuePtr &NameValueMap::valuePtrRef(const std::string &name) const
 {
     static const ValuePtr empty;
-    auto it = findName(entries_, name);
-    return it == entries_.end() ? empty : it->second;
+    const auto i = position(name);
+    return i == entries_.size() ? empty : entries_[i].second;
 }
 
 bool NameValueMap::contains(const std::string &name) const
 {
-    return findName(entries_, name) != entries_.end();
+    return position(name) != entries_.size();
 }
 
 void NameValueMap::setValue(const std::string &name, const Value &value)
@@ -53,19 +71,26 @@ void NameValueMap::setValue(const std::string &name, ValuePtr value)
     // Settings keep a none value rather than an empty handle, so value() and the wire agree.
     if (!value)
         value = ValuePtr(Value());
-    auto it = findName(entries_, name);
-    if (it == entries_.end())
-        entries_.emplace_back(name, std::move(value));
-    else
-        it->second = std::move(value);
+    const auto i = position(name);
+    if (i != entries_.size()) {
+        entries_[i].second = std::move(value);
+        return;
+    }
+    entries_.emplace_back(name, std::move(value));
+    if (!index_.empty())
+        index_.emplace(name, i);
+    else if (entries_.size() > kScanLimit)
+        rebuildIndex();
 }
 
 bool NameValueMap::remove(const std::string &name)
 {
-    auto it = findName(entries_, name);
-    if (it == entries_.end())
+    const auto i = position(name);
+    if (i == entries_.size())
         return false;
-    entries_.erase(it);
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (!index_.empty())
+        rebuildIndex();
     return true;
 }
 

@@ -47,24 +47,35 @@ std::string formatDouble(double d)
     return ec == std::errc() ? std::string(buf, p) : std::string();
 }
 
-// Gregorian date of a day number (days since 1970-01-01), after H. Hinnant's civil_from_days.
-void civilFromDays(std::int64_t z, std::int64_t &y, unsigned &m, unsigned &d)
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    std::int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+// a - floorDiv(a, b) * b without the product, which overflows near the ends of the range.
+std::int64_t floorMod(std::int64_t a, std::int64_t b)
+{
+    const std::int64_t r = a % b;
+    return r < 0 ? r + b : r;
+}
+
+// Gregorian date of a day number (days since 1970-01-01), after H. Hinnant's civil_from_days.
+// Whole 400-year eras are split off first, so that every day number of the int64 range works
+// without overflow.
+void civilFromDays(std::int64_t days, std::int64_t &y, unsigned &m, unsigned &d)
+{
+    constexpr std::int64_t kEraDays = 146097;
+    const std::int64_t eras = floorDiv(days, kEraDays);
+    const std::int64_t z = floorMod(days, kEraDays) + 719468; // 0 .. 2 eras
+    const std::int64_t era = z / kEraDays;
+    const unsigned doe = static_cast<unsigned>(z - era * kEraDays);
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
     const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
     const unsigned mp = (5 * doy + 2) / 153;
     d = doy - (153 * mp + 2) / 5 + 1;
     m = mp < 10 ? mp + 3 : mp - 9;
-    y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
-}
-
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    std::int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+    y = static_cast<std::int64_t>(yoe) + (eras + era) * 400 + (m <= 2);
 }
 
 std::string formatDate(std::int64_t days)
@@ -72,14 +83,14 @@ std::string formatDate(std::int64_t days)
     std::int64_t y;
     unsigned m, d;
     civilFromDays(days, y, m, d);
-    char buf[32];
+    char buf[40];
     std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
     return buf;
 }
 
 std::string formatTime(std::int64_t ms)
 {
-    ms = ms - floorDiv(ms, 86400000) * 86400000;
+    ms = floorMod(ms, 86400000);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%03lld",
                   static_cast<long long>(ms / 3600000), static_cast<long long>(ms / 60000 % 60),
@@ -89,8 +100,7 @@ std::string formatTime(std::int64_t ms)
 
 std::string formatDateTime(std::int64_t ms)
 {
-    std::int64_t days = floorDiv(ms, 86400000);
-    return formatDate(days) + "T" + formatTime(ms - days * 86400000) + "Z";
+    return formatDate(floorDiv(ms, 86400000)) + "T" + formatTime(ms) + "Z";
 }
 
 bool isIntegral(ValueKind k)

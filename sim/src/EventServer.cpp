@@ -2,6 +2,9 @@
 
 #include "zarn/HandlerError.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace ardix::sim {
 
 using zarn::wire::FramedSocket;
@@ -78,7 +81,7 @@ void EventServer::accept()
             return;
         }
         // Out of descriptors and the like: try again shortly instead of giving up for good.
-        log("accept failed: " + ec.message());
+        onAcceptFailed(ec.message());
         retryTimer_.expires_after(std::chrono::milliseconds(100));
         retryTimer_.async_wait([this, alive](const asio::error_code &e) {
             if (!e && !alive.expired())
@@ -87,11 +90,42 @@ void EventServer::accept()
     });
 }
 
+void EventServer::onAcceptFailed(const std::string &reason)
+{
+    // Retried ten times a second while descriptors run out: one line per ten seconds says it.
+    ++acceptFailures_;
+    const auto now = std::chrono::steady_clock::now();
+    if (acceptFailures_ > 1 && now - lastAcceptReport_ < std::chrono::seconds(10))
+        return;
+    log("accept failed: " + reason +
+        (acceptFailures_ > 1 ? " (" + std::to_string(acceptFailures_) + " times)" : ""));
+    lastAcceptReport_ = now;
+    acceptFailures_ = 0;
+}
+
+void EventServer::expectSignIn(const std::shared_ptr<Session> &session)
+{
+    if (limits_.signInTimeout.count() <= 0)
+        return;
+    session->signInTimer = std::make_unique<asio::steady_timer>(io_, limits_.signInTimeout);
+    std::weak_ptr<Session> weak = session;
+    session->signInTimer->async_wait([this, weak](const asio::error_code &ec) {
+        auto s = weak.lock();
+        if (ec || !s || s->user != 0)
+            return;
+        log("session " + std::to_string(s->id) + ": no sign-in within " +
+            std::to_string(limits_.signInTimeout.count()) + " ms");
+        s->socket->end(FramedSocket::EndReason::ProtocolError, "no sign-in in time");
+    });
+}
+
 void EventServer::onAccepted(asio::ip::tcp::socket socket)
 {
     auto session = std::make_shared<Session>();
     session->id = nextSession_++;
     session->socket = std::make_shared<FramedSocket>(std::move(socket));
+    session->socket->setMaxQueuedBytes(limits_.maxQueuedBytes);
+    session->socket->setFrameTimeout(limits_.frameTimeout);
     sessions_[session->id] = session;
     log("session " + std::to_string(session->id) + " connected from " + session->socket->peer());
 
@@ -113,6 +147,7 @@ void EventServer::onAccepted(asio::ip::tcp::socket socket)
     session->socket->send(wire::dump(
         Json{{"hello", "zarn"}, {"version", wire::kProtocolVersion}, {"server", "zarn-sim"}}));
     session->socket->start(std::move(handlers));
+    expectSignIn(session);
 }
 
 void EventServer::onFrame(const std::shared_ptr<Session> &session, std::string &&body)
@@ -139,19 +174,32 @@ void EventServer::answer(Session &session, const Json &frame)
 {
     const auto id = frame["id"].get<std::int64_t>();
     const auto &op = frame["op"].get_ref<const std::string &>();
-    const auto a = state_.handle(op, frame["args"], session.user);
+    auto a = state_.handle(op, frame["args"], session.user);
+    std::vector<std::string> out;
     for (const auto &part : a.parts)
-        session.socket->send(wire::dump(Json{{"id", id}, {"part", part}}));
+        out.push_back(wire::dump(Json{{"id", id}, {"part", part}}));
     if (a.code == 0)
-        session.socket->send(wire::dump(Json{{"id", id}, {"result", a.result}}));
-    else
-        session.socket->send(
+        out.push_back(wire::dump(Json{{"id", id}, {"result", a.result}}));
+    const bool fits = std::all_of(out.begin(), out.end(), [](const std::string &f) {
+        return f.size() <= zarn::wire::kMaxFrameSize;
+    });
+    if (!fits) {
+        // A frame over the limit would end the client's connection: answer with an error.
+        out.clear();
+        a.code = zarn::HandlerError::ServerError;
+        a.text = "the answer exceeds the frame limit of " +
+                 std::to_string(zarn::wire::kMaxFrameSize) + " bytes";
+    }
+    if (a.code != 0)
+        out.push_back(
             wire::dump(Json{{"id", id}, {"error", {{"code", a.code}, {"text", a.text}}}}));
-    std::string line = "session " + std::to_string(session.id) + " " + op;
+    for (const auto &f : out)
+        session.socket->send(f);
+    std::string line = "session " + std::to_string(session.id) + " " + clipText(op);
     if (a.code == 0)
-        line += " -> ok" + (a.detail.empty() ? std::string() : ": " + a.detail);
+        line += " -> ok" + (a.detail.empty() ? std::string() : ": " + clipText(a.detail));
     else
-        line += " -> error " + std::to_string(a.code) + ": " + a.text;
+        line += " -> error " + std::to_string(a.code) + ": " + clipText(a.text);
     log(line);
 }
 
@@ -190,20 +238,29 @@ void EventServer::setHoldRequests(bool hold)
 
 void EventServer::pushToSignedIn(const Json &push)
 {
-    const auto text = wire::dump(push);
-    for (auto &[id, s] : sessions_) {
-        if (s->user != 0)
-            s->socket->send(text);
-    }
+    sendToSessions(push, 0);
 }
 
 void EventServer::pushToUser(std::int64_t userId, const Json &push)
 {
+    sendToSessions(push, userId);
+}
+
+void EventServer::sendToSessions(const Json &push, std::int64_t onlyUser)
+{
     const auto text = wire::dump(push);
-    for (auto &[id, s] : sessions_) {
-        if (s->user == userId)
-            s->socket->send(text);
+    if (text.size() > zarn::wire::kMaxFrameSize) {
+        log("push of " + std::to_string(text.size()) + " bytes exceeds the frame limit, not sent");
+        return;
     }
+    // A client that fell too far behind is dropped inside send(), which changes sessions_.
+    std::vector<std::shared_ptr<Session>> targets;
+    for (auto &[id, s] : sessions_) {
+        if (onlyUser == 0 ? s->user != 0 : s->user == onlyUser)
+            targets.push_back(s);
+    }
+    for (auto &s : targets)
+        s->socket->send(text);
 }
 
 void EventServer::after(int ms, std::function<void()> fn)

@@ -5,6 +5,7 @@
 
 #include <asio.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -15,6 +16,14 @@
 namespace ardix::sim {
 
 using LogFunction = std::function<void(const std::string &line)>;
+
+// How long and how far a client may keep the server waiting before its connection is dropped.
+struct ServerLimits
+{
+    std::chrono::milliseconds frameTimeout{30000};  // a frame, once begun, must be complete
+    std::chrono::milliseconds signInTimeout{30000}; // a new connection must have signed in
+    std::size_t maxQueuedBytes = zarn::wire::kMaxQueuedBytes; // unread frames to one client
+};
 
 // The event server: accepts connections, greets them, answers their requests from a SiteState
 // and fans out pushes. Runs on one io_context thread; every member is called there.
@@ -27,6 +36,8 @@ public:
     // Binds and starts accepting; false with `error` set when the address is taken.
     bool listen(const std::string &host, unsigned short port, std::string &error);
     unsigned short port() const { return port_; }
+    // Applies to connections accepted from here on.
+    void setLimits(const ServerLimits &limits) { limits_ = limits; }
     // Stops accepting and closes every connection.
     void stop();
 
@@ -53,6 +64,7 @@ private:
         std::uint64_t id = 0;
         std::shared_ptr<zarn::wire::FramedSocket> socket;
         std::int64_t user = 0;
+        std::unique_ptr<asio::steady_timer> signInTimer;
     };
     struct HeldRequest
     {
@@ -62,6 +74,9 @@ private:
 
     void accept();
     void onAccepted(asio::ip::tcp::socket socket);
+    void onAcceptFailed(const std::string &reason);
+    void expectSignIn(const std::shared_ptr<Session> &session);
+    void sendToSessions(const Json &push, std::int64_t onlyUser);
     void onFrame(const std::shared_ptr<Session> &session, std::string &&body);
     void answer(Session &session, const Json &frame);
     void log(const std::string &line) const;
@@ -73,6 +88,9 @@ private:
     asio::steady_timer retryTimer_;
     unsigned short port_ = 0;
     std::uint64_t nextSession_ = 1;
+    ServerLimits limits_;
+    std::chrono::steady_clock::time_point lastAcceptReport_;
+    std::size_t acceptFailures_ = 0;
     std::map<std::uint64_t, std::shared_ptr<Session>> sessions_;
     std::map<std::uint64_t, std::unique_ptr<asio::steady_timer>> timers_;
     std::uint64_t nextTimer_ = 1;

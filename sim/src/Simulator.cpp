@@ -85,6 +85,7 @@ bool Simulator::start(std::string *error)
     if (thread_.joinable())
         return true;
     events_ = std::make_unique<EventServer>(io_, options_.site, options_.log);
+    events_->setLimits(options_.limits);
     events_->onHeld = [this] {
         std::lock_guard<std::mutex> lock(heldMutex_);
         heldCount_ = events_->heldRequests();

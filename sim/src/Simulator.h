@@ -37,6 +37,7 @@ struct SimulatorOptions
     // gateway's own "httpPort" from the site file (9554 by default).
     std::optional<unsigned short> httpPort = 0;
     MediaMaker::Options media; // where recordings and live loops are made and kept
+    ServerLimits limits;       // timeouts and bounds of the event server's connections
 };
 
 // The simulated site in one object: the event server, and for each gateway (objects of class

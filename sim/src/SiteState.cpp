@@ -75,7 +75,19 @@ Answer ok(std::string detail = "", Json result = Json::object())
 
 std::string quoted(const std::string &s)
 {
-    return "\"" + s + "\"";
+    return "\"" + clipText(s) + "\"";
+}
+
+std::size_t encodedSize(const Json &j)
+{
+    return wire::dump(j).size();
+}
+
+void requireFits(const Json &j, const std::string &what)
+{
+    if (encodedSize(j) > SiteState::kMaxPayload)
+        refuse(HandlerError::BadRequest,
+               what + " would exceed " + std::to_string(SiteState::kMaxPayload) + " bytes encoded");
 }
 
 [[noreturn]] void refuseMissingAttribute(std::int64_t id, const std::string &name)
@@ -91,6 +103,16 @@ Answer attributeWritten(std::int64_t id, const std::string &name)
 }
 
 } // namespace
+
+std::string clipText(const std::string &text, std::size_t max)
+{
+    if (text.size() <= max)
+        return text;
+    std::size_t cut = max;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80)
+        --cut; // not inside a UTF-8 sequence
+    return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes)";
+}
 
 SiteState::SiteState(Site site, Pusher &pusher)
     : site_(std::move(site))
@@ -238,7 +260,7 @@ Answer SiteState::getDynamicAttribute(const Json &args, std::int64_t &)
     auto &o = requireAny(id);
     NameValueMap out;
     if (name.empty()) {
-        out = o.attributes;
+        out = o.attributes; // fits: every write keeps the whole list under kMaxPayload
     } else if (o.attributes.contains(name)) {
         out.setValue(name, o.attributes.valuePtr(name));
     } else {
@@ -258,6 +280,7 @@ Answer SiteState::createDynamicAttribute(const Json &args, std::int64_t &)
     if (o.attributes.contains(name))
         refuse(HandlerError::Conflict,
                "object " + std::to_string(id) + " already has attribute " + quoted(name));
+    requireRoomForAttribute(o, name, value);
     o.attributes.setValue(name, value);
     return attributeWritten(id, name);
 }
@@ -270,8 +293,18 @@ Answer SiteState::setDynamicAttribute(const Json &args, std::int64_t &)
     auto &o = requireAny(id);
     if (!o.attributes.contains(name))
         refuseMissingAttribute(id, name);
+    requireRoomForAttribute(o, name, value);
     o.attributes.setValue(name, value);
     return attributeWritten(id, name);
+}
+
+void SiteState::requireRoomForAttribute(const SiteObject &o, const std::string &name,
+                                        const Value &value) const
+{
+    // The list as it would be after the write: getDynamicAttribute(id, "") answers all of it.
+    NameValueMap after = o.attributes;
+    after.setValue(name, value);
+    requireFits(wire::toJson(after), "the attributes of object " + std::to_string(o.data.id));
 }
 
 Answer SiteState::removeDynamicAttribute(const Json &args, std::int64_t &)
@@ -295,6 +328,7 @@ Answer SiteState::setActuatorValue(const Json &args, std::int64_t &)
     const auto id = argInt(args, "id");
     const auto value = argValue(args, "value");
     auto &o = require(id, ObjectType::Actuator);
+    requireFits(wire::toJson(value), "the value");
     if (value.kind() != o.value->kind())
         refuse(HandlerError::WrongKind, "actuator " + std::to_string(id) + " takes kind " +
                                             std::to_string(o.value->kind()) + ", not " +
@@ -392,6 +426,7 @@ Answer SiteState::sendEvent(const Json &args, std::int64_t &sessionUser)
     auto event = it == args.end() ? std::nullopt : wire::eventFromJson(*it);
     if (!event)
         refuse(HandlerError::BadRequest, "argument \"event\" must be an event");
+    requireFits(wire::toJson(*event), "the event");
     const auto dest = event->destinationId;
     const bool isUser = std::any_of(site_.users.begin(), site_.users.end(),
                                     [dest](const SiteUser &u) { return u.id == dest; });

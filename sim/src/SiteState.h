@@ -2,6 +2,7 @@
 
 #include "Site.h"
 #include "wire/Codec.h"
+#include "wire/FramedSocket.h"
 #include "zarn/Event.h"
 #include "zarn/Value.h"
 
@@ -15,6 +16,10 @@
 namespace ardix::sim {
 
 using Json = zarn::wire::Json;
+
+// Client-controlled text as logs and error texts show it: at most `max` bytes (cut at a
+// character boundary), then how long the whole was.
+std::string clipText(const std::string &text, std::size_t max = 200);
 
 // The outcome of one request: either a result (possibly preceded by parts) or an error.
 struct Answer
@@ -56,6 +61,9 @@ public:
 
     std::size_t objectCount() const { return site_.objects.size(); }
     static const std::size_t kObjectsPerPart = 1000;
+    // The most an object's attributes, an event or a value may take encoded: what is left of
+    // a frame after the answer or push around it.
+    static const std::size_t kMaxPayload = zarn::wire::kMaxFrameSize - 64 * 1024;
 
 private:
     using Handler = Answer (SiteState::*)(const Json &args, std::int64_t &sessionUser);
@@ -80,6 +88,8 @@ private:
     Answer getStreamInfo(const Json &args, std::int64_t &sessionUser);
     Answer sendEvent(const Json &args, std::int64_t &sessionUser);
 
+    void requireRoomForAttribute(const SiteObject &o, const std::string &name,
+                                 const zarn::Value &value) const;
     void pushValue(const char *kind, std::int64_t id, const zarn::ValuePtr &value);
 
     Site site_;

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +77,28 @@ private slots:
         QCOMPARE(lines.size(), 2 * perThread);
         QCOMPARE(lines.count(a), perThread);
         QCOMPARE(lines.count(b), perThread);
+    }
+
+    void floodIsCappedPerSecondAndCounted()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        LogFile log(path.toStdString(), false, 10000);
+        const QString line(99, QLatin1Char('x'));
+        for (int i = 0; i < 1000; ++i)
+            log.writeLine(line);
+        // 100 000 bytes offered; at most one second's budget (two, across a boundary) lands.
+        QVERIFY(QFileInfo(path).size() <= 20000);
+        QTRY_VERIFY((log.writeLine(QStringLiteral("after")),
+                     !linesOf(path).filter(QStringLiteral("log lines dropped")).isEmpty()));
+        const QString note = linesOf(path).filter(QStringLiteral("log lines dropped")).first();
+        QVERIFY2(
+            QRegularExpression(
+                QStringLiteral("^[0-9]+ log lines dropped: more than 10000 bytes in one second$"))
+                .match(note)
+                .hasMatch(),
+            qPrintable(note));
+        QCOMPARE(linesOf(path).last(), QStringLiteral("after"));
     }
 
     void missingFolderIsCreatedOnRequest()

@@ -7,6 +7,7 @@
 #include "SiteFixture.h"
 #include "ZarnObjectsRepository.h"
 
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -75,6 +76,8 @@ private slots:
     // Before sign-in there is no tree: the door stays unpaired and is not paired later.
     void initTestCase()
     {
+        // The lines of pushed values tell when the doors settled.
+        QLoggingCategory::setFilterRules(QStringLiteral("zarn.values.debug=true"));
         QVERIFY(m_site.startServer(site()));
         model()->fromJson(doorLayout(QStringLiteral("21")));
         QCOMPARE(actuatorId(), QString());
@@ -127,13 +130,14 @@ private slots:
         QStringList lines;
         for (const QString &line : log.lines()) {
             if (!line.startsWith(QLatin1String("Got actr value:")) &&
-                !line.startsWith(QLatin1String("Actr changed")))
+                !line.startsWith(QLatin1String("zarn.values: Actr changed")))
                 lines << line;
         }
         QCOMPARE(lines, expected);
         QTRY_COMPARE(m_site.serverLines(QStringLiteral("getActuatorValue")).size() - requestsBefore,
                      paired);
-        QTRY_COMPARE(log.linesStartingWith(QStringLiteral("Actr changed")).size(), paired);
+        QTRY_COMPARE(log.linesStartingWith(QStringLiteral("zarn.values: Actr changed")).size(),
+                     paired);
         QCOMPARE(log.linesStartingWith(QStringLiteral("Got actr value:")).size(), paired);
     }
 

@@ -62,7 +62,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "2024-01-01T12:34:56.789Z"},
         KindCase{"timestamp", TimestampValue(1704112496789), 100, true, 1704112496789,
                  1704112496789.0, "1704112496789"},
-        KindCase{"id", IdValue(77), 110, true, 77, 77.0, "77"}),
+        KindCase{"id", IdValue(77), 110, true, 77, 77.0, "77"},
+        KindCase{"dateMax", DateValue(INT64_MAX), 70, true, INT64_MAX, 9223372036854775807.0,
+                 "25252734927768524-07-27"},
+        KindCase{"dateMin", DateValue(INT64_MIN), 70, true, INT64_MIN, -9223372036854775807.0 - 1,
+                 "-25252734927764585-06-07"},
+        KindCase{"timeMin", TimeValue(INT64_MIN), 80, true, INT64_MIN, -9223372036854775807.0 - 1,
+                 "16:47:04.192"},
+        KindCase{"dateTimeMax", DateTimeValue(INT64_MAX), 90, true, INT64_MAX,
+                 9223372036854775807.0, "292278994-08-17T07:12:55.807Z"},
+        KindCase{"dateTimeMin", DateTimeValue(INT64_MIN), 90, true, INT64_MIN,
+                 -9223372036854775807.0 - 1, "-292275055-05-16T16:47:04.192Z"}),
     [](const auto &info) { return std::string(info.param.label); });
 
 TEST(Value, IntConversionKeepsTheLow32Bits)
@@ -97,6 +107,22 @@ TEST(Value, WireFormOfTheWrongShapeIsRefused)
           R"({"kind":50})", R"({"kind":10,"v":null})", R"({"kind":60,"v":"@@@@"})",
           R"({"kind":60,"v":"abc"})", R"({"v":true})", R"([20,true])", R"({"kind":"20","v":true})"})
         EXPECT_FALSE(wire::valueFromJson(wire::Json::parse(text))) << text;
+}
+
+TEST(Value, NumbersBeyondSignedSixtyFourBitsAndTypesBeyondIntAreRefused)
+{
+    EXPECT_FALSE(wire::valueFromJson(wire::Json::parse(R"({"kind":110,"v":9223372036854775808})")));
+    EXPECT_TRUE(wire::valueFromJson(wire::Json::parse(R"({"kind":110,"v":9223372036854775807})")));
+    std::int64_t id = 0;
+    EXPECT_FALSE(wire::readInt(wire::Json::parse(R"({"id":18446744073709551615})"), "id", id));
+    const auto object = [](const char *type) {
+        return wire::Json::parse(
+            std::string(R"({"id":1,"name":"","type":)") + type +
+            R"(,"class":"","parent":0,"children":[],"settings":[],"serial":""})");
+    };
+    EXPECT_EQ(wire::objectFromJson(object("2"))->type, 2);
+    EXPECT_FALSE(wire::objectFromJson(object("4294967298")));
+    EXPECT_FALSE(wire::objectFromJson(object("-2147483649")));
 }
 
 TEST(ValuePtr, EmptyHandleReadsAsNone)

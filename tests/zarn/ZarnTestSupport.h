@@ -225,6 +225,7 @@ protected:
     {
         sim::SimulatorOptions options;
         options.site = site();
+        options.limits = limits();
         options.log = [this](const std::string &line) {
             std::lock_guard<std::mutex> lock(logMutex);
             simLog.push_back(line);
@@ -251,6 +252,7 @@ protected:
         s.doorDelayMs = 50;
         return s;
     }
+    virtual sim::ServerLimits limits() { return {}; }
     bool open(Connection &c)
     {
         auto r = Outcome<bool>::make();

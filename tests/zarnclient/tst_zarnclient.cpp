@@ -10,6 +10,7 @@
 #include <zarn/Object.h>
 #include <zarn/Value.h>
 
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -95,6 +96,11 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("zarn.values.debug=true"));
+    }
+
     void init()
     {
         m_repo = std::make_unique<ZarnObjectsRepository>();
@@ -260,9 +266,8 @@ private slots:
         QTest::newRow("unreachable objects stay out")
             << sites::withObjects(1, {object(1, "A", 7, 0), object(2, "B", 2, 0)})
             << QStringList{"1"} << "1" << QStringList();
-        QTest::newRow("deeper than 1000 levels")
-            << chain(1002) << QStringList{"#1000"} << "1"
-            << QStringList{QStringLiteral("Object tree too deep, not visited: 1001")};
+        QTest::newRow("chain of 3000 levels loads whole")
+            << chain(3000) << QStringList{"#3000"} << "1" << QStringList();
     }
 
     void treeShapes()
@@ -428,7 +433,7 @@ private slots:
         QSignalSpy changed(lock, &ZarnObject::valueChanged);
         LogCapture log;
         QVERIFY(m_server->sim().setObjectValue(22, value.value()));
-        QTRY_COMPARE(log.count(QStringLiteral("Actr changed: id( \"22\" )")), 1);
+        QTRY_COMPARE(log.count(QStringLiteral("zarn.values: Actr changed: id( \"22\" )")), 1);
         QCOMPARE(changed.count(), changes);
         QCOMPARE(lock->value(), expected);
     }
@@ -439,14 +444,14 @@ private slots:
         QTest::addColumn<bool>("expected");
         QTest::addColumn<QString>("line");
         QTest::newRow("bool") << zarn::ValuePtr(zarn::BoolValue(true)) << true
-                              << "sensorChanged: id( 21 ) p( QVariant(bool, true) )";
+                              << "zarn.values: sensorChanged: id( 21 ) p( QVariant(bool, true) )";
         QTest::newRow("int 2") << zarn::ValuePtr(zarn::IntValue(2)) << true
-                               << "sensorChanged: id( 21 ) p( QVariant(int, 2) )";
+                               << "zarn.values: sensorChanged: id( 21 ) p( QVariant(int, 2) )";
         QTest::newRow("int 2^32 keeps its width")
             << zarn::ValuePtr(zarn::IntValue(std::int64_t(1) << 32)) << true
-            << "sensorChanged: id( 21 ) p( QVariant(qlonglong, 4294967296) )";
+            << "zarn.values: sensorChanged: id( 21 ) p( QVariant(qlonglong, 4294967296) )";
         QTest::newRow("text") << zarn::ValuePtr(zarn::StringValue("true")) << false
-                              << "sensorChanged: id( 21 ) p( QVariant(Invalid) )";
+                              << "zarn.values: sensorChanged: id( 21 ) p( QVariant(Invalid) )";
     }
 
     void sensorPush()
@@ -457,7 +462,8 @@ private slots:
         signInAndLoad(sites::shop());
         LogCapture log;
         QVERIFY(m_server->sim().setObjectValue(21, value.value()));
-        QTRY_COMPARE(log.linesStartingWith(QStringLiteral("sensorChanged")), QStringList{line});
+        QTRY_COMPARE(log.linesStartingWith(QStringLiteral("zarn.values: sensorChanged")),
+                     QStringList{line});
         QCOMPARE(m_repo->objectById(QStringLiteral("21"))->value(), expected);
     }
 
@@ -571,6 +577,41 @@ private slots:
         QTRY_VERIFY(contact->value());
     }
 
+    void valueLinesOnlyWithTheirCategory()
+    {
+        signInAndLoad(sites::shop());
+        ZarnObject *lock = m_repo->objectById(QStringLiteral("22"));
+        QSignalSpy changed(lock, &ZarnObject::valueChanged);
+        LogCapture log;
+        QLoggingCategory::setFilterRules(QString());
+        QVERIFY(m_server->sim().setObjectValue(22, zarn::BoolValue(true)));
+        QVERIFY(changed.wait(5000));
+        QLoggingCategory::setFilterRules(QStringLiteral("zarn.values.debug=true"));
+        QVERIFY(m_server->sim().setObjectValue(22, zarn::BoolValue(false)));
+        QTRY_COMPARE(changed.count(), 2);
+        QCOMPARE(log.linesStartingWith(QStringLiteral("zarn.values:")),
+                 QStringList{QStringLiteral("zarn.values: Actr changed: id( \"22\" )")});
+    }
+
+    void connectFailureLogsTheReason()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close(); // nothing listens there now
+        m_client->setHost(QStringLiteral("127.0.0.1"));
+        m_client->setPort(port);
+        QSignalSpy failed(m_client.get(), &ZarnClient::connectError);
+        LogCapture log;
+        m_client->connectToZarn();
+        QVERIFY(failed.wait(5000));
+        QTRY_COMPARE(
+            log.lines(QtWarningMsg),
+            QStringList{QStringLiteral("zarn: open failed: cannot connect to 127.0.0.1:%1: "
+                                       "Connection refused")
+                            .arg(port)});
+    }
+
     void actuatorReadAppliesValue()
     {
         auto site = sites::shop();
@@ -581,7 +622,7 @@ private slots:
         QTRY_VERIFY(m_repo->objectById(QStringLiteral("22"))->value());
         QTRY_COMPARE(log.lines(),
                      (QStringList{"Requesting actr value for \"22\"", "Got actr value: true",
-                                  "Actr changed: id( \"22\" )"}));
+                                  "zarn.values: Actr changed: id( \"22\" )"}));
     }
 
     void failuresAreLogged()

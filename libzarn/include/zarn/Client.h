@@ -55,8 +55,10 @@ public:
 
     // Signs in; ok receives the user's id. Every other request needs a signed-in session.
     void signIn(const std::string &user, const std::string &password, SignInOk ok, Fail fail);
-    // The whole object tree as a flat list, with the id of its root.
+    // The whole object tree as a flat list, with the id of its root. A list of more than
+    // kMaxObjects objects fails with HandlerError::AnswerTooLarge.
     void getObjects(ObjectsOk ok, Fail fail);
+    static constexpr std::size_t kMaxObjects = 200000;
     // The dynamic attribute `name` of an object; name "" gives all of them.
     void getDynamicAttribute(std::int64_t objectId, const std::string &name, AttributesOk ok,
                              Fail fail);

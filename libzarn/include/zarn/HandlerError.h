@@ -22,6 +22,7 @@ public:
         ConnectionLost = 1002,  // the connection closed or broke while the request was pending
         Timeout = 1003,         // no answer within the connection's request timeout
         BadAnswer = 1004,       // the answer could not be read (the connection is then closed)
+        AnswerTooLarge = 1005,  // the answer exceeds a limit of the library (the connection stays)
     };
 
     HandlerError() = default;

@@ -4,6 +4,7 @@
 #include "zarn/ValuePtr.h"
 
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -31,7 +32,11 @@ public:
 
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
-    void clear() { entries_.clear(); }
+    void clear()
+    {
+        entries_.clear();
+        index_.clear();
+    }
     // Name/value pairs in order, for walks without a lookup per name.
     const std::vector<std::pair<std::string, ValuePtr>> &entries() const { return entries_; }
 
@@ -40,8 +45,14 @@ public:
 
 private:
     const ValuePtr &valuePtrRef(const std::string &name) const;
+    // Position of `name` in entries_, or entries_.size() when absent.
+    std::size_t position(const std::string &name) const;
+    void rebuildIndex();
 
     std::vector<std::pair<std::string, ValuePtr>> entries_;
+    // Name -> position, kept only for maps larger than a short scan, so that filling or
+    // reading a large map is linear rather than quadratic.
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 } // namespace ardix::zarn

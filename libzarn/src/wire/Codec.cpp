@@ -3,6 +3,7 @@
 #include "Base64.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace ardix::zarn::wire {
 
@@ -34,14 +35,16 @@ std::optional<double> floatFromJson(const Json &j)
     return std::nullopt;
 }
 
+// Integers travel as signed 64-bit numbers; an unsigned one above INT64_MAX is not one of them.
 bool isJsonInt(const Json &j)
 {
-    return j.is_number_integer();
+    return j.is_number_integer() &&
+           (!j.is_number_unsigned() ||
+            j.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX));
 }
 
 std::int64_t jsonInt(const Json &j)
 {
-    // Unsigned JSON numbers above INT64_MAX wrap like a cast; they never come from us.
     return j.is_number_unsigned() ? static_cast<std::int64_t>(j.get<std::uint64_t>())
                                   : j.get<std::int64_t>();
 }
@@ -168,7 +171,8 @@ std::optional<ObjectData> objectFromJson(const Json &j)
     std::int64_t type = 0;
     if (!j.is_object() || !readInt(j, "id", o.id) || !readString(j, "name", o.name) ||
         !readInt(j, "type", type) || !readString(j, "class", o.className) ||
-        !readInt(j, "parent", o.parent) || !readString(j, "serial", o.serialNumber))
+        !readInt(j, "parent", o.parent) || !readString(j, "serial", o.serialNumber) ||
+        type < INT32_MIN || type > INT32_MAX)
         return std::nullopt;
     o.type = static_cast<int>(type);
     auto children = j.find("children");

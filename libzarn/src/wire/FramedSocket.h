@@ -2,6 +2,7 @@
 
 #include <asio.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -10,8 +11,11 @@
 
 namespace ardix::zarn::wire {
 
-// Largest frame body either side accepts.
+// Largest frame body either side accepts (and sends).
 constexpr std::size_t kMaxFrameSize = 16u * 1024u * 1024u;
+// Default bound of the bytes queued for writing: a peer that stops reading falls this far
+// behind at most before its connection is dropped.
+constexpr std::size_t kMaxQueuedBytes = 64u * 1024u * 1024u;
 
 // A TCP socket that speaks length-prefixed frames: 4 bytes big-endian length, then the body.
 // Used from one I/O thread only (both the library and the simulator run one per io_context).
@@ -30,8 +34,13 @@ public:
 
     // Starts reading; frames and the end arrive through the handlers.
     void start(Handlers handlers);
-    // Queues one frame; frames go out in call order. Ignored once the socket ended.
-    void send(const std::string &body);
+    // Queues one frame; frames go out in call order. Ignored once the socket ended. A body
+    // over the frame limit is not sent (false); a queue over its bound ends the socket.
+    bool send(const std::string &body);
+    // Bounds the bytes waiting to be written; see kMaxQueuedBytes.
+    void setMaxQueuedBytes(std::size_t bytes) { maxQueued_ = bytes; }
+    // Ends the socket when a frame, once begun, is not complete within `timeout` (0: never).
+    void setFrameTimeout(std::chrono::milliseconds timeout) { frameTimeout_ = timeout; }
     // Ends the socket after the frames already queued are written (or failed).
     void closeAfterWrites();
     // Ends the socket now with the given reason; frames still queued are dropped.
@@ -43,7 +52,10 @@ public:
 
 private:
     void readHeader();
-    void readBody(std::size_t size);
+    void onHeaderBytes(std::size_t n);
+    void readBody();
+    void onBodyBytes(std::size_t n);
+    void frameStarted();
     void writeNext();
     void fail(const asio::error_code &ec);
 
@@ -51,8 +63,16 @@ private:
     std::size_t maxFrame_;
     Handlers handlers_;
     unsigned char header_[4] = {};
+    std::size_t headerHave_ = 0;
+    std::size_t bodySize_ = 0;
+    std::size_t bodyHave_ = 0;
     std::string body_;
     std::deque<std::string> queue_;
+    std::size_t queued_ = 0;
+    std::size_t maxQueued_ = kMaxQueuedBytes;
+    std::chrono::milliseconds frameTimeout_{0};
+    std::unique_ptr<asio::steady_timer> frameTimer_;
+    std::uint64_t framesDone_ = 0;
     bool writing_ = false;
     bool closeWhenFlushed_ = false;
     bool ended_ = false;
