@@ -42,19 +42,20 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Ardix)
 set(CPACK_PACKAGE_CONTACT "Ardix <support@ardix.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Video-surveillance operator console")
+# The summary is the package's one-line synopsis; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Video-surveillance operator console\n"
-    " The console signs in to a site's event server and shows live camera and door\n"
-    " views, point-of-sale texts and recordings. The package also holds vantrel, which\n"
-    " switches the console's layouts from a second screen, and zarn-sim, a simulated\n"
-    " site with a demo shop in /usr/share/ardix/sites.")
+    "The console signs in to a site's event server and shows live camera and door\n"
+    "views, point-of-sale texts and recordings. The package also holds vantrel, which\n"
+    "switches the console's layouts from a second screen, and zarn-sim, a simulated\n"
+    "site with a demo shop in /usr/share/ardix/sites.")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_STRIP_FILES ON)
 # Libraries come from what the programs link (dpkg-shlibdeps); the QML modules and the SQLite
-# driver are loaded at run time, which no linker record shows, so they are named here.
+# driver are loaded at run time, which no linker record shows, so they are named here. A new
+# QML import needs its package here (the package test compares the imports with this list).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml-module-qtquick2, qml-module-qtquick-window2, qml-module-qtquick-layouts, "

@@ -6,6 +6,7 @@
 #include "XServer.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QImageReader>
 #include <QRegularExpression>
 #include <QSettings>
@@ -90,6 +91,46 @@ private slots:
               "libc6 (>=", "qml-module-qtquick-controls2", "qml-module-qt-labs-settings"})
             QVERIFY2(depends.contains(QLatin1String(dependency)),
                      qPrintable(dependency + QStringLiteral(" missing from: ") + depends));
+    }
+
+    // Every QML module the programs import is either their own (compiled in) or comes with a
+    // package the control record depends on: the linker record shows none of them.
+    void qmlImportsAreDependencies()
+    {
+        const QHash<QString, QString> packageOf{
+            {"QtQuick", "qml-module-qtquick2"},
+            {"QtQuick.Window", "qml-module-qtquick-window2"},
+            {"QtQuick.Layouts", "qml-module-qtquick-layouts"},
+            {"QtQuick.Controls", "qml-module-qtquick-controls2"},
+            {"Qt.labs.settings", "qml-module-qt-labs-settings"},
+        };
+        const QSet<QString> ownModules{"Native", "Elements", "Config", "Scripts"};
+        const QStringList depends = controlField(QStringLiteral("Depends")).split(", ");
+        const QRegularExpression import(QStringLiteral("^\\s*\\.?import\\s+([A-Za-z][\\w.]*)"),
+                                        QRegularExpression::MultilineOption);
+        const QString source = qEnvironmentVariable("ARDIX_SOURCE_DIR");
+        int files = 0;
+        for (const char *folder : {"client", "vantrel"}) {
+            QDirIterator it(source + QLatin1Char('/') + QLatin1String(folder),
+                            {QStringLiteral("*.qml"), QStringLiteral("*.js")}, QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                QFile file(it.next());
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                ++files;
+                auto matches = import.globalMatch(QString::fromUtf8(file.readAll()));
+                while (matches.hasNext()) {
+                    const QString module = matches.next().captured(1);
+                    if (ownModules.contains(module))
+                        continue;
+                    const QString package = packageOf.value(module);
+                    QVERIFY2(!package.isEmpty() && depends.contains(package),
+                             qPrintable(QStringLiteral("%1 (%2): its package is not a dependency")
+                                            .arg(module, it.filePath())));
+                }
+            }
+        }
+        QVERIFY(files > 0);
     }
 
     void files_data()
