@@ -17,6 +17,8 @@ PACKAGES=(
   libmpv-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri xdotool
+  # packaging: cpack's dependency computation, and the checks of the built package
+  dpkg-dev desktop-file-utils appstream file
 )
 
 missing=()

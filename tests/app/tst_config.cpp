@@ -1,4 +1,6 @@
-// "config.ini" gives the remote-control endpoint; a missing file or key falls back quietly.
+// "config.ini" gives the remote-control endpoint; a missing file or key falls back quietly. The
+// file beside the program wins over the machine-wide one, which is read only when the program's
+// folder holds none.
 #include "IpcConfig.h"
 
 #include <QFile>
@@ -36,9 +38,49 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(contents);
         }
-        QCOMPARE(IpcConfig::readUrl(dir.path()), expected);
+        QTemporaryDir none; // an empty machine-wide folder
+        QCOMPARE(IpcConfig::readUrl(dir.path(), none.path()), expected);
         // reading never writes the file
         QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("config.ini"))), !contents.isNull());
+    }
+
+    void systemFolderFallback_data()
+    {
+        QTest::addColumn<QByteArray>("beside"); // null: no file beside the program
+        QTest::addColumn<QByteArray>("system"); // null: no machine-wide file
+        QTest::addColumn<QString>("expected");
+        const QByteArray beside("[IPC]\nurl=tcp://127.0.0.1:4711\n");
+        const QByteArray system("[IPC]\nurl=local:ardix-machine\n");
+        const QString fallback = QStringLiteral("tcp://127.0.0.1:12230");
+        QTest::newRow("neither") << QByteArray() << QByteArray() << fallback;
+        QTest::newRow("machine-wide only") << QByteArray() << system << "local:ardix-machine";
+        QTest::newRow("beside wins") << beside << system << "tcp://127.0.0.1:4711";
+        QTest::newRow("beside only") << beside << QByteArray() << "tcp://127.0.0.1:4711";
+        // A file beside the program is used even without the key: its default is the answer.
+        QTest::newRow("beside without key") << QByteArray("[Other]\nx=1\n") << system << fallback;
+        QTest::newRow("machine-wide garbage")
+            << QByteArray() << QByteArray("\x01[[\n=\n") << fallback;
+        QTest::newRow("machine-wide other key")
+            << QByteArray() << QByteArray("[IPC]\nport=9\n") << fallback;
+    }
+
+    void systemFolderFallback()
+    {
+        QFETCH(QByteArray, beside);
+        QFETCH(QByteArray, system);
+        QFETCH(QString, expected);
+        QTemporaryDir program;
+        QTemporaryDir machine;
+        for (const auto &[dir, contents] : {std::pair{&program, beside}, {&machine, system}}) {
+            if (contents.isNull())
+                continue;
+            QFile file(dir->filePath(QStringLiteral("config.ini")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(contents);
+        }
+        QCOMPARE(IpcConfig::readUrl(program.path(), machine.path()), expected);
+        QCOMPARE(IpcConfig::filePath(program.path(), machine.path()),
+                 (beside.isNull() ? machine.path() : program.path()) + "/config.ini");
     }
 };
 
