@@ -169,22 +169,16 @@ private slots:
     {
         PlayerWindow w;
         QSignalSpy changed(w.player, &MpvObject::enableAudioChanged);
+        const auto audioOutput = [&] {
+            const QVariantList outputs = w.player->getProperty(QStringLiteral("ao")).toList();
+            return outputs.value(0).toMap().value(QStringLiteral("name")).toString();
+        };
         w.player->setEnableAudio(true);
         w.player->setEnableAudio(false);
-        QCOMPARE(w.player->getProperty(QStringLiteral("ao"))
-                     .toList()
-                     .value(0)
-                     .toMap()
-                     .value(QStringLiteral("name")),
-                 QVariant(QStringLiteral("null")));
+        QCOMPARE(audioOutput(), QStringLiteral("null"));
         w.player->setEnableAudio(true);
         QVERIFY(w.player->enableAudio());
-        QCOMPARE(w.player->getProperty(QStringLiteral("ao"))
-                     .toList()
-                     .value(0)
-                     .toMap()
-                     .value(QStringLiteral("name")),
-                 QVariant(QStringLiteral("null")));
+        QCOMPARE(audioOutput(), QStringLiteral("null"));
         QCOMPARE(changed.count(), 3);
     }
 
