@@ -475,7 +475,29 @@ private slots:
         m_xserver.xdotool({"key", "--window", m_vantrelWindow, "Return"});
         QVERIFY(ProgramRun::waitForLine(
             clientLog(), QStringLiteral("Jumping to page: client_ServiceSource::RECORDER")));
-        shot(QStringLiteral("6-recorder"));
+        // the page has slid in when two pictures in a row are the same
+        QImage previous = shot(QStringLiteral("6-recorder"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage next = shot(QStringLiteral("6-recorder"));
+                const bool still = next == previous;
+                previous = next;
+                return still;
+            },
+            10000));
+
+        // the Till, second in the current layout's list
+        click(m_clientWindow, 60, 82);
+        QVERIFY(ProgramRun::waitForLine(clientLog(),
+                                        QStringLiteral("qml: Device id: 2 stream id: 12")));
+        // its one chunk appears, readable on the list's pane
+        const QRect chunkRow(10, 230, 200, 50);
+        const auto dark = [](QRgb p) { return qGray(p) < 100; };
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return countPixels(shot(QStringLiteral("6-recorder-chunks")), chunkRow, dark) > 100;
+            },
+            10000));
     }
 };
 
