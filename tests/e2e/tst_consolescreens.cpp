@@ -266,7 +266,7 @@ private slots:
                 continue;
             o["recording"] = QJsonObject{{"hours", 0}};
             o["chunks"] =
-                QJsonArray{QJsonObject{{"start", now}, {"end", now + 120000}, {"size", 1000000}}};
+                QJsonArray{QJsonObject{{"start", now}, {"end", now + 60000}, {"size", 1000000}}};
             objects[i] = o;
         }
         demo["objects"] = objects;
@@ -498,6 +498,34 @@ private slots:
                 return countPixels(shot(QStringLiteral("6-recorder-chunks")), chunkRow, dark) > 100;
             },
             10000));
+
+        const QStringList steps{
+            QStringLiteral("qml: Querying URL: http://127.0.0.1:9554/pos-data?strmId=12&from="),
+            QStringLiteral("qml: Fetching: http://127.0.0.1:9554/"),
+            QStringLiteral("qml: POS size: "), QStringLiteral("qml: Playing: ")};
+        click(m_clientWindow, 60, chunkRow.center().y());
+        for (const QString &step : steps)
+            QVERIFY2(ProgramRun::waitForLine(clientLog(), step, 60000), qPrintable(step));
+        // the receipts published so far lie inside the chunk
+        const QString posSize = clientLines(QStringLiteral("qml: POS size: ")).constLast();
+        QVERIFY2(posSize.section(QStringLiteral("POS size: "), 1).toInt() > 0, qPrintable(posSize));
+
+        // the recording plays on the right, and its receipts are replayed over it
+        const QRect player(260, 0, windowWidth - 260, windowHeight);
+        const QRect overlay(player.x() + 4, 20, 200, 100);
+        const auto white = [](QRgb p) { return qGray(p) > 230; };
+        const QImage first = shot(QStringLiteral("7-recording-a"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage next = shot(QStringLiteral("7-recording-b"));
+                return changedShare(first, next, player) > 0.002 && litShare(next, player) > 0.2;
+            },
+            15000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return countPixels(shot(QStringLiteral("7-recording-texts")), overlay, white) > 400;
+            },
+            15000));
     }
 };
 
