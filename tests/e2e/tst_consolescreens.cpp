@@ -160,17 +160,6 @@ private:
         }));
     }
 
-    QStringList simLines(const std::string &text) const
-    {
-        std::lock_guard<std::mutex> lock(m_simMutex);
-        QStringList found;
-        for (const std::string &l : m_simLines) {
-            if (l.find(text) != std::string::npos)
-                found.append(QString::fromStdString(l));
-        }
-        return found;
-    }
-
     QImage shot(const QString &name)
     {
         const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", m_sandbox);
@@ -285,7 +274,7 @@ private slots:
         };
         m_sim = std::make_unique<ardix::sim::Simulator>(std::move(options));
         QVERIFY(m_sim->start());
-        QVERIFY(m_sim->gatewayHttpPort(2) != 0);
+        QVERIFY2(m_sim->gatewayHttpPort(2) != 0, "the gateway's port 9554 is taken");
 
         m_url = RpcHost::freeUrl(QStringLiteral("tcp"));
         m_sandbox = RpcHost::sandbox();
