@@ -175,12 +175,12 @@ Page {
 
     HSpliter {
         anchors.fill: parent
+        // The column's texts keep the style's colour: the splitter's pane behind them is light.
         leftContent: ColumnLayout {
             spacing: 4
             Label {
                 text: qsTr("Available streams") + I18n.localeNotify
                 font.bold: true
-                color: "white"
             }
             ListView {
                 id: streams
@@ -202,7 +202,6 @@ Page {
             Label {
                 text: qsTr("Recorded chunks") + I18n.localeNotify
                 font.bold: true
-                color: "white"
             }
             ListView {
                 id: chunkList
@@ -215,9 +214,9 @@ Page {
                 delegate: ItemDelegate {
                     width: chunkList.width
                     contentItem: Column {
-                        Label { color: "white"; text: qsTr("start: %1").arg(new Date(start).toLocaleString()) }
-                        Label { color: "white"; text: qsTr("end: %1").arg(new Date(end).toLocaleString()) }
-                        Label { color: "white"; text: "size: " + size }
+                        Label { text: qsTr("start: %1").arg(new Date(start).toLocaleString()) }
+                        Label { text: qsTr("end: %1").arg(new Date(end).toLocaleString()) }
+                        Label { text: "size: " + size }
                     }
                     onClicked: page.chooseChunk(start, end)
                 }

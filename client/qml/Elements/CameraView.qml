@@ -6,6 +6,9 @@ import Native 1.0
 // One camera: its player, the channel texts laid over the picture and a small toolbar.
 Item {
     id: root
+    // Overlay lines pile up while texts keep coming; they stay inside this view and never
+    // cover the neighbouring cells of a layout.
+    clip: true
     property string cameraName: ""
     property string url: ""
     property bool singleView: false
