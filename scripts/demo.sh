@@ -50,7 +50,8 @@ HOME="$demo_home" XDG_CACHE_HOME="$demo_home/.cache" \
 pids+=($!)
 
 lines_before=$( (cat "$log" 2>/dev/null || true) | wc -l)
-HOME="$demo_home" "$root/build/client/client" &
+# The console keeps its local store (data.sqlite) in its working folder: the demo home.
+(cd "$demo_home" && HOME="$demo_home" exec "$root/build/client/client") &
 client=$!
 pids+=($client)
 (cd "$demo_home" && exec "$root/build/vantrel/vantrel" -geometry 640x480+670+0) &
