@@ -228,13 +228,9 @@ TEST(HostileServer, ObjectListOverTheCapFailsTheRequestOnly)
                            {"result", {{"value", {{"kind", BoolValue::Kind}, {"v", true}}}}}});
         peer.readFrame(); // until the client hangs up
     });
-    Context context;
-    Pushes pushes;
-    Connection connection(pushes.connectionCallbacks(), context);
-    Client client(pushes.clientCallbacks(), connection);
-    auto opened = Outcome<bool>::make();
-    connection.open("127.0.0.1", fake.port, [opened] { opened->setValue(true); }, {});
-    ASSERT_TRUE(opened->wait());
+    LibraryClient library;
+    ASSERT_TRUE(library.connectTo(fake.port));
+    Client &client = library.client;
 
     auto r = Outcome<std::size_t>::make();
     client.getObjects([r](const std::vector<Object> &o, std::int64_t) { r->setValue(o.size()); },
@@ -246,8 +242,8 @@ TEST(HostileServer, ObjectListOverTheCapFailsTheRequestOnly)
         22, [next](ValuePtr v) { next->setValue(v->toBool()); }, next->fail());
     ASSERT_TRUE(next->wait(60s)); // after the rest of the list was read and dropped
     EXPECT_EQ(next->code(), 0);
-    EXPECT_EQ(connection.state(), Connection::Open);
-    EXPECT_TRUE(pushes.errors.empty());
+    EXPECT_EQ(library.connection.state(), Connection::Open);
+    EXPECT_TRUE(library.pushes.errors.empty());
 }
 
 } // namespace

@@ -101,21 +101,18 @@ TEST_P(ClientInput, MalformedFrameFromTheServerFailsThatConnectionOnly)
         peer.sendRaw(c.afterRequest);
         peer.readFrame(); // until the client hangs up
     });
-    Context context;
-    Pushes pushes;
-    Connection connection(pushes.connectionCallbacks(), context);
-    Client client(pushes.clientCallbacks(), connection);
-    auto opened = Outcome<bool>::make();
-    connection.open("127.0.0.1", fake.port, [opened] { opened->setValue(true); }, {});
-    ASSERT_TRUE(opened->wait());
+    LibraryClient library;
+    ASSERT_TRUE(library.connectTo(fake.port));
+    Client &client = library.client;
 
     auto r = Outcome<std::vector<Object>>::make();
     client.getObjects([r](const std::vector<Object> &o, std::int64_t) { r->setValue(o); },
                       r->fail());
     EXPECT_EQ(r->code(), c.requestCode);
+    Pushes &pushes = library.pushes;
     ASSERT_TRUE(pushes.waitFor([&] { return !pushes.errors.empty(); }));
     EXPECT_EQ(pushes.errors[0].code(), ConnectionError::ProtocolError);
-    ASSERT_TRUE(pushes.waitFor([&] { return connection.state() == Connection::Closed; }));
+    ASSERT_TRUE(pushes.waitFor([&] { return library.connection.state() == Connection::Closed; }));
     EXPECT_EQ(r->callCount(), 1);
 
     // The same context still serves other connections.
@@ -124,7 +121,7 @@ TEST_P(ClientInput, MalformedFrameFromTheServerFailsThatConnectionOnly)
     options.log = [](const std::string &) {};
     sim::Simulator simulator(std::move(options));
     ASSERT_TRUE(simulator.start());
-    Connection other(ConnectionCallbacks{}, context);
+    Connection other(ConnectionCallbacks{}, library.context);
     auto ok = Outcome<bool>::make();
     other.open("127.0.0.1", simulator.eventPort(), [ok] { ok->setValue(true); }, {});
     EXPECT_TRUE(ok->wait());

@@ -209,6 +209,23 @@ private:
     std::thread thread_;
 };
 
+// The library connected to a scripted server: a context, a connection and a client, opened on
+// the server's port by connectTo.
+struct LibraryClient
+{
+    Context context;
+    Pushes pushes;
+    Connection connection{pushes.connectionCallbacks(), context};
+    Client client{pushes.clientCallbacks(), connection};
+
+    bool connectTo(unsigned short port)
+    {
+        auto opened = Outcome<bool>::make();
+        connection.open("127.0.0.1", port, [opened] { opened->setValue(true); }, {});
+        return opened->wait();
+    }
+};
+
 inline sim::Site loadDemoSite()
 {
     std::string error;
