@@ -1,84 +1,29 @@
 // Player costs, run by hand under an X server (see docs/performance.md):
 //   bench_player cpu FILE SECONDS N...   the console's players against standalone mpv
 //   bench_player memory CYCLES           resident memory over create/destroy cycles
+#include "BenchSupport.h"
 #include "MpvObject.h"
+#include "StandaloneMpv.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLocalSocket>
-#include <QProcess>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QThreadPool>
-#include <QTimer>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
 
+using bench::ownCpuSeconds;
+using bench::residentKiB;
+using bench::spin;
+using bench::spinUntil;
+
 const QSize kCell(640, 360);
-
-void spin(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool spinUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        spin(10);
-    }
-    return true;
-}
-
-double ownCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    // Fields after the command name (which may hold blanks) start behind the last ')'.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
 
 // The options every player of the comparison runs with, the console's and mpv's alike.
 const QStringList kOptions{QStringLiteral("hwdec=auto"), QStringLiteral("ao=null"),
@@ -128,72 +73,26 @@ RunResult runConsolePlayers(const QString &file, int count, int seconds)
     return result;
 }
 
-long mpvDroppedFrames(const QString &socketPath)
-{
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(2000))
-        return -1;
-    long total = 0;
-    for (const char *property : {"frame-drop-count", "decoder-frame-drop-count"}) {
-        socket.write(QJsonDocument(QJsonObject{{"command", QJsonArray{"get_property", property}}})
-                         .toJson(QJsonDocument::Compact) +
-                     '\n');
-        socket.waitForBytesWritten(1000);
-        while (socket.waitForReadyRead(2000)) {
-            const QJsonObject reply = QJsonDocument::fromJson(socket.readLine()).object();
-            if (reply.contains(QStringLiteral("error"))) {
-                total += reply.value(QStringLiteral("data")).toInt();
-                break;
-            }
-        }
-    }
-    return total;
-}
-
 RunResult runStandalonePlayers(const QString &file, int count, int seconds)
 {
     QTemporaryDir sockets;
-    std::vector<std::unique_ptr<QProcess>> players;
+    std::vector<std::unique_ptr<StandaloneMpv>> players;
     for (int i = 0; i < count; ++i) {
-        auto process = std::make_unique<QProcess>();
-        QStringList arguments{
-            QStringLiteral("--no-config"),
-            QStringLiteral("--vo=gpu"),
-            QStringLiteral("--gpu-context=x11egl"),
-            QStringLiteral("--no-border"),
-            QStringLiteral("--really-quiet"),
-            QStringLiteral("--geometry=%1x%2+%3+%4")
-                .arg(kCell.width())
-                .arg(kCell.height())
-                .arg(kCell.width() * (i % 4))
-                .arg(kCell.height() * (i / 4)),
-            QStringLiteral("--input-ipc-server=%1/%2").arg(sockets.path()).arg(i)};
-        for (const QString &option : kOptions)
-            arguments << QStringLiteral("--") + option;
-        arguments << file;
-        process->start(QStringLiteral("mpv"), arguments);
-        process->waitForStarted();
-        players.push_back(std::move(process));
+        const QRect place(kCell.width() * (i % 4), kCell.height() * (i / 4), kCell.width(),
+                          kCell.height());
+        players.push_back(std::make_unique<StandaloneMpv>(file, place, kOptions,
+                                                          sockets.filePath(QString::number(i))));
     }
     spin(5000);
     RunResult result;
-    long droppedBefore = 0;
-    double before = 0;
-    for (int i = 0; i < count; ++i) {
-        droppedBefore += mpvDroppedFrames(QStringLiteral("%1/%2").arg(sockets.path()).arg(i));
-        before += processCpuSeconds(players[static_cast<size_t>(i)]->processId());
+    for (auto &player : players) {
+        result.dropped -= player->droppedFrames();
+        result.cpu -= player->cpuSeconds();
     }
     spin(seconds * 1000);
-    for (int i = 0; i < count; ++i) {
-        result.cpu += processCpuSeconds(players[static_cast<size_t>(i)]->processId());
-        result.dropped += mpvDroppedFrames(QStringLiteral("%1/%2").arg(sockets.path()).arg(i));
-    }
-    result.cpu -= before;
-    result.dropped -= droppedBefore;
-    for (auto &process : players) {
-        process->terminate();
-        process->waitForFinished(5000);
+    for (auto &player : players) {
+        result.dropped += player->droppedFrames();
+        result.cpu += player->cpuSeconds();
     }
     return result;
 }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// The demo site on free ports, with one more layout of 4×4 live cameras, served by a zarn-sim
+// process of its own: the console's CPU is then measured without the simulator's.
+class BenchSite
+{
+public:
+    BenchSite() = default;
+    ~BenchSite();
+    BenchSite(const BenchSite &) = delete;
+    BenchSite &operator=(const BenchSite &) = delete;
+
+    // Writes the site file and starts the simulator; false, with a reason, when it cannot.
+    bool start(const QString &demoSite, const QString &simProgram, QString *error);
+    quint16 eventPort() const { return m_eventPort; }
+
+    static QString bigLayoutName() { return QStringLiteral("4x4 Cameras"); }
+
+private:
+    bool writeSite(const QString &demoSite, const QString &path, QString *error) const;
+    bool waitUntilListening(int timeoutMs);
+
+    QTemporaryDir m_folder;
+    QProcess m_sim;
+    quint16 m_eventPort = 0;
+    quint16 m_httpPort = 0;
+    quint16 m_posPort = 0;
+};

@@ -1,0 +1,369 @@
+// The console measured end to end, run by hand under an X server (docs/performance.md). The
+// console runs in this process exactly as the program starts it (same scene, same sign-in from
+// the stored fields, same remote-control service); the simulated site runs as a process of its
+// own. Layouts arrive through the service's setLayout, where a replica's call lands.
+//   bench_console start RUNS       setLayout of the 2×2 layout to a picture in every cell,
+//                                  against standalone mpv's start to its first picture
+//   bench_console cpu SECONDS      the 4×4 layout against 16 standalone mpv players
+//   bench_console switches COUNT   resident memory over layout switches
+#include "App.h"
+#include "BenchSite.h"
+#include "BenchSupport.h"
+#include "LogHandler.h"
+#include "MpvObject.h"
+#include "RpcSource.h"
+#include "StandaloneMpv.h"
+#include "Startup.h"
+#include "client_Service.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThreadPool>
+
+#include <atomic>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString kSmallLayout = QStringLiteral("2x2 Cameras");
+const QStringList kDemoLayouts{QStringLiteral("2x2 Cameras"),
+                               QStringLiteral("3x3 Cameras and doors"),
+                               QStringLiteral("Single camera")};
+// What the console's camera cells set on their players, given to the standalone ones too.
+const QStringList kCellOptions{QStringLiteral("profile=low-latency"),
+                               QStringLiteral("cache=no"),
+                               QStringLiteral("video-sync=desync"),
+                               QStringLiteral("aid=no"),
+                               QStringLiteral("ao=null"),
+                               QStringLiteral("hwdec=auto")};
+// An empty grid: applying it removes every cell, so the next layout starts from nothing.
+const QString kBlankLayout = QStringLiteral("{\"numRows\":1,\"numCols\":1,\"elements\":[]}");
+
+void collectPlayers(QQuickItem *item, std::vector<MpvObject *> &players)
+{
+    if (auto *player = qobject_cast<MpvObject *>(item))
+        players.push_back(player);
+    for (QQuickItem *child : item->childItems())
+        collectPlayers(child, players);
+}
+
+QQuickItem *findItem(QQuickItem *item, const QString &objectName)
+{
+    if (item->objectName() == objectName)
+        return item;
+    for (QQuickItem *child : item->childItems())
+        if (QQuickItem *found = findItem(child, objectName))
+            return found;
+    return nullptr;
+}
+
+// The console of this process, signed in to the bench site.
+class Console
+{
+public:
+    bool start(QString *error);
+    void apply(const QString &name);
+    void clear();
+    int videoCells(const QString &name) const;
+    std::vector<MpvObject *> cellPlayers() const;
+    // Every video cell of the layout plays a decoded picture.
+    bool waitForPictures(const QString &name, int timeoutMs) const;
+    QQuickWindow *window() const { return m_window; }
+    // Nanoseconds on clock() of the window's last frame on screen.
+    qint64 lastSwapNs() const { return m_lastSwapNs.load(); }
+    const QElapsedTimer &clock() const { return m_clock; }
+
+private:
+    QString layoutJson(const QString &name) const;
+    client_Service *service() const { return App::instance()->rpcSource()->service().get(); }
+
+    BenchSite m_site;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QQuickWindow *m_window = nullptr;
+    QElapsedTimer m_clock;
+    std::atomic<qint64> m_lastSwapNs{0};
+};
+
+bool Console::start(QString *error)
+{
+    if (!m_site.start(QStringLiteral(ARDIX_DEMO_SITE), QStringLiteral(ZARN_SIM_PROGRAM), error))
+        return false;
+    QSettings stored(QDir::homePath() + QStringLiteral("/.config/ardix.example/Ardix.conf"),
+                     QSettings::IniFormat);
+    stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+    stored.setValue(QStringLiteral("port"), QString::number(m_site.eventPort()));
+    stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
+    stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
+    stored.sync();
+
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    Startup::loadScene(*m_engine, QStringLiteral("0"), QUrl(QStringLiteral("qrc:/qml/main.qml")));
+    m_window = m_engine->rootObjects().isEmpty()
+                   ? nullptr
+                   : qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    if (!m_window) {
+        *error = QStringLiteral("the console's scene did not load");
+        return false;
+    }
+    m_clock.start();
+    // Emitted on the render thread: only an atomic is touched there.
+    QObject::connect(
+        m_window, &QQuickWindow::frameSwapped, m_window,
+        [this] { m_lastSwapNs.store(m_clock.nsecsElapsed()); }, Qt::DirectConnection);
+    const bool ready = bench::spinUntil(
+        [this] {
+            return App::instance() && App::instance()->rpcSource() && service()->isLoggedIn() &&
+                   !service()->layoutList().isEmpty() &&
+                   findItem(m_window->contentItem(), QStringLiteral("layoutPage"));
+        },
+        30000);
+    if (!ready)
+        *error = QStringLiteral("the console did not sign in with its layouts");
+    return ready;
+}
+
+QString Console::layoutJson(const QString &name) const
+{
+    for (const client_Layout &layout : service()->layoutList())
+        if (layout.name() == name)
+            return layout.json();
+    return QString();
+}
+
+void Console::apply(const QString &name)
+{
+    service()->setLayout(name, layoutJson(name));
+}
+
+void Console::clear()
+{
+    service()->setLayout(QStringLiteral("blank"), kBlankLayout);
+    bench::spinUntil([this] { return cellPlayers().empty(); }, 10000);
+}
+
+int Console::videoCells(const QString &name) const
+{
+    const QJsonArray cells = QJsonDocument::fromJson(layoutJson(name).toUtf8())
+                                 .object()
+                                 .value(QStringLiteral("elements"))
+                                 .toArray();
+    int count = 0;
+    for (const QJsonValue &cell : cells)
+        count += cell.toObject().value(QStringLiteral("type")).toString() == QLatin1String("video");
+    return count;
+}
+
+std::vector<MpvObject *> Console::cellPlayers() const
+{
+    std::vector<MpvObject *> players;
+    if (QQuickItem *page = findItem(m_window->contentItem(), QStringLiteral("layoutPage")))
+        collectPlayers(page, players);
+    return players;
+}
+
+bool Console::waitForPictures(const QString &name, int timeoutMs) const
+{
+    const size_t wanted = static_cast<size_t>(videoCells(name));
+    return bench::spinUntil(
+        [&] {
+            const std::vector<MpvObject *> players = cellPlayers();
+            if (players.size() != wanted)
+                return false;
+            for (MpvObject *player : players)
+                if (player->dwidth() <= 0)
+                    return false;
+            return true;
+        },
+        timeoutMs);
+}
+
+long droppedFrames(const std::vector<MpvObject *> &players)
+{
+    long total = 0;
+    for (MpvObject *player : players)
+        total += player->frameDropCount() + player->decoderFrameDropCount();
+    return total;
+}
+
+// From the layout's arrival to a decoded picture in every cell, and to the first frame on
+// screen after that; then standalone mpv from its start to its first picture on one stream.
+int benchStart(Console &console, int runs)
+{
+    std::vector<double> decoded, shown, standalone;
+    std::printf("%-4s %18s %18s %18s\n", "run", "to decoded ms", "to on screen ms",
+                "mpv to picture ms");
+    QTemporaryDir sockets;
+    for (int run = 1; run <= runs; ++run) {
+        console.clear();
+        bench::spin(1000);
+        const qint64 arrival = console.clock().nsecsElapsed();
+        console.apply(kSmallLayout);
+        if (!console.waitForPictures(kSmallLayout, 15000)) {
+            std::printf("run %d: the cells showed no picture within 15 s\n", run);
+            return 1;
+        }
+        const qint64 allDecoded = console.clock().nsecsElapsed();
+        bench::spinUntil([&] { return console.lastSwapNs() > allDecoded; }, 2000);
+        const std::vector<MpvObject *> players = console.cellPlayers();
+        const QString url = players.front()->path();
+        const QRect cell(0, 0, static_cast<int>(players.front()->width()),
+                         static_cast<int>(players.front()->height()));
+        decoded.push_back((allDecoded - arrival) / 1e6);
+        shown.push_back((console.lastSwapNs() - arrival) / 1e6);
+
+        StandaloneMpv mpv(url, cell, kCellOptions, sockets.filePath(QString::number(run)));
+        standalone.push_back(static_cast<double>(mpv.waitForFirstPicture(15000)));
+        std::printf("%-4d %18.0f %18.0f %18.0f\n", run, decoded.back(), shown.back(),
+                    standalone.back());
+        std::fflush(stdout);
+    }
+    std::printf("median %16.0f %18.0f %18.0f\n", bench::median(decoded), bench::median(shown),
+                bench::median(standalone));
+    return 0;
+}
+
+// The 4×4 layout playing for a while, then 16 standalone players of the same streams at the
+// same size and places for as long.
+int benchCpu(Console &console, int seconds)
+{
+    console.clear();
+    console.apply(BenchSite::bigLayoutName());
+    if (!console.waitForPictures(BenchSite::bigLayoutName(), 30000)) {
+        std::printf("the 4x4 layout showed no picture in every cell within 30 s\n");
+        return 1;
+    }
+    bench::spin(3000);
+    const std::vector<MpvObject *> players = console.cellPlayers();
+    const long droppedBefore = droppedFrames(players);
+    const double cpuBefore = bench::ownCpuSeconds();
+    bench::spin(seconds * 1000);
+    const double consoleCpu = bench::ownCpuSeconds() - cpuBefore;
+    const long consoleDropped = droppedFrames(players) - droppedBefore;
+
+    QStringList urls;
+    std::vector<QRect> cells;
+    for (MpvObject *player : players) {
+        urls << player->path();
+        const QPointF corner = player->mapToScene(QPointF(0, 0));
+        cells.emplace_back(static_cast<int>(corner.x()), static_cast<int>(corner.y()),
+                           static_cast<int>(player->width()), static_cast<int>(player->height()));
+    }
+    console.clear();
+    QThreadPool::globalInstance()->waitForDone();
+
+    QTemporaryDir sockets;
+    std::vector<std::unique_ptr<StandaloneMpv>> standalone;
+    for (int i = 0; i < urls.size(); ++i)
+        standalone.push_back(
+            std::make_unique<StandaloneMpv>(urls.at(i), cells.at(static_cast<size_t>(i)),
+                                            kCellOptions, sockets.filePath(QString::number(i))));
+    bench::spin(5000);
+    double mpvCpuBefore = 0;
+    long mpvDroppedBefore = 0;
+    for (auto &mpv : standalone) {
+        mpvCpuBefore += mpv->cpuSeconds();
+        mpvDroppedBefore += mpv->droppedFrames();
+    }
+    bench::spin(seconds * 1000);
+    double mpvCpu = -mpvCpuBefore;
+    long mpvDropped = -mpvDroppedBefore;
+    for (auto &mpv : standalone) {
+        mpvCpu += mpv->cpuSeconds();
+        mpvDropped += mpv->droppedFrames();
+    }
+    const QRect first = cells.front();
+    std::printf("%zu cells of %dx%d, %d s\n", players.size(), first.width(), first.height(),
+                seconds);
+    std::printf("%14s %14s %7s %14s %14s\n", "console cpu s", "mpv cpu s", "ratio", "console drops",
+                "mpv drops");
+    std::printf("%14.2f %14.2f %7.2f %14ld %14ld\n", consoleCpu, mpvCpu, consoleCpu / mpvCpu,
+                consoleDropped, mpvDropped);
+    return 0;
+}
+
+// Switches between the demo's layouts, each time until every cell shows a picture.
+int benchSwitches(Console &console, int count)
+{
+    long afterTen = 0;
+    long first = 0;
+    int stalled = 0;
+    for (int i = 1; i <= count; ++i) {
+        const QString &name = kDemoLayouts.at(i % kDemoLayouts.size());
+        console.apply(name);
+        stalled += console.waitForPictures(name, 10000) ? 0 : 1;
+        if (i == 1)
+            first = bench::residentKiB();
+        if (i == 10)
+            afterTen = bench::residentKiB();
+        if (i % 100 == 0 || i == 1 || i == 10) {
+            std::printf("switch %5d: resident %ld KiB\n", i, bench::residentKiB());
+            std::fflush(stdout);
+        }
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    const long end = bench::residentKiB();
+    std::printf("growth after the first switch: %ld KiB, after the first 10: %ld KiB\n",
+                end - first, end - afterTen);
+    std::printf("switches whose cells showed no picture within 10 s: %d\n", stalled);
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT\n"
+                 "(under an X server; the console's settings and logs go to a temporary home)\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 3)
+        return usage();
+    const QString mode = QString::fromLocal8Bit(argv[1]);
+    const int amount = QString::fromLocal8Bit(argv[2]).toInt();
+    if (amount <= 0 || !QStringList{"start", "cpu", "switches"}.contains(mode))
+        return usage();
+
+    // The console's settings, store and log go to a home of the run's own.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
+
+    QGuiApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    Startup::setIdentity();
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    LogHandler::setFilePath(Startup::logFilePath(), true);
+    LogHandler::install();
+
+    Console console;
+    QString error;
+    if (!console.start(&error)) {
+        std::fprintf(stderr, "bench_console: %s\n", qPrintable(error));
+        return 1;
+    }
+    int result = 0;
+    if (mode == QLatin1String("start"))
+        result = benchStart(console, amount);
+    else if (mode == QLatin1String("cpu"))
+        result = benchCpu(console, amount);
+    else
+        result = benchSwitches(console, amount);
+    std::fflush(stdout);
+    return result;
+}
