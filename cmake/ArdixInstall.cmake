@@ -61,4 +61,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml-module-qtquick2, qml-module-qtquick-window2, qml-module-qtquick-layouts, "
     "qml-module-qtquick-controls2, qml-module-qt-labs-settings, libqt5sql5-sqlite")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")
+# zarn-sim makes the demo site's video with the ffmpeg program on first use; the console and
+# vantrel run without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg")
 include(CPack)
