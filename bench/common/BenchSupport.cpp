@@ -6,6 +6,7 @@
 #include <QList>
 #include <QTimer>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -53,15 +54,35 @@ double processCpuSeconds(qint64 pid)
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-long residentKiB()
+namespace {
+
+long statusField(const QByteArray &name)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(name))
+            return line.mid(name.size()).trimmed().split(' ').value(0).toLong();
     return 0;
+}
+
+} // namespace
+
+long residentKiB()
+{
+    return statusField("VmRSS:");
+}
+
+long threadCount()
+{
+    return statusField("Threads:");
+}
+
+long heapInUseKiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
 }
 
 double median(std::vector<double> values)

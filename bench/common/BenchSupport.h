@@ -18,6 +18,11 @@ double ownCpuSeconds();
 double processCpuSeconds(qint64 pid);
 // Resident memory of this process.
 long residentKiB();
+// Memory the allocator has handed out and not got back: unlike the resident size, it does
+// not count what freed blocks leave behind in the allocator's arenas.
+long heapInUseKiB();
+// Threads of this process.
+long threadCount();
 
 // The median of a list of measurements; 0 for none.
 double median(std::vector<double> values);

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <clocale>
+#include <malloc.h>
 
 void Startup::setIdentity()
 {
@@ -19,8 +20,19 @@ void Startup::setIdentity()
     QGuiApplication::setApplicationVersion(QStringLiteral("1.0.0"));
 }
 
+void Startup::limitAllocatorArenas()
+{
+    // glibc gives every thread that allocates an arena of its own, up to eight per core, and an
+    // arena keeps the pages its thread freed. Each layout switch starts players with threads of
+    // their own, so with the default the resident memory grew by about 100 MB over the first
+    // thousand switches while the memory actually in use stayed flat. Four arenas keep it flat.
+    if (!qEnvironmentVariableIsSet("MALLOC_ARENA_MAX"))
+        mallopt(M_ARENA_MAX, 4);
+}
+
 int Startup::run(int &argc, char **argv, const QUrl &scene)
 {
+    limitAllocatorArenas();
     QGuiApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     setIdentity();
     QGuiApplication app(argc, argv);

@@ -15,6 +15,8 @@ public:
     // Runs the whole program on the given root scene and returns the process exit code.
     static int run(int &argc, char **argv, const QUrl &scene);
 
+    // Caps the allocator's arenas (see Startup.cpp) unless MALLOC_ARENA_MAX says otherwise.
+    static void limitAllocatorArenas();
     // Name, domain and version: they decide where logs and settings are kept.
     static void setIdentity();
     // Where "clientLogs.txt" lives: the per-user application-local data folder.
