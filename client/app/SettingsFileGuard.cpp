@@ -38,9 +38,13 @@ bool SettingsFileGuard::isOwnerOnly(const QString &path)
 
 bool SettingsFileGuard::secureFolder(const QString &folder)
 {
-    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
-        qWarning() << "Cannot create the settings folder:" << folder;
-        return false;
+    if (!QFileInfo::exists(folder)) {
+        // Made owner-only at once; only folders that were already open to others are reported.
+        if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, folderPermissions)) {
+            qWarning() << "Cannot create the settings folder:" << folder;
+            return false;
+        }
+        return true;
     }
     return restrict(folder, folderPermissions, "Settings folder made owner-only:");
 }

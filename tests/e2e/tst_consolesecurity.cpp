@@ -42,25 +42,32 @@ unsigned short freePort()
 
 QString siteJson(unsigned short posPort, unsigned short httpPort)
 {
-    return QStringLiteral(R"({
-  "name": "Guarded shop", "rootId": 1,
-  "users": [ { "id": 500, "name": "operator", "password": "operator" } ],
-  "objects": [
-    { "id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "parent": 0,
-      "attributes": { "Two cameras": { "numRows": 1, "numCols": 2, "elements": [
-        { "row": 0, "col": 0, "rowSpan": 1, "colSpan": 1, "type": "video", "label": "Back office",
-          "deviceId": "2", "objectId": "11" },
-        { "row": 0, "col": 1, "rowSpan": 1, "colSpan": 1, "type": "video", "label": "Till",
-          "deviceId": "2", "objectId": "12" } ] } } },
-    { "id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
-      "serial": "GW-0001", "settings": { "address": "127.0.0.1", "posPort": %1 } },
-    { "id": 11, "name": "Back office", "type": 10, "class": "stream.VIDEO", "parent": 2,
-      "serial": "CAM-0011", "settings": { "url": "file:///etc/hostname" } },
-    { "id": 12, "name": "Till", "type": 10, "class": "stream.VIDEO", "parent": 2,
-      "serial": "CAM-0012", "settings": { "url": "http://127.0.0.1:%2/live/12" },
-      "pos": { "intervalMs": 600000, "texts": [ [ "Till 1 open" ] ] } }
-  ]
-})")
+    // Single quotes stand for double ones, to keep the text readable.
+    return QString(
+               "{"
+               "  'name': 'Guarded shop', 'rootId': 1,"
+               "  'users': [ { 'id': 500, 'name': 'operator', 'password': 'operator' } ],"
+               "  'objects': ["
+               "    { 'id': 1, 'name': 'Shop', 'type': 7, 'class': 'location.SITE', 'parent': 0,"
+               "      'attributes': { 'Two cameras': { 'numRows': 1, 'numCols': 2, 'elements': ["
+               "        { 'row': 0, 'col': 0, 'rowSpan': 1, 'colSpan': 1, 'type': 'video', "
+               "'label': 'Back office',"
+               "          'deviceId': '2', 'objectId': '11' },"
+               "        { 'row': 0, 'col': 1, 'rowSpan': 1, 'colSpan': 1, 'type': 'video', "
+               "'label': 'Till',"
+               "          'deviceId': '2', 'objectId': '12' } ] } } },"
+               "    { 'id': 2, 'name': 'Gateway', 'type': 2, 'class': 'device.GATEWAY', 'parent': "
+               "1,"
+               "      'serial': 'GW-0001', 'settings': { 'address': '127.0.0.1', 'posPort': %1 } },"
+               "    { 'id': 11, 'name': 'Back office', 'type': 10, 'class': 'stream.VIDEO', "
+               "'parent': 2,"
+               "      'serial': 'CAM-0011', 'settings': { 'url': 'file:///etc/hostname' } },"
+               "    { 'id': 12, 'name': 'Till', 'type': 10, 'class': 'stream.VIDEO', 'parent': 2,"
+               "      'serial': 'CAM-0012', 'settings': { 'url': 'http://127.0.0.1:%2/live/12' },"
+               "      'pos': { 'intervalMs': 600000, 'texts': [ [ 'Till 1 open' ] ] } }"
+               "  ]"
+               "})")
+        .replace(QLatin1Char('\''), QLatin1Char('"'))
         .arg(posPort)
         .arg(httpPort);
 }

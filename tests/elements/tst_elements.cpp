@@ -5,36 +5,47 @@
 #include <QTcpSocket>
 #include <QtQuickTest>
 
-// A loopback TCP listener that counts who connects: markup that makes a text item fetch a
-// picture or follow a link would reach it.
+#include <memory>
+
+// A loopback HTTP listener that notes the path of every request and answers none: markup
+// that makes a text item fetch a picture would reach it.
 class FetchListener : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(int port READ port CONSTANT)
-    Q_PROPERTY(int connections READ connections NOTIFY connectionsChanged)
+    Q_PROPERTY(QStringList paths READ paths NOTIFY pathsChanged)
 
 public:
     FetchListener()
     {
         m_server.listen(QHostAddress::LocalHost);
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                ++m_connections;
-                socket->close();
-                socket->deleteLater();
-                emit connectionsChanged();
-            }
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { note(socket); });
         });
     }
     int port() const { return m_server.serverPort(); }
-    int connections() const { return m_connections; }
+    QStringList paths() const { return m_paths; }
 
 signals:
-    void connectionsChanged();
+    void pathsChanged();
 
 private:
+    void note(QTcpSocket *socket)
+    {
+        if (!socket->canReadLine())
+            return;
+        // "GET /path HTTP/1.1"
+        const QList<QByteArray> request = socket->readLine().split(' ');
+        m_paths.append(QString::fromLatin1(request.value(1)));
+        socket->disconnect(this);
+        socket->close();
+        socket->deleteLater();
+        emit pathsChanged();
+    }
+
     QTcpServer m_server;
-    int m_connections = 0;
+    QStringList m_paths;
 };
 
 class ElementsSetup : public QObject
@@ -45,11 +56,14 @@ public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qml"));
-        engine->rootContext()->setContextProperty(QStringLiteral("fetchListener"), &m_listener);
+        // Made here: the application and its event loop exist only from now on.
+        m_listener = std::make_unique<FetchListener>();
+        engine->rootContext()->setContextProperty(QStringLiteral("fetchListener"),
+                                                  m_listener.get());
     }
 
 private:
-    FetchListener m_listener;
+    std::unique_ptr<FetchListener> m_listener;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(elements, ElementsSetup)
