@@ -66,7 +66,7 @@ QString siteJson(unsigned short posPort, unsigned short httpPort)
                "      'serial': 'CAM-0012', 'settings': { 'url': 'http://127.0.0.1:%2/live/12' },"
                "      'pos': { 'intervalMs': 600000, 'texts': [ [ 'Till 1 open' ] ] } }"
                "  ]"
-               "})")
+               "}")
         .replace(QLatin1Char('\''), QLatin1Char('"'))
         .arg(posPort)
         .arg(httpPort);

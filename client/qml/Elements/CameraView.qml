@@ -99,7 +99,8 @@ Item {
         visible: root.refusedAddress !== ""
         text: qsTr("Not a network stream, not played: %1").arg(root.refusedAddress)
         textFormat: Text.PlainText
-        elide: Text.ElideMiddle
+        wrapMode: Text.WrapAnywhere
+        horizontalAlignment: Text.AlignHCenter
         color: "white"
         font.pixelSize: 15
         background: Rectangle { color: "darkred"; opacity: 0.8 }
