@@ -4,7 +4,10 @@
 #include <QDebug>
 #include <QPointer>
 #include <QQmlEngine>
+#include <QThread>
 #include <QTimer>
+
+#include <memory>
 
 #ifdef ARDIX_HAVE_QTKEYCHAIN
 #include <qt5keychain/keychain.h>
@@ -41,13 +44,23 @@ PasswordStore::PasswordStore(QObject *parent)
     , m_available(true)
 {}
 
+PasswordStore::~PasswordStore()
+{
+    if (!m_worker)
+        return;
+    m_worker->quit();
+    // A job caught in a call that never returns keeps its thread to the end of the process.
+    if (m_worker->wait(1000))
+        delete m_worker;
+}
+
 void PasswordStore::restore()
 {
     if (!m_available) {
         emit restored(QString());
         return;
     }
-    auto *job = new QKeychain::ReadPasswordJob(serviceName(), this);
+    auto *job = new QKeychain::ReadPasswordJob(serviceName());
     job->setKey(entryKey);
     run(
         job, [this](QKeychain::Job &finished) { onRead(finished); },
@@ -62,9 +75,9 @@ void PasswordStore::keep(const QString &password)
     }
     QKeychain::Job *job = nullptr;
     if (password.isEmpty()) {
-        job = new QKeychain::DeletePasswordJob(serviceName(), this);
+        job = new QKeychain::DeletePasswordJob(serviceName());
     } else {
-        auto *write = new QKeychain::WritePasswordJob(serviceName(), this);
+        auto *write = new QKeychain::WritePasswordJob(serviceName());
         write->setTextData(password);
         job = write;
     }
@@ -77,20 +90,34 @@ void PasswordStore::keep(const QString &password)
 void PasswordStore::run(QKeychain::Job *job, const std::function<void(QKeychain::Job &)> &done,
                         const std::function<void()> &timedOut)
 {
-    // The job deletes itself once finished; the timer bounds the wait for a store that never
-    // answers (a session bus without anybody behind the secret-store name).
-    auto *timer = new QTimer(this);
+    // Some secret-store backends make blocking calls on the session bus: the jobs run on a
+    // thread of their own, so that a store that never answers holds up that thread only, and
+    // the timer bounds the wait here.
+    if (!m_worker) {
+        m_worker = new QThread;
+        m_worker->setObjectName(QStringLiteral("secret store"));
+        m_worker->start();
+    }
+    job->setAutoDelete(false);
+    job->moveToThread(m_worker);
+    auto settled = std::make_shared<bool>(false);
+    QPointer<QTimer> timer = new QTimer(this);
     timer->setSingleShot(true);
-    QPointer<QKeychain::Job> guarded(job);
-    connect(job, &QKeychain::Job::finished, timer, [timer, done](QKeychain::Job *finished) {
-        timer->stop();
-        timer->deleteLater();
-        done(*finished);
+    // Queued: the job finishes on the worker thread.
+    connect(job, &QKeychain::Job::finished, this, [settled, timer, done](QKeychain::Job *finished) {
+        if (!*settled) {
+            *settled = true;
+            done(*finished);
+        }
+        if (timer)
+            timer->deleteLater();
+        finished->deleteLater();
     });
-    connect(timer, &QTimer::timeout, this, [this, timer, guarded, timedOut] {
-        if (guarded)
-            disconnect(guarded, nullptr, timer, nullptr);
+    connect(timer, &QTimer::timeout, this, [this, settled, timer, timedOut] {
         timer->deleteLater();
+        if (*settled)
+            return;
+        *settled = true;
         qWarning() << "The secret store did not answer within" << answerTimeoutMs
                    << "ms; the password stays in the owner-only settings file";
         m_available = false;
@@ -98,7 +125,8 @@ void PasswordStore::run(QKeychain::Job *job, const std::function<void(QKeychain:
         timedOut();
     });
     timer->start(answerTimeoutMs);
-    job->start();
+    QMetaObject::invokeMethod(
+        job, [job] { job->start(); }, Qt::QueuedConnection);
 }
 
 void PasswordStore::onRead(QKeychain::Job &job)

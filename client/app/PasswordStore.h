@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class QThread;
+
 namespace QKeychain {
 class Job;
 }
@@ -21,6 +23,7 @@ class PasswordStore : public QObject
 
 public:
     explicit PasswordStore(QObject *parent = nullptr);
+    ~PasswordStore() override;
 
     // How long a secret-store call may take before the store counts as unavailable.
     static constexpr int answerTimeoutMs = 5000;
@@ -47,4 +50,6 @@ private:
     void onKept(QKeychain::Job &job, const QString &password);
 
     bool m_available;
+    // Runs the secret-store jobs; none until the first one.
+    QThread *m_worker = nullptr;
 };
