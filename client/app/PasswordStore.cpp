@@ -37,6 +37,30 @@ QString serviceName()
 
 const QString entryKey = QStringLiteral("pass");
 
+QThread *s_worker = nullptr;
+
+void stopWorker()
+{
+    s_worker->quit();
+    // A job caught in a call that never returns keeps its thread to the end of the process.
+    if (s_worker->wait(1000))
+        delete s_worker;
+    s_worker = nullptr;
+}
+
+// One thread for the whole process: QtKeychain queues every job on one executor, which lives
+// on the thread of the first job and must outlive every later one.
+QThread *worker()
+{
+    if (!s_worker) {
+        s_worker = new QThread;
+        s_worker->setObjectName(QStringLiteral("secret store"));
+        s_worker->start();
+        qAddPostRoutine(stopWorker);
+    }
+    return s_worker;
+}
+
 } // namespace
 
 PasswordStore::PasswordStore(QObject *parent)
@@ -44,15 +68,6 @@ PasswordStore::PasswordStore(QObject *parent)
     , m_available(true)
 {}
 
-PasswordStore::~PasswordStore()
-{
-    if (!m_worker)
-        return;
-    m_worker->quit();
-    // A job caught in a call that never returns keeps its thread to the end of the process.
-    if (m_worker->wait(1000))
-        delete m_worker;
-}
 
 void PasswordStore::restore()
 {
@@ -93,13 +108,8 @@ void PasswordStore::run(QKeychain::Job *job, const std::function<void(QKeychain:
     // Some secret-store backends make blocking calls on the session bus: the jobs run on a
     // thread of their own, so that a store that never answers holds up that thread only, and
     // the timer bounds the wait here.
-    if (!m_worker) {
-        m_worker = new QThread;
-        m_worker->setObjectName(QStringLiteral("secret store"));
-        m_worker->start();
-    }
     job->setAutoDelete(false);
-    job->moveToThread(m_worker);
+    job->moveToThread(worker());
     auto settled = std::make_shared<bool>(false);
     QPointer<QTimer> timer = new QTimer(this);
     timer->setSingleShot(true);

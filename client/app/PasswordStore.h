@@ -5,8 +5,6 @@
 
 #include <functional>
 
-class QThread;
-
 namespace QKeychain {
 class Job;
 }
@@ -23,7 +21,6 @@ class PasswordStore : public QObject
 
 public:
     explicit PasswordStore(QObject *parent = nullptr);
-    ~PasswordStore() override;
 
     // How long a secret-store call may take before the store counts as unavailable.
     static constexpr int answerTimeoutMs = 5000;
@@ -50,6 +47,4 @@ private:
     void onKept(QKeychain::Job &job, const QString &password);
 
     bool m_available;
-    // Runs the secret-store jobs; none until the first one.
-    QThread *m_worker = nullptr;
 };
