@@ -1,19 +1,15 @@
 // What the console keeps and which addresses it trusts: the settings file and its folder end
-// up owner-only whatever they were, the password goes to a secret store or, without one, back
-// to the caller in bounded time, camera cells accept network addresses only, and a remote-
-// control endpoint that other machines can reach is warned about.
+// up owner-only whatever they were and whatever the umask, camera cells accept network
+// addresses only, and a remote-control endpoint that other machines can reach is warned about.
 #include "LogCapture.h"
-#include "PasswordStore.h"
 #include "RemoteControlExposure.h"
 #include "SettingsFileGuard.h"
 #include "StreamAddress.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -108,43 +104,6 @@ private slots:
         QVERIFY(SettingsFileGuard::isOwnerOnly(folder) && SettingsFileGuard::isOwnerOnly(file));
         QCOMPARE(QFileInfo(file).permissions() & ~ownerFile, Perms());
         QCOMPARE(QFileInfo(folder).permissions() & ~ownerFolder, Perms());
-    }
-
-    void unsecurableFolderIsReported()
-    {
-        LogCapture log;
-        QVERIFY(!SettingsFileGuard::secure(QStringLiteral("/proc/ardix-none/Ardix.conf")));
-        QVERIFY(!log.lines(QtWarningMsg).isEmpty());
-    }
-
-    // Under the tests there is no secret store on the session bus (often no bus at all): every
-    // call still answers, in bounded time, and hands the password back to the caller.
-    void passwordFallsBackWithoutSecretStore()
-    {
-        LogCapture log;
-        PasswordStore store;
-        QSignalSpy restored(&store, &PasswordStore::restored);
-        QSignalSpy kept(&store, &PasswordStore::kept);
-        QElapsedTimer clock;
-        clock.start();
-        store.restore();
-        QVERIFY(restored.count() == 1 || restored.wait(PasswordStore::answerTimeoutMs + 2000));
-        QCOMPARE(restored.first().first().toString(), QString());
-
-        store.keep(QStringLiteral("operator"));
-        QVERIFY(kept.count() == 1 || kept.wait(PasswordStore::answerTimeoutMs + 2000));
-        QVERIFY(clock.elapsed() < 2 * PasswordStore::answerTimeoutMs + 1000);
-        QCOMPARE(kept.first(), (QVariantList{false, QStringLiteral("operator")}));
-        QVERIFY(!store.available());
-        // Said once, the first time the store was found missing.
-        const QStringList said = log.lines().filter(QStringLiteral("the password stays in the "
-                                                                   "owner-only settings file"));
-        QCOMPARE(said.size(), 1);
-
-        // Once known to be missing, the store is not asked again: the answer comes at once.
-        store.keep(QString());
-        QCOMPARE(kept.count(), 2);
-        QCOMPARE(kept.last(), (QVariantList{false, QString()}));
     }
 
     void streamAddresses_data()
