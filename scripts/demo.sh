@@ -50,8 +50,11 @@ HOME="$demo_home" XDG_CACHE_HOME="$demo_home/.cache" \
 pids+=($!)
 
 lines_before=$( (cat "$log" 2>/dev/null || true) | wc -l)
-# The console keeps its local store (data.sqlite) in its working folder: the demo home.
-(cd "$demo_home" && HOME="$demo_home" exec "$root/build/client/client") &
+# The console keeps its local store (data.sqlite) in its working folder: the demo home. No
+# session bus for it, so the demo's password stays in the demo home and never reaches your
+# own secret store.
+(cd "$demo_home" && HOME="$demo_home" DBUS_SESSION_BUS_ADDRESS="unix:path=$demo_home/no-bus" \
+  exec "$root/build/client/client") &
 client=$!
 pids+=($client)
 (cd "$demo_home" && exec "$root/build/vantrel/vantrel" -geometry 640x480+670+0) &

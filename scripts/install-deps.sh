@@ -13,6 +13,8 @@ PACKAGES=(
   qml-module-qtquick-window2 qml-module-qt-labs-settings qml-module-qttest
   qml-module-qtremoteobjects libqt5remoteobjects5-dev libqt5remoteobjects5-bin
   libqt5sql5-sqlite
+  # the desktop's secret store for the sign-in password
+  qtkeychain-qt5-dev libqt5keychain1
   # media, messaging, networking
   libmpv-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   # tests and benchmarks

@@ -89,6 +89,8 @@ Window {
                             anchors.verticalCenter: parent.verticalCenter
                             leftPadding: 8
                             text: name
+                            // Layout names come from the server: shown as typed, never as markup.
+                            textFormat: Text.PlainText
                             color: "white"
                         }
 

@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "LogHandler.h"
+#include "SettingsFileGuard.h"
 
 #include <QDebug>
 #include <QGuiApplication>
@@ -40,6 +41,8 @@ int Startup::run(int &argc, char **argv, const QUrl &scene)
     std::setlocale(LC_NUMERIC, "C");
     LogHandler::setFilePath(logFilePath(), true);
     LogHandler::install();
+    // The login page keeps the sign-in fields there: nobody else may read them.
+    SettingsFileGuard::secure(SettingsFileGuard::defaultFilePath());
 
     QQmlApplicationEngine engine;
     const QString debugValue = QProcessEnvironment::systemEnvironment().value(

@@ -1,6 +1,7 @@
 #include "RpcSource.h"
 
 #include "IpcConfig.h"
+#include "RemoteControlExposure.h"
 #include "client_Service.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,7 @@ RpcSource::~RpcSource()
 bool RpcSource::start()
 {
     qInfo() << "Listening on:" << m_url;
+    RemoteControlExposure::warnIfReachable(m_url);
     // The earlier host must release the endpoint before a new one can listen on it.
     m_host.reset();
     m_host = std::make_unique<QRemoteObjectHost>(m_url, QUrl());

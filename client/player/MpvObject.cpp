@@ -2,6 +2,7 @@
 
 #include "MpvNode.h"
 #include "MpvRenderer.h"
+#include "StreamAddress.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -360,6 +361,11 @@ void MpvObject::command(const QVariant &params)
 {
     if (!mpv)
         return;
+    const QVariantList list = params.toList();
+    if (list.size() > 1 &&
+        (list.first() == QLatin1String("loadfile") || list.first() == QLatin1String("loadlist")) &&
+        refusesToLoad(list.at(1)))
+        return;
     MpvNode node(params);
     mpv_node result;
     if (mpv_command_node(mpv.get(), node.get(), &result) >= 0)
@@ -397,6 +403,8 @@ void MpvObject::loadFile(const QVariant &urls)
         for (const QString &url : urls.toStringList())
             qDebug().nospace() << "  " << url;
     }
+    if (refusesToLoad(urls))
+        return;
     if (mpv && !mpv_gl->context) {
         // Without a render context the video output cannot start and the file would end at
         // once; the renderer loads it as soon as the item's first frame made one.
@@ -481,6 +489,32 @@ void MpvObject::setEnableAudio(bool value)
     }
     if (!value)
         setOption(QStringLiteral("ao"), QStringLiteral("null"));
+}
+
+void MpvObject::setNetworkOnly(bool value)
+{
+    if (value == m_networkOnly)
+        return;
+    m_networkOnly = value;
+    emit networkOnlyChanged(value);
+}
+
+bool MpvObject::refusesToLoad(const QVariant &urls)
+{
+    if (!m_networkOnly)
+        return false;
+    const QStringList addresses =
+        urls.canConvert<QStringList>() && urls.userType() != QMetaType::QString
+            ? urls.toStringList()
+            : QStringList(urls.toString());
+    for (const QString &address : addresses) {
+        if (!StreamAddress::isNetworkAddress(address)) {
+            qWarning() << "Refused to play, not a network stream address:" << address;
+            emit loadRefused(address);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool MpvObject::isPlaying()

@@ -61,6 +61,8 @@ class MpvObject : public QQuickFramebufferObject
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
     Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
     Q_PROPERTY(double position READ position NOTIFY positionChanged)
+    // When set, only network stream addresses are loaded; anything else is refused.
+    Q_PROPERTY(bool networkOnly READ networkOnly WRITE setNetworkOnly NOTIFY networkOnlyChanged)
 
     friend class MpvRenderer;
 
@@ -131,6 +133,9 @@ signals:
     void fileStarted();
     void fileEnded(const QString &reason);
     void fileLoaded();
+    void networkOnlyChanged(bool value);
+    // A load of `address` was refused: it is not a network stream address.
+    void loadRefused(const QString &address);
 
 public slots:
     bool idle();
@@ -192,6 +197,8 @@ public slots:
     void updateState();
     double duration();
     double position();
+    bool networkOnly() const { return m_networkOnly; }
+    void setNetworkOnly(bool value);
     void on_mpv_events();
     void doUpdate();
 
@@ -204,6 +211,8 @@ private:
     void handleEvent(const mpv_event &event);
     void handlePropertyChange(const mpv_event_property &property);
     void loadPendingFile();
+    // True (with a warning) when networkOnly forbids loading one of the addresses.
+    bool refusesToLoad(const QVariant &urls);
     static void onWakeup(void *context);
     static void onRenderUpdate(void *context);
 
@@ -214,4 +223,5 @@ private:
     double m_position = 0;
     bool m_isPlaying = false;
     QVariant m_pendingLoad;
+    bool m_networkOnly = false;
 };

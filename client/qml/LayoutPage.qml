@@ -101,6 +101,7 @@ Pane {
                 cameraName: cell.slot ? cell.slot.cellLabel : ""
                 url: cell.slot ? cell.slot.cellUrl : ""
                 shouldAutoplay: true
+                networkOnly: true
 
                 Component.onCompleted: {
                     backend.command(["apply-profile", "low-latency"])

@@ -18,23 +18,48 @@ Page {
         signingIn = true
         errorLabel.text = ""
         G.dialogs.wait(qsTr("Working"))
+        PasswordStore.keep(passField.text)
         App.login(userField.text, passField.text, hostField.text, parseInt(portField.text))
     }
 
-    // Qt's default settings store of the application; the password is kept as entered.
+    function signInIfComplete() {
+        if (hostField.text !== "" && portField.text !== "" && userField.text !== ""
+                && passField.text !== "")
+            startLogin()
+    }
+
+    // Qt's default settings store of the application, an owner-only file. The password goes
+    // to the desktop's secret store when there is one, and `pass` then stays empty.
     Settings {
         id: stored
         property alias host: hostField.text
         property alias port: portField.text
         property alias user: userField.text
-        property alias pass: passField.text
+        property string pass: ""
     }
 
     // Runs after the stored fields have been restored.
     Component.onCompleted: {
-        if (hostField.text !== "" && portField.text !== "" && userField.text !== ""
-                && passField.text !== "")
-            startLogin()
+        if (stored.pass !== "") {
+            // Kept in the file (no secret store took it, or an earlier console wrote it).
+            passField.text = stored.pass
+            signInIfComplete()
+        } else {
+            PasswordStore.restore()
+        }
+    }
+
+    Connections {
+        target: PasswordStore
+        function onRestored(password) {
+            if (password === "" || passField.text !== "" || page.signingIn)
+                return
+            passField.text = password
+            page.signInIfComplete()
+        }
+        function onKept(inSecretStore, password) {
+            stored.pass = inSecretStore ? "" : password
+        }
     }
 
     GridLayout {

@@ -41,7 +41,7 @@ Page {
             anchors.centerIn: parent
             modal: true
             standardButtons: Dialog.Yes | Dialog.No
-            Label { id: messageLabel; color: "black" }
+            Label { id: messageLabel; color: "black"; textFormat: Text.PlainText }
             onAccepted: if (Utils.isfunction(handler)) handler(true)
             onRejected: if (Utils.isfunction(handler)) handler(false)
             onClosed: destroy()
@@ -58,8 +58,13 @@ Page {
         closePolicy: Popup.NoAutoClose
         Column {
             spacing: 8
-            Label { text: waitPopup.title; font.bold: true; visible: text !== "" }
-            Label { id: waitMessage }
+            Label {
+                text: waitPopup.title
+                font.bold: true
+                visible: text !== ""
+                textFormat: Text.PlainText
+            }
+            Label { id: waitMessage; textFormat: Text.PlainText }
         }
     }
 

@@ -191,9 +191,16 @@ Page {
                 model: App.layoutModel
                 ScrollBar.vertical: ScrollBar {}
                 delegate: ItemDelegate {
+                    id: streamRow
                     width: streams.width
                     readonly property var stream: App.zarnRepository.objectById(objectId)
                     text: stream ? stream.name : ""
+                    // Names come from the server: shown as the characters they hold.
+                    contentItem: Label {
+                        text: streamRow.text
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                    }
                     visible: type === LayoutModel.Video
                     height: visible ? implicitHeight : 0
                     onClicked: page.chooseStream(deviceId, objectId)
@@ -216,7 +223,7 @@ Page {
                     contentItem: Column {
                         Label { text: qsTr("start: %1").arg(new Date(start).toLocaleString()) }
                         Label { text: qsTr("end: %1").arg(new Date(end).toLocaleString()) }
-                        Label { text: "size: " + size }
+                        Label { text: "size: " + size; textFormat: Text.PlainText }
                     }
                     onClicked: page.chooseChunk(start, end)
                 }

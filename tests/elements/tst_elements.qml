@@ -25,6 +25,11 @@ Item {
         id: spyComponent
         SignalSpy {}
     }
+    // What a label that renders markup would do with the same text.
+    Component {
+        id: richTextComponent
+        Text { textFormat: Text.RichText }
+    }
 
     function findNamed(item, name) {
         for (var i = 0; i < item.children.length; ++i) {
@@ -153,6 +158,59 @@ Item {
             compare(loadTimer.interval, data.autoplay ? 5000 : 500)
             compare(view.retrying, data.autoplay) // says it retries instead of staying black
             verify(view.backend.idle)
+        }
+
+        // Texts from the network hold markup as often as not; shown as the characters they are,
+        // they make the console fetch nothing.
+        function test_networkTextsArePlain() {
+            var base = "http://127.0.0.1:" + fetchListener.port
+            var markup = "<img src=\"" + base + "/pos.png\"><a href=\"" + base + "/x\">Till</a>"
+            var view = createTemporaryObject(cameraComponent, scene, { cameraName: markup })
+            view.appendPos("TOTAL  3.30\n" + markup)
+            var door = createTemporaryObject(doorComponent, scene, { name: markup })
+            view.toolbarOpen = true
+            waitForRendering(view)
+
+            compare(visibleLines(view), ["TOTAL  3.30", markup])
+            var lines = findNamed(view, "overlay").children
+            var overlayLine = null
+            for (var j = 0; j < lines.length; ++j) {
+                if (lines[j].text === markup)
+                    overlayLine = lines[j]
+            }
+            var shown = [overlayLine, findNamed(door, "doorName"), findNamed(view, "cameraName")]
+            for (var i = 0; i < shown.length; ++i) {
+                compare(shown[i].text, markup)
+                compare(shown[i].textFormat, Text.PlainText)
+                // the characters of the tags take room; a picture or a link would not
+                verify(shown[i].contentWidth > 200, shown[i].contentWidth)
+            }
+
+            // A label that renders markup does fetch its picture: the listener hears it, and
+            // by then the plain texts, made earlier, would have been heard too.
+            createTemporaryObject(richTextComponent, scene,
+                                  { text: "<img src=\"" + base + "/control.png\">" })
+            tryVerify(function() { return fetchListener.paths.length > 0 }, 10000)
+            waitForRendering(scene)
+            compare(fetchListener.paths.filter(function(p) { return p !== "/control.png" }), [])
+        }
+
+        function test_networkOnlyCells() {
+            var refused = createTemporaryObject(cameraComponent, scene, { networkOnly: true })
+            var played = createTemporaryObject(cameraComponent, scene, { x: 320 })
+            ignoreWarning("Refused to play, not a network stream address: \"file:///etc/hostname\"")
+            refused.url = "file:///etc/hostname"
+            played.url = "av://lavfi:testsrc=size=160x120:rate=25"
+            tryCompare(refused, "refusedAddress", "file:///etc/hostname", 2000)
+            verify(findNamed(refused, "refusedNotice").visible)
+            tryVerify(function() { return played.videoLoaded }, 10000)
+            compare(refused.backend.playlistCount, 0)
+            verify(!findNamed(played, "refusedNotice").visible)
+            // the player reads no configuration of its own and runs no scripts
+            var player = played.backend
+            compare(player.getProperty("options/config"), false)
+            compare(player.getProperty("options/load-scripts"), false)
+            compare(player.getProperty("options/ytdl"), false)
         }
 
         function test_doorTexts() {

@@ -23,6 +23,9 @@ Item {
     readonly property int maxVisibleLines: 20
     // Set while a view that restarts by itself waits for its next attempt.
     property bool retrying: false
+    // A camera cell plays network streams only; the address it refused, if any.
+    property alias networkOnly: player.networkOnly
+    property string refusedAddress: ""
 
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
@@ -33,6 +36,7 @@ Item {
     }
 
     onUrlChanged: {
+        refusedAddress = ""
         if (url !== "")
             loadTimer.restart()
     }
@@ -46,6 +50,7 @@ Item {
         anchors.fill: parent
         Component.onCompleted: setEnableAudio(false)
         onFileStarted: console.log("onFileStarted")
+        onLoadRefused: root.refusedAddress = address
         onFileLoaded: {
             console.log("onFileLoaded")
             root.retrying = false
@@ -85,6 +90,20 @@ Item {
         color: "white"
         font.pixelSize: 15
         background: Rectangle { color: "black"; opacity: 0.6 }
+    }
+
+    Label {
+        objectName: "refusedNotice"
+        anchors.centerIn: parent
+        width: Math.min(implicitWidth, parent.width - 8)
+        visible: root.refusedAddress !== ""
+        text: qsTr("Not a network stream, not played: %1").arg(root.refusedAddress)
+        textFormat: Text.PlainText
+        wrapMode: Text.WrapAnywhere
+        horizontalAlignment: Text.AlignHCenter
+        color: "white"
+        font.pixelSize: 15
+        background: Rectangle { color: "darkred"; opacity: 0.8 }
     }
 
     Timer {
@@ -144,6 +163,7 @@ Item {
             spacing: 5
 
             ELabel {
+                objectName: "cameraName"
                 text: root.cameraName
                 width: parent.width - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
                 height: G.settings.toolbarIconSize

@@ -28,8 +28,10 @@ Item {
                 color: Qt.rgba(1, 1, 1, 0.6)
                 Text {
                     id: nameText
+                    objectName: "doorName"
                     anchors.centerIn: parent
                     text: root.name
+                    textFormat: Text.PlainText
                     color: "black"
                 }
             }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Tells the network addresses a camera cell may hand to the player from everything else the
+// player would also open (local files, devices, its own special protocols such as "av://" or
+// "edl://").
+class StreamAddress
+{
+public:
+    // The schemes of network streams, lower case.
+    static const QStringList &networkSchemes();
+    // True for an absolute URL with one of the network schemes and a host.
+    static bool isNetworkAddress(const QString &address);
+};
