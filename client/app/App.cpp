@@ -169,10 +169,11 @@ void App::publishLayouts(const ardix::zarn::NameValueMap &map)
 
 void App::onSetLayoutRequested(const QString &name, const QString &json)
 {
+    // Kept before anything is said: whoever reads the line may stop the console at once.
+    m_lastLayout.remember(name);
     qInfo() << "Applying layout:" << name;
     m_layoutApplied = true;
     m_layoutModel->fromJson(json);
-    m_lastLayout.remember(name);
     setCurrentLayout(name);
 }
 

@@ -20,7 +20,7 @@ Rectangle {
     signal seeked(real seconds)
     signal pauseToggled(bool paused)
 
-    height: 40
+    height: 66
     color: Qt.rgba(0, 0, 0, 0.6)
 
     function timeText(seconds) {
@@ -72,52 +72,16 @@ Rectangle {
         }
     }
 
-    Row {
-        id: buttons
-        anchors.left: parent.left
-        anchors.verticalCenter: parent.verticalCenter
-        spacing: 2
-        leftPadding: 4
-
-        ToolButton {
-            objectName: "playPauseButton"
-            width: 36
-            height: 36
-            text: controls.paused ? "\u25b6" : "\u2016"
-            ToolTip.visible: hovered
-            ToolTip.text: controls.paused ? qsTr("Play") : qsTr("Pause")
-            palette.buttonText: G.theme.foreColor
-            onClicked: controls.togglePause()
-        }
-        ToolButton {
-            objectName: "frameStepButton"
-            width: 36
-            height: 36
-            text: "\u25b6|"
-            ToolTip.visible: hovered
-            ToolTip.text: qsTr("Next frame")
-            palette.buttonText: G.theme.foreColor
-            onClicked: controls.stepFrame()
-        }
-    }
-
-    Label {
-        id: timeLabel
-        anchors.left: buttons.right
-        anchors.leftMargin: 4
-        anchors.verticalCenter: parent.verticalCenter
-        color: G.theme.foreColor
-        text: controls.timeText(seekBar.pressed ? seekBar.value : controls.position) + " / "
-              + controls.timeText(controls.duration)
-    }
-
     Slider {
         id: seekBar
         objectName: "seekBar"
-        anchors.left: timeLabel.right
-        anchors.right: speedBox.left
-        anchors.margins: 6
-        anchors.verticalCenter: parent.verticalCenter
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.leftMargin: 8
+        anchors.rightMargin: 8
+        height: 24
+        padding: 0
         from: 0
         to: Math.max(controls.duration, 0.001)
         enabled: controls.duration > 0
@@ -135,17 +99,55 @@ Rectangle {
         when: !seekBar.pressed
     }
 
+    Row {
+        id: buttons
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 2
+        spacing: 2
+        leftPadding: 4
+
+        ToolButton {
+            objectName: "playPauseButton"
+            width: 36
+            height: 36
+            text: controls.paused ? "\u25b6" : "\u2016"
+            ToolTip.visible: hovered
+            ToolTip.text: controls.paused ? qsTr("Play") : qsTr("Pause")
+            onClicked: controls.togglePause()
+        }
+        ToolButton {
+            objectName: "frameStepButton"
+            width: 36
+            height: 36
+            text: "\u25b6|"
+            ToolTip.visible: hovered
+            ToolTip.text: qsTr("Next frame")
+            onClicked: controls.stepFrame()
+        }
+        Label {
+            height: 36
+            leftPadding: 6
+            verticalAlignment: Text.AlignVCenter
+            color: G.theme.foreColor
+            text: controls.timeText(seekBar.pressed ? seekBar.value : controls.position) + " / "
+                  + controls.timeText(controls.duration)
+        }
+    }
+
     ComboBox {
         id: speedBox
         objectName: "speedBox"
         anchors.right: parent.right
         anchors.rightMargin: 4
-        anchors.verticalCenter: parent.verticalCenter
-        width: 76
-        height: 32
-        flat: true
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 2
+        width: 80
+        height: 36
         model: controls.speeds.map(function(s) { return s + "\u00d7" })
         currentIndex: 1
+        ToolTip.visible: hovered
+        ToolTip.text: qsTr("Speed")
         onActivated: controls.setSpeed(controls.speeds[index])
     }
 }
