@@ -139,6 +139,7 @@ Page {
         overlayTimer.stop()
         var now = Number(startTime) + seconds * 1000
         schedule = fullSchedule.filter(function(entry) { return entry.time >= now })
+        console.log("POS texts from", seconds.toFixed(2), "s on:", schedule.length)
         if (paused || schedule.length === 0)
             return
         overlayTimer.interval = Math.max(0, schedule[0].time - now)

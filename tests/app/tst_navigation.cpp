@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTranslator>
 
 namespace {
 
@@ -163,6 +164,53 @@ private slots:
         repository.clear();
         emit repository.dataChanged();
         QCOMPARE(tree.model()->rowCount(), 0);
+    }
+
+    void newTextsAreTranslated_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("context");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("translation");
+        QTest::newRow("es sidebar") << "client_es"
+                                    << "Sidebar"
+                                    << "Recorded"
+                                    << "Grabaciones";
+        QTest::newRow("es exit question") << "client_es"
+                                          << "Sidebar"
+                                          << "Do you want to close the console?"
+                                          << "¿Desea cerrar la consola?";
+        QTest::newRow("es seek") << "client_es"
+                                 << "PlaybackControls"
+                                 << "Next frame"
+                                 << "Fotograma siguiente";
+        QTest::newRow("pt sidebar") << "client_pt"
+                                    << "Sidebar"
+                                    << "Cameras"
+                                    << "Câmeras";
+        QTest::newRow("pt snapshot") << "client_pt"
+                                     << "CameraView"
+                                     << "Saved: %1"
+                                     << "Salva: %1";
+        QTest::newRow("pt native") << "client_pt"
+                                   << "Snapshot"
+                                   << "Nothing to save"
+                                   << "Nada para salvar";
+        QTest::newRow("unknown text") << "client_es"
+                                      << "Sidebar"
+                                      << "Layout list"
+                                      << "";
+    }
+
+    void newTextsAreTranslated()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, context);
+        QFETCH(QString, source);
+        QFETCH(QString, translation);
+        QTranslator translator;
+        QVERIFY(translator.load(file, QStringLiteral(":/translations/")));
+        QCOMPARE(translator.translate(context.toUtf8(), source.toUtf8()), translation);
     }
 
     void snapshotFileNames_data()

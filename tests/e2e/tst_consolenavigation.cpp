@@ -435,6 +435,23 @@ private slots:
         // the minute-long recording's 45th second, give or take the handle's width
         QVERIFY2(qAbs(target - 45) < 5, qPrintable(QString::number(target)));
         QVERIFY(qAbs(position - target) < 1.0);
+
+        // the receipts recorded so far lie before the new position: none is left to show
+        const QString posSize = QStringLiteral("qml: POS size: ");
+        const QString following = QStringLiteral("qml: POS texts from %1 s on: ")
+                                      .arg(ProgramRun::readLines(clientLog())
+                                               .filter(seeking)
+                                               .constLast()
+                                               .section(seeking, 1));
+        QVERIFY(ProgramRun::waitForLine(clientLog(), following));
+        QVERIFY(ProgramRun::readLines(clientLog())
+                    .filter(posSize)
+                    .constLast()
+                    .section(posSize, 1)
+                    .toInt() > 0);
+        QCOMPARE(
+            ProgramRun::readLines(clientLog()).filter(following).constLast().section(following, 1),
+            QStringLiteral("0"));
         shot(QStringLiteral("4-recording-seeked"));
     }
 };
