@@ -245,10 +245,10 @@ void App::showFirstLayoutIfWanted()
     for (const client_Layout &layout : qAsConst(m_layouts)) {
         if (layout.name() != chosen)
             continue;
-        if (layout.name() == m_layouts.first().name() && chosen != m_lastLayout.name())
-            qInfo() << "Showing the first layout:" << layout.name();
-        else
+        if (chosen == m_lastLayout.name())
             qInfo() << "Showing the last applied layout:" << layout.name();
+        else
+            qInfo() << "Showing the first layout:" << layout.name();
         m_layoutModel->fromJson(layout.json());
         setCurrentLayout(layout.name());
         return;

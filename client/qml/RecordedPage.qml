@@ -129,12 +129,18 @@ Page {
             delay = 1
         }
         console.log("Scheduled show next pos in", delay, "ms")
-        overlayTimer.interval = delay
+        overlayTimer.interval = delay / playbackSpeed()
         overlayTimer.restart()
     }
 
-    // After a seek, a pause or a resume: the texts from the player's position on are shown
-    // at their time again; none while paused.
+    // Texts keep pace with the recording when it plays faster or slower.
+    property real speed: 1
+    function playbackSpeed() {
+        return speed > 0 ? speed : 1
+    }
+
+    // After a seek, a pause, a resume or a change of speed: the texts from the player's
+    // position on are shown at their time again; none while paused.
     function followPlayer(seconds, paused) {
         overlayTimer.stop()
         var now = Number(startTime) + seconds * 1000
@@ -142,7 +148,7 @@ Page {
         console.log("POS texts from", seconds.toFixed(2), "s on:", schedule.length)
         if (paused || schedule.length === 0)
             return
-        overlayTimer.interval = Math.max(0, schedule[0].time - now)
+        overlayTimer.interval = Math.max(0, schedule[0].time - now) / playbackSpeed()
         overlayTimer.restart()
     }
 
@@ -255,6 +261,10 @@ Page {
                 player: player.backend
                 onSeeked: page.followPlayer(seconds, paused)
                 onPauseToggled: page.followPlayer(position, paused)
+                onSpeedChosen: {
+                    page.speed = speed
+                    page.followPlayer(position, paused)
+                }
             }
 
             Label {

@@ -19,6 +19,7 @@ Rectangle {
     // The player's time has jumped, or stopped, or runs again: the page re-times what follows.
     signal seeked(real seconds)
     signal pauseToggled(bool paused)
+    signal speedChosen(real speed)
 
     height: 66
     color: Qt.rgba(0, 0, 0, 0.6)
@@ -57,6 +58,7 @@ Rectangle {
             return
         console.log("Playback speed:", speed)
         player.speed = speed
+        speedChosen(speed)
     }
 
     Connections {
