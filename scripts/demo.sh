@@ -63,7 +63,7 @@ pids+=($!)
 echo "console log: $log"
 if [ -n "$shot" ]; then
   for _ in $(seq 100); do
-    tail -n +"$((lines_before + 1))" "$log" 2>/dev/null | grep -q 'Showing the first layout' && break
+    tail -n +"$((lines_before + 1))" "$log" 2>/dev/null | grep -qE 'Showing the (first|last applied) layout' && break
     sleep 0.2
   done
   # Every video cell of the layout reports its picture before the grab.

@@ -2,6 +2,7 @@
 
 #include "RpcSource.h"
 #include "SQLiteRepository.h"
+#include "SingleStreamLayout.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -162,14 +163,70 @@ void App::publishLayouts(const ardix::zarn::NameValueMap &map)
     if (m_rpcSource && m_rpcSource->service())
         m_rpcSource->service()->setLayoutList(list);
     m_layouts = list;
+    emit layoutsListChanged();
     showFirstLayoutIfWanted();
 }
 
 void App::onSetLayoutRequested(const QString &name, const QString &json)
 {
+    // Kept before anything is said: whoever reads the line may stop the console at once.
+    m_lastLayout.remember(name);
     qInfo() << "Applying layout:" << name;
     m_layoutApplied = true;
     m_layoutModel->fromJson(json);
+    setCurrentLayout(name);
+}
+
+QStringList App::layoutsList() const
+{
+    QStringList names;
+    for (const client_Layout &layout : m_layouts)
+        names.append(layout.name());
+    return names;
+}
+
+void App::applyLayout(const QString &name)
+{
+    for (const client_Layout &layout : qAsConst(m_layouts)) {
+        if (layout.name() == name) {
+            onSetLayoutRequested(layout.name(), layout.json());
+            return;
+        }
+    }
+    qWarning() << "No such layout:" << name;
+}
+
+void App::jumpToPage(const QString &page)
+{
+    if (page == QLatin1String("recorder"))
+        onJumpPageRequested(client_ServiceSource::RECORDER);
+    else if (page == QLatin1String("playback"))
+        onJumpPageRequested(client_ServiceSource::PLAYBACK);
+    else
+        qWarning() << "Unknown page:" << page;
+}
+
+void App::showStreamAlone(const QString &streamId)
+{
+    const ZarnObject *stream = m_zarnRepository->objectById(streamId);
+    const QString json = SingleStreamLayout::json(stream);
+    if (json.isEmpty()) {
+        qWarning() << "No stream to show alone:" << streamId;
+        return;
+    }
+    qInfo() << "Showing stream alone:" << stream->name();
+    // The operator has chosen what to see: the first layout must not replace it.
+    m_layoutApplied = true;
+    m_layoutModel->fromJson(json);
+    setCurrentLayout(QString());
+}
+
+void App::setCurrentLayout(const QString &name)
+{
+    if (m_currentLayout == name)
+        return;
+    m_currentLayout = name;
+    emit currentLayoutChanged();
 }
 
 void App::showFirstLayoutUntilOneIsApplied()
@@ -183,8 +240,19 @@ void App::showFirstLayoutIfWanted()
     if (!m_firstLayoutWanted || m_layoutApplied || m_layouts.isEmpty())
         return;
     m_firstLayoutWanted = false;
-    qInfo() << "Showing the first layout:" << m_layouts.first().name();
-    m_layoutModel->fromJson(m_layouts.first().json());
+    // The layout applied last on this machine, while the server still has it.
+    const QString chosen = m_lastLayout.choose(layoutsList());
+    for (const client_Layout &layout : qAsConst(m_layouts)) {
+        if (layout.name() != chosen)
+            continue;
+        if (chosen == m_lastLayout.name())
+            qInfo() << "Showing the last applied layout:" << layout.name();
+        else
+            qInfo() << "Showing the first layout:" << layout.name();
+        m_layoutModel->fromJson(layout.json());
+        setCurrentLayout(layout.name());
+        return;
+    }
 }
 
 void App::onJumpPageRequested(client_ServiceSource::ClientPage page)

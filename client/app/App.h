@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LastLayoutMemory.h"
 #include "LayoutModel.h"
 #include "Repository.h"
 #include "ZarnClient.h"
@@ -8,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <zarn/HandlerError.h>
 #include <zarn/NameValueMap.h>
@@ -27,6 +29,10 @@ class App : public QObject
         ZarnObjectsRepository *zarnRepository READ zarnRepository NOTIFY zarnRepositoryChanged)
     Q_PROPERTY(Repository *repository READ repository NOTIFY repositoryChanged)
     Q_PROPERTY(LayoutModel *layoutModel READ layoutModel NOTIFY layoutModelChanged)
+    // The names of the layouts published to companions, in the same order.
+    Q_PROPERTY(QStringList layoutsList READ layoutsList NOTIFY layoutsListChanged)
+    // The layout shown now, however it was chosen; empty while none or a single stream is shown.
+    Q_PROPERTY(QString currentLayout READ currentLayout NOTIFY currentLayoutChanged)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -39,6 +45,14 @@ public:
     // The live page asks for this when it opens: until a layout has been applied, the server's
     // first layout is shown (now, or as soon as the list arrives) instead of a black page.
     Q_INVOKABLE void showFirstLayoutUntilOneIsApplied();
+    // The console's own navigation, served exactly like the companions' requests.
+    Q_INVOKABLE void applyLayout(const QString &name);
+    Q_INVOKABLE void jumpToPage(const QString &page);
+    // Shows one stream alone, in a layout of one cell.
+    Q_INVOKABLE void showStreamAlone(const QString &streamId);
+
+    QStringList layoutsList() const;
+    QString currentLayout() const { return m_currentLayout; }
 
     ZarnClient *zarnClient() const { return m_zarnClient.get(); }
     ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
@@ -58,6 +72,8 @@ signals:
     void loggedIn();
     void loggedOut();
     void requestedJumpPage(QString page);
+    void layoutsListChanged();
+    void currentLayoutChanged();
 
 public slots:
     void login(QString username, QString password, QString host, int port);
@@ -75,6 +91,7 @@ private:
     void showFirstLayoutIfWanted();
 
     void onSetLayoutRequested(const QString &name, const QString &json);
+    void setCurrentLayout(const QString &name);
     void onJumpPageRequested(client_ServiceSource::ClientPage page);
 
     static App *s_instance;
@@ -87,4 +104,6 @@ private:
     QList<client_Layout> m_layouts;
     bool m_layoutApplied = false;
     bool m_firstLayoutWanted = false;
+    LastLayoutMemory m_lastLayout;
+    QString m_currentLayout;
 };

@@ -25,7 +25,17 @@ Pane {
         return null
     }
 
+    // Returns every camera shown alone to its cell.
+    function leaveSingleView() {
+        for (var i = 0; i < cells.count; ++i) {
+            var cell = cells.itemAt(i)
+            if (cell && cell.item && typeof cell.item.leaveSingleView === "function")
+                cell.item.leaveSingleView()
+        }
+    }
+
     Repeater {
+        id: cells
         model: App.layoutModel
         Loader {
             readonly property string cellLabel: label
@@ -55,6 +65,8 @@ Pane {
             readonly property Item slot: parent
             readonly property string streamId: slot ? slot.streamId : ""
             property string posAddress: ""
+
+            function leaveSingleView() { view.singleView = false }
 
             function subscribeOverlay() {
                 if (!slot || slot.streamId === "" || slot.gatewayId === "")

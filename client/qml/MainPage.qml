@@ -16,8 +16,32 @@ Page {
         id: pages
         objectName: "pages"
         anchors.fill: parent
+        anchors.leftMargin: G.settings.sidebarClosedWidth
         clip: true
         initialItem: layoutPage
+    }
+
+    Sidebar {
+        id: sidebar
+        anchors.top: parent.top
+        anchors.bottom: parent.bottom
+        z: 10
+        currentPage: pages.currentItem && pages.currentItem.objectName === "recordedPage"
+                     ? "recorder" : "playback"
+        onExitConfirmed: mainPage.exit()
+        onStreamActivated: {
+            var page = pages.currentItem
+            if (page && typeof page.chooseStream === "function") {
+                var stream = App.zarnRepository.objectById(streamId)
+                page.chooseStream(stream ? stream.parentId : "", streamId)
+            } else {
+                App.showStreamAlone(streamId)
+            }
+        }
+    }
+
+    Keyboard {
+        page: pages.currentItem
     }
 
     Component { id: layoutPage; LayoutPage {} }

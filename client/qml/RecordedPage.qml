@@ -16,6 +16,8 @@ Page {
     property string startTime: ""
     property string endTime: ""
     property var schedule: []
+    // Every text of the recording, kept so that a seek can re-time the ones that follow.
+    property var fullSchedule: []
     property string downloadError: ""
     readonly property int gatewayPort: 9554
 
@@ -99,6 +101,7 @@ Page {
         }
         console.log("POS size:", entries.length)
         schedule = entries
+        fullSchedule = entries.slice()
         if (entries.length > 0) {
             var delay = entries[0].time - data.from
             if (delay < 0) {
@@ -126,7 +129,26 @@ Page {
             delay = 1
         }
         console.log("Scheduled show next pos in", delay, "ms")
-        overlayTimer.interval = delay
+        overlayTimer.interval = delay / playbackSpeed()
+        overlayTimer.restart()
+    }
+
+    // Texts keep pace with the recording when it plays faster or slower.
+    property real speed: 1
+    function playbackSpeed() {
+        return speed > 0 ? speed : 1
+    }
+
+    // After a seek, a pause, a resume or a change of speed: the texts from the player's
+    // position on are shown at their time again; none while paused.
+    function followPlayer(seconds, paused) {
+        overlayTimer.stop()
+        var now = Number(startTime) + seconds * 1000
+        schedule = fullSchedule.filter(function(entry) { return entry.time >= now })
+        console.log("POS texts from", seconds.toFixed(2), "s on:", schedule.length)
+        if (paused || schedule.length === 0)
+            return
+        overlayTimer.interval = Math.max(0, schedule[0].time - now) / playbackSpeed()
         overlayTimer.restart()
     }
 
@@ -237,6 +259,20 @@ Page {
             id: player
             objectName: "recordedPlayer"
             fpsVisible: true
+
+            PlaybackControls {
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                visible: duration > 0
+                player: player.backend
+                onSeeked: page.followPlayer(seconds, paused)
+                onPauseToggled: page.followPlayer(position, paused)
+                onSpeedChosen: {
+                    page.speed = speed
+                    page.followPlayer(position, paused)
+                }
+            }
 
             Label {
                 objectName: "downloadError"

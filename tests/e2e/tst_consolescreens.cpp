@@ -37,6 +37,8 @@ namespace {
 
 constexpr int windowWidth = 640;
 constexpr int windowHeight = 480;
+// The closed sidebar takes the window's left edge; the pages lie beside it.
+constexpr int pageLeft = 50;
 
 QString demoSitePath()
 {
@@ -65,14 +67,15 @@ QJsonObject demoLayout(const QString &name)
 // Where the cells of one type of a layout lie in the console's window.
 QList<QRect> cellRects(const QJsonObject &layout, const QString &type)
 {
-    const double w = double(windowWidth) / qMax(1, layout["numCols"].toInt());
+    const double w = double(windowWidth - pageLeft) / qMax(1, layout["numCols"].toInt());
     const double h = double(windowHeight) / qMax(1, layout["numRows"].toInt());
     QList<QRect> rects;
     for (const auto &e : layout["elements"].toArray()) {
         const QJsonObject cell = e.toObject();
         if (cell["type"].toString() != type)
             continue;
-        rects.append(QRect(qRound(cell["col"].toInt() * w), qRound(cell["row"].toInt() * h),
+        rects.append(QRect(pageLeft + qRound(cell["col"].toInt() * w),
+                           qRound(cell["row"].toInt() * h),
                            int(cell["colSpan"].toInt() * w), int(cell["rowSpan"].toInt() * h)));
     }
     return rects;
@@ -478,11 +481,11 @@ private slots:
             10000));
 
         // the Till, second in the current layout's list
-        click(m_clientWindow, 60, 82);
+        click(m_clientWindow, pageLeft + 60, 82);
         QVERIFY(ProgramRun::waitForLine(clientLog(),
                                         QStringLiteral("qml: Device id: 2 stream id: 12")));
         // its one chunk appears, readable on the list's pane
-        const QRect chunkRow(10, 230, 200, 50);
+        const QRect chunkRow(pageLeft + 10, 230, 200, 50);
         const auto dark = [](QRgb p) { return qGray(p) < 100; };
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -494,7 +497,7 @@ private slots:
             QStringLiteral("qml: Querying URL: http://127.0.0.1:9554/pos-data?strmId=12&from="),
             QStringLiteral("qml: Fetching: http://127.0.0.1:9554/"),
             QStringLiteral("qml: POS size: "), QStringLiteral("qml: Playing: ")};
-        click(m_clientWindow, 60, chunkRow.center().y());
+        click(m_clientWindow, pageLeft + 60, chunkRow.center().y());
         for (const QString &step : steps)
             QVERIFY2(ProgramRun::waitForLine(clientLog(), step, 60000), qPrintable(step));
         // the receipts published so far lie inside the chunk
@@ -502,7 +505,7 @@ private slots:
         QVERIFY2(posSize.section(QStringLiteral("POS size: "), 1).toInt() > 0, qPrintable(posSize));
 
         // the recording plays on the right, and its receipts are replayed over it
-        const QRect player(260, 0, windowWidth - 260, windowHeight);
+        const QRect player(pageLeft + 260, 0, windowWidth - pageLeft - 260, windowHeight);
         const QRect overlay(player.x() + 4, 20, 200, 100);
         const auto white = [](QRgb p) { return qGray(p) > 230; };
         const QImage first = shot(QStringLiteral("7-recording-a"));

@@ -8,6 +8,9 @@ Item {
     readonly property QtObject settings: QtObject {
         readonly property int clickDelay: 200
         readonly property int toolbarIconSize: 32
+        readonly property int sidebarOpenedWidth: 250
+        readonly property int sidebarClosedWidth: 50
+        readonly property int sidebarIconSize: 50
     }
 
     readonly property QtObject theme: QtObject {

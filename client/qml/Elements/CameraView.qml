@@ -106,6 +106,38 @@ Item {
         background: Rectangle { color: "darkred"; opacity: 0.8 }
     }
 
+    // Where the last snapshot of this view went, shown for a few seconds.
+    Label {
+        id: snapshotNotice
+        objectName: "snapshotNotice"
+        anchors.bottom: parent.bottom
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottomMargin: 48
+        width: Math.min(implicitWidth, parent.width - 8)
+        visible: noticeTimer.running
+        elide: Text.ElideLeft
+        textFormat: Text.PlainText
+        color: "white"
+        padding: 4
+        background: Rectangle { color: "black"; opacity: 0.7 }
+        Timer { id: noticeTimer; interval: 4000 }
+        function show(message) {
+            text = message
+            noticeTimer.restart()
+        }
+    }
+    Connections {
+        target: Snapshot
+        function onSaved(path, item) {
+            if (item === player)
+                snapshotNotice.show(qsTr("Saved: %1").arg(path))
+        }
+        function onFailed(message, item) {
+            if (item === player)
+                snapshotNotice.show(message)
+        }
+    }
+
     Timer {
         id: clearTimer
         objectName: "clearTimer"
@@ -166,9 +198,18 @@ Item {
                 objectName: "cameraName"
                 text: root.cameraName
                 width: parent.width - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
+                       - snapshotButton.width - 5
                 height: G.settings.toolbarIconSize
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
+            }
+            ToolButton {
+                id: snapshotButton
+                objectName: "snapshotButton"
+                height: G.settings.toolbarIconSize
+                text: qsTr("Snapshot")
+                palette.buttonText: G.theme.foreColor
+                onClicked: Snapshot.save(player, root.cameraName)
             }
             ELabel {
                 id: fpsLabel

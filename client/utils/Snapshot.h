@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+class QImage;
+class QQuickItem;
+class QQuickItemGrabResult;
+
+// Saves what a view shows as a PNG picture in the user's pictures folder, under "Ardix/",
+// named after the camera and the time. Reached from QML as the singleton `Snapshot`.
+class Snapshot : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Snapshot(QObject *parent = nullptr);
+
+    // Grabs the item as it is drawn now; saved() or failed() follows once the picture is in.
+    Q_INVOKABLE bool save(QQuickItem *item, const QString &cameraName);
+
+    // The folder the pictures go to.
+    static QString folder();
+    // The picture's file name: the camera's name made safe for a file name, and the time.
+    static QString fileName(const QString &cameraName, const QDateTime &time);
+
+signals:
+    // item is the view that was grabbed, so that it alone shows the outcome.
+    void saved(QString path, QQuickItem *item);
+    void failed(QString message, QQuickItem *item);
+
+private:
+    void write(const QImage &image, const QString &path, QQuickItem *item);
+    void release(QQuickItemGrabResult *grab);
+
+    QList<QSharedPointer<QQuickItemGrabResult>> m_pending;
+};
