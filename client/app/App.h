@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LayoutModel.h"
+#include "Reconnector.h"
 #include "Repository.h"
 #include "ZarnClient.h"
 #include "ZarnObjectsRepository.h"
@@ -27,6 +28,7 @@ class App : public QObject
         ZarnObjectsRepository *zarnRepository READ zarnRepository NOTIFY zarnRepositoryChanged)
     Q_PROPERTY(Repository *repository READ repository NOTIFY repositoryChanged)
     Q_PROPERTY(LayoutModel *layoutModel READ layoutModel NOTIFY layoutModelChanged)
+    Q_PROPERTY(Reconnector *reconnector READ reconnector CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -44,6 +46,7 @@ public:
     ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
     LayoutModel *layoutModel() const { return m_layoutModel.get(); }
     Repository *repository() const;
+    Reconnector *reconnector() const { return m_reconnector; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -58,6 +61,8 @@ signals:
     void loggedIn();
     void loggedOut();
     void requestedJumpPage(QString page);
+    // The server refused the stored credentials while reconnecting: back to the login screen.
+    void loginRequired(QString message);
 
 public slots:
     void login(QString username, QString password, QString host, int port);
@@ -73,6 +78,11 @@ private:
     void onLayoutsFailed(const ardix::zarn::HandlerError &error);
     void publishLayouts(const ardix::zarn::NameValueMap &map);
     void showFirstLayoutIfWanted();
+    // Losing and regaining the event server.
+    void onZarnLoggedOut();
+    void onReconnectDue();
+    void onConnectFailed(const QString &message);
+    void onLoginRefused(const QString &message);
 
     void onSetLayoutRequested(const QString &name, const QString &json);
     void onJumpPageRequested(client_ServiceSource::ClientPage page);
@@ -87,4 +97,5 @@ private:
     QList<client_Layout> m_layouts;
     bool m_layoutApplied = false;
     bool m_firstLayoutWanted = false;
+    Reconnector *m_reconnector = nullptr;
 };

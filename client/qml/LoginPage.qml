@@ -13,6 +13,8 @@ Page {
 
     // True from the start of a sign-in until the server has refused it.
     property bool signingIn: false
+    // Why the console came back here from the main screen; shown instead of signing in again.
+    property string refusedMessage: ""
 
     function startLogin() {
         signingIn = true
@@ -32,6 +34,10 @@ Page {
 
     // Runs after the stored fields have been restored.
     Component.onCompleted: {
+        if (refusedMessage !== "") {
+            errorLabel.text = refusedMessage
+            return
+        }
         if (hostField.text !== "" && portField.text !== "" && userField.text !== ""
                 && passField.text !== "")
             startLogin()

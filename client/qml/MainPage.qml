@@ -20,6 +20,12 @@ Page {
         initialItem: layoutPage
     }
 
+    ConnectionBanner {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        z: 10
+    }
+
     Component { id: layoutPage; LayoutPage {} }
     Component { id: recordedPage; RecordedPage {} }
 

@@ -23,6 +23,17 @@ Item {
     readonly property int maxVisibleLines: 20
     // Set while a view that restarts by itself waits for its next attempt.
     property bool retrying: false
+    property alias status: cellStatus
+
+    // A live stream that failed, ended or stalled is tried again after 5 s.
+    function scheduleRetry() {
+        cellStatus.ended()
+        root.retrying = true
+        cellStatus.retryAt = Date.now() + 5000
+        console.log("Scheduled to restart in 5 secs")
+        loadTimer.interval = 5000
+        loadTimer.restart()
+    }
 
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
@@ -52,12 +63,26 @@ Item {
         }
         onFileEnded: {
             console.log("onFileEnded: \"" + root.url + "\", reason:", reason)
-            if (reason === "error" && root.shouldAutoplay) {
-                root.retrying = true
-                console.log("Scheduled to restart in 5 secs")
-                loadTimer.interval = 5000
-                loadTimer.restart()
-            }
+            // A live stream has no end: one that ends has failed as well.
+            if ((reason === "error" || reason === "eof") && root.shouldAutoplay)
+                root.scheduleRetry()
+        }
+    }
+
+    CellStatus {
+        id: cellStatus
+        anchors.fill: parent
+        player: player
+        url: root.url
+        live: root.shouldAutoplay
+        retrying: root.retrying
+        onStalled: {
+            player.command(["stop"])
+            root.scheduleRetry()
+        }
+        onJumpToLiveEdge: {
+            cellStatus.started(true)
+            player.loadFile(root.url)
         }
     }
 
@@ -68,23 +93,13 @@ Item {
         repeat: false
         onTriggered: {
             console.log("Going to play:", root.url)
+            cellStatus.started()
             player.loadFile(root.url)
         }
     }
 
     ListModel {
         id: overlayLines
-    }
-
-    // A stream that cannot be played says so, rather than leaving a black square.
-    Label {
-        objectName: "retryNotice"
-        anchors.centerIn: parent
-        visible: root.retrying
-        text: qsTr("No signal, retrying")
-        color: "white"
-        font.pixelSize: 15
-        background: Rectangle { color: "black"; opacity: 0.6 }
     }
 
     Timer {
