@@ -403,6 +403,34 @@ private slots:
         }
         QVERIFY(cellsKeepMoving(QStringLiteral("7-") + tag, 2500));
     }
+
+    // The password changed meanwhile: the console stops retrying and asks for a sign-in.
+    void refusedSignInReturnsToLogin()
+    {
+        const int refused = clientCount(QStringLiteral("Login error: "));
+        QCOMPARE(control(QStringLiteral("refuse-signin 120")), QStringLiteral("ok"));
+        QCOMPARE(control(QStringLiteral("drop-connections 0")), QStringLiteral("ok"));
+        QVERIFY(waitForMore(QStringLiteral("Login error: "), refused, 10000));
+        const int attempts = clientCount(QStringLiteral("Reconnecting to the event server"));
+        // the login screen with the server's message in dark red, no banner
+        const auto darkRed = [](QRgb p) {
+            return qRed(p) > 100 && qGreen(p) < 40 && qBlue(p) < 40;
+        };
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QImage image = shot(QStringLiteral("8-login-again"));
+                int n = 0;
+                for (int y = 0; y < windowHeight; ++y) {
+                    for (int x = 0; x < windowWidth; ++x)
+                        n += darkRed(image.pixel(x, y)) ? 1 : 0;
+                }
+                return n > 50;
+            },
+            10000));
+        QVERIFY(ProgramRun::waitForLine(vantrelLog(), QStringLiteral("handleLoggedOut")));
+        QCOMPARE(clientCount(QStringLiteral("Reconnecting to the event server")), attempts);
+        QCOMPARE(m_client->process().state(), QProcess::Running);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConsoleResilience)
