@@ -26,6 +26,12 @@ Page {
         z: 10
     }
 
+    Shortcut {
+        sequence: "Ctrl+I"
+        context: Qt.ApplicationShortcut
+        onActivated: G.statsForAll = !G.statsForAll
+    }
+
     Component { id: layoutPage; LayoutPage {} }
     Component { id: recordedPage; RecordedPage {} }
 

@@ -20,6 +20,7 @@ Item {
     property bool videoLoaded: player.playlistCount >= 1 && videoWidth > 0 && videoHeight > 0
 
     property bool toolbarOpen: false
+    property bool statsVisible: false
     readonly property int maxVisibleLines: 20
     // Set while a view that restarts by itself waits for its next attempt.
     property bool retrying: false
@@ -134,6 +135,15 @@ Item {
         }
     }
 
+    StatsOverlay {
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 4
+        player: player
+        liveDelay: root.shouldAutoplay ? cellStatus.liveDelay : -1
+        visible: root.statsVisible || G.statsForAll
+    }
+
     EMouseArea {
         anchors.fill: parent
         onClicked: root.toolbarOpen = !root.toolbarOpen
@@ -160,7 +170,8 @@ Item {
 
             ELabel {
                 text: root.cameraName
-                width: parent.width - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
+                width: parent.width - statsButton.width - 5
+                       - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
                 height: G.settings.toolbarIconSize
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
@@ -171,6 +182,16 @@ Item {
                 text: "FPS:"
                 height: G.settings.toolbarIconSize
                 verticalAlignment: Text.AlignVCenter
+            }
+            ToolButton {
+                id: statsButton
+                objectName: "statsButton"
+                width: G.settings.toolbarIconSize
+                height: G.settings.toolbarIconSize
+                text: "i"
+                checkable: true
+                checked: root.statsVisible
+                onToggled: root.statsVisible = checked
             }
             ComboBox {
                 id: fpsBox
