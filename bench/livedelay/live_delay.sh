@@ -28,11 +28,9 @@ sed -e "s/127.0.0.1:9554/127.0.0.1:$http/g" -e "s/\"posPort\": 5556/\"posPort\":
 XDG_CACHE_HOME="$work/cache" "$sim" --site "$work/site.json" --port "$events" --http-port "$http" \
     2>"$work/sim.log" &
 pids+=("$!")
-for s in 11 12 13 14; do # every loop made before the run
-  for _ in $(seq 300); do
-    curl -s --max-time 30 -o /dev/null -r 0-1000 "http://127.0.0.1:$http/live/$s" && break
-    sleep 0.1
-  done
+for _ in $(seq 100); do grep -q "HTTP service listening" "$work/sim.log" && break; sleep 0.1; done
+for s in 11 12 13 14; do # every loop made before the run (the first bytes of each stream)
+  timeout 60 sh -c "curl -s 'http://127.0.0.1:$http/live/$s' | head -c 1000 > /dev/null" || true
 done
 
 mkdir -p "$work/home/.config/ardix.example" "$work/client"
@@ -73,7 +71,6 @@ sleep "$hogAt"
 hogStart=$(now)
 hogs=$(( 2 * $(nproc) + 2 ))
 for _ in $(seq "$hogs"); do timeout "$hogFor" sh -c 'while :; do :; done' & done
-wait_hogs() { while pgrep -f "while :; do :; done" -P $$ >/dev/null; do sleep 0.5; done; }
 sleep "$hogFor"
 hogEnd=$(now)
 sleep $(( total - hogAt - hogFor ))

@@ -88,4 +88,10 @@ Page {
         }
         G.dialogs.endWaitFunction = function() { waitPopup.close() }
     }
+    // Back on the login screen (a refused sign-in) the dialogs are gone with this page.
+    Component.onDestruction: {
+        G.dialogs.questionFunction = null
+        G.dialogs.waitFunction = null
+        G.dialogs.endWaitFunction = null
+    }
 }
