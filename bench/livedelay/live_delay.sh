@@ -86,7 +86,7 @@ for line in open(console):
 refs = []
 first = None
 for line in open(ref):
-    m = re.match(r'(\S+) sample \S+ (\S+) (\S+)', line)
+    m = re.match(r'(\S+) .*sample \S+ (\S+) (\S+)', line)
     if not m: continue
     t, pos, ahead = float(m.group(1)), float(m.group(2)), float(m.group(3))
     if first is None and t - start > 10: first = (t, pos, ahead)
@@ -97,7 +97,7 @@ def back(samples):
     for t, d in samples:
         if t >= hogEnd and d <= 1.0: return '%.1f s' % (t - hogEnd)
     return 'not within the run'
-print('run %.0f s, hog of %s busy loops from %.0f s to %.0f s' % (hogEnd - start + 0, hogs, hogStart - start, hogEnd - start))
+print('hog of %s busy loops from %.0f s to %.0f s after the start; samples from 10 s on' % (hogs, hogStart - start, hogEnd - start))
 print('| Player | samples | p50 s | p99 s | max during hog s | back under 1 s after the hog |')
 print('|---|---|---|---|---|---|')
 for name in sorted(cells):

@@ -171,10 +171,10 @@ Item {
             var view = createTemporaryObject(cameraComponent, scene, { shouldAutoplay: true })
             var notice = findNamed(view, "retryNotice")
             view.url = "http://127.0.0.1:9/live/1"
-            tryCompare(view.status, "state", "connecting", 2000)
+            tryCompare(view.status, "streamState", "connecting", 2000)
             verify(notice.visible)
             compare(notice.text, "Connecting…")
-            tryCompare(view.status, "state", "nosignal", 10000)
+            tryCompare(view.status, "streamState", "nosignal", 10000)
             tryVerify(function() { return /^No signal, retrying in [45] s$/.test(notice.text) }, 1000)
             tryVerify(function() { return /^No signal, retrying in [1-3] s$/.test(notice.text) }, 5000)
         }

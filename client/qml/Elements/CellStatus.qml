@@ -41,7 +41,7 @@ Item {
     property var lastPos: undefined
     property int secondsLeft: 0
 
-    readonly property string state: retrying ? "nosignal"
+    readonly property string streamState: retrying ? "nosignal"
                                              : (loading && !sawPicture ? "connecting"
                                                                        : (sawPicture ? "playing" : "idle"))
 
@@ -175,8 +175,8 @@ Item {
     Label {
         objectName: "retryNotice"
         anchors.centerIn: parent
-        visible: status.live && status.state !== "playing" && status.state !== "idle"
-        text: status.state === "nosignal"
+        visible: status.live && status.streamState !== "playing" && status.streamState !== "idle"
+        text: status.streamState === "nosignal"
               ? qsTr("No signal, retrying in %1 s").arg(status.secondsLeft)
               : qsTr("Connecting…")
         color: "white"
