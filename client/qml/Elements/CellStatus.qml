@@ -1,7 +1,6 @@
-import QtQuick 2.11
+// 2.12: its LoggingCategory has defaultLogLevel.
+import QtQuick 2.12
 import QtQuick.Controls 2.2
-// Last, so that its LoggingCategory (with defaultLogLevel) wins over QtQuick's older one.
-import QtQml 2.12
 
 // What a live camera cell is doing, laid over its player: connecting, playing, no signal
 // (with the seconds until the next attempt) or stalled. It watches the player while a stream
