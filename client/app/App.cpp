@@ -30,6 +30,8 @@ App::App(QObject *parent)
     m_zarnRepository = std::make_shared<ZarnObjectsRepository>();
     m_zarnClient = std::make_shared<ZarnClient>();
     m_zarnClient->setRepository(m_zarnRepository.get());
+    m_reconnector = new Reconnector(this);
+    connect(m_reconnector, &Reconnector::attemptDue, this, &App::onReconnectDue);
     connectZarnClient();
 
     m_layoutModel = std::make_shared<LayoutModel>();
@@ -74,20 +76,10 @@ void App::connectZarnClient()
     ZarnClient *client = m_zarnClient.get();
     connect(client, &ZarnClient::connected, this, &App::onZarnConnected);
     // The reason is in the log already: ZarnClient passes on the library's warning.
-    connect(client, &ZarnClient::connectError, this,
-            [this](const QString &) { emit loginError(QStringLiteral("Failed to connect")); });
+    connect(client, &ZarnClient::connectError, this, &App::onConnectFailed);
     connect(client, &ZarnClient::loggedIn, this, &App::onZarnLoggedIn);
-    connect(client, &ZarnClient::loggedOut, this, [this] {
-        qInfo() << "Logged out";
-        // Companions must not keep offering a console that has lost its sign-in.
-        if (m_rpcSource && m_rpcSource->service())
-            m_rpcSource->service()->setLoggedOut();
-        emit loggedOut();
-    });
-    connect(client, &ZarnClient::loginError, this, [this](const QString &message) {
-        qWarning() << "Login error: " << message;
-        emit loginError(message);
-    });
+    connect(client, &ZarnClient::loggedOut, this, &App::onZarnLoggedOut);
+    connect(client, &ZarnClient::loginError, this, &App::onLoginRefused);
     connect(client, &ZarnClient::error, this,
             [](const QString &message) { qDebug() << "Error: " << message; });
 }
@@ -99,8 +91,53 @@ void App::onZarnConnected()
     m_zarnClient->login();
 }
 
+void App::onZarnLoggedOut()
+{
+    qInfo() << "Logged out";
+    qWarning() << "Connection to the event server lost";
+    // Companions must not keep offering a console that has lost its sign-in.
+    if (m_rpcSource && m_rpcSource->service())
+        m_rpcSource->service()->setLoggedOut();
+    emit loggedOut();
+    m_reconnector->begin();
+}
+
+void App::onReconnectDue()
+{
+    qInfo() << "Reconnecting to the event server, attempt" << m_reconnector->attempt();
+    m_zarnClient->connectToZarn();
+}
+
+void App::onConnectFailed(const QString &message)
+{
+    if (m_reconnector->isActive()) {
+        qInfo() << "Reconnect failed:" << message;
+        m_reconnector->attemptFailed();
+        return;
+    }
+    // The reason is in the log already: ZarnClient passes on the library's warning.
+    emit loginError(QStringLiteral("Failed to connect"));
+}
+
+void App::onLoginRefused(const QString &message)
+{
+    qWarning() << "Login error: " << message;
+    if (m_reconnector->isActive()) {
+        // The credentials no longer hold (a password changed meanwhile): retrying cannot help,
+        // the operator has to sign in anew.
+        m_reconnector->finish();
+        emit loginRequired(message);
+        return;
+    }
+    emit loginError(message);
+}
+
 void App::onZarnLoggedIn(qlonglong id)
 {
+    if (m_reconnector->isActive()) {
+        qInfo() << "Reconnected to the event server";
+        m_reconnector->finish();
+    }
     if (m_rpcSource && m_rpcSource->service())
         m_rpcSource->service()->setLoggedIn(true);
     qInfo() << "Logged in, id: " << id;

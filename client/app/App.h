@@ -2,6 +2,7 @@
 
 #include "LastLayoutMemory.h"
 #include "LayoutModel.h"
+#include "Reconnector.h"
 #include "Repository.h"
 #include "ZarnClient.h"
 #include "ZarnObjectsRepository.h"
@@ -33,6 +34,7 @@ class App : public QObject
     Q_PROPERTY(QStringList layoutsList READ layoutsList NOTIFY layoutsListChanged)
     // The layout shown now, however it was chosen; empty while none or a single stream is shown.
     Q_PROPERTY(QString currentLayout READ currentLayout NOTIFY currentLayoutChanged)
+    Q_PROPERTY(Reconnector *reconnector READ reconnector CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -58,6 +60,7 @@ public:
     ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
     LayoutModel *layoutModel() const { return m_layoutModel.get(); }
     Repository *repository() const;
+    Reconnector *reconnector() const { return m_reconnector; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -74,6 +77,8 @@ signals:
     void requestedJumpPage(QString page);
     void layoutsListChanged();
     void currentLayoutChanged();
+    // The server refused the stored credentials while reconnecting: back to the login screen.
+    void loginRequired(QString message);
 
 public slots:
     void login(QString username, QString password, QString host, int port);
@@ -89,6 +94,11 @@ private:
     void onLayoutsFailed(const ardix::zarn::HandlerError &error);
     void publishLayouts(const ardix::zarn::NameValueMap &map);
     void showFirstLayoutIfWanted();
+    // Losing and regaining the event server.
+    void onZarnLoggedOut();
+    void onReconnectDue();
+    void onConnectFailed(const QString &message);
+    void onLoginRefused(const QString &message);
 
     void onSetLayoutRequested(const QString &name, const QString &json);
     void setCurrentLayout(const QString &name);
@@ -106,4 +116,5 @@ private:
     bool m_firstLayoutWanted = false;
     LastLayoutMemory m_lastLayout;
     QString m_currentLayout;
+    Reconnector *m_reconnector = nullptr;
 };

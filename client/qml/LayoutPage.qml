@@ -15,6 +15,14 @@ Pane {
 
     Component.onCompleted: App.showFirstLayoutUntilOneIsApplied()
 
+    // A reloaded object tree replaces the objects the cells hold: counting the reloads makes
+    // the cells look theirs up again.
+    property int treeRevision: 0
+    Connections {
+        target: App.zarnRepository
+        function onDataChanged() { page.treeRevision++ }
+    }
+
     function componentFor(type) {
         if (type === LayoutModel.Video)
             return cameraCell
@@ -43,8 +51,9 @@ Pane {
             readonly property string cellUrl: url
             readonly property string gatewayId: deviceId
             readonly property string streamId: objectId
-            readonly property var sensor: App.zarnRepository.objectById(objectId)
-            readonly property var actuator: App.zarnRepository.objectById(actuatorId)
+            readonly property var sensor: page.treeRevision, App.zarnRepository.objectById(objectId)
+            readonly property var actuator: page.treeRevision,
+                App.zarnRepository.objectById(actuatorId)
             x: col * page.cellWidth
             y: row * page.cellHeight
             width: colSpan * page.cellWidth
@@ -120,6 +129,9 @@ Pane {
                     backend.setOption("no-cache", null)
                     backend.setOption("video-sync", "desync")
                     backend.setOption("aid", "no")
+                    // Everything received is read into the demuxer, so that what it holds
+                    // measures how far behind the live edge the cell plays.
+                    backend.setOption("demuxer-readahead-secs", "30")
                 }
 
                 states: State {
@@ -177,7 +189,8 @@ Pane {
                 name: cell.slot ? cell.slot.cellLabel : ""
                 isClosed: cell.sensor ? cell.sensor.value : false
                 toOpen: cell.actuator ? cell.actuator.value : false
-                buttonOpenClose.enabled: cell.actuator !== null && !cell.pending
+                stateKnown: !App.reconnector.active
+                buttonOpenClose.enabled: cell.actuator !== null && !cell.pending && stateKnown
                 buttonOpenClose.onClicked: {
                     cell.actuator.value = !cell.actuator.value
                     cell.pending = true

@@ -13,6 +13,8 @@ Page {
 
     // True from the start of a sign-in until the server has refused it.
     property bool signingIn: false
+    // Why the console came back here from the main screen; shown instead of signing in again.
+    property string refusedMessage: ""
 
     function startLogin() {
         signingIn = true
@@ -40,6 +42,11 @@ Page {
 
     // Runs after the stored fields have been restored.
     Component.onCompleted: {
+        if (refusedMessage !== "") {
+            // Back from the main screen because the server refused these fields: no retry.
+            errorLabel.text = refusedMessage
+            return
+        }
         if (stored.pass !== "") {
             // Kept in the file (no secret store took it, or an earlier console wrote it).
             passField.text = stored.pass
@@ -52,7 +59,8 @@ Page {
     Connections {
         target: PasswordStore
         function onRestored(password) {
-            if (password === "" || passField.text !== "" || page.signingIn)
+            if (password === "" || passField.text !== "" || page.signingIn
+                    || page.refusedMessage !== "")
                 return
             passField.text = password
             page.signInIfComplete()

@@ -44,6 +44,18 @@ Page {
         page: pages.currentItem
     }
 
+    ConnectionBanner {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        z: 10
+    }
+
+    Shortcut {
+        sequence: "Ctrl+I"
+        context: Qt.ApplicationShortcut
+        onActivated: G.statsForAll = !G.statsForAll
+    }
+
     Component { id: layoutPage; LayoutPage {} }
     Component { id: recordedPage; RecordedPage {} }
 
@@ -104,5 +116,11 @@ Page {
             waitPopup.open()
         }
         G.dialogs.endWaitFunction = function() { waitPopup.close() }
+    }
+    // Back on the login screen (a refused sign-in) the dialogs are gone with this page.
+    Component.onDestruction: {
+        G.dialogs.questionFunction = null
+        G.dialogs.waitFunction = null
+        G.dialogs.endWaitFunction = null
     }
 }

@@ -1,6 +1,7 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.2
 import QtQuick.Window 2.11
+import Native 1.0
 
 ApplicationWindow {
     id: window
@@ -26,5 +27,13 @@ ApplicationWindow {
     Component {
         id: mainPage
         MainPage {}
+    }
+
+    // The server refused the stored credentials while reconnecting.
+    Connections {
+        target: App
+        function onLoginRequired(message) {
+            stack.replace(loginPage, { "refusedMessage": message })
+        }
     }
 }

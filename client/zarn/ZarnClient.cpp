@@ -53,7 +53,15 @@ Q_COREAPP_STARTUP_FUNCTION(registerZarnClient)
 
 ZarnClient::ZarnClient(QObject *parent)
     : QObject(parent)
-{}
+    , m_watch(new ConnectionWatch([this](quint64 token) { sendKeepAlive(token); }, this))
+{
+    connect(m_watch, &ConnectionWatch::lost, this, &ZarnClient::keepAliveExpired);
+}
+
+void ZarnClient::setKeepAliveTimes(int intervalMs, int deadlineMs)
+{
+    m_watch->setTimes(intervalMs, deadlineMs);
+}
 
 ZarnClient::~ZarnClient() = default;
 
@@ -110,18 +118,28 @@ void ZarnClient::connectToZarn()
     // What an earlier connection reported says nothing about this one's objects.
     m_lastValues.clear();
     const quint64 session = ++m_session;
+    m_signedIn = false;
+    m_watch->stop();
 
     m_context = zarn::Context(zarn::Logger(
         [this](const std::string &text, zarn::LogLevel level) { handleLibraryLog(text, level); },
         zarn::LogLevel::Warning));
 
     zarn::ConnectionCallbacks connectionCallbacks;
-    connectionCallbacks.stateChanged = [this](zarn::Connection::State state,
-                                              zarn::Connection::State previous) {
+    connectionCallbacks.stateChanged = [this, session](zarn::Connection::State state,
+                                                       zarn::Connection::State previous) {
         handleConnectionState(state, previous);
+        if (state == zarn::Connection::Closed) {
+            // The library's thread; the session state lives on this object's thread.
+            QMetaObject::invokeMethod(
+                this, [this, session] { connectionLost(session); }, Qt::QueuedConnection);
+        }
     };
-    connectionCallbacks.error = [this](const zarn::ConnectionError &e) {
+    connectionCallbacks.error = [this, session](const zarn::ConnectionError &e) {
         handleConnectionError(e);
+        // The library's thread; the session state lives on this object's thread.
+        QMetaObject::invokeMethod(
+            this, [this, session] { connectionLost(session); }, Qt::QueuedConnection);
     };
     m_connection = zarn::Connection(std::move(connectionCallbacks), m_context);
 
@@ -144,10 +162,65 @@ void ZarnClient::connectToZarn()
 
 void ZarnClient::login()
 {
+    const quint64 session = m_session;
     m_client.signIn(
         m_username.toStdString(), m_password.toStdString(),
-        [this](std::int64_t id) { emit loggedIn(id); },
-        [this](const zarn::HandlerError &e) { emit loginError(errorText(e)); });
+        [this, session](std::int64_t id) {
+            // The library's thread; the keep-alive timers live on this object's thread.
+            QMetaObject::invokeMethod(
+                this, [this, id, session] { signedIn(id, session); }, Qt::QueuedConnection);
+        },
+        [this](const zarn::HandlerError &e) {
+            // A connection that broke during the sign-in is no answer to the credentials.
+            if (e.code() >= zarn::HandlerError::NotConnected)
+                emit connectError(errorText(e));
+            else
+                emit loginError(errorText(e));
+        });
+}
+
+void ZarnClient::signedIn(qint64 id, quint64 session)
+{
+    if (session != m_session)
+        return;
+    m_signedIn = true;
+    m_watch->start();
+    emit loggedIn(id);
+}
+
+void ZarnClient::connectionLost(quint64 session)
+{
+    if (session != m_session || !m_signedIn)
+        return;
+    m_signedIn = false;
+    m_watch->stop();
+    emit loggedOut();
+}
+
+void ZarnClient::sendKeepAlive(quint64 token)
+{
+    // The cheapest request the server answers: an actuator that does not exist. Any answer,
+    // an error included, shows that the server is there; only a broken connection fails
+    // with a code of the library's own.
+    auto answered = [this, token] {
+        // The library's thread; the watch lives on this object's thread.
+        QMetaObject::invokeMethod(
+            this, [this, token] { m_watch->answered(token); }, Qt::QueuedConnection);
+    };
+    m_client.getActuatorValue(
+        0, [answered](const zarn::ValuePtr &) { answered(); },
+        [answered](const zarn::HandlerError &e) {
+            if (e.code() < zarn::HandlerError::NotConnected)
+                answered();
+        });
+}
+
+void ZarnClient::keepAliveExpired()
+{
+    qWarning() << "The event server does not answer; closing the connection";
+    const quint64 session = m_session;
+    m_connection.close();
+    connectionLost(session);
 }
 
 void ZarnClient::fetchObjects()

@@ -10,6 +10,7 @@
 #include <zarn/Value.h>
 #include <zarn/ValuePtr.h>
 
+#include "ConnectionWatch.h"
 #include "ZarnObjectsRepository.h"
 
 #include <QLoggingCategory>
@@ -103,6 +104,9 @@ public:
 
     static QVariant zarnValToVariant(const ardix::zarn::Value &value);
 
+    // How often the signed-in connection is probed and how long an answer may take.
+    void setKeepAliveTimes(int intervalMs, int deadlineMs);
+
 signals:
     void hostChanged();
     void portChanged();
@@ -127,6 +131,11 @@ private:
     void handleConnectionState(ardix::zarn::Connection::State state,
                                ardix::zarn::Connection::State previous);
     void handleConnectionError(const ardix::zarn::ConnectionError &error);
+    // GUI-thread side of a connection that broke, closed or stopped answering.
+    void connectionLost(quint64 session);
+    void signedIn(qint64 id, quint64 session);
+    void sendKeepAlive(quint64 token);
+    void keepAliveExpired();
     void updateObjectData();
     void handleEvent(const ardix::zarn::Event &event);
     // session: the connectToZarn call whose library objects reported the value.
@@ -156,4 +165,7 @@ private:
     // Counts connectToZarn calls, so that a value still on its way from an earlier
     // connection is not remembered for the objects of the next one.
     quint64 m_session = 0;
+    // Whether the current session has signed in and not lost its connection since.
+    bool m_signedIn = false;
+    ConnectionWatch *m_watch = nullptr;
 };

@@ -119,8 +119,27 @@ void EventServer::expectSignIn(const std::shared_ptr<Session> &session)
     });
 }
 
+void EventServer::refuseConnections(std::chrono::milliseconds ms)
+{
+    refuseConnectionsUntil_ = std::chrono::steady_clock::now() + ms;
+    log("fault: connections refused for " + std::to_string(ms.count()) + " ms");
+}
+
+void EventServer::refuseSignIns(std::chrono::milliseconds ms)
+{
+    refuseSignInsUntil_ = std::chrono::steady_clock::now() + ms;
+    log("fault: sign-ins refused for " + std::to_string(ms.count()) + " ms");
+}
+
 void EventServer::onAccepted(asio::ip::tcp::socket socket)
 {
+    if (std::chrono::steady_clock::now() < refuseConnectionsUntil_) {
+        // Closed before the greeting: the client sees a server that is not there.
+        asio::error_code ignored;
+        socket.close(ignored);
+        log("connection refused (fault)");
+        return;
+    }
     auto session = std::make_shared<Session>();
     session->id = nextSession_++;
     session->socket = std::make_shared<FramedSocket>(std::move(socket));
@@ -174,7 +193,13 @@ void EventServer::answer(Session &session, const Json &frame)
 {
     const auto id = frame["id"].get<std::int64_t>();
     const auto &op = frame["op"].get_ref<const std::string &>();
-    auto a = state_.handle(op, frame["args"], session.user);
+    Answer a;
+    if (op == "signIn" && std::chrono::steady_clock::now() < refuseSignInsUntil_) {
+        a.code = zarn::HandlerError::WrongCredentials;
+        a.text = "wrong user name or password";
+    } else {
+        a = state_.handle(op, frame["args"], session.user);
+    }
     std::vector<std::string> out;
     for (const auto &part : a.parts)
         out.push_back(wire::dump(Json{{"id", id}, {"part", part}}));

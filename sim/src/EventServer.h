@@ -51,6 +51,10 @@ public:
     void setHoldRequests(bool hold);
     std::size_t heldRequests() const { return held_.size(); }
     std::size_t connectionCount() const { return sessions_.size(); }
+    // Faults for tests and demos: for the next `ms`, every new connection is closed at once
+    // (as by a server that is down), or every sign-in is refused with "wrong credentials".
+    void refuseConnections(std::chrono::milliseconds ms);
+    void refuseSignIns(std::chrono::milliseconds ms);
     // Called whenever a request is parked (for tests that wait for it).
     std::function<void()> onHeld;
 
@@ -95,6 +99,8 @@ private:
     std::map<std::uint64_t, std::unique_ptr<asio::steady_timer>> timers_;
     std::uint64_t nextTimer_ = 1;
     bool hold_ = false;
+    std::chrono::steady_clock::time_point refuseConnectionsUntil_;
+    std::chrono::steady_clock::time_point refuseSignInsUntil_;
     std::deque<HeldRequest> held_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include <sys/socket.h>
@@ -104,6 +105,7 @@ struct GatewayHttp::Live
     std::int64_t startTime = 0;
     Clock::time_point start;
     bool begun = false;
+    std::optional<Clock::time_point> stalled; // since when a fault holds the stream
 };
 
 GatewayHttp::GatewayHttp(std::int64_t gatewayId, MediaMaker &media, const PosTextLog &posTexts,
@@ -123,6 +125,28 @@ void GatewayHttp::setStreams(std::vector<GatewayStream> streams)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     streams_ = std::move(streams);
+}
+
+bool GatewayHttp::setLiveFault(std::int64_t streamId, LiveFault fault)
+{
+    GatewayStream stream;
+    if (!findStream(streamId, stream))
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        liveFaults_[streamId] = fault;
+    }
+    const char *names[] = {"playing", "stopped", "stalled"};
+    log_("gateway " + std::to_string(gatewayId_) + ": fault: live stream " +
+         std::to_string(streamId) + " " + names[static_cast<int>(fault)]);
+    return true;
+}
+
+GatewayHttp::LiveFault GatewayHttp::liveFault(std::int64_t streamId) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = liveFaults_.find(streamId);
+    return it == liveFaults_.end() ? LiveFault::None : it->second;
 }
 
 bool GatewayHttp::findStream(std::int64_t id, GatewayStream &out) const
@@ -253,26 +277,43 @@ void GatewayHttp::serveLive(const httplib::Request &request, httplib::Response &
     GatewayStream stream;
     if (!parseInt(request.matches[1], streamId) || !findStream(streamId, stream))
         return answerText(response, 404, "no live stream " + std::string(request.matches[1]));
+    if (liveFault(streamId) == LiveFault::Stopped)
+        return answerText(response, 503, "live stream " + std::to_string(streamId) + " is off");
     auto loop = liveLoop(stream);
     if (!loop)
         return answerText(response, 503, "the live stream could not be prepared");
     auto live = std::make_shared<Live>(std::move(loop));
     // An endless stream has no ranges: a player's "Range: bytes=0-" gets the stream itself.
     response.status = 200;
-    response.set_content_provider("video/mp2t", [this, live](std::size_t, httplib::DataSink &sink) {
-        std::string out;
-        if (!live->begun)
-            live->begin(out);
-        const auto now = Clock::now();
-        for (int n = 0; n < kMaxBurstFrames && live->due() <= now; ++n) {
-            const auto &frame = live->loop->frames()[live->next];
-            live->rewriter.append(frame.offset, frame.size, out);
-            live->advance();
-        }
-        if (!out.empty() && !sink.write(out.data(), out.size()))
-            return false;
-        return waitUntil(live->due());
-    });
+    response.set_content_provider(
+        "video/mp2t", [this, live, streamId](std::size_t, httplib::DataSink &sink) {
+            const LiveFault fault = liveFault(streamId);
+            if (fault == LiveFault::Stopped)
+                return false;
+            if (fault == LiveFault::Stalled) {
+                // The connection stays, nothing flows; once resumed the stream goes on from the
+                // wall clock instead of bursting out what the stall held back.
+                if (!live->stalled)
+                    live->stalled = Clock::now();
+                return waitUntil(Clock::now() + std::chrono::milliseconds(50));
+            }
+            if (live->stalled) {
+                live->start += Clock::now() - *live->stalled;
+                live->stalled.reset();
+            }
+            std::string out;
+            if (!live->begun)
+                live->begin(out);
+            const auto now = Clock::now();
+            for (int n = 0; n < kMaxBurstFrames && live->due() <= now; ++n) {
+                const auto &frame = live->loop->frames()[live->next];
+                live->rewriter.append(frame.offset, frame.size, out);
+                live->advance();
+            }
+            if (!out.empty() && !sink.write(out.data(), out.size()))
+                return false;
+            return waitUntil(live->due());
+        });
 }
 
 std::shared_ptr<const TsLoop> GatewayHttp::liveLoop(const GatewayStream &stream)

@@ -46,6 +46,10 @@ struct GatewayStream
 class GatewayHttp
 {
 public:
+    // Faults of a live stream, for tests and demos: stopped ends its connections and answers
+    // new ones with 503; stalled keeps the connections open and sends nothing.
+    enum class LiveFault { None, Stopped, Stalled };
+
     GatewayHttp(std::int64_t gatewayId, MediaMaker &media, const PosTextLog &posTexts,
                 LogFunction log);
     ~GatewayHttp();
@@ -54,6 +58,8 @@ public:
 
     // Thread-safe: replaces the streams served (a reloaded site).
     void setStreams(std::vector<GatewayStream> streams);
+    // Thread-safe; false when the gateway does not serve that stream.
+    bool setLiveFault(std::int64_t streamId, LiveFault fault);
     // Listens on host:port (0: any free port); false, with one log line, when it cannot.
     bool start(const std::string &host, unsigned short port);
     void stop();
@@ -70,6 +76,7 @@ private:
     void serveLive(const httplib::Request &request, httplib::Response &response);
     std::shared_ptr<const TsLoop> liveLoop(const GatewayStream &stream);
     bool findStream(std::int64_t id, GatewayStream &out) const;
+    LiveFault liveFault(std::int64_t streamId) const;
     // Sleeps until `when` or until the service stops; false once it stops.
     bool waitUntil(std::chrono::steady_clock::time_point when);
 
@@ -83,6 +90,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<GatewayStream> streams_;
+    std::map<std::int64_t, LiveFault> liveFaults_;
     std::map<std::string, std::shared_ptr<const TsLoop>> loops_; // by stream id and name
     std::mutex loopMaking_;
     std::atomic<bool> stopping_{false};

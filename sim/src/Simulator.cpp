@@ -206,6 +206,32 @@ void Simulator::closeAllConnections()
     call([this] { events_->closeAllConnections(); });
 }
 
+void Simulator::dropConnections(std::chrono::milliseconds refuseFor)
+{
+    if (!events_)
+        return;
+    call([this, refuseFor] {
+        events_->refuseConnections(refuseFor);
+        events_->closeAllConnections();
+    });
+}
+
+void Simulator::refuseSignIns(std::chrono::milliseconds ms)
+{
+    if (!events_)
+        return;
+    call([this, ms] { events_->refuseSignIns(ms); });
+}
+
+bool Simulator::setLiveFault(std::int64_t streamId, GatewayHttp::LiveFault fault)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    bool found = false;
+    for (auto &g : gateways_)
+        found = g->setLiveFault(streamId, fault) || found;
+    return found;
+}
+
 void Simulator::setHoldRequests(bool hold)
 {
     if (!events_)

@@ -61,6 +61,12 @@ public:
     bool setObjectValue(std::int64_t id, const zarn::Value &value);
     std::int64_t sendEvent(zarn::Event event);
     void closeAllConnections();
+    // Faults (see docs/site-file.md): drops every event-server connection and closes new ones
+    // at once for `refuseFor`; refuses every sign-in for `ms`; stops, stalls or resumes the
+    // live stream of a stream id (false when no gateway serves it).
+    void dropConnections(std::chrono::milliseconds refuseFor);
+    void refuseSignIns(std::chrono::milliseconds ms);
+    bool setLiveFault(std::int64_t streamId, GatewayHttp::LiveFault fault);
     void setHoldRequests(bool hold);
     // Waits until at least n requests are parked (setHoldRequests); false on timeout.
     bool waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout);

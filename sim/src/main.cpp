@@ -1,6 +1,7 @@
 // zarn-sim: the simulated site as a program.
-//   zarn-sim --site FILE [--port N] [--host ADDRESS] [--http-port N]
+//   zarn-sim --site FILE [--port N] [--host ADDRESS] [--http-port N] [--control-port N]
 // SIGHUP reloads the site file; SIGINT and SIGTERM stop the program.
+#include "ControlServer.h"
 #include "Simulator.h"
 
 #include <asio.hpp>
@@ -19,7 +20,8 @@ struct Arguments
     std::string site;
     std::string host = "127.0.0.1";
     long port = kDefaultEventPort;
-    long httpPort = -1; // -1: each gateway's own
+    long httpPort = -1;    // -1: each gateway's own
+    long controlPort = -1; // -1: no control interface
 };
 
 bool parsePort(const char *text, long &port)
@@ -32,6 +34,7 @@ bool parsePort(const char *text, long &port)
 void usage()
 {
     std::cerr << "usage: zarn-sim --site FILE [--port N] [--host ADDRESS] [--http-port N]\n"
+                 "                [--control-port N]\n"
                  "  --site FILE     site file (see docs/site-file.md)\n"
                  "  --port N        event server port, 0 for any free one (default "
               << kDefaultEventPort
@@ -39,6 +42,7 @@ void usage()
                  "  --host ADDRESS  address to listen on (default 127.0.0.1)\n"
                  "  --http-port N   port of every gateway's HTTP service, 0 for free ones\n"
                  "                  (default: each gateway's \"httpPort\", 9554)\n"
+                 "  --control-port N  fault-injection commands on 127.0.0.1:N, 0 for a free port\n"
                  "SIGHUP reloads the site file; SIGINT/SIGTERM stop.\n";
 }
 
@@ -56,6 +60,9 @@ bool parse(int argc, char **argv, Arguments &args)
                 return false;
         } else if (a == "--http-port" && hasValue) {
             if (!parsePort(argv[++i], args.httpPort))
+                return false;
+        } else if (a == "--control-port" && hasValue) {
+            if (!parsePort(argv[++i], args.controlPort))
                 return false;
         } else {
             return false;
@@ -93,6 +100,16 @@ int main(int argc, char **argv)
     Simulator simulator(std::move(options));
     if (!simulator.start(&error)) {
         std::cerr << "zarn-sim: " << error << std::endl;
+        return 1;
+    }
+
+    ControlServer control(io, simulator, [](const std::string &line) {
+        std::cerr << "zarn-sim: " << line << std::endl;
+    });
+    if (args.controlPort >= 0 &&
+        !control.listen(static_cast<unsigned short>(args.controlPort), error)) {
+        std::cerr << "zarn-sim: " << error << std::endl;
+        simulator.stop();
         return 1;
     }
 

@@ -213,6 +213,59 @@ Item {
             compare(player.getProperty("options/ytdl"), false)
         }
 
+        function test_doorStateUnknown() {
+            var door = createTemporaryObject(doorComponent, scene)
+            var notice = findNamed(door, "doorStateUnknown")
+            verify(!notice.visible)
+            door.stateKnown = false
+            verify(notice.visible)
+            compare(notice.text, "State unknown")
+            verify(door.children[0].children[0].opacity < 0.5) // the last state, faded
+            door.stateKnown = true
+            verify(!notice.visible)
+        }
+
+        function test_liveCellCountsDownToItsNextAttempt() {
+            var view = createTemporaryObject(cameraComponent, scene, { shouldAutoplay: true })
+            var notice = findNamed(view, "retryNotice")
+            var states = []
+            var texts = []
+            view.status.streamStateChanged.connect(function() {
+                states.push(view.status.streamState)
+                texts.push(notice.visible ? notice.text : "")
+            })
+            view.url = "http://127.0.0.1:9/live/1"
+            tryCompare(view.status, "streamState", "nosignal", 10000)
+            compare(states[0], "connecting")
+            compare(texts[0], "Connecting…")
+            tryVerify(function() { return /^No signal, retrying in [45] s$/.test(notice.text) }, 1000)
+            tryVerify(function() { return /^No signal, retrying in [1-3] s$/.test(notice.text) }, 5000)
+        }
+
+        function test_statsOverlay_data() {
+            return [{ tag: "recording", live: false }, { tag: "live", live: true }]
+        }
+
+        function test_statsOverlay(data) {
+            var view = createTemporaryObject(cameraComponent, scene, { shouldAutoplay: data.live })
+            var stats = findNamed(view, "statsOverlay")
+            verify(!stats.visible)
+            view.url = "av://lavfi:testsrc2=size=160x120:rate=25"
+            tryVerify(function() { return view.videoLoaded }, 10000)
+            view.statsVisible = true
+            verify(stats.visible)
+            tryVerify(function() { return stats.text.indexOf("Resolution: 160×120") === 0 }, 3000)
+            verify(stats.text.indexOf("Decoder: software") > 0)
+            verify(/FPS: \d+\.\d/.test(stats.text))
+            verify(/Dropped: \d+/.test(stats.text))
+            compare(stats.text.indexOf("Live delay:") >= 0, data.live)
+            view.statsVisible = false
+            verify(!stats.visible)
+            G.statsForAll = true // Ctrl+I
+            verify(stats.visible)
+            G.statsForAll = false
+        }
+
         function test_doorTexts() {
             var door = createTemporaryObject(doorComponent, scene)
             compare(door.name, "Door")

@@ -2,6 +2,7 @@
 // record of published texts, a chunk that searchChunks returned downloads as a recording of
 // that length, live streams start on a keyframe, run in real time and play in a real mpv,
 // and failures are one log line each while the event server keeps running.
+#include "ControlServer.h"
 #include "GatewayHttp.h"
 #include "TsLoop.h"
 #include "ZarnTestSupport.h"
@@ -341,6 +342,62 @@ TEST_F(Gateway, APortTakenIsOneLogLineAndTheEventServerRunsOn)
                             }),
               1);
     EXPECT_NE(second.eventPort(), 0);
+}
+
+// The fault commands of the control interface: malformed ones are refused with a reason and
+// change nothing; the others stop, stall and resume a live stream and refuse sign-ins.
+TEST_F(Gateway, ControlCommandsInjectFaults)
+{
+    asio::io_context io;
+    sim::ControlServer control(io, *simulator, [](const std::string &) {});
+    const std::vector<std::pair<std::string, std::string>> refused{
+        {"", "error: unknown command"},
+        {"bogus 1", "error: unknown command"},
+        {"drop-connections", "error: unknown command"},
+        {"drop-connections -1", "error: SECONDS"},
+        {"drop-connections 1.5", "error: SECONDS"},
+        {"refuse-signin 99999999999999999999", "error: SECONDS"},
+        {"live 11", "error: unknown command"},
+        {"live 11 dance", "error: live takes"},
+        {"live eleven stop", "error: STREAM"},
+        {"live 99 stop", "error: no gateway serves stream 99"},
+    };
+    for (const auto &[command, answer] : refused)
+        EXPECT_EQ(control.execute(command).rfind(answer, 0), 0u) << command;
+    EXPECT_GT(readLive("/live/11", 1.0).size(), 0u);
+
+    // stopped: new connections are answered 503
+    EXPECT_EQ(control.execute("live 11 stop"), "ok");
+    auto stopped = http().Get("/live/11");
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->status, 503);
+    EXPECT_GT(readLive("/live/12", 1.0).size(), 0u); // the others play on
+
+    // stalled: the connection is taken, nothing comes
+    EXPECT_EQ(control.execute("live 11 stall"), "ok");
+    {
+        httplib::Client c("127.0.0.1", simulator->gatewayHttpPort(kGateway));
+        c.set_read_timeout(1, 500000);
+        std::size_t received = 0;
+        c.Get("/live/11", [&](const char *, std::size_t n) {
+            received += n;
+            return true;
+        });
+        EXPECT_EQ(received, 0u);
+    }
+    EXPECT_EQ(control.execute("live 11 play"), "ok");
+    EXPECT_GT(readLive("/live/11", 1.0).size(), 0u);
+
+    // sign-ins refused, then connections dropped and refused
+    EXPECT_EQ(control.execute("refuse-signin 60"), "ok");
+    EXPECT_EQ(signIn(client), 0);
+    EXPECT_EQ(control.execute("refuse-signin 0"), "ok");
+    EXPECT_NE(signIn(client), 0);
+    EXPECT_EQ(control.execute("drop-connections 60"), "ok");
+    Connection another(pushes.connectionCallbacks(), context);
+    EXPECT_FALSE(open(another));
+    EXPECT_TRUE(logged("fault: connections refused for 60000 ms"));
+    EXPECT_TRUE(logged("gateway 2: fault: live stream 11 stalled"));
 }
 
 // Malformed loops are refused with a reason; a made loop is indexed by frame.

@@ -5,6 +5,9 @@ import QtQuick 2.11
 Item {
     visible: false
 
+    // Ctrl+I: the player figures over every camera view.
+    property bool statsForAll: false
+
     readonly property QtObject settings: QtObject {
         readonly property int clickDelay: 200
         readonly property int toolbarIconSize: 32

@@ -20,12 +20,24 @@ Item {
     property bool videoLoaded: player.playlistCount >= 1 && videoWidth > 0 && videoHeight > 0
 
     property bool toolbarOpen: false
+    property bool statsVisible: false
     readonly property int maxVisibleLines: 20
     // Set while a view that restarts by itself waits for its next attempt.
     property bool retrying: false
     // A camera cell plays network streams only; the address it refused, if any.
     property alias networkOnly: player.networkOnly
     property string refusedAddress: ""
+    property alias status: cellStatus
+
+    // A live stream that failed, ended or stalled is tried again after 5 s.
+    function scheduleRetry() {
+        cellStatus.ended()
+        root.retrying = true
+        cellStatus.retryAt = Date.now() + 5000
+        console.log("Scheduled to restart in 5 secs")
+        loadTimer.interval = 5000
+        loadTimer.restart()
+    }
 
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
@@ -57,12 +69,26 @@ Item {
         }
         onFileEnded: {
             console.log("onFileEnded: \"" + root.url + "\", reason:", reason)
-            if (reason === "error" && root.shouldAutoplay) {
-                root.retrying = true
-                console.log("Scheduled to restart in 5 secs")
-                loadTimer.interval = 5000
-                loadTimer.restart()
-            }
+            // A live stream has no end: one that ends has failed as well.
+            if ((reason === "error" || reason === "eof") && root.shouldAutoplay)
+                root.scheduleRetry()
+        }
+    }
+
+    CellStatus {
+        id: cellStatus
+        anchors.fill: parent
+        player: player
+        url: root.url
+        live: root.shouldAutoplay
+        retrying: root.retrying
+        onStalled: {
+            player.command(["stop"])
+            root.scheduleRetry()
+        }
+        onJumpToLiveEdge: {
+            cellStatus.started(true)
+            player.loadFile(root.url)
         }
     }
 
@@ -73,23 +99,13 @@ Item {
         repeat: false
         onTriggered: {
             console.log("Going to play:", root.url)
+            cellStatus.started()
             player.loadFile(root.url)
         }
     }
 
     ListModel {
         id: overlayLines
-    }
-
-    // A stream that cannot be played says so, rather than leaving a black square.
-    Label {
-        objectName: "retryNotice"
-        anchors.centerIn: parent
-        visible: root.retrying
-        text: qsTr("No signal, retrying")
-        color: "white"
-        font.pixelSize: 15
-        background: Rectangle { color: "black"; opacity: 0.6 }
     }
 
     Label {
@@ -170,6 +186,15 @@ Item {
         }
     }
 
+    StatsOverlay {
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 4
+        player: player
+        liveDelay: root.shouldAutoplay ? cellStatus.liveDelay : -1
+        visible: root.statsVisible || G.statsForAll
+    }
+
     EMouseArea {
         anchors.fill: parent
         onClicked: root.toolbarOpen = !root.toolbarOpen
@@ -197,8 +222,8 @@ Item {
             ELabel {
                 objectName: "cameraName"
                 text: root.cameraName
-                width: parent.width - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
-                       - snapshotButton.width - 5
+                width: parent.width - statsButton.width - snapshotButton.width - 10
+                       - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
                 height: G.settings.toolbarIconSize
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
@@ -217,6 +242,16 @@ Item {
                 text: "FPS:"
                 height: G.settings.toolbarIconSize
                 verticalAlignment: Text.AlignVCenter
+            }
+            ToolButton {
+                id: statsButton
+                objectName: "statsButton"
+                width: G.settings.toolbarIconSize
+                height: G.settings.toolbarIconSize
+                text: "i"
+                checkable: true
+                checked: root.statsVisible
+                onToggled: root.statsVisible = checked
             }
             ComboBox {
                 id: fpsBox

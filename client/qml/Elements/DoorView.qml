@@ -7,6 +7,8 @@ Item {
     property string name: "Door"
     property bool isClosed: true
     property bool toOpen: true
+    // False while the server cannot tell the door's state (connection lost).
+    property bool stateKnown: true
     property alias buttonOpenClose: button
 
     ColumnLayout {
@@ -19,6 +21,18 @@ Item {
             Layout.fillHeight: true
             fillMode: Image.PreserveAspectFit
             source: root.isClosed ? "qrc:/images/door-closed.png" : "qrc:/images/door-opened.png"
+            opacity: root.stateKnown ? 1.0 : 0.3
+
+            Text {
+                objectName: "doorStateUnknown"
+                anchors.centerIn: parent
+                visible: !root.stateKnown
+                text: qsTr("State unknown")
+                color: "white"
+                style: Text.Outline
+                styleColor: "black"
+                font.pixelSize: 15
+            }
 
             Rectangle {
                 anchors.top: parent.top

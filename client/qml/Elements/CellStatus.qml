@@ -1,0 +1,185 @@
+// 2.12: its LoggingCategory has defaultLogLevel.
+import QtQuick 2.12
+import QtQuick.Controls 2.2
+
+// What a live camera cell is doing, laid over its player: connecting, playing, no signal
+// (with the seconds until the next attempt) or stalled. It watches the player while a stream
+// should be playing: a stream whose picture does not move for stallMs counts as failed
+// (an HTTP connection that stays open but sends nothing ends neither with eof nor error),
+// and a cell that fell behind the live edge by more than maxDelay plays faster until it is
+// back; when that does not bring it back within catchUpMs (the picture cannot be drawn
+// faster), or it is more than jumpDelay behind, the stream is opened anew at its live edge. While the cell waits to retry, its last picture stays, dimmed.
+Item {
+    id: status
+    objectName: "cellStatus"
+
+    property var player: null
+    property string url: ""
+    // Live streams are watched; a recording is left alone.
+    property bool live: false
+    property bool retrying: false
+    // Milliseconds since the epoch of the next attempt while retrying.
+    property double retryAt: 0
+
+    readonly property int stallMs: 5000
+    // A stream that has not shown its first picture yet gets longer: the first connection to
+    // a gateway may wait for its video to be prepared.
+    readonly property int firstPictureMs: 15000
+    readonly property real maxDelay: 1.0
+    readonly property real edgeDelay: 0.3
+    readonly property real jumpDelay: 3.0
+    readonly property int catchUpMs: 3000
+    property double catchUpSince: 0
+
+    // Seconds behind the live edge, as far as the player can tell.
+    property real liveDelay: 0
+    property bool catchingUp: false
+    property bool loading: false
+    property bool sawPicture: false
+    property double lastProgress: 0
+    property var lastPos: undefined
+    property int secondsLeft: 0
+
+    readonly property string streamState: retrying ? "nosignal"
+                                             : (loading && !sawPicture ? "connecting"
+                                                                       : (sawPicture ? "playing" : "idle"))
+
+    signal stalled()
+    // The cell is too far behind to catch up by playing faster: open the stream again.
+    signal jumpToLiveEdge()
+
+    // One line per cell and second with its delay, for measurements; off unless the rules
+    // turn on "ardix.livedelay.info".
+    LoggingCategory {
+        id: delayLog
+        name: "ardix.livedelay"
+        defaultLogLevel: LoggingCategory.Warning
+    }
+    property int samples: 0
+
+    // The view has asked the player to load the stream.
+    // keepPicture: a reopening to catch up, during which the picture counts as playing.
+    function started(keepPicture) {
+        loading = true
+        sawPicture = keepPicture === true
+        lastPos = undefined
+        lastProgress = Date.now()
+        setCatchingUp(false)
+    }
+
+    // The stream ended or is abandoned.
+    function ended() {
+        loading = false
+        setCatchingUp(false)
+    }
+
+    function setCatchingUp(on) {
+        if (catchingUp === on)
+            return
+        catchingUp = on
+        if (!on && player)
+            player.speed = 1.0
+    }
+
+    function check() {
+        var now = Date.now()
+        // The newest frame the demuxer received, or failing that the one shown.
+        var pos = player.getProperty("demuxer-cache-time")
+        if (typeof pos !== "number")
+            pos = player.getProperty("time-pos")
+        if (typeof pos === "number" && pos !== lastPos) {
+            lastPos = pos
+            lastProgress = now
+            sawPicture = true
+        }
+        if (now - lastProgress >= (sawPicture ? stallMs : firstPictureMs)) {
+            console.log("Stream stalled:", url)
+            ended()
+            stalled()
+            return
+        }
+        boundDelay()
+    }
+
+    // Keeps the cell within maxDelay of the live edge: what the demuxer holds ahead of the
+    // picture is how far behind the stream the cell plays.
+    function boundDelay() {
+        var ahead = player.getProperty("demuxer-cache-duration")
+        if (typeof ahead !== "number")
+            return
+        liveDelay = ahead
+        if (++samples % 4 === 0)
+            console.info(delayLog, "Live delay:", url, liveDelay.toFixed(3))
+        if (liveDelay > maxDelay && (liveDelay > jumpDelay
+                                     || (catchingUp && Date.now() - catchUpSince > catchUpMs))) {
+            console.log("Jumping to the live edge:", url, "delay", liveDelay.toFixed(2), "s")
+            setCatchingUp(false)
+            jumpToLiveEdge()
+            return
+        }
+        if (!catchingUp && liveDelay > maxDelay) {
+            console.log("Catching up:", url, "delay", liveDelay.toFixed(2), "s")
+            catchingUp = true
+            catchUpSince = Date.now()
+        } else if (catchingUp && liveDelay < edgeDelay) {
+            console.log("Back at the live edge:", url, "delay", liveDelay.toFixed(2), "s")
+            setCatchingUp(false)
+            return
+        }
+        if (catchingUp)
+            player.speed = Math.min(3.0, Math.max(1.5, 1.0 + liveDelay))
+    }
+
+    Timer {
+        interval: 250
+        repeat: true
+        running: status.live && status.loading && status.player !== null
+        onTriggered: status.check()
+    }
+
+    Timer {
+        interval: 250
+        repeat: true
+        running: status.retrying
+        triggeredOnStart: true
+        onTriggered: status.secondsLeft = Math.max(0, Math.ceil((status.retryAt - Date.now()) / 1000))
+    }
+
+    // The last picture, kept while the stream plays and shown dimmed while it does not.
+    Rectangle {
+        anchors.fill: parent
+        color: "black"
+        visible: lastPicture.visible
+    }
+    ShaderEffectSource {
+        id: lastPicture
+        anchors.fill: parent
+        sourceItem: status.player
+        live: false
+        hideSource: false
+        opacity: 0.4
+        property bool taken: false
+        visible: taken && status.live && (status.retrying || (status.loading && !status.sawPicture))
+    }
+    Timer {
+        interval: 1000
+        repeat: true
+        running: status.live && status.sawPicture && !status.retrying
+        onTriggered: {
+            lastPicture.scheduleUpdate()
+            lastPicture.taken = true
+        }
+    }
+
+    Label {
+        objectName: "retryNotice"
+        anchors.centerIn: parent
+        visible: status.live && status.streamState !== "playing" && status.streamState !== "idle"
+        text: status.streamState === "nosignal"
+              ? qsTr("No signal, retrying in %1 s").arg(status.secondsLeft)
+              : qsTr("Connecting…")
+        color: "white"
+        font.pixelSize: 15
+        background: Rectangle { color: "black"; opacity: 0.6 }
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Simulator.h"
+
+#include <asio.hpp>
+
+#include <memory>
+#include <string>
+
+namespace ardix::sim {
+
+// The program's fault-injection interface: a TCP port on the loopback address that takes one
+// command per line and answers "ok" or "error: <why>" (docs/site-file.md):
+//   drop-connections SECONDS   drop every event-server connection, refuse new ones for SECONDS
+//   refuse-signin SECONDS      refuse every sign-in for SECONDS
+//   live STREAM stop|stall|play
+class ControlServer
+{
+public:
+    ControlServer(asio::io_context &io, Simulator &simulator, LogFunction log);
+    // Binds 127.0.0.1:port (0: a free port); false with `error` set when it cannot.
+    bool listen(unsigned short port, std::string &error);
+    unsigned short port() const { return port_; }
+
+    // Runs one command line; the answer without line end.
+    std::string execute(const std::string &line);
+
+private:
+    struct Connection;
+    void accept();
+    void read(const std::shared_ptr<Connection> &connection);
+
+    asio::io_context &io_;
+    Simulator &simulator_;
+    LogFunction log_;
+    asio::ip::tcp::acceptor acceptor_;
+    unsigned short port_ = 0;
+};
+
+} // namespace ardix::sim
