@@ -22,6 +22,9 @@ EventServer::~EventServer()
 {
     *alive_ = false;
     stop();
+    // A frame being decoded finishes; its result is posted to a server that is gone and ignored.
+    decoder_.stop();
+    decoder_.join();
 }
 
 void EventServer::log(const std::string &line) const
@@ -171,34 +174,100 @@ void EventServer::onAccepted(asio::ip::tcp::socket socket)
 
 void EventServer::onFrame(const std::shared_ptr<Session> &session, std::string &&body)
 {
+    if (session->decoding) {
+        session->waitingBytes += body.size();
+        if (session->waitingBytes > limits_.maxQueuedBytes) {
+            log("session " + std::to_string(session->id) +
+                ": protocol error: too many requests waiting");
+            session->socket->end(FramedSocket::EndReason::ProtocolError,
+                                 "over " + std::to_string(limits_.maxQueuedBytes) +
+                                     " bytes of requests waiting");
+            return;
+        }
+        session->waiting.push_back(std::move(body));
+        return;
+    }
+    if (body.size() >= kDecodeApartBytes)
+        decodeApart(session, std::move(body));
+    else
+        dispatch(session, decodeRequest(body));
+}
+
+void EventServer::decodeApart(const std::shared_ptr<Session> &session, std::string &&body)
+{
+    log("session " + std::to_string(session->id) + ": decoding a request of " +
+        std::to_string(body.size()) + " bytes apart");
+    session->decoding = true;
+    std::weak_ptr<bool> alive = alive_;
+    std::weak_ptr<Session> weak = session;
+    asio::post(decoder_, [this, alive, weak, body = std::move(body)]() mutable {
+        // On the helper thread: only the frame itself is touched here.
+        auto request = std::make_shared<std::optional<Request>>(decodeRequest(body));
+        std::string().swap(body);
+        asio::post(io_, [this, alive, weak, request] {
+            auto s = weak.lock();
+            if (s && !alive.expired())
+                onDecoded(s, std::move(*request));
+        });
+    });
+}
+
+void EventServer::onDecoded(const std::shared_ptr<Session> &session,
+                            std::optional<Request> &&request)
+{
+    session->decoding = false;
+    dispatch(session, std::move(request));
+    while (!session->decoding && !session->waiting.empty() && session->socket->isOpen()) {
+        auto body = std::move(session->waiting.front());
+        session->waiting.pop_front();
+        session->waitingBytes -= body.size();
+        onFrame(session, std::move(body));
+    }
+}
+
+std::optional<EventServer::Request> EventServer::decodeRequest(const std::string &body)
+{
     auto frame = wire::parseObject(body);
-    std::int64_t id = 0;
-    std::string op;
-    if (!frame || !wire::readInt(*frame, "id", id) || !wire::readString(*frame, "op", op) ||
-        !frame->contains("args") || !(*frame)["args"].is_object()) {
+    Request r;
+    if (!frame || !wire::readInt(*frame, "id", r.id) || !wire::readString(*frame, "op", r.op) ||
+        !frame->contains("args") || !(*frame)["args"].is_object())
+        return std::nullopt;
+    if (r.op == "sendEvent")
+        r.event = SiteState::prepareEvent((*frame)["args"]);
+    else
+        r.args = std::move((*frame)["args"]);
+    return r;
+}
+
+void EventServer::dispatch(const std::shared_ptr<Session> &session,
+                           std::optional<Request> &&request)
+{
+    if (!request) {
         log("session " + std::to_string(session->id) + ": protocol error: malformed request frame");
         session->socket->end(FramedSocket::EndReason::ProtocolError, "malformed request frame");
         return;
     }
     if (hold_) {
-        held_.push_back({session, std::move(*frame)});
+        held_.push_back({session, std::move(*request)});
         if (onHeld)
             onHeld();
         return;
     }
-    answer(*session, *frame);
+    answer(*session, std::move(*request));
 }
 
-void EventServer::answer(Session &session, const Json &frame)
+void EventServer::answer(Session &session, Request &&request)
 {
-    const auto id = frame["id"].get<std::int64_t>();
-    const auto &op = frame["op"].get_ref<const std::string &>();
+    const auto id = request.id;
+    const auto &op = request.op;
     Answer a;
     if (op == "signIn" && std::chrono::steady_clock::now() < refuseSignInsUntil_) {
         a.code = zarn::HandlerError::WrongCredentials;
         a.text = "wrong user name or password";
+    } else if (request.event) {
+        a = state_.handleEvent(std::move(*request.event), session.user);
     } else {
-        a = state_.handle(op, frame["args"], session.user);
+        a = state_.handle(op, request.args, session.user);
     }
     std::vector<std::string> out;
     for (const auto &part : a.parts)
@@ -257,7 +326,7 @@ void EventServer::setHoldRequests(bool hold)
     held_.clear();
     for (auto &h : held) {
         if (auto s = h.session.lock(); s && s->socket->isOpen())
-            answer(*s, h.frame);
+            answer(*s, std::move(h.request));
     }
 }
 
@@ -271,9 +340,18 @@ void EventServer::pushToUser(std::int64_t userId, const Json &push)
     sendToSessions(push, userId);
 }
 
+void EventServer::pushEncoded(std::int64_t onlyUser, const std::string &body)
+{
+    sendTextToSessions(body, onlyUser);
+}
+
 void EventServer::sendToSessions(const Json &push, std::int64_t onlyUser)
 {
-    const auto text = wire::dump(push);
+    sendTextToSessions(wire::dump(push), onlyUser);
+}
+
+void EventServer::sendTextToSessions(const std::string &text, std::int64_t onlyUser)
+{
     if (text.size() > zarn::wire::kMaxFrameSize) {
         log("push of " + std::to_string(text.size()) + " bytes exceeds the frame limit, not sent");
         return;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace ardix::sim {
@@ -26,7 +27,9 @@ struct ServerLimits
 };
 
 // The event server: accepts connections, greets them, answers their requests from a SiteState
-// and fans out pushes. Runs on one io_context thread; every member is called there.
+// and fans out pushes. Runs on one io_context thread; every member is called there. A large
+// request frame is decoded on a helper thread meanwhile (see onFrame), so that one client's
+// megabytes do not keep the others waiting.
 class EventServer : public Pusher
 {
 public:
@@ -60,6 +63,10 @@ public:
 
     void pushToSignedIn(const Json &push) override;
     void pushToUser(std::int64_t userId, const Json &push) override;
+    void pushEncoded(std::int64_t onlyUser, const std::string &body) override;
+
+    // Request frames from this size on are decoded on the helper thread.
+    static constexpr std::size_t kDecodeApartBytes = 256 * 1024;
     void after(int ms, std::function<void()> fn) override;
 
 private:
@@ -69,11 +76,24 @@ private:
         std::shared_ptr<zarn::wire::FramedSocket> socket;
         std::int64_t user = 0;
         std::unique_ptr<asio::steady_timer> signInTimer;
+        // While one of its frames is decoded apart, the session's later frames wait here, so
+        // that its requests are still answered in order.
+        bool decoding = false;
+        std::deque<std::string> waiting;
+        std::size_t waitingBytes = 0;
+    };
+    // A request frame read into its parts; sendEvent's event comes decoded and checked.
+    struct Request
+    {
+        std::int64_t id = 0;
+        std::string op;
+        Json args;
+        std::optional<PreparedEvent> event;
     };
     struct HeldRequest
     {
         std::weak_ptr<Session> session;
-        Json frame;
+        Request request;
     };
 
     void accept();
@@ -82,7 +102,12 @@ private:
     void expectSignIn(const std::shared_ptr<Session> &session);
     void sendToSessions(const Json &push, std::int64_t onlyUser);
     void onFrame(const std::shared_ptr<Session> &session, std::string &&body);
-    void answer(Session &session, const Json &frame);
+    void decodeApart(const std::shared_ptr<Session> &session, std::string &&body);
+    void onDecoded(const std::shared_ptr<Session> &session, std::optional<Request> &&request);
+    void dispatch(const std::shared_ptr<Session> &session, std::optional<Request> &&request);
+    static std::optional<Request> decodeRequest(const std::string &body);
+    void answer(Session &session, Request &&request);
+    void sendTextToSessions(const std::string &text, std::int64_t onlyUser);
     void log(const std::string &line) const;
 
     asio::io_context &io_;
@@ -103,6 +128,8 @@ private:
     std::chrono::steady_clock::time_point refuseSignInsUntil_;
     std::deque<HeldRequest> held_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // The helper thread for large frames; declared last so that it stops first.
+    asio::thread_pool decoder_{1};
 };
 
 } // namespace ardix::sim

@@ -201,16 +201,12 @@ const std::map<std::string, SiteState::Handler> &SiteState::handlers()
     return table;
 }
 
-Answer SiteState::handle(const std::string &op, const Json &args, std::int64_t &sessionUser)
+// Runs a handler and turns what it refused or threw into the error answer.
+template <typename F> Answer SiteState::guarded(F &&handler)
 {
     Answer a;
     try {
-        auto it = handlers().find(op);
-        if (it == handlers().end())
-            refuse(HandlerError::UnknownOperation, "unknown operation " + quoted(op));
-        if (op != "signIn" && sessionUser == 0)
-            refuse(HandlerError::NotSignedIn, "sign in first");
-        a = (this->*(it->second))(args, sessionUser);
+        a = handler();
     } catch (const RequestError &e) {
         a = Answer();
         a.code = e.code;
@@ -221,6 +217,27 @@ Answer SiteState::handle(const std::string &op, const Json &args, std::int64_t &
         a.text = e.what();
     }
     return a;
+}
+
+Answer SiteState::handle(const std::string &op, const Json &args, std::int64_t &sessionUser)
+{
+    return guarded([&] {
+        auto it = handlers().find(op);
+        if (it == handlers().end())
+            refuse(HandlerError::UnknownOperation, "unknown operation " + quoted(op));
+        if (op != "signIn" && sessionUser == 0)
+            refuse(HandlerError::NotSignedIn, "sign in first");
+        return (this->*(it->second))(args, sessionUser);
+    });
+}
+
+Answer SiteState::handleEvent(PreparedEvent &&event, std::int64_t &sessionUser)
+{
+    return guarded([&] {
+        if (sessionUser == 0)
+            refuse(HandlerError::NotSignedIn, "sign in first");
+        return sendPreparedEvent(std::move(event), sessionUser);
+    });
 }
 
 Answer SiteState::signIn(const Json &args, std::int64_t &sessionUser)
@@ -420,25 +437,56 @@ Answer SiteState::getStreamInfo(const Json &args, std::int64_t &)
     return ok(info.address + " " + info.token, wire::toJson(info));
 }
 
-Answer SiteState::sendEvent(const Json &args, std::int64_t &sessionUser)
+PreparedEvent SiteState::prepareEvent(const Json &args)
 {
+    PreparedEvent p;
     auto it = args.find("event");
     auto event = it == args.end() ? std::nullopt : wire::eventFromJson(*it);
-    if (!event)
-        refuse(HandlerError::BadRequest, "argument \"event\" must be an event");
-    requireFits(wire::toJson(*event), "the event");
-    const auto dest = event->destinationId;
+    if (!event) {
+        p.code = HandlerError::BadRequest;
+        p.text = "argument \"event\" must be an event";
+        return p;
+    }
+    p.fieldsText = wire::dump(wire::toJson(event->fields));
+    event->fields.clear();
+    p.event = std::move(*event);
+    // The event as it would be written: its other members, then the fields in place of "[]".
+    if (wire::dump(wire::toJson(p.event)).size() - 2 + p.fieldsText.size() > kMaxPayload) {
+        p.code = HandlerError::BadRequest;
+        p.text = "the event would exceed " + std::to_string(kMaxPayload) + " bytes encoded";
+    }
+    return p;
+}
+
+Answer SiteState::sendEvent(const Json &args, std::int64_t &sessionUser)
+{
+    return sendPreparedEvent(prepareEvent(args), sessionUser);
+}
+
+Answer SiteState::sendPreparedEvent(PreparedEvent &&prepared, std::int64_t sessionUser)
+{
+    if (prepared.code != 0)
+        refuse(prepared.code, prepared.text);
+    const auto dest = prepared.event.destinationId;
     const bool isUser = std::any_of(site_.users.begin(), site_.users.end(),
                                     [dest](const SiteUser &u) { return u.id == dest; });
     if (dest != 0 && !isUser && !find(dest))
         refuse(HandlerError::NotFound, "no user or object " + std::to_string(dest));
-    const auto cls = event->className;
-    const auto id = deliverEvent(std::move(*event), sessionUser);
+    const auto cls = prepared.event.className;
+    const auto id = deliverPrepared(std::move(prepared.event), prepared.fieldsText, sessionUser);
     return ok(quoted(cls) + " to " + std::to_string(dest) + " id " + std::to_string(id),
               Json{{"eventId", id}});
 }
 
 std::int64_t SiteState::deliverEvent(Event event, std::int64_t senderUser)
+{
+    const auto fieldsText = wire::dump(wire::toJson(event.fields));
+    event.fields.clear();
+    return deliverPrepared(std::move(event), fieldsText, senderUser);
+}
+
+std::int64_t SiteState::deliverPrepared(Event event, const std::string &fieldsText,
+                                        std::int64_t senderUser)
 {
     event.eventId = nextEventId_++;
     if (event.sourceId == 0)
@@ -447,10 +495,15 @@ std::int64_t SiteState::deliverEvent(Event event, std::int64_t senderUser)
         event.timestamp = nowMs();
     const bool broadcast = event.destinationId == 0;
     Json push{{"push", "event"}, {"event", wire::toJson(event)}, {"broadcast", broadcast}};
-    if (broadcast)
-        pusher_.pushToSignedIn(push);
-    else
-        pusher_.pushToUser(event.destinationId, push);
+    // Written with the fields already written (on the preparing thread, for a large event):
+    // keys are written sorted, so the event's "fields" is the first one, and every quote
+    // inside the class name before it is escaped, so nothing else reads "fields":[].
+    auto body = wire::dump(push);
+    static const std::string slot = "\"fields\":[]";
+    const auto at = body.find(slot);
+    if (at != std::string::npos)
+        body.replace(at + slot.size() - 2, 2, fieldsText);
+    pusher_.pushEncoded(broadcast ? 0 : event.destinationId, body);
     return event.eventId;
 }
 

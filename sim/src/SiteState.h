@@ -31,6 +31,17 @@ struct Answer
     std::string detail; // what the log line says about the result
 };
 
+// An event request decoded and checked without the site: for a large event the costly part
+// (decoding the fields and writing them as they travel), which the server can do away from its
+// I/O thread. A refusal found on the way is kept for the answer.
+struct PreparedEvent
+{
+    zarn::Event event;      // its fields are dropped once written to fieldsText
+    std::string fieldsText; // the fields as the push carries them
+    int code = 0;           // 0: nothing refused
+    std::string text;
+};
+
 // How the state reaches the connected clients; implemented by the server.
 class Pusher
 {
@@ -38,6 +49,8 @@ public:
     virtual ~Pusher() = default;
     virtual void pushToSignedIn(const Json &push) = 0;
     virtual void pushToUser(std::int64_t userId, const Json &push) = 0;
+    // A push already written as its frame body; onlyUser 0 sends it to every signed-in client.
+    virtual void pushEncoded(std::int64_t onlyUser, const std::string &body) = 0;
     virtual void after(int ms, std::function<void()> fn) = 0;
 };
 
@@ -53,6 +66,10 @@ public:
     // Handles one request of a session; sessionUser is the session's signed-in user (0: none)
     // and is updated by signIn.
     Answer handle(const std::string &op, const Json &args, std::int64_t &sessionUser);
+    // Decodes and checks the arguments of sendEvent; touches no state, so any thread may call
+    // it. handleEvent then answers the request as handle("sendEvent", ...) would.
+    static PreparedEvent prepareEvent(const Json &args);
+    Answer handleEvent(PreparedEvent &&event, std::int64_t &sessionUser);
 
     // Sets a sensor's or actuator's value and pushes it; false for an unknown id.
     bool setObjectValue(std::int64_t id, const zarn::Value &value);
@@ -67,6 +84,7 @@ public:
 
 private:
     using Handler = Answer (SiteState::*)(const Json &args, std::int64_t &sessionUser);
+    template <typename F> static Answer guarded(F &&handler);
     static const std::map<std::string, Handler> &handlers();
 
     void reindex();
@@ -87,6 +105,9 @@ private:
     Answer searchChunks(const Json &args, std::int64_t &sessionUser);
     Answer getStreamInfo(const Json &args, std::int64_t &sessionUser);
     Answer sendEvent(const Json &args, std::int64_t &sessionUser);
+    Answer sendPreparedEvent(PreparedEvent &&prepared, std::int64_t sessionUser);
+    std::int64_t deliverPrepared(zarn::Event event, const std::string &fieldsText,
+                                 std::int64_t senderUser);
 
     void requireRoomForAttribute(const SiteObject &o, const std::string &name,
                                  const zarn::Value &value) const;

@@ -25,6 +25,12 @@ class CheckingPusher : public sim::Pusher
 public:
     void pushToSignedIn(const wire::Json &push) override { requireFits(push); }
     void pushToUser(std::int64_t, const wire::Json &push) override { requireFits(push); }
+    // A push written in pieces must still be one JSON object within a frame.
+    void pushEncoded(std::int64_t, const std::string &body) override
+    {
+        if (body.size() > wire::kMaxFrameSize || !wire::parseObject(body))
+            __builtin_trap();
+    }
     void after(int, std::function<void()> fn) override { fn(); }
 };
 

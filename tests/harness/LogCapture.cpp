@@ -1,18 +1,16 @@
 #include "LogCapture.h"
 
-#include <QMutexLocker>
-
 namespace {
 LogCapture *s_active = nullptr;
 // Held while a message is recorded and while a capture ends: a library thread may log at the
 // moment the capture is destroyed, and must not record into freed memory. Recursive because a
 // previous handler may itself log.
-QRecursiveMutex s_activeMutex;
+std::recursive_mutex s_activeMutex;
 } // namespace
 
 LogCapture::LogCapture()
 {
-    QMutexLocker lock(&s_activeMutex);
+    std::lock_guard<std::recursive_mutex> lock(s_activeMutex);
     m_outer = s_active;
     s_active = this;
     const QtMessageHandler previous = qInstallMessageHandler(&LogCapture::handler);
@@ -21,7 +19,7 @@ LogCapture::LogCapture()
 
 LogCapture::~LogCapture()
 {
-    QMutexLocker lock(&s_activeMutex);
+    std::lock_guard<std::recursive_mutex> lock(s_activeMutex);
     s_active = m_outer;
     if (!m_outer)
         qInstallMessageHandler(m_previous);
@@ -29,13 +27,13 @@ LogCapture::~LogCapture()
 
 void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    QMutexLocker activeLock(&s_activeMutex);
+    std::lock_guard<std::recursive_mutex> activeLock(s_activeMutex);
     LogCapture *innermost = s_active;
     if (!innermost)
         return;
     const QString line = qFormatLogMessage(type, context, text);
     for (LogCapture *capture = innermost; capture; capture = capture->m_outer) {
-        QMutexLocker lock(&capture->m_mutex);
+        std::lock_guard<std::mutex> lock(capture->m_mutex);
         capture->m_entries.append({type, line});
     }
     if (innermost->m_previous)
@@ -44,7 +42,7 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, cons
 
 QStringList LogCapture::lines() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QStringList result;
     for (const Entry &e : m_entries)
         result.append(e.text);
@@ -53,7 +51,7 @@ QStringList LogCapture::lines() const
 
 QStringList LogCapture::lines(QtMsgType type) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QStringList result;
     for (const Entry &e : m_entries) {
         if (e.type == type)
@@ -74,6 +72,6 @@ QStringList LogCapture::linesStartingWith(const QString &prefix) const
 
 void LogCapture::clear()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_entries.clear();
 }

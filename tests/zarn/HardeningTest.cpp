@@ -180,6 +180,44 @@ TEST_F(PatientServer, AnswersNeverOutgrowAFrameAndLogsStayShort)
         EXPECT_LT(line.size(), 1000u) << line.substr(0, 100);
 }
 
+// A large event is decoded on the server's helper thread: other clients are answered while it
+// is, and every signed-in client still gets it whole.
+TEST_F(PatientServer, LargeEventLeavesOtherClientsServed)
+{
+    constexpr int kFields = 100000; // about 3.5 MiB: a second or more of decoding
+    ASSERT_EQ(signIn(client), 500);
+    auto sender = rawSession(simulator->eventPort());
+    wire::Json fields = wire::Json::array();
+    for (int i = 0; i < kFields; ++i)
+        fields.push_back({"f" + std::to_string(i), {{"kind", IntValue::Kind}, {"v", i}}});
+    fields.push_back({"f7", {{"kind", IntValue::Kind}, {"v", -7}}});
+    sender.sendJson(request(9, "sendEvent",
+                            {{"event",
+                              {{"class", "big \"fields\":[]"},
+                               {"eventId", 0},
+                               {"sourceId", 0},
+                               {"destinationId", 0},
+                               {"timestamp", 0},
+                               {"fields", std::move(fields)}}}}));
+    ASSERT_TRUE(waitForLog("bytes apart"));
+    roundTrip();
+    EXPECT_TRUE(logWith("sendEvent -> ok").empty()) << "answered only after the large event";
+
+    auto answer = sender.readFrame(); // the sender is signed in too: its push comes first
+    while (answer && answer->contains("push"))
+        answer = sender.readFrame();
+    ASSERT_TRUE(answer && answer->contains("result")) << answer.value_or(wire::Json()).dump();
+    ASSERT_TRUE(pushes.waitFor([&] { return !pushes.broadcasts.empty(); }));
+    std::lock_guard<std::mutex> lock(pushes.mutex);
+    const auto &event = pushes.broadcasts.front();
+    EXPECT_EQ(event.className, "big \"fields\":[]");
+    EXPECT_EQ(event.eventId, (*answer)["result"]["eventId"].get<std::int64_t>());
+    EXPECT_EQ(event.sourceId, 500);
+    ASSERT_EQ(event.fields.size(), std::size_t(kFields));
+    EXPECT_EQ(event.fields.value("f7").toInt64(), -7);
+    EXPECT_EQ(event.fields.names().back(), "f" + std::to_string(kFields - 1));
+}
+
 // The same decode must serve a huge list: linear, in order, the last value of a name wins.
 TEST(LargeMaps, EventWithFourHundredThousandFieldsDecodes)
 {
