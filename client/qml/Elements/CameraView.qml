@@ -228,30 +228,12 @@ Item {
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
             }
-            ToolButton {
-                id: snapshotButton
-                objectName: "snapshotButton"
-                height: G.settings.toolbarIconSize
-                text: qsTr("Snapshot")
-                palette.buttonText: G.theme.foreColor
-                onClicked: Snapshot.save(player, root.cameraName)
-            }
             ELabel {
                 id: fpsLabel
                 visible: root.fpsVisible
                 text: "FPS:"
                 height: G.settings.toolbarIconSize
                 verticalAlignment: Text.AlignVCenter
-            }
-            ToolButton {
-                id: statsButton
-                objectName: "statsButton"
-                width: G.settings.toolbarIconSize
-                height: G.settings.toolbarIconSize
-                text: "i"
-                checkable: true
-                checked: root.statsVisible
-                onToggled: root.statsVisible = checked
             }
             ComboBox {
                 id: fpsBox
@@ -265,6 +247,25 @@ Item {
                         player.setOption("fps", currentText)
                     }
                 }
+            }
+            ToolButton {
+                id: statsButton
+                objectName: "statsButton"
+                width: G.settings.toolbarIconSize
+                height: G.settings.toolbarIconSize
+                text: "i"
+                checkable: true
+                checked: root.statsVisible
+                onToggled: root.statsVisible = checked
+            }
+            // The snapshot button keeps the toolbar's right end.
+            ToolButton {
+                id: snapshotButton
+                objectName: "snapshotButton"
+                height: G.settings.toolbarIconSize
+                text: qsTr("Snapshot")
+                palette.buttonText: G.theme.foreColor
+                onClicked: Snapshot.save(player, root.cameraName)
             }
         }
     }
