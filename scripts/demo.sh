@@ -45,9 +45,9 @@ if [ -n "$shot" ] || [ -z "${DISPLAY:-}" ]; then
 fi
 
 # The simulator keeps the video it makes in the demo's own cache folder; its faults (a lost
-# event server, a stalled stream) are commanded on port 12250 (docs/site-file.md).
+# event server, a stalled stream) are commanded on port 12241 (docs/site-file.md).
 HOME="$demo_home" XDG_CACHE_HOME="$demo_home/.cache" \
-  "$root/build/sim/zarn-sim" --site "$root/sim/sites/demo.json" --control-port 12250 \
+  "$root/build/sim/zarn-sim" --site "$root/sim/sites/demo.json" --control-port 12241 \
   2>"$demo_home/zarn-sim.log" &
 pids+=($!)
 
@@ -63,7 +63,7 @@ pids+=($client)
 pids+=($!)
 
 echo "console log: $log"
-echo "faults: bash -c 'exec 3<>/dev/tcp/127.0.0.1/12250; echo drop-connections 15 >&3; head -1 <&3'"
+echo "faults: bash -c 'exec 3<>/dev/tcp/127.0.0.1/12241; echo drop-connections 15 >&3; head -1 <&3'"
 if [ -n "$shot" ]; then
   for _ in $(seq 100); do
     tail -n +"$((lines_before + 1))" "$log" 2>/dev/null | grep -qE 'Showing the (first|last applied) layout' && break
