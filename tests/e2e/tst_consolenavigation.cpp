@@ -8,6 +8,7 @@
 // server of the test's own, driven with xdotool.
 #include "ProgramRun.h"
 #include "RpcHost.h"
+#include "ScreenCheck.h"
 #include "VantrelScreen.h"
 #include "XServer.h"
 
@@ -25,6 +26,8 @@
 
 #include <memory>
 
+using namespace ScreenCheck;
+
 namespace {
 
 constexpr int windowWidth = 640;
@@ -41,30 +44,6 @@ constexpr int treeRowHeight = 24;
 const QStringList demoLayouts{QStringLiteral("2x2 Cameras"),
                               QStringLiteral("3x3 Cameras and doors"),
                               QStringLiteral("Single camera")};
-
-QJsonObject demoSite()
-{
-    QFile file(qEnvironmentVariable("ARDIX_SOURCE_DIR") + QStringLiteral("/sim/sites/demo.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-// Share of pixels of the region that are not black: a picture is shown there.
-double litShare(const QImage &image, const QRect &region)
-{
-    const QRect r = region.adjusted(8, 8, -8, -8).intersected(image.rect());
-    if (r.isEmpty())
-        return 0;
-    int lit = 0;
-    for (int y = r.top(); y <= r.bottom(); y += 2) {
-        for (int x = r.left(); x <= r.right(); x += 2) {
-            if (qGray(image.pixel(x, y)) > 24)
-                ++lit;
-        }
-    }
-    return double(lit) / ((r.width() / 2 + 1) * (r.height() / 2 + 1));
-}
 
 double meanGray(const QImage &image, const QRect &r)
 {
@@ -176,19 +155,8 @@ private slots:
         QVERIFY(m_xserver.start(QStringLiteral("1300x480")));
 
         // The Till's recordings are one minute-long chunk from now on.
-        QJsonObject demo = demoSite();
-        QJsonArray objects = demo["objects"].toArray();
         const qint64 now = ardix::sim::nowMs();
-        for (int i = 0; i < objects.size(); ++i) {
-            QJsonObject o = objects[i].toObject();
-            if (o["id"].toInt() != 12)
-                continue;
-            o["recording"] = QJsonObject{{"hours", 0}};
-            o["chunks"] =
-                QJsonArray{QJsonObject{{"start", now}, {"end", now + 60000}, {"size", 1000000}}};
-            objects[i] = o;
-        }
-        demo["objects"] = objects;
+        const QJsonObject demo = demoSiteWithTillChunk(now);
         std::string error;
         auto site =
             ardix::sim::Site::fromJson(QJsonDocument(demo).toJson().toStdString(), now, error);

@@ -8,6 +8,7 @@
 // picture of each state goes to ARDIX_ARTIFACT_DIR.
 #include "ProgramRun.h"
 #include "RpcHost.h"
+#include "ScreenCheck.h"
 #include "VantrelScreen.h"
 #include "XServer.h"
 
@@ -33,25 +34,14 @@
 
 using namespace VantrelScreen;
 
+using namespace ScreenCheck;
+
 namespace {
 
 constexpr int windowWidth = 640;
 constexpr int windowHeight = 480;
 // The closed sidebar takes the window's left edge; the pages lie beside it.
 constexpr int pageLeft = 50;
-
-QString demoSitePath()
-{
-    return qEnvironmentVariable("ARDIX_SOURCE_DIR") + QStringLiteral("/sim/sites/demo.json");
-}
-
-QJsonObject demoSite()
-{
-    QFile file(demoSitePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
 
 QJsonObject demoLayout(const QString &name)
 {
@@ -75,50 +65,10 @@ QList<QRect> cellRects(const QJsonObject &layout, const QString &type)
         if (cell["type"].toString() != type)
             continue;
         rects.append(QRect(pageLeft + qRound(cell["col"].toInt() * w),
-                           qRound(cell["row"].toInt() * h),
-                           int(cell["colSpan"].toInt() * w), int(cell["rowSpan"].toInt() * h)));
+                           qRound(cell["row"].toInt() * h), int(cell["colSpan"].toInt() * w),
+                           int(cell["rowSpan"].toInt() * h)));
     }
     return rects;
-}
-
-// Share of pixels of the region (less a margin) whose grey level differs by more than 24.
-double changedShare(const QImage &a, const QImage &b, const QRect &region)
-{
-    const QRect r = region.adjusted(8, 8, -8, -8);
-    int changed = 0;
-    for (int y = r.top(); y <= r.bottom(); y += 2) {
-        for (int x = r.left(); x <= r.right(); x += 2) {
-            if (qAbs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 24)
-                ++changed;
-        }
-    }
-    return double(changed) / ((r.width() / 2 + 1) * (r.height() / 2 + 1));
-}
-
-// Share of pixels of the region that are not black: a cell that shows a picture.
-double litShare(const QImage &image, const QRect &region)
-{
-    const QRect r = region.adjusted(8, 8, -8, -8);
-    int lit = 0;
-    for (int y = r.top(); y <= r.bottom(); y += 2) {
-        for (int x = r.left(); x <= r.right(); x += 2) {
-            if (qGray(image.pixel(x, y)) > 24)
-                ++lit;
-        }
-    }
-    return double(lit) / ((r.width() / 2 + 1) * (r.height() / 2 + 1));
-}
-
-int countPixels(const QImage &image, const QRect &r, const std::function<bool(QRgb)> &test)
-{
-    int n = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        for (int x = r.left(); x <= r.right(); ++x) {
-            if (test(image.pixel(x, y)))
-                ++n;
-        }
-    }
-    return n;
 }
 
 } // namespace
@@ -251,19 +201,8 @@ private slots:
 
         // The demo site, but the Till's recordings are one chunk that spans the test's own
         // time: the receipts published during the test are the texts recorded with it.
-        QJsonObject demo = demoSite();
-        QJsonArray objects = demo["objects"].toArray();
         const qint64 now = ardix::sim::nowMs();
-        for (int i = 0; i < objects.size(); ++i) {
-            QJsonObject o = objects[i].toObject();
-            if (o["id"].toInt() != 12)
-                continue;
-            o["recording"] = QJsonObject{{"hours", 0}};
-            o["chunks"] =
-                QJsonArray{QJsonObject{{"start", now}, {"end", now + 60000}, {"size", 1000000}}};
-            objects[i] = o;
-        }
-        demo["objects"] = objects;
+        const QJsonObject demo = demoSiteWithTillChunk(now);
         std::string error;
         auto site =
             ardix::sim::Site::fromJson(QJsonDocument(demo).toJson().toStdString(), now, error);

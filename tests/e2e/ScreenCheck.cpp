@@ -1,0 +1,76 @@
+#include "ScreenCheck.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace ScreenCheck {
+
+namespace {
+
+// Sampled every second pixel both ways, inside a margin that keeps borders and labels out.
+template <typename Test> double share(const QRect &region, const QRect &bounds, Test test)
+{
+    const QRect r = region.adjusted(8, 8, -8, -8).intersected(bounds);
+    if (r.isEmpty())
+        return 0;
+    int hits = 0;
+    int all = 0;
+    for (int y = r.top(); y <= r.bottom(); y += 2) {
+        for (int x = r.left(); x <= r.right(); x += 2, ++all)
+            hits += test(x, y) ? 1 : 0;
+    }
+    return double(hits) / all;
+}
+
+} // namespace
+
+QJsonObject demoSite()
+{
+    QFile file(qEnvironmentVariable("ARDIX_SOURCE_DIR") + QStringLiteral("/sim/sites/demo.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QJsonObject demoSiteWithTillChunk(qint64 now)
+{
+    QJsonObject demo = demoSite();
+    QJsonArray objects = demo["objects"].toArray();
+    for (int i = 0; i < objects.size(); ++i) {
+        QJsonObject o = objects[i].toObject();
+        if (o["id"].toInt() != 12)
+            continue;
+        o["recording"] = QJsonObject{{"hours", 0}};
+        o["chunks"] =
+            QJsonArray{QJsonObject{{"start", now}, {"end", now + 60000}, {"size", 1000000}}};
+        objects[i] = o;
+    }
+    demo["objects"] = objects;
+    return demo;
+}
+
+double litShare(const QImage &image, const QRect &region)
+{
+    return share(region, image.rect(), [&](int x, int y) { return qGray(image.pixel(x, y)) > 24; });
+}
+
+double changedShare(const QImage &a, const QImage &b, const QRect &region)
+{
+    return share(region, a.rect().intersected(b.rect()), [&](int x, int y) {
+        return qAbs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 24;
+    });
+}
+
+int countPixels(const QImage &image, const QRect &region, const std::function<bool(QRgb)> &test)
+{
+    const QRect r = region.intersected(image.rect());
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += test(image.pixel(x, y)) ? 1 : 0;
+    }
+    return n;
+}
+
+} // namespace ScreenCheck
