@@ -1,5 +1,10 @@
 #include "ScreenCheck.h"
 
+#include "ProgramRun.h"
+#include "XServer.h"
+
+#include <QDir>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -60,6 +65,30 @@ double changedShare(const QImage &a, const QImage &b, const QRect &region)
     return share(region, a.rect().intersected(b.rect()), [&](int x, int y) {
         return qAbs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 24;
     });
+}
+
+QImage grab(const XServer &xserver, const QString &name, const QSize &size,
+            const QString &fallbackFolder)
+{
+    const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", fallbackFolder);
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    QFile::remove(path);
+    xserver.run(QStringLiteral("ffmpeg"),
+                {"-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0", "-video_size",
+                 QStringLiteral("%1x%2").arg(size.width()).arg(size.height()), "-i",
+                 xserver.display() + "+0,0", "-frames:v", "1", path});
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+std::unique_ptr<ProgramRun> programOnDisplay(const XServer &xserver, const QString &program,
+                                             const QString &folder, const QStringList &arguments)
+{
+    auto run = std::make_unique<ProgramRun>(program, arguments);
+    run->setEnv(QStringLiteral("DISPLAY"), xserver.display());
+    run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    run->setWorkingDirectory(folder);
+    return run;
 }
 
 int countPixels(const QImage &image, const QRect &region, const std::function<bool(QRgb)> &test)

@@ -3,8 +3,15 @@
 #include <QImage>
 #include <QJsonObject>
 #include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <memory>
+
+class ProgramRun;
+class XServer;
 
 // What the whole-program tests share: the demo site they serve and the pixel checks that tell
 // whether a region of a screenshot shows a picture, and whether that picture moves.
@@ -20,6 +27,15 @@ QJsonObject demoSiteWithTillChunk(qint64 now);
 double litShare(const QImage &image, const QRect &region);
 // Share of the region's pixels (less a margin of 8) whose grey level differs between two shots.
 double changedShare(const QImage &a, const QImage &b, const QRect &region);
+// A screenshot of the X server's top-left `size`, kept as "<name>.png" in the test's artefact
+// folder (ARDIX_ARTIFACT_DIR), or in fallbackFolder when the build set none.
+QImage grab(const XServer &xserver, const QString &name, const QSize &size,
+            const QString &fallbackFolder);
+// A program set up to start on the X server, in a working folder of its own.
+std::unique_ptr<ProgramRun> programOnDisplay(const XServer &xserver, const QString &program,
+                                             const QString &folder,
+                                             const QStringList &arguments = {});
+
 // Pixels of the region that pass the test.
 int countPixels(const QImage &image, const QRect &region, const std::function<bool(QRgb)> &test);
 

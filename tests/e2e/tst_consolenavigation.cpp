@@ -91,15 +91,7 @@ private:
 
     QImage shot(const QString &name)
     {
-        const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", m_sandbox);
-        QDir().mkpath(folder);
-        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-        QFile::remove(path);
-        m_xserver.run(QStringLiteral("ffmpeg"),
-                      {"-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0",
-                       "-video_size", QStringLiteral("%1x%2").arg(windowWidth).arg(windowHeight),
-                       "-i", m_xserver.display() + "+0,0", "-frames:v", "1", path});
-        return QImage(path).convertToFormat(QImage::Format_RGB32);
+        return grab(m_xserver, name, QSize(windowWidth, windowHeight), m_sandbox);
     }
 
     void click(int x, int y, int times = 1)
@@ -128,19 +120,10 @@ private:
             10000);
     }
 
-    std::unique_ptr<ProgramRun> startOnDisplay(const QString &program, const QString &folder,
-                                               const QStringList &arguments = {})
-    {
-        auto run = std::make_unique<ProgramRun>(program, arguments);
-        run->setEnv(QStringLiteral("DISPLAY"), m_xserver.display());
-        run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        run->setWorkingDirectory(folder);
-        return run;
-    }
-
     bool startClient()
     {
-        m_client = startOnDisplay(m_clientProgram, m_sandbox + QStringLiteral("/client"));
+        m_client =
+            programOnDisplay(m_xserver, m_clientProgram, m_sandbox + QStringLiteral("/client"));
         if (!m_client->start())
             return false;
         m_clientWindow = m_xserver.waitForWindow(m_client->process().processId());
@@ -200,8 +183,9 @@ private slots:
         const QString folder = m_sandbox + QStringLiteral("/vantrel");
         const QString vantrel = RpcHost::install(
             ProgramRun::builtProgram(QStringLiteral("vantrel/vantrel")), folder, m_url);
-        m_vantrel = startOnDisplay(vantrel, folder,
-                                   {QStringLiteral("-geometry"), QStringLiteral("640x480+660+0")});
+        m_vantrel =
+            programOnDisplay(m_xserver, vantrel, folder,
+                             {QStringLiteral("-geometry"), QStringLiteral("640x480+660+0")});
         QVERIFY(m_vantrel->start());
         m_vantrelWindow = m_xserver.waitForWindow(m_vantrel->process().processId());
         QVERIFY(!m_vantrelWindow.isEmpty());

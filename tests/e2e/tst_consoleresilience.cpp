@@ -99,17 +99,19 @@ private:
         return QStringLiteral("http://127.0.0.1:%1/live/%2").arg(port).arg(stream);
     }
 
+    std::unique_ptr<ProgramRun> startOnDisplay(const QString &program, const QString &folder,
+                                               const QStringList &arguments = {})
+    {
+        auto run = programOnDisplay(m_xserver, program, folder, arguments);
+        // The cells' delay lines, once a second, are what the live-delay checks read.
+        run->setEnv(QStringLiteral("QT_LOGGING_RULES"),
+                    QStringLiteral("ardix.livedelay.info=true"));
+        return run;
+    }
+
     QImage shot(const QString &name)
     {
-        const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", m_sandbox);
-        QDir().mkpath(folder);
-        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-        QFile::remove(path);
-        m_xserver.run(QStringLiteral("ffmpeg"),
-                      {"-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0",
-                       "-video_size", QStringLiteral("%1x%2").arg(windowWidth).arg(windowHeight),
-                       "-i", m_xserver.display() + "+0,0", "-frames:v", "1", path});
-        return QImage(path).convertToFormat(QImage::Format_RGB32);
+        return grab(m_xserver, name, QSize(windowWidth, windowHeight), m_sandbox);
     }
 
     bool startSim()
@@ -138,18 +140,6 @@ private:
         while (!socket.canReadLine() && socket.waitForReadyRead(3000)) {
         }
         return QString::fromUtf8(socket.readLine()).trimmed();
-    }
-
-    std::unique_ptr<ProgramRun> startOnDisplay(const QString &program, const QString &folder,
-                                               const QStringList &arguments = {})
-    {
-        auto run = std::make_unique<ProgramRun>(program, arguments);
-        run->setEnv(QStringLiteral("DISPLAY"), m_xserver.display());
-        run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        run->setEnv(QStringLiteral("QT_LOGGING_RULES"),
-                    QStringLiteral("ardix.livedelay.info=true"));
-        run->setWorkingDirectory(folder);
-        return run;
     }
 
     // Every cell's picture changes between consecutive pictures taken over `ms`.

@@ -113,35 +113,24 @@ private:
         }));
     }
 
+    std::unique_ptr<ProgramRun> startOnDisplay(const QString &program, const QString &folder,
+                                               const QStringList &arguments = {})
+    {
+        auto run = programOnDisplay(m_xserver, program, folder, arguments);
+        // The door checks follow the pushed sensor values, which are logged only on request.
+        run->setEnv(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("zarn.values.debug=true"));
+        return run;
+    }
+
     QImage shot(const QString &name)
     {
-        const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR", m_sandbox);
-        QDir().mkpath(folder);
-        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-        QFile::remove(path);
-        m_xserver.run(QStringLiteral("ffmpeg"),
-                      {"-loglevel", "error", "-y", "-f", "x11grab", "-draw_mouse", "0",
-                       "-video_size", QStringLiteral("%1x%2").arg(windowWidth).arg(windowHeight),
-                       "-i", m_xserver.display() + "+0,0", "-frames:v", "1", path});
-        return QImage(path).convertToFormat(QImage::Format_RGB32);
+        return grab(m_xserver, name, QSize(windowWidth, windowHeight), m_sandbox);
     }
 
     void click(const QString &window, int x, int y)
     {
         m_xserver.xdotool({"mousemove", "--window", window, QString::number(x), QString::number(y),
                            "click", "1"});
-    }
-
-    std::unique_ptr<ProgramRun> startOnDisplay(const QString &program, const QString &folder,
-                                               const QStringList &arguments = {})
-    {
-        auto run = std::make_unique<ProgramRun>(program, arguments);
-        run->setEnv(QStringLiteral("DISPLAY"), m_xserver.display());
-        run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        // The door checks follow the pushed sensor values, which are logged only on request.
-        run->setEnv(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("zarn.values.debug=true"));
-        run->setWorkingDirectory(folder);
-        return run;
     }
 
     void storeLoginFields(const QString &password)

@@ -4,6 +4,7 @@
 // that points them at a private endpoint.
 #include "ProgramRun.h"
 #include "RpcHost.h"
+#include "ScreenCheck.h"
 #include "SimServer.h"
 #include "VantrelScreen.h"
 #include "XServer.h"
@@ -15,6 +16,8 @@
 #include <memory>
 
 using namespace VantrelScreen;
+
+using namespace ScreenCheck;
 
 class TestConsoleVantrel : public QObject
 {
@@ -39,16 +42,6 @@ private:
     {
         xdotool({"mousemove", "--window", m_window, QString::number(x), QString::number(y), "click",
                  "1"});
-    }
-
-    std::unique_ptr<ProgramRun> startOnDisplay(const QString &program, const QString &folder,
-                                               const QStringList &arguments = {})
-    {
-        auto run = std::make_unique<ProgramRun>(program, arguments);
-        run->setEnv(QStringLiteral("DISPLAY"), m_xserver.display());
-        run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        run->setWorkingDirectory(folder);
-        return run;
     }
 
     void storeLoginFields()
@@ -109,15 +102,16 @@ private slots:
         const QString vantrel = RpcHost::install(
             ProgramRun::builtProgram(QStringLiteral("vantrel/vantrel")), m_vantrelFolder, url);
 
-        m_client = startOnDisplay(client, sandbox + QStringLiteral("/client"));
+        m_client = programOnDisplay(m_xserver, client, sandbox + QStringLiteral("/client"));
         QVERIFY(m_client->start());
         QVERIFY(
             ProgramRun::waitForLine(clientLog(), QStringLiteral("Fetching layouts ..."), 30000));
         QVERIFY(ProgramRun::waitForLine(clientLog(),
                                         QStringLiteral("Listening on: QUrl(\"%1\")").arg(url)));
 
-        m_vantrel = startOnDisplay(vantrel, m_vantrelFolder,
-                                   {QStringLiteral("-geometry"), QStringLiteral("640x480+660+0")});
+        m_vantrel =
+            programOnDisplay(m_xserver, vantrel, m_vantrelFolder,
+                             {QStringLiteral("-geometry"), QStringLiteral("640x480+660+0")});
         QVERIFY(m_vantrel->start());
         m_window = m_xserver.waitForWindow(m_vantrel->process().processId());
         QVERIFY(!m_window.isEmpty());
