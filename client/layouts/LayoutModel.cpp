@@ -2,6 +2,7 @@
 
 #include "App.h"
 #include "LayoutDocumentParser.h"
+#include "StreamProfiles.h"
 #include "UrlTemplate.h"
 #include "ZarnClient.h"
 #include "ZarnObject.h"
@@ -107,6 +108,8 @@ QVariant LayoutModel::data(const QModelIndex &index, int role) const
         return url(cell);
     case ActuatorIdRole:
         return cell.actuatorId;
+    case ProfilesRole:
+        return profiles(cell);
     default:
         return {};
     }
@@ -124,7 +127,8 @@ QHash<int, QByteArray> LayoutModel::roleNames() const
         {RowSpanRole, "rowSpan"},   {ColSpanRole, "colSpan"},
         {LabelRole, "label"},       {TypeRole, "type"},
         {DeviceIdRole, "deviceId"}, {ObjectIdRole, "objectId"},
-        {UrlRole, "url"},           {ActuatorIdRole, "actuatorId"}};
+        {UrlRole, "url"},           {ActuatorIdRole, "actuatorId"},
+        {ProfilesRole, "profiles"}};
     return names;
 }
 
@@ -282,4 +286,20 @@ QString LayoutModel::url(const LayoutCell &cell) const
     const QString address = UrlTemplate::expand(settings->prop(QStringLiteral("url")));
     qDebug() << "URL:" << address;
     return address;
+}
+
+QVariantList LayoutModel::profiles(const LayoutCell &cell) const
+{
+    ZarnObjectsRepository *objects = repository();
+    const auto object = objects ? objects->find(cell.objectId) : nullptr;
+    const ZarnSetting *settings = object ? object->settings() : nullptr;
+    if (!settings || !settings->contains(QStringLiteral("profiles")))
+        return {};
+    QString problem;
+    const QVector<StreamProfile> list =
+        StreamProfiles::parse(settings->prop(QStringLiteral("profiles")), &problem);
+    if (!problem.isEmpty())
+        qWarning().noquote()
+            << QStringLiteral("Stream profiles of object %1: %2").arg(cell.objectId, problem);
+    return StreamProfiles::toVariantList(list);
 }

@@ -268,6 +268,9 @@ void MpvObject::handleEvent(const mpv_event &event)
     case MPV_EVENT_PROPERTY_CHANGE:
         handlePropertyChange(*static_cast<mpv_event_property *>(event.data));
         break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        emit playbackRestarted();
+        break;
     case MPV_EVENT_NONE:
     case MPV_EVENT_SHUTDOWN:
     case MPV_EVENT_LOG_MESSAGE:
@@ -282,7 +285,6 @@ void MpvObject::handleEvent(const mpv_event &event)
     case MPV_EVENT_VIDEO_RECONFIG:
     case MPV_EVENT_AUDIO_RECONFIG:
     case MPV_EVENT_SEEK:
-    case MPV_EVENT_PLAYBACK_RESTART:
     case MPV_EVENT_QUEUE_OVERFLOW:
     case MPV_EVENT_HOOK:
         break;

@@ -133,6 +133,8 @@ signals:
     void fileStarted();
     void fileEnded(const QString &reason);
     void fileLoaded();
+    // Playback (re)started after a load, a seek or a track switch: its first picture is out.
+    void playbackRestarted();
     void networkOnlyChanged(bool value);
     // A load of `address` was refused: it is not a network stream address.
     void loadRefused(const QString &address);

@@ -1,5 +1,6 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.2
+import QtQuick.Window 2.2
 import Native 1.0
 import Elements 1.0
 
@@ -12,6 +13,10 @@ Pane {
 
     readonly property real cellWidth: width / Math.max(1, App.layoutModel.numCols)
     readonly property real cellHeight: height / Math.max(1, App.layoutModel.numRows)
+    // The camera view shown alone over the others, if any: the cells it covers stop decoding.
+    property Item viewAlone: null
+    readonly property bool onScreen: visible && Window.visibility !== Window.Minimized
+                                     && Window.visibility !== Window.Hidden
 
     Component.onCompleted: App.showFirstLayoutUntilOneIsApplied()
 
@@ -49,6 +54,7 @@ Pane {
             readonly property string cellLabel: label
             readonly property int cellIndex: index
             readonly property string cellUrl: url
+            readonly property var cellProfiles: profiles
             readonly property string gatewayId: deviceId
             readonly property string streamId: objectId
             readonly property var sensor: page.treeRevision, App.zarnRepository.objectById(objectId)
@@ -102,8 +108,20 @@ Pane {
 
             Component.onCompleted: subscribeOverlay()
             Component.onDestruction: {
+                if (page.viewAlone === view)
+                    page.viewAlone = null
                 if (streamId !== "")
                     PosReceiver.unsubscribe(posAddress, streamId)
+            }
+
+            ProfileChooser {
+                id: chooser
+                profiles: cell.slot ? cell.slot.cellProfiles : []
+                fallbackUrl: cell.slot ? cell.slot.cellUrl : ""
+                pixelWidth: Math.round(view.width * Screen.devicePixelRatio)
+                pixelHeight: Math.round(view.height * Screen.devicePixelRatio)
+                cellName: cell.slot ? "cell " + (cell.slot.cellIndex + 1) + " (\"" + cell.slot.cellLabel
+                                      + "\")" : ""
             }
 
             Connections {
@@ -120,9 +138,17 @@ Pane {
                 width: cell.width
                 height: cell.height
                 cameraName: cell.slot ? cell.slot.cellLabel : ""
-                url: cell.slot ? cell.slot.cellUrl : ""
+                url: chooser.url
+                profile: chooser.profile
                 shouldAutoplay: true
                 networkOnly: true
+                decoding: page.onScreen && (page.viewAlone === null || page.viewAlone === view)
+                onSingleViewChanged: {
+                    if (singleView)
+                        page.viewAlone = view
+                    else if (page.viewAlone === view)
+                        page.viewAlone = null
+                }
 
                 Component.onCompleted: {
                     backend.command(["apply-profile", "low-latency"])

@@ -28,6 +28,13 @@ Item {
     property alias networkOnly: player.networkOnly
     property string refusedAddress: ""
     property alias status: cellStatus
+    // The stream profile the address plays, for the stats overlay; empty when the camera
+    // offers none.
+    property string profile: ""
+    // Off while nobody can see the view: the player keeps its connection but decodes nothing,
+    // and its last picture stays up until it draws again.
+    property bool decoding: true
+    property string playingUrl: ""
 
     // A live stream that failed, ended or stalled is tried again after 5 s.
     function scheduleRetry() {
@@ -47,11 +54,51 @@ Item {
         clearTimer.restart()
     }
 
+    // A playing stream replaced by another (a different profile) is switched at once, its
+    // last picture held over the player until the new stream's first one is drawn.
+    function switchStream() {
+        console.log("Switching stream:", root.playingUrl, "->", root.url)
+        loadTimer.stop()
+        hold.capture(function() { root.openStream(true) })
+    }
+
+    // Hidden, the stream is stopped and its last picture held; shown again, it is opened anew
+    // at its live edge, the held picture staying until the new one is drawn.
+    function applyDecoding() {
+        if (!decoding) {
+            console.log("Decoding off, not shown:", root.url)
+            cellStatus.ended()
+            hold.capture(function() {
+                if (!root.decoding)
+                    player.command(["stop"])
+            })
+        } else if (root.playingUrl !== "") {
+            console.log("Decoding on, shown again:", root.url)
+            loadTimer.stop()
+            root.retrying = false
+            hold.capture(function() { root.openStream(true) })
+        }
+    }
+
+    // A hidden view opens its stream when it is shown again.
+    function openStream(keepPicture) {
+        root.playingUrl = root.url
+        if (!root.decoding)
+            return
+        cellStatus.started(keepPicture)
+        player.loadFile(root.url)
+    }
+
     onUrlChanged: {
         refusedAddress = ""
-        if (url !== "")
+        if (url === "")
+            return
+        if (playingUrl !== "" && cellStatus.sawPicture && !retrying)
+            switchStream()
+        else
             loadTimer.restart()
     }
+    onDecodingChanged: applyDecoding()
     onVideoLoadedChanged: console.log("videoLoaded:", videoLoaded)
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
     onVideoHeightChanged: console.log("videoHeight:", videoHeight)
@@ -67,12 +114,23 @@ Item {
             console.log("onFileLoaded")
             root.retrying = false
         }
+        onPlaybackRestarted: hold.releaseAfterNextFrames()
         onFileEnded: {
+            // A stream stopped to be replaced keeps its picture held; one that failed hands
+            // over to the cell's status.
+            if (reason !== "stop")
+                hold.releaseNow()
             console.log("onFileEnded: \"" + root.url + "\", reason:", reason)
             // A live stream has no end: one that ends has failed as well.
             if ((reason === "error" || reason === "eof") && root.shouldAutoplay)
                 root.scheduleRetry()
         }
+    }
+
+    PictureHold {
+        id: hold
+        anchors.fill: parent
+        player: player
     }
 
     CellStatus {
@@ -86,10 +144,7 @@ Item {
             player.command(["stop"])
             root.scheduleRetry()
         }
-        onJumpToLiveEdge: {
-            cellStatus.started(true)
-            player.loadFile(root.url)
-        }
+        onJumpToLiveEdge: root.openStream(true)
     }
 
     Timer {
@@ -99,8 +154,7 @@ Item {
         repeat: false
         onTriggered: {
             console.log("Going to play:", root.url)
-            cellStatus.started()
-            player.loadFile(root.url)
+            root.openStream(false)
         }
     }
 
@@ -191,6 +245,7 @@ Item {
         anchors.bottom: parent.bottom
         anchors.margins: 4
         player: player
+        profile: root.profile
         liveDelay: root.shouldAutoplay ? cellStatus.liveDelay : -1
         visible: root.statsVisible || G.statsForAll
     }

@@ -10,6 +10,8 @@ Rectangle {
     property var player: null
     // Seconds behind the live edge; negative for a recording.
     property real liveDelay: -1
+    // The stream profile played, empty when the camera offers none.
+    property string profile: ""
 
     property string text: ""
 
@@ -30,6 +32,7 @@ Rectangle {
         var decoder = (typeof hw === "string" && hw !== "" && hw !== "no")
                 ? qsTr("hardware (%1)").arg(hw) : qsTr("software")
         var lines = [
+            qsTr("Profile: %1").arg(profile !== "" ? profile : qsTr("single stream")),
             qsTr("Resolution: %1×%2").arg(number("width")).arg(number("height")),
             qsTr("FPS: %1").arg(number("estimated-vf-fps").toFixed(1)),
             qsTr("Bitrate: %1 kbit/s").arg((number("video-bitrate") / 1000).toFixed(0)),
