@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -21,8 +22,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Threads per gateway: every live connection holds one while it lasts.
-constexpr std::size_t kServiceThreads = 40;
+// Threads per gateway: every live connection holds one while it lasts. Live connections stop
+// at kMaxLiveViewers, so that the rest stay for recordings and pos-data.
+constexpr std::size_t kServiceThreads = 160;
+constexpr int kMaxLiveViewers = 144;
 // Frames sent at once at most; the rest follows on the next wake-up.
 constexpr int kMaxBurstFrames = 50;
 
@@ -50,6 +53,24 @@ bool readFile(const std::string &path, std::string &out)
     return true;
 }
 
+// The profile a live request asks for: the value of "profile" in the query, whose parameters
+// may be separated by "&" or ";". Anything but "sub" plays the main profile.
+LiveProfile requestedProfile(const std::string &target)
+{
+    const auto query = target.find('?');
+    if (query == std::string::npos)
+        return LiveProfile::Main;
+    std::size_t pos = query + 1;
+    while (pos <= target.size()) {
+        const auto end = std::min(target.find_first_of("&;", pos), target.size());
+        const std::string parameter = target.substr(pos, end - pos);
+        if (parameter.rfind("profile=", 0) == 0)
+            return parameter.substr(8) == "sub" ? LiveProfile::Sub : LiveProfile::Main;
+        pos = end + 1;
+    }
+    return LiveProfile::Main;
+}
+
 // Only the listening address may be reused at once; two services on one port must clash.
 void socketOptions(socket_t sock)
 {
@@ -62,9 +83,10 @@ void socketOptions(socket_t sock)
 // One live connection: where it is in the loop and when its next frame is due.
 struct GatewayHttp::Live
 {
-    explicit Live(std::shared_ptr<const TsLoop> l)
+    Live(std::shared_ptr<const TsLoop> l, std::shared_ptr<void> place)
         : loop(std::move(l))
         , rewriter(*loop)
+        , viewer(std::move(place))
     {}
 
     Clock::time_point due() const
@@ -100,6 +122,7 @@ struct GatewayHttp::Live
 
     std::shared_ptr<const TsLoop> loop;
     TsRewriter rewriter;
+    std::shared_ptr<void> viewer; // this connection's place among the gateway's live viewers
     std::size_t next = 0;
     std::int64_t pass = 0;
     std::int64_t startTime = 0;
@@ -279,10 +302,13 @@ void GatewayHttp::serveLive(const httplib::Request &request, httplib::Response &
         return answerText(response, 404, "no live stream " + std::string(request.matches[1]));
     if (liveFault(streamId) == LiveFault::Stopped)
         return answerText(response, 503, "live stream " + std::to_string(streamId) + " is off");
-    auto loop = liveLoop(stream);
+    auto loop = liveLoop(stream, requestedProfile(request.target));
     if (!loop)
         return answerText(response, 503, "the live stream could not be prepared");
-    auto live = std::make_shared<Live>(std::move(loop));
+    auto viewer = takeLiveViewer();
+    if (!viewer)
+        return answerText(response, 503, "too many live viewers on this gateway");
+    auto live = std::make_shared<Live>(std::move(loop), std::move(viewer));
     // An endless stream has no ranges: a player's "Range: bytes=0-" gets the stream itself.
     response.status = 200;
     response.set_content_provider(
@@ -316,10 +342,22 @@ void GatewayHttp::serveLive(const httplib::Request &request, httplib::Response &
         });
 }
 
-std::shared_ptr<const TsLoop> GatewayHttp::liveLoop(const GatewayStream &stream)
+std::shared_ptr<void> GatewayHttp::takeLiveViewer()
+{
+    if (++liveViewers_ > kMaxLiveViewers) {
+        --liveViewers_;
+        return nullptr;
+    }
+    // Given back when the connection's last holder lets go of it.
+    return std::shared_ptr<void>(this, [this](void *) { --liveViewers_; });
+}
+
+std::shared_ptr<const TsLoop> GatewayHttp::liveLoop(const GatewayStream &stream,
+                                                    LiveProfile profile)
 {
     // A stream renamed by a reloaded site gets a loop with its new name.
-    const std::string key = std::to_string(stream.id) + "/" + stream.name;
+    const std::string key = std::to_string(stream.id) + "/" +
+                            (profile == LiveProfile::Sub ? "sub/" : "main/") + stream.name;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (auto it = loops_.find(key); it != loops_.end())
@@ -332,7 +370,7 @@ std::shared_ptr<const TsLoop> GatewayHttp::liveLoop(const GatewayStream &stream)
         if (auto it = loops_.find(key); it != loops_.end())
             return it->second;
     }
-    const std::string path = media_.liveLoop(stream.name, stream.id);
+    const std::string path = media_.liveLoop(stream.name, stream.id, profile);
     if (path.empty())
         return nullptr;
     std::string bytes, error;

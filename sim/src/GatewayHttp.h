@@ -42,7 +42,8 @@ struct GatewayStream
 //   GET /pos-data?strmId=&from=&to=        the channel texts published for a stream, as JSON
 //   GET /live/<stream id>[?...]            live H.264 in MPEG-TS, paced in real time
 // Requests are served on a pool of threads of its own; a live connection holds one thread
-// for as long as it lasts.
+// for as long as it lasts. `?profile=sub` in a live request's query plays the 320x180 loop,
+// any other query the 640x360 one.
 class GatewayHttp
 {
 public:
@@ -74,7 +75,9 @@ private:
     void serveRecording(const httplib::Request &request, httplib::Response &response);
     void servePosData(const httplib::Request &request, httplib::Response &response);
     void serveLive(const httplib::Request &request, httplib::Response &response);
-    std::shared_ptr<const TsLoop> liveLoop(const GatewayStream &stream);
+    std::shared_ptr<const TsLoop> liveLoop(const GatewayStream &stream, LiveProfile profile);
+    // A place among the live viewers, held by the connection; nothing when all are taken.
+    std::shared_ptr<void> takeLiveViewer();
     bool findStream(std::int64_t id, GatewayStream &out) const;
     LiveFault liveFault(std::int64_t streamId) const;
     // Sleeps until `when` or until the service stops; false once it stops.
@@ -91,7 +94,8 @@ private:
     mutable std::mutex mutex_;
     std::vector<GatewayStream> streams_;
     std::map<std::int64_t, LiveFault> liveFaults_;
-    std::map<std::string, std::shared_ptr<const TsLoop>> loops_; // by stream id and name
+    std::map<std::string, std::shared_ptr<const TsLoop>> loops_; // by stream id, profile, name
+    std::atomic<int> liveViewers_{0};
     std::mutex loopMaking_;
     std::atomic<bool> stopping_{false};
     std::condition_variable stopped_;

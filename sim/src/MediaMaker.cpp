@@ -62,10 +62,28 @@ std::string lastLine(const std::string &path)
     return last;
 }
 
-std::string label(const std::string &text, int y)
+// A boxed text line; `scale` shrinks position and size alike for smaller pictures.
+std::string label(const std::string &text, int y, int scale = 1)
 {
-    return "drawtext=text='" + text + "':x=12:y=" + std::to_string(y) +
-           ":fontsize=24:fontcolor=white:box=1:boxcolor=black@0.6:boxborderw=4";
+    return "drawtext=text='" + text + "':x=" + std::to_string(12 / scale) +
+           ":y=" + std::to_string(y / scale) + ":fontsize=" + std::to_string(24 / scale) +
+           ":fontcolor=white:box=1:boxcolor=black@0.6:boxborderw=" + std::to_string(4 / scale);
+}
+
+struct LiveFormat
+{
+    const char *fileTag; // between "live-" and the version; empty for the main profile
+    const char *size;
+    int rate;  // frames per second, also the keyframe interval
+    int scale; // of the burned-in labels
+};
+
+LiveFormat liveFormat(LiveProfile profile)
+{
+    // The main profile's file names are those of the cache before profiles existed.
+    if (profile == LiveProfile::Sub)
+        return {"sub-", "320x180", 15, 2};
+    return {"", "640x360", 25, 1};
 }
 
 std::string seconds(std::int64_t ms)
@@ -121,41 +139,45 @@ std::string MediaMaker::recording(const std::string &cameraName, std::int64_t st
                        "mp4"});
 }
 
-std::string MediaMaker::liveLoop(const std::string &cameraName, std::int64_t streamId)
+std::string MediaMaker::liveLoop(const std::string &cameraName, std::int64_t streamId,
+                                 LiveProfile profile)
 {
+    const LiveFormat format = liveFormat(profile);
     const std::string name = drawableText(cameraName);
-    const std::string file = std::string("live-") + kMediaVersion + "-" + std::to_string(streamId) +
-                             "-" + std::to_string(options_.liveLoopSeconds) + "-" +
-                             std::to_string(fnv1a(name)) + ".ts";
-    return make(file, {"-f",
-                       "lavfi",
-                       "-i",
-                       "testsrc2=size=640x360:rate=25",
-                       "-t",
-                       std::to_string(options_.liveLoopSeconds),
-                       "-vf",
-                       label(name, 30) + "," + label("%{pts\\:hms}", 66),
-                       "-c:v",
-                       "libx264",
-                       "-preset",
-                       "veryfast",
-                       "-tune",
-                       "zerolatency",
-                       "-profile:v",
-                       "baseline",
-                       "-pix_fmt",
-                       "yuv420p",
-                       "-g",
-                       "25",
-                       "-keyint_min",
-                       "25",
-                       "-sc_threshold",
-                       "0",
-                       "-bf",
-                       "0",
-                       "-an",
-                       "-f",
-                       "mpegts"});
+    const std::string file =
+        std::string("live-") + format.fileTag + kMediaVersion + "-" + std::to_string(streamId) +
+        "-" + std::to_string(options_.liveLoopSeconds) + "-" + std::to_string(fnv1a(name)) + ".ts";
+    const std::string rate = std::to_string(format.rate);
+    return make(file,
+                {"-f",
+                 "lavfi",
+                 "-i",
+                 std::string("testsrc2=size=") + format.size + ":rate=" + rate,
+                 "-t",
+                 std::to_string(options_.liveLoopSeconds),
+                 "-vf",
+                 label(name, 30, format.scale) + "," + label("%{pts\\:hms}", 66, format.scale),
+                 "-c:v",
+                 "libx264",
+                 "-preset",
+                 "veryfast",
+                 "-tune",
+                 "zerolatency",
+                 "-profile:v",
+                 "baseline",
+                 "-pix_fmt",
+                 "yuv420p",
+                 "-g",
+                 rate,
+                 "-keyint_min",
+                 rate,
+                 "-sc_threshold",
+                 "0",
+                 "-bf",
+                 "0",
+                 "-an",
+                 "-f",
+                 "mpegts"});
 }
 
 std::string MediaMaker::make(const std::string &fileName, const std::vector<std::string> &encode)

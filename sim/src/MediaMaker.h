@@ -14,6 +14,10 @@ namespace ardix::sim {
 // Default length of the prepared loop behind each live stream.
 constexpr int kDefaultLiveLoopSeconds = 10;
 
+// The pictures a live stream is offered in: Main 640x360 at 25 frames per second, Sub
+// 320x180 at 15, for cells too small to need more.
+enum class LiveProfile { Main, Sub };
+
 // Makes the simulated site's video with ffmpeg from its built-in test sources, once, into a
 // cache folder, and hands out the path of the finished file. Made files are kept between runs;
 // a file is only ever seen under its final name once complete. Thread-safe: callers asking for
@@ -34,9 +38,10 @@ public:
     // the camera's name and the recording's own local time burned in. Empty on failure.
     std::string recording(const std::string &cameraName, std::int64_t streamId,
                           std::int64_t startMs, std::int64_t durationMs);
-    // The loop behind a live stream: H.264 640x360@25 in MPEG-TS, a keyframe every second,
-    // the camera's name and a running clock burned in. Empty on failure.
-    std::string liveLoop(const std::string &cameraName, std::int64_t streamId);
+    // The loop behind a live stream in one profile: H.264 constrained baseline in MPEG-TS, a
+    // keyframe every second, the camera's name and a running clock burned in. Empty on failure.
+    std::string liveLoop(const std::string &cameraName, std::int64_t streamId,
+                         LiveProfile profile = LiveProfile::Main);
 
     std::string cacheDir() const { return cacheDir_; }
 

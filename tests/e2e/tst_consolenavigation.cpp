@@ -1,10 +1,10 @@
 // The console used on its own, with mouse and keyboard only: the sidebar applies layouts and
 // switches pages while vantrel, beside it, still applies layouts that the sidebar then marks;
-// keys 1-3 apply the first three layouts and Ctrl+R / Ctrl+L switch pages; a restarted console
-// opens on the layout applied last; a double click in the camera tree shows that stream alone;
-// a snapshot saves the cell as a PNG of its size; the recording's seek bar moves playback to
-// where it was clicked. The demo site runs in-process on its own ports (the recorder reaches
-// gateways on their fixed HTTP port); the console and vantrel run as whole programs on an X
+// number keys apply the layouts in the sidebar's order and Ctrl+R / Ctrl+L switch pages; a
+// restarted console opens on the layout applied last; a double click in the camera tree shows that
+// stream alone; a snapshot saves the cell as a PNG of its size; the recording's seek bar moves
+// playback to where it was clicked. The demo site runs in-process on its own ports (the recorder
+// reaches gateways on their fixed HTTP port); the console and vantrel run as whole programs on an X
 // server of the test's own, driven with xdotool.
 #include "ProgramRun.h"
 #include "RpcHost.h"
@@ -38,12 +38,12 @@ constexpr int closedWidth = 50;
 constexpr int entryHeight = 50;
 constexpr int layoutRowsTop = 4 * entryHeight + 20;
 constexpr int layoutRowHeight = 28;
-constexpr int treeTop = layoutRowsTop + 3 * layoutRowHeight + 20;
+constexpr int treeTop = layoutRowsTop + 4 * layoutRowHeight + 20;
 constexpr int treeRowHeight = 24;
 
 const QStringList demoLayouts{QStringLiteral("2x2 Cameras"),
                               QStringLiteral("3x3 Cameras and doors"),
-                              QStringLiteral("Single camera")};
+                              QStringLiteral("8x8 Cameras"), QStringLiteral("Single camera")};
 
 double meanGray(const QImage &image, const QRect &r)
 {
@@ -190,16 +190,16 @@ private slots:
         m_vantrelWindow = m_xserver.waitForWindow(m_vantrel->process().processId());
         QVERIFY(!m_vantrelWindow.isEmpty());
 
-        // the sidebar's third layout
+        // the sidebar's fourth layout
         // A click that comes while the opening sidebar is still busy is lost; a layout chosen
         // closes the sidebar, so each try opens it again.
-        int before = count(applying(demoLayouts[2]));
+        int before = count(applying(demoLayouts[3]));
         QVERIFY(QTest::qWaitFor(
             [&] {
                 if (!openSidebar())
                     return false;
-                click(120, layoutRowsTop + 2 * layoutRowHeight + layoutRowHeight / 2);
-                return waitForMore(applying(demoLayouts[2]), before, 2000);
+                click(120, layoutRowsTop + 3 * layoutRowHeight + layoutRowHeight / 2);
+                return waitForMore(applying(demoLayouts[3]), before, 2000);
             },
             30000));
 
@@ -247,7 +247,7 @@ private slots:
         QTest::newRow("2") << "2" << applying(demoLayouts[1]);
         QTest::newRow("ctrl+l") << "ctrl+l"
                                 << "Jumping to page: client_ServiceSource::PLAYBACK";
-        QTest::newRow("3") << "3" << applying(demoLayouts[2]);
+        QTest::newRow("4") << "4" << applying(demoLayouts[3]);
     }
 
     void keysApplyLayoutsAndSwitchPages()
@@ -261,16 +261,16 @@ private slots:
 
     void nineKeyWithoutNinthLayoutDoesNothing()
     {
-        // the demo site has three layouts: "9" is not answered, the "1" after it is
+        // the demo site has four layouts: "9" is not answered, the "1" after it is
         const int before = count(QStringLiteral("Applying layout:"));
         const int first = count(applying(demoLayouts[0]));
         key(QStringLiteral("9"));
         key(QStringLiteral("1"));
         QVERIFY(waitForMore(applying(demoLayouts[0]), first));
         QCOMPARE(count(QStringLiteral("Applying layout:")), before + 1);
-        const int last = count(applying(demoLayouts[2]));
-        key(QStringLiteral("3"));
-        QVERIFY(waitForMore(applying(demoLayouts[2]), last));
+        const int last = count(applying(demoLayouts[3]));
+        key(QStringLiteral("4"));
+        QVERIFY(waitForMore(applying(demoLayouts[3]), last));
     }
 
     void restartOpensTheLastAppliedLayout()

@@ -277,7 +277,7 @@ private slots:
         QTest::addColumn<QString>("name");
         // vantrel lists the layouts in the server's order
         QTest::newRow("2x2") << 0 << QStringLiteral("2x2 Cameras");
-        QTest::newRow("single") << 2 << QStringLiteral("Single camera");
+        QTest::newRow("single") << 3 << QStringLiteral("Single camera"); // after "8x8 Cameras"
         QTest::newRow("3x3") << 1 << QStringLiteral("3x3 Cameras and doors");
     }
 

@@ -73,7 +73,7 @@ private slots:
         const std::string demo = SiteFixture::demoSite();
         QVERIFY(!demo.empty());
         QVERIFY(m_site.start(demo));
-        QCOMPARE(service()->layoutList().size(), 3);
+        QCOMPARE(service()->layoutList().size(), 4);
     }
 
     void appliesEachLayoutCleanly_data()
@@ -87,11 +87,12 @@ private slots:
         const QString live = QStringLiteral("http://127.0.0.1:9554/live/");
         const Expected four{{"Entrance", live + "11?profile=main"},
                             {"Till", live + "12?profile=main;audio=off"},
-                            {"Stockroom", live + "13?profile=sub"},
+                            {"Stockroom", live + "13?profile=main"},
                             {"Car park", live + "14?profile=main"}};
         QTest::newRow("2x2") << "2x2 Cameras" << 2 << 4 << four << Expected();
         QTest::newRow("3x3") << "3x3 Cameras and doors" << 3 << 6 << four
                              << Expected{{"Front door", "22"}, {"Stockroom door", "24"}};
+        QTest::newRow("8x8") << "8x8 Cameras" << 8 << 64 << four << Expected();
         QTest::newRow("single") << "Single camera" << 1 << 1
                                 << Expected{{"Till", live + "12?profile=main;audio=off"}}
                                 << Expected();
@@ -157,10 +158,10 @@ private slots:
         QVERIFY(applySettled(QStringLiteral("3x3 Cameras and doors")));
         LogCapture log;
         QCOMPARE(cellValue("Stockroom", LayoutModel::UrlRole),
-                 QStringLiteral("http://127.0.0.1:9554/live/13?profile=sub"));
+                 QStringLiteral("http://127.0.0.1:9554/live/13?profile=main"));
         QCOMPARE(cellValue("Stockroom", LayoutModel::UrlRole),
-                 QStringLiteral("http://127.0.0.1:9554/live/13?profile=sub"));
-        QCOMPARE(log.count("URL: \"http://127.0.0.1:9554/live/13?profile=sub\""), 2);
+                 QStringLiteral("http://127.0.0.1:9554/live/13?profile=main"));
+        QCOMPARE(log.count("URL: \"http://127.0.0.1:9554/live/13?profile=main\""), 2);
 
         // a door cell's object is a sensor: no address, and each read says so
         log.clear();

@@ -1,7 +1,8 @@
 // The simulated gateway's HTTP service, in-process on loopback: "pos-data" answers from the
 // record of published texts, a chunk that searchChunks returned downloads as a recording of
-// that length, live streams start on a keyframe, run in real time and play in a real mpv,
-// and failures are one log line each while the event server keeps running.
+// that length, live streams start on a keyframe, run in real time in the profile asked for and
+// play in a real mpv, many viewers at once, and failures are one log line each while the event
+// server keeps running.
 #include "ControlServer.h"
 #include "GatewayHttp.h"
 #include "TsLoop.h"
@@ -10,9 +11,13 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 
 using namespace ardix::zarn;
 using namespace ardix::zarn::test;
@@ -113,6 +118,7 @@ protected:
     {
         httplib::Client c("127.0.0.1", simulator->gatewayHttpPort(kGateway));
         c.set_read_timeout(30, 0);
+        c.set_url_encode(false); // the query goes out as written, ";" and all, as players send it
         return c;
     }
     std::vector<StreamChunk> searchChunks(std::int64_t stream)
@@ -122,11 +128,12 @@ protected:
         EXPECT_EQ(r->code(), 0);
         return r->value.value_or(std::vector<StreamChunk>());
     }
-    // Reads a live stream for `seconds` of wall time.
+    // Reads a live stream for `seconds` of wall time from its first bytes (a loop being made
+    // first does not count).
     std::string readLive(const std::string &path, double seconds)
     {
         std::string bytes;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        std::optional<std::chrono::steady_clock::time_point> end;
         auto c = http();
         // Players ask for "bytes=0-"; a live stream answers it whole, with 200.
         c.Get(
@@ -137,7 +144,11 @@ protected:
             },
             [&](const char *data, std::size_t n) {
                 bytes.append(data, n);
-                return std::chrono::steady_clock::now() < end;
+                const auto now = std::chrono::steady_clock::now();
+                if (!end)
+                    end = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                    std::chrono::duration<double>(seconds));
+                return now < *end;
             });
         return bytes;
     }
@@ -236,10 +247,13 @@ TEST_F(Gateway, UnknownNamesAnswer404)
 
 TEST_F(Gateway, LiveConnectionsStartOnAKeyframeAndRunInRealTime)
 {
-    std::vector<std::string> received(3);
+    // Both profiles' loops, across their wrap.
+    const std::vector<std::string> paths{"/live/12?profile=main", "/live/12?profile=sub",
+                                         "/live/12?profile=sub;audio=off"};
+    std::vector<std::string> received(paths.size());
     std::vector<std::thread> viewers;
-    for (auto &bytes : received)
-        viewers.emplace_back([&] { bytes = readLive("/live/12?profile=main", 2.5); });
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        viewers.emplace_back([&, i] { received[i] = readLive(paths[i], 2.5); });
     for (auto &t : viewers)
         t.join();
     for (const auto &bytes : received) {
@@ -269,6 +283,91 @@ TEST_F(Gateway, StandaloneMpvPlaysTheLiveStream)
             url + "' 2>&1");
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("PLAYING h264 640x360"), std::string::npos) << out;
+}
+
+TEST_F(Gateway, TheProfileInTheQueryChoosesTheLoopThatAnswers)
+{
+    struct Row
+    {
+        const char *query;
+        const char *picture; // what ffprobe reads from the stream's first second
+    };
+    const Row rows[] = {
+        {"", "640,360,25/1"},
+        {"?profile=main", "640,360,25/1"},
+        {"?profile=sub", "320,180,15/1"},
+        {"?profile=sub;audio=off", "320,180,15/1"},
+        {"?profile=sub&x=1", "320,180,15/1"},
+        {"?profile=bogus", "640,360,25/1"},
+        {"?profile=", "640,360,25/1"},
+        {"?profile=subway", "640,360,25/1"},
+    };
+    for (const Row &row : rows) {
+        const std::string path = std::string("/live/11") + row.query;
+        const std::string file = std::string(std::getenv("TMPDIR")) + "/probe.ts";
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << readLive(path, 1.0);
+        const auto [status, out] = run("ffprobe -v error -select_streams v:0 -show_entries "
+                                       "stream=width,height,r_frame_rate -of csv=p=0 '" +
+                                       file + "' 2>/dev/null");
+        EXPECT_EQ(status, 0) << path;
+        EXPECT_EQ(out.substr(0, out.find('\n')), row.picture) << path;
+        EXPECT_TRUE(logged("gateway 2 http: GET " + path + " -> 200")) << path;
+    }
+    // Each profile's loop is made once, under a file name of its own; the main one keeps the
+    // name it had before there were profiles.
+    std::vector<std::string> made;
+    for (const auto &line : logLines()) {
+        if (line.find("media: made") != std::string::npos)
+            made.push_back(line.substr(line.rfind('/') + 1));
+    }
+    const auto madeAs = [&](const std::string &prefix) {
+        return std::count_if(made.begin(), made.end(),
+                             [&](const std::string &f) { return f.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_EQ(madeAs("live-sub-v2-11-"), 1);
+    EXPECT_LE(madeAs("live-v2-11-"), 1); // an earlier test of this process may have made it
+}
+
+TEST_F(Gateway, SeventyLiveViewersAndAPosDataRequestAreServedAtOnce)
+{
+    constexpr int kViewers = 70;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int receiving = 0;
+    bool done = false;
+    std::vector<std::thread> viewers;
+    for (int i = 0; i < kViewers; ++i) {
+        viewers.emplace_back([&, i] {
+            const std::string path =
+                "/live/" + std::to_string(11 + i % 4) + (i % 2 ? "?profile=sub" : "?profile=main");
+            bool counted = false;
+            auto c = http();
+            // Every viewer keeps its connection until all have received video.
+            c.Get(path.c_str(), [&](const char *, std::size_t) {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (!counted) {
+                    counted = true;
+                    ++receiving;
+                    changed.notify_all();
+                }
+                return !done;
+            });
+        });
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, std::chrono::seconds(60), [&] { return receiving == kViewers; });
+    }
+    auto answer = http().Get("/pos-data?strmId=11&from=0&to=1");
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_EQ(receiving, kViewers);
+        done = true;
+    }
+    for (auto &t : viewers)
+        t.join();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
 }
 
 class GatewayFailures : public Gateway

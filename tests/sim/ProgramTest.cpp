@@ -159,7 +159,7 @@ TEST(ZarnSimProgram, ServesTheDemoSiteAndReloadsOnSighup)
     client.getDynamicAttribute(
         1, "", [&](const NameValueMap &m) { layouts.set_value(m.names()); },
         [&](const HandlerError &) { layouts.set_value({}); });
-    EXPECT_EQ(await(layouts.get_future()).size(), 3u);
+    EXPECT_EQ(await(layouts.get_future()).size(), 4u);
     EXPECT_FALSE(sim.waitFor("session 1 getDynamicAttribute -> ok").empty());
 
     // Add an object to the file and reload it.

@@ -70,13 +70,13 @@ std::string expand(std::string t)
     return vars(t, n);
 }
 
-TEST(DemoSite, HoldsThreeLoadableLayoutsOnObjectOne)
+TEST(DemoSite, HoldsFourLoadableLayoutsOnObjectOne)
 {
     const auto s = demo();
     EXPECT_EQ(s.rootId, 1);
     const auto *shop = byId(s, 1);
     ASSERT_TRUE(shop);
-    ASSERT_EQ(shop->attributes.size(), 3u);
+    ASSERT_EQ(shop->attributes.size(), 4u);
     std::map<std::string, std::pair<int, int>> sizes;
     for (const auto &[name, value] : shop->attributes.entries()) {
         EXPECT_EQ(value->kind(), StringValue::Kind);
@@ -87,6 +87,17 @@ TEST(DemoSite, HoldsThreeLoadableLayoutsOnObjectOne)
     EXPECT_EQ(sizes["2x2 Cameras"], std::make_pair(2, 2));
     EXPECT_EQ(sizes["3x3 Cameras and doors"], std::make_pair(3, 3));
     EXPECT_EQ(sizes["Single camera"], std::make_pair(1, 1));
+    EXPECT_EQ(sizes["8x8 Cameras"], std::make_pair(8, 8));
+    // The 8x8 layout: every cell a camera of the gateway, the four in turn.
+    const auto many = nlohmann::json::parse(shop->attributes.value("8x8 Cameras").toString());
+    ASSERT_EQ(many["elements"].size(), 64u);
+    for (std::size_t i = 0; i < 64; ++i) {
+        const auto &cell = many["elements"][i];
+        EXPECT_EQ(cell["type"], "video") << i;
+        EXPECT_EQ(cell["deviceId"], "2") << i;
+        EXPECT_EQ(cell["objectId"], std::to_string(11 + i % 4)) << i;
+        EXPECT_EQ(cell["row"].get<std::size_t>() * 8 + cell["col"].get<std::size_t>(), i);
+    }
 }
 
 TEST(DemoSite, DoorsPairSensorAndActuatorThroughTheirLayoutSetting)
@@ -118,14 +129,31 @@ TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings)
     for (const auto &o : s.objects) {
         if (o.data.type != 10)
             continue;
+        const std::string id = std::to_string(o.data.id);
         urls[o.data.id] = expand(o.data.settings.value("url").toString());
+        // "profiles": compact JSON text, largest first, each url on the stream's own id.
+        const Value profilesSetting = o.data.settings.value("profiles");
+        EXPECT_EQ(profilesSetting.kind(), StringValue::Kind) << id;
+        const auto profiles = nlohmann::json::parse(profilesSetting.toString(), nullptr, false);
+        EXPECT_EQ(profilesSetting.toString().find_first_of("\n "), std::string::npos) << id;
+        const auto base = "http://127.0.0.1:9554/live/" + id + "?profile=";
+        ASSERT_EQ(profiles.size(), 2u) << id;
+        EXPECT_EQ(profiles[0]["name"], "main");
+        EXPECT_EQ(profiles[0]["width"], 640);
+        EXPECT_EQ(profiles[0]["height"], 360);
+        EXPECT_EQ(expand(profiles[0]["url"].get<std::string>()), base + "main");
+        EXPECT_EQ(profiles[1]["name"], "sub");
+        EXPECT_EQ(profiles[1]["width"], 320);
+        EXPECT_EQ(profiles[1]["height"], 180);
+        EXPECT_EQ(expand(profiles[1]["url"].get<std::string>()), base + "sub");
         EXPECT_FALSE(o.chunks.empty());
         EXPECT_LE(o.chunks.back().end, nowMs());
     }
     ASSERT_EQ(urls.size(), 4u);
     EXPECT_EQ(urls[11], "http://127.0.0.1:9554/live/11?profile=main");
     EXPECT_EQ(urls[12], "http://127.0.0.1:9554/live/12?profile=main;audio=off");
-    EXPECT_EQ(urls[13], "http://127.0.0.1:9554/live/13?profile=sub");
+    EXPECT_EQ(urls[13], "http://127.0.0.1:9554/live/13?profile=main");
+    EXPECT_EQ(urls[14], "http://127.0.0.1:9554/live/14?profile=main");
 }
 
 TEST(SiteFile, ChildrenFollowParentsUnlessListedAndValuesKeepTheirKind)

@@ -125,7 +125,8 @@ TEST_F(Operations, GetObjectsGivesTheFlatTreeWithRoot)
 TEST_F(Operations, DynamicAttributesLiveForTheProcess)
 {
     EXPECT_EQ(attributes(1, "").names(),
-              (std::vector<std::string>{"2x2 Cameras", "3x3 Cameras and doors", "Single camera"}));
+              (std::vector<std::string>{"2x2 Cameras", "3x3 Cameras and doors", "Single camera",
+                                        "8x8 Cameras"}));
     EXPECT_EQ(attributes(1, "Single camera").size(), 1u);
 
     EXPECT_EQ(done([&](auto ok, auto f) {
