@@ -91,6 +91,17 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
             QString url = settings.value(QStringLiteral("url")).toString();
             settings.insert(QStringLiteral("url"),
                             url.replace(QStringLiteral(":9554/"), gatewayPort));
+            QJsonArray profiles = settings.value(QStringLiteral("profiles")).toArray();
+            for (int p = 0; p < profiles.size(); ++p) {
+                QJsonObject profile = profiles.at(p).toObject();
+                profile.insert(QStringLiteral("url"),
+                               profile.value(QStringLiteral("url"))
+                                   .toString()
+                                   .replace(QStringLiteral(":9554/"), gatewayPort));
+                profiles[p] = profile;
+            }
+            if (!profiles.isEmpty())
+                settings.insert(QStringLiteral("profiles"), profiles);
         }
         if (!settings.isEmpty())
             object.insert(QStringLiteral("settings"), settings);

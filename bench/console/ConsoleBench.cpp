@@ -6,6 +6,8 @@
 //                                  against standalone mpv's start to its first picture
 //   bench_console cpu SECONDS      the 4×4 layout against 16 standalone mpv players
 //   bench_console switches COUNT   resident memory over layout switches
+//   bench_console grid SECONDS     the demo's 8×8 layout in a 1280×960 window, each cell on
+//                                  the profile fitting it, then every cell forced to "main"
 #include "App.h"
 #include "BenchSite.h"
 #include "BenchSupport.h"
@@ -21,6 +23,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -328,10 +331,116 @@ int benchSwitches(Console &console, int count)
     return 0;
 }
 
+struct GridRun
+{
+    size_t cells = 0;
+    size_t moving = 0;
+    QMap<int, int> widths; // picture width -> cells
+    double cpuSeconds = 0;
+    long dropped = 0;
+    double frames = 0;
+    int reopened = 0;
+};
+
+double numberProperty(MpvObject *player, const char *name)
+{
+    const QVariant value = player->getProperty(QLatin1String(name));
+    return value.canConvert<double>() ? value.toDouble() : 0.0;
+}
+
+long dropCount(MpvObject *player)
+{
+    return static_cast<long>(numberProperty(player, "frame-drop-count") +
+                             numberProperty(player, "decoder-frame-drop-count"));
+}
+
+// Applies the layout afresh (its cells choose their profiles anew) and measures it for a while
+// once every cell shows a picture. Players reopen their streams when they fall behind, which
+// resets their counters: drops and played time are summed from once-a-second samples.
+bool measureGrid(Console &console, const QString &forced, int seconds, GridRun *run)
+{
+    QSettings().setValue(QStringLiteral("Video/streamProfile"), forced);
+    console.clear();
+    console.apply(QStringLiteral("8x8 Cameras"));
+    if (!console.waitForPictures(QStringLiteral("8x8 Cameras"), 60000)) {
+        std::printf("the 8x8 layout showed no picture in every cell within 60 s\n");
+        return false;
+    }
+    bench::spin(5000);
+    const std::vector<MpvObject *> players = console.cellPlayers();
+    const size_t n = players.size();
+    std::vector<long> drops(n);
+    std::vector<double> positions(n), played(n, 0.0);
+    std::vector<QMetaObject::Connection> connections;
+    for (size_t i = 0; i < n; ++i) {
+        drops[i] = dropCount(players[i]);
+        positions[i] = numberProperty(players[i], "time-pos");
+        connections.push_back(QObject::connect(players[i], &MpvObject::fileStarted, players[i],
+                                               [run] { ++run->reopened; }));
+        // A render update per new frame handed to the cell (posted from libmpv's thread).
+        connections.push_back(QObject::connect(
+            players[i], &MpvObject::mpvUpdated, players[i], [run] { ++run->frames; },
+            Qt::QueuedConnection));
+    }
+    const double cpuBefore = bench::ownCpuSeconds();
+    for (int second = 0; second < seconds; ++second) {
+        bench::spin(1000);
+        for (size_t i = 0; i < n; ++i) {
+            const long d = dropCount(players[i]);
+            const double pos = numberProperty(players[i], "time-pos");
+            // A counter that went back belongs to a reopened stream: all of it is new.
+            run->dropped += d >= drops[i] ? d - drops[i] : d;
+            played[i] += pos >= positions[i] ? pos - positions[i] : 0.0;
+            drops[i] = d;
+            positions[i] = pos;
+        }
+    }
+    run->cpuSeconds = bench::ownCpuSeconds() - cpuBefore;
+    for (const QMetaObject::Connection &connection : connections)
+        QObject::disconnect(connection);
+    run->cells = n;
+    for (size_t i = 0; i < n; ++i) {
+        run->moving += played[i] > seconds * 0.9 ? 1 : 0;
+        run->widths[players[i]->dwidth()] += 1;
+    }
+    return true;
+}
+
+void printGrid(const char *name, const GridRun &run, int seconds)
+{
+    QStringList sizes;
+    for (auto it = run.widths.cbegin(); it != run.widths.cend(); ++it)
+        sizes << QStringLiteral("%1 px wide: %2").arg(it.key()).arg(it.value());
+    std::printf("%-6s %5zu %7zu %9.2f %10.2f %8ld %10.0f %8.2f %9d   %s\n", name, run.cells,
+                run.moving, run.cpuSeconds, run.cpuSeconds / seconds, run.dropped, run.frames,
+                run.frames > 0 ? 100.0 * run.dropped / (run.frames + run.dropped) : 0.0,
+                run.reopened, qPrintable(sizes.join(QLatin1String(", "))));
+    std::fflush(stdout);
+}
+
+// The 8×8 layout with each cell on its own profile, then the same layout all on "main".
+int benchGrid(Console &console, int seconds)
+{
+    console.window()->resize(1280, 960);
+    bench::spin(1000);
+    std::printf("%-6s %5s %7s %9s %10s %8s %10s %8s %9s   %s\n", "run", "cells", "moving", "cpu s",
+                "cpu cores", "dropped", "frames", "drop %", "reopened", "pictures");
+    GridRun adaptive;
+    if (!measureGrid(console, QString(), seconds, &adaptive))
+        return 1;
+    printGrid("auto", adaptive, seconds);
+    GridRun main;
+    if (!measureGrid(console, QStringLiteral("main"), seconds, &main))
+        return 1;
+    printGrid("main", main, seconds);
+    QSettings().remove(QStringLiteral("Video/streamProfile"));
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT\n"
+                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS\n"
                  "(under an X server; the console's settings and logs go to a temporary home)\n");
     return 2;
 }
@@ -344,7 +453,7 @@ int main(int argc, char *argv[])
         return usage();
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const int amount = QString::fromLocal8Bit(argv[2]).toInt();
-    if (amount <= 0 || !QStringList{"start", "cpu", "switches"}.contains(mode))
+    if (amount <= 0 || !QStringList{"start", "cpu", "switches", "grid"}.contains(mode))
         return usage();
 
     // The console's settings, store and log go to a home of the run's own.
@@ -372,6 +481,8 @@ int main(int argc, char *argv[])
         result = benchStart(console, amount);
     else if (mode == QLatin1String("cpu"))
         result = benchCpu(console, amount);
+    else if (mode == QLatin1String("grid"))
+        result = benchGrid(console, amount);
     else
         result = benchSwitches(console, amount);
     std::fflush(stdout);

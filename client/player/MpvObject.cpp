@@ -312,13 +312,15 @@ void MpvObject::handlePropertyChange(const mpv_event_property &property)
         if (auto signal = flagSignals().value(name))
             emit(this->*signal)(*static_cast<int *>(property.data) != 0);
         break;
+    // The event carries the new value: asking the player again would wait for its core, on the
+    // GUI thread, for every frame of every cell.
     case MPV_FORMAT_INT64:
         if (auto signal = intSignals().value(name))
-            emit(this->*signal)(getProperty(QString::fromUtf8(name)).toInt());
+            emit(this->*signal)(static_cast<int>(*static_cast<int64_t *>(property.data)));
         break;
     case MPV_FORMAT_STRING:
         if (auto signal = stringSignals().value(name))
-            emit(this->*signal)(getProperty(QString::fromUtf8(name)).toString());
+            emit(this->*signal)(QString::fromUtf8(*static_cast<char **>(property.data)));
         break;
     default:
         // No value: the property became unavailable.
