@@ -62,7 +62,8 @@ Item {
     function started(keepPicture) {
         loading = true
         sawPicture = keepPicture === true
-        lastPos = undefined
+        // The player still reports the position of what it played before.
+        lastPos = player ? player.position : undefined
         lastProgress = Date.now()
         setCatchingUp(false)
     }
@@ -83,10 +84,11 @@ Item {
 
     function check() {
         var now = Date.now()
-        // The newest frame the demuxer received, or failing that the one shown.
+        // The newest frame the demuxer received, or failing that the one shown as the player
+        // last reported it (asking for it too would wait for the player's core once more).
         var pos = player.getProperty("demuxer-cache-time")
         if (typeof pos !== "number")
-            pos = player.getProperty("time-pos")
+            pos = player.position
         if (typeof pos === "number" && pos !== lastPos) {
             lastPos = pos
             lastProgress = now
@@ -108,7 +110,7 @@ Item {
         if (typeof ahead !== "number")
             return
         liveDelay = ahead
-        if (++samples % 4 === 0)
+        if (++samples % 2 === 0)
             console.info(delayLog, "Live delay:", url, liveDelay.toFixed(3))
         if (liveDelay > maxDelay && (liveDelay > jumpDelay
                                      || (catchingUp && Date.now() - catchUpSince > catchUpMs))) {
@@ -131,7 +133,7 @@ Item {
     }
 
     Timer {
-        interval: 250
+        interval: 500
         repeat: true
         running: status.live && status.loading && status.player !== null
         onTriggered: status.check()

@@ -1,4 +1,5 @@
 import QtQuick 2.11
+import QtQuick.Window 2.2
 
 // The player's last picture, frozen and laid over the player while its stream is replaced by
 // another or its decoding is off, so that the cell shows that picture instead of black until
