@@ -224,8 +224,12 @@ QQuickFramebufferObject::Renderer *MpvObject::createRenderer() const
 
 void MpvObject::onWakeup(void *context)
 {
-    // Called on a libmpv thread: only post, the item drains the events on its own thread.
-    QCoreApplication::postEvent(static_cast<MpvObject *>(context), new QEvent(kMpvEventsPending));
+    // Called on a libmpv thread: only post, the item drains the events on its own thread. The
+    // player wakes us for each of its events, several per frame; one posted drain that has not
+    // run yet takes them all.
+    auto *item = static_cast<MpvObject *>(context);
+    if (!item->m_drainPosted.exchange(true))
+        QCoreApplication::postEvent(item, new QEvent(kMpvEventsPending));
 }
 
 void MpvObject::onRenderUpdate(void *context)
@@ -237,6 +241,8 @@ void MpvObject::onRenderUpdate(void *context)
 bool MpvObject::event(QEvent *event)
 {
     if (event->type() == kMpvEventsPending) {
+        // Cleared before draining: an event queued from here on posts a drain of its own.
+        m_drainPosted.store(false);
         on_mpv_events();
         return true;
     }

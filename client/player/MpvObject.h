@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
+
 class MpvRenderer;
 
 // A Qt Quick item that plays one video stream or file with libmpv. The player's state is
@@ -226,4 +228,6 @@ private:
     bool m_isPlaying = false;
     QVariant m_pendingLoad;
     bool m_networkOnly = false;
+    // Set while a drain of the player's events is posted and has not started.
+    std::atomic<bool> m_drainPosted{false};
 };
