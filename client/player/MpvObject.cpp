@@ -3,6 +3,7 @@
 #include "MpvNode.h"
 #include "MpvRenderer.h"
 #include "StreamAddress.h"
+#include "ThreadHandOver.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -171,6 +172,8 @@ MpvObject::MpvObject(QQuickItem *parent)
     connect(this, &MpvObject::idleChanged, this, &MpvObject::updateState);
     connect(this, &MpvObject::pausedChanged, this, &MpvObject::updateState);
     mpv_set_wakeup_callback(mpv.get(), &MpvObject::onWakeup, this);
+    // The scene graph's render thread takes the player over in createRenderer.
+    ThreadHandOver::release(this);
 }
 
 MpvObject::~MpvObject()
@@ -217,6 +220,8 @@ void MpvObject::observeProperties()
 
 QQuickFramebufferObject::Renderer *MpvObject::createRenderer() const
 {
+    // The render thread, while the GUI thread waits in the scene graph's synchronisation.
+    ThreadHandOver::acquire(this);
     window()->setPersistentOpenGLContext(true);
     window()->setPersistentSceneGraph(true);
     return new MpvRenderer(const_cast<MpvObject *>(this));
@@ -225,7 +230,9 @@ QQuickFramebufferObject::Renderer *MpvObject::createRenderer() const
 void MpvObject::onWakeup(void *context)
 {
     // Called on a libmpv thread: only post, the item drains the events on its own thread.
-    QCoreApplication::postEvent(static_cast<MpvObject *>(context), new QEvent(kMpvEventsPending));
+    auto *event = new QEvent(kMpvEventsPending);
+    ThreadHandOver::release(event); // the event goes to the GUI thread through Qt's queue
+    QCoreApplication::postEvent(static_cast<MpvObject *>(context), event);
 }
 
 void MpvObject::onRenderUpdate(void *context)
@@ -236,6 +243,7 @@ void MpvObject::onRenderUpdate(void *context)
 
 bool MpvObject::event(QEvent *event)
 {
+    ThreadHandOver::acquire(event); // taken over from the thread that posted it, if another
     if (event->type() == kMpvEventsPending) {
         on_mpv_events();
         return true;

@@ -1,5 +1,6 @@
 #include "ZarnClient.h"
 
+#include "ThreadHandOver.h"
 #include "Utils.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
@@ -131,14 +132,14 @@ void ZarnClient::connectToZarn()
         handleConnectionState(state, previous);
         if (state == zarn::Connection::Closed) {
             // The library's thread; the session state lives on this object's thread.
-            QMetaObject::invokeMethod(
+            ThreadHandOver::post(
                 this, [this, session] { connectionLost(session); }, Qt::QueuedConnection);
         }
     };
     connectionCallbacks.error = [this, session](const zarn::ConnectionError &e) {
         handleConnectionError(e);
         // The library's thread; the session state lives on this object's thread.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this, [this, session] { connectionLost(session); }, Qt::QueuedConnection);
     };
     m_connection = zarn::Connection(std::move(connectionCallbacks), m_context);
@@ -167,7 +168,7 @@ void ZarnClient::login()
         m_username.toStdString(), m_password.toStdString(),
         [this, session](std::int64_t id) {
             // The library's thread; the keep-alive timers live on this object's thread.
-            QMetaObject::invokeMethod(
+            ThreadHandOver::post(
                 this, [this, id, session] { signedIn(id, session); }, Qt::QueuedConnection);
         },
         [this](const zarn::HandlerError &e) {
@@ -204,7 +205,7 @@ void ZarnClient::sendKeepAlive(quint64 token)
     // with a code of the library's own.
     auto answered = [this, token] {
         // The library's thread; the watch lives on this object's thread.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this, [this, token] { m_watch->answered(token); }, Qt::QueuedConnection);
     };
     m_client.getActuatorValue(
@@ -234,7 +235,7 @@ void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail 
 {
     if (QThread::currentThread() != thread()) {
         // The library handles are replaced on this thread; reading them elsewhere would race.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this, [this, success, failure] { getObjects(success, failure); }, Qt::QueuedConnection);
         return;
     }
@@ -246,7 +247,7 @@ void ZarnClient::getDynamicAttribute(qint64 objectId, const QString &name,
 {
     if (QThread::currentThread() != thread()) {
         // The library handles are replaced on this thread; reading them elsewhere would race.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this,
             [this, objectId, name, success, failure] {
                 getDynamicAttribute(objectId, name, success, failure);
@@ -264,7 +265,7 @@ void ZarnClient::updateRepository(const Objects &objects, qint64 rootId)
     // object's thread, so the rebuild goes there (at once when already on it).
     // The rebuild takes the list over, so that this thread drops its references to the
     // library's objects itself instead of leaving that to whichever thread frees the call.
-    QMetaObject::invokeMethod(
+    ThreadHandOver::post(
         this,
         [this, copy = objects, rootId]() mutable {
             const Objects taken = std::move(copy);
@@ -407,7 +408,7 @@ void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value, quint6
     }
     // Runs on the library's thread; the objects live on this object's thread. Posting keeps
     // the server's order, also relative to a rebuild posted the same way.
-    QMetaObject::invokeMethod(
+    ThreadHandOver::post(
         this, [this, id, variant, session] { applySensorValue(id, variant, session); },
         Qt::AutoConnection);
 }
@@ -431,7 +432,7 @@ void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value, quin
 {
     // Runs on the library's thread; the objects live on this object's thread. Posting keeps
     // the server's order, also relative to a rebuild posted the same way.
-    QMetaObject::invokeMethod(
+    ThreadHandOver::post(
         this, [this, id, value, session] { applyActuatorValue(id, value, session); },
         Qt::AutoConnection);
 }
