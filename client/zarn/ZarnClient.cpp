@@ -156,9 +156,18 @@ void ZarnClient::connectToZarn()
     };
     m_client = zarn::Client(std::move(clientCallbacks), m_connection);
 
+    // Both answers come on the library's thread; the signals go out on this object's thread.
     m_connection.open(
-        m_host.toStdString(), m_port, [this] { emit connected(); },
-        [this](const zarn::ConnectionError &e) { emit connectError(fromUtf8(e.text())); });
+        m_host.toStdString(), m_port,
+        [this] {
+            ThreadHandOver::post(
+                this, [this] { emit connected(); }, Qt::AutoConnection);
+        },
+        [this](const zarn::ConnectionError &e) {
+            ThreadHandOver::post(
+                this, [this, text = fromUtf8(e.text())] { emit connectError(text); },
+                Qt::AutoConnection);
+        });
 }
 
 void ZarnClient::login()
@@ -173,10 +182,17 @@ void ZarnClient::login()
         },
         [this](const zarn::HandlerError &e) {
             // A connection that broke during the sign-in is no answer to the credentials.
-            if (e.code() >= zarn::HandlerError::NotConnected)
-                emit connectError(errorText(e));
-            else
-                emit loginError(errorText(e));
+            const bool broken = e.code() >= zarn::HandlerError::NotConnected;
+            // The library's thread; the signals go out on this object's thread.
+            ThreadHandOver::post(
+                this,
+                [this, broken, text = errorText(e)] {
+                    if (broken)
+                        emit connectError(text);
+                    else
+                        emit loginError(text);
+                },
+                Qt::AutoConnection);
         });
 }
 
@@ -228,7 +244,11 @@ void ZarnClient::fetchObjects()
 {
     m_client.getObjects(
         [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
-        [this](const zarn::HandlerError &e) { emit error(errorText(e)); });
+        [this](const zarn::HandlerError &e) {
+            // The library's thread; the signal goes out on this object's thread.
+            ThreadHandOver::post(
+                this, [this, text = errorText(e)] { emit error(text); }, Qt::AutoConnection);
+        });
 }
 
 void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail failure)
@@ -284,7 +304,10 @@ void ZarnClient::handleLibraryLog(const std::string &text, zarn::LogLevel)
 void ZarnClient::handleConnectionState(zarn::Connection::State state,
                                        zarn::Connection::State previous)
 {
-    emit connectionStateChanged(state, previous);
+    // The library's thread; the signal goes out on this object's thread.
+    ThreadHandOver::post(
+        this, [this, state, previous] { emit connectionStateChanged(state, previous); },
+        Qt::AutoConnection);
 }
 
 void ZarnClient::handleConnectionError(const zarn::ConnectionError &e)
@@ -522,7 +545,10 @@ void ZarnClient::getAttr(QString objId, QString attr)
             QVariantMap attrs;
             for (const auto &entry : map.entries())
                 attrs.insert(fromUtf8(entry.first), zarnValToVariant(entry.second.value()));
-            emit dynamicAttributeReceived(objId, attrs);
+            // The library's thread; the signal goes out on this object's thread.
+            ThreadHandOver::post(
+                this, [this, objId, attrs] { emit dynamicAttributeReceived(objId, attrs); },
+                Qt::AutoConnection);
         },
         [](const zarn::HandlerError &e) { qInfo() << "DynAttr getting failed: " << errorText(e); });
 }
@@ -577,8 +603,10 @@ void ZarnClient::searchChunks(QString streamId, int searchBy, qlonglong start, q
                                         {QStringLiteral("end"), qlonglong(c.end)},
                                         {QStringLiteral("size"), qlonglong(c.size)}});
             }
+            // The library's thread; the signal goes out on this object's thread.
             if (!list.isEmpty())
-                emit streamChunksReceived(list);
+                ThreadHandOver::post(
+                    this, [this, list] { emit streamChunksReceived(list); }, Qt::AutoConnection);
         },
         [](const zarn::HandlerError &e) { qDebug() << "searchChunks => Error: " << errorText(e); });
 }
@@ -588,8 +616,15 @@ void ZarnClient::getStreamGatewayInfo(QString deviceId, QString streamId)
     m_client.getStreamInfo(
         deviceId.toLongLong(), streamId.toLongLong(),
         [this](const zarn::StreamInfo &info) {
-            emit streamInfoReceived(QString::number(info.deviceId), QString::number(info.streamId),
-                                    fromUtf8(info.token), fromUtf8(info.address));
+            // The library's thread; the signal goes out on this object's thread.
+            ThreadHandOver::post(
+                this,
+                [this, device = QString::number(info.deviceId),
+                 stream = QString::number(info.streamId), token = fromUtf8(info.token),
+                 address = fromUtf8(info.address)] {
+                    emit streamInfoReceived(device, stream, token, address);
+                },
+                Qt::AutoConnection);
         },
         [](const zarn::HandlerError &e) {
             qDebug() << "getStreamGatewayInfo => Error: " << errorText(e);
@@ -627,7 +662,9 @@ void ZarnClient::handleEvent(const zarn::Event &event)
         if (!doc.isNull())
             map.insert(QStringLiteral("fields"), doc.object().toVariantMap());
     }
-    emit signEventReceived(map);
+    // The library's thread; the signal goes out on this object's thread.
+    ThreadHandOver::post(
+        this, [this, map] { emit signEventReceived(map); }, Qt::AutoConnection);
 }
 
 // ---- Value conversion ----------------------------------------------------------------------
