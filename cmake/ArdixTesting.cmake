@@ -5,6 +5,9 @@
 # tests/harness/isolate.sh, which gives the test its own empty HOME, XDG folders and
 # working directory, so no test reads or writes a user's settings, logs or database.
 set(ARDIX_ISOLATE "${CMAKE_CURRENT_LIST_DIR}/../tests/harness/isolate.sh")
+# Every test's time limit is multiplied by this: the tsan preset's programs run several times
+# slower, and a limit set on a test is not raised by ctest's --timeout.
+set(ARDIX_TEST_TIMEOUT_SCALE 1 CACHE STRING "Factor applied to every test's time limit")
 
 function(ardix_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ARGS;ENV" ${ARGN})
@@ -28,6 +31,7 @@ function(ardix_register_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${ARDIX_TEST_TIMEOUT_SCALE}")
   add_test(NAME ${T_NAME} COMMAND /bin/bash ${ARDIX_ISOLATE} ${T_COMMAND})
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
                        ENVIRONMENT "ARDIX_BUILD_DIR=${CMAKE_BINARY_DIR};ARDIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")

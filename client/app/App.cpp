@@ -3,6 +3,7 @@
 #include "RpcSource.h"
 #include "SQLiteRepository.h"
 #include "SingleStreamLayout.h"
+#include "ThreadHandOver.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -175,7 +176,7 @@ void App::fetchLayoutsList()
 void App::onLayouts(const ardix::zarn::NameValueMap &map)
 {
     // The library's thread: the remote-control source lives on the GUI thread.
-    QMetaObject::invokeMethod(
+    ThreadHandOver::post(
         this,
         [this, copy = map]() mutable {
             // Taken over here, so that the values are released on this thread.

@@ -1,5 +1,7 @@
 #include "PasswordStore.h"
 
+#include "ThreadHandOver.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
@@ -68,7 +70,6 @@ PasswordStore::PasswordStore(QObject *parent)
     , m_available(true)
 {}
 
-
 void PasswordStore::restore()
 {
     if (!m_available) {
@@ -121,7 +122,9 @@ void PasswordStore::run(QKeychain::Job *job, const std::function<void(QKeychain:
         }
         if (timer)
             timer->deleteLater();
-        finished->deleteLater();
+        // The job's thread deletes it, and this connection with it, after the reads above.
+        ThreadHandOver::post(
+            finished, [finished] { finished->deleteLater(); }, Qt::QueuedConnection);
     });
     connect(timer, &QTimer::timeout, this, [this, settled, timer, timedOut] {
         timer->deleteLater();
@@ -135,7 +138,8 @@ void PasswordStore::run(QKeychain::Job *job, const std::function<void(QKeychain:
         timedOut();
     });
     timer->start(answerTimeoutMs);
-    QMetaObject::invokeMethod(
+    // The job's thread takes over the job and the connection made above from this one.
+    ThreadHandOver::post(
         job, [job] { job->start(); }, Qt::QueuedConnection);
 }
 

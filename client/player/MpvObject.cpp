@@ -3,6 +3,7 @@
 #include "MpvNode.h"
 #include "MpvRenderer.h"
 #include "StreamAddress.h"
+#include "ThreadHandOver.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -171,6 +172,8 @@ MpvObject::MpvObject(QQuickItem *parent)
     connect(this, &MpvObject::idleChanged, this, &MpvObject::updateState);
     connect(this, &MpvObject::pausedChanged, this, &MpvObject::updateState);
     mpv_set_wakeup_callback(mpv.get(), &MpvObject::onWakeup, this);
+    // The scene graph's render thread takes the player over in createRenderer.
+    ThreadHandOver::release(this);
 }
 
 MpvObject::~MpvObject()
@@ -217,6 +220,8 @@ void MpvObject::observeProperties()
 
 QQuickFramebufferObject::Renderer *MpvObject::createRenderer() const
 {
+    // The render thread, while the GUI thread waits in the scene graph's synchronisation.
+    ThreadHandOver::acquire(this);
     window()->setPersistentOpenGLContext(true);
     window()->setPersistentSceneGraph(true);
     return new MpvRenderer(const_cast<MpvObject *>(this));
@@ -228,8 +233,11 @@ void MpvObject::onWakeup(void *context)
     // player wakes us for each of its events, several per frame; one posted drain that has not
     // run yet takes them all.
     auto *item = static_cast<MpvObject *>(context);
-    if (!item->m_drainPosted.exchange(true))
-        QCoreApplication::postEvent(item, new QEvent(kMpvEventsPending));
+    if (item->m_drainPosted.exchange(true))
+        return;
+    auto *event = new QEvent(kMpvEventsPending);
+    ThreadHandOver::release(event); // the event goes to the GUI thread through Qt's queue
+    QCoreApplication::postEvent(item, event);
 }
 
 void MpvObject::onRenderUpdate(void *context)
@@ -240,6 +248,7 @@ void MpvObject::onRenderUpdate(void *context)
 
 bool MpvObject::event(QEvent *event)
 {
+    ThreadHandOver::acquire(event); // taken over from the thread that posted it, if another
     if (event->type() == kMpvEventsPending) {
         // Cleared before draining: an event queued from here on posts a drain of its own.
         m_drainPosted.store(false);

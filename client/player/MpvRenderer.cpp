@@ -1,6 +1,7 @@
 #include "MpvRenderer.h"
 
 #include "MpvObject.h"
+#include "ThreadHandOver.h"
 
 #include <QDebug>
 #include <QOpenGLContext>
@@ -58,7 +59,8 @@ void MpvRenderer::createRenderContext()
     m_slot->context = context;
     mpv_render_context_set_update_callback(context, &MpvObject::onRenderUpdate, m_item);
     // Posted: the item belongs to the GUI thread, which waits for this sync to end.
-    QMetaObject::invokeMethod(m_item, &MpvObject::loadPendingFile, Qt::QueuedConnection);
+    ThreadHandOver::post(
+        m_item, [item = m_item] { item->loadPendingFile(); }, Qt::QueuedConnection);
 }
 
 void MpvRenderer::render()

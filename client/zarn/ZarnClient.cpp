@@ -1,5 +1,6 @@
 #include "ZarnClient.h"
 
+#include "ThreadHandOver.h"
 #include "Utils.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
@@ -131,14 +132,14 @@ void ZarnClient::connectToZarn()
         handleConnectionState(state, previous);
         if (state == zarn::Connection::Closed) {
             // The library's thread; the session state lives on this object's thread.
-            QMetaObject::invokeMethod(
+            ThreadHandOver::post(
                 this, [this, session] { connectionLost(session); }, Qt::QueuedConnection);
         }
     };
     connectionCallbacks.error = [this, session](const zarn::ConnectionError &e) {
         handleConnectionError(e);
         // The library's thread; the session state lives on this object's thread.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this, [this, session] { connectionLost(session); }, Qt::QueuedConnection);
     };
     m_connection = zarn::Connection(std::move(connectionCallbacks), m_context);
@@ -155,9 +156,18 @@ void ZarnClient::connectToZarn()
     };
     m_client = zarn::Client(std::move(clientCallbacks), m_connection);
 
+    // Both answers come on the library's thread; the signals go out on this object's thread.
     m_connection.open(
-        m_host.toStdString(), m_port, [this] { emit connected(); },
-        [this](const zarn::ConnectionError &e) { emit connectError(fromUtf8(e.text())); });
+        m_host.toStdString(), m_port,
+        [this] {
+            ThreadHandOver::post(
+                this, [this] { emit connected(); }, Qt::AutoConnection);
+        },
+        [this](const zarn::ConnectionError &e) {
+            ThreadHandOver::post(
+                this, [this, text = fromUtf8(e.text())] { emit connectError(text); },
+                Qt::AutoConnection);
+        });
 }
 
 void ZarnClient::login()
@@ -167,15 +177,22 @@ void ZarnClient::login()
         m_username.toStdString(), m_password.toStdString(),
         [this, session](std::int64_t id) {
             // The library's thread; the keep-alive timers live on this object's thread.
-            QMetaObject::invokeMethod(
+            ThreadHandOver::post(
                 this, [this, id, session] { signedIn(id, session); }, Qt::QueuedConnection);
         },
         [this](const zarn::HandlerError &e) {
             // A connection that broke during the sign-in is no answer to the credentials.
-            if (e.code() >= zarn::HandlerError::NotConnected)
-                emit connectError(errorText(e));
-            else
-                emit loginError(errorText(e));
+            const bool broken = e.code() >= zarn::HandlerError::NotConnected;
+            // The library's thread; the signals go out on this object's thread.
+            ThreadHandOver::post(
+                this,
+                [this, broken, text = errorText(e)] {
+                    if (broken)
+                        emit connectError(text);
+                    else
+                        emit loginError(text);
+                },
+                Qt::AutoConnection);
         });
 }
 
@@ -204,7 +221,7 @@ void ZarnClient::sendKeepAlive(quint64 token)
     // with a code of the library's own.
     auto answered = [this, token] {
         // The library's thread; the watch lives on this object's thread.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this, [this, token] { m_watch->answered(token); }, Qt::QueuedConnection);
     };
     m_client.getActuatorValue(
@@ -227,14 +244,18 @@ void ZarnClient::fetchObjects()
 {
     m_client.getObjects(
         [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
-        [this](const zarn::HandlerError &e) { emit error(errorText(e)); });
+        [this](const zarn::HandlerError &e) {
+            // The library's thread; the signal goes out on this object's thread.
+            ThreadHandOver::post(
+                this, [this, text = errorText(e)] { emit error(text); }, Qt::AutoConnection);
+        });
 }
 
 void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail failure)
 {
     if (QThread::currentThread() != thread()) {
         // The library handles are replaced on this thread; reading them elsewhere would race.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this, [this, success, failure] { getObjects(success, failure); }, Qt::QueuedConnection);
         return;
     }
@@ -246,7 +267,7 @@ void ZarnClient::getDynamicAttribute(qint64 objectId, const QString &name,
 {
     if (QThread::currentThread() != thread()) {
         // The library handles are replaced on this thread; reading them elsewhere would race.
-        QMetaObject::invokeMethod(
+        ThreadHandOver::post(
             this,
             [this, objectId, name, success, failure] {
                 getDynamicAttribute(objectId, name, success, failure);
@@ -264,7 +285,7 @@ void ZarnClient::updateRepository(const Objects &objects, qint64 rootId)
     // object's thread, so the rebuild goes there (at once when already on it).
     // The rebuild takes the list over, so that this thread drops its references to the
     // library's objects itself instead of leaving that to whichever thread frees the call.
-    QMetaObject::invokeMethod(
+    ThreadHandOver::post(
         this,
         [this, copy = objects, rootId]() mutable {
             const Objects taken = std::move(copy);
@@ -283,7 +304,10 @@ void ZarnClient::handleLibraryLog(const std::string &text, zarn::LogLevel)
 void ZarnClient::handleConnectionState(zarn::Connection::State state,
                                        zarn::Connection::State previous)
 {
-    emit connectionStateChanged(state, previous);
+    // The library's thread; the signal goes out on this object's thread.
+    ThreadHandOver::post(
+        this, [this, state, previous] { emit connectionStateChanged(state, previous); },
+        Qt::AutoConnection);
 }
 
 void ZarnClient::handleConnectionError(const zarn::ConnectionError &e)
@@ -407,7 +431,7 @@ void ZarnClient::handleSensorValue(std::int64_t id, zarn::ValuePtr value, quint6
     }
     // Runs on the library's thread; the objects live on this object's thread. Posting keeps
     // the server's order, also relative to a rebuild posted the same way.
-    QMetaObject::invokeMethod(
+    ThreadHandOver::post(
         this, [this, id, variant, session] { applySensorValue(id, variant, session); },
         Qt::AutoConnection);
 }
@@ -431,7 +455,7 @@ void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value, quin
 {
     // Runs on the library's thread; the objects live on this object's thread. Posting keeps
     // the server's order, also relative to a rebuild posted the same way.
-    QMetaObject::invokeMethod(
+    ThreadHandOver::post(
         this, [this, id, value, session] { applyActuatorValue(id, value, session); },
         Qt::AutoConnection);
 }
@@ -521,7 +545,10 @@ void ZarnClient::getAttr(QString objId, QString attr)
             QVariantMap attrs;
             for (const auto &entry : map.entries())
                 attrs.insert(fromUtf8(entry.first), zarnValToVariant(entry.second.value()));
-            emit dynamicAttributeReceived(objId, attrs);
+            // The library's thread; the signal goes out on this object's thread.
+            ThreadHandOver::post(
+                this, [this, objId, attrs] { emit dynamicAttributeReceived(objId, attrs); },
+                Qt::AutoConnection);
         },
         [](const zarn::HandlerError &e) { qInfo() << "DynAttr getting failed: " << errorText(e); });
 }
@@ -576,8 +603,10 @@ void ZarnClient::searchChunks(QString streamId, int searchBy, qlonglong start, q
                                         {QStringLiteral("end"), qlonglong(c.end)},
                                         {QStringLiteral("size"), qlonglong(c.size)}});
             }
+            // The library's thread; the signal goes out on this object's thread.
             if (!list.isEmpty())
-                emit streamChunksReceived(list);
+                ThreadHandOver::post(
+                    this, [this, list] { emit streamChunksReceived(list); }, Qt::AutoConnection);
         },
         [](const zarn::HandlerError &e) { qDebug() << "searchChunks => Error: " << errorText(e); });
 }
@@ -587,8 +616,15 @@ void ZarnClient::getStreamGatewayInfo(QString deviceId, QString streamId)
     m_client.getStreamInfo(
         deviceId.toLongLong(), streamId.toLongLong(),
         [this](const zarn::StreamInfo &info) {
-            emit streamInfoReceived(QString::number(info.deviceId), QString::number(info.streamId),
-                                    fromUtf8(info.token), fromUtf8(info.address));
+            // The library's thread; the signal goes out on this object's thread.
+            ThreadHandOver::post(
+                this,
+                [this, device = QString::number(info.deviceId),
+                 stream = QString::number(info.streamId), token = fromUtf8(info.token),
+                 address = fromUtf8(info.address)] {
+                    emit streamInfoReceived(device, stream, token, address);
+                },
+                Qt::AutoConnection);
         },
         [](const zarn::HandlerError &e) {
             qDebug() << "getStreamGatewayInfo => Error: " << errorText(e);
@@ -626,7 +662,9 @@ void ZarnClient::handleEvent(const zarn::Event &event)
         if (!doc.isNull())
             map.insert(QStringLiteral("fields"), doc.object().toVariantMap());
     }
-    emit signEventReceived(map);
+    // The library's thread; the signal goes out on this object's thread.
+    ThreadHandOver::post(
+        this, [this, map] { emit signEventReceived(map); }, Qt::AutoConnection);
 }
 
 // ---- Value conversion ----------------------------------------------------------------------
