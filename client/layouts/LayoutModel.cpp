@@ -2,7 +2,6 @@
 
 #include "App.h"
 #include "LayoutDocumentParser.h"
-#include "StreamProfiles.h"
 #include "UrlTemplate.h"
 #include "ZarnClient.h"
 #include "ZarnObject.h"
@@ -108,8 +107,6 @@ QVariant LayoutModel::data(const QModelIndex &index, int role) const
         return url(cell);
     case ActuatorIdRole:
         return cell.actuatorId;
-    case ProfilesRole:
-        return profiles(cell);
     default:
         return {};
     }
@@ -127,8 +124,7 @@ QHash<int, QByteArray> LayoutModel::roleNames() const
         {RowSpanRole, "rowSpan"},   {ColSpanRole, "colSpan"},
         {LabelRole, "label"},       {TypeRole, "type"},
         {DeviceIdRole, "deviceId"}, {ObjectIdRole, "objectId"},
-        {UrlRole, "url"},           {ActuatorIdRole, "actuatorId"},
-        {ProfilesRole, "profiles"}};
+        {UrlRole, "url"},           {ActuatorIdRole, "actuatorId"}};
     return names;
 }
 
@@ -286,20 +282,4 @@ QString LayoutModel::url(const LayoutCell &cell) const
     const QString address = UrlTemplate::expand(settings->prop(QStringLiteral("url")));
     qDebug() << "URL:" << address;
     return address;
-}
-
-QVariantList LayoutModel::profiles(const LayoutCell &cell) const
-{
-    ZarnObjectsRepository *objects = repository();
-    const auto object = objects ? objects->find(cell.objectId) : nullptr;
-    const ZarnSetting *settings = object ? object->settings() : nullptr;
-    if (!settings || !settings->contains(QStringLiteral("profiles")))
-        return {};
-    QString problem;
-    const QVector<StreamProfile> list =
-        StreamProfiles::parse(settings->prop(QStringLiteral("profiles")), &problem);
-    if (!problem.isEmpty())
-        qWarning().noquote()
-            << QStringLiteral("Stream profiles of object %1: %2").arg(cell.objectId, problem);
-    return StreamProfiles::toVariantList(list);
 }

@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
-#include <QVariantList>
 #include <QVector>
 
 // The grid of the layout loaded last: one row per cell, plus the grid size. It also answers,
@@ -32,10 +31,7 @@ public:
         DeviceIdRole,
         ObjectIdRole,
         UrlRole,
-        ActuatorIdRole,
-        // The stream profiles of the cell's object ("profiles" setting), smallest first; an
-        // empty list when it offers none.
-        ProfilesRole
+        ActuatorIdRole
     };
 
     explicit LayoutModel(QObject *parent = nullptr);
@@ -67,7 +63,6 @@ private:
     static bool readCell(const QJsonObject &element, LayoutCell *cell);
     static void pairDoor(LayoutCell *cell);
     QString url(const LayoutCell &cell) const;
-    QVariantList profiles(const LayoutCell &cell) const;
 
     QVector<LayoutCell> m_cells;
     int m_numCols = 1;

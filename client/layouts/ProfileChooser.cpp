@@ -1,5 +1,10 @@
 #include "ProfileChooser.h"
 
+#include "App.h"
+#include "ZarnObject.h"
+#include "ZarnObjectsRepository.h"
+#include "ZarnSetting.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QQmlEngine>
@@ -51,6 +56,31 @@ void ProfileChooser::setProfiles(const QVariantList &profiles)
     m_profiles = list;
     emit profilesChanged();
     choose();
+}
+
+void ProfileChooser::setStreamId(const QString &id)
+{
+    if (id == m_streamId)
+        return;
+    m_streamId = id;
+    emit streamIdChanged();
+    setProfiles(StreamProfiles::toVariantList(profilesOfStream(id)));
+}
+
+QVector<StreamProfile> ProfileChooser::profilesOfStream(const QString &id)
+{
+    App *app = App::instance();
+    ZarnObjectsRepository *objects = app ? app->zarnRepository() : nullptr;
+    const auto object = objects ? objects->find(id) : nullptr;
+    const ZarnSetting *settings = object ? object->settings() : nullptr;
+    if (!settings || !settings->contains(QStringLiteral("profiles")))
+        return {};
+    QString problem;
+    const QVector<StreamProfile> profiles =
+        StreamProfiles::parse(settings->prop(QStringLiteral("profiles")), &problem);
+    if (!problem.isEmpty())
+        qWarning().noquote() << QStringLiteral("Stream profiles of object %1: %2").arg(id, problem);
+    return profiles;
 }
 
 void ProfileChooser::setFallbackUrl(const QString &url)

@@ -18,6 +18,9 @@ class ProfileChooser : public QObject, public QQmlParserStatus
     Q_OBJECT
     Q_INTERFACES(QQmlParserStatus)
     Q_PROPERTY(QVariantList profiles READ profiles WRITE setProfiles NOTIFY profilesChanged)
+    // The stream object whose "profiles" setting gives the profiles, looked up in the object
+    // tree when set.
+    Q_PROPERTY(QString streamId READ streamId WRITE setStreamId NOTIFY streamIdChanged)
     Q_PROPERTY(QString fallbackUrl READ fallbackUrl WRITE setFallbackUrl NOTIFY fallbackUrlChanged)
     Q_PROPERTY(int pixelWidth READ pixelWidth WRITE setPixelWidth NOTIFY pixelSizeChanged)
     Q_PROPERTY(int pixelHeight READ pixelHeight WRITE setPixelHeight NOTIFY pixelSizeChanged)
@@ -36,6 +39,8 @@ public:
 
     QVariantList profiles() const { return StreamProfiles::toVariantList(m_profiles); }
     void setProfiles(const QVariantList &profiles);
+    QString streamId() const { return m_streamId; }
+    void setStreamId(const QString &id);
     QString fallbackUrl() const { return m_fallbackUrl; }
     void setFallbackUrl(const QString &url);
     int pixelWidth() const { return m_width; }
@@ -57,6 +62,7 @@ public:
 
 signals:
     void profilesChanged();
+    void streamIdChanged();
     void fallbackUrlChanged();
     void pixelSizeChanged();
     void cellNameChanged();
@@ -68,8 +74,11 @@ private:
     void sizeChanged();
     void choose();
     int forcedIndex();
+    // The profiles of the object tree's stream id, with a warning when its setting is unusable.
+    static QVector<StreamProfile> profilesOfStream(const QString &id);
 
     QVector<StreamProfile> m_profiles;
+    QString m_streamId;
     QString m_fallbackUrl;
     int m_width = 0;
     int m_height = 0;

@@ -54,7 +54,6 @@ Pane {
             readonly property string cellLabel: label
             readonly property int cellIndex: index
             readonly property string cellUrl: url
-            readonly property var cellProfiles: profiles
             readonly property string gatewayId: deviceId
             readonly property string streamId: objectId
             readonly property var sensor: page.treeRevision, App.zarnRepository.objectById(objectId)
@@ -116,7 +115,7 @@ Pane {
 
             ProfileChooser {
                 id: chooser
-                profiles: cell.slot ? cell.slot.cellProfiles : []
+                streamId: cell.slot ? cell.slot.streamId : ""
                 fallbackUrl: cell.slot ? cell.slot.cellUrl : ""
                 pixelWidth: Math.round(view.width * Screen.devicePixelRatio)
                 pixelHeight: Math.round(view.height * Screen.devicePixelRatio)
