@@ -29,6 +29,11 @@ Item {
     readonly property real edgeDelay: 0.3
     readonly property real jumpDelay: 3.0
     readonly property int catchUpMs: 3000
+    // A cell that had to reopen its stream waits this long before it reopens it again for
+    // being behind: when the machine cannot keep up, reopening every cell over and over costs
+    // more than playing a little late.
+    readonly property int jumpPauseMs: 10000
+    property double lastJump: 0
     property double catchUpSince: 0
 
     // Seconds behind the live edge, as far as the player can tell.
@@ -112,10 +117,11 @@ Item {
         liveDelay = ahead
         if (++samples % 2 === 0)
             console.info(delayLog, "Live delay:", url, liveDelay.toFixed(3))
-        if (liveDelay > maxDelay && (liveDelay > jumpDelay
-                                     || (catchingUp && Date.now() - catchUpSince > catchUpMs))) {
+        if (liveDelay > maxDelay && Date.now() - lastJump > jumpPauseMs
+                && (liveDelay > jumpDelay || (catchingUp && Date.now() - catchUpSince > catchUpMs))) {
             console.log("Jumping to the live edge:", url, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
+            lastJump = Date.now()
             jumpToLiveEdge()
             return
         }
