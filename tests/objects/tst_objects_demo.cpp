@@ -42,6 +42,8 @@ private slots:
         auto site = sim::Site::fromFile(DEMO_SITE, sim::nowMs(), error);
         QVERIFY2(site, error.c_str());
         sim::SimulatorOptions options;
+        // Channel texts on a free port: the demo's 5556 belongs to the screen tests.
+        options.ephemeralPosPorts = true;
         options.site = std::move(*site);
         options.log = [](const std::string &) {};
         m_sim = std::make_unique<sim::Simulator>(std::move(options));

@@ -423,6 +423,8 @@ TEST_F(GatewayCacheFailure, UnwritableCacheFolderIsOneLogLine)
 TEST_F(Gateway, APortTakenIsOneLogLineAndTheEventServerRunsOn)
 {
     sim::SimulatorOptions options;
+    // Channel texts on a free port: the demo's 5556 belongs to the screen tests.
+    options.ephemeralPosPorts = true;
     options.site = site();
     options.httpPort = simulator->gatewayHttpPort(kGateway);
     std::vector<std::string> lines;

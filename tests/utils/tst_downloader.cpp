@@ -186,6 +186,8 @@ private slots:
                                    start, error);
         QVERIFY2(site, error.c_str());
         SimulatorOptions options;
+        // Channel texts on a free port: the demo's 5556 belongs to the screen tests.
+        options.ephemeralPosPorts = true;
         options.site = std::move(*site);
         options.log = [](const std::string &) {};
         Simulator simulator(std::move(options));

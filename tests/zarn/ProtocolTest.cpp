@@ -117,6 +117,8 @@ TEST_P(ClientInput, MalformedFrameFromTheServerFailsThatConnectionOnly)
 
     // The same context still serves other connections.
     sim::SimulatorOptions options;
+    // Channel texts on a free port: the demo's 5556 belongs to the screen tests.
+    options.ephemeralPosPorts = true;
     options.site = loadDemoSite();
     options.log = [](const std::string &) {};
     sim::Simulator simulator(std::move(options));
@@ -191,6 +193,8 @@ TEST_F(SimFixture, HundredClientsAtOnce)
 TEST(ProtocolLimits, LargeObjectListsArriveInParts)
 {
     sim::SimulatorOptions options;
+    // Channel texts on a free port: the demo's 5556 belongs to the screen tests.
+    options.ephemeralPosPorts = true;
     options.site = sim::Site::generated(2500);
     options.log = [](const std::string &) {};
     sim::Simulator simulator(std::move(options));

@@ -241,6 +241,8 @@ protected:
     void SetUp() override
     {
         sim::SimulatorOptions options;
+        // Channel texts on a free port: the demo's 5556 belongs to the screen tests.
+        options.ephemeralPosPorts = true;
         options.site = site();
         options.limits = limits();
         options.log = [this](const std::string &line) {
