@@ -192,11 +192,16 @@ bool Console::waitForPictures(const QString &name, int timeoutMs) const
         timeoutMs);
 }
 
+long dropCount(MpvObject *player)
+{
+    return player->frameDropCount() + player->decoderFrameDropCount();
+}
+
 long droppedFrames(const std::vector<MpvObject *> &players)
 {
     long total = 0;
     for (MpvObject *player : players)
-        total += player->frameDropCount() + player->decoderFrameDropCount();
+        total += dropCount(player);
     return total;
 }
 
@@ -346,12 +351,6 @@ double numberProperty(MpvObject *player, const char *name)
 {
     const QVariant value = player->getProperty(QLatin1String(name));
     return value.canConvert<double>() ? value.toDouble() : 0.0;
-}
-
-long dropCount(MpvObject *player)
-{
-    return static_cast<long>(numberProperty(player, "frame-drop-count") +
-                             numberProperty(player, "decoder-frame-drop-count"));
 }
 
 // Applies the layout afresh (its cells choose their profiles anew) and measures it for a while

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTcpServer>
 
 namespace ScreenCheck {
 
@@ -29,6 +30,13 @@ template <typename Test> double share(const QRect &region, const QRect &bounds, 
 }
 
 } // namespace
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
 
 QJsonObject demoSite()
 {

@@ -17,6 +17,9 @@ class XServer;
 // whether a region of a screenshot shows a picture, and whether that picture moves.
 namespace ScreenCheck {
 
+// A TCP port on 127.0.0.1 that nobody listened on a moment ago.
+quint16 freePort();
+
 // The demo site file of the source tree, as JSON.
 QJsonObject demoSite();
 // The demo site whose Till keeps one recorded chunk of a minute from `now` (ms since the

@@ -29,13 +29,6 @@ namespace {
 
 constexpr int sidebarWidth = 50;
 
-unsigned short freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 QJsonArray profiles(int stream, unsigned short httpPort)
 {
     const QString url = QStringLiteral("http://127.0.0.1:%1/live/%2[[?profile{EQU}%3]]");

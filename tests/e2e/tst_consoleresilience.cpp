@@ -36,13 +36,6 @@ constexpr int windowHeight = 480;
 // The demo's first layout, shown after sign-in: 2x2, streams 11 to 14.
 const QStringList streams{"11", "12", "13", "14"};
 
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
 // Below the cell's name and overlay label, which move by themselves.
 QRect belowLabel(const QRect &cell)
 {

@@ -6,6 +6,7 @@
 // next camera plays, and shows the markup without fetching what it points at.
 #include "ProgramRun.h"
 #include "RpcHost.h"
+#include "ScreenCheck.h"
 #include "XServer.h"
 
 #include <Simulator.h>
@@ -23,6 +24,8 @@
 
 #include <memory>
 
+using ScreenCheck::freePort;
+
 namespace {
 
 int modeOf(const QString &path)
@@ -31,13 +34,6 @@ int modeOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
     return int(info.st_mode & 0777);
-}
-
-unsigned short freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 QString siteJson(unsigned short posPort, unsigned short httpPort)
