@@ -86,6 +86,8 @@ public:
     QQuickWindow *window() const { return m_window; }
     // Nanoseconds on clock() of the window's last frame on screen.
     qint64 lastSwapNs() const { return m_lastSwapNs.load(); }
+    // Frames the window has put on screen so far.
+    long swaps() const { return m_swaps.load(); }
     const QElapsedTimer &clock() const { return m_clock; }
 
 private:
@@ -97,6 +99,7 @@ private:
     QQuickWindow *m_window = nullptr;
     QElapsedTimer m_clock;
     std::atomic<qint64> m_lastSwapNs{0};
+    std::atomic<long> m_swaps{0};
 };
 
 bool Console::start(QString *error)
@@ -124,7 +127,11 @@ bool Console::start(QString *error)
     // Emitted on the render thread: only an atomic is touched there.
     QObject::connect(
         m_window, &QQuickWindow::frameSwapped, m_window,
-        [this] { m_lastSwapNs.store(m_clock.nsecsElapsed()); }, Qt::DirectConnection);
+        [this] {
+            m_lastSwapNs.store(m_clock.nsecsElapsed());
+            ++m_swaps;
+        },
+        Qt::DirectConnection);
     const bool ready = bench::spinUntil(
         [this] {
             return App::instance() && App::instance()->rpcSource() && service()->isLoggedIn() &&
@@ -345,6 +352,7 @@ struct GridRun
     long dropped = 0;
     double frames = 0;
     int reopened = 0;
+    long windowFrames = 0;
 };
 
 double numberProperty(MpvObject *player, const char *name)
@@ -382,6 +390,7 @@ bool measureGrid(Console &console, const QString &forced, int seconds, GridRun *
             Qt::QueuedConnection));
     }
     const double cpuBefore = bench::ownCpuSeconds();
+    const long swapsBefore = console.swaps();
     for (int second = 0; second < seconds; ++second) {
         bench::spin(1000);
         for (size_t i = 0; i < n; ++i) {
@@ -395,6 +404,7 @@ bool measureGrid(Console &console, const QString &forced, int seconds, GridRun *
         }
     }
     run->cpuSeconds = bench::ownCpuSeconds() - cpuBefore;
+    run->windowFrames = console.swaps() - swapsBefore;
     for (const QMetaObject::Connection &connection : connections)
         QObject::disconnect(connection);
     run->cells = n;
@@ -410,10 +420,11 @@ void printGrid(const char *name, const GridRun &run, int seconds)
     QStringList sizes;
     for (auto it = run.widths.cbegin(); it != run.widths.cend(); ++it)
         sizes << QStringLiteral("%1 px wide: %2").arg(it.key()).arg(it.value());
-    std::printf("%-6s %5zu %7zu %9.2f %10.2f %8ld %10.0f %8.2f %9d   %s\n", name, run.cells,
+    std::printf("%-6s %5zu %7zu %9.2f %10.2f %8ld %10.0f %8.2f %9d %10.1f   %s\n", name, run.cells,
                 run.moving, run.cpuSeconds, run.cpuSeconds / seconds, run.dropped, run.frames,
                 run.frames > 0 ? 100.0 * run.dropped / (run.frames + run.dropped) : 0.0,
-                run.reopened, qPrintable(sizes.join(QLatin1String(", "))));
+                run.reopened, double(run.windowFrames) / seconds,
+                qPrintable(sizes.join(QLatin1String(", "))));
     std::fflush(stdout);
 }
 
@@ -422,8 +433,9 @@ int benchGrid(Console &console, int seconds)
 {
     console.window()->resize(1280, 960);
     bench::spin(1000);
-    std::printf("%-6s %5s %7s %9s %10s %8s %10s %8s %9s   %s\n", "run", "cells", "moving", "cpu s",
-                "cpu cores", "dropped", "frames", "drop %", "reopened", "pictures");
+    std::printf("%-6s %5s %7s %9s %10s %8s %10s %8s %9s %10s   %s\n", "run", "cells", "moving",
+                "cpu s", "cpu cores", "dropped", "frames", "drop %", "reopened", "window fps",
+                "pictures");
     GridRun adaptive;
     if (!measureGrid(console, QString(), seconds, &adaptive))
         return 1;

@@ -2,6 +2,7 @@
 
 #include "MpvNode.h"
 #include "MpvRenderer.h"
+#include "RepaintPacer.h"
 #include "StreamAddress.h"
 #include "ThreadHandOver.h"
 
@@ -10,6 +11,7 @@
 #include <QHash>
 #include <QQmlEngine>
 #include <QQuickWindow>
+#include <QSettings>
 
 #include <utility>
 
@@ -162,6 +164,7 @@ Q_COREAPP_STARTUP_FUNCTION(registerMpvObject)
 MpvObject::MpvObject(QQuickItem *parent)
     : QQuickFramebufferObject(parent)
     , mpv_gl(std::make_shared<MpvRenderSlot>())
+    , m_rendererChoice(QSettings().value(QStringLiteral("Video/renderer")).toString().trimmed())
 {
     if (!createPlayer())
         return;
@@ -224,7 +227,7 @@ QQuickFramebufferObject::Renderer *MpvObject::createRenderer() const
     ThreadHandOver::acquire(this);
     window()->setPersistentOpenGLContext(true);
     window()->setPersistentSceneGraph(true);
-    return new MpvRenderer(const_cast<MpvObject *>(this));
+    return new MpvRenderer(const_cast<MpvObject *>(this), m_rendererChoice);
 }
 
 void MpvObject::onWakeup(void *context)
@@ -492,7 +495,7 @@ void MpvObject::reinitRenderer()
 
 void MpvObject::doUpdate()
 {
-    update();
+    RepaintPacer::shared().request(this);
 }
 
 bool MpvObject::enableAudio()

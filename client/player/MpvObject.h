@@ -228,6 +228,8 @@ private:
     bool m_isPlaying = false;
     QVariant m_pendingLoad;
     bool m_networkOnly = false;
+    // "Video/renderer": "gl", "software", or "auto"/empty for software on a software OpenGL.
+    const QString m_rendererChoice;
     // Set while a drain of the player's events is posted and has not started.
     std::atomic<bool> m_drainPosted{false};
 };

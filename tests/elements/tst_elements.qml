@@ -102,7 +102,7 @@ Item {
         }
 
         function test_overlayLinesExpire() {
-            var view = createTemporaryObject(cameraComponent, scene)
+            var view = createTemporaryObject(cameraComponent, scene, { height: 480 })
             var clearTimer = findNamed(view, "clearTimer")
             view.appendPos("Coffee  1.20\nBagel  2.10\nTotal  3.30")
             compare(visibleLines(view), ["Coffee  1.20", "Bagel  2.10", "Total  3.30"])
@@ -115,6 +115,24 @@ Item {
             view.appendPos(many.join("\n"))
             compare(visibleLines(view).length, 20)
             compare(visibleLines(view)[0], "Coffee  1.20")
+
+            // A small cell, as in a large layout, draws only the lines that reach into it.
+            view.height = 120
+            var column = findNamed(view, "overlay")
+            var shown = visibleLines(view)
+            verify(shown.length > 0 && shown.length < 20, shown.length)
+            compare(shown[0], "Coffee  1.20")
+            var n = 0
+            for (var j = 0; j < column.children.length; ++j) {
+                var line = column.children[j]
+                if (line.text === undefined)
+                    continue
+                compare(line.visible, n < 20 && column.y + n * line.implicitHeight < view.height,
+                        line.text)
+                ++n
+            }
+            view.height = 480
+            compare(visibleLines(view).length, 20)
 
             // Oldest first: one line after 3 s, then one every 0.5 s.
             tryVerify(function() { return visibleLines(view)[0] === "Bagel  2.10" }, 3600)

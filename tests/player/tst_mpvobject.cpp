@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -231,6 +232,59 @@ private slots:
         const QVariant back = MpvNode::toVariant(*node.get());
         QCOMPARE(back, expected);
         QCOMPARE(back.userType(), expected.userType());
+    }
+
+    // Red over blue: a picture turned upside down or with its colour channels swapped shows.
+    void drawsPictureUpright_data()
+    {
+        QTest::addColumn<QString>("renderer");
+        QTest::newRow("software") << QStringLiteral("software");
+        QTest::newRow("OpenGL") << QStringLiteral("gl");
+    }
+
+    void drawsPictureUpright()
+    {
+        QFETCH(QString, renderer);
+        QSettings().setValue(QStringLiteral("Video/renderer"), renderer);
+        PlayerWindow w;
+        QSettings().remove(QStringLiteral("Video/renderer"));
+        w.player->setEnableAudio(false);
+        w.player->loadFile(QStringLiteral("av://lavfi:color=c=red:s=320x120:r=25,"
+                                          "pad=w=320:h=240:x=0:y=0:color=blue"));
+        auto near = [](QRgb pixel, QRgb wanted) {
+            return qAbs(qRed(pixel) - qRed(wanted)) < 40 &&
+                   qAbs(qGreen(pixel) - qGreen(wanted)) < 40 &&
+                   qAbs(qBlue(pixel) - qBlue(wanted)) < 40;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(near(w.window.grabWindow().pixel(160, 40), qRgb(255, 0, 0)),
+                                 10000);
+        const QImage shot = w.window.grabWindow();
+        QVERIFY2(near(shot.pixel(160, 200), qRgb(0, 0, 255)),
+                 qPrintable(QColor(shot.pixel(160, 200)).name()));
+    }
+
+    void rendererChoice_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QByteArray>("glRenderer");
+        QTest::addColumn<bool>("software");
+        const QByteArray llvmpipe("llvmpipe (LLVM 15.0.6, 256 bits)");
+        const QByteArray gpu("Mesa Intel(R) UHD Graphics 620 (KBL GT2)");
+        QTest::newRow("auto on llvmpipe") << QString() << llvmpipe << true;
+        QTest::newRow("auto on a GPU") << QStringLiteral("auto") << gpu << false;
+        QTest::newRow("auto, renderer unknown") << QString() << QByteArray() << false;
+        QTest::newRow("forced software on a GPU") << QStringLiteral("software") << gpu << true;
+        QTest::newRow("forced OpenGL on llvmpipe") << QStringLiteral("gl") << llvmpipe << false;
+        QTest::newRow("unknown value is auto") << QStringLiteral("vulkan") << llvmpipe << true;
+    }
+
+    void rendererChoice()
+    {
+        QFETCH(QString, choice);
+        QFETCH(QByteArray, glRenderer);
+        QFETCH(bool, software);
+        QCOMPARE(MpvRenderer::chooseMode(choice, glRenderer) == MpvRenderer::Mode::Software,
+                 software);
     }
 
     void resolverNeedsCurrentContext()

@@ -107,6 +107,9 @@ Item {
         id: player
         objectName: "mpvObject"
         anchors.fill: parent
+        // Its framebuffer is the item's own size: drawn one to one, filtering adds nothing
+        // but the cost of sampling four texels for each pixel of every cell.
+        smooth: false
         Component.onCompleted: setEnableAudio(false)
         onFileStarted: console.log("onFileStarted")
         onLoadRefused: root.refusedAddress = address
@@ -229,7 +232,10 @@ Item {
         Repeater {
             model: overlayLines
             Label {
+                // Lines below the cell's bottom edge would be clipped anyway; not drawing
+                // them keeps a text-heavy cell as cheap to draw as the others.
                 visible: index < root.maxVisibleLines
+                         && overlay.y + index * implicitHeight < root.height
                 text: label
                 font.pixelSize: 15
                 color: "white"
@@ -264,6 +270,8 @@ Item {
         anchors.right: parent.right
         clip: true
         height: root.toolbarOpen ? toolbarRow.height : 0
+        // Closed, it draws nothing: its buttons would still cost the scene a batch each.
+        visible: height > 0
         color: Qt.rgba(0.5, 0.5, 0.5, 0.5)
         Behavior on height {
             NumberAnimation { duration: 500; easing.type: Easing.OutQuint }

@@ -7,8 +7,11 @@ import QtQuick.Controls 2.2
 // should be playing: a stream whose picture does not move for stallMs counts as failed
 // (an HTTP connection that stays open but sends nothing ends neither with eof nor error),
 // and a cell that fell behind the live edge by more than maxDelay plays faster until it is
-// back; when that does not bring it back within catchUpMs (the picture cannot be drawn
-// faster), or it is more than jumpDelay behind, the stream is opened anew at its live edge. While the cell waits to retry, its last picture stays, dimmed.
+// back; a cell more than jumpDelay behind opens its stream anew at the live edge. A cell
+// that cannot play faster (the machine is busy) stays a little behind rather than reopening:
+// a new connection starts at the stream's last keyframe, about a second behind anyway, and
+// when every cell of a busy layout reopens at once none of them catches up. While the cell
+// waits to retry, its last picture stays, dimmed.
 Item {
     id: status
     objectName: "cellStatus"
@@ -28,13 +31,11 @@ Item {
     readonly property real maxDelay: 1.0
     readonly property real edgeDelay: 0.3
     readonly property real jumpDelay: 3.0
-    readonly property int catchUpMs: 3000
-    // A cell that had to reopen its stream waits this long before it reopens it again for
-    // being behind: when the machine cannot keep up, reopening every cell over and over costs
-    // more than playing a little late.
+    // A cell that opened or reopened its stream waits this long before it reopens it for
+    // being behind: when the machine cannot keep up (a layout of many cells starting at once),
+    // reopening every cell over and over costs more than playing a little late.
     readonly property int jumpPauseMs: 10000
     property double lastJump: 0
-    property double catchUpSince: 0
 
     // Seconds behind the live edge, as far as the player can tell.
     property real liveDelay: 0
@@ -70,6 +71,7 @@ Item {
         // The player still reports the position of what it played before.
         lastPos = player ? player.position : undefined
         lastProgress = Date.now()
+        lastJump = lastProgress
         setCatchingUp(false)
     }
 
@@ -117,8 +119,7 @@ Item {
         liveDelay = ahead
         if (++samples % 2 === 0)
             console.info(delayLog, "Live delay:", url, liveDelay.toFixed(3))
-        if (liveDelay > maxDelay && Date.now() - lastJump > jumpPauseMs
-                && (liveDelay > jumpDelay || (catchingUp && Date.now() - catchUpSince > catchUpMs))) {
+        if (liveDelay > jumpDelay && Date.now() - lastJump > jumpPauseMs) {
             console.log("Jumping to the live edge:", url, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
             lastJump = Date.now()
@@ -128,7 +129,6 @@ Item {
         if (!catchingUp && liveDelay > maxDelay) {
             console.log("Catching up:", url, "delay", liveDelay.toFixed(2), "s")
             catchingUp = true
-            catchUpSince = Date.now()
         } else if (catchingUp && liveDelay < edgeDelay) {
             console.log("Back at the live edge:", url, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
