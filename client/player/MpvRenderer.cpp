@@ -128,7 +128,10 @@ void MpvRenderer::createRenderContext()
     mpv_render_context *context = createContext(m_mode);
     if (!context) {
         // The cell stays black instead of taking the console down.
-        qWarning() << "failed to initialize mpv" << modeName(m_mode) << "render context";
+        if (m_mode == Mode::Software)
+            qWarning() << "failed to initialize mpv software render context";
+        else
+            qWarning() << "failed to initialize mpv GL context";
         return;
     }
     m_slot->context = context;
