@@ -117,13 +117,14 @@ mpv_render_context *MpvRenderer::createContext(Mode mode)
 
 void MpvRenderer::createRenderContext()
 {
-    const auto *renderer = reinterpret_cast<const char *>(
-        QOpenGLContext::currentContext()->functions()->glGetString(GL_RENDERER));
-    m_mode = chooseMode(m_choice, QByteArray(renderer ? renderer : ""));
+    const QByteArray renderer(reinterpret_cast<const char *>(
+        QOpenGLContext::currentContext()->functions()->glGetString(GL_RENDERER)));
+    m_mode = chooseMode(m_choice, renderer);
     static std::atomic<bool> told{false};
     if (!told.exchange(true))
         qInfo().noquote() << "Video renderer:" << modeName(m_mode) << "(OpenGL renderer"
-                          << QString::fromLatin1(renderer ? renderer : "unknown") + ", setting"
+                          << QString::fromLatin1(renderer.isEmpty() ? "unknown" : renderer) +
+                                 ", setting"
                           << (m_choice.isEmpty() ? QStringLiteral("auto") : m_choice) + ")";
     mpv_render_context *context = createContext(m_mode);
     if (!context) {
@@ -179,8 +180,7 @@ void MpvRenderer::renderInSoftware(QOpenGLFramebufferObject *target)
                                  {MPV_RENDER_PARAM_SW_POINTER, m_pixels.get()},
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    const int rendered = mpv_render_context_render(m_slot->context, params);
-    if (rendered < 0)
+    if (mpv_render_context_render(m_slot->context, params) < 0)
         return;
     makeOpaque(m_pixels.get(), width, height, rowBytes);
     QOpenGLFunctions *gl = QOpenGLContext::currentContext()->functions();

@@ -25,7 +25,6 @@ public:
     // Repaints `item` with the next paced frame: at once when the last one is a frame's time
     // ago, else when it is. Asking again before then changes nothing.
     void request(QQuickItem *item);
-    int intervalMs() const { return m_intervalMs; }
 
 private:
     void flush();

@@ -35,7 +35,7 @@ Item {
     // being behind: when the machine cannot keep up (a layout of many cells starting at once),
     // reopening every cell over and over costs more than playing a little late.
     readonly property int jumpPauseMs: 10000
-    property double lastJump: 0
+    property double lastOpened: 0
 
     // Seconds behind the live edge, as far as the player can tell.
     property real liveDelay: 0
@@ -71,7 +71,7 @@ Item {
         // The player still reports the position of what it played before.
         lastPos = player ? player.position : undefined
         lastProgress = Date.now()
-        lastJump = lastProgress
+        lastOpened = lastProgress
         setCatchingUp(false)
     }
 
@@ -119,10 +119,9 @@ Item {
         liveDelay = ahead
         if (++samples % 2 === 0)
             console.info(delayLog, "Live delay:", url, liveDelay.toFixed(3))
-        if (liveDelay > jumpDelay && Date.now() - lastJump > jumpPauseMs) {
+        if (liveDelay > jumpDelay && Date.now() - lastOpened > jumpPauseMs) {
             console.log("Jumping to the live edge:", url, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
-            lastJump = Date.now()
             jumpToLiveEdge()
             return
         }
