@@ -122,7 +122,8 @@ void Downloader::download()
     }
     const QUrl address(m_url, QUrl::TolerantMode);
     const QString scheme = address.scheme();
-    if (!address.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!address.isValid() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         qWarning() << "Downloader: not an HTTP address:" << m_url;
         return finishEarly(tr("Not an HTTP address"));
     }
@@ -228,8 +229,7 @@ void Downloader::writeAvailable(QNetworkReply *reply)
     if (!reply->isOpen())
         return;
     const QByteArray bytes = reply->readAll();
-    if (bytes.isEmpty() || !m_writeError.isEmpty() || !m_abortReason.isEmpty() ||
-        reply != m_reply)
+    if (bytes.isEmpty() || !m_writeError.isEmpty() || !m_abortReason.isEmpty() || reply != m_reply)
         return;
     if (m_received + bytes.size() > sizeLimit(m_expectedSize))
         return failAndAbort(tooMuch());
@@ -255,9 +255,8 @@ void Downloader::checkRate()
     m_receivedAtCheck = m_received;
     if (got >= minimumRate * period / 1000)
         return;
-    failAndAbort(tr("The gateway stopped sending: %1 bytes in the last %2 s")
-                     .arg(got)
-                     .arg(period / 1000.0));
+    failAndAbort(
+        tr("The gateway stopped sending: %1 bytes in the last %2 s").arg(got).arg(period / 1000.0));
 }
 
 void Downloader::failAndAbort(const QString &reason)
@@ -270,7 +269,8 @@ void Downloader::failAndAbort(const QString &reason)
     QMetaObject::invokeMethod(
         this,
         [this, reply = QPointer<QNetworkReply>(m_reply)] {
-            if (reply && reply == m_reply && reply->isRunning())
+            if (reply && reply == m_reply && reply->isRunning() &&
+                reply->error() == QNetworkReply::NoError)
                 reply->abort();
         },
         Qt::QueuedConnection);

@@ -20,8 +20,8 @@ class Downloader : public QObject
     Q_PROPERTY(QString filePath READ filePath WRITE setFilePath NOTIFY filePathChanged)
     Q_PROPERTY(QString url READ url WRITE setUrl NOTIFY urlChanged)
     // The recording's size as the server lists it; 0 when unknown.
-    Q_PROPERTY(qint64 expectedSize READ expectedSize WRITE setExpectedSize NOTIFY
-                   expectedSizeChanged)
+    Q_PROPERTY(
+        qint64 expectedSize READ expectedSize WRITE setExpectedSize NOTIFY expectedSizeChanged)
     // A download that receives less than minimumRate bytes a second over this many
     // milliseconds (nothing at all included) has stalled.
     Q_PROPERTY(int stallTimeout READ stallTimeout WRITE setStallTimeout NOTIFY stallTimeoutChanged)

@@ -89,8 +89,8 @@ void LoopbackHttpServer::readRequest(QTcpSocket *socket)
     const QString path = QString::fromLatin1(requestLine.value(1));
     const Answer answer = m_answers.value(path, Answer{404, QByteArray("no such path\n"), -1});
     const bool trickled = !answer.piece.isEmpty();
-    const qint64 length = answer.heldLength >= 0 || trickled ? answer.heldLength
-                                                             : answer.body.size();
+    const qint64 length =
+        answer.heldLength >= 0 || trickled ? answer.heldLength : answer.body.size();
     QByteArray headers = "HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n" +
                          "Content-Type: application/octet-stream\r\n";
     if (length >= 0)

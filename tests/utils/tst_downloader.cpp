@@ -159,8 +159,8 @@ private slots:
         QTest::newRow("announces too much") << "/huge" << qint64(100000) << tooMuch;
         QTest::newRow("sends nothing") << "/silent" << qint64(0) << stopped + "0 bytes";
         QTest::newRow("one byte at a time") << "/drip" << qint64(0) << stopped;
-        QTest::newRow("302 to a file") << "/to-file" << qint64(0)
-                                       << "The gateway answered HTTP 302";
+        QTest::newRow("302 to a file")
+            << "/to-file" << qint64(0) << "The gateway answered HTTP 302";
         QTest::newRow("307 to another host")
             << "/elsewhere" << qint64(0) << "The gateway answered HTTP 307";
         QTest::newRow("404") << "/missing" << qint64(0) << "The gateway answered HTTP 404";
