@@ -182,11 +182,14 @@ bool Downloader::openFreshOutputFile()
 
 void Downloader::cancel()
 {
-    if (m_reply) {
+    if (QNetworkReply *reply = m_reply) {
         // The network layer reports the aborted reply as finished at once: finished()
         // goes out (through handleFinished) before cancelled(), with wasCancelled set.
         m_cancelling = true;
-        m_reply->abort();
+        reply->abort();
+        // A reply that had ended already, its end not yet delivered, reports nothing more.
+        if (m_reply == reply)
+            handleFinished(reply);
     }
     emit cancelled();
 }
