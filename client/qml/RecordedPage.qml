@@ -18,7 +18,9 @@ Page {
     property var schedule: []
     // Every text of the recording, kept so that a seek can re-time the ones that follow.
     property var fullSchedule: []
-    property string downloadError: ""
+    // The chosen chunk's size as the server lists it: a download well past it is no recording.
+    property real chunkSize: 0
+    readonly property alias downloadError: recordingLoader.error
     readonly property int gatewayPort: 9554
 
     function chooseStream(device, stream) {
@@ -29,9 +31,10 @@ Page {
         App.zarnClient.searchChunks(stream, ZarnClient.START, 1, Date.now())
     }
 
-    function chooseChunk(start, end) {
+    function chooseChunk(start, end, size) {
         startTime = String(start)
         endTime = String(end)
+        chunkSize = size > 0 ? size : 0
         App.zarnClient.getStreamGatewayInfo(deviceId, streamId)
     }
 
@@ -65,9 +68,7 @@ Page {
             var fileName = QmlUtils.fileNameFromMSec(streamId, Number(startTime))
             var recording = "http://%1:%2/%3".arg(address).arg(gatewayPort).arg(fileName)
             console.log("Fetching:", recording)
-            downloader.cancel()
-            downloader.url = recording
-            downloader.download()
+            recordingLoader.fetch(recording, page.chunkSize)
         }
         request.open("GET", query)
         request.send()
@@ -152,26 +153,6 @@ Page {
         overlayTimer.restart()
     }
 
-    Downloader {
-        id: downloader
-        onFinished: {
-            // An HTTP error or a broken connection leaves an error body or a partial file:
-            // say so instead of playing it.
-            if (!succeeded) {
-                console.warn("Download failed:", url, httpStatus, errorString)
-                page.downloadError = qsTr("The recording could not be fetched: %1").arg(
-                            errorString !== "" ? errorString : "HTTP " + httpStatus)
-                return
-            }
-            page.downloadError = ""
-            console.log("Playing:", filePath)
-            player.url = ""
-            player.url = filePath
-            if (page.schedule.length > 0)
-                overlayTimer.start()
-        }
-    }
-
     Timer {
         id: overlayTimer
         objectName: "overlayTimer"
@@ -247,7 +228,7 @@ Page {
                         Label { text: qsTr("end: %1").arg(new Date(end).toLocaleString()) }
                         Label { text: "size: " + size; textFormat: Text.PlainText }
                     }
-                    onClicked: page.chooseChunk(start, end)
+                    onClicked: page.chooseChunk(start, end, size)
                 }
             }
             EButton {
@@ -274,17 +255,15 @@ Page {
                 }
             }
 
-            Label {
-                objectName: "downloadError"
-                anchors.centerIn: parent
-                width: parent.width - 20
-                visible: page.downloadError !== ""
-                text: page.downloadError
-                textFormat: Text.PlainText
-                wrapMode: Text.Wrap
-                horizontalAlignment: Text.AlignHCenter
-                color: "white"
-                background: Rectangle { color: "darkred"; opacity: 0.8 }
+            // Fetches the chosen chunk and hands it to the player; says what went wrong.
+            RecordingLoader {
+                id: recordingLoader
+                anchors.fill: parent
+                view: player
+                onReady: {
+                    if (page.schedule.length > 0)
+                        overlayTimer.start()
+                }
             }
         }
     }

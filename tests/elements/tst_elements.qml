@@ -14,6 +14,20 @@ Item {
         CameraView { width: 320; height: 240 }
     }
     Component {
+        id: recordingComponent
+        CameraView {
+            id: recordingView
+            width: 320
+            height: 240
+            property alias loader: recordingLoader
+            RecordingLoader {
+                id: recordingLoader
+                anchors.fill: parent
+                view: recordingView
+            }
+        }
+    }
+    Component {
         id: mouseComponent
         EMouseArea { width: 100; height: 100 }
     }
@@ -286,6 +300,51 @@ Item {
             G.statsForAll = true // Ctrl+I
             verify(stats.visible)
             G.statsForAll = false
+        }
+
+        // A chunk chosen while the previous one still downloads from a slow gateway: the first
+        // download ends unreported, the second plays; the operator sees the first's progress.
+        function test_recordingReplacedWhileFetching() {
+            var view = createTemporaryObject(recordingComponent, scene)
+            var errors = []
+            view.loader.errorChanged.connect(function() { errors.push(view.loader.error) })
+            var progress = findNamed(view.loader, "downloadProgressText")
+            view.loader.fetch(gateway.url("/slow"), 0)
+            tryVerify(function() { return /^Fetching the recording: [0-9] %$/.test(progress.text) },
+                      10000, progress.text)
+            verify(findNamed(view.loader, "downloadProgress").visible)
+            view.loader.fetch(gateway.url("/video"), 0)
+            tryVerify(function() { return view.videoLoaded }, 10000)
+            compare(errors.filter(function(e) { return e !== "" }), [])
+            verify(!findNamed(view.loader, "downloadError").visible)
+        }
+
+        // A body the player cannot open is said so, and the previous picture goes.
+        function test_unplayableRecording() {
+            var view = createTemporaryObject(recordingComponent, scene)
+            var corner = function() {
+                var image = grabImage(view)
+                return image.red(5, 5)
+            }
+            view.loader.fetch(gateway.url("/video"), 0)
+            tryVerify(function() { return view.videoLoaded }, 10000)
+            tryVerify(function() { return corner() > 200 }, 5000)
+            view.loader.fetch(gateway.url("/text"), 0)
+            tryCompare(view.loader, "error", "The recording could not be played", 10000)
+            verify(findNamed(view.loader, "downloadError").visible)
+            compare(view.url, "")
+            tryVerify(function() { return corner() < 30 }, 2000)
+        }
+
+        // The selector's first value counts while the toolbar is closed, as do the next ones.
+        function test_frameRateApplied() {
+            var view = createTemporaryObject(cameraComponent, scene, { fpsVisible: true })
+            verify(!view.toolbarOpen)
+            compare(view.backend.getProperty("options/fps"), 15)
+            findNamed(view, "fpsBox").currentIndex = 2
+            compare(view.backend.getProperty("options/fps"), 25)
+            var plain = createTemporaryObject(cameraComponent, scene)
+            compare(plain.backend.getProperty("options/fps"), 0)
         }
 
         function test_doorTexts() {

@@ -33,6 +33,34 @@ void LoopbackHttpServer::hold(const QString &path, qint64 length)
     m_answers.insert(path, Answer{200, QByteArray(), length});
 }
 
+void LoopbackHttpServer::trickle(const QString &path, const QByteArray &piece, int intervalMs,
+                                 qint64 length)
+{
+    Answer answer{200, QByteArray(), -1};
+    answer.piece = piece;
+    answer.intervalMs = intervalMs;
+    answer.heldLength = length;
+    m_answers.insert(path, answer);
+}
+
+void LoopbackHttpServer::redirect(const QString &path, int status, const QByteArray &location)
+{
+    Answer answer{status, QByteArray("moved\n"), -1};
+    answer.location = location;
+    m_answers.insert(path, answer);
+}
+
+void LoopbackHttpServer::startTrickle(QTcpSocket *socket, const Answer &answer)
+{
+    auto *timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [socket, piece = answer.piece] {
+        // A client that reads slowly is not buried under what it has not read yet.
+        if (socket->bytesToWrite() < 1024 * 1024)
+            socket->write(piece);
+    });
+    timer->start(answer.intervalMs);
+}
+
 void LoopbackHttpServer::sendChunk(const QByteArray &bytes)
 {
     if (m_held)
@@ -60,10 +88,18 @@ void LoopbackHttpServer::readRequest(QTcpSocket *socket)
     }
     const QString path = QString::fromLatin1(requestLine.value(1));
     const Answer answer = m_answers.value(path, Answer{404, QByteArray("no such path\n"), -1});
-    const qint64 length = answer.heldLength >= 0 ? answer.heldLength : answer.body.size();
-    socket->write("HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n" +
-                  "Content-Type: application/octet-stream\r\nContent-Length: " +
-                  QByteArray::number(length) + "\r\nConnection: close\r\n\r\n");
+    const bool trickled = !answer.piece.isEmpty();
+    const qint64 length =
+        answer.heldLength >= 0 || trickled ? answer.heldLength : answer.body.size();
+    QByteArray headers = "HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n" +
+                         "Content-Type: application/octet-stream\r\n";
+    if (length >= 0)
+        headers += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    if (!answer.location.isEmpty())
+        headers += "Location: " + answer.location + "\r\n";
+    socket->write(headers + "Connection: close\r\n\r\n");
+    if (trickled)
+        return startTrickle(socket, answer);
     if (answer.heldLength >= 0) {
         m_held = socket;
         emit heldClientArrived();

@@ -5,11 +5,13 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 // A plain HTTP/1.1 server on loopback for the downloader's tests. Each path answers a fixed
 // status and body; a held path sends its headers and then only the chunks the test pushes
-// with sendChunk(), so a test decides when each part of the body arrives.
+// with sendChunk(), so a test decides when each part of the body arrives; a trickled path
+// sends the same piece again and again at a fixed pace, as a slow or endless gateway does.
 class LoopbackHttpServer : public QObject
 {
     Q_OBJECT
@@ -22,6 +24,11 @@ public:
     void answer(const QString &path, int status, const QByteArray &body);
     // The body of `path` is `length` bytes long and comes through sendChunk().
     void hold(const QString &path, qint64 length);
+    // `piece` every `intervalMs` until the client leaves, announcing `length` bytes (none
+    // announced when negative).
+    void trickle(const QString &path, const QByteArray &piece, int intervalMs, qint64 length);
+    // A redirect to `location`.
+    void redirect(const QString &path, int status, const QByteArray &location);
     bool hasHeldClient() const { return m_held; }
     void sendChunk(const QByteArray &bytes);
     // The header lines of the last request, lower-cased names.
@@ -34,10 +41,19 @@ signals:
 private:
     struct Answer
     {
+        Answer(int status_ = 200, QByteArray body_ = {}, qint64 heldLength_ = -1)
+            : status(status_)
+            , body(std::move(body_))
+            , heldLength(heldLength_)
+        {}
         int status = 200;
         QByteArray body;
         qint64 heldLength = -1;
+        QByteArray location;
+        QByteArray piece;
+        int intervalMs = 0;
     };
+    void startTrickle(QTcpSocket *socket, const Answer &answer);
     void readRequest(QTcpSocket *socket);
 
     QTcpServer m_server;

@@ -1,6 +1,7 @@
 // The recording downloader against a plain HTTP server on loopback: fresh file per download,
 // signal order of cancel and of a replaced download, failures reported, chunk-by-chunk
-// writing, and an output file that is private to the process.
+// writing, an output file that is private to the process, and gateways that answer with
+// something other than the recording.
 #include "Downloader.h"
 #include "GatewayHttp.h"
 #include "LoopbackHttpServer.h"
@@ -96,6 +97,7 @@ private slots:
         }
         d.cancel();
         QCOMPARE(signals_.text(), order);
+        QCOMPARE(d.wasCancelled(), running);
         if (running) {
             QVERIFY(!d.succeeded());
             QVERIFY(!d.errorString().isEmpty());
@@ -124,6 +126,73 @@ private slots:
         QCOMPARE(contents(d.filePath()), QByteArray("second"));
     }
 
+    // A chunk chosen while another downloads: the first ends as cancelled, not failed.
+    void cancelledThrottledDownloadIsNoFailure()
+    {
+        m_server.trickle(QStringLiteral("/throttled"), QByteArray(100, 't'), 20, 1000000);
+        m_server.answer(QStringLiteral("/next"), 200, QByteArray("next"));
+        Downloader d;
+        QSignalSpy finished(&d, &Downloader::finished);
+        d.setUrl(m_server.url(QStringLiteral("/throttled")).toString());
+        d.download();
+        QTRY_VERIFY(d.bytesReceived() >= 300);
+        d.cancel();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(d.wasCancelled());
+        QVERIFY(!d.running());
+        d.setUrl(m_server.url(QStringLiteral("/next")).toString());
+        d.download();
+        QVERIFY(finished.wait());
+        QVERIFY(!d.wasCancelled());
+        QVERIFY(d.succeeded());
+        QCOMPARE(contents(d.filePath()), QByteArray("next"));
+    }
+
+    void hostileGatewayAnswersFail_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qint64>("expectedSize");
+        QTest::addColumn<QString>("message");
+        const QString tooMuch = QStringLiteral("The gateway sent more than the recording holds");
+        const QString stopped = QStringLiteral("The gateway stopped sending: ");
+        QTest::newRow("endless body") << "/endless" << qint64(100000) << tooMuch;
+        QTest::newRow("announces too much") << "/huge" << qint64(100000) << tooMuch;
+        QTest::newRow("sends nothing") << "/silent" << qint64(0) << stopped + "0 bytes";
+        QTest::newRow("one byte at a time") << "/drip" << qint64(0) << stopped;
+        QTest::newRow("302 to a file")
+            << "/to-file" << qint64(0) << "The gateway answered HTTP 302";
+        QTest::newRow("307 to another host")
+            << "/elsewhere" << qint64(0) << "The gateway answered HTTP 307";
+        QTest::newRow("404") << "/missing" << qint64(0) << "The gateway answered HTTP 404";
+    }
+
+    void hostileGatewayAnswersFail()
+    {
+        QFETCH(QString, path);
+        QFETCH(qint64, expectedSize);
+        QFETCH(QString, message);
+        m_server.trickle(QStringLiteral("/endless"), QByteArray(64 * 1024, 'e'), 1, -1);
+        m_server.trickle(QStringLiteral("/huge"), QByteArray(10, 'h'), 10, qint64(1) << 40);
+        m_server.hold(QStringLiteral("/silent"), 1000);
+        m_server.trickle(QStringLiteral("/drip"), QByteArray(1, 'd'), 50, 1000);
+        m_server.redirect(QStringLiteral("/to-file"), 302, "file:///etc/passwd");
+        m_server.redirect(QStringLiteral("/elsewhere"), 307, "http://192.0.2.1/recording");
+        Downloader d;
+        d.setExpectedSize(expectedSize);
+        d.setStallTimeout(500);
+        QSignalSpy finished(&d, &Downloader::finished);
+        d.setUrl(m_server.url(path).toString());
+        d.download();
+        QVERIFY(finished.wait(30000));
+        QVERIFY(!d.succeeded());
+        QVERIFY(!d.wasCancelled());
+        QVERIFY2(d.errorString().startsWith(message), qPrintable(d.errorString()));
+        // Nothing is left to play, and nothing more arrives.
+        QVERIFY(!QFileInfo::exists(d.filePath()));
+        QVERIFY(d.bytesReceived() <= Downloader::sizeLimit(expectedSize));
+        QCOMPARE(finished.count(), 1);
+    }
+
     void failuresEndWithFinishedAndAFailureStatus_data()
     {
         QTest::addColumn<QString>("url");
@@ -146,6 +215,7 @@ private slots:
         QTRY_COMPARE(finished.count(), 1);
         QCOMPARE(order.text(), QStringLiteral("finished"));
         QVERIFY(!d.succeeded());
+        QVERIFY(!d.wasCancelled());
         QCOMPARE(d.httpStatus(), status);
         QVERIFY(!d.errorString().isEmpty());
     }
@@ -164,9 +234,12 @@ private slots:
         QByteArray expected;
         for (const QByteArray &part : parts) {
             QCOMPARE(finished.count(), 0);
+            QVERIFY(d.running());
             m_server.sendChunk(part);
             expected += part;
             QTRY_COMPARE(contents(d.filePath()), expected);
+            QCOMPARE(d.bytesReceived(), qint64(expected.size()));
+            QCOMPARE(d.bytesTotal(), qint64(15000));
         }
         QTRY_COMPARE(finished.count(), 1);
         QVERIFY(d.succeeded());

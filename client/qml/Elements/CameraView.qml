@@ -46,6 +46,15 @@ Item {
         loadTimer.restart()
     }
 
+    // The frame rate chosen on the toolbar, whether the toolbar is open or not: its first
+    // value counts from the start.
+    function applyFps() {
+        if (!root.fpsVisible || fpsBox.currentText === "")
+            return
+        player.setOption("no-correct-pts", "")
+        player.setOption("fps", fpsBox.currentText)
+    }
+
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
         for (var i = 0; i < pieces.length; ++i)
@@ -99,6 +108,8 @@ Item {
             loadTimer.restart()
     }
     onDecodingChanged: applyDecoding()
+    onFpsVisibleChanged: applyFps()
+    Component.onCompleted: applyFps()
     onVideoLoadedChanged: console.log("videoLoaded:", videoLoaded)
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
     onVideoHeightChanged: console.log("videoHeight:", videoHeight)
@@ -300,16 +311,12 @@ Item {
             }
             ComboBox {
                 id: fpsBox
+                objectName: "fpsBox"
                 visible: root.fpsVisible
                 flat: true
                 height: G.settings.toolbarIconSize
                 model: [15, 20, 25]
-                onCurrentTextChanged: {
-                    if (visible) {
-                        player.setOption("no-correct-pts", "")
-                        player.setOption("fps", currentText)
-                    }
-                }
+                onCurrentTextChanged: root.applyFps()
             }
             ToolButton {
                 id: statsButton
