@@ -4,6 +4,7 @@
 #include "LayoutModel.h"
 #include "Reconnector.h"
 #include "Repository.h"
+#include "User.h"
 #include "ZarnClient.h"
 #include "ZarnObjectsRepository.h"
 #include "client_Service.h"
@@ -25,6 +26,8 @@ class SQLiteRepository;
 class App : public QObject
 {
     Q_OBJECT
+    // The signed-in user as an object: the console keeps none, so it is always null.
+    Q_PROPERTY(User *currentUser READ currentUser NOTIFY currentUserChanged)
     Q_PROPERTY(ZarnClient *zarnClient READ zarnClient NOTIFY zarnClientChanged)
     Q_PROPERTY(
         ZarnObjectsRepository *zarnRepository READ zarnRepository NOTIFY zarnRepositoryChanged)
@@ -56,6 +59,7 @@ public:
     QStringList layoutsList() const;
     QString currentLayout() const { return m_currentLayout; }
 
+    User *currentUser() const { return nullptr; }
     ZarnClient *zarnClient() const { return m_zarnClient.get(); }
     ZarnObjectsRepository *zarnRepository() const { return m_zarnRepository.get(); }
     LayoutModel *layoutModel() const { return m_layoutModel.get(); }

@@ -433,14 +433,30 @@ void MpvObject::loadFile(const QVariant &urls)
         m_pendingLoad = urls;
         return;
     }
-    command(QVariantList{QStringLiteral("loadfile"), urls});
+    loadAddresses(urls);
 }
 
 void MpvObject::loadPendingFile()
 {
     const QVariant urls = std::exchange(m_pendingLoad, QVariant());
     if (urls.isValid())
+        loadAddresses(urls);
+}
+
+void MpvObject::loadAddresses(const QVariant &urls)
+{
+    const bool isList =
+        urls.userType() == QMetaType::QStringList || urls.userType() == QMetaType::QVariantList;
+    if (!isList) {
         command(QVariantList{QStringLiteral("loadfile"), urls});
+        return;
+    }
+    // loadfile takes one address: the first replaces what plays, the others follow it.
+    const QStringList addresses = urls.toStringList();
+    for (int i = 0; i < addresses.size(); ++i) {
+        command(QVariantList{QStringLiteral("loadfile"), addresses.at(i),
+                             i == 0 ? QStringLiteral("replace") : QStringLiteral("append")});
+    }
 }
 
 void MpvObject::seek(double pos)

@@ -201,10 +201,10 @@ public slots:
     void updateState();
     double duration();
     double position();
-    bool networkOnly() const { return m_networkOnly; }
-    void setNetworkOnly(bool value);
     void on_mpv_events();
     void doUpdate();
+    bool networkOnly() const { return m_networkOnly; }
+    void setNetworkOnly(bool value);
 
 protected:
     bool event(QEvent *event) override;
@@ -215,6 +215,7 @@ private:
     void handleEvent(const mpv_event &event);
     void handlePropertyChange(const mpv_event_property &property);
     void loadPendingFile();
+    void loadAddresses(const QVariant &urls);
     // True (with a warning) when networkOnly forbids loading one of the addresses.
     bool refusesToLoad(const QVariant &urls);
     static void onWakeup(void *context);

@@ -214,8 +214,10 @@ Pane {
                 name: cell.slot ? cell.slot.cellLabel : ""
                 isClosed: cell.sensor ? cell.sensor.value : false
                 toOpen: cell.actuator ? cell.actuator.value : false
+                reported: cell.sensor ? cell.sensor.valueKnown : false
                 stateKnown: !App.reconnector.active
-                buttonOpenClose.enabled: cell.actuator !== null && !cell.pending && stateKnown
+                buttonOpenClose.enabled: !App.reconnector.active && !cell.pending
+                                         && (cell.actuator ? cell.actuator.valueKnown : false)
                 buttonOpenClose.onClicked: {
                     cell.actuator.value = !cell.actuator.value
                     cell.pending = true

@@ -5,11 +5,17 @@ import Native 1.0
 
 ApplicationWindow {
     id: window
-    visible: true
+    // Shown by windowMemory, at the size, place and state the console had when it last closed.
+    visible: false
     width: 640
     height: 480
     title: qsTr("Client")
     flags: debug ? Qt.Window : (Qt.Window | Qt.FramelessWindowHint)
+
+    WindowMemory {
+        id: windowMemory
+    }
+    Component.onCompleted: windowMemory.restore(window)
 
     StackView {
         id: stack

@@ -213,6 +213,7 @@ void ZarnObject::setSerial(const QString &serial)
 void ZarnObject::setValue(const QVariant &value)
 {
     m_value = value.toBool();
+    m_valueKnown = true;
     emit valueChanged();
 }
 

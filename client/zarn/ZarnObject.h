@@ -32,6 +32,9 @@ class ZarnObject : public QObject
     Q_PROPERTY(QString serial READ serial WRITE setSerial NOTIFY serialChanged)
     Q_PROPERTY(ZarnSetting *settings READ settings NOTIFY settingsChanged)
     Q_PROPERTY(bool value READ value WRITE requestValue NOTIFY valueChanged)
+    // False until the server reported a value: `value` reads false meanwhile, which says
+    // nothing about the door or lock.
+    Q_PROPERTY(bool valueKnown READ valueKnown NOTIFY valueChanged)
 
 public:
     // The server's object types, numbered as the library numbers them. A new object has
@@ -80,6 +83,7 @@ public:
     ZarnSetting *settings() const { return m_settings.get(); }
 
     bool value() const { return m_value; }
+    bool valueKnown() const { return m_valueKnown; }
     // The state the server reported; always emits valueChanged().
     void setValue(const QVariant &value);
     // A write from QML: asks the server to set an actuator, and changes nothing here.
@@ -113,6 +117,7 @@ private:
     QString m_serial;
     std::unique_ptr<ZarnSetting> m_settings;
     bool m_value = false;
+    bool m_valueKnown = false;
     // Index of m_childIds for appendChildId, built on first use and dropped by setChildIds:
     // an open-addressing table of list positions + 1 (0 marks a free slot), its size a power
     // of two at least twice the list's. One allocation per parent instead of one per child.

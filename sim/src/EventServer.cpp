@@ -295,6 +295,18 @@ void EventServer::answer(Session &session, Request &&request)
     else
         line += " -> error " + std::to_string(a.code) + ": " + clipText(a.text);
     log(line);
+    if (op == "signIn" && a.code == 0)
+        sendValues(session);
+}
+
+void EventServer::sendValues(Session &session)
+{
+    // Behind the sign-in's answer on the same socket: the client is signed in when they come.
+    const auto pushes = state_.valuePushes();
+    for (const auto &push : pushes)
+        session.socket->send(wire::dump(push));
+    log("session " + std::to_string(session.id) + ": sent the values of " +
+        std::to_string(pushes.size()) + " sensors and actuators");
 }
 
 void EventServer::replaceSite(Site site)

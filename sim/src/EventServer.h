@@ -107,6 +107,7 @@ private:
     void dispatch(const std::shared_ptr<Session> &session, std::optional<Request> &&request);
     static std::optional<Request> decodeRequest(const std::string &body);
     void answer(Session &session, Request &&request);
+    void sendValues(Session &session);
     void sendTextToSessions(const std::string &text, std::int64_t onlyUser);
     void log(const std::string &line) const;
 

@@ -520,9 +520,28 @@ bool SiteState::setObjectValue(std::int64_t id, const Value &value)
     return true;
 }
 
+std::vector<Json> SiteState::valuePushes() const
+{
+    std::vector<Json> pushes;
+    for (const auto &o : site_.objects) {
+        if (!o.value)
+            continue;
+        if (o.data.type == static_cast<int>(ObjectType::Sensor))
+            pushes.push_back(valuePush("sensorValue", o.data.id, *o.value));
+        else if (o.data.type == static_cast<int>(ObjectType::Actuator))
+            pushes.push_back(valuePush("actuatorValue", o.data.id, *o.value));
+    }
+    return pushes;
+}
+
 void SiteState::pushValue(const char *kind, std::int64_t id, const ValuePtr &value)
 {
-    pusher_.pushToSignedIn(Json{{"push", kind}, {"objectId", id}, {"value", wire::toJson(*value)}});
+    pusher_.pushToSignedIn(valuePush(kind, id, *value));
+}
+
+Json SiteState::valuePush(const char *kind, std::int64_t id, const Value &value)
+{
+    return Json{{"push", kind}, {"objectId", id}, {"value", wire::toJson(value)}};
 }
 
 } // namespace ardix::sim

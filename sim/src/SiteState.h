@@ -73,6 +73,9 @@ public:
 
     // Sets a sensor's or actuator's value and pushes it; false for an unknown id.
     bool setObjectValue(std::int64_t id, const zarn::Value &value);
+    // The pushes a client gets right after signing in: the current value of every sensor and
+    // actuator, so that it need not wait for a change to know them.
+    std::vector<Json> valuePushes() const;
     // Delivers an event as if a client had sent it; returns its id.
     std::int64_t deliverEvent(zarn::Event event, std::int64_t senderUser);
 
@@ -112,6 +115,7 @@ private:
     void requireRoomForAttribute(const SiteObject &o, const std::string &name,
                                  const zarn::Value &value) const;
     void pushValue(const char *kind, std::int64_t id, const zarn::ValuePtr &value);
+    static Json valuePush(const char *kind, std::int64_t id, const zarn::Value &value);
 
     Site site_;
     Pusher &pusher_;

@@ -1,8 +1,10 @@
 // The start-up scene: the `debug` switch, the window it gives, and the native types that
 // register themselves before the engine exists.
+#include "App.h"
 #include "LogCapture.h"
 #include "Startup.h"
 
+#include <QMetaProperty>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -82,6 +84,22 @@ private slots:
         QScopedPointer<QObject> object(component.create());
         QVERIFY2(object, qPrintable(component.errorString()));
         QVERIFY(object->property("probe").value<QObject *>());
+    }
+
+    // QML that asks for the signed-in user gets null, not undefined, and App's properties keep
+    // their order (the user first).
+    void appCurrentUserIsNull()
+    {
+        const QMetaObject &meta = App::staticMetaObject;
+        QCOMPARE(meta.property(meta.propertyOffset()).name(), "currentUser");
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData("import QtQml 2.2\nimport Native 1.0\n"
+                          "QtObject { property bool isNull: App.currentUser === null }\n",
+                          QUrl());
+        QScopedPointer<QObject> object(component.create());
+        QVERIFY2(object, qPrintable(component.errorString()));
+        QCOMPARE(object->property("isNull").toBool(), true);
     }
 };
 

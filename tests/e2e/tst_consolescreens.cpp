@@ -1,11 +1,11 @@
 // The console's screens as an operator meets them: the console signs in by itself from its
 // stored fields (and says why when the stored password is wrong), vantrel's clicks apply each
-// demo layout and every video cell shows moving pictures, a door opened from its cell changes
-// picture when the site reports the door, the Till's receipts appear over its video, and the
-// recorder plays a recorded chunk with its receipts. The simulated demo site runs in-process on
-// its own ports (the recorder reaches gateways on their fixed HTTP port); the console and
-// vantrel run as whole programs on an X server of the test's own, driven with xdotool. A
-// picture of each state goes to ARDIX_ARTIFACT_DIR.
+// demo layout and every video cell shows moving pictures, a door shows closed from the start and
+// changes picture, opened and closed from its cell, when the site reports the door, the Till's
+// receipts appear over its video, and the recorder plays a recorded chunk with its receipts.
+// The simulated demo site runs in-process on its own ports (the recorder reaches gateways on
+// their fixed HTTP port); the console and vantrel run as whole programs on an X server of the
+// test's own, driven with xdotool. A picture of each state goes to ARDIX_ARTIFACT_DIR.
 #include "ProgramRun.h"
 #include "RpcHost.h"
 #include "ScreenCheck.h"
@@ -355,6 +355,11 @@ private slots:
         const QList<QRect> doors =
             cellRects(demoLayout(QStringLiteral("3x3 Cameras and doors")), QStringLiteral("door"));
         QCOMPARE(doors.size(), 2);
+        // The site's doors are closed, and the console shows so before any door changed.
+        const QRect picture = doors.first().adjusted(0, 24, 0, -48);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return showsClosedDoor(shot(QStringLiteral("4-door-at-start")), picture); },
+            10000));
         // "Front door": the lock opens, then the sensor reports the open door; and back
         toggleDoor(doors.first(), QStringLiteral("4-door-opened"), false);
         toggleDoor(doors.first(), QStringLiteral("4-door-closed"), true);

@@ -255,6 +255,12 @@ Item {
             verify(door.children[0].children[0].opacity < 0.5) // the last state, faded
             door.stateKnown = true
             verify(!notice.visible)
+            // a sensor that never reported: neither the open nor the closed picture
+            door.reported = false
+            verify(notice.visible)
+            compare(String(door.children[0].children[0].source), "")
+            door.reported = true
+            verify(!notice.visible)
         }
 
         function test_liveCellCountsDownToItsNextAttempt() {

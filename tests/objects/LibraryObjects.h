@@ -12,7 +12,7 @@
 
 namespace objects_test {
 
-struct ObjectSpec
+struct ObjectDesc
 {
     std::int64_t id = 0;
     std::string name;
@@ -24,18 +24,18 @@ struct ObjectSpec
     std::string serial;
 };
 
-inline ardix::zarn::Object makeObject(const ObjectSpec &spec)
+inline ardix::zarn::Object makeObject(const ObjectDesc &desc)
 {
     ardix::zarn::ObjectData data;
-    data.id = spec.id;
-    data.name = spec.name;
-    data.type = spec.type;
-    data.className = spec.cls;
-    data.parent = spec.parent;
-    data.children = spec.children;
-    for (const auto &setting : spec.settings)
+    data.id = desc.id;
+    data.name = desc.name;
+    data.type = desc.type;
+    data.className = desc.cls;
+    data.parent = desc.parent;
+    data.children = desc.children;
+    for (const auto &setting : desc.settings)
         data.settings.setValue(setting.first, setting.second);
-    data.serialNumber = spec.serial;
+    data.serialNumber = desc.serial;
     return ardix::zarn::Object(std::move(data));
 }
 

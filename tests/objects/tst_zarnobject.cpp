@@ -12,7 +12,7 @@
 #include <QTest>
 
 using objects_test::makeObject;
-using objects_test::ObjectSpec;
+using objects_test::ObjectDesc;
 namespace zarn = ardix::zarn;
 
 class TestZarnObject : public QObject
@@ -209,9 +209,11 @@ private slots:
         QFETCH(bool, value);
         ZarnObject obj;
         QSignalSpy spy(&obj, &ZarnObject::valueChanged);
+        QVERIFY(!obj.valueKnown()); // nothing reported yet: `value` says nothing
         obj.setValue(reported);
         obj.setValue(reported);
         QCOMPARE(obj.value(), value);
+        QVERIFY(obj.valueKnown());
         QCOMPARE(spy.count(), 2);
     }
 
@@ -237,6 +239,7 @@ private slots:
         LogCapture log;
         QVERIFY(obj.setProperty("value", true));
         QCOMPARE(obj.value(), false);
+        QVERIFY(!obj.valueKnown());
         QCOMPARE(spy.count(), 0);
         QCOMPARE(log.lines(QtWarningMsg).size(), warnings);
     }

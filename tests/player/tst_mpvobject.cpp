@@ -183,20 +183,28 @@ private slots:
         QCOMPARE(changed.count(), 3);
     }
 
+    // A list plays as a playlist: its entries in turn, each to its end.
     void loadFileList()
     {
         PlayerWindow w;
+        QSignalSpy ended(w.player, &MpvObject::fileEnded);
+        QSignalSpy position(w.player, &MpvObject::playlistPosChanged);
         LogCapture log;
-        const QStringList urls{QStringLiteral("av://lavfi:testsrc2=size=160x120:duration=5"),
-                               QStringLiteral("av://lavfi:testsrc=size=160x120:duration=5")};
+        const QStringList urls{
+            QStringLiteral("av://lavfi:testsrc2=size=160x120:rate=25:duration=0.5"),
+            QStringLiteral("av://lavfi:testsrc=size=160x120:rate=25:duration=0.5")};
         w.player->loadFile(urls);
         QCOMPARE(log.lines(QtDebugMsg),
                  QStringList({QStringLiteral("loadFile:"), "  \"" + urls[0] + "\"",
                               "  \"" + urls[1] + "\""}));
-        // loadfile takes one address: a list is an invalid argument and nothing is queued.
-        QCOMPARE(w.player->playlistCount(), 0);
+        QTRY_COMPARE(w.player->playlistCount(), 2);
+        QCOMPARE(w.player->getPlaylistFilename(0), urls[0]);
+        QCOMPARE(w.player->getPlaylistFilename(1), urls[1]);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 20000);
+        for (const QVariantList &end : ended)
+            QCOMPARE(end.first().toString(), QStringLiteral("eof"));
+        QVERIFY(position.contains(QVariantList{1})); // the player moved on to the second
         QCOMPARE(w.player->getChapterTime(3), 0.0);
-        QCOMPARE(w.player->getPlaylistFilename(0), QString());
     }
 
     void nodeConversions_data()

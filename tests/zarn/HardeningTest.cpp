@@ -39,6 +39,9 @@ RawPeer rawSession(unsigned short port, bool signIn = true)
     if (signIn) {
         peer.sendJson(request(1, "signIn", {{"user", "operator"}, {"password", "operator"}}));
         EXPECT_TRUE(peer.readFrame());
+        // Past the values a sign-in brings: they come before the next request's answer.
+        peer.sendJson(request(0, "getActuatorValue", {{"id", 0}}));
+        EXPECT_TRUE(peer.readAnswer());
     }
     return peer;
 }

@@ -19,6 +19,19 @@ protected:
     {
         SimFixture::SetUp();
         ASSERT_EQ(signIn(client), 500);
+        // The values every sign-in brings are kept apart from what the tests make the server
+        // push.
+        const auto objects = site().objects;
+        const auto values = std::count_if(objects.begin(), objects.end(), [](const auto &o) {
+            return o.data.type == int(ObjectType::Sensor) ||
+                   o.data.type == int(ObjectType::Actuator);
+        });
+        ASSERT_TRUE(pushes.waitFor([&] {
+            return pushes.sensors.size() + pushes.actuators.size() == std::size_t(values);
+        }));
+        std::lock_guard<std::mutex> lock(pushes.mutex);
+        signInSensors = std::exchange(pushes.sensors, {});
+        signInActuators = std::exchange(pushes.actuators, {});
     }
     sim::Site site() override
     {
@@ -46,6 +59,8 @@ protected:
             *code = c;
         return r->value.value_or(NameValueMap());
     }
+
+    std::vector<std::pair<std::int64_t, Value>> signInSensors, signInActuators;
 };
 
 TEST_F(Operations, SignInAnswersTheUserIdOrRefusesWrongCredentials)
@@ -186,6 +201,23 @@ TEST_F(Operations, ValuesOfEveryKindAndUtf8TextsRoundTrip)
         EXPECT_EQ(back.value(name).kind(), values[i].kind());
         EXPECT_EQ(back.value(name), values[i]) << name;
     }
+}
+
+TEST_F(Operations, SignInBringsTheValueOfEverySensorAndActuator)
+{
+    using Values = std::vector<std::pair<std::int64_t, Value>>;
+    EXPECT_EQ(signInSensors, (Values{{21, BoolValue(true)}, {23, BoolValue(true)}}));
+    EXPECT_EQ(signInActuators, (Values{{22, BoolValue(true)}, {24, BoolValue(true)}}));
+    // What a value was set to is what the next sign-in brings.
+    ASSERT_TRUE(simulator->setObjectValue(23, BoolValue(false)));
+    Pushes later;
+    Connection laterConnection(ConnectionCallbacks{}, context);
+    ASSERT_TRUE(open(laterConnection));
+    Client laterClient(later.clientCallbacks(), laterConnection);
+    ASSERT_EQ(signIn(laterClient), 500);
+    ASSERT_TRUE(later.waitFor([&] { return later.sensors.size() == 2; }));
+    std::lock_guard<std::mutex> lock(later.mutex);
+    EXPECT_EQ(later.sensors, (Values{{21, BoolValue(true)}, {23, BoolValue(false)}}));
 }
 
 TEST_F(Operations, DoorActuatorPushesItsValueThenItsSensorFollows)

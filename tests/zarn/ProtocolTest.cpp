@@ -76,7 +76,13 @@ TEST_F(SimFixture, UnknownOperationAndBadArgumentsAreAnsweredNotFatal)
     answer = raw.readFrame();
     ASSERT_TRUE(answer);
     EXPECT_EQ((*answer)["result"]["userId"], 500);
-    answer = raw.readFrame();
+    // Only behind the sign-in's answer: the value of each sensor and actuator of the site.
+    int values = 0;
+    while ((answer = raw.readFrame()) && answer->contains("push")) {
+        EXPECT_TRUE((*answer)["push"] == "sensorValue" || (*answer)["push"] == "actuatorValue");
+        ++values;
+    }
+    EXPECT_EQ(values, 4);
     ASSERT_TRUE(answer);
     EXPECT_EQ((*answer)["error"]["code"], HandlerError::BadRequest);
 }

@@ -170,6 +170,14 @@ public:
             return std::nullopt;
         return wire::Json::parse(body, nullptr, false);
     }
+    // The next frame that is no push, or nothing when the peer closed.
+    std::optional<wire::Json> readAnswer()
+    {
+        auto frame = readFrame();
+        while (frame && frame->is_object() && frame->contains("push"))
+            frame = readFrame();
+        return frame;
+    }
     asio::ip::tcp::socket socket;
 };
 

@@ -9,6 +9,9 @@ Item {
     property bool toOpen: true
     // False while the server cannot tell the door's state (connection lost).
     property bool stateKnown: true
+    // False until the door's sensor first reported: neither picture is shown then, as either
+    // would claim a state.
+    property bool reported: true
     property alias buttonOpenClose: button
 
     ColumnLayout {
@@ -20,13 +23,14 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
             fillMode: Image.PreserveAspectFit
-            source: root.isClosed ? "qrc:/images/door-closed.png" : "qrc:/images/door-opened.png"
-            opacity: root.stateKnown ? 1.0 : 0.3
+            source: !root.reported ? ""
+                    : root.isClosed ? "qrc:/images/door-closed.png" : "qrc:/images/door-opened.png"
+            opacity: root.stateKnown && root.reported ? 1.0 : 0.3
 
             Text {
                 objectName: "doorStateUnknown"
                 anchors.centerIn: parent
-                visible: !root.stateKnown
+                visible: !root.stateKnown || !root.reported
                 text: qsTr("State unknown")
                 color: "white"
                 style: Text.Outline
