@@ -40,6 +40,25 @@ struct RepeatedBody
     }
 };
 
+// A parsed answer in one line: its fields, its texts ("time=text", long ones by their size),
+// what was left out, and whether it failed.
+QString describe(const PosDataParser::Result &r)
+{
+    QStringList parts{r.hasFrom ? "from=" + r.from.toString() : "", r.hasTo ? "to" : "",
+                      r.hasArr ? "arr" : ""};
+    for (int i = 0; i < r.texts.size(); ++i) {
+        const QString &text = r.texts.at(i);
+        parts << QStringLiteral("%1=%2")
+                     .arg(r.times.at(i))
+                     .arg(text.size() <= 16 ? text : QStringLiteral("<%1 chars>").arg(text.size()));
+    }
+    parts << QStringLiteral("-%1/%2/%3").arg(r.withoutTime).arg(r.withoutText).arg(r.shortened);
+    if (!r.error.isEmpty())
+        parts << QStringLiteral("error");
+    parts.removeAll(QString());
+    return parts.join(QLatin1Char(' '));
+}
+
 const QByteArray kHead = "{\"from\":1000,\"to\":900000,\"arr\":[";
 
 } // namespace
@@ -88,6 +107,46 @@ private slots:
         QVERIFY(timer);
         QCOMPARE(timer->property("interval").toInt(), 1500);
         QCOMPARE(m_page->property("posDataError").toString(), QString());
+    }
+
+    // Malformed answers the gateway could send: none crashes, none keeps a text it should not.
+    void malformedAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<QString>("read");
+        const QByteArray arr = "{\"from\":1,\"to\":2,\"arr\":[";
+        QTest::newRow("not JSON") << QByteArray("{\"from\":1,") << false << "-0/0/0 error";
+        QTest::newRow("the same, cut on purpose")
+            << QByteArray("{\"from\":1,") << true << "from=1 -0/0/0";
+        QTest::newRow("a million brackets") << QByteArray(1000000, '[') << false << "-0/0/0 error";
+        QTest::newRow("deep value inside a text")
+            << arr + "{\"time\":5,\"x\":" + QByteArray(100000, '[') + QByteArray(100000, ']') +
+                   ",\"text\":\"a\"}]}"
+            << false << "from=1 to arr 5=a -0/0/0";
+        QTest::newRow("not an object")
+            << QByteArray("[{\"from\":1,\"to\":2,\"arr\":[]}]") << false << "-0/0/0";
+        QTest::newRow("arr twice: the last counts")
+            << arr + "{\"time\":1,\"text\":\"a\"}],\"arr\":[{\"time\":2,\"text\":\"b\"}]}" << false
+            << "from=1 to arr 2=b -0/0/0";
+        QTest::newRow("other types")
+            << arr + "{\"time\":\"7\",\"text\":42},{\"time\":true,\"text\":\"x\"},{\"time\":3,"
+                     "\"text\":null},{\"time\":4,\"text\":{}},null,[1],\"s\"]}"
+            << false << "from=1 to arr 7=42 -4/2/0";
+        QTest::newRow("cut inside a text")
+            << arr + "{\"time\":1,\"text\":\"a\"},{\"time\":2,\"text\":\"b" << true
+            << "from=1 to arr 1=a -0/0/0";
+        QTest::newRow("a 100000-character line")
+            << arr + "{\"time\":1,\"text\":\"" + QByteArray(100000, 'x') + "\"}]}" << false
+            << "from=1 to arr 1=<65536 chars> -0/0/1";
+    }
+
+    void malformedAnswers()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, cut);
+        QFETCH(QString, read);
+        QCOMPARE(describe(PosDataParser::parse(body, cut)), read);
     }
 
     void hostileAnswers_data()
