@@ -101,6 +101,9 @@ void PosDataFetcher::fetch(const QString &url, const QJSValue &callback)
         m_manager = new QNetworkAccessManager(this);
     QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
     request.setRawHeader("User-Agent", "Ardix client");
+    // as the page's former request did
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     m_reply = m_manager->get(request);
     m_reply->setReadBufferSize(kReadBuffer);
     connect(m_reply, &QNetworkReply::readyRead, this, &PosDataFetcher::readAvailable);
