@@ -162,10 +162,10 @@ private slots:
         QTest::newRow("a million texts") << RepeatedBody{kHead, "{\"time\":2000,\"text\":\"a\"},",
                                                          "{\"time\":1,\"text\":\"a\"}]}", 999999}
                                          << 50000 << "texts after the first 50000 are left out";
-        // 8191 texts lie whole in the first 8 MiB, each 1024 bytes long
         QTest::newRow("a million lines in one text")
             << RepeatedBody{kHead + text, "L\\n", "\"}]}", 1000000} << 1
             << "POS data: 1 texts cut to their first 20 lines";
+        // 8191 texts lie whole in the first 8 MiB, each 1024 bytes long
         QTest::newRow("50 MB") << RepeatedBody{kHead, text + QByteArray(1000, 'x') + "\"},",
                                                text + "\"}]}", 50000}
                                << 8191 << "is larger than 8388608 bytes";
