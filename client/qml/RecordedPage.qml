@@ -21,7 +21,9 @@ Page {
     // The chosen chunk's size as the server lists it: a download well past it is no recording.
     property real chunkSize: 0
     readonly property alias downloadError: recordingLoader.error
-    readonly property int gatewayPort: 9554
+    // Set when the recording plays without its texts.
+    property string posDataError: ""
+    property int gatewayPort: 9554
 
     function chooseStream(device, stream) {
         console.log("Device id:", device, "stream id:", stream)
@@ -59,47 +61,42 @@ Page {
         var query = "http://%1:%2/pos-data?strmId=%3&from=%4&to=%5".arg(address).arg(gatewayPort)
                 .arg(streamId).arg(startTime).arg(endTime)
         console.log("Querying URL:", query)
-        var request = new XMLHttpRequest()
-        request.onreadystatechange = function() {
-            if (request.readyState !== XMLHttpRequest.DONE)
-                return
-            console.log("Parsing POS text")
-            parseSchedule(request.responseText)
+        // The texts of the previous recording never play over this one.
+        overlayTimer.stop()
+        schedule = []
+        fullSchedule = []
+        posDataError = ""
+        // The recording is fetched once the texts have come, failed or timed out.
+        posData.fetch(query, function(answer) {
+            if (answer.failed) {
+                console.warn("Fetching the recording without its POS texts:", answer.reason)
+                posDataError = qsTr("The receipts of this recording could not be fetched")
+            } else {
+                console.log("Parsing POS text")
+                parseSchedule(answer)
+            }
             var fileName = QmlUtils.fileNameFromMSec(streamId, Number(startTime))
             var recording = "http://%1:%2/%3".arg(address).arg(gatewayPort).arg(fileName)
             console.log("Fetching:", recording)
             recordingLoader.fetch(recording, page.chunkSize)
-        }
-        request.open("GET", query)
-        request.send()
+        })
     }
 
-    function parseSchedule(text) {
-        var data = {}
-        try {
-            data = JSON.parse(text)
-        } catch (error) {
-            console.log("Exception:", error)
-        }
-        if (data === null || typeof data !== "object")
-            data = {}
-        if (data.from === undefined) { console.log("no field `from`"); return }
-        if (data.to === undefined) { console.log("no field `to`"); return }
-        if (data.arr === undefined) { console.log("no field `arr`"); return }
+    // `data`: a PosDataFetcher's answer, the texts already read and bounded off this thread.
+    function parseSchedule(data) {
+        if (data.error !== "")
+            console.log("Exception:", data.error)
+        if (!data.hasFrom) { console.log("no field `from`"); return }
+        if (!data.hasTo) { console.log("no field `to`"); return }
+        if (!data.hasArr) { console.log("no field `arr`"); return }
+        // once per answer, not once per text: a malformed answer may hold millions
+        if (data.withoutTime > 0)
+            console.log("sub don't have `time` field", "(" + data.withoutTime + " texts)")
+        if (data.withoutText > 0)
+            console.log("sub don't have `text` field", "(" + data.withoutText + " texts)")
         var entries = []
-        var items = Array.isArray(data.arr) ? data.arr : []
-        for (var i = 0; i < items.length; ++i) {
-            var item = items[i]
-            if (item === null || item.time === undefined) {
-                console.log("sub don't have `time` field")
-                continue
-            }
-            if (item.text === undefined) {
-                console.log("sub don't have `text` field")
-                continue
-            }
-            entries.push({ time: item.time - 500, text: String(item.text) })
-        }
+        for (var i = 0; i < data.times.length; ++i)
+            entries.push({ time: data.times[i] - 500, text: data.texts[i] })
         console.log("POS size:", entries.length)
         schedule = entries
         fullSchedule = entries.slice()
@@ -162,6 +159,11 @@ Page {
     }
 
     ListModel { id: chunks }
+
+    PosDataFetcher {
+        id: posData
+        objectName: "posData"
+    }
 
     Connections {
         target: App.zarnClient
@@ -264,6 +266,20 @@ Page {
                     if (page.schedule.length > 0)
                         overlayTimer.start()
                 }
+            }
+
+            Label {
+                objectName: "posDataError"
+                anchors.top: parent.top
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: Math.min(implicitWidth, parent.width - 20)
+                visible: page.posDataError !== ""
+                text: page.posDataError
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                padding: 4
+                color: "white"
+                background: Rectangle { color: "#b35900"; opacity: 0.8 }
             }
         }
     }

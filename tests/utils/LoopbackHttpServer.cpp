@@ -2,6 +2,8 @@
 
 #include <QHostAddress>
 
+#include <memory>
+
 LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
     : QObject(parent)
 {
@@ -87,6 +89,7 @@ void LoopbackHttpServer::readRequest(QTcpSocket *socket)
                                  lines.at(i).mid(colon + 1).trimmed());
     }
     const QString path = QString::fromLatin1(requestLine.value(1));
+    m_paths.append(path);
     const Answer answer = m_answers.value(path, Answer{404, QByteArray("no such path\n"), -1});
     const bool trickled = !answer.piece.isEmpty();
     const qint64 length =
@@ -100,6 +103,10 @@ void LoopbackHttpServer::readRequest(QTcpSocket *socket)
     socket->write(headers + "Connection: close\r\n\r\n");
     if (trickled)
         return startTrickle(socket, answer);
+    if (answer.heldLength >= 0 && m_producers.contains(path)) {
+        writeStreamed(socket, length, m_producers.value(path));
+        return;
+    }
     if (answer.heldLength >= 0) {
         m_held = socket;
         emit heldClientArrived();
@@ -107,4 +114,29 @@ void LoopbackHttpServer::readRequest(QTcpSocket *socket)
     }
     socket->write(answer.body);
     socket->disconnectFromHost();
+}
+
+void LoopbackHttpServer::stream(const QString &path, qint64 length, const Producer &piece)
+{
+    hold(path, length);
+    m_producers.insert(path, piece);
+}
+
+// At most about 1 MiB waits in the socket at any time: the next piece goes out as the client
+// takes the previous ones.
+void LoopbackHttpServer::writeStreamed(QTcpSocket *socket, qint64 length, const Producer &piece)
+{
+    const auto offset = std::make_shared<qint64>(0);
+    const auto refill = [socket, length, piece, offset] {
+        while (*offset < length && socket->bytesToWrite() < 1024 * 1024) {
+            const qint64 written = socket->write(piece(*offset).left(int(length - *offset)));
+            if (written <= 0)
+                return;
+            *offset += written;
+        }
+        if (*offset >= length && socket->bytesToWrite() == 0)
+            socket->disconnectFromHost();
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }

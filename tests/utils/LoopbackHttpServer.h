@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
+
 // A plain HTTP/1.1 server on loopback for the downloader's tests. Each path answers a fixed
 // status and body; a held path sends its headers and then only the chunks the test pushes
 // with sendChunk(), so a test decides when each part of the body arrives; a trickled path
@@ -35,6 +37,13 @@ public:
     QByteArray lastHeader(const QByteArray &name) const { return m_lastHeaders.value(name); }
     int requestCount() const { return m_requests; }
 
+    // The body of `path` is `length` bytes made by `piece(offset)` (the bytes from offset on,
+    // any amount) as the client reads them: a large body is never held whole.
+    using Producer = std::function<QByteArray(qint64 offset)>;
+    void stream(const QString &path, qint64 length, const Producer &piece);
+    // The paths requested so far, oldest first.
+    QStringList requestedPaths() const { return m_paths; }
+
 signals:
     void heldClientArrived();
 
@@ -55,10 +64,13 @@ private:
     };
     void startTrickle(QTcpSocket *socket, const Answer &answer);
     void readRequest(QTcpSocket *socket);
+    void writeStreamed(QTcpSocket *socket, qint64 length, const Producer &piece);
 
     QTcpServer m_server;
     QHash<QString, Answer> m_answers;
     QHash<QByteArray, QByteArray> m_lastHeaders;
     QPointer<QTcpSocket> m_held;
     int m_requests = 0;
+    QHash<QString, Producer> m_producers;
+    QStringList m_paths;
 };

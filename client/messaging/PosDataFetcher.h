@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJSValue>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Fetches the point-of-sale texts of a recording from its gateway ("pos-data") and reads them
+// off the GUI thread, with bounds: at most maxBytes of the answer are read (a larger one is
+// cut, and the texts before the cut kept), the texts are bounded by PosDataParser, and a
+// request that has not ended after `timeout` ms fails. Whatever the gateway does, the answer
+// arrives, once per fetch(), as `finished(answer)` and through the fetch's callback:
+//   {failed: false, error, hasFrom, from, hasTo, hasArr, times: [ms], texts: [string],
+//    withoutTime, withoutText}
+//   {failed: true, reason}
+class PosDataFetcher : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int timeout READ timeout WRITE setTimeout NOTIFY timeoutChanged)
+
+public:
+    static constexpr int kDefaultTimeout = 10000;
+    static constexpr qint64 kMaxBytes = 8 * 1024 * 1024;
+
+    explicit PosDataFetcher(QObject *parent = nullptr);
+    ~PosDataFetcher() override;
+
+    int timeout() const { return m_timer.interval(); }
+    void setTimeout(int milliseconds);
+
+    // Ends the fetch in progress, if any, without its answer.
+    Q_INVOKABLE void cancel();
+    // `callback`, a function of QML, is called with the answer as well.
+    Q_INVOKABLE void fetch(const QString &url, const QJSValue &callback = QJSValue());
+
+signals:
+    void timeoutChanged();
+    void finished(const QVariantMap &answer);
+
+private:
+    void readAvailable();
+    void handleFinished();
+    void handleTimeout();
+    void parseOffThread(bool cut);
+    void deliver(quint64 generation, const QVariantMap &answer, const QStringList &warnings);
+    void fail(const QString &reason);
+    void dropReply();
+
+    QNetworkAccessManager *m_manager = nullptr;
+    QNetworkReply *m_reply = nullptr;
+    QTimer m_timer;
+    QByteArray m_body;
+    QString m_url;
+    QJSValue m_callback;
+    // Counts fetches: an answer parsed for an earlier one is dropped.
+    quint64 m_generation = 0;
+};
