@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChannelWarningLimit.h"
 #include "zmq_Connection.h"
 
 #include <QByteArray>
@@ -8,6 +9,9 @@
 
 // A SUB socket connected to one publisher: keeps the set of subscribed channels (topic
 // prefixes) and emits messageReceived(channel, text) for every message of two or more frames.
+// A message whose text is longer than maxTextBytes (or whose channel is longer than
+// maxChannelBytes) is dropped as soon as it is received, before anything copies it, with a
+// warning at most once a minute per channel.
 class zmq_Subscriber : public zmq_Connection
 {
     Q_OBJECT
@@ -20,14 +24,28 @@ public:
 
     QSet<QString> subscribedChannels() const { return channels; }
 
+    static constexpr int maxTextBytes = 64 * 1024;
+    static constexpr int maxChannelBytes = 1024;
+
 protected slots:
     void readAll() override;
     bool createSocket() override;
 
 private:
     enum class Frames { Received, NoMessage, Failed };
-    Frames receiveMessage(QByteArray &sender, QByteArray &text, int &frameCount);
+    struct Message
+    {
+        QByteArray sender;
+        QByteArray text;
+        int frames = 0;
+        size_t senderBytes = 0;
+        size_t textBytes = 0;
+    };
+    Frames receiveMessage(Message &message);
+    // False, with a warning if one is due, when the message is too large to be delivered.
+    bool acceptable(const Message &message);
     bool setFilter(bool add, const QString &channel, const char *function);
 
     QSet<QString> channels;
+    ChannelWarningLimit dropWarnings;
 };
