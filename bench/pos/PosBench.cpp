@@ -296,7 +296,7 @@ int main(int argc, char **argv)
     for (int rate : rates) {
         const int count = rate * seconds;
         const auto [gui, bare] = measure(rate, count);
-        print("PosReceiver (GUI thread)", rate, gui);
+        print("PosReceiver (delivered on the GUI thread)", rate, gui);
         print("bare SUB loop (own thread)", rate, bare);
     }
     for (auto &p : players) {

@@ -15,10 +15,11 @@ class zmq_Subscriber;
 // Receives the channel texts (POS texts) that systems beside the cameras publish: one ZeroMQ
 // subscriber per publisher host, channels subscribed on behalf of the video cells. The
 // subscribers live on a thread of their own, which receives every message and keeps, per
-// channel, only the lines a cell can show; this thread gets them as posReceived(topic, msg)
-// at most about ten times a second per host, one text per channel, however fast publishers
-// send. A text is the last lines (at most PosBatcher::maxLines) of what came on the channel
-// since the one before; only channels subscribed exactly are delivered.
+// channel, only the lines a cell can show; this thread gets them as posReceived(topic, msg),
+// one text per channel at most every batchIntervalMs per host and never while it has not
+// handled the last, however fast publishers send. A text is the last lines (at most
+// PosBatcher::maxLines) of what came on the channel since the one before; a text alone in its
+// interval arrives as it was sent. Only channels subscribed exactly are delivered.
 class PosReceiver : public QObject
 {
     Q_OBJECT
@@ -35,7 +36,8 @@ public:
     std::shared_ptr<zmq_Subscriber> subscriberFor(const QString &ip) const;
     int subscriptionCount(const QString &ip) const;
 
-    static constexpr int batchIntervalMs = 100;
+    // Short enough for texts to appear at once (one frame), long enough to bound the work.
+    static constexpr int batchIntervalMs = 10;
 
 signals:
     void posReceived(QString topic, QString msg);
