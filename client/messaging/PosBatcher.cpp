@@ -1,7 +1,5 @@
 #include "PosBatcher.h"
 
-#include <QMutexLocker>
-
 #include <algorithm>
 
 PosBatcher::PosBatcher(int intervalMs, QObject *parent)
@@ -33,7 +31,7 @@ void PosBatcher::add(const QString &channel, const QString &text)
 {
     const QStringList lines = lastLines(text);
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         auto pending = std::find_if(m_pending.begin(), m_pending.end(),
                                     [&](const Pending &p) { return p.channel == channel; });
         if (pending == m_pending.end())
@@ -55,7 +53,7 @@ QVector<PosBatcher::Text> PosBatcher::take()
 {
     QVector<Pending> pending;
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         pending.swap(m_pending);
         m_untaken = false;
     }
@@ -69,7 +67,7 @@ QVector<PosBatcher::Text> PosBatcher::take()
 void PosBatcher::flush()
 {
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         if (m_pending.isEmpty())
             return;
         if (m_untaken) {

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QVector>
+
+#include <mutex>
 
 // Gathers channel texts on the thread that receives them and hands them over to another
 // thread in batches. Per channel only the last maxLines lines are kept (a cell shows no more),
@@ -53,7 +54,8 @@ private:
     const int m_intervalMs;
     QTimer m_timer;
     QElapsedTimer m_sinceReady;
-    QMutex m_mutex;
+    // A standard mutex rather than a QMutex: ThreadSanitizer sees its ordering.
+    std::mutex m_mutex;
     // Guarded by m_mutex.
     QVector<Pending> m_pending;
     bool m_untaken = false;

@@ -1,6 +1,7 @@
 #include "PosReceiver.h"
 
 #include "PosBatcher.h"
+#include "ThreadHandOver.h"
 #include "zmq_Subscriber.h"
 
 #include <QCoreApplication>
@@ -47,7 +48,17 @@ void PosReceiver::onReceivingThread(const std::function<void()> &work)
         threadContext->moveToThread(thread);
         thread->start();
     }
-    QMetaObject::invokeMethod(threadContext, work, Qt::BlockingQueuedConnection);
+    // Qt orders the two threads' steps with a semaphore that ThreadSanitizer does not see.
+    ThreadHandOver::release(&work);
+    QMetaObject::invokeMethod(
+        threadContext,
+        [&work] {
+            ThreadHandOver::acquire(&work);
+            work();
+            ThreadHandOver::release(&work);
+        },
+        Qt::BlockingQueuedConnection);
+    ThreadHandOver::acquire(&work);
 }
 
 void PosReceiver::createSubscriber(const QString &ip, int port)
