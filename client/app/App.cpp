@@ -14,6 +14,10 @@ App *App::s_instance = nullptr;
 
 namespace {
 
+// Layout documents are parsed on the GUI thread: this bounds the parse to a fraction of a
+// second and leaves room for any real layout (the demo's largest takes a few KiB).
+constexpr int kMaxLayoutDocumentChars = 16 * 1024 * 1024;
+
 void registerApp()
 {
     qmlRegisterSingletonType<App>("Native", 1, 0, "App",
@@ -217,6 +221,13 @@ void App::onSetLayoutRequested(const QString &name, const QString &json)
                                     "than %2 bytes")
                                     .arg(name.size())
                                     .arg(LastLayoutMemory::maxNameBytes);
+        return;
+    }
+    if (json.size() > kMaxLayoutDocumentChars) {
+        qWarning().noquote() << QStringLiteral("Layout refused: its document of %1 characters is "
+                                               "longer than %2")
+                                    .arg(json.size())
+                                    .arg(kMaxLayoutDocumentChars);
         return;
     }
     m_layoutGate->request(name, json);

@@ -23,7 +23,6 @@ public:
     void request(const QString &name, const QString &json);
     // Forgets the request waiting, if any: something chosen later replaced it.
     void drop();
-    bool hasWaiting() const { return m_waiting; }
 
 private:
     void applyNow(const QString &name, const QString &json);

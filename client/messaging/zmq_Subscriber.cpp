@@ -15,9 +15,10 @@ constexpr int kMaxReceiveFailures = 3;
 // Messages read in one pass: the rest waits for the next turn of the event loop, so that
 // calls queued to this thread are served during a flood.
 constexpr int kMaxMessagesPerPass = 256;
-// Messages larger than this make libzmq close the connection (and connect again) before it
-// has allocated them: no per-channel warning is possible then, but one message cannot take
-// the memory. Smaller ones are received and dropped here, with the channel named.
+// Messages larger than this make libzmq close the connection before it has allocated them,
+// and connect again after its reconnect interval: what the publisher sends meanwhile, on any
+// channel, is lost and no warning can name the channel, but one message cannot take the
+// memory. Smaller ones are received and dropped here, with the channel named.
 constexpr std::int64_t kMaxMessageBytes = 16 * 1024 * 1024;
 
 } // namespace
@@ -29,6 +30,7 @@ zmq_Subscriber::zmq_Subscriber(QString address, QObject *parent)
 zmq_Subscriber::~zmq_Subscriber()
 {
     channels.clear();
+    delete disconnectWatch;
     stop();
 }
 
@@ -36,9 +38,14 @@ bool zmq_Subscriber::createSocket()
 {
     try {
         zmq_Context &context = zmq_Context::instance();
+        delete disconnectWatch;
+        disconnectWatch = nullptr;
         socket = std::make_shared<zmq::socket_t>(context.context(), zmq::socket_type::sub);
         socket->set(zmq::sockopt::maxmsgsize, kMaxMessageBytes);
         socket->connect(address.toUtf8().toStdString());
+        disconnectWatch = new zmq_DisconnectWatch(*socket, this);
+        connect(disconnectWatch, &zmq_DisconnectWatch::disconnected, this,
+                &zmq_Subscriber::connectAgain);
         return true;
     } catch (const zmq::error_t &e) {
         qDebug() << "virtual bool zmq_Subscriber::createSocket()";
@@ -139,6 +146,30 @@ void zmq_Subscriber::readAll()
         if (!alive || !socket)
             return;
     }
+}
+
+void zmq_Subscriber::connectAgain()
+{
+    if (!socket)
+        return;
+    qInfo().noquote() << QStringLiteral("Connection to the channel-text publisher at %1 lost (it "
+                                        "stopped, or sent a message over %2 bytes); connecting "
+                                        "again")
+                             .arg(address)
+                             .arg(kMaxMessageBytes);
+    const std::string endpoint = address.toUtf8().toStdString();
+    try {
+        socket->disconnect(endpoint);
+    } catch (const zmq::error_t &) {
+        // Already gone with its connection: nothing to undo.
+    }
+    try {
+        socket->connect(endpoint);
+    } catch (const zmq::error_t &e) {
+        qWarning() << "void zmq_Subscriber::connectAgain()";
+        qWarning() << "  Err:" << e.what();
+    }
+    scheduleReadIfPending();
 }
 
 bool zmq_Subscriber::setFilter(bool add, const QString &channel, const char *function)

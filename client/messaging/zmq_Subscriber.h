@@ -2,6 +2,7 @@
 
 #include "ChannelWarningLimit.h"
 #include "zmq_Connection.h"
+#include "zmq_DisconnectWatch.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -45,7 +46,11 @@ private:
     // False, with a warning if one is due, when the message is too large to be delivered.
     bool acceptable(const Message &message);
     bool setFilter(bool add, const QString &channel, const char *function);
+    // libzmq gives up a connection after a protocol error (such as an oversized message):
+    // connects anew, and the socket sends its filters again.
+    void connectAgain();
 
     QSet<QString> channels;
     ChannelWarningLimit dropWarnings;
+    zmq_DisconnectWatch *disconnectWatch = nullptr;
 };
