@@ -8,9 +8,13 @@
 //   bench_console switches COUNT   resident memory over layout switches
 //   bench_console grid SECONDS     the demo's 8×8 layout in a 1280×960 window, each cell on
 //                                  the profile fitting it, then every cell forced to "main"
+//   bench_console requests SECONDS 1 000 setLayout calls a second over the demo's layouts, then
+//                                  a layout of 10 000 cells and one whose label has 10 MiB:
+//                                  threads, resident memory, builds and the GUI thread's gaps
 #include "App.h"
 #include "BenchSite.h"
 #include "BenchSupport.h"
+#include "LayoutModel.h"
 #include "LogHandler.h"
 #include "MpvObject.h"
 #include "RpcSource.h"
@@ -34,6 +38,7 @@
 #include <algorithm>
 #include <atomic>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -78,6 +83,7 @@ class Console
 public:
     bool start(QString *error);
     void apply(const QString &name);
+    void apply(const QString &name, const QString &json) { service()->setLayout(name, json); }
     void clear();
     int videoCells(const QString &name) const;
     std::vector<MpvObject *> cellPlayers() const;
@@ -448,10 +454,116 @@ int benchGrid(Console &console, int seconds)
     return 0;
 }
 
+// A layout of `cells` video cells over the demo's cameras, each labelled `label`.
+QString wideLayout(int cells, const QString &label)
+{
+    QJsonArray elements;
+    const int side = static_cast<int>(std::ceil(std::sqrt(cells)));
+    for (int i = 0; i < cells; ++i) {
+        elements.append(QJsonObject{{"row", i / side},
+                                    {"col", i % side},
+                                    {"rowSpan", 1},
+                                    {"colSpan", 1},
+                                    {"type", "video"},
+                                    {"label", label},
+                                    {"deviceId", "2"},
+                                    {"objectId", QString::number(11 + i % 4)}});
+    }
+    return QString::fromUtf8(
+        QJsonDocument(QJsonObject{{"numRows", side}, {"numCols", side}, {"elements", elements}})
+            .toJson(QJsonDocument::Compact));
+}
+
+// Peaks seen while the event loop runs: threads and resident memory (sampled every 50 ms
+// on the GUI thread, so a stall shows as a gap), and the longest gap between samples.
+struct Peaks
+{
+    long threads = 0;
+    long residentKiB = 0;
+    qint64 longestGapMs = 0;
+};
+
+// Runs the event loop until done() holds or timeoutMs passed, sampling into peaks.
+void sampleWhile(const std::function<bool()> &done, int timeoutMs, Peaks *peaks)
+{
+    QElapsedTimer since;
+    since.start();
+    QElapsedTimer tick;
+    tick.start();
+    while (!done() && since.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (tick.elapsed() < 10)
+            continue;
+        peaks->longestGapMs = std::max(peaks->longestGapMs, tick.restart());
+        peaks->threads = std::max(peaks->threads, bench::threadCount());
+        peaks->residentKiB = std::max(peaks->residentKiB, bench::residentKiB());
+    }
+}
+
+void printPeaks(const char *what, const Peaks &peaks, int builds)
+{
+    std::printf("%s: %d builds, at most %ld threads and %ld MiB resident, longest GUI-thread "
+                "gap %lld ms; now %ld threads, %ld MiB\n",
+                what, builds, peaks.threads, peaks.residentKiB / 1024,
+                static_cast<long long>(peaks.longestGapMs), bench::threadCount(),
+                bench::residentKiB() / 1024);
+    std::fflush(stdout);
+}
+
+int benchRequests(Console &console, int seconds)
+{
+    LayoutModel *model = App::instance()->layoutModel();
+    int builds = 0;
+    QObject counting;
+    QObject::connect(model, &QAbstractItemModel::modelReset, &counting, [&builds] { ++builds; });
+    console.apply(kSmallLayout);
+    console.waitForPictures(kSmallLayout, 20000);
+    std::printf("before: %ld threads, %ld MiB resident\n", bench::threadCount(),
+                bench::residentKiB() / 1024);
+
+    // Calls due since the start go out at each turn, as a replica's queued calls would.
+    Peaks peaks;
+    QElapsedTimer clock;
+    clock.start();
+    long sent = 0;
+    const long total = 1000L * seconds;
+    sampleWhile(
+        [&] {
+            const long due = std::min<long>(total, static_cast<long>(clock.elapsed()));
+            for (; sent < due; ++sent)
+                console.apply(kDemoLayouts.at(static_cast<int>(sent % kDemoLayouts.size())));
+            return sent >= total;
+        },
+        (seconds + 60) * 1000, &peaks);
+    const QString last = kDemoLayouts.at(static_cast<int>((total - 1) % kDemoLayouts.size()));
+    sampleWhile([&] { return App::instance()->currentLayout() == last; }, 10000, &peaks);
+    printPeaks(qPrintable(QStringLiteral("%1 calls in %2 s").arg(total).arg(seconds)), peaks,
+               builds);
+
+    for (const auto &[name, json] :
+         {std::make_pair(QStringLiteral("10 MiB label"),
+                         wideLayout(1, QString(10 * 1024 * 1024, QLatin1Char('x')))),
+          std::make_pair(QStringLiteral("10 000 cells"), wideLayout(10000, "Cell"))}) {
+        Peaks one;
+        builds = 0;
+        QElapsedTimer took;
+        took.start();
+        console.apply(name, json);
+        sampleWhile([&] { return App::instance()->currentLayout() == name; }, 60000, &one);
+        sampleWhile([] { return false; }, 3000, &one);
+        printPeaks(
+            qPrintable(QStringLiteral("%1 (%2 cells shown)").arg(name).arg(model->rowCount())), one,
+            builds);
+    }
+    console.clear();
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS\n"
+                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS |\n"
+                 "       requests SECONDS\n"
                  "(under an X server; the console's settings and logs go to a temporary home)\n");
     return 2;
 }
@@ -464,7 +576,7 @@ int main(int argc, char *argv[])
         return usage();
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const int amount = QString::fromLocal8Bit(argv[2]).toInt();
-    if (amount <= 0 || !QStringList{"start", "cpu", "switches", "grid"}.contains(mode))
+    if (amount <= 0 || !QStringList{"start", "cpu", "switches", "grid", "requests"}.contains(mode))
         return usage();
 
     // The console's settings, store and log go to a home of the run's own.
@@ -494,6 +606,8 @@ int main(int argc, char *argv[])
         result = benchCpu(console, amount);
     else if (mode == QLatin1String("grid"))
         result = benchGrid(console, amount);
+    else if (mode == QLatin1String("requests"))
+        result = benchRequests(console, amount);
     else
         result = benchSwitches(console, amount);
     std::fflush(stdout);

@@ -4,9 +4,11 @@
 // at the same time.
 //
 //   bench_pos [--seconds S] [--rates 100,1000,10000] [--mpv N]
+//   bench_pos --flood [--rate 20000] [--seconds 20] [--hostile]    (FloodBench.cpp)
 //
 // --mpv N starts N standalone mpv players (lavfi test source, OpenGL output, software
 // rendering accepted) beside it as CPU load, and waits for them to run before measuring.
+#include "FloodBench.h"
 #include "PosReceiver.h"
 
 #include <QCoreApplication>
@@ -182,7 +184,9 @@ std::pair<Result, Result> measure(int rate, int count)
     quiet.start();
     QObject::connect(&receiver, &PosReceiver::posReceived, &loop,
                      [&](const QString &, const QString &msg) {
-                         gui.add(msg.toLatin1().constData());
+                         // Texts that came close together arrive as the lines of one.
+                         for (const QString &line : msg.split(QLatin1Char('\n')))
+                             gui.add(line.toLatin1().constData());
                          quiet.restart();
                      });
     QTimer watchdog;
@@ -247,6 +251,10 @@ std::vector<std::unique_ptr<QProcess>> startPlayers(int n)
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
+    if (app.arguments().contains(QStringLiteral("--flood"))) {
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        return runFloodBench(app.arguments());
+    }
     int seconds = 5;
     int mpv = 0;
     std::vector<int> rates{100, 1000, 10000};
@@ -288,7 +296,7 @@ int main(int argc, char **argv)
     for (int rate : rates) {
         const int count = rate * seconds;
         const auto [gui, bare] = measure(rate, count);
-        print("PosReceiver (GUI thread)", rate, gui);
+        print("PosReceiver (delivered on the GUI thread)", rate, gui);
         print("bare SUB loop (own thread)", rate, bare);
     }
     for (auto &p : players) {

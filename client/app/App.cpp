@@ -1,5 +1,6 @@
 #include "App.h"
 
+#include "LayoutRequestGate.h"
 #include "RpcSource.h"
 #include "SQLiteRepository.h"
 #include "SingleStreamLayout.h"
@@ -12,6 +13,10 @@
 App *App::s_instance = nullptr;
 
 namespace {
+
+// Layout documents are parsed on the GUI thread: this bounds the parse to a fraction of a
+// second and leaves room for any real layout (the demo's largest takes a few KiB).
+constexpr int kMaxLayoutDocumentChars = 16 * 1024 * 1024;
 
 void registerApp()
 {
@@ -36,6 +41,9 @@ App::App(QObject *parent)
     connectZarnClient();
 
     m_layoutModel = std::make_shared<LayoutModel>();
+    m_layoutGate = new LayoutRequestGate(
+        [this](const QString &name, const QString &json) { applyRequestedLayout(name, json); }, 100,
+        this);
 
     m_rpcSource = std::make_shared<RpcSource>();
     m_rpcSource->start();
@@ -207,11 +215,40 @@ void App::publishLayouts(const ardix::zarn::NameValueMap &map)
 
 void App::onSetLayoutRequested(const QString &name, const QString &json)
 {
+    if (!LastLayoutMemory::acceptable(name)) {
+        qWarning().noquote() << QStringLiteral(
+                                    "Layout refused: its name of %1 characters is longer "
+                                    "than %2 bytes")
+                                    .arg(name.size())
+                                    .arg(LastLayoutMemory::maxNameBytes);
+        return;
+    }
+    if (json.size() > kMaxLayoutDocumentChars) {
+        qWarning().noquote() << QStringLiteral("Layout refused: its document of %1 characters is "
+                                               "longer than %2")
+                                    .arg(json.size())
+                                    .arg(kMaxLayoutDocumentChars);
+        return;
+    }
+    m_layoutGate->request(name, json);
+}
+
+void App::applyRequestedLayout(const QString &name, const QString &json)
+{
+    LayoutGrid grid;
+    if (!LayoutModel::read(json, &grid)) {
+        qWarning() << "Layout not applied, its document is not a layout:" << name;
+        return;
+    }
+    if (grid.cells.isEmpty()) {
+        qWarning() << "Layout not applied, it has no valid cell:" << name;
+        return;
+    }
     // Kept before anything is said: whoever reads the line may stop the console at once.
     m_lastLayout.remember(name);
     qInfo() << "Applying layout:" << name;
     m_layoutApplied = true;
-    m_layoutModel->fromJson(json);
+    m_layoutModel->setGrid(grid);
     setCurrentLayout(name);
 }
 
@@ -253,8 +290,10 @@ void App::showStreamAlone(const QString &streamId)
         return;
     }
     qInfo() << "Showing stream alone:" << stream->name();
-    // The operator has chosen what to see: the first layout must not replace it.
+    // The operator has chosen what to see: neither the first layout nor a layout requested
+    // earlier must replace it.
     m_layoutApplied = true;
+    m_layoutGate->drop();
     m_layoutModel->fromJson(json);
     setCurrentLayout(QString());
 }

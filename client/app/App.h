@@ -18,6 +18,7 @@
 
 #include <memory>
 
+class LayoutRequestGate;
 class RpcSource;
 class SQLiteRepository;
 
@@ -104,7 +105,9 @@ private:
     void onConnectFailed(const QString &message);
     void onLoginRefused(const QString &message);
 
+    // Requests pass the gate; only the document that comes through is read and applied.
     void onSetLayoutRequested(const QString &name, const QString &json);
+    void applyRequestedLayout(const QString &name, const QString &json);
     void setCurrentLayout(const QString &name);
     void onJumpPageRequested(client_ServiceSource::ClientPage page);
 
@@ -119,6 +122,7 @@ private:
     bool m_layoutApplied = false;
     bool m_firstLayoutWanted = false;
     LastLayoutMemory m_lastLayout;
+    LayoutRequestGate *m_layoutGate = nullptr;
     QString m_currentLayout;
     Reconnector *m_reconnector = nullptr;
 };

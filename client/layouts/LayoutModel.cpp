@@ -146,25 +146,46 @@ void LayoutModel::setNumRows(int numRows)
 
 void LayoutModel::fromJson(QString json)
 {
-    int numRows = 0;
-    int numCols = 0;
-    QJsonArray elements;
-    if (!readDocument(json, &numRows, &numCols, &elements))
-        return;
+    LayoutGrid grid;
+    if (read(json, &grid))
+        setGrid(grid);
+}
 
+bool LayoutModel::read(const QString &json, LayoutGrid *grid)
+{
+    QJsonArray elements;
+    if (!readDocument(json, &grid->numRows, &grid->numCols, &elements))
+        return false;
+    grid->cells.clear();
+    int index = 0;
+    for (; index < elements.size() && grid->cells.size() < maxCells; ++index) {
+        LayoutCell cell;
+        if (readCell(elements.at(index).toObject(), &cell))
+            grid->cells.append(cell);
+    }
+    if (index < elements.size()) {
+        qWarning().noquote() << QStringLiteral("Only the first %1 cells of a layout are shown; "
+                                               "%2 more element(s) left out")
+                                    .arg(maxCells)
+                                    .arg(elements.size() - index);
+    }
+    return true;
+}
+
+void LayoutModel::setGrid(const LayoutGrid &grid)
+{
     // Both always go out, before the reset, so that a view resizes its grid even when the
     // same layout is applied again.
-    m_numRows = numRows;
+    m_numRows = grid.numRows;
     emit numRowsChanged();
-    m_numCols = numCols;
+    m_numCols = grid.numCols;
     emit numColsChanged();
 
     beginResetModel();
-    m_cells.clear();
-    for (const QJsonValue &element : qAsConst(elements)) {
-        LayoutCell cell;
-        if (readCell(element.toObject(), &cell))
-            m_cells.append(cell);
+    m_cells = grid.cells;
+    for (LayoutCell &cell : m_cells) {
+        if (cell.type == Door)
+            pairDoor(&cell);
     }
     endResetModel();
 }
@@ -223,13 +244,13 @@ bool LayoutModel::readCell(const QJsonObject &element, LayoutCell *cell)
     cell->deviceId = stringValue(element.value(QLatin1String("deviceId")));
     cell->objectId = stringValue(element.value(QLatin1String("objectId")));
     cell->label = stringValue(element.value(QLatin1String("label")));
+    if (cell->label.size() > maxLabelLength)
+        cell->label = cell->label.left(maxLabelLength - 1) + QChar(0x2026);
 
     const auto type = element.constFind(QLatin1String("type"));
     if (type == element.constEnd())
         return false;
     cell->type = cellType(stringValue(type.value()));
-    if (cell->type == Door)
-        pairDoor(cell);
     return true;
 }
 

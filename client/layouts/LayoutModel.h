@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LayoutCell.h"
+#include "LayoutGrid.h"
 
 #include <QAbstractListModel>
 #include <QJsonArray>
@@ -51,6 +52,17 @@ public:
     // Replaces the grid by the layout document json. A document that fails a top-level check
     // leaves the model as it was; elements that lack a placement value are skipped.
     Q_INVOKABLE void fromJson(QString json);
+
+    // Reads a layout document without showing it: false (with a warning) when it fails a
+    // top-level check. At most maxCells cells are read, each label at most maxLabelLength
+    // characters long (a longer one ends in an ellipsis): every cell costs a player, and a
+    // text is laid out whole however little of it a cell shows.
+    static bool read(const QString &json, LayoutGrid *grid);
+    // Shows a grid that read() made, pairing its doors with their actuators.
+    void setGrid(const LayoutGrid &grid);
+
+    static constexpr int maxCells = 100;
+    static constexpr int maxLabelLength = 256;
 
 signals:
     void numColsChanged();

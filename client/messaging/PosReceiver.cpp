@@ -1,10 +1,14 @@
 #include "PosReceiver.h"
 
+#include "PosBatcher.h"
+#include "ThreadHandOver.h"
 #include "zmq_Subscriber.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QPointer>
 #include <QQmlEngine>
+#include <QThread>
 
 namespace {
 
@@ -22,22 +26,66 @@ PosReceiver::PosReceiver(QObject *parent)
     : QObject(parent)
 {}
 
-PosReceiver::~PosReceiver() = default;
+PosReceiver::~PosReceiver()
+{
+    const QStringList hosts = subscribers.keys();
+    for (const QString &ip : hosts)
+        removeSubscriber(ip);
+    if (thread) {
+        thread->quit();
+        thread->wait();
+        delete threadContext;
+        delete thread;
+    }
+}
+
+void PosReceiver::onReceivingThread(const std::function<void()> &work)
+{
+    if (!thread) {
+        thread = new QThread;
+        thread->setObjectName(QStringLiteral("PosReceiving"));
+        threadContext = new QObject;
+        threadContext->moveToThread(thread);
+        thread->start();
+    }
+    // Qt orders the two threads' steps with a semaphore that ThreadSanitizer does not see.
+    ThreadHandOver::release(&work);
+    QMetaObject::invokeMethod(
+        threadContext,
+        [&work] {
+            ThreadHandOver::acquire(&work);
+            work();
+            ThreadHandOver::release(&work);
+        },
+        Qt::BlockingQueuedConnection);
+    ThreadHandOver::acquire(&work);
+}
 
 void PosReceiver::createSubscriber(const QString &ip, int port)
 {
     if (subscribers.contains(ip))
         return;
     const QString address = QStringLiteral("tcp://%1:%2").arg(ip).arg(port);
-    auto subscriber = std::make_shared<zmq_Subscriber>(address);
-    connect(subscriber.get(), &zmq_Subscriber::messageReceived, this,
-            [this](const QString &sender, const QString &message) {
-                emit posReceived(sender, message);
-            });
+    std::shared_ptr<zmq_Subscriber> subscriber;
+    // Made on the receiving thread, so that its socket notifier and timers live there.
+    onReceivingThread([&] {
+        subscriber = std::make_shared<zmq_Subscriber>(address);
+        zmq_Subscriber *receiving = subscriber.get();
+        auto *batcher = new PosBatcher(batchIntervalMs, receiving);
+        connect(receiving, &zmq_Subscriber::messageReceived, batcher,
+                [receiving, batcher](const QString &channel, const QString &text) {
+                    // A filter is a prefix: texts of channels no cell shows go no further.
+                    if (receiving->subscribedChannels().contains(channel))
+                        batcher->add(channel, text);
+                });
+        // Queued: the batcher emits on the receiving thread and may be gone before delivery.
+        connect(batcher, &PosBatcher::ready, this,
+                [this, alive = QPointer<PosBatcher>(batcher)] { deliver(alive.data()); });
+        receiving->start();
+    });
     subscribers.insert(ip, subscriber);
     subscriptionCounts.insert(ip, 0);
     channelCounts.insert(ip, {});
-    subscriber->start();
 }
 
 void PosReceiver::removeSubscriber(const QString &ip)
@@ -47,7 +95,17 @@ void PosReceiver::removeSubscriber(const QString &ip)
     std::shared_ptr<zmq_Subscriber> subscriber = subscribers.take(ip);
     subscriptionCounts.remove(ip);
     channelCounts.remove(ip);
-    subscriber.reset();
+    // Released on its own thread: its notifier and timers can only be stopped there.
+    onReceivingThread([&] { subscriber.reset(); });
+}
+
+void PosReceiver::deliver(PosBatcher *batcher)
+{
+    if (!batcher)
+        return;
+    const QVector<PosBatcher::Text> texts = batcher->take();
+    for (const PosBatcher::Text &text : texts)
+        emit posReceived(text.channel, text.text);
 }
 
 void PosReceiver::subscribe(QString ip, int port, QString channel)
@@ -57,7 +115,8 @@ void PosReceiver::subscribe(QString ip, int port, QString channel)
     qInfo() << "Subscribed to channel:" << channel;
     subscriptionCounts[ip] += 1;
     channelCounts[ip][channel] += 1;
-    subscribers.value(ip)->subscribe(channel);
+    zmq_Subscriber *subscriber = subscribers.value(ip).get();
+    onReceivingThread([&] { subscriber->subscribe(channel); });
 }
 
 void PosReceiver::unsubscribe(QString ip, QString channel)
@@ -69,15 +128,21 @@ void PosReceiver::unsubscribe(QString ip, QString channel)
     const auto held = channels.find(channel);
     if (held == channels.end()) {
         // Never subscribed here: the subscriber logs it, and no one's subscription is undone.
-        subscribers.value(ip)->unsubscribe(channel);
+        unsubscribeFilter(ip, channel);
         return;
     }
     if (--held.value() == 0) {
         channels.erase(held);
-        subscribers.value(ip)->unsubscribe(channel);
+        unsubscribeFilter(ip, channel);
     }
     if (--subscriptionCounts[ip] == 0)
         removeSubscriber(ip);
+}
+
+void PosReceiver::unsubscribeFilter(const QString &ip, const QString &channel)
+{
+    zmq_Subscriber *subscriber = subscribers.value(ip).get();
+    onReceivingThread([&] { subscriber->unsubscribe(channel); });
 }
 
 std::shared_ptr<zmq_Subscriber> PosReceiver::subscriberFor(const QString &ip) const

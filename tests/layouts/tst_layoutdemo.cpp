@@ -47,11 +47,15 @@ private:
     }
 
     // Applies a layout and waits until the answers for its doors have arrived, so that no
-    // late line lands in a later capture.
+    // late line lands in a later capture. Layouts requested in quick succession are applied
+    // one pause after another: the request may wait for its turn.
     bool applySettled(const QString &name)
     {
         LogCapture log;
         service()->setLayout(name, layoutJson(name));
+        const QString applying = QStringLiteral("Applying layout: \"%1\"").arg(name);
+        if (!QTest::qWaitFor([&] { return log.count(applying) == 1; }, 5000))
+            return false;
         int doors = 0;
         for (int row = 0; row < model()->rowCount(); ++row)
             doors += model()->index(row, 0).data(LayoutModel::ActuatorIdRole).toString().isEmpty()
@@ -114,7 +118,7 @@ private slots:
         LogCapture log;
 
         service()->setLayout(name, json);
-        QCOMPARE(log.lines().value(0), QStringLiteral("Applying layout: \"%1\"").arg(name));
+        QTRY_COMPARE(log.lines().value(0), QStringLiteral("Applying layout: \"%1\"").arg(name));
         QCOMPARE(rowsChanged.count(), 1);
         QCOMPARE(model()->numRows(), numRows);
         QCOMPARE(model()->numCols(), numRows);

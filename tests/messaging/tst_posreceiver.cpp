@@ -2,6 +2,7 @@
 // gateway against real publishers on loopback, the simulated demo site's cashier camera, and
 // the overlay line list.
 #include "LogCapture.h"
+#include "PosBatcher.h"
 #include "PosReceiver.h"
 #include "Simulator.h"
 #include "SubtitleList.h"
@@ -18,6 +19,17 @@ namespace {
 
 const QString kHost = QStringLiteral("127.0.0.1");
 const char kSentinel[] = "sentinel";
+
+// The texts delivered on a channel.
+QStringList textsOf(const QSignalSpy &spy, const QString &channel)
+{
+    QStringList result;
+    for (const auto &args : spy) {
+        if (args.at(0).toString() == channel)
+            result.append(args.at(1).toString());
+    }
+    return result;
+}
 
 QStringList topics(const QSignalSpy &spy)
 {
@@ -204,6 +216,96 @@ private slots:
             keptTexts.append(QString::fromStdString(t.text));
         QVERIFY(keptTexts.contains(received.at(1).at(1).toString()));
         QVERIFY(simulator.posTexts().between(11, 0, ardix::sim::nowMs()).empty());
+    }
+
+    // What a publisher may send on a camera's channel, and what the cells get of it: texts over
+    // the size limit are dropped with one warning per channel and minute (however often they
+    // come), others are cut to the lines a cell shows.
+    void hostileTexts_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("times");
+        QTest::addColumn<QStringList>("delivered");
+        QTest::addColumn<int>("warnings");
+
+        QByteArray shortLines;
+        for (int i = 0; i < 655360; ++i)
+            shortLines += "item " + QByteArray::number(i).rightJustified(9, '0') + '\n';
+        QTest::newRow("10 MiB text")
+            << QByteArray(10 * 1024 * 1024, 'x') << 2 << QStringList() << 1;
+        QTest::newRow("655 360 short lines") << shortLines << 3 << QStringList() << 1;
+        QTest::newRow("64 KiB of empty lines")
+            << QByteArray(zmq_Subscriber::maxTextBytes, '\n') << 1
+            << QStringList(QString(PosBatcher::maxLines - 1, QLatin1Char('\n'))) << 0;
+        const QString longLine = QString(PosBatcher::maxLineLength - 1, QLatin1Char('y'));
+        QTest::newRow("one line of 64 KiB") << QByteArray(zmq_Subscriber::maxTextBytes, 'y') << 1
+                                            << QStringList(longLine + QChar(0x2026)) << 0;
+        QTest::newRow("empty") << QByteArray() << 1 << QStringList(QString()) << 0;
+        QByteArray binary;
+        for (int i = 0; i < 4096; ++i)
+            binary += static_cast<char>((i * 7) % 256);
+        // Every 256 bytes hold one newline: each line fits, only their number is cut.
+        const QStringList binaryLines = QString::fromUtf8(binary).split('\n');
+        QTest::newRow("binary")
+            << binary << 1
+            << QStringList(binaryLines.mid(binaryLines.size() - PosBatcher::maxLines).join('\n'))
+            << 0;
+    }
+
+    void hostileTexts()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, times);
+        QFETCH(QStringList, delivered);
+        QFETCH(int, warnings);
+        LogCapture log;
+        TestPublisher publisher;
+        PosReceiver receiver;
+        QSignalSpy received(&receiver, &PosReceiver::posReceived);
+        receiver.subscribe(kHost, publisher.port(), "12");
+        receiver.subscribe(kHost, publisher.port(), kSentinel);
+        QVERIFY(publisher.waitForSubscriptionEvent(TestPublisher::subscribed(kSentinel)));
+
+        for (int i = 0; i < times; ++i)
+            publisher.send("12", text);
+        publisher.send(kSentinel, "after");
+        QTRY_VERIFY_WITH_TIMEOUT(topics(received).contains(kSentinel), 20000);
+
+        const QStringList texts = textsOf(received, "12");
+        QCOMPARE(log.linesStartingWith(QStringLiteral("Dropped a message of")).size(), warnings);
+        QCOMPARE(texts, delivered);
+    }
+
+    // A flood on one channel: the GUI thread gets a bounded number of texts, each with no more
+    // lines than a cell shows, while the thread is busy no more than one is queued, and the
+    // last line sent arrives.
+    void floodReachesTheGuiThreadInBatches()
+    {
+        const int count = 50000;
+        TestPublisher publisher;
+        PosReceiver receiver;
+        QSignalSpy received(&receiver, &PosReceiver::posReceived);
+        receiver.subscribe(kHost, publisher.port(), "12");
+        QVERIFY(publisher.waitForSubscriptionEvent(TestPublisher::subscribed("12")));
+
+        QElapsedTimer flood;
+        flood.start();
+        for (int i = 0; i < count; ++i)
+            publisher.send("12", "line " + QByteArray::number(i));
+        // The publisher drops what its queue cannot hold: the last line is sent until it is seen.
+        const QString last = QStringLiteral("line %1").arg(count);
+        auto lastArrived = [&] {
+            const QStringList texts = textsOf(received, "12");
+            return !texts.isEmpty() && texts.last().endsWith(last);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT((publisher.send("12", last.toUtf8()), lastArrived()), 20000);
+
+        const QStringList texts = textsOf(received, "12");
+        const qint64 batches = flood.elapsed() / PosReceiver::batchIntervalMs + 2;
+        QVERIFY2(texts.size() <= batches, qPrintable(QString::number(texts.size())));
+        QVERIFY(texts.size() < count / 100);
+        for (const QString &text : texts)
+            QVERIFY(text.count('\n') < PosBatcher::maxLines);
     }
 
     void subtitleLinesKeepTheLimit()

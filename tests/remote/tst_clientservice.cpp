@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -34,6 +35,24 @@ void writeConfig(const QString &url)
     static int rewrites = 0;
     QVERIFY(config.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
                                QFileDevice::FileModificationTime));
+}
+
+// A layout of `cells` video cells in one row, each labelled `label`.
+QString rowOfCells(int cells, const QString &label = QStringLiteral("Till"))
+{
+    QStringList elements;
+    const QString element = QStringLiteral(R"({"row": 0, "col": %1, "rowSpan": 1, "colSpan": 1,
+        "type": "video", "objectId": "12", "label": "%2"})");
+    for (int i = 0; i < cells; ++i)
+        elements << element.arg(i).arg(label);
+    return QStringLiteral(R"({"numRows": 1, "numCols": %1, "elements": [%2]})")
+        .arg(cells)
+        .arg(elements.join(','));
+}
+
+QString lastLayout()
+{
+    return QSettings().value(QStringLiteral("lastLayout")).toString();
 }
 
 QList<client_Layout> sampleLayouts()
@@ -222,6 +241,88 @@ private slots:
         QCOMPARE(app.layoutModel()->numRows(), 3);
         QCOMPARE(app.layoutModel()->numCols(), 2);
         QCOMPARE(app.layoutModel()->rowCount(), 1);
+    }
+
+    // Requests a companion may send, and what the console makes of them once the layout
+    // "Before" is shown: what the grid holds, what is said, and what the next start opens on.
+    void appChecksRequestedLayouts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<bool>("applied");
+        QTest::addColumn<int>("cells");
+        QTest::addColumn<QString>("warning");
+
+        const QString longText(10 * 1024 * 1024, QLatin1Char('x'));
+        QTest::newRow("every element malformed")
+            << "Broken" << QStringLiteral(R"({"numRows": 2, "numCols": 2, "elements":
+                   [{}, {"row": 1}, "cell", null]})")
+            << false << 1 << "Layout not applied, it has no valid cell: \"Broken\"";
+        QTest::newRow("not a document")
+            << "Cut" << QStringLiteral(R"({"numRows": 2, "elem)") << false << 1
+            << "Layout not applied, its document is not a layout: "
+               "\"Cut\"";
+        QTest::newRow("10 000 cells")
+            << "Wall" << rowOfCells(10000) << true << LayoutModel::maxCells
+            << "Only the first 100 cells of a layout are shown; 9900 more element(s) left out";
+        QTest::newRow("10 MiB label")
+            << "Long label" << rowOfCells(1, longText) << true << 1 << QString();
+        QTest::newRow("10 MiB name") << longText << rowOfCells(2) << false << 1
+                                     << "Layout refused: its name of 10485760 characters is "
+                                        "longer than 1024 bytes";
+    }
+
+    void appChecksRequestedLayouts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, json);
+        QFETCH(bool, applied);
+        QFETCH(int, cells);
+        QFETCH(QString, warning);
+        writeConfig(RpcHost::freeUrl(QStringLiteral("local")));
+        App app;
+        client_Service *service = app.rpcSource()->service().get();
+        service->setLayout(QStringLiteral("Before"), rowOfCells(1, QStringLiteral("Before")));
+        QCOMPARE(lastLayout(), QStringLiteral("Before"));
+
+        LogCapture log;
+        service->setLayout(name, json);
+        const QString applying = QStringLiteral("Applying layout: \"%1\"").arg(name);
+        QTRY_VERIFY(log.count(applying) == 1 || !log.lines(QtWarningMsg).isEmpty());
+        QCOMPARE(log.count(applying), applied ? 1 : 0);
+        // The last warning says what became of the layout; the model's own ones come before.
+        const QStringList warnings = log.lines(QtWarningMsg);
+        QCOMPARE(warnings.isEmpty() ? QString() : warnings.last(), warning);
+        QCOMPARE(app.layoutModel()->rowCount(), cells);
+        QCOMPARE(lastLayout(), applied ? name : QStringLiteral("Before"));
+        QCOMPARE(app.currentLayout(), applied ? name : QStringLiteral("Before"));
+        // Labels are shown elided; the settings file stays small.
+        const QString label = app.layoutModel()->index(0).data(LayoutModel::LabelRole).toString();
+        QVERIFY(label.size() <= LayoutModel::maxLabelLength);
+        QVERIFY(QFileInfo(QSettings().fileName()).size() < 4096);
+    }
+
+    // A burst of requests faster than layouts are built: the last one is shown, after far fewer
+    // builds than requests.
+    void appAppliesTheLastOfABurst()
+    {
+        writeConfig(RpcHost::freeUrl(QStringLiteral("local")));
+        App app;
+        client_Service *service = app.rpcSource()->service().get();
+        QSignalSpy builds(app.layoutModel(), &QAbstractItemModel::modelReset);
+        LogCapture log;
+        const int requests = 1000;
+        for (int i = 1; i <= requests; ++i)
+            service->setLayout(QStringLiteral("Burst %1").arg(i), rowOfCells(i % 7 + 1));
+        QTRY_COMPARE(app.currentLayout(), QStringLiteral("Burst %1").arg(requests));
+        QCOMPARE(lastLayout(), QStringLiteral("Burst %1").arg(requests));
+        QCOMPARE(app.layoutModel()->rowCount(), requests % 7 + 1);
+        QCOMPARE(builds.size(), 2);
+        QCOMPARE(log.linesStartingWith(QStringLiteral("Applying layout:")),
+                 (QStringList{"Applying layout: \"Burst 1\"",
+                              QStringLiteral("Applying layout: \"Burst %1\"").arg(requests)}));
+        QVERIFY(log.contains(QStringLiteral(
+            "Layout requests that came faster than layouts are built, skipped: 998")));
     }
 
     void appReleasesTheHostWithItself()

@@ -55,10 +55,13 @@ Item {
         player.setOption("fps", fpsBox.currentText)
     }
 
+    // Keeps the last maxVisibleLines lines: older ones could never be shown.
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
-        for (var i = 0; i < pieces.length; ++i)
+        for (var i = Math.max(0, pieces.length - maxVisibleLines); i < pieces.length; ++i)
             overlayLines.append({ "label": pieces[i] })
+        if (overlayLines.count > maxVisibleLines)
+            overlayLines.remove(0, overlayLines.count - maxVisibleLines)
         clearTimer.interval = 3000
         clearTimer.restart()
     }
