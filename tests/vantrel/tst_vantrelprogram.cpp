@@ -17,8 +17,13 @@ namespace {
 
 using Layouts = QList<QPair<QString, QString>>;
 
-const Layouts shop{{QStringLiteral("Entrance"), QStringLiteral("{\"numRows\":1}")},
-                   {QStringLiteral("Caixa – Sé 東"), QStringLiteral("{\"label\":\"Café\"}")}};
+// The console applies only documents that hold a cell; the second one's is an alarm cell, so
+// no player starts.
+const Layouts shop{
+    {QStringLiteral("Entrance"), QStringLiteral("{\"numRows\":1}")},
+    {QStringLiteral("Caixa – Sé 東"),
+     QStringLiteral("{\"label\":\"Café\",\"numRows\":1,\"numCols\":1,\"elements\":[{\"row\":0,"
+                    "\"col\":0,\"rowSpan\":1,\"colSpan\":1,\"type\":\"alarm\"}]}")}};
 
 } // namespace
 
