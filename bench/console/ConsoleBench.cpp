@@ -8,6 +8,7 @@
 //   bench_console switches COUNT   resident memory over layout switches
 //   bench_console grid SECONDS     the demo's 8×8 layout in a 1280×960 window, each cell on
 //                                  the profile fitting it, then every cell forced to "main"
+//   bench_console soak MINUTES     the 2×2 layout playing on, resident memory once a minute
 #include "App.h"
 #include "BenchSite.h"
 #include "BenchSupport.h"
@@ -448,10 +449,51 @@ int benchGrid(Console &console, int seconds)
     return 0;
 }
 
+long demuxerBytes(const std::vector<MpvObject *> &players)
+{
+    long total = 0;
+    for (MpvObject *player : players) {
+        const QVariantMap state =
+            player->getProperty(QStringLiteral("demuxer-cache-state")).toMap();
+        total += state.value(QStringLiteral("total-bytes")).toLongLong();
+    }
+    return total;
+}
+
+// The 2×2 layout playing without interruption, as a console shows it all day: resident memory
+// and what the cells' demuxers hold, once a minute.
+int benchSoak(Console &console, int minutes)
+{
+    console.clear();
+    console.apply(kSmallLayout);
+    if (!console.waitForPictures(kSmallLayout, 30000)) {
+        std::printf("the 2x2 layout showed no picture in every cell within 30 s\n");
+        return 1;
+    }
+    int reopened = 0;
+    for (MpvObject *player : console.cellPlayers())
+        QObject::connect(player, &MpvObject::fileStarted, player, [&reopened] { ++reopened; });
+    std::printf("%6s %14s %14s %16s %9s\n", "minute", "resident KiB", "heap KiB", "demuxers KiB",
+                "reopened");
+    long first = 0;
+    for (int minute = 0; minute <= minutes; ++minute) {
+        if (minute > 0)
+            bench::spin(60000);
+        const long resident = bench::residentKiB();
+        first = minute == 0 ? resident : first;
+        std::printf("%6d %14ld %14ld %16ld %9d\n", minute, resident, bench::heapInUseKiB(),
+                    demuxerBytes(console.cellPlayers()) / 1024, reopened);
+        std::fflush(stdout);
+    }
+    std::printf("growth over %d minutes: %ld KiB\n", minutes, bench::residentKiB() - first);
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS\n"
+                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS"
+                 " | soak MINUTES\n"
                  "(under an X server; the console's settings and logs go to a temporary home)\n");
     return 2;
 }
@@ -464,7 +506,7 @@ int main(int argc, char *argv[])
         return usage();
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const int amount = QString::fromLocal8Bit(argv[2]).toInt();
-    if (amount <= 0 || !QStringList{"start", "cpu", "switches", "grid"}.contains(mode))
+    if (amount <= 0 || !QStringList{"start", "cpu", "switches", "grid", "soak"}.contains(mode))
         return usage();
 
     // The console's settings, store and log go to a home of the run's own.
@@ -494,6 +536,8 @@ int main(int argc, char *argv[])
         result = benchCpu(console, amount);
     else if (mode == QLatin1String("grid"))
         result = benchGrid(console, amount);
+    else if (mode == QLatin1String("soak"))
+        result = benchSoak(console, amount);
     else
         result = benchSwitches(console, amount);
     std::fflush(stdout);

@@ -370,8 +370,19 @@ void MpvObject::setOption(const QString &name, const QVariant &value)
 {
     if (!mpv)
         return;
-    MpvNode node(value);
-    mpv_set_option(mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+    // Options are also given as on mpv's command line, "no-cache" or a bare "fullscreen";
+    // libmpv knows only the option's own name and refuses those forms.
+    const bool bare = value.isNull() || value.userType() == QMetaType::Nullptr ||
+                      (value.userType() == QMetaType::QString && value.toString().isEmpty());
+    const bool negated = bare && name.startsWith(QLatin1String("no-"));
+    const QString option = negated ? name.mid(3) : name;
+    const QVariant given = !bare ? value : QVariant(QLatin1String(negated ? "no" : "yes"));
+    MpvNode node(given);
+    const int error =
+        mpv_set_option(mpv.get(), option.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+    if (error < 0)
+        qWarning().noquote() << "mpv refused option" << name << "=" << value.toString() << ":"
+                             << mpv_error_string(error);
 }
 
 void MpvObject::setOptionNoParam(const QString &name)
