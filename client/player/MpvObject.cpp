@@ -370,8 +370,21 @@ void MpvObject::setOption(const QString &name, const QVariant &value)
 {
     if (!mpv)
         return;
-    MpvNode node(value);
-    mpv_set_option(mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+    // An option without a value is given as on mpv's command line, "no-cache" or a bare
+    // "fullscreen"; libmpv knows only the option's own name and refuses those forms. An empty
+    // text is a value and goes as it is: "no-correct-pts" = "" stays refused, so the recorded
+    // page's frame rate, chosen at start, does not override the recordings' own time stamps.
+    const bool bare = value.userType() == QMetaType::Nullptr ||
+                      (value.isNull() && value.userType() != QMetaType::QString);
+    const bool negated = bare && name.startsWith(QLatin1String("no-"));
+    const QString option = negated ? name.mid(3) : name;
+    const QVariant given = !bare ? value : QVariant(QLatin1String(negated ? "no" : "yes"));
+    MpvNode node(given);
+    const int error =
+        mpv_set_option(mpv.get(), option.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+    if (error < 0)
+        qWarning().noquote() << "mpv refused option" << name << "=" << value.toString() << ":"
+                             << mpv_error_string(error);
 }
 
 void MpvObject::setOptionNoParam(const QString &name)

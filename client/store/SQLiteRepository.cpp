@@ -21,6 +21,11 @@ const char *const kInsertCamera = "INSERT INTO `cameras`(`name`, `url`) VALUES (
 const char *const kDeleteCamera = "DELETE FROM `cameras` WHERE `id`=:id";
 const char *const kAllCameras = "SELECT * FROM `cameras`";
 
+// Making the tables waits this long for a file another program holds, so that a locked file
+// does not hold up the console's start; other statements wait as long as Qt's driver does.
+const int kCreateBusyMs = 100;
+const int kBusyMs = 5000;
+
 // One log message per text, exactly as given (no quoting or added spaces).
 void warnLine(const QString &text)
 {
@@ -76,11 +81,10 @@ SQLiteRepository::SQLiteRepository(QObject *parent)
         warnLine(db.lastError().text());
         return;
     }
-    // A file whose tables cannot be made (not a database, or read-only without them) leaves
-    // the store closed, like a file that does not open.
-    if (!createTables())
-        return;
+    // Tables that cannot be made now (the file locked by another console, not a database,
+    // read-only without them) are tried again by the next operation; each failure is logged.
     m_opened = true;
+    m_tablesMade = createTables();
     m_cameras = std::make_shared<CameraList>();
 }
 
@@ -88,12 +92,28 @@ SQLiteRepository::~SQLiteRepository() = default;
 
 bool SQLiteRepository::createTables()
 {
+    setBusyTimeout(kCreateBusyMs);
+    bool made = true;
     for (const char *statement : {kCreateUsers, kCreateCameras}) {
         QSqlQuery query;
-        if (!run(query, "void SQLiteRepository::createTables()", statement))
-            return false;
+        made = made && run(query, "void SQLiteRepository::createTables()", statement);
     }
-    return true;
+    setBusyTimeout(kBusyMs);
+    return made;
+}
+
+void SQLiteRepository::setBusyTimeout(int ms)
+{
+    const QByteArray statement = "PRAGMA busy_timeout = " + QByteArray::number(ms);
+    QSqlQuery query;
+    run(query, "void SQLiteRepository::setBusyTimeout(int)", statement.constData());
+}
+
+bool SQLiteRepository::ready()
+{
+    if (m_opened && !m_tablesMade)
+        m_tablesMade = createTables();
+    return m_opened;
 }
 
 User *SQLiteRepository::userFromRow(const QSqlQuery &query)
@@ -107,7 +127,7 @@ User *SQLiteRepository::userFromRow(const QSqlQuery &query)
 QList<User *> SQLiteRepository::allUsers()
 {
     QList<User *> users;
-    if (!m_opened)
+    if (!ready())
         return users;
     QSqlQuery query;
     if (!run(query, "virtual QList<User*> SQLiteRepository::allUsers()", kAllUsers))
@@ -119,7 +139,7 @@ QList<User *> SQLiteRepository::allUsers()
 
 User *SQLiteRepository::userByUsername(QString username)
 {
-    if (!m_opened)
+    if (!ready())
         return nullptr;
     QSqlQuery query;
     const auto bind = [&](QSqlQuery &q) { q.bindValue(QStringLiteral(":username"), username); };
@@ -132,7 +152,7 @@ User *SQLiteRepository::userByUsername(QString username)
 // name and url are copied over), new ones are appended in query order, missing ones removed.
 QAbstractListModel *SQLiteRepository::cameraList()
 {
-    if (!m_opened)
+    if (!ready())
         return nullptr;
     QSqlQuery query;
     if (!run(query, "virtual QAbstractListModel* SQLiteRepository::cameraList()", kAllCameras))
@@ -165,7 +185,7 @@ QAbstractListModel *SQLiteRepository::cameraList()
 
 bool SQLiteRepository::insertCamera(QString name, QString url)
 {
-    if (!m_opened)
+    if (!ready())
         return false;
     QSqlQuery query;
     const auto bind = [&](QSqlQuery &q) {
@@ -181,7 +201,7 @@ bool SQLiteRepository::insertCamera(QString name, QString url)
 
 void SQLiteRepository::removeCamera(int id)
 {
-    if (!m_opened)
+    if (!ready())
         return;
     QSqlQuery query;
     const auto bind = [&](QSqlQuery &q) { q.bindValue(QStringLiteral(":id"), id); };

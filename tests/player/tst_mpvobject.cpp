@@ -183,6 +183,54 @@ private slots:
         QCOMPARE(changed.count(), 3);
     }
 
+    // Options as the cells give them, mpv's command-line forms included: a live cell's
+    // "no-cache" that did not reach libmpv kept minutes of received video in every cell.
+    void optionsReachThePlayer_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("negated, no value")
+            << "no-cache" << QVariant() << "cache" << QVariant(false);
+        QTest::newRow("negated, null from QML")
+            << "no-cache" << QVariant::fromValue(nullptr) << "cache" << QVariant(false);
+        QTest::newRow("own name") << "cache" << QVariant(QStringLiteral("no")) << "cache"
+                                  << QVariant(false);
+        QTest::newRow("number as text")
+            << "demuxer-readahead-secs" << QVariant(QStringLiteral("30"))
+            << "demuxer-readahead-secs" << QVariant(30.0);
+    }
+
+    void optionsReachThePlayer()
+    {
+        QFETCH(QString, name);
+        QFETCH(QVariant, value);
+        QFETCH(QString, property);
+        QFETCH(QVariant, expected);
+        PlayerWindow w;
+        LogCapture log;
+        w.player->setOption(name, value);
+        QCOMPARE(w.player->getProperty(property), expected);
+        QVERIFY(log.lines(QtWarningMsg).isEmpty());
+    }
+
+    // An empty text is a value, not the flag form: the frame-rate selector's "no-correct-pts"
+    // must not make recordings play at the selector's rate instead of their own time stamps.
+    void refusedOptionIsLogged()
+    {
+        PlayerWindow w;
+        LogCapture log;
+        w.player->setOption(QStringLiteral("no-such-option"), QStringLiteral("1"));
+        w.player->setOption(QStringLiteral("no-correct-pts"), QString(""));
+        QCOMPARE(log.lines(QtWarningMsg),
+                 QStringList({QStringLiteral("mpv refused option no-such-option = 1 : option not "
+                                             "found"),
+                              QStringLiteral("mpv refused option no-correct-pts =  : option not "
+                                             "found")}));
+        QCOMPARE(w.player->getProperty(QStringLiteral("correct-pts")), QVariant(true));
+    }
+
     // A list plays as a playlist: its entries in turn, each to its end.
     void loadFileList()
     {
