@@ -557,57 +557,57 @@ int benchRequests(Console &console, int seconds)
             builds);
     }
     console.clear();
-    long demuxerBytes(const std::vector<MpvObject *> &players)
-    {
-        long total = 0;
-        for (MpvObject *player : players) {
-            const QVariantMap state =
-                player->getProperty(QStringLiteral("demuxer-cache-state")).toMap();
-            total += state.value(QStringLiteral("total-bytes")).toLongLong();
-        }
-        return total;
-    }
+    return 0;
+}
 
-    // The 2×2 layout playing without interruption, as a console shows it all day: resident memory
-    // and what the cells' demuxers hold, once a minute.
-    int benchSoak(Console & console, int minutes)
-    {
-        console.clear();
-        console.apply(kSmallLayout);
-        if (!console.waitForPictures(kSmallLayout, 30000)) {
-            std::printf("the 2x2 layout showed no picture in every cell within 30 s\n");
-            return 1;
-        }
-        int reopened = 0;
-        for (MpvObject *player : console.cellPlayers())
-            QObject::connect(player, &MpvObject::fileStarted, player, [&reopened] { ++reopened; });
-        std::printf("%6s %14s %14s %16s %9s\n", "minute", "resident KiB", "heap KiB",
-                    "demuxers KiB", "reopened");
-        long first = 0;
-        for (int minute = 0; minute <= minutes; ++minute) {
-            if (minute > 0)
-                bench::spin(60000);
-            const long resident = bench::residentKiB();
-            first = minute == 0 ? resident : first;
-            std::printf("%6d %14ld %14ld %16ld %9d\n", minute, resident, bench::heapInUseKiB(),
-                        demuxerBytes(console.cellPlayers()) / 1024, reopened);
-            std::fflush(stdout);
-        }
-        std::printf("growth over %d minutes: %ld KiB\n", minutes, bench::residentKiB() - first);
-        return 0;
+long demuxerBytes(const std::vector<MpvObject *> &players)
+{
+    long total = 0;
+    for (MpvObject *player : players) {
+        const QVariantMap state =
+            player->getProperty(QStringLiteral("demuxer-cache-state")).toMap();
+        total += state.value(QStringLiteral("total-bytes")).toLongLong();
     }
+    return total;
+}
 
-    int usage()
-    {
-        std::fprintf(
-            stderr,
-            "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS |\n"
-            "       requests SECONDS\n"
-            "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS"
-            " | soak MINUTES\n"
-            "(under an X server; the console's settings and logs go to a temporary home)\n");
-        return 2;
+// The 2×2 layout playing without interruption, as a console shows it all day: resident memory
+// and what the cells' demuxers hold, once a minute.
+int benchSoak(Console &console, int minutes)
+{
+    console.clear();
+    console.apply(kSmallLayout);
+    if (!console.waitForPictures(kSmallLayout, 30000)) {
+        std::printf("the 2x2 layout showed no picture in every cell within 30 s\n");
+        return 1;
     }
+    int reopened = 0;
+    for (MpvObject *player : console.cellPlayers())
+        QObject::connect(player, &MpvObject::fileStarted, player, [&reopened] { ++reopened; });
+    std::printf("%6s %14s %14s %16s %9s\n", "minute", "resident KiB", "heap KiB", "demuxers KiB",
+                "reopened");
+    long first = 0;
+    for (int minute = 0; minute <= minutes; ++minute) {
+        if (minute > 0)
+            bench::spin(60000);
+        const long resident = bench::residentKiB();
+        first = minute == 0 ? resident : first;
+        std::printf("%6d %14ld %14ld %16ld %9d\n", minute, resident, bench::heapInUseKiB(),
+                    demuxerBytes(console.cellPlayers()) / 1024, reopened);
+        std::fflush(stdout);
+    }
+    std::printf("growth over %d minutes: %ld KiB\n", minutes, bench::residentKiB() - first);
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS |\n"
+                 "       requests SECONDS | soak MINUTES\n"
+                 "(under an X server; the console's settings and logs go to a temporary home)\n");
+    return 2;
+}
 
 } // namespace
 
