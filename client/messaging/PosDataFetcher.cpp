@@ -58,8 +58,7 @@ QStringList warningsOf(const PosDataParser::Result &result)
                         .arg(result.beyondLimit)
                         .arg(limits.maxEntries);
     if (result.shortened > 0)
-        warnings << QStringLiteral(
-                        "POS data: %1 texts cut to their first %2 lines or %3 characters")
+        warnings << QStringLiteral("POS data: %1 texts cut to their last %2 lines or %3 characters")
                         .arg(result.shortened)
                         .arg(limits.maxLines)
                         .arg(limits.maxChars);

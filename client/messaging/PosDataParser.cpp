@@ -243,26 +243,32 @@ PosDataParser::Result PosDataParser::parse(const QByteArray &body, bool cut, con
 
 QString PosDataParser::shorten(const std::string &utf8, const Limits &limits, bool *shortened)
 {
-    std::size_t end = utf8.size();
-    std::size_t newline = std::string::npos;
+    // The line break that ends a text starts no line of its own.
+    std::size_t size = utf8.size();
+    const std::size_t lastLineEnd = size > 0 && utf8[size - 1] == '\n' ? size - 1 : size;
     std::size_t from = 0;
-    for (int found = 0; found < limits.maxLines; ++found) {
-        newline = utf8.find('\n', from);
+    std::size_t searchEnd = lastLineEnd;
+    for (int found = 0; found < limits.maxLines && searchEnd > 0; ++found) {
+        const std::size_t newline = utf8.rfind('\n', searchEnd - 1);
         if (newline == std::string::npos)
             break;
-        from = newline + 1;
+        if (found == limits.maxLines - 1)
+            from = newline + 1;
+        searchEnd = newline;
     }
-    // the last kept line's end, unless nothing but that line break follows it
-    if (newline != std::string::npos && newline + 1 < utf8.size())
-        end = newline;
-    *shortened = end < utf8.size();
-    // maxChars characters take at most 4 bytes each: only that much is converted.
-    const std::size_t bytes = std::min(end, std::size_t(limits.maxChars) * 4);
-    QString text = QString::fromUtf8(utf8.data(), int(bytes));
+    if (from > 0)
+        size = lastLineEnd;
+    // maxChars characters take at most 4 bytes each: only that much is converted, starting
+    // on a character's first byte.
+    from = std::max(from, size - std::min(size, std::size_t(limits.maxChars) * 4));
+    while (from < size && (static_cast<unsigned char>(utf8[from]) & 0xC0) == 0x80)
+        ++from;
+    *shortened = from > 0;
+    QString text = QString::fromUtf8(utf8.data() + from, int(size - from));
     if (text.size() > limits.maxChars) {
-        text.truncate(limits.maxChars);
-        if (text.at(text.size() - 1).isHighSurrogate())
-            text.chop(1);
+        text.remove(0, text.size() - limits.maxChars);
+        if (text.at(0).isLowSurrogate())
+            text.remove(0, 1);
         *shortened = true;
     }
     return text;

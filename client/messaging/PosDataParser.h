@@ -47,6 +47,7 @@ public:
     static Result parse(const QByteArray &body, bool cut, const Limits &limits);
     static Result parse(const QByteArray &body, bool cut) { return parse(body, cut, Limits()); }
 
-    // The first maxLines lines of a UTF-8 text, at most maxChars characters of them.
+    // The last maxLines lines of a UTF-8 text, at most maxChars characters of them: a
+    // receipt's total is at its end, and a live cell too shows the newest lines.
     static QString shorten(const std::string &utf8, const Limits &limits, bool *shortened);
 };

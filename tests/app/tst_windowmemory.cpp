@@ -84,25 +84,6 @@ private slots:
         }
     }
 
-    void fullScreenValues_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<bool>("fullScreen");
-        QTest::newRow("nothing") << QVariant() << false;
-        QTest::newRow("true as the file holds it") << QVariant(QStringLiteral("true")) << true;
-        QTest::newRow("false") << QVariant(QStringLiteral("false")) << false;
-        QTest::newRow("another word") << QVariant(QStringLiteral("yes please")) << false;
-        QTest::newRow("a number") << QVariant(QStringLiteral("2")) << false;
-        QTest::newRow("a bool") << QVariant(true) << true;
-    }
-
-    void fullScreenValues()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(bool, fullScreen);
-        QCOMPARE(WindowMemory::restoredFullScreen(stored), fullScreen);
-    }
-
     // F11's full screen comes back at the next start, and so does leaving it, with the size
     // and place the window had meanwhile.
     void fullScreenOutlivesTheWindow()

@@ -137,6 +137,11 @@ private slots:
         QTest::newRow("cut inside a text")
             << arr + "{\"time\":1,\"text\":\"a\"},{\"time\":2,\"text\":\"b" << true
             << "from=1 to arr 1=a -0/0/0";
+        // 19 lines "x" and the total: 48 characters, where the first 20 lines would be 39
+        QTest::newRow("25 lines: the last 20 kept, the total with them")
+            << arr + "{\"time\":1,\"text\":\"" + QByteArray("x\\n").repeated(24) +
+                   "TOTAL 9.99\\n\"}]}"
+            << false << "from=1 to arr 1=<48 chars> -0/0/1";
         QTest::newRow("a 100000-character line")
             << arr + "{\"time\":1,\"text\":\"" + QByteArray(100000, 'x') + "\"}]}" << false
             << "from=1 to arr 1=<65536 chars> -0/0/1";
@@ -164,7 +169,7 @@ private slots:
                                          << 50000 << "texts after the first 50000 are left out";
         QTest::newRow("a million lines in one text")
             << RepeatedBody{kHead + text, "L\\n", "\"}]}", 1000000} << 1
-            << "POS data: 1 texts cut to their first 20 lines";
+            << "POS data: 1 texts cut to their last 20 lines";
         // 8191 texts lie whole in the first 8 MiB, each 1024 bytes long
         QTest::newRow("50 MB") << RepeatedBody{kHead, text + QByteArray(1000, 'x') + "\"},",
                                                text + "\"}]}", 50000}
