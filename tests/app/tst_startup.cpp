@@ -85,22 +85,6 @@ private slots:
         QVERIFY2(object, qPrintable(component.errorString()));
         QVERIFY(object->property("probe").value<QObject *>());
     }
-
-    // QML that asks for the signed-in user gets null, not undefined, and App's properties keep
-    // their order (the user first).
-    void appCurrentUserIsNull()
-    {
-        const QMetaObject &meta = App::staticMetaObject;
-        QCOMPARE(meta.property(meta.propertyOffset()).name(), "currentUser");
-        QQmlEngine engine;
-        QQmlComponent component(&engine);
-        component.setData("import QtQml 2.2\nimport Native 1.0\n"
-                          "QtObject { property bool isNull: App.currentUser === null }\n",
-                          QUrl());
-        QScopedPointer<QObject> object(component.create());
-        QVERIFY2(object, qPrintable(component.errorString()));
-        QCOMPARE(object->property("isNull").toBool(), true);
-    }
 };
 
 QTEST_MAIN(TestStartup)

