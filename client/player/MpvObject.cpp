@@ -276,10 +276,17 @@ void MpvObject::handleEvent(const mpv_event &event)
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
         emit fileStarted();
+        emit entryStarted(static_cast<mpv_event_start_file *>(event.data)->playlist_entry_id);
         break;
-    case MPV_EVENT_END_FILE:
-        emit fileEnded(endFileReasonText(static_cast<mpv_event_end_file *>(event.data)->reason));
+    case MPV_EVENT_END_FILE: {
+        const auto *end = static_cast<mpv_event_end_file *>(event.data);
+        emit fileEnded(endFileReasonText(end->reason));
+        emit entryEnded(end->playlist_entry_id, endFileReasonText(end->reason),
+                        end->reason == MPV_END_FILE_REASON_ERROR
+                            ? QString::fromUtf8(mpv_error_string(end->error))
+                            : QString());
         break;
+    }
     case MPV_EVENT_FILE_LOADED:
         emit fileLoaded();
         break;

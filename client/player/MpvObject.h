@@ -135,6 +135,9 @@ signals:
     void fileStarted();
     void fileEnded(const QString &reason);
     void fileLoaded();
+    // The same, naming the playlist entry (its "playlist/N/id") and why a failed one failed.
+    void entryStarted(qint64 entryId);
+    void entryEnded(qint64 entryId, const QString &reason, const QString &error);
     // Playback (re)started after a load, a seek or a track switch: its first picture is out.
     void playbackRestarted();
     void networkOnlyChanged(bool value);

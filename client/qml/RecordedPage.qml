@@ -31,9 +31,12 @@ Page {
         streamId = stream
         chunks.clear()
         App.zarnClient.searchChunks(stream, ZarnClient.START, 1, Date.now())
+        openOnTimeline(device, stream)
     }
 
     function chooseChunk(start, end, size) {
+        playback.stop()
+        chunkInfoPending = true
         startTime = String(start)
         endTime = String(end)
         chunkSize = size > 0 ? size : 0
@@ -150,6 +153,218 @@ Page {
         overlayTimer.restart()
     }
 
+
+    // --- Recorded video by time --------------------------------------------------------------
+
+    // The gateway of the stream on the timeline, "http://host:port"; empty until known.
+    property string gatewayBase: ""
+    // Set while the chunk list's choice waits for its gateway.
+    property bool chunkInfoPending: false
+    // A moment to play once the stream's chunks around it are known, -1 for none.
+    property real pendingMoment: -1
+    // Chunk searches in flight: "stream:from:to" -> when asked.
+    property var searches: ({})
+    property int searchesRunning: 0
+    // What was shown of the channel texts so far, by time; -1 after a jump.
+    property real overlayShownUntil: -1
+    readonly property real hourMs: 3600 * 1000
+    readonly property int searchTimeout: 10000
+
+    // A camera chosen while something plays by time opens at the same moment.
+    function openOnTimeline(device, stream) {
+        var moment = playback.active ? playback.time : (pendingMoment >= 0 ? pendingMoment : -1)
+        playback.stop()
+        player.url = ""
+        gatewayBase = ""
+        recordedIndex.streamId = stream
+        pendingMoment = moment
+        overlayShownUntil = -1
+        App.zarnClient.getStreamGatewayInfo(device, stream)
+        requestVisible()
+    }
+
+    function searchRange(from, to) {
+        var missing = recordedIndex.missingRanges(Math.floor(from), Math.ceil(to))
+        for (var i = 0; i < missing.length; ++i) {
+            var key = streamId + ":" + missing[i].from + ":" + missing[i].to
+            if (searches[key] !== undefined)
+                continue
+            searches[key] = Date.now()
+            searchesRunning = Object.keys(searches).length
+            App.zarnClient.searchRecordedChunks(streamId, missing[i].from, missing[i].to)
+        }
+        if (searchesRunning > 0)
+            searchWatch.start()
+    }
+
+    // The visible range and as much again on each side, so that a pan finds them known.
+    function requestVisible() {
+        if (streamId === "")
+            return
+        var view = timelinePanel.timeline
+        var span = view.viewEnd - view.viewStart
+        searchRange(view.viewStart - span, view.viewEnd + span)
+        if (gatewayBase !== "")
+            posTexts.request(view.viewStart, view.viewEnd)
+    }
+
+    function searchEnded(stream, from, to) {
+        delete searches[stream + ":" + from + ":" + to]
+        searchesRunning = Object.keys(searches).length
+    }
+
+    // A search that has not answered in time counts as failed; its answer may still come.
+    function expireSearches() {
+        var now = Date.now()
+        for (var key in searches) {
+            if (now - searches[key] < searchTimeout)
+                continue
+            var parts = key.split(":")
+            console.warn("Searching the recordings of stream", parts[0], "took too long")
+            recordedIndex.markFailed(parts[0], Number(parts[1]), Number(parts[2]))
+            searchEnded(parts[0], parts[1], parts[2])
+        }
+        if (searchesRunning === 0)
+            searchWatch.stop()
+    }
+
+    // A click on the timeline, a key or a transaction: plays the moment once it can.
+    function playMoment(t) {
+        if (streamId === "")
+            return
+        recordingLoader.cancel()
+        overlayTimer.stop()
+        schedule = []
+        fullSchedule = []
+        var view = timelinePanel.timeline
+        if (t < view.viewStart || t > view.viewEnd)
+            view.centerOn(t)
+        if (gatewayBase === "" || recordedIndex.missingRanges(t, t + 1).length > 0) {
+            pendingMoment = t
+            searchRange(t - hourMs, t + hourMs)
+            return
+        }
+        pendingMoment = -1
+        overlayShownUntil = -1
+        player.url = ""
+        posTexts.request(t - hourMs, t + hourMs)
+        playback.playAt(t)
+    }
+
+    function playPendingMoment() {
+        if (pendingMoment >= 0 && gatewayBase !== ""
+                && recordedIndex.missingRanges(pendingMoment, pendingMoment + 1).length === 0)
+            playMoment(pendingMoment)
+    }
+
+    // Steps from what plays (or the play head) by `ms`.
+    function stepBy(ms) {
+        var from = playback.time >= 0 ? playback.time : timelinePanel.playhead
+        if (from < 0)
+            return
+        playMoment(from + ms)
+    }
+
+    // Home and End: the first or last recorded moment of the whole stream, searched for once.
+    property string pendingEdge: ""
+    function goToEdge(edge) {
+        if (streamId === "")
+            return
+        pendingEdge = edge
+        searchRange(0, Date.now() + 24 * hourMs)
+        playPendingEdge()
+    }
+    function playPendingEdge() {
+        if (pendingEdge === "" || recordedIndex.missingRanges(0, Date.now()).length > 0)
+            return
+        var edge = pendingEdge
+        pendingEdge = ""
+        if (recordedIndex.firstRecorded < 0) {
+            playback.playAt(Date.now())
+            return
+        }
+        playMoment(edge === "first" ? recordedIndex.firstRecorded
+                                    : Math.max(recordedIndex.firstRecorded,
+                                               recordedIndex.lastRecorded - 10000))
+    }
+
+    // The channel texts the playback has just passed are laid over the picture, half a second
+    // early as with the chunk list's recordings; a jump shows none of those it skipped.
+    function showTextsUntil(t) {
+        if (!playback.active || t < 0)
+            return
+        if (overlayShownUntil < 0 || t < overlayShownUntil || t - overlayShownUntil > 3000) {
+            overlayShownUntil = t
+            return
+        }
+        var texts = posTexts.textsBetween(overlayShownUntil + 500, t + 500)
+        for (var i = 0; i < texts.length; ++i)
+            player.appendPos(texts[i].text)
+        if (Math.floor(t / hourMs) !== Math.floor(overlayShownUntil / hourMs))
+            posTexts.request(t - 60000, t + hourMs)
+        overlayShownUntil = t
+    }
+
+    // Keys of the timeline, while this page shows a stream on it.
+    readonly property bool timelineKeys: visible && streamId !== ""
+    Shortcut { sequence: "Left"; enabled: page.timelineKeys; onActivated: page.stepBy(-10000) }
+    Shortcut { sequence: "Right"; enabled: page.timelineKeys; onActivated: page.stepBy(10000) }
+    Shortcut { sequence: "Shift+Left"; enabled: page.timelineKeys; onActivated: page.stepBy(-60000) }
+    Shortcut { sequence: "Shift+Right"; enabled: page.timelineKeys; onActivated: page.stepBy(60000) }
+    Shortcut { sequence: "Home"; enabled: page.timelineKeys; onActivated: page.goToEdge("first") }
+    Shortcut { sequence: "End"; enabled: page.timelineKeys; onActivated: page.goToEdge("last") }
+    Shortcut {
+        sequence: "Space"
+        enabled: page.timelineKeys && player.backend.playlistCount > 0
+        onActivated: player.backend.playPause()
+    }
+
+    Timer {
+        id: searchWatch
+        interval: 1000
+        repeat: true
+        onTriggered: page.expireSearches()
+    }
+
+    Timer {
+        id: viewSettle
+        interval: 150
+        onTriggered: page.requestVisible()
+    }
+
+    RecordingIndex {
+        id: recordedIndex
+        objectName: "recordedIndex"
+    }
+
+    PosTextCache {
+        id: posTexts
+        objectName: "posTexts"
+    }
+
+    TimelinePlayback {
+        id: playback
+        objectName: "timelinePlayback"
+        player: player.backend
+        index: recordedIndex
+        gateway: page.gatewayBase
+        onTimeChanged: page.showTextsUntil(time)
+        onNeedChunksAfter: page.searchRange(t, t + 6 * page.hourMs)
+    }
+
+    Connections {
+        target: recordedIndex
+        function onChanged() {
+            page.playPendingMoment()
+            page.playPendingEdge()
+        }
+    }
+
+    Connections {
+        target: timelinePanel.timeline
+        function onViewChanged() { viewSettle.restart() }
+    }
+
     Timer {
         id: overlayTimer
         objectName: "overlayTimer"
@@ -174,7 +389,25 @@ Page {
                                 size: Number(received[i].size) })
         }
         function onStreamInfoReceived(device, stream, token, addr) {
-            page.fetchRecording(page.gatewayAddress(device, addr))
+            var address = page.gatewayAddress(device, addr)
+            if (stream === page.streamId && page.gatewayBase === "") {
+                page.gatewayBase = "http://%1:%2".arg(address).arg(page.gatewayPort)
+                posTexts.setSource(stream, page.gatewayBase)
+                page.requestVisible()
+                page.playPendingMoment()
+            }
+            if (page.chunkInfoPending) {
+                page.chunkInfoPending = false
+                page.fetchRecording(address)
+            }
+        }
+        function onRecordedChunksReceived(stream, from, to, received) {
+            page.searchEnded(stream, from, to)
+            recordedIndex.addChunks(stream, from, to, received)
+        }
+        function onRecordedChunksFailed(stream, from, to, reason) {
+            page.searchEnded(stream, from, to)
+            recordedIndex.markFailed(stream, from, to)
         }
     }
 
@@ -238,9 +471,14 @@ Page {
                 text: "Delete all streams"
             }
         }
-        rightContent: CameraView {
+        rightContent: Item {
+          CameraView {
             id: player
             objectName: "recordedPlayer"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.bottom: timelinePanel.top
             fpsVisible: true
 
             PlaybackControls {
@@ -281,6 +519,50 @@ Page {
                 color: "white"
                 background: Rectangle { color: "#b35900"; opacity: 0.8 }
             }
+          }
+
+          TimelinePanel {
+            id: timelinePanel
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            visible: page.streamId !== ""
+            height: visible ? implicitHeight : 0
+            index: recordedIndex
+            texts: posTexts
+            playhead: playback.time
+            busy: page.searchesRunning > 0 || posTexts.busy
+            onMomentClicked: page.playMoment(time)
+          }
+
+          // Why nothing plays at the moment asked for, and where the recording goes on.
+          Column {
+            objectName: "timelineNote"
+            anchors.top: parent.top
+            anchors.topMargin: 48
+            anchors.horizontalCenter: player.horizontalCenter
+            spacing: 6
+            visible: playback.note !== ""
+            Label {
+                objectName: "timelineNoteText"
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: playback.note
+                textFormat: Text.PlainText
+                color: "white"
+                padding: 6
+                background: Rectangle { color: "black"; opacity: 0.75 }
+            }
+            Button {
+                objectName: "nextRecordedMoment"
+                anchors.horizontalCenter: parent.horizontalCenter
+                visible: playback.nextMoment >= 0 && !playback.active
+                text: qsTr("Play from %1").arg(playback.nextMoment >= 0
+                          ? new Date(playback.nextMoment).toLocaleString(Qt.locale(),
+                                                                          Locale.ShortFormat)
+                          : "") + I18n.localeNotify
+                onClicked: page.playMoment(playback.nextMoment)
+            }
+          }
         }
     }
 }

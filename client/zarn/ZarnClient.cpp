@@ -611,6 +611,43 @@ void ZarnClient::searchChunks(QString streamId, int searchBy, qlonglong start, q
         [](const zarn::HandlerError &e) { qDebug() << "searchChunks => Error: " << errorText(e); });
 }
 
+void ZarnClient::searchRecordedChunks(QString streamId, qlonglong from, qlonglong to)
+{
+    // Searching by end finds the chunks that end inside the range and, with the margin, the
+    // ones that begin in it and end after it.
+    constexpr qlonglong kMargin = 24 * 3600 * 1000LL;
+    qInfo().noquote() << QStringLiteral("Searching the recordings of stream %1 from %2 to %3")
+                             .arg(streamId)
+                             .arg(from)
+                             .arg(to);
+    m_client.searchChunks(
+        streamId.toLongLong(), END, from, to + kMargin,
+        [this, streamId, from, to](const std::vector<zarn::StreamChunk> &chunks) {
+            QVariantList list;
+            list.reserve(static_cast<int>(chunks.size()));
+            for (const zarn::StreamChunk &c : chunks) {
+                if (c.start < to)
+                    list.append(QVariantMap{{QStringLiteral("start"), qlonglong(c.start)},
+                                            {QStringLiteral("end"), qlonglong(c.end)},
+                                            {QStringLiteral("size"), qlonglong(c.size)}});
+            }
+            // The library's thread; the signal goes out on this object's thread.
+            ThreadHandOver::post(
+                this, [=] { emit recordedChunksReceived(streamId, from, to, list); },
+                Qt::AutoConnection);
+        },
+        [this, streamId, from, to](const zarn::HandlerError &e) {
+            ThreadHandOver::post(
+                this,
+                [this, streamId, from, to, reason = errorText(e)] {
+                    qWarning().noquote()
+                        << "Searching the recordings of stream" << streamId << "failed:" << reason;
+                    emit recordedChunksFailed(streamId, from, to, reason);
+                },
+                Qt::AutoConnection);
+        });
+}
+
 void ZarnClient::getStreamGatewayInfo(QString deviceId, QString streamId)
 {
     m_client.getStreamInfo(

@@ -85,6 +85,9 @@ public:
     Q_INVOKABLE void unbindStream(QString streamId, QString deviceId);
     Q_INVOKABLE void searchChunks(QString streamId, int searchBy, qlonglong start, qlonglong end);
     Q_INVOKABLE void getStreamGatewayInfo(QString deviceId, QString streamId);
+    // The chunks of a stream that meet [from, to): the answer names the stream and the range
+    // it was asked for, and a failure is reported, so that several searches may run at once.
+    Q_INVOKABLE void searchRecordedChunks(QString streamId, qlonglong from, qlonglong to);
 
     // A door actuator's state; the answer arrives like an actuator push.
     void getActrValue(const QString &id);
@@ -125,6 +128,9 @@ signals:
     void dynamicAttributeReceived(QString id, QVariantMap attrs);
     void streamChunksReceived(QVariantList chunks);
     void streamInfoReceived(QString deviceId, QString streamId, QString token, QString addr);
+    void recordedChunksReceived(QString streamId, qlonglong from, qlonglong to,
+                                QVariantList chunks);
+    void recordedChunksFailed(QString streamId, qlonglong from, qlonglong to, QString reason);
 
 private:
     void handleLibraryLog(const std::string &text, ardix::zarn::LogLevel level);

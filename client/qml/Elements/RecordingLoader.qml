@@ -31,6 +31,13 @@ Item {
         downloader.download()
     }
 
+    // Stops a fetch in progress without a word: the operator chose something else to play.
+    function cancel() {
+        downloader.cancel()
+        loader.error = ""
+        loader.unplayable = false
+    }
+
     function percent() {
         if (downloader.bytesTotal <= 0)
             return 0

@@ -1,0 +1,116 @@
+import QtQuick 2.11
+import QtQuick.Controls 2.2
+import QtQuick.Layouts 1.3
+import Native 1.0
+
+// The recorded stream's timeline with its day navigation: previous and next day, a calendar,
+// "Now", and what is under the pointer. Clicks on the timeline are handed to the page.
+Rectangle {
+    id: panel
+    objectName: "timelinePanel"
+    property alias timeline: timeline
+    property alias index: timeline.index
+    property alias texts: timeline.texts
+    property alias playhead: timeline.playhead
+    // Searching the recordings or fetching texts.
+    property bool busy: false
+    signal momentClicked(var time)
+
+    implicitHeight: navigation.height + timeline.height
+    color: "#202020"
+
+    readonly property real dayMs: 24 * 3600 * 1000
+
+    function dayStart(t) {
+        var d = new Date(t)
+        return new Date(d.getFullYear(), d.getMonth(), d.getDate()).getTime()
+    }
+    // The whole local day of `t`, whatever its length (days of 23 and 25 hours included).
+    function showDay(t) {
+        var start = dayStart(t)
+        var d = new Date(start)
+        var end = new Date(d.getFullYear(), d.getMonth(), d.getDate() + 1).getTime()
+        timeline.showRange(start, end)
+    }
+    function stepDay(delta) {
+        var d = new Date(dayStart((timeline.viewStart + timeline.viewEnd) / 2))
+        showDay(new Date(d.getFullYear(), d.getMonth(), d.getDate() + delta, 12).getTime())
+    }
+    // Now near the right edge, the span kept.
+    function showNow() {
+        var span = timeline.viewEnd - timeline.viewStart
+        var now = Date.now()
+        timeline.showRange(now - span * 0.9, now + span * 0.1)
+    }
+
+    RowLayout {
+        id: navigation
+        anchors.left: parent.left
+        anchors.right: parent.right
+        height: 32
+        spacing: 4
+        ToolButton {
+            objectName: "previousDay"
+            text: "\u25C0"
+            ToolTip.text: qsTr("Previous day") + I18n.localeNotify
+            ToolTip.visible: hovered
+            onClicked: panel.stepDay(-1)
+        }
+        Button {
+            id: dayButton
+            objectName: "dayButton"
+            flat: true
+            text: new Date((timeline.viewStart + timeline.viewEnd) / 2).toLocaleDateString(
+                      Qt.locale(), Locale.ShortFormat)
+            contentItem: Label { text: dayButton.text; color: "white" }
+            onClicked: {
+                dayPicker.selected = new Date((timeline.viewStart + timeline.viewEnd) / 2)
+                dayPicker.open()
+            }
+            DayPicker {
+                id: dayPicker
+                y: -height
+                onPicked: panel.showDay(new Date(day.getFullYear(), day.getMonth(),
+                                                 day.getDate(), 12).getTime())
+            }
+        }
+        ToolButton {
+            objectName: "nextDay"
+            text: "\u25B6"
+            ToolTip.text: qsTr("Next day") + I18n.localeNotify
+            ToolTip.visible: hovered
+            onClicked: panel.stepDay(1)
+        }
+        ToolButton {
+            objectName: "nowButton"
+            text: qsTr("Now") + I18n.localeNotify
+            contentItem: Label { text: parent.text; color: "white" }
+            onClicked: panel.showNow()
+        }
+        BusyIndicator {
+            Layout.preferredWidth: 24
+            Layout.preferredHeight: 24
+            running: panel.busy
+            visible: running
+        }
+        Item { Layout.fillWidth: true }
+        Label {
+            objectName: "pointerTime"
+            color: "white"
+            rightPadding: 8
+            text: timeline.hoverTime >= 0
+                  ? new Date(timeline.hoverTime).toLocaleString(Qt.locale(), Locale.ShortFormat)
+                  : ""
+        }
+    }
+
+    Timeline {
+        id: timeline
+        objectName: "timeline"
+        anchors.top: navigation.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        height: 64
+        onClicked: panel.momentClicked(time)
+    }
+}

@@ -1,0 +1,311 @@
+#include "TimelinePlayback.h"
+
+#include "MpvObject.h"
+#include "QmlUtils.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QQmlEngine>
+
+#include <algorithm>
+
+namespace {
+
+void registerTimelinePlayback()
+{
+    qmlRegisterType<TimelinePlayback>("Native", 1, 0, "TimelinePlayback");
+}
+Q_COREAPP_STARTUP_FUNCTION(registerTimelinePlayback)
+
+// A later chunk that starts within this of the previous one's end follows it without a gap.
+constexpr qint64 kContiguousMs = 1000;
+
+RecordedSpan spanFrom(const QVariantMap &map)
+{
+    RecordedSpan span;
+    span.start = map.value(QStringLiteral("start")).toLongLong();
+    span.end = map.value(QStringLiteral("end")).toLongLong();
+    span.size = map.value(QStringLiteral("size")).toLongLong();
+    span.unavailable = map.value(QStringLiteral("unavailable")).toBool();
+    return span;
+}
+
+QString gapText(qint64 ms)
+{
+    const qint64 minutes = (ms + 30000) / 60000;
+    if (minutes >= 120)
+        return QCoreApplication::translate("TimelinePlayback", "Gap: %1 h %2 min skipped")
+            .arg(minutes / 60)
+            .arg(minutes % 60);
+    if (minutes >= 1)
+        return QCoreApplication::translate("TimelinePlayback", "Gap: %1 min skipped").arg(minutes);
+    return QCoreApplication::translate("TimelinePlayback", "Gap: %1 s skipped")
+        .arg((ms + 500) / 1000);
+}
+
+} // namespace
+
+TimelinePlayback::TimelinePlayback(QObject *parent)
+    : QObject(parent)
+{
+    // A skipped gap is told for a few seconds; notes that ask for a choice stay.
+    m_noteExpiry.setSingleShot(true);
+    m_noteExpiry.setInterval(5000);
+    connect(&m_noteExpiry, &QTimer::timeout, this, [this] { setNote(QString()); });
+}
+
+void TimelinePlayback::setPlayer(MpvObject *player)
+{
+    if (m_player == player)
+        return;
+    if (m_player)
+        disconnect(m_player, nullptr, this, nullptr);
+    m_player = player;
+    if (m_player) {
+        connect(m_player, &MpvObject::entryStarted, this, &TimelinePlayback::onEntryStarted);
+        connect(m_player, &MpvObject::entryEnded, this, &TimelinePlayback::onEntryEnded);
+        connect(m_player, &MpvObject::positionChanged, this, &TimelinePlayback::onPosition);
+    }
+    emit playerChanged();
+}
+
+void TimelinePlayback::setIndex(RecordingIndex *index)
+{
+    if (m_index == index)
+        return;
+    if (m_index)
+        disconnect(m_index, nullptr, this, nullptr);
+    m_index = index;
+    if (m_index)
+        connect(m_index, &RecordingIndex::changed, this, &TimelinePlayback::onIndexChanged);
+    emit indexChanged();
+}
+
+void TimelinePlayback::setGateway(const QString &gateway)
+{
+    if (m_gateway == gateway)
+        return;
+    m_gateway = gateway;
+    emit gatewayChanged();
+}
+
+QString TimelinePlayback::streamId() const
+{
+    return m_index ? m_index->streamId() : QString();
+}
+
+QString TimelinePlayback::recordingUrl(qint64 chunkStart) const
+{
+    QmlUtils utils;
+    return m_gateway + QLatin1Char('/') +
+           utils.fileNameFromMSec(streamId(), static_cast<qulonglong>(chunkStart));
+}
+
+QString TimelinePlayback::clockText(qint64 t)
+{
+    return QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm:ss"));
+}
+
+bool TimelinePlayback::playAt(qint64 t)
+{
+    if (!m_player || !m_index || m_gateway.isEmpty()) {
+        qWarning() << "Recorded playback by time has no player, index or gateway yet";
+        return false;
+    }
+    m_entries.clear();
+    m_playingId = -1;
+    m_waitingForChunks = false;
+    const QVariantMap found = m_index->chunkAt(t);
+    RecordedSpan chunk = spanFrom(found);
+    if (found.isEmpty() || chunk.unavailable) {
+        m_player->command(QVariantList{QStringLiteral("stop")});
+        setActive(false);
+        setTime(t);
+        const qint64 next = m_index->nextRecordedAfter(found.isEmpty() ? t : chunk.end);
+        setNote(found.isEmpty() ? tr("No recording at %1").arg(clockText(t))
+                                : tr("The recording at %1 is unavailable").arg(clockText(t)),
+                next);
+        qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: %2, next recorded "
+                                            "moment %3")
+                                 .arg(streamId(), m_note)
+                                 .arg(next);
+        return false;
+    }
+    setNote(QString());
+    qInfo().noquote() << QStringLiteral("Recorded playback of stream %1 from %2 (chunk %3, +%4 s)")
+                             .arg(streamId(), clockText(t))
+                             .arg(chunk.start)
+                             .arg((t - chunk.start) / 1000.0, 0, 'f', 3);
+    // The recorded pace, whatever frame rate the chunk list's player was told to force.
+    m_player->setProperty(QStringLiteral("correct-pts"), true);
+    m_player->setProperty(QStringLiteral("prefetch-playlist"), true);
+    m_player->setProperty(QStringLiteral("hr-seek"), QStringLiteral("yes"));
+    setTime(t);
+    if (!enqueue(chunk, t - chunk.start, true))
+        return false;
+    setActive(true);
+    queueNext();
+    return true;
+}
+
+void TimelinePlayback::stop()
+{
+    if (!m_active && m_entries.isEmpty())
+        return;
+    m_entries.clear();
+    m_playingId = -1;
+    setActive(false);
+    if (m_player)
+        m_player->command(QVariantList{QStringLiteral("stop")});
+}
+
+bool TimelinePlayback::enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool replace)
+{
+    QVariantList command{QStringLiteral("loadfile"), recordingUrl(chunk.start),
+                         replace ? QStringLiteral("replace") : QStringLiteral("append")};
+    if (offsetMs > 0)
+        command.append(QStringLiteral("start=%1").arg(offsetMs / 1000.0, 0, 'f', 3));
+    m_player->command(command);
+    // The entry just added is the playlist's last one.
+    const int count = m_player->getProperty(QStringLiteral("playlist-count")).toInt();
+    bool ok = false;
+    const qint64 id =
+        m_player->getProperty(QStringLiteral("playlist/%1/id").arg(count - 1)).toLongLong(&ok);
+    if (count <= 0 || !ok) {
+        qWarning() << "The player did not take the recording" << command.at(1).toString();
+        return false;
+    }
+    m_entries.append({id, chunk});
+    return true;
+}
+
+// The chunk that follows the last queued one, so that the player opens it before the
+// current one ends. Chunks the gateway refused are passed over.
+void TimelinePlayback::queueNext()
+{
+    if (!m_active || m_entries.isEmpty() || m_entries.size() > 1)
+        return;
+    const RecordedSpan last = m_entries.last().chunk;
+    qint64 from = last.end;
+    for (;;) {
+        const QVariantMap found = m_index->chunkFrom(from);
+        if (found.isEmpty()) {
+            m_waitingForChunks = true;
+            emit needChunksAfter(last.end);
+            return;
+        }
+        const RecordedSpan next = spanFrom(found);
+        if (next.unavailable || next.end <= last.end) {
+            from = std::max(next.end, from + 1);
+            continue;
+        }
+        m_waitingForChunks = false;
+        // Overlapping chunks: the next one is joined where the previous one ended.
+        enqueue(next, std::max<qint64>(0, last.end - next.start), false);
+        return;
+    }
+}
+
+int TimelinePlayback::entryIndex(qint64 id) const
+{
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).id == id)
+            return i;
+    }
+    return -1;
+}
+
+void TimelinePlayback::onEntryStarted(qint64 id)
+{
+    const int at = entryIndex(id);
+    if (at < 0)
+        return;
+    if (at > 0) {
+        const RecordedSpan previous = m_entries.at(at - 1).chunk;
+        const RecordedSpan now = m_entries.at(at).chunk;
+        if (now.start - previous.end > kContiguousMs) {
+            setNote(gapText(now.start - previous.end));
+            m_noteExpiry.start();
+            qInfo().noquote()
+                << QStringLiteral("Recorded playback of stream %1: %2").arg(streamId(), m_note);
+        } else {
+            setNote(QString());
+        }
+        setTime(std::max(now.start, previous.end));
+        // The entries played are dropped from the player's playlist as well.
+        for (int i = 0; i < at; ++i)
+            m_player->command(QVariantList{QStringLiteral("playlist-remove"), 0});
+        m_entries.remove(0, at);
+    }
+    m_playingId = id;
+    queueNext();
+}
+
+void TimelinePlayback::onEntryEnded(qint64 id, const QString &reason, const QString &error)
+{
+    const int at = entryIndex(id);
+    if (at < 0)
+        return;
+    if (reason == QLatin1String("error")) {
+        const RecordedSpan chunk = m_entries.at(at).chunk;
+        qWarning().noquote() << QStringLiteral("The recording of stream %1 at %2 could not be "
+                                               "played: %3")
+                                    .arg(streamId(), clockText(chunk.start), error);
+        setNote(tr("The recording of %1–%2 is unavailable")
+                    .arg(clockText(chunk.start), clockText(chunk.end)));
+        emit chunkUnavailable(chunk.start, chunk.end, error);
+        if (m_index)
+            m_index->markUnavailable(streamId(), chunk.start);
+    }
+    // The last entry ended and nothing follows: playback stops at the end of the recordings.
+    if (at == m_entries.size() - 1 && reason != QLatin1String("stop") &&
+        reason != QLatin1String("redirect")) {
+        m_entries.clear();
+        m_playingId = -1;
+        if (m_waitingForChunks && m_note.isEmpty())
+            setNote(tr("End of the recordings"));
+        setActive(false);
+    }
+}
+
+void TimelinePlayback::onPosition(double seconds)
+{
+    const int at = entryIndex(m_playingId);
+    if (at < 0 || seconds < 0)
+        return;
+    const RecordedSpan &chunk = m_entries.at(at).chunk;
+    setTime(chunk.start + qint64(seconds * 1000));
+}
+
+void TimelinePlayback::onIndexChanged()
+{
+    if (m_waitingForChunks)
+        queueNext();
+}
+
+void TimelinePlayback::setTime(qint64 t)
+{
+    if (m_time == t)
+        return;
+    m_time = t;
+    emit timeChanged();
+}
+
+void TimelinePlayback::setActive(bool active)
+{
+    if (m_active == active)
+        return;
+    m_active = active;
+    emit activeChanged();
+}
+
+void TimelinePlayback::setNote(const QString &note, qint64 nextMoment)
+{
+    if (m_note == note && m_nextMoment == nextMoment)
+        return;
+    m_noteExpiry.stop();
+    m_note = note;
+    m_nextMoment = nextMoment;
+    emit noteChanged();
+}

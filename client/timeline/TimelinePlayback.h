@@ -1,0 +1,99 @@
+#pragma once
+
+#include "RecordingIndex.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+class MpvObject;
+
+// Plays a stream's recordings by time: a moment is played from the chunk that holds it, and
+// when that chunk ends the next one follows without the operator doing anything. libmpv plays
+// the gateway's recording addresses over HTTP (seeking with byte ranges), the next chunk
+// queued on its playlist so that it is opened before the current one ends. Gaps are skipped
+// with a note; a chunk the gateway refuses is marked unavailable in the index and skipped.
+class TimelinePlayback : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(MpvObject *player READ player WRITE setPlayer NOTIFY playerChanged)
+    Q_PROPERTY(RecordingIndex *index READ index WRITE setIndex NOTIFY indexChanged)
+    // The gateway's base address, "http://host:port".
+    Q_PROPERTY(QString gateway READ gateway WRITE setGateway NOTIFY gatewayChanged)
+    // The moment shown, in ms since the epoch; -1 when nothing plays by time.
+    Q_PROPERTY(qint64 time READ time NOTIFY timeChanged)
+    // True from playAt() until stop() or the end of what is recorded.
+    Q_PROPERTY(bool active READ active NOTIFY activeChanged)
+    // What the operator should know: a gap skipped, no recording at a moment, a chunk refused.
+    Q_PROPERTY(QString note READ note NOTIFY noteChanged)
+    // After "No recording at …": the next recorded moment, -1 when none is known.
+    Q_PROPERTY(qint64 nextMoment READ nextMoment NOTIFY noteChanged)
+
+public:
+    explicit TimelinePlayback(QObject *parent = nullptr);
+
+    MpvObject *player() const { return m_player; }
+    void setPlayer(MpvObject *player);
+    RecordingIndex *index() const { return m_index; }
+    void setIndex(RecordingIndex *index);
+    QString gateway() const { return m_gateway; }
+    void setGateway(const QString &gateway);
+    qint64 time() const { return m_time; }
+    bool active() const { return m_active; }
+    QString note() const { return m_note; }
+    qint64 nextMoment() const { return m_nextMoment; }
+
+    // Plays the current stream of the index from `t`. False (with a note) when nothing
+    // recorded holds `t`.
+    Q_INVOKABLE bool playAt(qint64 t);
+    Q_INVOKABLE void stop();
+    // The player's address of a chunk's recording.
+    Q_INVOKABLE QString recordingUrl(qint64 chunkStart) const;
+    // "hh:mm:ss" of a moment in local time, as the notes show it.
+    Q_INVOKABLE static QString clockText(qint64 t);
+
+signals:
+    void playerChanged();
+    void indexChanged();
+    void gatewayChanged();
+    void timeChanged();
+    void activeChanged();
+    void noteChanged();
+    // Playback reached the last chunk known after `t`: the caller may search further.
+    void needChunksAfter(qint64 t);
+    // A chunk's recording was refused by the gateway.
+    void chunkUnavailable(qint64 start, qint64 end, const QString &reason);
+
+private:
+    struct Entry
+    {
+        qint64 id = 0; // the player's playlist entry id
+        RecordedSpan chunk;
+    };
+
+    void queueNext();
+    bool enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool replace);
+    void onEntryStarted(qint64 id);
+    void onEntryEnded(qint64 id, const QString &reason, const QString &error);
+    void onPosition(double seconds);
+    void onIndexChanged();
+    int entryIndex(qint64 id) const;
+    void setTime(qint64 t);
+    void setActive(bool active);
+    void setNote(const QString &note, qint64 nextMoment = -1);
+    QString streamId() const;
+
+    QPointer<MpvObject> m_player;
+    QPointer<RecordingIndex> m_index;
+    QString m_gateway;
+    QVector<Entry> m_entries; // the player's playlist, in order
+    qint64 m_playingId = -1;
+    qint64 m_time = -1;
+    bool m_active = false;
+    bool m_waitingForChunks = false;
+    QString m_note;
+    qint64 m_nextMoment = -1;
+    QTimer m_noteExpiry;
+};

@@ -1,0 +1,206 @@
+// The recorded page's timeline end to end: a click plays that moment of the chunk holding it,
+// playback runs on into the next chunk by itself, a click in a gap says so, and a chunk the
+// gateway refuses is marked on the timeline and skipped.
+#include "App.h"
+#include "MpvObject.h"
+#include "RecordingIndex.h"
+#include "SimServer.h"
+#include "Startup.h"
+#include "TimelinePlayback.h"
+
+#include <Site.h>
+
+#include <QDateTime>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <clocale>
+#include <memory>
+
+namespace {
+
+constexpr qint64 kMinute = 60000;
+constexpr int kDeadline = 60000;
+
+// A gateway with one stream: chunks A and B back to back, a gap, C (its recording lost: the
+// gateway answers 404), a second gap and D.
+std::string siteJson(qint64 t0)
+{
+    const auto chunk = [](qint64 start, qint64 end, bool unavailable = false) {
+        return QStringLiteral(R"({"start": %1, "end": %2, "size": 400000%3})")
+            .arg(start)
+            .arg(end)
+            .arg(unavailable ? QStringLiteral(R"(, "unavailable": true)") : QString());
+    };
+    const QString chunks =
+        QStringList{chunk(t0, t0 + kMinute), chunk(t0 + kMinute, t0 + 2 * kMinute),
+                    chunk(t0 + 5 * kMinute, t0 + 6 * kMinute, true),
+                    chunk(t0 + 7 * kMinute, t0 + 8 * kMinute)}
+            .join(QLatin1Char(','));
+    return QStringLiteral(R"({
+        "name": "Recorded", "rootId": 1,
+        "users": [{"id": 500, "name": "operator", "password": "operator"}],
+        "objects": [
+          {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "parent": 0},
+          {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
+           "settings": {"address": "127.0.0.1"}},
+          {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [%1]}
+        ]})")
+        .arg(chunks)
+        .toStdString();
+}
+
+} // namespace
+
+class TestRecordedTimeline : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SimServer> m_server;
+    std::unique_ptr<QQuickView> m_view;
+    QQuickItem *m_page = nullptr;
+    QQuickItem *m_timeline = nullptr;
+    TimelinePlayback *m_playback = nullptr;
+    RecordingIndex *m_index = nullptr;
+    MpvObject *m_player = nullptr;
+    qint64 m_t0 = 0;
+
+    // A real click on the timeline at moment t.
+    void clickAt(qint64 t)
+    {
+        double x = 0;
+        QVERIFY(QMetaObject::invokeMethod(m_timeline, "xAt", Q_RETURN_ARG(double, x),
+                                          Q_ARG(qint64, t)));
+        const QPointF inView = m_timeline->mapToScene(QPointF(x, m_timeline->height() / 2));
+        QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, inView.toPoint());
+    }
+
+    QString note() const { return m_playback->note(); }
+
+    // The file the player plays, and where in it.
+    QString playing() const { return m_player->path(); }
+    QString recordingOf(qint64 start) const { return m_playback->recordingUrl(start); }
+
+private slots:
+    void initTestCase()
+    {
+        Startup::setIdentity();
+        std::setlocale(LC_NUMERIC, "C");
+        m_t0 = (QDateTime::currentMSecsSinceEpoch() / kMinute - 60) * kMinute;
+        std::string error;
+        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), m_t0, error);
+        QVERIFY2(site, error.c_str());
+        m_server = std::make_unique<SimServer>(std::move(*site));
+        QVERIFY(m_server->start());
+
+        m_view = std::make_unique<QQuickView>();
+        m_view->engine()->addImportPath(QStringLiteral("qrc:/qml"));
+        m_view->rootContext()->setContextProperty(QStringLiteral("debug"), false);
+        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+        m_view->resize(1000, 600);
+        m_view->setSource(QUrl(QStringLiteral("qrc:/qml/RecordedPage.qml")));
+        QVERIFY2(m_view->status() == QQuickView::Ready,
+                 qPrintable(m_view->errors().value(0).toString()));
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        m_page = m_view->rootObject();
+        m_page->setProperty("gatewayPort", m_server->sim().gatewayHttpPort(2));
+        m_timeline = m_page->findChild<QQuickItem *>(QStringLiteral("timeline"));
+        m_playback = m_page->findChild<TimelinePlayback *>(QStringLiteral("timelinePlayback"));
+        m_index = m_page->findChild<RecordingIndex *>(QStringLiteral("recordedIndex"));
+        m_player = m_page->findChild<MpvObject *>(QStringLiteral("mpvObject"));
+        QVERIFY(m_timeline && m_playback && m_index && m_player);
+
+        App *app = App::instance();
+        QVERIFY(app);
+        QSignalSpy loggedIn(app, &App::loggedIn);
+        app->login(QStringLiteral("operator"), QStringLiteral("operator"),
+                   QStringLiteral("127.0.0.1"), m_server->port());
+        QVERIFY(loggedIn.wait(kDeadline));
+
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "12")));
+        QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange", Q_ARG(qint64, m_t0 - kMinute),
+                                          Q_ARG(qint64, m_t0 + 9 * kMinute)));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
+    }
+
+    void cleanupTestCase()
+    {
+        m_view.reset();
+        m_server.reset();
+    }
+
+    // The moment clicked is where the player starts, in the chunk that holds it.
+    void clickPlaysThatMoment()
+    {
+        const qint64 moment = m_t0 + 30000;
+        clickAt(moment);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_player->position() > 0, kDeadline);
+        // Half a second of the click's pixel and a few frames of playback at most.
+        QVERIFY2(qAbs(m_player->position() - 30.0) < 3.0,
+                 qPrintable(QString::number(m_player->position())));
+        QVERIFY(qAbs(m_playback->time() - moment) < 3000);
+        QCOMPARE(note(), QString());
+    }
+
+    // Near a chunk's end playback goes on into the next one without anybody doing anything.
+    void playbackRunsIntoTheNextChunk()
+    {
+        clickAt(m_t0 + kMinute - 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0), kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + kMinute), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > m_t0 + kMinute + 1000, kDeadline);
+        QVERIFY(m_playback->active());
+        QCOMPARE(note(), QString());
+    }
+
+    // A click between chunks plays nothing and offers the next recorded moment.
+    void clickInGapSaysSo()
+    {
+        const qint64 moment = m_t0 + 3 * kMinute;
+        clickAt(moment);
+        QTRY_VERIFY_WITH_TIMEOUT(note().startsWith(QStringLiteral("No recording at ")), kDeadline);
+        QCOMPARE(note(), QStringLiteral("No recording at %1")
+                             .arg(QDateTime::fromMSecsSinceEpoch(m_playback->time())
+                                      .toString(QStringLiteral("HH:mm:ss"))));
+        QVERIFY(qAbs(m_playback->time() - moment) < 2000);
+        QCOMPARE(m_playback->nextMoment(), m_t0 + 5 * kMinute);
+        QVERIFY(!m_playback->active());
+        auto *offer = m_page->findChild<QQuickItem *>(QStringLiteral("nextRecordedMoment"));
+        QVERIFY(offer);
+        QTRY_VERIFY(offer->isVisible());
+    }
+
+    // The gateway's 404 marks the chunk unavailable: it is said, drawn, and passed over when
+    // playback later runs towards it, with the whole gap told.
+    void refusedChunkIsMarkedAndSkipped()
+    {
+        clickAt(m_t0 + 5 * kMinute + 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_index->chunkAt(m_t0 + 5 * kMinute).value("unavailable").toBool(),
+                                 kDeadline);
+        QVERIFY2(note().contains(QStringLiteral("unavailable")), qPrintable(note()));
+
+        const QImage drawn = m_view->grabWindow();
+        double x = 0;
+        QMetaObject::invokeMethod(m_timeline, "xAt", Q_RETURN_ARG(double, x),
+                                  Q_ARG(qint64, m_t0 + 5 * kMinute + 30000));
+        const QPointF spot = m_timeline->mapToScene(QPointF(x, m_timeline->height() / 2));
+        const QColor refused = drawn.pixelColor(spot.toPoint());
+        QVERIFY2(refused.red() > 2 * refused.green(), qPrintable(refused.name()));
+
+        clickAt(m_t0 + 2 * kMinute - 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + 7 * kMinute), kDeadline);
+        QCOMPARE(note(), QStringLiteral("Gap: 5 min skipped"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > m_t0 + 7 * kMinute, kDeadline);
+    }
+};
+
+QTEST_MAIN(TestRecordedTimeline)
+#include "tst_recordedtimeline.moc"
