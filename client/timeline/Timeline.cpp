@@ -25,6 +25,15 @@ void registerTimeline()
 Q_COREAPP_STARTUP_FUNCTION(registerTimeline)
 
 constexpr qint64 day = 24 * 3600 * 1000LL;
+// Times asked are kept between 1970 and the year 9999, whatever QML passes, so that no sum
+// of them overflows.
+constexpr qint64 latest = 253402300799999LL;
+
+qint64 clampTime(qint64 t)
+{
+    return std::clamp(t, qint64(0), latest);
+}
+
 // A press that moves further than this is a drag, not a click.
 constexpr double dragThreshold = 4;
 // One wheel notch (120 eighths of a degree) zooms by this much.
@@ -141,19 +150,24 @@ void Timeline::setTexts(PosTextCache *texts)
 // that QML may set both ends in either order.
 void Timeline::setViewStart(qint64 start)
 {
+    start = clampTime(start);
     const qint64 end = std::clamp(m_viewEnd, start + minSpan, start + maxSpan);
     setView(start, end);
 }
 
 void Timeline::setViewEnd(qint64 end)
 {
+    end = clampTime(end);
     const qint64 start = std::clamp(m_viewStart, end - maxSpan, end - minSpan);
     setView(start, end);
 }
 
 void Timeline::setView(qint64 start, qint64 end)
 {
-    end = std::clamp(end, start + minSpan, start + maxSpan);
+    start = clampTime(start);
+    const qint64 span = std::clamp(clampTime(end) - start, minSpan, maxSpan);
+    start = std::min(start, latest - span);
+    end = start + span;
     if (start == m_viewStart && end == m_viewEnd)
         return;
     m_viewStart = start;
@@ -188,6 +202,7 @@ void Timeline::zoomAround(qint64 t, double factor)
 {
     if (!(factor > 0) || !std::isfinite(factor))
         return;
+    t = clampTime(t);
     const qint64 span = m_viewEnd - m_viewStart;
     const double wanted = std::clamp(double(span) * factor, double(minSpan), double(maxSpan));
     const qint64 newSpan = std::llround(wanted);
@@ -197,11 +212,14 @@ void Timeline::zoomAround(qint64 t, double factor)
 
 void Timeline::panBy(qint64 ms)
 {
+    ms = std::clamp(ms, -latest, latest);
     setView(m_viewStart + ms, m_viewEnd + ms);
 }
 
 void Timeline::showRange(qint64 from, qint64 to)
 {
+    from = clampTime(from);
+    to = clampTime(to);
     if (to < from)
         std::swap(from, to);
     const qint64 span = std::clamp(to - from, minSpan, maxSpan);
@@ -211,6 +229,7 @@ void Timeline::showRange(qint64 from, qint64 to)
 
 void Timeline::centerOn(qint64 t)
 {
+    t = clampTime(t);
     const qint64 span = m_viewEnd - m_viewStart;
     setView(t - span / 2, t - span / 2 + span);
 }
@@ -270,6 +289,14 @@ void Timeline::mouseReleaseEvent(QMouseEvent *event)
         emit clicked(timeAt(event->localPos().x()));
 }
 
+// Another item took the pointer (a flickable, a popup): the press is forgotten, no click.
+void Timeline::mouseUngrabEvent()
+{
+    m_pressed = false;
+    m_dragging = false;
+    setKeepMouseGrab(false);
+}
+
 // A mouse notch zooms by notchZoom; a touchpad's smaller steps zoom in proportion. Sideways
 // scrolling pans a tenth of the view per notch.
 void Timeline::wheelEvent(QWheelEvent *event)
@@ -312,8 +339,10 @@ void Timeline::paintTo(QPainter *painter)
     const double bandHeight = std::max(4.0, laneTop - rowGap - bandTop);
     painter->fillRect(QRectF(0, 0, width(), h), backgroundColor);
     paintScale(painter, h);
-    paintSpans(painter, bandTop, bandHeight);
+    // Chunks known from other searches stay visible over a failed range; its text goes on top.
     paintFailed(painter, bandTop, bandHeight);
+    const QVector<QRect> covered = paintSpans(painter, bandTop, bandHeight);
+    paintFailedText(painter, bandTop, bandHeight, covered);
     paintTextTicks(painter, laneTop, laneHeight);
     paintPlayhead(painter);
     paintHover(painter);
@@ -339,17 +368,22 @@ void Timeline::paintScale(QPainter *painter, double h) const
     painter->drawLines(major);
     painter->drawLines(minor);
     painter->setFont(font);
+    // Labels under the hover box would show through its edges.
+    const QRectF hover = hoverBoxRect(nullptr).adjusted(-2, 0, 2, 0);
     for (const TimeLabel &label : scale.labels()) {
+        if (hover.isValid() && label.x < hover.right() && label.x + label.width > hover.left())
+            continue;
         painter->setPen(label.date ? dateTextColor : scaleTextColor);
         painter->drawText(QRectF(label.x, 1, label.width + 1, scaleHeight - 8),
                           Qt::AlignLeft | Qt::AlignVCenter, label.text);
     }
 }
 
-void Timeline::paintSpans(QPainter *painter, double top, double height) const
+// Returns the pixel runs drawn, in order.
+QVector<QRect> Timeline::paintSpans(QPainter *painter, double top, double height) const
 {
     if (!m_index)
-        return;
+        return {};
     PixelRuns recorded, refused;
     for (PixelRuns *runs : {&recorded, &refused}) {
         runs->top = int(top);
@@ -370,30 +404,60 @@ void Timeline::paintSpans(QPainter *painter, double top, double height) const
         painter->fillRect(r, unavailableColor);
         painter->fillRect(r, hatch);
     }
+    QVector<QRect> drawn = recorded.rects + refused.rects;
+    std::sort(drawn.begin(), drawn.end(),
+              [](const QRect &a, const QRect &b) { return a.left() < b.left(); });
+    return drawn;
+}
+
+QVector<QRectF> Timeline::failedRects(double top, double height) const
+{
+    QVector<QRectF> rects;
+    if (!m_index)
+        return rects;
+    for (const TimeRange &range : m_index->failedBetween(m_viewStart, m_viewEnd)) {
+        const double x0 = std::floor(std::max(-1.0, xAt(range.from)));
+        const double x1 = std::max(x0 + 1, std::ceil(std::min(width() + 1, xAt(range.to))));
+        rects.append(QRectF(x0, top, x1 - x0, height));
+    }
+    return rects;
 }
 
 void Timeline::paintFailed(QPainter *painter, double top, double height) const
 {
-    if (!m_index)
-        return;
-    const QVector<TimeRange> failed = m_index->failedBetween(m_viewStart, m_viewEnd);
-    if (failed.isEmpty())
-        return;
-    const QString text = tr("Recordings unavailable");
-    const QFont font = scaleFont();
-    const double textWidth = QFontMetricsF(font).horizontalAdvance(text);
-    painter->setFont(font);
-    painter->setPen(Qt::white);
     const QBrush hatch(failedHatch, Qt::BDiagPattern);
-    for (const TimeRange &range : failed) {
-        const double x0 = std::floor(std::max(-1.0, xAt(range.from)));
-        const double x1 = std::max(x0 + 1, std::ceil(std::min(width() + 1, xAt(range.to))));
-        const QRectF r(x0, top, x1 - x0, height);
+    for (const QRectF &r : failedRects(top, height)) {
         painter->fillRect(r, failedColor);
         painter->fillRect(r, hatch);
-        const QRectF shown = r.intersected(QRectF(0, top, width(), height));
-        if (shown.width() >= textWidth + 8)
-            painter->drawText(shown, Qt::AlignCenter, text);
+    }
+}
+
+// The text goes in the widest part of each failed range that no chunk covers, when it fits.
+void Timeline::paintFailedText(QPainter *painter, double top, double height,
+                               const QVector<QRect> &covered) const
+{
+    const QString label = tr("Recordings unavailable");
+    const QFont font = scaleFont();
+    const double labelWidth = QFontMetricsF(font).horizontalAdvance(label);
+    painter->setFont(font);
+    painter->setPen(Qt::white);
+    for (const QRectF &r : failedRects(top, height)) {
+        double from = std::max(0.0, r.left());
+        const double to = std::min(width(), r.right());
+        QRectF widest;
+        const auto consider = [&](double a, double b) {
+            if (b - a > widest.width())
+                widest = QRectF(a, top, b - a, height);
+        };
+        for (const QRect &c : covered) {
+            if (c.left() + c.width() <= from || c.left() >= to)
+                continue;
+            consider(from, c.left());
+            from = std::max(from, double(c.left() + c.width()));
+        }
+        consider(from, to);
+        if (widest.width() >= labelWidth + 8)
+            painter->drawText(widest, Qt::AlignCenter, label);
     }
 }
 
@@ -433,26 +497,37 @@ void Timeline::paintPlayhead(QPainter *painter)
     painter->setRenderHint(QPainter::Antialiasing, false);
 }
 
-// A thin line under the pointer and its time in a box beside it, flipped left near the end.
-void Timeline::paintHover(QPainter *painter) const
+// The box of the hover time beside the pointer's line, flipped left near the end; an empty
+// rectangle when the pointer is outside.
+QRectF Timeline::hoverBoxRect(QString *text) const
 {
     if (m_hoverTime < 0)
+        return {};
+    const QLocale locale = QLocale::system();
+    QString shown = locale.toString(QDateTime::fromMSecsSinceEpoch(m_hoverTime).time(),
+                                    TimeScale::timeFormat(locale, true));
+    if (m_viewEnd - m_viewStart > day)
+        shown = TimeScale::dateText(m_hoverTime, locale) + QLatin1Char(' ') + shown;
+    const double x = std::floor(xAt(m_hoverTime)) + 0.5;
+    const double w = QFontMetricsF(scaleFont()).horizontalAdvance(shown) + 8;
+    const double left = x + 4 + w <= width() ? x + 4 : x - 4 - w;
+    if (text)
+        *text = shown;
+    return QRectF(left, 1, w, scaleHeight - 6);
+}
+
+// A thin line under the pointer and its time in a box beside it.
+void Timeline::paintHover(QPainter *painter) const
+{
+    QString text;
+    const QRectF box = hoverBoxRect(&text);
+    if (!box.isValid())
         return;
     const double x = std::floor(xAt(m_hoverTime)) + 0.5;
     painter->setPen(QPen(hoverColor, 1));
     painter->drawLine(QLineF(x, 0, x, height()));
-
-    const QLocale locale = QLocale::system();
-    QString text = locale.toString(QDateTime::fromMSecsSinceEpoch(m_hoverTime).time(),
-                                   TimeScale::timeFormat(locale, true));
-    if (m_viewEnd - m_viewStart > day)
-        text = TimeScale::dateText(m_hoverTime, locale) + QLatin1Char(' ') + text;
-    const QFont font = scaleFont();
-    const double w = QFontMetricsF(font).horizontalAdvance(text) + 8;
-    const double left = x + 4 + w <= width() ? x + 4 : x - 4 - w;
-    const QRectF box(left, 1, w, scaleHeight - 6);
     painter->fillRect(box, hoverBox);
-    painter->setFont(font);
+    painter->setFont(scaleFont());
     painter->setPen(Qt::white);
     painter->drawText(box, Qt::AlignCenter, text);
 }

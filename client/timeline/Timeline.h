@@ -78,6 +78,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseUngrabEvent() override;
     void wheelEvent(QWheelEvent *event) override;
     void hoverEnterEvent(QHoverEvent *event) override;
     void hoverMoveEvent(QHoverEvent *event) override;
@@ -86,12 +87,16 @@ protected:
 private:
     void setView(qint64 start, qint64 end);
     void setHoverTime(qint64 t);
-    void paintSpans(QPainter *painter, double top, double height) const;
+    QVector<QRect> paintSpans(QPainter *painter, double top, double height) const;
+    QVector<QRectF> failedRects(double top, double height) const;
     void paintFailed(QPainter *painter, double top, double height) const;
+    void paintFailedText(QPainter *painter, double top, double height,
+                         const QVector<QRect> &covered) const;
     void paintTextTicks(QPainter *painter, double top, double height) const;
     void paintScale(QPainter *painter, double height) const;
     void paintPlayhead(QPainter *painter);
     void paintHover(QPainter *painter) const;
+    QRectF hoverBoxRect(QString *text) const;
 
     QPointer<RecordingIndex> m_index;
     QPointer<PosTextCache> m_texts;
