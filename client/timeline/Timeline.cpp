@@ -103,6 +103,7 @@ Timeline::Timeline(QQuickItem *parent)
     , m_viewEnd(QDateTime::currentMSecsSinceEpoch())
 {
     m_viewStart = m_viewEnd - day;
+    setImplicitHeight(64);
     setOpaquePainting(true);
     setAcceptedMouseButtons(Qt::LeftButton);
     setAcceptHoverEvents(true);
