@@ -68,12 +68,17 @@ void TestTimeline::init()
     m_view->setSource(QUrl(QStringLiteral("data:text/plain,") +
                            QStringLiteral("import QtQuick 2.11\nimport Native 1.0\n"
                                           "Item { width: %1; height: 100\n"
+                                          "RecordingIndex { id: recorded }\n"
+                                          "PosTextCache { id: posTexts }\n"
                                           "Timeline { objectName: 'timeline'; y: %2; "
-                                          "width: %1; height: 64 } }")
+                                          "width: %1; index: recorded; texts: posTexts } }")
                                .arg(itemWidth)
                                .arg(itemTop)));
     m_timeline = m_view->rootObject()->findChild<Timeline *>(QStringLiteral("timeline"));
     QVERIFY(m_timeline);
+    // As the recorded page binds them; the test then gives its own.
+    QVERIFY(m_timeline->index() && m_timeline->texts());
+    QCOMPARE(m_timeline->height(), 64.0);
     m_index.setStreamId(stream);
     m_texts.setSource(stream, QStringLiteral("http://127.0.0.1:1"));
     m_timeline->setIndex(&m_index);
