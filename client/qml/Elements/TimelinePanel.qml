@@ -17,6 +17,9 @@ Rectangle {
     signal momentClicked(var time)
 
     implicitHeight: navigation.height + timeline.height
+    // The last day, now near the right edge.
+    Component.onCompleted: timeline.showRange(Date.now() - 23 * 3600 * 1000,
+                                              Date.now() + 3600 * 1000)
     color: "#202020"
 
     readonly property real dayMs: 24 * 3600 * 1000
@@ -94,14 +97,6 @@ Rectangle {
             visible: running
         }
         Item { Layout.fillWidth: true }
-        Label {
-            objectName: "pointerTime"
-            color: "white"
-            rightPadding: 8
-            text: timeline.hoverTime >= 0
-                  ? new Date(timeline.hoverTime).toLocaleString(Qt.locale(), Locale.ShortFormat)
-                  : ""
-        }
     }
 
     Timeline {
