@@ -190,11 +190,13 @@ void PosTextCache::handleAnswer(Runner &runner, const QVariantMap &answer)
     if (!runner.active)
         return;
     runner.active = false;
+    // A handler of changed() may request more and so hand the runner its next slice.
+    const Runner done = runner;
     const QString fault = faultOf(answer);
     if (fault.isEmpty())
-        sliceFetched(runner, answer);
+        sliceFetched(done, answer);
     else
-        sliceFailed(runner, fault);
+        sliceFailed(done, fault);
     startNext();
     updateBusy();
 }
