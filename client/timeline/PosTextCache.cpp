@@ -9,7 +9,7 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -45,7 +45,7 @@ QString describeSlice(const QString &streamId, qint64 from)
              start.addMSecs(PosTextCache::kSlice).toString(QStringLiteral("hh:mm")));
 }
 
-// Why an answer that arrived gives no texts, or an empty text when it does.
+// Why an answer gives no texts; empty when it gives them.
 QString faultOf(const QVariantMap &answer)
 {
     if (answer.value(QStringLiteral("failed")).toBool())
