@@ -1,6 +1,7 @@
 #include "TimeScale.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QFontMetricsF>
 
 #include <algorithm>
@@ -70,6 +71,10 @@ QString TimeScale::timeFormat(const QLocale &locale, bool seconds)
     QString format = locale.timeFormat(QLocale::ShortFormat);
     if (seconds && !format.contains(QLatin1Char('s')))
         format.replace(QStringLiteral("mm"), QStringLiteral("mm:ss"));
+    // Some locales' short format has seconds (the C locale's "HH:mm:ss"): noise on a scale of
+    // whole minutes and hours.
+    if (!seconds)
+        format.remove(QRegularExpression(QStringLiteral("[:.]ss")));
     return format;
 }
 

@@ -96,6 +96,27 @@ Rectangle {
             running: panel.busy
             visible: running
         }
+        Label {
+            id: textsFailed
+            objectName: "receiptsUnavailable"
+            // Re-read whenever the texts or the view change.
+            property int revision: 0
+            visible: {
+                revision
+                return panel.texts !== null
+                        && panel.texts.failedBetween(timeline.viewStart, timeline.viewEnd)
+            }
+            text: qsTr("Receipts unavailable") + I18n.localeNotify
+            color: "#ffb060"
+            Connections {
+                target: panel.texts
+                function onChanged() { textsFailed.revision++ }
+            }
+            Connections {
+                target: timeline
+                function onViewChanged() { textsFailed.revision++ }
+            }
+        }
         Item { Layout.fillWidth: true }
     }
 
