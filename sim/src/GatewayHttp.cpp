@@ -32,6 +32,10 @@ constexpr std::size_t kServiceThreads = 160;
 constexpr int kMaxLiveViewers = 144;
 // Frames sent at once at most; the rest follows on the next wake-up.
 constexpr int kMaxBurstFrames = 50;
+// Connections waiting to be accepted. cpp-httplib listens with a queue of 5: a layout whose 64
+// cells open their streams at once overflows it, and the kernel drops the handshakes that do
+// not fit and retries them seconds, up to a minute, later.
+constexpr int kListenBacklog = 1024;
 
 bool parseInt(const std::string &text, std::int64_t &value)
 {
@@ -254,7 +258,13 @@ bool GatewayHttp::start(const std::string &host, unsigned short port)
     stopping_ = false;
     server_ = std::make_unique<httplib::Server>();
     server_->new_task_queue = [] { return new httplib::ThreadPool(kServiceThreads); };
-    server_->set_socket_options(socketOptions);
+    // The first socket made is the listening one; it is listened on again with a longer queue.
+    auto listening = std::make_shared<socket_t>(INVALID_SOCKET);
+    server_->set_socket_options([listening](socket_t sock) {
+        socketOptions(sock);
+        if (*listening == INVALID_SOCKET)
+            *listening = sock;
+    });
     server_->set_keep_alive_timeout(2);
     // A player seeking in a recording may ask for many ranges on one connection.
     server_->set_keep_alive_max_count(100);
@@ -279,6 +289,8 @@ bool GatewayHttp::start(const std::string &host, unsigned short port)
         return false;
     }
     port_ = static_cast<unsigned short>(bound);
+    if (*listening == INVALID_SOCKET || ::listen(*listening, kListenBacklog) != 0)
+        log_(where + ": connections beyond 5 waiting to be accepted are delayed");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() only reaches a server that runs: wait for the loop to have begun.
     while (!server_->is_running())
