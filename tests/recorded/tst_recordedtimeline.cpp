@@ -196,6 +196,7 @@ private slots:
         QVERIFY2(refused.red() > 2 * refused.green(), qPrintable(refused.name()));
 
         clickAt(m_t0 + 2 * kMinute - 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + kMinute), kDeadline);
         QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + 7 * kMinute), kDeadline);
         QCOMPARE(note(), QStringLiteral("Gap: 5 min skipped"));
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > m_t0 + 7 * kMinute, kDeadline);
