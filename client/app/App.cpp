@@ -273,12 +273,17 @@ void App::applyLayout(const QString &name)
 
 void App::jumpToPage(const QString &page)
 {
-    if (page == QLatin1String("recorder"))
+    if (page == QLatin1String("recorder")) {
         onJumpPageRequested(client_ServiceSource::RECORDER);
-    else if (page == QLatin1String("playback"))
+    } else if (page == QLatin1String("playback")) {
         onJumpPageRequested(client_ServiceSource::PLAYBACK);
-    else
+    } else if (page == QLatin1String("transactions")) {
+        // The console's own page: the remote interface has no name for it.
+        emit requestedJumpPage(page);
+        qInfo() << "Jumping to page: transactions";
+    } else {
         qWarning() << "Unknown page:" << page;
+    }
 }
 
 void App::showStreamAlone(const QString &streamId)

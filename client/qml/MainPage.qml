@@ -26,8 +26,9 @@ Page {
         anchors.top: parent.top
         anchors.bottom: parent.bottom
         z: 10
-        currentPage: pages.currentItem && pages.currentItem.objectName === "recordedPage"
-                     ? "recorder" : "playback"
+        currentPage: !pages.currentItem ? "playback"
+                     : pages.currentItem.objectName === "recordedPage" ? "recorder"
+                     : pages.currentItem === transactionsPage ? "transactions" : "playback"
         onExitConfirmed: mainPage.exit()
         onStreamActivated: {
             var page = pages.currentItem
@@ -58,6 +59,26 @@ Page {
 
     Component { id: layoutPage; LayoutPage {} }
     Component { id: recordedPage; RecordedPage {} }
+    // One for the console's life: its search runs on and its results wait while other pages
+    // show (the stack hides it and hands it back here).
+    TransactionsPage {
+        id: transactionsPage
+        visible: false
+        onReceiptActivated: mainPage.openReceipt(deviceId, streamId, time, text)
+    }
+
+    // A receipt chosen on the transactions page: its till's recording from just before it.
+    function openReceipt(deviceId, streamId, time, text) {
+        var page = pages.replace(recordedPage)
+        if (!page)
+            return
+        if (typeof page.openReceipt === "function") {
+            page.openReceipt(deviceId, streamId, time, text)
+        } else {
+            page.chooseStream(deviceId, streamId)
+            page.playMoment(time - 10000)
+        }
+    }
 
     Connections {
         target: App
@@ -66,6 +87,8 @@ Page {
                 pages.replace(layoutPage)
             else if (page === "recorder")
                 pages.replace(recordedPage)
+            else if (page === "transactions" && pages.currentItem !== transactionsPage)
+                pages.replace(transactionsPage)
         }
     }
 

@@ -9,7 +9,7 @@ Rectangle {
     id: bar
     objectName: "sidebar"
     property bool opened: false
-    // The page shown now: "playback" (the live layouts) or "recorder".
+    // The page shown now: "playback" (the live layouts), "recorder" or "transactions".
     property string currentPage: "playback"
     signal streamActivated(string streamId)
     signal exitConfirmed()
@@ -91,6 +91,16 @@ Rectangle {
             onActivated: {
                 bar.opened = false
                 App.jumpToPage("recorder")
+            }
+        }
+        Entry {
+            objectName: "transactionsEntry"
+            glyph: "\u2261"
+            text: qsTr("Transactions") + I18n.localeNotify
+            current: bar.currentPage === "transactions"
+            onActivated: {
+                bar.opened = false
+                App.jumpToPage("transactions")
             }
         }
         Entry {

@@ -1,0 +1,197 @@
+#include "TillList.h"
+
+#include "ZarnObject.h"
+#include "ZarnObjectsRepository.h"
+#include "ZarnSetting.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QQmlEngine>
+
+#include <algorithm>
+
+namespace {
+
+void registerTillList()
+{
+    qmlRegisterType<TillList>("Native", 1, 0, "TillList");
+}
+
+// Streams of another kind (audio, metadata) have no till in view; a stream without a class is
+// taken for video, as the layouts take it.
+bool isVideoStream(const ZarnObject &object)
+{
+    if (object.type() != ZarnObject::Stream)
+        return false;
+    const QString cls = object.cls();
+    return cls.isEmpty() || cls.compare(QLatin1String("stream.VIDEO"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(registerTillList)
+
+TillList::TillList(QObject *parent)
+    : QAbstractListModel(parent)
+{}
+
+TillList::~TillList() = default;
+
+void TillList::setRepository(ZarnObjectsRepository *repository)
+{
+    if (m_repository == repository)
+        return;
+    if (m_repository)
+        disconnect(m_repository, nullptr, this, nullptr);
+    m_repository = repository;
+    if (m_repository) {
+        connect(m_repository, &ZarnObjectsRepository::dataChanged, this, &TillList::rebuild);
+        connect(m_repository, &ZarnObjectsRepository::rootChanged, this, &TillList::rebuild);
+    }
+    emit repositoryChanged();
+    rebuild();
+}
+
+void TillList::setGatewayPort(int port)
+{
+    if (m_gatewayPort == port)
+        return;
+    m_gatewayPort = port;
+    emit gatewayPortChanged();
+    if (!m_tills.empty())
+        emit dataChanged(index(0), index(rowCount() - 1), {GatewayRole});
+}
+
+void TillList::rebuild()
+{
+    std::vector<Till> tills;
+    if (m_repository) {
+        for (const ZarnObjectPtr &object : m_repository->objects()) {
+            if (!object || !isVideoStream(*object))
+                continue;
+            const ZarnObject *device = m_repository->objectById(object->parentId());
+            QString address;
+            if (device && device->settings() &&
+                device->settings()->contains(QStringLiteral("address")))
+                address = device->settings()->prop(QStringLiteral("address")).trimmed();
+            if (address.isEmpty())
+                address = QStringLiteral("127.0.0.1");
+            tills.push_back({object->id(), object->parentId(), object->name(), address});
+        }
+    }
+    // "Till 2" before "Till 10"; the id settles equal names, so the order is the same each time.
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(tills.begin(), tills.end(), [&](const Till &a, const Till &b) {
+        const int byName = collator.compare(a.name, b.name);
+        return byName != 0 ? byName < 0 : a.streamId < b.streamId;
+    });
+
+    beginResetModel();
+    m_tills = std::move(tills);
+    QSet<QString> known;
+    for (const Till &till : m_tills)
+        known.insert(till.streamId);
+    const int chosenBefore = m_chosen.size();
+    m_chosen.intersect(known);
+    endResetModel();
+    emit countChanged();
+    if (m_chosen.size() != chosenBefore)
+        emit chosenChanged();
+}
+
+void TillList::setChosen(int row, bool chosen)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    const QString &id = m_tills[static_cast<std::size_t>(row)].streamId;
+    if (m_chosen.contains(id) == chosen)
+        return;
+    if (chosen)
+        m_chosen.insert(id);
+    else
+        m_chosen.remove(id);
+    emit dataChanged(index(row), index(row), {ChosenRole});
+    emit chosenChanged();
+}
+
+void TillList::chooseAll()
+{
+    if (m_chosen.isEmpty())
+        return;
+    m_chosen.clear();
+    if (!m_tills.empty())
+        emit dataChanged(index(0), index(rowCount() - 1), {ChosenRole});
+    emit chosenChanged();
+}
+
+QVariantList TillList::searched() const
+{
+    QVariantList list;
+    for (const Till &till : m_tills) {
+        if (m_chosen.isEmpty() || m_chosen.contains(till.streamId))
+            list.append(describe(till));
+    }
+    return list;
+}
+
+QString TillList::nameOf(const QString &streamId) const
+{
+    for (const Till &till : m_tills) {
+        if (till.streamId == streamId)
+            return till.name;
+    }
+    return streamId;
+}
+
+QVariantMap TillList::describe(const Till &till) const
+{
+    return {{QStringLiteral("streamId"), till.streamId},
+            {QStringLiteral("deviceId"), till.deviceId},
+            {QStringLiteral("name"), till.name},
+            {QStringLiteral("address"), till.address},
+            {QStringLiteral("gateway"), gatewayUrl(till.address, m_gatewayPort)}};
+}
+
+QString TillList::gatewayUrl(const QString &address, int port)
+{
+    const bool ipv6 = address.contains(QLatin1Char(':')) && !address.startsWith(QLatin1Char('['));
+    return QStringLiteral("http://%1:%2")
+        .arg(ipv6 ? QLatin1Char('[') + address + QLatin1Char(']') : address)
+        .arg(port);
+}
+
+int TillList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_tills.size());
+}
+
+QVariant TillList::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Till &till = m_tills[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case NameRole:
+        return till.name;
+    case StreamIdRole:
+        return till.streamId;
+    case DeviceIdRole:
+        return till.deviceId;
+    case AddressRole:
+        return till.address;
+    case GatewayRole:
+        return gatewayUrl(till.address, m_gatewayPort);
+    case ChosenRole:
+        return m_chosen.contains(till.streamId);
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> TillList::roleNames() const
+{
+    return {{StreamIdRole, "streamId"}, {DeviceIdRole, "deviceId"}, {NameRole, "name"},
+            {AddressRole, "address"},   {GatewayRole, "gateway"},   {ChosenRole, "chosen"}};
+}

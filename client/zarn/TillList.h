@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QVariantList>
+
+#include <vector>
+
+class ZarnObjectsRepository;
+
+// The site's video streams as the tills a receipt search may cover, by name, each with the
+// address of the gateway that keeps its receipts: the device's "address" setting, else
+// 127.0.0.1, as the recorded page finds it. The operator chooses some of them; with none chosen
+// every one is meant. Built again whenever the repository reloads the server's tree; what was
+// chosen stays chosen.
+class TillList : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(ZarnObjectsRepository *repository READ repository WRITE setRepository NOTIFY
+                   repositoryChanged)
+    // The port of every gateway's HTTP service.
+    Q_PROPERTY(int gatewayPort READ gatewayPort WRITE setGatewayPort NOTIFY gatewayPortChanged)
+    Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
+    // How many are chosen; 0 means all of them.
+    Q_PROPERTY(int chosenCount READ chosenCount NOTIFY chosenChanged)
+
+public:
+    enum Role {
+        StreamIdRole = Qt::UserRole + 1,
+        DeviceIdRole,
+        NameRole,
+        AddressRole,
+        GatewayRole,
+        ChosenRole
+    };
+
+    struct Till
+    {
+        QString streamId;
+        QString deviceId;
+        QString name;
+        QString address;
+    };
+
+    explicit TillList(QObject *parent = nullptr);
+    ~TillList() override;
+
+    ZarnObjectsRepository *repository() const { return m_repository; }
+    void setRepository(ZarnObjectsRepository *repository);
+    int gatewayPort() const { return m_gatewayPort; }
+    void setGatewayPort(int port);
+    int chosenCount() const { return m_chosen.size(); }
+
+    // Chooses or leaves the till of that row; out of range rows change nothing.
+    Q_INVOKABLE void setChosen(int row, bool chosen);
+    // Back to every till.
+    Q_INVOKABLE void chooseAll();
+    // The tills to search: the chosen ones, or all when none is; each a map of streamId,
+    // deviceId, name, address and gateway ("http://host:port").
+    Q_INVOKABLE QVariantList searched() const;
+    // The name of a stream, or its id when the list does not know it.
+    Q_INVOKABLE QString nameOf(const QString &streamId) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // "http://host:port", an IPv6 host in brackets.
+    static QString gatewayUrl(const QString &address, int port);
+
+public slots:
+    void rebuild();
+
+signals:
+    void repositoryChanged();
+    void gatewayPortChanged();
+    void countChanged();
+    void chosenChanged();
+
+private:
+    QVariantMap describe(const Till &till) const;
+
+    QPointer<ZarnObjectsRepository> m_repository;
+    int m_gatewayPort = 9554;
+    std::vector<Till> m_tills;
+    QSet<QString> m_chosen;
+};
