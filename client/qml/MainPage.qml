@@ -70,14 +70,8 @@ Page {
     // A receipt chosen on the transactions page: its till's recording from just before it.
     function openReceipt(deviceId, streamId, time, text) {
         var page = pages.replace(recordedPage)
-        if (!page)
-            return
-        if (typeof page.openReceipt === "function") {
+        if (page && typeof page.openReceipt === "function")
             page.openReceipt(deviceId, streamId, time, text)
-        } else {
-            page.chooseStream(deviceId, streamId)
-            page.playMoment(time - 10000)
-        }
     }
 
     Connections {

@@ -17,6 +17,9 @@ Page {
     // Why the search could not start (bad dates, amount), shown until the next try.
     property string inputError: ""
     property bool cancelled: false
+    // The range of the last search started, [from, to) in ms.
+    property real searchedFrom: 0
+    property real searchedTo: 0
 
     // A receipt double-clicked: its till's recording should play from just before it.
     signal receiptActivated(string deviceId, string streamId, real time, string text)
@@ -123,6 +126,8 @@ Page {
         console.log("Searching the receipts of", chosen.length, "tills from",
                     new Date(range.from).toISOString(), "to", new Date(range.to).toISOString())
         resultList.currentIndex = -1
+        searchedFrom = range.from
+        searchedTo = range.to
         search.start(chosen, range.from, range.to, query.text, minimum)
     }
 
