@@ -21,13 +21,13 @@ class TransactionModel : public QAbstractTableModel
 
 public:
     enum Column {
-        TimeColumn,      // ms since the epoch (display: the local time as text)
-        TillColumn,      // the till's name
+        TimeColumn, // ms since the epoch (display: the local time as text)
+        TillColumn, // the till's name
         StreamIdColumn,
         FirstLineColumn,
-        AmountColumn,    // the largest amount, NaN (display: empty) when none
+        AmountColumn, // the largest amount, NaN (display: empty) when none
         LinesColumn,
-        TextColumn,      // the whole text
+        TextColumn, // the whole text
         ColumnCount
     };
     Q_ENUM(Column)

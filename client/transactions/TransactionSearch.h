@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ReceiptQuery.h"
+#include "TransactionModel.h"
+#include "TransactionWorker.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -12,8 +14,6 @@
 #include <array>
 
 class PosDataFetcher;
-class TransactionModel;
-class TransactionWorker;
 
 // Searches the receipts (channel texts) of tills over a time range for a ReceiptQuery. The
 // hours of the range already in the TransactionStore are matched from there; the others are
@@ -85,34 +85,31 @@ private:
         QString gateway;
         int failed = 0; // slices that could not be searched
     };
-    struct Slice
-    {
-        int till = 0;
-        qint64 from = 0;
-    };
     struct Runner
     {
         PosDataFetcher *fetcher = nullptr;
         bool active = false;
-        Slice slice;
+        TransactionWorker::Slice slice;
     };
 
-    void planned(quint64 generation, const QVector<Slice> &missing, int storedSlices);
+    TransactionWorker::Sink makeSink();
+    void stop();
+    void planned(const QVector<TransactionWorker::Slice> &missing, int total);
     void startNext();
     void handleAnswer(Runner &runner, const QVariantMap &answer);
-    void sliceDone(quint64 generation, int till, bool failed, bool unanswered, int searched);
-    void addRows(quint64 generation, const QVariant &rows);
+    void sliceDone(int till, bool failed, bool unanswered, int searched);
+    void addRows(const QVector<TransactionModel::Row> &rows);
     void finish();
     void updateProblems();
     void setRunning(bool running);
+    void setOffline(bool offline);
 
     TransactionModel *m_results = nullptr;
     QThread m_thread;
     TransactionWorker *m_worker = nullptr;
     std::array<Runner, kMaxRequests> m_runners;
     QVector<Till> m_tills;
-    QVector<Slice> m_queue;
-    ReceiptQuery m_query;
+    QVector<TransactionWorker::Slice> m_queue;
     qint64 m_from = 0;
     qint64 m_to = 0;
     quint64 m_generation = 0;
@@ -120,10 +117,13 @@ private:
     bool m_planned = false;
     int m_slices = 0;
     int m_slicesDone = 0;
+    int m_fetched = 0;
     int m_searched = 0;
     QStringList m_problems;
     bool m_offline = false;
     int m_timeout = kDefaultTimeout;
     QElapsedTimer m_clock;
+    qint64 m_firstResultMs = -1;
     QString m_queryText;
+    QString m_minimumText;
 };
