@@ -31,6 +31,9 @@ Page {
     readonly property int tillColumn: 1
     readonly property int amountColumn: 4
 
+    // Shown: the cursor waits in the words' field.
+    StackView.onActivated: query.forceActiveFocus()
+
     TillList {
         id: tills
         objectName: "tillList"
@@ -154,6 +157,26 @@ Page {
         if (search.running)
             return qsTr("Searching… %1").arg(text)
         return cancelled ? qsTr("Cancelled: %1").arg(text) : text
+    }
+
+    // What could not be searched, one till a line ("Till 3: 24 hours could not be searched"),
+    // under the tills whose gateway did not answer.
+    function problemText(problems, offline) {
+        var names = []
+        for (var i = 0; i < problems.length; ++i) {
+            var cut = problems[i].lastIndexOf(": ")
+            if (cut > 0)
+                names.push(problems[i].substring(0, cut))
+        }
+        var lines = problems.slice()
+        if (offline) {
+            lines.unshift(names.length === 0 ? qsTr("Searched what is stored: a gateway did not answer")
+                          : names.length === 1
+                            ? qsTr("Searched what is stored: the gateway of %1 did not answer").arg(names[0])
+                            : qsTr("Searched what is stored: the gateways of %1 did not answer")
+                              .arg(names.join(", ")))
+        }
+        return lines.join("\n")
     }
 
     function sortBy(column) {
@@ -333,7 +356,7 @@ Page {
                     id: fromDate
                     objectName: "fromDate"
                     width: 110
-                    placeholderText: "2026-12-08"
+                    placeholderText: qsTr("YYYY-MM-DD") + I18n.localeNotify
                     selectByMouse: true
                 }
                 ToolButton {
@@ -345,7 +368,7 @@ Page {
                     id: fromTime
                     objectName: "fromTime"
                     width: 70
-                    placeholderText: "08:00"
+                    placeholderText: qsTr("HH:MM") + I18n.localeNotify
                     selectByMouse: true
                 }
                 Label {
@@ -359,7 +382,7 @@ Page {
                     id: toDate
                     objectName: "toDate"
                     width: 110
-                    placeholderText: "2026-12-08"
+                    placeholderText: qsTr("YYYY-MM-DD") + I18n.localeNotify
                     selectByMouse: true
                 }
                 ToolButton {
@@ -371,7 +394,7 @@ Page {
                     id: toTime
                     objectName: "toTime"
                     width: 70
-                    placeholderText: "18:00"
+                    placeholderText: qsTr("HH:MM") + I18n.localeNotify
                     selectByMouse: true
                 }
             }
@@ -393,7 +416,7 @@ Page {
             TextField {
                 id: minAmount
                 objectName: "transactionMinAmount"
-                width: 130
+                width: 160
                 placeholderText: qsTr("Minimum amount") + I18n.localeNotify
                 selectByMouse: true
                 inputMethodHints: Qt.ImhFormattedNumbersOnly
@@ -452,9 +475,7 @@ Page {
             objectName: "transactionProblems"
             Layout.fillWidth: true
             visible: text !== ""
-            text: (search.offline ? qsTr("Searched what is stored: some gateways did not answer.")
-                                    + (search.problems.length > 0 ? " " : "") : "")
-                  + search.problems.join("; ")
+            text: page.problemText(search.problems, search.offline) + I18n.localeNotify
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             padding: 4
