@@ -86,7 +86,9 @@ private slots:
                                  << "Gateway" << int(ZarnObject::Device) << "device.GATEWAY"
                                  << "Shop,Gateway"
                                  << "1"
-                                 << "GW-0001" << QStringList{"11", "12", "13", "14"} << "posPort"
+                                 << "GW-0001"
+                                 << QStringList{"11", "12", "13", "14", "15", "16", "17"}
+                                 << "posPort"
                                  << "5556";
         QTest::newRow("stream") << "11"
                                 << "Entrance" << int(ZarnObject::Stream) << "stream.VIDEO"

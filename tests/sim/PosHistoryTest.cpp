@@ -1,0 +1,199 @@
+// "pos-data" answers a stream's past and what it publishes live alike, over real HTTP from the
+// in-process simulator: an hour of a generator's past is exactly the generator's receipts, a
+// text published live is answered a moment later and once, a script's history runs on into
+// its live texts without a gap, and a range too large is cut at the oldest 20 000.
+#include "ReceiptGenerator.h"
+#include "Simulator.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+using namespace ardix::sim;
+
+namespace {
+
+constexpr std::int64_t kHour = 3600000;
+
+// Stream 11 publishes a generator's receipts; 12 a script of three texts every 50 ms; 13 (on a
+// gateway that publishes nothing live) a script every 10 ms with an hour of history.
+const char *const kSite = R"({
+  "users": [ { "id": 500, "name": "operator", "password": "operator" } ],
+  "objects": [
+    { "id": 1, "name": "Shop", "type": 7 },
+    { "id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
+      "settings": { "address": "127.0.0.1" } },
+    { "id": 11, "name": "Till 2", "type": 10, "parent": 2,
+      "pos": { "generator": { "seed": 7, "historyDays": 2, "till": "Till 2" } } },
+    { "id": 12, "name": "Till 3", "type": 10, "parent": 2, "recording": { "hours": 1 },
+      "pos": { "intervalMs": 50, "texts": [ "A", "B", "C" ] } },
+    { "id": 3, "name": "Quiet gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
+      "settings": { "address": "127.0.0.1", "posPort": 0 } },
+    { "id": 13, "name": "Busy till", "type": 10, "parent": 3, "recording": { "hours": 1 },
+      "pos": { "intervalMs": 10, "texts": [ "x", "y" ] } }
+  ]
+})";
+
+class PosHistoryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        auto site = Site::fromJson(kSite, nowMs(), error);
+        ASSERT_TRUE(site) << error;
+        SimulatorOptions options;
+        options.site = std::move(*site);
+        options.log = [](const std::string &) {};
+        options.ephemeralPosPorts = true;
+        simulator = std::make_unique<Simulator>(std::move(options));
+        ASSERT_TRUE(simulator->start(&error)) << error;
+    }
+
+    // The answer's JSON, or null when the request fails.
+    nlohmann::json posData(std::int64_t gateway, std::int64_t stream, std::int64_t from,
+                           std::int64_t to)
+    {
+        httplib::Client http("127.0.0.1", simulator->gatewayHttpPort(gateway));
+        http.set_read_timeout(60, 0);
+        const std::string path = "/pos-data?strmId=" + std::to_string(stream) +
+                                 "&from=" + std::to_string(from) + "&to=" + std::to_string(to);
+        auto answer = http.Get(path.c_str());
+        EXPECT_TRUE(answer) << path;
+        if (!answer)
+            return nullptr;
+        EXPECT_EQ(answer->status, 200) << path;
+        return nlohmann::json::parse(answer->body, nullptr, false);
+    }
+
+    std::unique_ptr<Simulator> simulator;
+};
+
+std::int64_t localNoonYesterday()
+{
+    const std::time_t yesterday = static_cast<std::time_t>(nowMs() / 1000 - 24 * 3600);
+    std::tm tm{};
+    localtime_r(&yesterday, &tm);
+    tm.tm_hour = 12;
+    tm.tm_min = 0;
+    tm.tm_sec = 0;
+    tm.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
+}
+
+// Polls until the condition holds or a minute has passed.
+template <typename F> bool eventually(F condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+} // namespace
+
+TEST_F(PosHistoryTest, AnHourOfThePastIsExactlyTheGeneratorsReceipts)
+{
+    const std::int64_t from = localNoonYesterday();
+    const auto expected = ReceiptGenerator(7, 11, "Till 2").between(from, from + kHour);
+    ASSERT_GT(expected.size(), 20u);
+    const auto answer = posData(2, 11, from, from + kHour - 1);
+    ASSERT_TRUE(answer.is_object());
+    EXPECT_FALSE(answer.contains("cut"));
+    const auto &arr = answer["arr"];
+    ASSERT_EQ(arr.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(arr[i]["time"], expected[i].timeMs) << i;
+        EXPECT_EQ(arr[i]["text"], expected[i].text) << i;
+    }
+    // Three days back lies before the history's two days.
+    EXPECT_TRUE(posData(2, 11, from - 3 * 24 * kHour, from - 2 * 24 * kHour)["arr"].empty());
+}
+
+TEST_F(PosHistoryTest, ATextPublishedLiveIsAnsweredAMomentLaterAndOnce)
+{
+    const std::int64_t before = nowMs();
+    ASSERT_TRUE(simulator->publishPosText(11, "Till 2  manual entry"));
+    ASSERT_TRUE(simulator->publishPosText(12, "Till 3  manual entry"));
+    const std::int64_t to = nowMs() + 1000;
+    for (std::int64_t stream : {11, 12}) {
+        const std::int64_t asked = nowMs();
+        // (an hour of stream 12's replayed script would be cut at 20 000 texts)
+        const std::int64_t from = stream == 11 ? before - kHour : before - 1000;
+        const auto answer = posData(2, stream, from, to);
+        const std::int64_t answered = nowMs();
+        ASSERT_TRUE(answer.is_object());
+        int found = 0;
+        std::int64_t previous = 0;
+        for (const auto &t : answer["arr"]) {
+            found += t["text"].get<std::string>().find("manual entry") != std::string::npos;
+            EXPECT_LE(previous, t["time"].get<std::int64_t>());
+            previous = t["time"];
+        }
+        EXPECT_EQ(found, 1) << stream;
+        if (stream != 11)
+            continue;
+        // Beside it, the generator's receipts up to now, which it publishes as their time comes.
+        const ReceiptGenerator generator(7, 11, "Till 2");
+        EXPECT_GE(answer["arr"].size(), generator.between(before - kHour, asked).size() + 1);
+        EXPECT_LE(answer["arr"].size(), generator.between(before - kHour, answered + 1).size() + 1);
+    }
+}
+
+TEST_F(PosHistoryTest, AScriptsHistoryRunsOnIntoItsLiveTextsWithoutAGap)
+{
+    ASSERT_TRUE(
+        eventually([&] { return simulator->posTexts().between(12, 0, nowMs()).size() >= 4; }));
+    const auto live = simulator->posTexts().between(12, 0, nowMs());
+    const auto answer = posData(2, 12, live.front().timeMs - 1000, nowMs());
+    ASSERT_TRUE(answer.is_object());
+    const auto &arr = answer["arr"];
+    ASSERT_GE(arr.size(), live.size() + 15);
+    const std::string order = "ABC";
+    std::size_t historyCount = 0;
+    for (std::size_t i = 0; i < arr.size(); ++i) {
+        const std::string text = arr[i]["text"];
+        historyCount += arr[i]["time"].get<std::int64_t>() < live.front().timeMs;
+        if (i == 0)
+            continue;
+        const std::string previous = arr[i - 1]["text"];
+        EXPECT_EQ(order.find(text), (order.find(previous) + 1) % 3) << "at " << i;
+        // the replayed past keeps the script's interval to the millisecond
+        if (arr[i]["time"].get<std::int64_t>() < live.front().timeMs) {
+            EXPECT_EQ(arr[i]["time"].get<std::int64_t>() - arr[i - 1]["time"].get<std::int64_t>(),
+                      50);
+        }
+    }
+    EXPECT_GE(historyCount, 15u);
+    EXPECT_GE(arr.size() - historyCount, live.size());
+    // The live texts begin the script: the history ends on its last text.
+    EXPECT_EQ(live.front().text, "A");
+}
+
+TEST_F(PosHistoryTest, ARangeOfMoreThan20000TextsIsCutAtTheOldest)
+{
+    const std::int64_t to = nowMs() - 1000;
+    const std::int64_t from = to - 40 * 60000;
+    const auto answer = posData(3, 13, from, to);
+    ASSERT_TRUE(answer.is_object());
+    const auto &arr = answer["arr"];
+    ASSERT_EQ(arr.size(), 20000u);
+    EXPECT_EQ(answer["cut"], true);
+    const std::int64_t first = arr.front()["time"];
+    EXPECT_GE(first, from);
+    EXPECT_LT(first, from + 10);
+    EXPECT_EQ(arr.back()["time"].get<std::int64_t>(), first + 19999 * 10);
+    EXPECT_EQ(answer["next"].get<std::int64_t>(), first + 20000 * 10);
+    // Asking on from "next" goes on where the answer stopped.
+    const auto rest = posData(3, 13, answer["next"], answer["next"].get<std::int64_t>() + 100);
+    ASSERT_EQ(rest["arr"].size(), 11u);
+    EXPECT_NE(rest["arr"][0]["text"], arr.back()["text"]);
+    EXPECT_FALSE(rest.contains("cut"));
+}
