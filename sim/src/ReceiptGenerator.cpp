@@ -61,7 +61,7 @@ constexpr std::array<ReceiptGenerator::Item, ReceiptGenerator::kCatalogueSize> k
     {"Ice cream", 399},
     {"Frozen peas", 159},
     {"Pizza", 349},
-    {"Water 6 x 1.5 l", 299},
+    {"Water 6-pack", 299},
     {"Cola 1.5 l", 189},
     {"Beer 6 pack", 599},
     {"Red wine", 799},

@@ -139,7 +139,7 @@ private slots:
 
     void wholeTreeLoaded()
     {
-        QCOMPARE(m_repo->objects().size(), 11);
+        QCOMPARE(m_repo->objects().size(), 14);
         QVERIFY(m_repo->root());
         QCOMPARE(m_repo->root()->id(), QStringLiteral("1"));
         // Every object's parent lists it among its children.
@@ -215,7 +215,7 @@ private slots:
         ZarnObject *lock = m_repo->objectById("22");
         QVERIFY(lock);
         QCOMPARE(lock->path(), QStringLiteral("Shop,Door controller,Front door lock"));
-        QCOMPARE(m_repo->objects().size(), 11);
+        QCOMPARE(m_repo->objects().size(), 14);
     }
 
 private:
