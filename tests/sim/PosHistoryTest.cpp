@@ -1,16 +1,21 @@
 // "pos-data" answers a stream's past and what it publishes live alike, over real HTTP from the
 // in-process simulator: an hour of a generator's past is exactly the generator's receipts, a
 // text published live is answered a moment later and once, a script's history runs on into
-// its live texts without a gap, and a range too large is cut at the oldest 20 000.
+// its live texts without a gap, a generator's receipt goes out live at its time and is answered
+// once, and a range too large is cut at the oldest 20 000.
 #include "ReceiptGenerator.h"
 #include "Simulator.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
+#include <zmq.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <thread>
 
 using namespace ardix::sim;
@@ -196,4 +201,74 @@ TEST_F(PosHistoryTest, ARangeOfMoreThan20000TextsIsCutAtTheOldest)
     ASSERT_EQ(rest["arr"].size(), 11u);
     EXPECT_NE(rest["arr"][0]["text"], arr.back()["text"]);
     EXPECT_FALSE(rest.contains("cut"));
+}
+
+TEST(PosHistoryLive, AGeneratorsReceiptGoesOutAtItsTimeAndIsAnsweredOnce)
+{
+    // A time zone where it is around noon now, and a seed whose next receipt is a few seconds
+    // away, so the shop is open and the test does not wait long.
+    const char *oldZone = std::getenv("TZ");
+    const std::string savedZone = oldZone ? oldZone : "";
+    const std::int64_t utcHour = nowMs() / kHour % 24;
+    ::setenv("TZ", ("LOC" + std::to_string(utcHour - 12)).c_str(), 1);
+    ::tzset();
+    std::uint64_t seed = 1;
+    std::optional<Receipt> next;
+    for (; seed < 5000; ++seed) {
+        next = ReceiptGenerator(seed, 21, "Till 9").after(nowMs() + 3000);
+        if (next && next->timeMs < nowMs() + 15000)
+            break;
+    }
+    ASSERT_TRUE(next && next->timeMs < nowMs() + 15000);
+
+    std::string error;
+    auto site = Site::fromJson(R"({ "objects": [ { "id": 1, "type": 7 },
+        { "id": 2, "type": 2, "class": "device.GATEWAY", "parent": 1 },
+        { "id": 21, "type": 10, "parent": 2,
+          "pos": { "generator": { "seed": )" +
+                                   std::to_string(seed) +
+                                   R"(, "historyDays": 1, "till": "Till 9" } } } ] })",
+                               nowMs(), error);
+    ASSERT_TRUE(site) << error;
+    SimulatorOptions options;
+    options.site = std::move(*site);
+    options.log = [](const std::string &) {};
+    options.ephemeralPosPorts = true;
+    Simulator simulator(std::move(options));
+    ASSERT_TRUE(simulator.start(&error)) << error;
+
+    zmq::context_t context(1);
+    zmq::socket_t subscriber(context, zmq::socket_type::sub);
+    subscriber.set(zmq::sockopt::linger, 0);
+    subscriber.set(zmq::sockopt::subscribe, "21");
+    subscriber.connect("tcp://127.0.0.1:" + std::to_string(simulator.posPort(2)));
+    std::vector<std::string> received;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline &&
+           std::find(received.begin(), received.end(), next->text) == received.end()) {
+        zmq::pollitem_t item{subscriber.handle(), 0, ZMQ_POLLIN, 0};
+        if (zmq::poll(&item, 1, std::chrono::milliseconds(200)) == 0)
+            continue;
+        zmq::message_t channel, text;
+        if (subscriber.recv(channel) && channel.more() && subscriber.recv(text))
+            received.push_back(text.to_string());
+    }
+    EXPECT_NE(std::find(received.begin(), received.end(), next->text), received.end());
+    EXPECT_GE(nowMs(), next->timeMs);
+
+    httplib::Client http("127.0.0.1", simulator.gatewayHttpPort(2));
+    const std::string path = "/pos-data?strmId=21&from=" + std::to_string(next->timeMs - 1) +
+                             "&to=" + std::to_string(next->timeMs + 1);
+    auto answer = http.Get(path.c_str());
+    ASSERT_TRUE(answer);
+    const auto arr = nlohmann::json::parse(answer->body)["arr"];
+    ASSERT_EQ(arr.size(), 1u);
+    EXPECT_EQ(arr[0]["time"], next->timeMs);
+    EXPECT_EQ(arr[0]["text"], next->text);
+
+    if (oldZone)
+        ::setenv("TZ", savedZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }
