@@ -248,7 +248,7 @@ Page {
         overlayShownUntil = -1
         player.url = ""
         posTexts.request(t - hourMs, t + hourMs)
-        playback.playAt(t)
+        playback.seekTo(t)
     }
 
     function playPendingMoment() {
@@ -324,6 +324,19 @@ Page {
         interval: 1000
         repeat: true
         onTriggered: page.expireSearches()
+    }
+
+    // A view that reaches the present is asked again now and then: what was recorded and
+    // published since shows up.
+    Timer {
+        interval: 30000
+        repeat: true
+        running: page.visible && page.streamId !== ""
+                 && timelinePanel.timeline.viewEnd > Date.now() - 60000
+        onTriggered: {
+            recordedIndex.forget(page.streamId, Date.now() - 15 * 60000, Date.now() + 60000)
+            page.requestVisible()
+        }
     }
 
     Timer {
@@ -472,97 +485,97 @@ Page {
             }
         }
         rightContent: Item {
-          CameraView {
-            id: player
-            objectName: "recordedPlayer"
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.top: parent.top
-            anchors.bottom: timelinePanel.top
-            fpsVisible: true
+            CameraView {
+                id: player
+                objectName: "recordedPlayer"
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.bottom: timelinePanel.top
+                fpsVisible: true
 
-            PlaybackControls {
+                PlaybackControls {
+                    anchors.left: parent.left
+                    anchors.right: parent.right
+                    anchors.bottom: parent.bottom
+                    visible: duration > 0
+                    player: player.backend
+                    onSeeked: page.followPlayer(seconds, paused)
+                    onPauseToggled: page.followPlayer(position, paused)
+                    onSpeedChosen: {
+                        page.speed = speed
+                        page.followPlayer(position, paused)
+                    }
+                }
+
+                // Fetches the chosen chunk and hands it to the player; says what went wrong.
+                RecordingLoader {
+                    id: recordingLoader
+                    anchors.fill: parent
+                    view: player
+                    onReady: {
+                        if (page.schedule.length > 0)
+                            overlayTimer.start()
+                    }
+                }
+
+                Label {
+                    objectName: "posDataError"
+                    anchors.top: parent.top
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    width: Math.min(implicitWidth, parent.width - 20)
+                    visible: page.posDataError !== ""
+                    text: page.posDataError
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    padding: 4
+                    color: "white"
+                    background: Rectangle { color: "#b35900"; opacity: 0.8 }
+                }
+            }
+
+            TimelinePanel {
+                id: timelinePanel
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
-                visible: duration > 0
-                player: player.backend
-                onSeeked: page.followPlayer(seconds, paused)
-                onPauseToggled: page.followPlayer(position, paused)
-                onSpeedChosen: {
-                    page.speed = speed
-                    page.followPlayer(position, paused)
-                }
+                visible: page.streamId !== ""
+                height: visible ? implicitHeight : 0
+                index: recordedIndex
+                texts: posTexts
+                playhead: playback.time
+                busy: page.searchesRunning > 0 || posTexts.busy
+                onMomentClicked: page.playMoment(time)
             }
 
-            // Fetches the chosen chunk and hands it to the player; says what went wrong.
-            RecordingLoader {
-                id: recordingLoader
-                anchors.fill: parent
-                view: player
-                onReady: {
-                    if (page.schedule.length > 0)
-                        overlayTimer.start()
-                }
-            }
-
-            Label {
-                objectName: "posDataError"
+            // Why nothing plays at the moment asked for, and where the recording goes on.
+            Column {
+                objectName: "timelineNote"
                 anchors.top: parent.top
-                anchors.horizontalCenter: parent.horizontalCenter
-                width: Math.min(implicitWidth, parent.width - 20)
-                visible: page.posDataError !== ""
-                text: page.posDataError
-                textFormat: Text.PlainText
-                elide: Text.ElideRight
-                padding: 4
-                color: "white"
-                background: Rectangle { color: "#b35900"; opacity: 0.8 }
+                anchors.topMargin: 48
+                anchors.horizontalCenter: player.horizontalCenter
+                spacing: 6
+                visible: playback.note !== ""
+                Label {
+                    objectName: "timelineNoteText"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: playback.note
+                    textFormat: Text.PlainText
+                    color: "white"
+                    padding: 6
+                    background: Rectangle { color: "black"; opacity: 0.75 }
+                }
+                Button {
+                    objectName: "nextRecordedMoment"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    visible: playback.nextMoment >= 0 && !playback.active
+                    text: qsTr("Play from %1").arg(playback.nextMoment >= 0
+                              ? new Date(playback.nextMoment).toLocaleString(Qt.locale(),
+                                                                              Locale.ShortFormat)
+                              : "") + I18n.localeNotify
+                    onClicked: page.playMoment(playback.nextMoment)
+                }
             }
-          }
-
-          TimelinePanel {
-            id: timelinePanel
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.bottom: parent.bottom
-            visible: page.streamId !== ""
-            height: visible ? implicitHeight : 0
-            index: recordedIndex
-            texts: posTexts
-            playhead: playback.time
-            busy: page.searchesRunning > 0 || posTexts.busy
-            onMomentClicked: page.playMoment(time)
-          }
-
-          // Why nothing plays at the moment asked for, and where the recording goes on.
-          Column {
-            objectName: "timelineNote"
-            anchors.top: parent.top
-            anchors.topMargin: 48
-            anchors.horizontalCenter: player.horizontalCenter
-            spacing: 6
-            visible: playback.note !== ""
-            Label {
-                objectName: "timelineNoteText"
-                anchors.horizontalCenter: parent.horizontalCenter
-                text: playback.note
-                textFormat: Text.PlainText
-                color: "white"
-                padding: 6
-                background: Rectangle { color: "black"; opacity: 0.75 }
-            }
-            Button {
-                objectName: "nextRecordedMoment"
-                anchors.horizontalCenter: parent.horizontalCenter
-                visible: playback.nextMoment >= 0 && !playback.active
-                text: qsTr("Play from %1").arg(playback.nextMoment >= 0
-                          ? new Date(playback.nextMoment).toLocaleString(Qt.locale(),
-                                                                          Locale.ShortFormat)
-                          : "") + I18n.localeNotify
-                onClicked: page.playMoment(playback.nextMoment)
-            }
-          }
         }
     }
 }

@@ -149,6 +149,25 @@ bool TimelinePlayback::playAt(qint64 t)
     return true;
 }
 
+bool TimelinePlayback::seekTo(qint64 t)
+{
+    const int at = entryIndex(m_playingId);
+    if (!m_active || at < 0 || !m_player)
+        return playAt(t);
+    const RecordedSpan chunk = m_entries.at(at).chunk;
+    const QVariantMap holder = m_index ? m_index->chunkAt(t) : QVariantMap();
+    if (holder.value(QStringLiteral("start")).toLongLong() != chunk.start || t < chunk.start ||
+        t >= chunk.end)
+        return playAt(t);
+    setNote(QString());
+    qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: seek to %2")
+                             .arg(streamId(), clockText(t));
+    m_player->command(QVariantList{QStringLiteral("seek"), (t - chunk.start) / 1000.0,
+                                   QStringLiteral("absolute")});
+    setTime(t);
+    return true;
+}
+
 void TimelinePlayback::stop()
 {
     if (!m_active && m_entries.isEmpty())

@@ -48,6 +48,9 @@ public:
     // Plays the current stream of the index from `t`. False (with a note) when nothing
     // recorded holds `t`.
     Q_INVOKABLE bool playAt(qint64 t);
+    // The same, but a moment inside the chunk playing is reached by a seek in it, without
+    // opening the recording again.
+    Q_INVOKABLE bool seekTo(qint64 t);
     Q_INVOKABLE void stop();
     // The player's address of a chunk's recording.
     Q_INVOKABLE QString recordingUrl(qint64 chunkStart) const;

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -15,7 +16,10 @@
 #include <optional>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ardix::sim {
 
@@ -31,6 +35,10 @@ constexpr int kMaxLiveViewers = 144;
 constexpr int kMaxBurstFrames = 50;
 // Texts in one "pos-data" answer at most: the oldest are answered, the answer says it was cut.
 constexpr std::size_t kMaxPosDataTexts = 20000;
+// Connections waiting to be accepted. cpp-httplib listens with a queue of 5: a layout whose 64
+// cells open their streams at once overflows it, and the kernel drops the handshakes that do
+// not fit and retries them seconds, up to a minute, later.
+constexpr int kListenBacklog = 1024;
 
 bool parseInt(const std::string &text, std::int64_t &value)
 {
@@ -43,6 +51,64 @@ void answerText(httplib::Response &response, int status, const std::string &text
 {
     response.status = status;
     response.set_content(text + "\n", "text/plain; charset=utf-8");
+}
+
+// An open recording, closed once the last response reading it is gone.
+struct RecordingFile
+{
+    int fd = -1;
+    std::size_t size = 0;
+
+    static std::shared_ptr<const RecordingFile> open(const std::string &path)
+    {
+        auto file = std::make_shared<RecordingFile>();
+        file->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st
+        {};
+        if (file->fd < 0 || ::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode))
+            return nullptr;
+        file->size = static_cast<std::size_t>(st.st_size);
+        return file;
+    }
+    RecordingFile() = default;
+    RecordingFile(const RecordingFile &) = delete;
+    RecordingFile &operator=(const RecordingFile &) = delete;
+    ~RecordingFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Every range asked for must lie in the file: the library answers only the parts it is given.
+// The library writes "N-" as (N, -1) and a suffix "-S" as (-1, S).
+bool satisfiable(const httplib::Ranges &ranges, std::size_t size)
+{
+    const auto end = static_cast<ssize_t>(size);
+    return std::all_of(ranges.begin(), ranges.end(), [end](const httplib::Range &r) {
+        if (r.first < 0)
+            return r.second > 0 && end > 0;
+        return r.first < end && (r.second < 0 || r.second >= r.first);
+    });
+}
+
+// The library answers a range's end as asked even past the end of the file, promising bytes
+// that never come, and labels the parts of a several-range answer with a length of 0. RFC 9110
+// reads such an end as the file's last byte and lets a server answer several ranges with the
+// whole file (200), as done here. The request is the library's own modifiable object, handed
+// to handlers as const.
+void clampRanges(const httplib::Request &request, std::size_t size)
+{
+    auto &ranges = const_cast<httplib::Request &>(request).ranges;
+    if (ranges.size() > 1)
+        ranges.clear();
+    const auto last = static_cast<ssize_t>(size) - 1;
+    for (auto &range : ranges) {
+        if (range.first < 0)
+            range.second = std::min<ssize_t>(range.second, static_cast<ssize_t>(size));
+        else if (range.second > last)
+            range.second = last;
+    }
 }
 
 bool readFile(const std::string &path, std::string &out)
@@ -195,8 +261,16 @@ bool GatewayHttp::start(const std::string &host, unsigned short port)
     stopping_ = false;
     server_ = std::make_unique<httplib::Server>();
     server_->new_task_queue = [] { return new httplib::ThreadPool(kServiceThreads); };
-    server_->set_socket_options(socketOptions);
+    // The first socket made is the listening one; it is listened on again with a longer queue.
+    auto listening = std::make_shared<socket_t>(INVALID_SOCKET);
+    server_->set_socket_options([listening](socket_t sock) {
+        socketOptions(sock);
+        if (*listening == INVALID_SOCKET)
+            *listening = sock;
+    });
     server_->set_keep_alive_timeout(2);
+    // A player seeking in a recording may ask for many ranges on one connection.
+    server_->set_keep_alive_max_count(100);
     server_->Get("/pos-data", [this](const httplib::Request &rq, httplib::Response &rs) {
         servePosData(rq, rs);
     });
@@ -218,6 +292,8 @@ bool GatewayHttp::start(const std::string &host, unsigned short port)
         return false;
     }
     port_ = static_cast<unsigned short>(bound);
+    if (*listening == INVALID_SOCKET || ::listen(*listening, kListenBacklog) != 0)
+        log_(where + ": connections beyond 5 waiting to be accepted are delayed");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() only reaches a server that runs: wait for the loop to have begun.
     while (!server_->is_running())
@@ -268,18 +344,37 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
     if (underscore == std::string::npos || !parseInt(name.substr(0, underscore), streamId) ||
         !findStream(streamId, stream))
         return answerText(response, 404, "no recording " + name);
-    for (const auto &chunk : stream.chunks) {
-        if (recordingName(streamId, chunk.start) != name)
-            continue;
-        const std::string path =
-            media_.recording(stream.name, streamId, chunk.start, chunk.end - chunk.start);
-        std::string body;
-        if (path.empty() || !readFile(path, body))
-            return answerText(response, 503, "the recording could not be made");
-        response.set_content(std::move(body), "video/mp4");
+    const auto chunk = std::find_if(stream.chunks.begin(), stream.chunks.end(), [&](const auto &c) {
+        return recordingName(streamId, c.start) == name;
+    });
+    if (chunk == stream.chunks.end())
+        return answerText(response, 404, "no recording " + name);
+    const auto media = stream.media.find(chunk->start);
+    const ChunkMedia how = media == stream.media.end() ? ChunkMedia() : media->second;
+    if (how.unavailable)
+        return answerText(response, 404, "the recording " + name + " is unavailable");
+    const std::string path = media_.recording(stream.name, streamId, chunk->start,
+                                              chunk->end - chunk->start, how.profile);
+    auto file = path.empty() ? nullptr : RecordingFile::open(path);
+    if (!file)
+        return answerText(response, 503, "the recording could not be made");
+    if (!satisfiable(request.ranges, file->size)) {
+        // No body: the library would take the ranges asked for to a text one.
+        response.status = 416;
+        response.set_header("Content-Range", "bytes */" + std::to_string(file->size));
         return;
     }
-    answerText(response, 404, "no recording " + name);
+    clampRanges(request, file->size);
+    response.set_header("Accept-Ranges", "bytes");
+    // Read from the file as the library sends each range, never the whole file at once.
+    response.set_content_provider(
+        file->size, "video/mp4",
+        [file](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
+            std::array<char, 64 * 1024> buffer;
+            const ssize_t n = ::pread(file->fd, buffer.data(), std::min(length, buffer.size()),
+                                      static_cast<off_t>(offset));
+            return n > 0 && sink.write(buffer.data(), static_cast<std::size_t>(n));
+        });
 }
 
 void GatewayHttp::servePosData(const httplib::Request &request, httplib::Response &response)

@@ -29,16 +29,19 @@ class PosTextLog;
 // Default TCP port of a gateway's HTTP service.
 constexpr unsigned short kDefaultGatewayHttpPort = 9554;
 
-// A stream as its gateway serves it: name (burned into the video) and recorded chunks.
+// A stream as its gateway serves it: name (burned into the video), recorded chunks and, by
+// chunk start, how a chunk's recording is made or that it is unavailable.
 struct GatewayStream
 {
     std::int64_t id = 0;
     std::string name;
     std::vector<zarn::StreamChunk> chunks;
+    std::map<std::int64_t, ChunkMedia> media;
 };
 
 // The HTTP service of one simulated gateway:
-//   GET /<stream id>_YYYYMMDD-hh-mm-ss     the recording of a chunk starting then (local time)
+//   GET /<stream id>_YYYYMMDD-hh-mm-ss     the recording of a chunk starting then (local time),
+//                                         from its file, byte ranges honoured
 //   GET /pos-data?strmId=&from=&to=        the channel texts published for a stream, as JSON
 //   GET /live/<stream id>[?...]            live H.264 in MPEG-TS, paced in real time
 // Requests are served on a pool of threads of its own; a live connection holds one thread

@@ -86,6 +86,17 @@ LiveFormat liveFormat(LiveProfile profile)
     return {"", "640x360", 25, 1};
 }
 
+// The main recording profile: a keyframe every second, so that a player seeks inside a chunk
+// at once, and a constant 1 Mbit/s. Bars compress to almost nothing, so the encoder pads each
+// frame up to the rate (filler data): files as large as a camera's, made at the speed of the
+// fastest preset.
+std::vector<std::string> mainRecordingRate()
+{
+    return {"-b:v",          "1M", "-minrate",     "1M",          "-maxrate",    "1M",
+            "-bufsize",      "2M", "-g",           "25",          "-keyint_min", "25",
+            "-sc_threshold", "0",  "-x264-params", "nal-hrd=cbr", "-pix_fmt",    "yuv420p"};
+}
+
 std::string seconds(std::int64_t ms)
 {
     char buffer[32];
@@ -116,27 +127,34 @@ std::string MediaMaker::drawableText(const std::string &text)
 }
 
 std::string MediaMaker::recording(const std::string &cameraName, std::int64_t streamId,
-                                  std::int64_t startMs, std::int64_t durationMs)
+                                  std::int64_t startMs, std::int64_t durationMs,
+                                  RecordingProfile profile)
 {
+    const bool main = profile == RecordingProfile::Main;
     const std::string name = drawableText(cameraName);
-    const std::string file = std::string("rec-") + kMediaVersion + "-" + std::to_string(streamId) +
-                             "-" + std::to_string(startMs) + "-" + std::to_string(durationMs) +
-                             "-" + std::to_string(fnv1a(name)) + ".mp4";
+    // The small profile's file names are those of the cache before profiles existed.
+    const std::string file = std::string(main ? "rec-main-" : "rec-") + kMediaVersion + "-" +
+                             std::to_string(streamId) + "-" + std::to_string(startMs) + "-" +
+                             std::to_string(durationMs) + "-" + std::to_string(fnv1a(name)) +
+                             ".mp4";
     // The clock is the frame's time from the recording's start, shown in local time.
     const std::string clock =
         "%{pts\\:localtime\\:" + seconds(startMs) + "\\:%Y-%m-%d %H\\\\\\:%M\\\\\\:%S}";
-    return make(file, {"-f",         "lavfi",
-                       "-i",         "smptebars=size=640x360:rate=5",
-                       "-t",         seconds(std::max<std::int64_t>(durationMs, 200)),
-                       "-vf",        label(name, 12) + "," + label(clock, 48),
-                       "-c:v",       "libx264",
-                       "-preset",    "ultrafast",
-                       "-crf",       "30",
-                       "-pix_fmt",   "yuv420p",
-                       "-g",         "50",
-                       "-an",        "-movflags",
-                       "+faststart", "-f",
-                       "mp4"});
+    std::vector<std::string> args = {
+        "-f",      "lavfi",
+        "-i",      std::string("smptebars=size=640x360:rate=") + (main ? "25" : "5"),
+        "-t",      seconds(std::max<std::int64_t>(durationMs, 200)),
+        "-vf",     label(name, 12) + "," + label(clock, 48),
+        "-c:v",    "libx264",
+        "-preset", "ultrafast"};
+    // The small profile's arguments stay in their old order: its files stay byte for byte.
+    const std::vector<std::string> rate =
+        main ? mainRecordingRate()
+             : std::vector<std::string>{"-crf", "30", "-pix_fmt", "yuv420p", "-g", "50"};
+    args.insert(args.end(), rate.begin(), rate.end());
+    for (const char *a : {"-an", "-movflags", "+faststart", "-f", "mp4"})
+        args.emplace_back(a);
+    return make(file, args);
 }
 
 std::string MediaMaker::liveLoop(const std::string &cameraName, std::int64_t streamId,

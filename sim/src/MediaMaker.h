@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EventServer.h"
+#include "Site.h"
 
 #include <cstdint>
 #include <map>
@@ -37,7 +38,8 @@ public:
     // A recording of `durationMs` starting at `startMs` (ms since the epoch): H.264 in MP4,
     // the camera's name and the recording's own local time burned in. Empty on failure.
     std::string recording(const std::string &cameraName, std::int64_t streamId,
-                          std::int64_t startMs, std::int64_t durationMs);
+                          std::int64_t startMs, std::int64_t durationMs,
+                          RecordingProfile profile = RecordingProfile::Small);
     // The loop behind a live stream in one profile: H.264 constrained baseline in MPEG-TS, a
     // keyframe every second, the camera's name and a running clock burned in. Empty on failure.
     std::string liveLoop(const std::string &cameraName, std::int64_t streamId,

@@ -35,7 +35,7 @@ std::vector<GatewayStream> streamsBelow(const Site &site, const SiteObject &gate
         seen[id] = true;
         const SiteObject &o = *it->second;
         if (o.data.type == static_cast<int>(zarn::ObjectType::Stream))
-            streams.push_back({o.data.id, o.data.name, o.chunks});
+            streams.push_back({o.data.id, o.data.name, o.chunks, o.chunkMedia});
         pending.insert(pending.end(), o.data.children.rbegin(), o.data.children.rend());
     }
     return streams;

@@ -121,40 +121,104 @@ std::string joinLines(const Json &lines)
     return text;
 }
 
-std::vector<StreamChunk> recordingFromSite(const Json &o, std::int64_t streamId, std::int64_t now,
-                                           const std::string &where)
+RecordingProfile profileField(const Json &obj, const std::string &where)
 {
-    std::vector<StreamChunk> chunks;
-    if (auto rec = o.find("recording"); rec != o.end()) {
-        if (!rec->is_object())
-            fail(where + ": \"recording\" must be an object");
-        const std::int64_t hours = intField(*rec, "hours", 6, false, where + ".recording");
-        const std::int64_t minutes =
-            intField(*rec, "chunkMinutes", 10, false, where + ".recording");
-        const std::int64_t rate =
-            intField(*rec, "bytesPerSecond", 250000, false, where + ".recording");
-        if (hours < 0 || minutes <= 0 || rate < 0)
-            fail(where + ": recording values must be positive");
-        const std::int64_t step = minutes * 60000;
-        const std::int64_t last = now / step * step;
-        for (std::int64_t start = last - hours * 3600000; start + step <= last; start += step)
-            chunks.push_back({0, streamId, start, start + step, rate * step / 1000});
+    auto it = obj.find("profile");
+    if (it == obj.end())
+        return RecordingProfile::Small;
+    if (*it == "main")
+        return RecordingProfile::Main;
+    if (*it != "small")
+        fail(where + ": \"profile\" must be \"small\" or \"main\"");
+    return RecordingProfile::Small;
+}
+
+// Positions among `count` generated chunks, 0 the oldest. One past the end is refused, as a
+// typo would otherwise leave the recording whole without a word.
+std::set<std::int64_t> positionsField(const Json &obj, const char *key, std::size_t count,
+                                      const std::string &where)
+{
+    std::set<std::int64_t> positions;
+    auto it = obj.find(key);
+    if (it == obj.end())
+        return positions;
+    const std::string what = where + ": \"" + key + "\"";
+    if (!it->is_array())
+        fail(what + " must be an array of chunk positions");
+    for (const auto &p : *it) {
+        if (!p.is_number_integer() || p.get<std::int64_t>() < 0)
+            fail(what + " must hold integers from 0 (0 is the oldest chunk)");
+        const std::int64_t position = p.get<std::int64_t>();
+        if (static_cast<std::uint64_t>(position) >= count)
+            fail(what + ": position " + std::to_string(position) + " is past the last of the " +
+                 std::to_string(count) + " chunks");
+        positions.insert(position);
     }
-    if (auto list = o.find("chunks"); list != o.end()) {
-        if (!list->is_array())
-            fail(where + ": \"chunks\" must be an array");
-        for (const auto &c : *list) {
-            StreamChunk chunk{0, streamId, intField(c, "start", 0, true, where + ".chunks"),
-                              intField(c, "end", 0, true, where + ".chunks"),
-                              intField(c, "size", 0, false, where + ".chunks")};
-            if (chunk.end < chunk.start)
-                fail(where + ": a chunk ends before it starts");
-            chunks.push_back(chunk);
+    return positions;
+}
+
+void generatedRecording(const Json &rec, SiteObject &so, std::int64_t now, const std::string &where)
+{
+    if (!rec.is_object())
+        fail(where + ": \"recording\" must be an object");
+    const std::string at = where + ".recording";
+    const RecordingProfile profile = profileField(rec, at);
+    const std::int64_t hours = intField(rec, "hours", 6, false, at);
+    const std::int64_t minutes = intField(rec, "chunkMinutes", 10, false, at);
+    // The main profile's files come out at about this rate, so listed sizes match them.
+    const std::int64_t rate = intField(
+        rec, "bytesPerSecond", profile == RecordingProfile::Main ? 125000 : 250000, false, at);
+    if (hours < 0 || minutes <= 0 || rate < 0)
+        fail(where + ": recording values must be positive");
+    const std::int64_t step = minutes * 60000;
+    const std::int64_t last = now / step * step;
+    std::vector<std::int64_t> starts;
+    for (std::int64_t start = last - hours * 3600000; start + step <= last; start += step)
+        starts.push_back(start);
+    const auto skip = positionsField(rec, "skip", starts.size(), at);
+    const auto unavailable = positionsField(rec, "unavailable", starts.size(), at);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const auto position = static_cast<std::int64_t>(i);
+        if (skip.count(position))
+            continue;
+        const std::int64_t start = starts[i];
+        so.chunks.push_back({0, so.data.id, start, start + step, rate * step / 1000});
+        const ChunkMedia media{profile, unavailable.count(position) > 0};
+        if (media.profile != RecordingProfile::Small || media.unavailable)
+            so.chunkMedia[start] = media;
+    }
+}
+
+void listedChunks(const Json &list, SiteObject &so, const std::string &where)
+{
+    if (!list.is_array())
+        fail(where + ": \"chunks\" must be an array");
+    const std::string at = where + ".chunks";
+    for (const auto &c : list) {
+        StreamChunk chunk{0, so.data.id, intField(c, "start", 0, true, at),
+                          intField(c, "end", 0, true, at), intField(c, "size", 0, false, at)};
+        if (chunk.end < chunk.start)
+            fail(where + ": a chunk ends before it starts");
+        ChunkMedia media{profileField(c, at), false};
+        if (auto u = c.find("unavailable"); u != c.end()) {
+            if (!u->is_boolean())
+                fail(at + ": \"unavailable\" must be true or false");
+            media.unavailable = u->get<bool>();
         }
+        if (media.profile != RecordingProfile::Small || media.unavailable)
+            so.chunkMedia[chunk.start] = media;
+        so.chunks.push_back(chunk);
     }
-    std::sort(chunks.begin(), chunks.end(),
+}
+
+void recordingFromSite(const Json &o, SiteObject &so, std::int64_t now, const std::string &where)
+{
+    if (auto rec = o.find("recording"); rec != o.end())
+        generatedRecording(*rec, so, now, where);
+    if (auto list = o.find("chunks"); list != o.end())
+        listedChunks(*list, so, where);
+    std::sort(so.chunks.begin(), so.chunks.end(),
               [](const auto &a, const auto &b) { return a.start < b.start; });
-    return chunks;
 }
 
 constexpr std::int64_t kDayMs = 24 * 3600000LL;
@@ -257,7 +321,7 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
             d.children.push_back(id.get<std::int64_t>());
         }
     }
-    so.chunks = recordingFromSite(o, d.id, now, where);
+    recordingFromSite(o, so, now, where);
     so.pos = posFromSite(o, so, now, where);
     so.httpPort = static_cast<int>(intField(o, "httpPort", so.httpPort, false, where));
     if (so.httpPort < 0 || so.httpPort > 65535)

@@ -6,6 +6,7 @@
 #include "zarn/ValuePtr.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,15 +39,27 @@ struct PosScript
     std::int64_t historyFromMs = 0;
 };
 
+// How a recorded chunk is made: Small is 640x360 at 5 frames per second and well under 1 MB
+// per 10 minutes; Main the camera's own 640x360 at 25 frames per second, about 1 Mbit/s.
+enum class RecordingProfile { Small, Main };
+
+// What the gateway does with a chunk's recording; chunks without an entry are Small and served.
+struct ChunkMedia
+{
+    RecordingProfile profile = RecordingProfile::Small;
+    bool unavailable = false; // listed by searchChunks, but its recording answers 404
+};
+
 // One object as the site file gives it, with what the server keeps beside it.
 struct SiteObject
 {
     zarn::ObjectData data;
-    zarn::NameValueMap attributes;         // dynamic attributes
-    zarn::ValuePtr value;                  // sensors and actuators: the current value
-    std::vector<zarn::StreamChunk> chunks; // streams: recordings, ordered by start
-    std::optional<PosScript> pos;          // streams: channel texts to publish
-    int httpPort = 9554;                   // gateways: port of the HTTP service
+    zarn::NameValueMap attributes;                 // dynamic attributes
+    zarn::ValuePtr value;                          // sensors and actuators: the current value
+    std::vector<zarn::StreamChunk> chunks;         // streams: recordings, ordered by start
+    std::map<std::int64_t, ChunkMedia> chunkMedia; // streams: by chunk start, where not default
+    std::optional<PosScript> pos;                  // streams: channel texts to publish
+    int httpPort = 9554;                           // gateways: port of the HTTP service
 };
 
 // A simulated site loaded from a site file (docs/site-file.md).

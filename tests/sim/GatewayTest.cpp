@@ -19,6 +19,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 using namespace ardix::zarn;
@@ -244,6 +245,56 @@ TEST_F(Gateway, ARecordingOfEveryChunkThatSearchChunksReturnedLastsAsLongAsTheCh
     EXPECT_EQ(made, 2);
 }
 
+// What a player seeking in a recording sends: single ranges on one kept-alive connection, each
+// answered with its own bytes; a range outside the file is refused with the file's length.
+TEST_F(Gateway, RangesOfARecordingAnswerTheirBytesOnOneConnection)
+{
+    const std::string path = "/" + sim::GatewayHttp::recordingName(11, kStart);
+    auto c = http();
+    int connections = 0;
+    c.set_keep_alive(true);
+    c.set_socket_options([&](socket_t) { ++connections; });
+    auto whole = c.Get(path.c_str());
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->status, 200);
+    EXPECT_EQ(whole->get_header_value("Accept-Ranges"), "bytes");
+    const std::string body = whole->body;
+    const std::size_t size = body.size();
+    ASSERT_GT(size, 2000u);
+    const std::string total = "/" + std::to_string(size);
+    struct Row
+    {
+        std::string range;
+        std::size_t first, last;
+    };
+    const Row rows[] = {
+        {"bytes=100-199", 100, 199},
+        {"bytes=" + std::to_string(size - 300) + "-", size - 300, size - 1},
+        {"bytes=-50", size - 50, size - 1},
+        {"bytes=0-" + std::to_string(size * 10), 0, size - 1}, // an end past the file: its end
+        {"bytes=1000-1000", 1000, 1000},
+    };
+    for (const Row &row : rows) {
+        auto part = c.Get(path.c_str(), {{"Range", row.range}});
+        ASSERT_TRUE(part) << row.range;
+        EXPECT_EQ(part->status, 206) << row.range;
+        EXPECT_EQ(part->get_header_value("Content-Range"),
+                  "bytes " + std::to_string(row.first) + "-" + std::to_string(row.last) + total)
+            << row.range;
+        EXPECT_EQ(part->body, body.substr(row.first, row.last - row.first + 1)) << row.range;
+    }
+    EXPECT_EQ(connections, 1);
+    for (const std::string &range :
+         {"bytes=" + std::to_string(size) + "-", std::string("bytes=-0"),
+          "bytes=" + std::to_string(size + 5) + "-" + std::to_string(size + 9)}) {
+        auto refused = c.Get(path.c_str(), {{"Range", range}});
+        ASSERT_TRUE(refused) << range;
+        EXPECT_EQ(refused->status, 416) << range;
+        EXPECT_EQ(refused->get_header_value("Content-Range"), "bytes */" + std::to_string(size));
+        EXPECT_TRUE(refused->body.empty()) << range;
+    }
+}
+
 TEST_F(Gateway, UnknownNamesAnswer404)
 {
     auto c = http();
@@ -382,6 +433,99 @@ TEST_F(Gateway, SeventyLiveViewersAndAPosDataRequestAreServedAtOnce)
         t.join();
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status, 200);
+}
+
+// Streams 13 and 14 recorded as the site file's "recording" key makes them: 13 an hour of
+// one-minute chunks with a gap of two and one chunk whose file is lost, 14 an hour in the main
+// profile.
+class GatewayRecordings : public Gateway
+{
+protected:
+    sim::Site site() override
+    {
+        auto s = Gateway::site();
+        std::string error;
+        const auto recorded = sim::Site::fromJson(R"({"objects": [
+            {"id": 13, "type": 10, "recording": {"hours": 1, "chunkMinutes": 1,
+                                                 "skip": [57, 58], "unavailable": [55]}},
+            {"id": 14, "type": 10, "recording": {"hours": 1, "chunkMinutes": 1,
+                                                 "profile": "main"}}]})",
+                                                  sim::nowMs(), error);
+        EXPECT_TRUE(recorded) << error;
+        for (auto &o : s.objects) {
+            for (const auto &r : recorded ? recorded->objects : std::vector<sim::SiteObject>()) {
+                if (o.data.id == r.data.id) {
+                    o.chunks = r.chunks;
+                    o.chunkMedia = r.chunkMedia;
+                }
+            }
+        }
+        return s;
+    }
+};
+
+TEST_F(GatewayRecordings, SkippedChunksLeaveAGapAndALostOneIsListedButAnswers404)
+{
+    ASSERT_EQ(signIn(client), 500);
+    const auto chunks = searchChunks(13);
+    ASSERT_EQ(chunks.size(), 58u);
+    // Positions 57 and 58 are gone: two minutes between the 57th chunk's end and the last.
+    EXPECT_EQ(chunks[57].start - chunks[56].end, 120000);
+    for (std::size_t i = 1; i < chunks.size(); ++i)
+        EXPECT_TRUE(i == 57 || chunks[i].start == chunks[i - 1].end) << i;
+    auto c = http();
+    for (const std::size_t i : {std::size_t(54), std::size_t(55), std::size_t(56)}) {
+        const std::string path = "/" + sim::GatewayHttp::recordingName(13, chunks[i].start);
+        auto answer = c.Get(path.c_str());
+        ASSERT_TRUE(answer) << i;
+        EXPECT_EQ(answer->status, i == 55 ? 404 : 200) << i;
+    }
+}
+
+TEST_F(GatewayRecordings, AMainRecordingIsTheCamerasPictureWithAKeyframeEverySecond)
+{
+    ASSERT_EQ(signIn(client), 500);
+    const auto chunks = searchChunks(14);
+    ASSERT_EQ(chunks.size(), 60u);
+    const StreamChunk chunk = chunks.back();
+    const std::string address =
+        "http://127.0.0.1:" + std::to_string(simulator->gatewayHttpPort(kGateway)) + "/" +
+        sim::GatewayHttp::recordingName(14, chunk.start);
+    // Read by ffprobe over HTTP, as a player reads it: the stream, then every packet's flags.
+    const auto [status, stream] =
+        run("timeout 120 ffprobe -v error -select_streams v:0 -show_entries "
+            "stream=codec_name,width,height,r_frame_rate:format=duration,size -of csv=p=0 '" +
+            address + "' 2>&1");
+    ASSERT_EQ(status, 0) << stream;
+    const auto lines = stream.find('\n');
+    EXPECT_EQ(stream.substr(0, lines), "h264,640,360,25/1");
+    double seconds = 0;
+    long long bytes = 0;
+    ASSERT_EQ(std::sscanf(stream.c_str() + lines + 1, "%lf,%lld", &seconds, &bytes), 2) << stream;
+    EXPECT_NEAR(seconds, 60.0, 0.1);
+    // The listed size is what the file holds, give or take a tenth.
+    EXPECT_NEAR(static_cast<double>(bytes), static_cast<double>(chunk.size), chunk.size / 10.0);
+    const auto [probed, packets] = run("timeout 120 ffprobe -v error -select_streams v:0 "
+                                       "-show_entries packet=pts_time,flags -of csv=p=0 '" +
+                                       address + "' 2>&1");
+    ASSERT_EQ(probed, 0) << packets;
+    std::vector<double> keyframes;
+    std::istringstream in(packets);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find(",K") != std::string::npos)
+            keyframes.push_back(std::stod(line));
+    }
+    ASSERT_EQ(keyframes.size(), 60u);
+    for (std::size_t i = 0; i < keyframes.size(); ++i)
+        EXPECT_NEAR(keyframes[i], static_cast<double>(i), 0.01) << i;
+    // mpv starts in the middle of it, from the gateway.
+    const auto [played, out] =
+        run("timeout 60 mpv --no-config --vo=null --ao=null --start=45 --frames=10 "
+            "--term-playing-msg='PLAYING ${video-format} ${width}x${height}' '" +
+            address + "' 2>&1");
+    EXPECT_EQ(played, 0) << out;
+    EXPECT_NE(out.find("PLAYING h264 640x360"), std::string::npos) << out;
+    EXPECT_TRUE(logged("/rec-main-v2-14-" + std::to_string(chunk.start) + "-60000-"));
 }
 
 class GatewayFailures : public Gateway

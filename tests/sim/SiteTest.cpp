@@ -183,6 +183,69 @@ TEST(DemoSite, FourTillsHaveAWeekOfGeneratedReceipts)
     EXPECT_LT(receipts, 22000u);
 }
 
+// The console's timeline shows a day of the Till with one gap a few hours back.
+TEST(DemoSite, TheTillRecordsADayWithOneTwentyMinuteGap)
+{
+    const auto s = demo();
+    const auto *till = byId(s, 12);
+    ASSERT_TRUE(till);
+    const auto &chunks = till->chunks;
+    ASSERT_EQ(chunks.size(), 142u);
+    EXPECT_EQ(chunks.back().end - chunks.front().start, 24 * 3600000);
+    std::vector<std::int64_t> gaps;
+    for (std::size_t i = 1; i < chunks.size(); ++i) {
+        if (chunks[i].start != chunks[i - 1].end) {
+            EXPECT_EQ(chunks[i].start - chunks[i - 1].end, 20 * 60000);
+            gaps.push_back(chunks.back().end - chunks[i].start);
+        }
+    }
+    ASSERT_EQ(gaps.size(), 1u);
+    EXPECT_GE(gaps[0], 2 * 3600000);
+    EXPECT_LE(gaps[0], 6 * 3600000);
+    EXPECT_TRUE(till->chunkMedia.empty()); // small recordings, all served
+}
+
+TEST(SiteFile, RecordingsTakeAProfileGapsAndLostChunks)
+{
+    constexpr std::int64_t kNow = 36000000 + 123; // ten hours and a bit after the epoch
+    std::string error;
+    auto s = Site::fromJson(R"({"objects":[
+        {"id":1,"type":10,"recording":{"hours":1,"chunkMinutes":10,"skip":[1,2,2],
+                                       "unavailable":[0,2,5]}},
+        {"id":2,"type":10,"recording":{"hours":1,"chunkMinutes":30,"profile":"main"},
+         "chunks":[{"start":100,"end":200,"profile":"small","unavailable":true},
+                   {"start":300,"end":400,"profile":"main","unavailable":false}]}]})",
+                            kNow, error);
+    ASSERT_TRUE(s) << error;
+    const auto starts = [](const SiteObject &o) {
+        std::vector<std::int64_t> out;
+        for (const auto &c : o.chunks)
+            out.push_back(c.start);
+        return out;
+    };
+    // The oldest chunk is position 0; skipping wins over unavailable.
+    constexpr std::int64_t h = 3600000, m = 60000;
+    EXPECT_EQ(starts(s->objects[0]),
+              (std::vector<std::int64_t>{9 * h, 9 * h + 30 * m, 9 * h + 40 * m, 9 * h + 50 * m}));
+    EXPECT_EQ(s->objects[0].chunks[0].size, 250000 * 600);
+    std::map<std::int64_t, bool> lost;
+    for (const auto &[start, media] : s->objects[0].chunkMedia) {
+        EXPECT_EQ(media.profile, RecordingProfile::Small);
+        lost[start] = media.unavailable;
+    }
+    EXPECT_EQ(lost, (std::map<std::int64_t, bool>{{9 * h, true}, {9 * h + 50 * m, true}}));
+
+    const auto &two = s->objects[1];
+    EXPECT_EQ(starts(two), (std::vector<std::int64_t>{100, 300, 9 * h, 9 * h + 30 * m}));
+    EXPECT_EQ(two.chunks[2].size, 125000 * 1800); // the main profile's own rate
+    ASSERT_EQ(two.chunkMedia.size(), 4u);
+    EXPECT_EQ(two.chunkMedia.at(100).profile, RecordingProfile::Small);
+    EXPECT_TRUE(two.chunkMedia.at(100).unavailable);
+    EXPECT_EQ(two.chunkMedia.at(300).profile, RecordingProfile::Main);
+    EXPECT_FALSE(two.chunkMedia.at(300).unavailable);
+    EXPECT_EQ(two.chunkMedia.at(9 * h).profile, RecordingProfile::Main);
+}
+
 TEST(SiteFile, ChildrenFollowParentsUnlessListedAndValuesKeepTheirKind)
 {
     std::string error;
@@ -221,6 +284,19 @@ TEST(SiteFile, BrokenSitesAreRefusedWithAReason)
         {R"({"objects":[{"id":1,"type":10,"chunks":[{"start":5,"end":1}]}]})", "ends before"},
         {R"({"objects":[{"id":1,"type":7,"settings":{"v":{"kind":20,"v":"x"}}}]})", "does not fit"},
         {R"({"users":[{"id":1}],"objects":[{"id":1,"type":7}]})", "non-zero id and a name"},
+        {R"({"objects":[{"id":1,"type":10,"recording":{"profile":"large"}}]})",
+         "\"profile\" must be \"small\" or \"main\""},
+        {R"({"objects":[{"id":1,"type":10,"chunks":[{"start":1,"end":2,"profile":1}]}]})",
+         "must be \"small\" or \"main\""},
+        {R"({"objects":[{"id":1,"type":10,"recording":{"skip":3}}]})", "must be an array"},
+        {R"({"objects":[{"id":1,"type":10,"recording":{"skip":[-1]}}]})", "integers from 0"},
+        {R"({"objects":[{"id":1,"type":10,"recording":{"skip":["1"]}}]})", "integers from 0"},
+        {R"({"objects":[{"id":1,"type":10,"recording":{"unavailable":[1.5]}}]})",
+         "integers from 0"},
+        {R"({"objects":[{"id":1,"type":10,"recording":{"hours":1,"unavailable":[6]}}]})",
+         "recording: \"unavailable\": position 6 is past the last of the 6 chunks"},
+        {R"({"objects":[{"id":1,"type":10,"chunks":[{"start":1,"end":2,"unavailable":1}]}]})",
+         "\"unavailable\" must be true or false"},
     };
     for (const auto &[text, reason] : cases) {
         std::string error;

@@ -112,8 +112,22 @@ void LoopbackHttpServer::readRequest(QTcpSocket *socket)
         emit heldClientArrived();
         return;
     }
+    if (m_delayMs > 0)
+        return answerLater(socket, answer.body);
     socket->write(answer.body);
     socket->disconnectFromHost();
+}
+
+void LoopbackHttpServer::answerLater(QTcpSocket *socket, const QByteArray &body)
+{
+    m_mostWaiting = qMax(m_mostWaiting, ++m_waiting);
+    QTimer::singleShot(m_delayMs, this, [this, socket = QPointer<QTcpSocket>(socket), body] {
+        --m_waiting;
+        if (!socket)
+            return;
+        socket->write(body);
+        socket->disconnectFromHost();
+    });
 }
 
 void LoopbackHttpServer::stream(const QString &path, qint64 length, const Producer &piece)

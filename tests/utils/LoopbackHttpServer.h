@@ -43,6 +43,11 @@ public:
     void stream(const QString &path, qint64 length, const Producer &piece);
     // The paths requested so far, oldest first.
     QStringList requestedPaths() const { return m_paths; }
+    // Fixed answers go out `ms` after their request (none: at once), so a test sees how many
+    // requests a client has open at a time.
+    void setAnswerDelay(int ms) { m_delayMs = ms; }
+    // The most requests that waited for their delayed answer at once.
+    int mostWaiting() const { return m_mostWaiting; }
 
 signals:
     void heldClientArrived();
@@ -65,6 +70,7 @@ private:
     void startTrickle(QTcpSocket *socket, const Answer &answer);
     void readRequest(QTcpSocket *socket);
     void writeStreamed(QTcpSocket *socket, qint64 length, const Producer &piece);
+    void answerLater(QTcpSocket *socket, const QByteArray &body);
 
     QTcpServer m_server;
     QHash<QString, Answer> m_answers;
@@ -73,4 +79,7 @@ private:
     int m_requests = 0;
     QHash<QString, Producer> m_producers;
     QStringList m_paths;
+    int m_delayMs = 0;
+    int m_waiting = 0;
+    int m_mostWaiting = 0;
 };

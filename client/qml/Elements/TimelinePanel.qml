@@ -17,6 +17,9 @@ Rectangle {
     signal momentClicked(var time)
 
     implicitHeight: navigation.height + timeline.height
+    // The last day, now near the right edge.
+    Component.onCompleted: timeline.showRange(Date.now() - 23 * 3600 * 1000,
+                                              Date.now() + 3600 * 1000)
     color: "#202020"
 
     readonly property real dayMs: 24 * 3600 * 1000
@@ -93,15 +96,28 @@ Rectangle {
             running: panel.busy
             visible: running
         }
-        Item { Layout.fillWidth: true }
         Label {
-            objectName: "pointerTime"
-            color: "white"
-            rightPadding: 8
-            text: timeline.hoverTime >= 0
-                  ? new Date(timeline.hoverTime).toLocaleString(Qt.locale(), Locale.ShortFormat)
-                  : ""
+            id: textsFailed
+            objectName: "receiptsUnavailable"
+            // Re-read whenever the texts or the view change.
+            property int revision: 0
+            visible: {
+                revision
+                return panel.texts !== null
+                        && panel.texts.failedBetween(timeline.viewStart, timeline.viewEnd)
+            }
+            text: qsTr("Receipts unavailable") + I18n.localeNotify
+            color: "#ffb060"
+            Connections {
+                target: panel.texts
+                function onChanged() { textsFailed.revision++ }
+            }
+            Connections {
+                target: timeline
+                function onViewChanged() { textsFailed.revision++ }
+            }
         }
+        Item { Layout.fillWidth: true }
     }
 
     Timeline {
