@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QQuickWindow>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -52,9 +53,10 @@ bool prepare(const QString &url)
     return ok;
 }
 
-// Wall time from playAt() to the first frame drawn after the player's restart.
+// Wall time from playAt() to the first frame drawn after the player's restart; `offBy`: how
+// far the picture shown then is from the moment asked, in seconds.
 double timeToPicture(QQuickWindow &window, MpvObject &player, TimelinePlayback &playback,
-                     qint64 moment)
+                     qint64 moment, double &offBy)
 {
     bool restarted = false, drawn = false;
     QElapsedTimer timer;
@@ -65,6 +67,7 @@ double timeToPicture(QQuickWindow &window, MpvObject &player, TimelinePlayback &
         if (restarted && !drawn) {
             drawn = true;
             ms = timer.nsecsElapsed() / 1e6;
+            offBy = std::abs((playback.time() - moment) / 1000.0);
         }
     });
     timer.start();
@@ -193,12 +196,16 @@ int run(const QString &sitePath, int rounds)
     std::printf("P9: moment to first picture, %d rounds\n", rounds);
     for (const Place &place : places) {
         std::vector<double> console, reference;
+        double worstOff = 0;
         for (int r = 0; r < rounds; ++r) {
-            console.push_back(timeToPicture(window, player, playback, first.start + place.offset));
+            double offBy = 0;
+            console.push_back(
+                timeToPicture(window, player, playback, first.start + place.offset, offBy));
+            worstOff = std::max(worstOff, offBy);
             reference.push_back(
                 standaloneMpv(playback.recordingUrl(first.start), place.offset / 1000.0));
         }
-        std::printf(" %s\n", place.name);
+        std::printf(" %s (first picture at most %.2f s from the moment)\n", place.name, worstOff);
         printRow("console (playAt to frame drawn)", console);
         printRow("standalone mpv --start (process)", reference);
     }

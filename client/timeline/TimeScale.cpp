@@ -1,8 +1,8 @@
 #include "TimeScale.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QFontMetricsF>
+#include <QRegularExpression>
 
 #include <algorithm>
 

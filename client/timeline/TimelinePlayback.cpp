@@ -240,8 +240,12 @@ void TimelinePlayback::onEntryStarted(qint64 id)
     const int at = entryIndex(id);
     if (at < 0)
         return;
-    if (at > 0) {
-        const RecordedSpan previous = m_entries.at(at - 1).chunk;
+    // The gap is told from the last chunk that played: one refused on the way lies in it.
+    int played = at - 1;
+    while (played >= 0 && m_entries.at(played).failed)
+        --played;
+    if (played >= 0) {
+        const RecordedSpan previous = m_entries.at(played).chunk;
         const RecordedSpan now = m_entries.at(at).chunk;
         if (now.start - previous.end > kContiguousMs) {
             setNote(gapText(now.start - previous.end));
@@ -251,6 +255,10 @@ void TimelinePlayback::onEntryStarted(qint64 id)
         } else {
             setNote(QString());
         }
+    }
+    if (at > 0) {
+        const RecordedSpan previous = m_entries.at(at - 1).chunk;
+        const RecordedSpan now = m_entries.at(at).chunk;
         setTime(std::max(now.start, previous.end));
         // The entries played are dropped from the player's playlist as well.
         for (int i = 0; i < at; ++i)
@@ -271,8 +279,10 @@ void TimelinePlayback::onEntryEnded(qint64 id, const QString &reason, const QStr
         qWarning().noquote() << QStringLiteral("The recording of stream %1 at %2 could not be "
                                                "played: %3")
                                     .arg(streamId(), clockText(chunk.start), error);
+        m_entries[at].failed = true;
         setNote(tr("The recording of %1–%2 is unavailable")
                     .arg(clockText(chunk.start), clockText(chunk.end)));
+        m_noteExpiry.start();
         emit chunkUnavailable(chunk.start, chunk.end, error);
         if (m_index)
             m_index->markUnavailable(streamId(), chunk.start);

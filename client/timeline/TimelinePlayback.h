@@ -74,6 +74,7 @@ private:
     {
         qint64 id = 0; // the player's playlist entry id
         RecordedSpan chunk;
+        bool failed = false; // the gateway refused it
     };
 
     void queueNext();
