@@ -1,7 +1,7 @@
 // The till receipts a stream's "pos" generator makes up: the same inputs give the same receipts
 // whatever range is asked, the documented rules give the times, a shop week looks like one
 // (closed at night, busier at noon than at 08:00, totals and change that add up, voids, refunds
-// and drawer openings), and the site file's generator keys. Runs in a time zone with summer
+// and drawer openings), and the site file's generator defaults. Runs in a time zone with summer
 // time (see CMakeLists.txt) over a week that changes the clock.
 #include "ReceiptGenerator.h"
 #include "Site.h"
@@ -61,51 +61,37 @@ std::string lastWord(const std::string &line)
     return line.substr(line.rfind(' ') + 1);
 }
 
-// Checks one receipt's arithmetic and answers its kind: "NO SALE", "REFUND", "VOID" or "SALE".
+// Checks one receipt's arithmetic (item and void lines add up to the total, cash change is
+// tendered less total) and answers its kind: "NO SALE", "REFUND", "VOID" or "SALE".
 std::string checkReceipt(const std::string &text)
 {
     const auto ls = lines(text);
-    EXPECT_GE(ls.size(), 2u) << text;
-    if (ls.size() < 2)
-        return "";
-    EXPECT_NE(ls[0].find("  receipt "), std::string::npos) << text;
-    if (ls[1] == "NO SALE") {
-        EXPECT_EQ(ls.size(), 2u) << text;
+    if (ls.size() == 2 && ls[1] == "NO SALE")
         return "NO SALE";
-    }
-    std::int64_t sum = 0;
+    const bool refund = ls.size() > 1 && ls[1] == "REFUND";
+    std::int64_t sum = 0, amount = 0, total = 0, tendered = 0, change = 0;
     bool voided = false;
-    std::size_t i = ls[1] == "REFUND" ? 2 : 1;
+    std::size_t i = refund ? 2 : 1;
     for (; i < ls.size() && ls[i].rfind("TOTAL ", 0) != 0; ++i) {
-        std::int64_t amount = 0;
         EXPECT_TRUE(cents(lastWord(ls[i]), amount)) << ls[i];
         voided = voided || ls[i].rfind("VOID ", 0) == 0;
         sum += amount;
     }
-    std::int64_t total = 0;
-    EXPECT_EQ(i + 2, ls.size()) << text;
-    if (i + 2 != ls.size())
+    if (i + 2 != ls.size() || !cents(lastWord(ls[i]), total)) {
+        ADD_FAILURE() << text;
         return "";
-    EXPECT_TRUE(cents(lastWord(ls[i]), total)) << text;
+    }
     EXPECT_EQ(sum, total) << text;
+    EXPECT_EQ(refund, total < 0) << text;
     const std::string &pay = ls[i + 1];
-    if (pay.rfind("CASH ", 0) == 0 && total >= 0) {
-        std::int64_t tendered = 0, change = 0;
-        std::istringstream words(pay);
-        std::string cash, given, slash, changeWord, back;
-        words >> cash >> given >> slash >> changeWord >> back;
+    char given[16] = {}, back[16] = {};
+    if (std::sscanf(pay.c_str(), "CASH %15s / CHANGE %15s", given, back) == 2) {
         EXPECT_TRUE(cents(given, tendered) && cents(back, change)) << pay;
         EXPECT_EQ(tendered - total, change) << text;
-        EXPECT_GE(change, 0) << text;
-    } else if (pay != "CARD") {
-        EXPECT_EQ(pay, "CASH " + ReceiptGenerator::money(total)) << text;
+    } else {
+        EXPECT_TRUE(pay == "CARD" || (refund && pay == "CASH " + lastWord(ls[i]))) << text;
     }
-    if (ls[1] == "REFUND") {
-        EXPECT_LT(total, 0) << text;
-        return "REFUND";
-    }
-    EXPECT_GT(total, 0) << text;
-    return voided ? "VOID" : "SALE";
+    return refund ? "REFUND" : voided ? "VOID" : "SALE";
 }
 
 // splitmix64, written out again from the documentation.
@@ -229,46 +215,18 @@ TEST(ReceiptGenerator, AWeekOfFourTillsLooksLikeAShop)
     EXPECT_TRUE(accents);
 }
 
-TEST(ReceiptGenerator, SiteFileGeneratorKeys)
+TEST(ReceiptGenerator, SiteFileDefaults)
 {
-    const std::int64_t now = kWeekEnd;
+    // The till is the stream's name, the seed 1, the past its recording hours.
     std::string error;
     auto site = Site::fromJson(R"({ "objects": [ { "id": 1, "type": 7 },
         { "id": 12, "name": "Till", "type": 10, "parent": 1, "recording": { "hours": 2 },
-          "pos": { "generator": {} } },
-        { "id": 13, "type": 10, "parent": 1,
-          "pos": { "generator": { "seed": 9, "historyDays": 7, "till": "Till 9" } } },
-        { "id": 14, "type": 10, "parent": 1, "recording": { "hours": 1 },
-          "pos": { "texts": [ "a" ] } } ] })",
-                               now, error);
+          "pos": { "generator": {} } } ] })",
+                               kWeekEnd, error);
     ASSERT_TRUE(site) << error;
-    const PosScript &defaults = *site->objects[1].pos;
-    ASSERT_TRUE(defaults.generator);
-    EXPECT_EQ(defaults.generator->seed, 1u);
-    EXPECT_EQ(defaults.generator->till, "Till");
-    EXPECT_TRUE(defaults.texts.empty());
-    EXPECT_EQ(defaults.historyFromMs, site->objects[1].chunks.front().start);
-    const PosScript &given = *site->objects[2].pos;
-    EXPECT_EQ(given.generator->seed, 9u);
-    EXPECT_EQ(given.generator->till, "Till 9");
-    EXPECT_EQ(given.historyFromMs, now - 7 * kDay);
-    EXPECT_FALSE(site->objects[3].pos->generator);
-    EXPECT_EQ(site->objects[3].pos->historyFromMs, site->objects[3].chunks.front().start);
-
-    const std::vector<std::pair<std::string, std::string>> rows = {
-        {R"({ "generator": 5 })", "\"generator\" must be an object"},
-        {R"({ "generator": { "historyDays": 8 } })", "historyDays\" must be from 0 to 7"},
-        {R"({ "generator": { "historyDays": -1 } })", "historyDays\" must be from 0 to 7"},
-        {R"({ "generator": { "seed": "1" } })", "must be an integer"},
-        {R"({ "generator": { "till": 1 } })", "must be a string"},
-        {R"({ "generator": {}, "texts": [] })", "non-empty array"},
-        {R"({ "intervalMs": 100 })", "non-empty array"},
-    };
-    for (const auto &[pos, message] : rows) {
-        const std::string doc =
-            R"({ "objects": [ { "id": 1, "type": 7 }, { "id": 12, "type": 10, "pos": )" + pos +
-            " } ] }";
-        EXPECT_FALSE(Site::fromJson(doc, now, error)) << pos;
-        EXPECT_NE(error.find(message), std::string::npos) << pos << ": " << error;
-    }
+    const PosScript &pos = *site->objects[1].pos;
+    ASSERT_TRUE(pos.generator && pos.texts.empty());
+    EXPECT_EQ(pos.generator->seed, 1u);
+    EXPECT_EQ(pos.generator->till, "Till");
+    EXPECT_EQ(pos.historyFromMs, site->objects[1].chunks.front().start);
 }
