@@ -158,7 +158,8 @@ private:
         click(item(field));
         QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(m_window, Qt::Key_Backspace);
-        QTest::keyClicks(m_window, text);
+        for (const QChar c : text)
+            QTest::keyClick(m_window, c.toLatin1());
         QCOMPARE(item(field)->property("text").toString(), text);
     }
 
@@ -174,6 +175,15 @@ private:
     {
         return printed(tills, qint64(m_page->property("searchedFrom").toDouble()),
                        qint64(m_page->property("searchedTo").toDouble()), word);
+    }
+
+    // The table's row as drawn; null when it is not (yet) made.
+    QQuickItem *rowItem(int row) const
+    {
+        QQuickItem *item = nullptr;
+        QMetaObject::invokeMethod(m_list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, item),
+                                  Q_ARG(int, row));
+        return item;
     }
 
     QVariant result(int row, const char *role) const
@@ -271,11 +281,8 @@ private slots:
         // oldest first: the first row is the first refund of the day, as the till printed it
         auto first = std::min_element(want.matching.begin(), want.matching.end(),
                                       [](const auto &a, const auto &b) { return a.timeMs < b.timeMs; });
-        QQuickItem *row = nullptr;
-        QVERIFY(QMetaObject::invokeMethod(m_list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, row),
-                                          Q_ARG(int, 0)));
-        QVERIFY(row);
-        const QStringList shown = labelTexts(row);
+        QTRY_VERIFY(rowItem(0));
+        const QStringList shown = labelTexts(rowItem(0));
         const QString firstLine =
             QString::fromStdString(first->text).section(QLatin1Char('\n'), 0, 0);
         QVERIFY2(shown.contains(firstLine), qPrintable(shown.join(QLatin1Char('|'))));
@@ -295,10 +302,8 @@ private slots:
         QTRY_COMPARE(qAbs(result(0, "amount").toDouble() - largest) < 0.001, true);
         for (int row = 1; row < m_results->rowCount(); ++row)
             QVERIFY(result(row - 1, "amount").toDouble() >= result(row, "amount").toDouble());
-        QQuickItem *top = nullptr;
-        QTRY_VERIFY(QMetaObject::invokeMethod(m_list, "itemAtIndex",
-                                              Q_RETURN_ARG(QQuickItem *, top), Q_ARG(int, 0)) &&
-                    top && labelTexts(top).contains(QString::number(largest, 'f', 2)));
+        QTRY_VERIFY(rowItem(0) &&
+                    labelTexts(rowItem(0)).contains(QString::number(largest, 'f', 2)));
     }
 
     // The CSV goes to the documents folder, a second one beside it rather than over it.
@@ -389,12 +394,10 @@ private slots:
         searchAndWait();
         QVERIFY(m_results->rowCount() > 0);
         QSignalSpy opened(m_page, SIGNAL(receiptActivated(QString, QString, qreal, QString)));
-        QQuickItem *row = nullptr;
-        QVERIFY(QMetaObject::invokeMethod(m_list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, row),
-                                          Q_ARG(int, 2)));
+        QTRY_VERIFY(rowItem(2));
         const qint64 time = qint64(result(2, "time").toDouble());
         const QString stream = result(2, "streamId").toString();
-        click(row, 2);
+        click(rowItem(2), 2);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened.first().at(0).toString(), QStringLiteral("2"));
         QCOMPARE(opened.first().at(1).toString(), stream);
@@ -408,7 +411,7 @@ private slots:
 
         QQuickItem *recorded = nullptr;
         QTRY_VERIFY((recorded = item("recordedPage")) && recorded->isVisible());
-        QVERIFY(!m_page->isVisible());
+        QTRY_VERIFY(!m_page->isVisible());
         QTRY_COMPARE(recorded->property("streamId").toString(), stream);
         QCOMPARE(qint64(recorded->property("receiptTime").toDouble()), time);
 
