@@ -17,6 +17,8 @@ Page {
     // Why the search could not start (bad dates, amount), shown until the next try.
     property string inputError: ""
     property bool cancelled: false
+    readonly property string previewHint:
+        qsTr("A click shows the whole receipt; a double click plays its till's recording")
     // The range of the last search started, [from, to) in ms.
     property real searchedFrom: 0
     property real searchedTo: 0
@@ -51,7 +53,9 @@ Page {
 
     function startOfDay(d) { return new Date(d.getFullYear(), d.getMonth(), d.getDate()) }
     function pad(n) { return n < 10 ? "0" + n : String(n) }
-    function dateText(d) { return d.getFullYear() + "-" + pad(d.getMonth() + 1) + "-" + pad(d.getDate()) }
+    function dateText(d) {
+        return d.getFullYear() + "-" + pad(d.getMonth() + 1) + "-" + pad(d.getDate())
+    }
     function timeText(d) { return pad(d.getHours()) + ":" + pad(d.getMinutes()) }
 
     // A local moment from "2026-12-08" and "14:30" (or "14:30:15"); null when either is not
@@ -66,7 +70,8 @@ Page {
         if (hours > 23 || minutes > 59 || seconds > 59)
             return null
         var moment = new Date(year, month, day, hours, minutes, seconds)
-        if (moment.getFullYear() !== year || moment.getMonth() !== month || moment.getDate() !== day)
+        if (moment.getFullYear() !== year || moment.getMonth() !== month
+                || moment.getDate() !== day)
             return null
         return moment
     }
@@ -150,9 +155,11 @@ Page {
 
     function statusText() {
         if (!search.running && search.receiptsSearched === 0 && search.resultCount === 0)
-            return cancelled ? qsTr("Cancelled") : qsTr("Choose tills, a time and words, then Search")
-        var found = search.resultCount === 1 ? qsTr("1 receipt found")
-                                             : qsTr("%1 receipts found").arg(grouped(search.resultCount))
+            return cancelled ? qsTr("Cancelled")
+                             : qsTr("Choose tills, a time and words, then Search")
+        var found = search.resultCount === 1
+                ? qsTr("1 receipt found")
+                : qsTr("%1 receipts found").arg(grouped(search.resultCount))
         var text = qsTr("%1 in %2 searched").arg(found).arg(grouped(search.receiptsSearched))
         if (search.running)
             return qsTr("Searching… %1").arg(text)
@@ -170,11 +177,14 @@ Page {
         }
         var lines = problems.slice()
         if (offline) {
-            lines.unshift(names.length === 0 ? qsTr("Searched what is stored: a gateway did not answer")
-                          : names.length === 1
-                            ? qsTr("Searched what is stored: the gateway of %1 did not answer").arg(names[0])
-                            : qsTr("Searched what is stored: the gateways of %1 did not answer")
-                              .arg(names.join(", ")))
+            var said = qsTr("Searched what is stored: a gateway did not answer")
+            if (names.length === 1)
+                said = qsTr("Searched what is stored: the gateway of %1 did not answer")
+                        .arg(names[0])
+            else if (names.length > 1)
+                said = qsTr("Searched what is stored: the gateways of %1 did not answer")
+                        .arg(names.join(", "))
+            lines.unshift(said)
         }
         return lines.join("\n")
     }
@@ -575,7 +585,8 @@ Page {
                         readonly property string receipt: model.text
                         width: resultList.width
                         height: resultList.rowHeight
-                        color: ListView.isCurrentItem ? "#cfe0f5" : (index % 2 ? "#f6f6f6" : "white")
+                        color: ListView.isCurrentItem ? "#cfe0f5"
+                                                      : (index % 2 ? "#f6f6f6" : "white")
                         // Receipts come from the tills: shown as the characters they hold.
                         Row {
                             anchors.fill: parent
@@ -665,8 +676,7 @@ Page {
                         color: "#303030"
                         text: resultList.currentItem
                               ? resultList.currentItem.receipt
-                              : qsTr("A click shows the whole receipt; a double click plays its till's recording")
-                                + I18n.localeNotify
+                              : page.previewHint + I18n.localeNotify
                         wrapMode: resultList.currentItem ? Text.NoWrap : Text.Wrap
                         width: resultList.currentItem ? implicitWidth : 230
                     }

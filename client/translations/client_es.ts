@@ -23,6 +23,10 @@
         <translation>Grabaciones</translation>
     </message>
     <message>
+        <source>Transactions</source>
+        <translation>Transacciones</translation>
+    </message>
+    <message>
         <source>Exit</source>
         <translation>Salir</translation>
     </message>

@@ -23,6 +23,10 @@
         <translation>Gravações</translation>
     </message>
     <message>
+        <source>Transactions</source>
+        <translation>Transações</translation>
+    </message>
+    <message>
         <source>Exit</source>
         <translation>Sair</translation>
     </message>

@@ -1,9 +1,9 @@
 // The console used on its own, with mouse and keyboard only: the sidebar applies layouts and
 // switches pages while vantrel, beside it, still applies layouts that the sidebar then marks;
-// number keys apply the layouts in the sidebar's order and Ctrl+R / Ctrl+L switch pages; a
-// restarted console opens on the layout applied last; a double click in the camera tree shows that
-// stream alone; a snapshot saves the cell as a PNG of its size; the recording's seek bar moves
-// playback to where it was clicked. The demo site runs in-process on its own ports (the recorder
+// number keys apply the layouts in the sidebar's order and Ctrl+R / Ctrl+T / Ctrl+L switch
+// pages; a restarted console opens on the layout applied last; a double click in the camera tree
+// shows that stream alone; a snapshot saves the cell as a PNG of its size; the recording's seek
+// bar moves playback to where it was clicked. The demo site runs in-process on its own ports (the recorder
 // reaches gateways on their fixed HTTP port); the console and vantrel run as whole programs on an X
 // server of the test's own, driven with xdotool.
 #include "ProgramRun.h"
@@ -31,12 +31,14 @@ using namespace ScreenCheck;
 namespace {
 
 constexpr int windowWidth = 640;
-constexpr int windowHeight = 480;
-// The sidebar: entries of 50 px (menu, layout, recorded, exit); opened, a header of 20 px and
-// the layout rows of 28 px, then a header and the camera tree's rows of 24 px.
+// Taller than the console's first 640x480: under the sidebar's five entries and the layouts, the
+// camera tree has room for the rows the tests click.
+constexpr int windowHeight = 560;
+// The sidebar: entries of 50 px (menu, layout, recorded, transactions, exit); opened, a header of
+// 20 px and the layout rows of 28 px, then a header and the camera tree's rows of 24 px.
 constexpr int closedWidth = 50;
 constexpr int entryHeight = 50;
-constexpr int layoutRowsTop = 4 * entryHeight + 20;
+constexpr int layoutRowsTop = 5 * entryHeight + 20;
 constexpr int layoutRowHeight = 28;
 constexpr int treeTop = layoutRowsTop + 5 * layoutRowHeight + 20;
 constexpr int treeRowHeight = 24;
@@ -135,7 +137,7 @@ private slots:
     {
         if (!XServer::available())
             QSKIP("Xvfb and xdotool are needed");
-        QVERIFY(m_xserver.start(QStringLiteral("1300x480")));
+        QVERIFY(m_xserver.start(QStringLiteral("1300x%1").arg(windowHeight)));
 
         // The Till's recordings are one minute-long chunk from now on.
         const qint64 now = ardix::sim::nowMs();
@@ -163,6 +165,7 @@ private slots:
         stored.setValue(QStringLiteral("port"), QString::number(m_sim->eventPort()));
         stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
         stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
+        stored.setValue(QStringLiteral("Window/geometry"), QRect(0, 0, windowWidth, windowHeight));
     }
 
     void cleanupTestCase()
@@ -245,6 +248,8 @@ private slots:
         QTest::newRow("ctrl+r") << "ctrl+r"
                                 << "Jumping to page: client_ServiceSource::RECORDER";
         QTest::newRow("2") << "2" << applying(demoLayouts[1]);
+        QTest::newRow("ctrl+t") << "ctrl+t"
+                                << "Jumping to page: transactions";
         QTest::newRow("ctrl+l") << "ctrl+l"
                                 << "Jumping to page: client_ServiceSource::PLAYBACK";
         QTest::newRow("4") << "4" << applying(demoLayouts[3]);
@@ -365,7 +370,9 @@ private slots:
         QVERIFY(waitForMore(QStringLiteral("videoLoaded: true"), loaded, 20000));
 
         // three quarters along the seek bar, which spans the player's pane (right of the
-        // 250 px lists and the splitter's 5 px handle, less 8 px each side)
+        // 250 px lists and the splitter's 5 px handle, less 8 px each side), over the 96 px of
+        // the timeline under the player
+        const int playerBottom = windowHeight - 96;
         const int barLeft = closedWidth + 255 + 8;
         const int barRight = windowWidth - 8;
         const int barX = barLeft + (barRight - barLeft) * 3 / 4;
@@ -375,7 +382,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 shot(QStringLiteral("3-recording"));
-                click(barX, windowHeight - 66 + 12);
+                click(barX, playerBottom - 66 + 12);
                 return waitForMore(seeking, seeks, 1000);
             },
             15000));

@@ -196,8 +196,8 @@ private slots:
     {
         std::setlocale(LC_NUMERIC, "C");
         std::string error;
-        auto site = ardix::sim::Site::fromJson(siteJson(), QDateTime::currentMSecsSinceEpoch(),
-                                               error);
+        auto site =
+            ardix::sim::Site::fromJson(siteJson(), QDateTime::currentMSecsSinceEpoch(), error);
         QVERIFY2(site, error.c_str());
         m_server = std::make_unique<SimServer>(std::move(*site));
         QVERIFY(m_server->start());
@@ -279,8 +279,9 @@ private slots:
         QVERIFY2(!said.contains(QStringLiteral("Till 1")), qPrintable(said));
 
         // oldest first: the first row is the first refund of the day, as the till printed it
-        auto first = std::min_element(want.matching.begin(), want.matching.end(),
-                                      [](const auto &a, const auto &b) { return a.timeMs < b.timeMs; });
+        auto first =
+            std::min_element(want.matching.begin(), want.matching.end(),
+                             [](const auto &a, const auto &b) { return a.timeMs < b.timeMs; });
         QTRY_VERIFY(rowItem(0));
         const QStringList shown = labelTexts(rowItem(0));
         const QString firstLine =
@@ -313,8 +314,9 @@ private slots:
         const QString note = item("exportNote")->property("text").toString();
         QVERIFY2(note.startsWith(QStringLiteral("Saved: ")), qPrintable(note));
         const QString path = note.mid(7);
-        QVERIFY2(path.startsWith(QDir::homePath() + QStringLiteral("/Documents/Ardix/transactions-")),
-                 qPrintable(path));
+        QVERIFY2(
+            path.startsWith(QDir::homePath() + QStringLiteral("/Documents/Ardix/transactions-")),
+            qPrintable(path));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray csv = file.readAll();
@@ -348,15 +350,25 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("minimum");
         QTest::addColumn<QString>("message");
-        QTest::newRow("from after to") << "2024-05-14 18:00" << "2024-05-14 08:00" << ""
+        QTest::newRow("from after to") << "2024-05-14 18:00"
+                                       << "2024-05-14 08:00"
+                                       << ""
                                        << "\"From\" must come before \"To\"";
-        QTest::newRow("no such day") << "2024-02-30 08:00" << "2024-03-01 08:00" << ""
+        QTest::newRow("no such day") << "2024-02-30 08:00"
+                                     << "2024-03-01 08:00"
+                                     << ""
                                      << "\"From\" is not a date";
-        QTest::newRow("hour 25") << "2024-05-14 08:00" << "2024-05-14 25:00" << ""
+        QTest::newRow("hour 25") << "2024-05-14 08:00"
+                                 << "2024-05-14 25:00"
+                                 << ""
                                  << "\"To\" is not a date";
-        QTest::newRow("words for a date") << "yesterday 08:00" << "2024-05-14 09:00" << ""
+        QTest::newRow("words for a date") << "yesterday 08:00"
+                                          << "2024-05-14 09:00"
+                                          << ""
                                           << "\"From\" is not a date";
-        QTest::newRow("amount") << "2024-05-14 08:00" << "2024-05-14 09:00" << "12.3.4"
+        QTest::newRow("amount") << "2024-05-14 08:00"
+                                << "2024-05-14 09:00"
+                                << "12.3.4"
                                 << "The minimum amount is not a number";
     }
 
