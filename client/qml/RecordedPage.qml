@@ -36,6 +36,8 @@ Page {
 
     function chooseChunk(start, end, size) {
         playback.stop()
+        receiptTime = -1
+        receiptText = ""
         chunkInfoPending = true
         startTime = String(start)
         endTime = String(end)
@@ -169,6 +171,33 @@ Page {
     property real overlayShownUntil: -1
     readonly property real hourMs: 3600 * 1000
     readonly property int searchTimeout: 10000
+
+    // A receipt found by a transaction search: its till plays from 10 s before it, the
+    // receipt laid over the picture and a badge saying where playback is against it.
+    property real receiptTime: -1
+    property string receiptText: ""
+    function openReceipt(device, stream, time, text) {
+        console.log("Opening the receipt of stream", stream, "at", new Date(time).toISOString())
+        receiptTime = time
+        receiptText = String(text)
+        chooseStream(device, stream)
+        var view = timelinePanel.timeline
+        view.showRange(time - 30 * 60000, time + 30 * 60000)
+        playMoment(time - 10000)
+    }
+
+    function receiptBadge() {
+        if (receiptTime < 0)
+            return ""
+        if (!playback.active && pendingMoment < 0 && playback.note !== "")
+            return qsTr("No recorded video at that time")
+        var ahead = receiptTime - playback.time
+        if (ahead > 0)
+            return qsTr("Receipt in %1 s").arg(Math.ceil(ahead / 1000))
+        if (ahead > -3000)
+            return qsTr("Receipt")
+        return qsTr("%1 s after the receipt").arg(Math.floor(-ahead / 1000))
+    }
 
     // A camera chosen while something plays by time opens at the same moment.
     function openOnTimeline(device, stream) {
@@ -546,6 +575,37 @@ Page {
                 playhead: playback.time
                 busy: page.searchesRunning > 0 || posTexts.busy
                 onMomentClicked: page.playMoment(time)
+            }
+
+            // The receipt opened from a transaction search, and where playback is against it.
+            Column {
+                objectName: "receiptBox"
+                anchors.top: parent.top
+                anchors.right: player.right
+                anchors.margins: 8
+                spacing: 4
+                visible: page.receiptText !== ""
+                Label {
+                    objectName: "receiptBadge"
+                    anchors.right: parent.right
+                    text: page.receiptBadge() + I18n.localeNotify
+                    textFormat: Text.PlainText
+                    color: "black"
+                    font.bold: true
+                    padding: 4
+                    background: Rectangle { color: "#ffd54f"; radius: 3 }
+                }
+                Label {
+                    objectName: "receiptText"
+                    width: Math.min(implicitWidth, player.width / 2)
+                    text: page.receiptText
+                    textFormat: Text.PlainText
+                    font.family: "monospace"
+                    elide: Text.ElideRight
+                    color: "white"
+                    padding: 6
+                    background: Rectangle { color: "black"; opacity: 0.7 }
+                }
             }
 
             // Why nothing plays at the moment asked for, and where the recording goes on.

@@ -1,6 +1,7 @@
 #include "GatewayHttp.h"
 
 #include "PosTextLog.h"
+#include "Site.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -32,6 +33,8 @@ constexpr std::size_t kServiceThreads = 160;
 constexpr int kMaxLiveViewers = 144;
 // Frames sent at once at most; the rest follows on the next wake-up.
 constexpr int kMaxBurstFrames = 50;
+// Texts in one "pos-data" answer at most: the oldest are answered, the answer says it was cut.
+constexpr std::size_t kMaxPosDataTexts = 20000;
 // Connections waiting to be accepted. cpp-httplib listens with a queue of 5: a layout whose 64
 // cells open their streams at once overflows it, and the kernel drops the handshakes that do
 // not fit and retries them seconds, up to a minute, later.
@@ -381,10 +384,15 @@ void GatewayHttp::servePosData(const httplib::Request &request, httplib::Respons
         !parseInt(request.get_param_value("from"), from) ||
         !parseInt(request.get_param_value("to"), to))
         return answerText(response, 400, "strmId, from and to must be integers");
+    const PosAnswer texts = posTexts_.answer(streamId, from, to, nowMs(), kMaxPosDataTexts);
     nlohmann::json arr = nlohmann::json::array();
-    for (const auto &text : posTexts_.between(streamId, from, to))
+    for (const auto &text : texts.texts)
         arr.push_back({{"time", text.timeMs}, {"text", text.text}});
-    const nlohmann::json answer{{"from", from}, {"to", to}, {"arr", std::move(arr)}};
+    nlohmann::json answer{{"from", from}, {"to", to}, {"arr", std::move(arr)}};
+    if (texts.cut) {
+        answer["cut"] = true;
+        answer["next"] = texts.next;
+    }
     response.set_content(answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
                          "application/json");
 }

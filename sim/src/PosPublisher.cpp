@@ -1,5 +1,7 @@
 #include "PosPublisher.h"
 
+#include "PosHistory.h"
+
 #include <zmq.hpp>
 
 #include <algorithm>
@@ -56,19 +58,48 @@ void PosPublisher::start(const Site &site, bool ephemeralPorts)
                  " have no gateway; their texts are not published");
     }
     const auto now = std::chrono::steady_clock::now();
+    const std::int64_t startMs = nowMs();
+    setHistories(site, startMs);
     for (const auto &o : site.objects) {
         if (o.data.type != static_cast<int>(zarn::ObjectType::Stream) ||
             !gateways_.count(o.data.parent))
             continue;
         gatewayOf_[o.data.id] = o.data.parent;
-        if (o.pos)
-            scripts_.push_back(
-                {o.data.id, *o.pos, 0, now + std::chrono::milliseconds(o.pos->intervalMs)});
+        if (!o.pos)
+            continue;
+        Script script{o.data.id, *o.pos,      0, now + std::chrono::milliseconds(o.pos->intervalMs),
+                      nullptr,   std::nullopt};
+        if (o.pos->texts.empty()) {
+            script.generator = std::make_shared<const ReceiptGenerator>(
+                o.pos->generator->seed, o.data.id, o.pos->generator->till);
+            scheduleReceipt(script, startMs);
+        }
+        scripts_.push_back(std::move(script));
     }
     if (scripts_.empty())
         return;
     stopping_ = false;
     thread_ = std::thread([this] { run(); });
+}
+
+void PosPublisher::setHistories(const Site &site, std::int64_t startMs)
+{
+    std::map<std::int64_t, std::shared_ptr<const PosHistory>> histories;
+    for (const auto &o : site.objects) {
+        if (!o.pos)
+            continue;
+        const PosScript &pos = *o.pos;
+        if (pos.generator) {
+            auto generator = std::make_shared<const ReceiptGenerator>(
+                pos.generator->seed, o.data.id, pos.generator->till);
+            histories[o.data.id] = std::make_shared<const PosHistory>(PosHistory::generated(
+                std::move(generator), pos.historyFromMs, startMs, pos.texts.empty()));
+        } else {
+            histories[o.data.id] = std::make_shared<const PosHistory>(
+                PosHistory::replayed(pos.texts, pos.intervalMs, pos.historyFromMs, startMs));
+        }
+    }
+    record_.setHistories(std::move(histories));
 }
 
 void PosPublisher::bindGateway(const SiteObject &gateway, bool ephemeralPorts)
@@ -131,7 +162,7 @@ bool PosPublisher::publish(std::int64_t streamId, const std::string &text)
     return sendLocked(streamId, text);
 }
 
-bool PosPublisher::sendLocked(std::int64_t streamId, const std::string &text)
+bool PosPublisher::sendLocked(std::int64_t streamId, const std::string &text, bool record)
 {
     auto gatewayId = gatewayOf_.find(streamId);
     if (gatewayId == gatewayOf_.end())
@@ -140,7 +171,8 @@ bool PosPublisher::sendLocked(std::int64_t streamId, const std::string &text)
     const std::string channel = std::to_string(streamId);
     // Recorded before it goes out, so a subscriber that holds the text finds it in the
     // record too.
-    record_.record(streamId, nowMs(), text);
+    if (record)
+        record_.record(streamId, nowMs(), text);
     try {
         // A PUB socket never blocks: with no subscriber or a full queue the message is
         // dropped, as a real publisher's would be.
@@ -164,13 +196,36 @@ void PosPublisher::run()
             break;
         if (std::chrono::steady_clock::now() < next->due)
             continue;
-        sendLocked(next->streamId, next->script.texts[next->next]);
-        next->next = (next->next + 1) % next->script.texts.size();
-        // After a stall (a suspended machine) the script goes on from now instead of
-        // sending every missed text at once.
-        const auto interval = std::chrono::milliseconds(next->script.intervalMs);
-        next->due = std::max(next->due + interval, std::chrono::steady_clock::now());
+        sendNext(*next);
     }
+}
+
+void PosPublisher::sendNext(Script &script)
+{
+    if (script.generator) {
+        if (script.pending)
+            sendLocked(script.streamId, script.pending->text, false);
+        // After a stall (a suspended machine) the receipts go on from now instead of all the
+        // missed ones at once; they are in the history all the same.
+        const std::int64_t sent = script.pending ? script.pending->timeMs : 0;
+        scheduleReceipt(script, std::max(sent, nowMs() - 1000));
+        return;
+    }
+    sendLocked(script.streamId, script.script.texts[script.next]);
+    script.next = (script.next + 1) % script.script.texts.size();
+    // After a stall (a suspended machine) the script goes on from now instead of sending
+    // every missed text at once.
+    const auto interval = std::chrono::milliseconds(script.script.intervalMs);
+    script.due = std::max(script.due + interval, std::chrono::steady_clock::now());
+}
+
+void PosPublisher::scheduleReceipt(Script &script, std::int64_t afterMs)
+{
+    script.pending = script.generator->after(afterMs);
+    // The generator's times are on the wall clock; the wait is on the steady one.
+    const std::int64_t wait =
+        script.pending ? std::max<std::int64_t>(script.pending->timeMs - nowMs(), 0) : 3600000;
+    script.due = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
 }
 
 } // namespace ardix::sim

@@ -2,6 +2,7 @@
 
 #include "EventServer.h"
 #include "PosTextLog.h"
+#include "ReceiptGenerator.h"
 #include "Site.h"
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,7 +29,10 @@ constexpr unsigned short kDefaultPosPort = 5556;
 // The gateways' channel-text (POS) publishers: one ZeroMQ PUB socket per gateway whose
 // streams have a "pos" script, bound on the gateway's "address" and "posPort" settings. Each
 // script's texts go out in turn as two-frame messages (the stream id in decimal, the text)
-// on a thread of the publisher's own, and every text sent is recorded in the PosTextLog.
+// on a thread of the publisher's own, and every text sent is recorded in the PosTextLog. A
+// stream whose "pos" has a generator and no texts publishes the generator's receipts at their
+// times instead; they are not recorded, the generator being their record. At each start the
+// publisher gives the PosTextLog every stream's history (docs/site-file.md).
 class PosPublisher
 {
 public:
@@ -54,18 +59,24 @@ private:
         std::unique_ptr<zmq::socket_t> socket;
         unsigned short port = 0;
     };
+    // A script's texts in turn, or (generator set) the generator's receipts.
     struct Script
     {
         std::int64_t streamId = 0;
         PosScript script;
         std::size_t next = 0;
         std::chrono::steady_clock::time_point due;
+        std::shared_ptr<const ReceiptGenerator> generator;
+        std::optional<Receipt> pending; // the generator's next receipt
     };
     using Lock = std::unique_lock<std::mutex>;
 
     void bindGateway(const SiteObject &gateway, bool ephemeralPorts);
-    bool sendLocked(std::int64_t streamId, const std::string &text);
+    bool sendLocked(std::int64_t streamId, const std::string &text, bool record = true);
     void run();
+    void sendNext(Script &script);
+    void scheduleReceipt(Script &script, std::int64_t afterMs);
+    void setHistories(const Site &site, std::int64_t startMs);
 
     PosTextLog &record_;
     LogFunction log_;

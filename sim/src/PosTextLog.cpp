@@ -1,6 +1,9 @@
 #include "PosTextLog.h"
 
+#include "PosHistory.h"
+
 #include <algorithm>
+#include <iterator>
 
 namespace ardix::sim {
 
@@ -37,6 +40,47 @@ std::vector<PosText> PosTextLog::between(std::int64_t streamId, std::int64_t fro
                                  [](std::int64_t t, const PosText &p) { return t < p.timeMs; });
     result.assign(first, last);
     return result;
+}
+
+void PosTextLog::setHistories(std::map<std::int64_t, std::shared_ptr<const PosHistory>> histories)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    histories_ = std::move(histories);
+}
+
+PosAnswer PosTextLog::answer(std::int64_t streamId, std::int64_t fromMs, std::int64_t toMs,
+                             std::int64_t nowMs, std::size_t maxTexts) const
+{
+    std::shared_ptr<const PosHistory> history;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = histories_.find(streamId); it != histories_.end())
+            history = it->second;
+    }
+    PosAnswer answer;
+    if (fromMs > toMs)
+        return answer;
+    // One more than asked tells whether the range holds more; made outside the lock.
+    std::vector<PosText> past;
+    std::vector<PosText> recorded;
+    if (history) {
+        past = history->between(fromMs, toMs, nowMs, maxTexts + 1);
+        recorded = between(streamId, std::max(fromMs, history->startMs()), toMs);
+    } else {
+        recorded = between(streamId, fromMs, toMs);
+    }
+    std::vector<PosText> &all = answer.texts;
+    all.reserve(std::min(past.size() + recorded.size(), maxTexts + 1));
+    std::merge(std::make_move_iterator(past.begin()), std::make_move_iterator(past.end()),
+               std::make_move_iterator(recorded.begin()), std::make_move_iterator(recorded.end()),
+               std::back_inserter(all),
+               [](const PosText &a, const PosText &b) { return a.timeMs < b.timeMs; });
+    if (all.size() > maxTexts) {
+        answer.cut = true;
+        answer.next = all[maxTexts].timeMs;
+        all.resize(maxTexts);
+    }
+    return answer;
 }
 
 } // namespace ardix::sim

@@ -221,12 +221,47 @@ void recordingFromSite(const Json &o, SiteObject &so, std::int64_t now, const st
               [](const auto &a, const auto &b) { return a.start < b.start; });
 }
 
-std::optional<PosScript> posFromSite(const Json &o, int type, const std::string &where)
+constexpr std::int64_t kDayMs = 24 * 3600000LL;
+
+std::optional<PosGenerator> generatorFromSite(const Json &pos, const std::string &streamName,
+                                              const std::string &where)
+{
+    auto g = pos.find("generator");
+    if (g == pos.end())
+        return std::nullopt;
+    if (!g->is_object())
+        fail(where + ": \"generator\" must be an object");
+    PosGenerator generator;
+    generator.seed =
+        static_cast<std::uint64_t>(intField(*g, "seed", 1, false, where + ".generator"));
+    generator.till = stringField(*g, "till", where + ".generator");
+    if (generator.till.empty())
+        generator.till = streamName.empty() ? std::string("Till") : streamName;
+    return generator;
+}
+
+// The stream's past begins historyDays before now, else with its first recorded chunk, else
+// now (no past).
+std::int64_t historyFrom(const Json &pos, const std::vector<StreamChunk> &chunks, std::int64_t now,
+                         const std::string &where)
+{
+    auto g = pos.find("generator");
+    if (g != pos.end() && g->contains("historyDays")) {
+        const std::int64_t days = intField(*g, "historyDays", 0, true, where + ".generator");
+        if (days < 0 || days > 7)
+            fail(where + ": \"pos.generator.historyDays\" must be from 0 to 7");
+        return now - days * kDayMs;
+    }
+    return chunks.empty() ? now : std::min(now, chunks.front().start);
+}
+
+std::optional<PosScript> posFromSite(const Json &o, const SiteObject &so, std::int64_t now,
+                                     const std::string &where)
 {
     auto pos = o.find("pos");
     if (pos == o.end())
         return std::nullopt;
-    if (type != static_cast<int>(ObjectType::Stream))
+    if (so.data.type != static_cast<int>(ObjectType::Stream))
         fail(where + ": only streams have a \"pos\" script");
     if (!pos->is_object())
         fail(where + ": \"pos\" must be an object");
@@ -235,7 +270,11 @@ std::optional<PosScript> posFromSite(const Json &o, int type, const std::string 
     if (interval < 10 || interval > 3600000)
         fail(where + ": \"pos.intervalMs\" must be from 10 to 3600000");
     script.intervalMs = static_cast<int>(interval);
+    script.generator = generatorFromSite(*pos, so.data.name, where + ".pos");
+    script.historyFromMs = historyFrom(*pos, so.chunks, now, where + ".pos");
     auto texts = pos->find("texts");
+    if (texts == pos->end() && script.generator)
+        return script;
     if (texts == pos->end() || !texts->is_array() || texts->empty())
         fail(where + ": \"pos.texts\" must be a non-empty array");
     for (const auto &t : *texts) {
@@ -283,7 +322,7 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
         }
     }
     recordingFromSite(o, so, now, where);
-    so.pos = posFromSite(o, d.type, where);
+    so.pos = posFromSite(o, so, now, where);
     so.httpPort = static_cast<int>(intField(o, "httpPort", so.httpPort, false, where));
     if (so.httpPort < 0 || so.httpPort > 65535)
         fail(where + ": \"httpPort\" must lie between 0 and 65535");

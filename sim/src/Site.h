@@ -20,12 +20,23 @@ struct SiteUser
     std::string password;
 };
 
+// A stream's till receipts made up by a ReceiptGenerator (docs/site-file.md).
+struct PosGenerator
+{
+    std::uint64_t seed = 1;
+    std::string till; // the receipts' first word(s), e.g. "Till 1"
+};
+
 // Receipt texts that a stream's gateway publishes on the stream's channel, one every
-// intervalMs, in order, starting over after the last.
+// intervalMs, in order, starting over after the last; or, with a generator and no texts, the
+// generator's receipts at their times. historyFromMs: the stream's past ("pos-data") starts
+// there: the generator's receipts, else the script replayed back in time.
 struct PosScript
 {
     int intervalMs = 3000;
-    std::vector<std::string> texts;
+    std::vector<std::string> texts; // empty only with a generator
+    std::optional<PosGenerator> generator;
+    std::int64_t historyFromMs = 0;
 };
 
 // How a recorded chunk is made: Small is 640x360 at 5 frames per second and well under 1 MB

@@ -38,7 +38,7 @@ constexpr int closedWidth = 50;
 constexpr int entryHeight = 50;
 constexpr int layoutRowsTop = 4 * entryHeight + 20;
 constexpr int layoutRowHeight = 28;
-constexpr int treeTop = layoutRowsTop + 4 * layoutRowHeight + 20;
+constexpr int treeTop = layoutRowsTop + 5 * layoutRowHeight + 20;
 constexpr int treeRowHeight = 24;
 
 const QStringList demoLayouts{QStringLiteral("2x2 Cameras"),
@@ -261,7 +261,7 @@ private slots:
 
     void nineKeyWithoutNinthLayoutDoesNothing()
     {
-        // the demo site has four layouts: "9" is not answered, the "1" after it is
+        // the demo site has five layouts: "9" is not answered, the "1" after it is
         const int before = count(QStringLiteral("Applying layout:"));
         const int first = count(applying(demoLayouts[0]));
         key(QStringLiteral("9"));

@@ -77,7 +77,7 @@ private slots:
         const std::string demo = SiteFixture::demoSite();
         QVERIFY(!demo.empty());
         QVERIFY(m_site.start(demo));
-        QCOMPARE(service()->layoutList().size(), 4);
+        QCOMPARE(service()->layoutList().size(), 5);
     }
 
     void appliesEachLayoutCleanly_data()

@@ -179,7 +179,7 @@ private slots:
         QVERIFY2(site, error.c_str());
         const ardix::sim::SiteObject *till = nullptr;
         for (const auto &o : site->objects) {
-            if (o.pos)
+            if (o.pos && o.data.id == 12)
                 till = &o;
         }
         QVERIFY(till);

@@ -86,7 +86,9 @@ private slots:
                                  << "Gateway" << int(ZarnObject::Device) << "device.GATEWAY"
                                  << "Shop,Gateway"
                                  << "1"
-                                 << "GW-0001" << QStringList{"11", "12", "13", "14"} << "posPort"
+                                 << "GW-0001"
+                                 << QStringList{"11", "12", "13", "14", "15", "16", "17"}
+                                 << "posPort"
                                  << "5556";
         QTest::newRow("stream") << "11"
                                 << "Entrance" << int(ZarnObject::Stream) << "stream.VIDEO"
@@ -137,7 +139,7 @@ private slots:
 
     void wholeTreeLoaded()
     {
-        QCOMPARE(m_repo->objects().size(), 11);
+        QCOMPARE(m_repo->objects().size(), 14);
         QVERIFY(m_repo->root());
         QCOMPARE(m_repo->root()->id(), QStringLiteral("1"));
         // Every object's parent lists it among its children.
@@ -213,7 +215,7 @@ private slots:
         ZarnObject *lock = m_repo->objectById("22");
         QVERIFY(lock);
         QCOMPARE(lock->path(), QStringLiteral("Shop,Door controller,Front door lock"));
-        QCOMPARE(m_repo->objects().size(), 11);
+        QCOMPARE(m_repo->objects().size(), 14);
     }
 
 private:

@@ -242,6 +242,11 @@ TEST(PosScriptSite, RefusesBadScripts)
         {R"({ "texts": [ 5 ] })", "string or an array of strings"},
         {R"({ "texts": [ ["a", 1] ] })", "string or an array of strings"},
         {R"("Receipt")", "must be an object"},
+        {R"({ "generator": 5 })", "\"generator\" must be an object"},
+        {R"({ "generator": { "historyDays": 8 } })", "historyDays\" must be from 0 to 7"},
+        {R"({ "generator": { "seed": "1" } })", "must be an integer"},
+        {R"({ "generator": { "till": 1 } })", "must be a string"},
+        {R"({ "generator": {}, "texts": [] })", "non-empty array"},
     };
     for (const auto &[pos, message] : rows) {
         const std::string doc = R"({ "objects": [ { "id": 1, "type": 7 },

@@ -154,12 +154,12 @@ TEST(ZarnSimProgram, ServesTheDemoSiteAndReloadsOnSighup)
             [&](const HandlerError &) { count.set_value(0); });
         return await(count.get_future());
     };
-    EXPECT_EQ(objectCount(), 11u);
+    EXPECT_EQ(objectCount(), 14u);
     std::promise<std::vector<std::string>> layouts;
     client.getDynamicAttribute(
         1, "", [&](const NameValueMap &m) { layouts.set_value(m.names()); },
         [&](const HandlerError &) { layouts.set_value({}); });
-    EXPECT_EQ(await(layouts.get_future()).size(), 4u);
+    EXPECT_EQ(await(layouts.get_future()).size(), 5u);
     EXPECT_FALSE(sim.waitFor("session 1 getDynamicAttribute -> ok").empty());
 
     // Add an object to the file and reload it.
@@ -172,7 +172,7 @@ TEST(ZarnSimProgram, ServesTheDemoSiteAndReloadsOnSighup)
     std::ofstream(site) << doc;
     sim.signal(SIGHUP);
     ASSERT_EQ(changed.get_future().wait_for(10s), std::future_status::ready);
-    EXPECT_EQ(objectCount(), 12u);
+    EXPECT_EQ(objectCount(), 15u);
 
     sim.signal(SIGTERM);
     EXPECT_EQ(sim.exitCode(), 0);

@@ -1,5 +1,6 @@
 // The site file: what the demo shop holds, and how broken site files are refused.
 #include "Site.h"
+#include "ReceiptGenerator.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -70,13 +71,13 @@ std::string expand(std::string t)
     return vars(t, n);
 }
 
-TEST(DemoSite, HoldsFourLoadableLayoutsOnObjectOne)
+TEST(DemoSite, HoldsFiveLoadableLayoutsOnObjectOne)
 {
     const auto s = demo();
     EXPECT_EQ(s.rootId, 1);
     const auto *shop = byId(s, 1);
     ASSERT_TRUE(shop);
-    ASSERT_EQ(shop->attributes.size(), 4u);
+    ASSERT_EQ(shop->attributes.size(), 5u);
     std::map<std::string, std::pair<int, int>> sizes;
     for (const auto &[name, value] : shop->attributes.entries()) {
         EXPECT_EQ(value->kind(), StringValue::Kind);
@@ -88,6 +89,7 @@ TEST(DemoSite, HoldsFourLoadableLayoutsOnObjectOne)
     EXPECT_EQ(sizes["3x3 Cameras and doors"], std::make_pair(3, 3));
     EXPECT_EQ(sizes["Single camera"], std::make_pair(1, 1));
     EXPECT_EQ(sizes["8x8 Cameras"], std::make_pair(8, 8));
+    EXPECT_EQ(sizes["Tills"], std::make_pair(2, 2));
     // The 8x8 layout: every cell a camera of the gateway, the four in turn.
     const auto many = nlohmann::json::parse(shop->attributes.value("8x8 Cameras").toString());
     ASSERT_EQ(many["elements"].size(), 64u);
@@ -149,11 +151,36 @@ TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings)
         EXPECT_FALSE(o.chunks.empty());
         EXPECT_LE(o.chunks.back().end, nowMs());
     }
-    ASSERT_EQ(urls.size(), 4u);
+    ASSERT_EQ(urls.size(), 7u);
     EXPECT_EQ(urls[11], "http://127.0.0.1:9554/live/11?profile=main");
     EXPECT_EQ(urls[12], "http://127.0.0.1:9554/live/12?profile=main;audio=off");
     EXPECT_EQ(urls[13], "http://127.0.0.1:9554/live/13?profile=main");
     EXPECT_EQ(urls[14], "http://127.0.0.1:9554/live/14?profile=main");
+    EXPECT_EQ(urls[17], "http://127.0.0.1:9554/live/17?profile=main");
+}
+
+TEST(DemoSite, FourTillsHaveAWeekOfGeneratedReceipts)
+{
+    const std::int64_t now = nowMs();
+    std::string error;
+    auto s = Site::fromFile(ZARN_DEMO_SITE, now, error);
+    ASSERT_TRUE(s) << error;
+    std::size_t receipts = 0;
+    std::vector<std::string> tills;
+    for (const auto &o : s->objects) {
+        if (!o.pos || !o.pos->generator)
+            continue;
+        tills.push_back(o.pos->generator->till);
+        EXPECT_EQ(o.pos->historyFromMs, now - 7 * 24 * 3600000LL);
+        // the Till's script stays what its live cell shows; the others publish their receipts
+        EXPECT_EQ(o.pos->texts.empty(), o.data.id != 12);
+        receipts += ReceiptGenerator(o.pos->generator->seed, o.data.id, o.pos->generator->till)
+                        .between(o.pos->historyFromMs, now)
+                        .size();
+    }
+    EXPECT_EQ(tills, (std::vector<std::string>{"Till 1", "Till 2", "Till 3", "Till 4"}));
+    EXPECT_GT(receipts, 18000u);
+    EXPECT_LT(receipts, 22000u);
 }
 
 // The console's timeline shows a day of the Till with one gap a few hours back.

@@ -123,12 +123,12 @@ TEST_F(Operations, GetObjectsGivesTheFlatTreeWithRoot)
     ASSERT_EQ(r->code(), 0);
     const auto &[objects, root] = *r->value;
     EXPECT_EQ(root, 1);
-    ASSERT_EQ(objects.size(), 11u);
+    ASSERT_EQ(objects.size(), 14u);
     std::map<std::int64_t, Object> byId;
     for (const auto &o : objects)
         byId[o.id()] = o;
     EXPECT_EQ(byId[1].children(), (std::vector<std::int64_t>{2, 3}));
-    EXPECT_EQ(byId[2].children(), (std::vector<std::int64_t>{11, 12, 13, 14}));
+    EXPECT_EQ(byId[2].children(), (std::vector<std::int64_t>{11, 12, 13, 14, 15, 16, 17}));
     EXPECT_EQ(byId[2].settings().value("posPort"), IntValue(5556));
     EXPECT_EQ(byId[2].toDevice().serialNumber(), "GW-0001");
     EXPECT_EQ(byId[22].className(), "actuator.DOOR");
@@ -141,7 +141,7 @@ TEST_F(Operations, DynamicAttributesLiveForTheProcess)
 {
     EXPECT_EQ(attributes(1, "").names(),
               (std::vector<std::string>{"2x2 Cameras", "3x3 Cameras and doors", "Single camera",
-                                        "8x8 Cameras"}));
+                                        "8x8 Cameras", "Tills"}));
     EXPECT_EQ(attributes(1, "Single camera").size(), 1u);
 
     EXPECT_EQ(done([&](auto ok, auto f) {
@@ -420,7 +420,7 @@ TEST_F(Operations, ReplacingTheSiteAnnouncesTheChangeAndKeepsAttributes)
     client.getObjects([r](const std::vector<Object> &o, std::int64_t) { r->setValue(o); },
                       r->fail());
     ASSERT_EQ(r->code(), 0);
-    ASSERT_EQ(r->value->size(), 12u);
+    ASSERT_EQ(r->value->size(), 15u);
     EXPECT_EQ(r->value->back().name(), "Niño camera");
     EXPECT_EQ(attributes(2, "kept").value("kept"), IntValue(1));
 }
