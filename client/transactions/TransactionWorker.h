@@ -81,4 +81,5 @@ private:
     QVector<TransactionModel::Row> m_pending;
     QTimer m_flushTimer{this}; // a child: it moves to the worker's thread with it
     QElapsedTimer m_sinceFlush;
+    bool m_sentAny = false; // in the current generation
 };
