@@ -7,7 +7,6 @@
 #include <QDebug>
 #include <QQmlEngine>
 #include <QUrl>
-#include <QUrlQuery>
 
 namespace {
 
@@ -32,12 +31,10 @@ QString sliceUrl(const QString &gateway, const QString &streamId, qint64 from, q
 {
     QUrl url(gateway.endsWith(QLatin1Char('/')) ? gateway.chopped(1) : gateway);
     url.setPath(url.path() + QStringLiteral("/pos-data"));
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("strmId"),
-                       QString::fromLatin1(QUrl::toPercentEncoding(streamId)));
-    query.addQueryItem(QStringLiteral("from"), QString::number(from));
-    query.addQueryItem(QStringLiteral("to"), QString::number(to));
-    url.setQuery(query);
+    // concatenated: a stream id's percent signs must not read as placeholders
+    url.setQuery(QStringLiteral("strmId=") +
+                 QString::fromLatin1(QUrl::toPercentEncoding(streamId)) + QStringLiteral("&from=") +
+                 QString::number(from) + QStringLiteral("&to=") + QString::number(to));
     return url.toString(QUrl::FullyEncoded);
 }
 

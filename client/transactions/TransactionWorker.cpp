@@ -14,6 +14,19 @@ TransactionWorker::TransactionWorker(const Sink &sink, qint64 slice, int batchMs
 
 TransactionWorker::~TransactionWorker() = default;
 
+namespace {
+
+bool covered(const QVector<TransactionStore::Range> &ranges, qint64 from, qint64 to)
+{
+    for (const TransactionStore::Range &range : ranges) {
+        if (range.first <= from && range.second >= to)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool TransactionWorker::openStore()
 {
     if (!m_storeTried) {
@@ -33,6 +46,7 @@ void TransactionWorker::plan(quint64 generation, const QVector<Till> &tills, qin
         return;
     m_working = generation;
     m_pending.clear();
+    m_sentAny = false;
     m_tills = tills;
     m_from = from;
     m_to = to;
@@ -40,10 +54,14 @@ void TransactionWorker::plan(quint64 generation, const QVector<Till> &tills, qin
     const bool stored = openStore();
     QVector<Slice> missing;
     QVector<Slice> known;
+    QVector<QVector<TransactionStore::Range>> fetched;
+    for (const Till &till : tills)
+        fetched.append(stored ? m_store->fetched(till.streamId)
+                              : QVector<TransactionStore::Range>());
     const qint64 first = from - ((from % m_slice) + m_slice) % m_slice;
     for (qint64 start = first; start < to; start += m_slice) {
         for (int till = 0; till < tills.size(); ++till) {
-            if (stored && m_store->covers(tills.at(till).streamId, start, start + m_slice))
+            if (covered(fetched.at(till), start, start + m_slice))
                 known.append({till, start});
             else
                 missing.append({till, start});
@@ -138,7 +156,10 @@ int TransactionWorker::match(const Slice &slice, const QVector<PosText> &texts)
     }
     if (m_pending.isEmpty())
         return searched;
-    if (!m_flushTimer.isActive()) {
+    if (!m_sentAny) {
+        // the first receipts found go at once: the operator sees the search work
+        flush();
+    } else if (!m_flushTimer.isActive()) {
         m_flushTimer.start();
         m_sinceFlush.start();
     } else if (m_sinceFlush.elapsed() >= m_flushTimer.interval()) {
@@ -155,6 +176,7 @@ void TransactionWorker::flush()
         return;
     if (current(m_working))
         m_sink.found(m_working, m_pending);
+    m_sentAny = true;
     m_pending.clear();
 }
 

@@ -79,6 +79,7 @@ private:
     qint64 m_to = 0;
     ReceiptQuery m_query;
     QVector<TransactionModel::Row> m_pending;
-    QTimer m_flushTimer;
+    QTimer m_flushTimer{this}; // a child: it moves to the worker's thread with it
     QElapsedTimer m_sinceFlush;
+    bool m_sentAny = false; // in the current generation
 };

@@ -44,8 +44,8 @@ private slots:
         QTest::newRow("not an amount: 3 decimals") << "" << QVariant(1) << "x 12.345" << false;
         QTest::newRow("not an amount: glued") << "" << QVariant(1) << "AB12.34" << false;
         QTest::newRow("markup is text") << "<b>" << none << "<b>SALE</b>" << true;
-        QTest::newRow("word and minimum") << "coffee" << QVariant(49) << "Coffee machine  49.99"
-                                          << true;
+        QTest::newRow("word and minimum")
+            << "coffee" << QVariant(49) << "Coffee machine  49.99" << true;
     }
 
     void matches()
@@ -66,8 +66,8 @@ private slots:
         QTest::newRow("receipt") << "\n  SALE #1  \nBread  2.49\n2 x Milk  2.38\nTOTAL  4.87\n"
                                  << 4.87 << "SALE #1" << 5;
         QTest::newRow("refund") << "REFUND\nSoap  -1.19\nCASH -1.19" << -1.19 << "REFUND" << 3;
-        QTest::newRow("thousands and sentence end") << "Total 1,234.50." << 1234.5
-                                                    << "Total 1,234.50." << 1;
+        QTest::newRow("thousands and sentence end")
+            << "Total 1,234.50." << 1234.5 << "Total 1,234.50." << 1;
         QTest::newRow("bad grouping") << "12,34.50 1,2345.00" << -1.0 << "12,34.50 1,2345.00" << 1;
         QTest::newRow("empty") << "" << -1.0 << "" << 0;
         QTest::newRow("only breaks") << "\n\n" << -1.0 << "" << 2;
@@ -87,7 +87,8 @@ private slots:
 
     void parsedQuery()
     {
-        const ReceiptQuery query(QStringLiteral(" Crème  \"AU   Lait\" crème "), QStringLiteral("12.5"));
+        const ReceiptQuery query(QStringLiteral(" Crème  \"AU   Lait\" crème "),
+                                 QStringLiteral("12.5"));
         QCOMPARE(query.words(), QStringList({"creme"}));
         QCOMPARE(query.phrases(), QStringList({"au lait"}));
         QVERIFY(query.hasMinimum() && qFuzzyCompare(query.minimum(), 12.5));
