@@ -17,6 +17,8 @@ Page {
     // Why the search could not start (bad dates, amount), shown until the next try.
     property string inputError: ""
     property bool cancelled: false
+    // Set by the first search: from then on the status counts, even nothing.
+    property bool searchedOnce: false
     readonly property string previewHint:
         qsTr("A click shows the whole receipt; a double click plays its till's recording")
     // The range of the last search started, [from, to) in ms.
@@ -131,6 +133,7 @@ Page {
         }
         inputError = ""
         cancelled = false
+        searchedOnce = true
         console.log("Searching the receipts of", chosen.length, "tills from",
                     new Date(range.from).toISOString(), "to", new Date(range.to).toISOString())
         resultList.currentIndex = -1
@@ -154,9 +157,8 @@ Page {
     }
 
     function statusText() {
-        if (!search.running && search.receiptsSearched === 0 && search.resultCount === 0)
-            return cancelled ? qsTr("Cancelled")
-                             : qsTr("Choose tills, a time and words, then Search")
+        if (!searchedOnce)
+            return qsTr("Choose tills, a time and words, then Search")
         var found = search.resultCount === 1
                 ? qsTr("1 receipt found")
                 : qsTr("%1 receipts found").arg(grouped(search.resultCount))
@@ -313,7 +315,10 @@ Page {
         Flow {
             Layout.fillWidth: true
             spacing: 6
-            ButtonGroup { id: period }
+            ButtonGroup {
+                id: period
+                onCheckedButtonChanged: page.inputError = ""
+            }
             Label {
                 height: periodToday.height
                 verticalAlignment: Text.AlignVCenter
@@ -488,9 +493,20 @@ Page {
             text: page.problemText(search.problems, search.offline) + I18n.localeNotify
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
+            // Many tills in trouble leave the table its room; the whole list on hover.
+            maximumLineCount: 5
+            elide: Text.ElideRight
             padding: 4
             color: "white"
             background: Rectangle { color: "#b35900" }
+            ToolTip.visible: truncated && problemsHover.containsMouse
+            ToolTip.text: text
+            MouseArea {
+                id: problemsHover
+                anchors.fill: parent
+                hoverEnabled: true
+                acceptedButtons: Qt.NoButton
+            }
         }
 
         Label {
