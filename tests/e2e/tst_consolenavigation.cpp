@@ -3,9 +3,9 @@
 // number keys apply the layouts in the sidebar's order and Ctrl+R / Ctrl+T / Ctrl+L switch
 // pages; a restarted console opens on the layout applied last; a double click in the camera tree
 // shows that stream alone; a snapshot saves the cell as a PNG of its size; the recording's seek
-// bar moves playback to where it was clicked. The demo site runs in-process on its own ports (the recorder
-// reaches gateways on their fixed HTTP port); the console and vantrel run as whole programs on an X
-// server of the test's own, driven with xdotool.
+// bar moves playback to where it was clicked. The demo site runs in-process on its own ports
+// (the recorder reaches gateways on their fixed HTTP port); the console and vantrel run as whole
+// programs on an X server of the test's own, driven with xdotool.
 #include "ProgramRun.h"
 #include "RpcHost.h"
 #include "ScreenCheck.h"
