@@ -577,6 +577,16 @@ Page {
                 onMomentClicked: page.playMoment(time)
             }
 
+            // Nothing plays at the moment asked for: the last picture of another moment or
+            // camera would mislead.
+            Rectangle {
+                objectName: "timelineIdleCover"
+                anchors.fill: player
+                color: "black"
+                visible: page.streamId !== "" && !playback.active && player.url === ""
+                         && playback.time >= 0
+            }
+
             // The receipt opened from a transaction search, and where playback is against it.
             Column {
                 objectName: "receiptBox"
