@@ -8,6 +8,8 @@
 #include <QQmlEngine>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 void registerTransactionSearch()
@@ -219,20 +221,28 @@ void TransactionSearch::planned(const QVector<TransactionWorker::Slice> &missing
         sliceDone(-1, false, false, 0);
 }
 
+// One request at a time: a fetcher's first request sets up its network access, which may take
+// a while; the others start from the event loop, each in an event of its own.
 void TransactionSearch::startNext()
 {
-    for (Runner &runner : m_runners) {
-        if (m_queue.isEmpty())
-            return;
-        if (runner.active)
-            continue;
-        runner.slice = m_queue.takeFirst();
-        runner.active = true;
-        const Till &till = m_tills.at(runner.slice.till);
-        // The gateway's range includes both ends.
-        runner.fetcher->fetch(sliceUrl(till.gateway, till.streamId, runner.slice.from,
-                                       runner.slice.from + kSlice - 1));
-    }
+    const auto idle = std::find_if(m_runners.begin(), m_runners.end(),
+                                   [](const Runner &runner) { return !runner.active; });
+    if (m_queue.isEmpty() || idle == m_runners.end())
+        return;
+    idle->slice = m_queue.takeFirst();
+    idle->active = true;
+    const Till &till = m_tills.at(idle->slice.till);
+    // The gateway's range includes both ends.
+    idle->fetcher->fetch(
+        sliceUrl(till.gateway, till.streamId, idle->slice.from, idle->slice.from + kSlice - 1));
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation] {
+            if (generation == m_generation)
+                startNext();
+        },
+        Qt::QueuedConnection);
 }
 
 void TransactionSearch::handleAnswer(Runner &runner, const QVariantMap &answer)

@@ -171,6 +171,27 @@ private slots:
         QCOMPARE(search.receiptsSearched(), 1);
     }
 
+    // A search started while another runs, or cancelled, leaves nothing of the other's work:
+    // no request, no late results, no problems.
+    void newSearchReplacesTheRunningOne()
+    {
+        m_server.answer(path("old", kBase), 200, receipts({{kBase + 1, "SALE old"}}));
+        m_server.answer(path("new", kBase), 200, receipts({{kBase + 2, "SALE new"}}));
+        TransactionSearch search;
+        search.start(tills("old"), kBase, kBase + kHour, QString());
+        QVERIFY(search.running());
+        search.cancel();
+        QVERIFY(!search.running());
+        search.start(tills("old"), kBase, kBase + kHour, QString());
+        search.start(tills("new"), kBase, kBase + kHour, QString());
+        QVERIFY(finished(search));
+        QCOMPARE(search.resultCount(), 1);
+        QCOMPARE(search.results()->row(0).text, QStringLiteral("SALE new"));
+        QVERIFY(search.problems().isEmpty() && !search.offline());
+        QCOMPARE(search.progress(), 1.0);
+        QVERIFY(m_server.requestedPaths().filter("strmId=old&").isEmpty());
+    }
+
     // What a search fetched is answered from the store the next time, without the gateway;
     // the hour reaching into the last minutes is asked again.
     void storeAnswersTheSecondTime()
