@@ -250,8 +250,8 @@ private slots:
     {
         QVERIFY(!m_page->isVisible());
         QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
-        QTRY_VERIFY(m_page->isVisible());
-        QTRY_VERIFY(item("transactionQuery")->hasActiveFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(m_page->isVisible(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(item("transactionQuery")->hasActiveFocus(), kDeadline);
     }
 
     // All tills, yesterday, "refund": the receipts the generator printed with REFUND, and every
@@ -282,7 +282,7 @@ private slots:
         auto first =
             std::min_element(want.matching.begin(), want.matching.end(),
                              [](const auto &a, const auto &b) { return a.timeMs < b.timeMs; });
-        QTRY_VERIFY(rowItem(0));
+        QTRY_VERIFY_WITH_TIMEOUT(rowItem(0), kDeadline);
         const QStringList shown = labelTexts(rowItem(0));
         const QString firstLine =
             QString::fromStdString(first->text).section(QLatin1Char('\n'), 0, 0);
@@ -300,11 +300,13 @@ private slots:
         for (const auto &receipt : want.matching)
             largest = std::max(largest, totalOf(receipt.text));
         click(item("sortByAmount"));
-        QTRY_COMPARE(qAbs(result(0, "amount").toDouble() - largest) < 0.001, true);
+        QTRY_COMPARE_WITH_TIMEOUT(qAbs(result(0, "amount").toDouble() - largest) < 0.001, true,
+                                  kDeadline);
         for (int row = 1; row < m_results->rowCount(); ++row)
             QVERIFY(result(row - 1, "amount").toDouble() >= result(row, "amount").toDouble());
-        QTRY_VERIFY(rowItem(0) &&
-                    labelTexts(rowItem(0)).contains(QString::number(largest, 'f', 2)));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            rowItem(0) && labelTexts(rowItem(0)).contains(QString::number(largest, 'f', 2)),
+            kDeadline);
     }
 
     // The CSV goes to the documents folder, a second one beside it rather than over it.
@@ -332,7 +334,7 @@ private slots:
     void chosenTillAloneIsSearched()
     {
         click(item("till_15"));
-        QTRY_VERIFY(item("till_15")->property("on").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(item("till_15")->property("on").toBool(), kDeadline);
         QVERIFY(!item("allTills")->property("on").toBool());
         searchAndWait();
         const Printed want = expected({till2}, QStringLiteral("refund"));
@@ -341,7 +343,7 @@ private slots:
             QCOMPARE(result(row, "till").toString(), QStringLiteral("Till 2"));
         QVERIFY(!item("transactionProblems")->isVisible());
         click(item("allTills"));
-        QTRY_VERIFY(item("allTills")->property("on").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(item("allTills")->property("on").toBool(), kDeadline);
     }
 
     void badInputIsRefused_data()
@@ -391,7 +393,7 @@ private slots:
         const int before = m_results->rowCount();
         click(item("searchButton"));
         QQuickItem *error = item("transactionInputError");
-        QTRY_VERIFY(error->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(error->isVisible(), kDeadline);
         QVERIFY2(error->property("text").toString().startsWith(message),
                  qPrintable(error->property("text").toString()));
         QVERIFY(!m_search->property("running").toBool());
@@ -406,7 +408,7 @@ private slots:
         searchAndWait();
         QVERIFY(m_results->rowCount() > 0);
         QSignalSpy opened(m_page, SIGNAL(receiptActivated(QString, QString, qreal, QString)));
-        QTRY_VERIFY(rowItem(2));
+        QTRY_VERIFY_WITH_TIMEOUT(rowItem(2), kDeadline);
         const qint64 time = qint64(result(2, "time").toDouble());
         const QString stream = result(2, "streamId").toString();
         click(rowItem(2), 2);
@@ -422,14 +424,15 @@ private slots:
         QCOMPARE(opened.first().at(3).toString(), QString::fromStdString(printedThen[0].text));
 
         QQuickItem *recorded = nullptr;
-        QTRY_VERIFY((recorded = item("recordedPage")) && recorded->isVisible());
-        QTRY_VERIFY(!m_page->isVisible());
-        QTRY_COMPARE(recorded->property("streamId").toString(), stream);
+        QTRY_VERIFY_WITH_TIMEOUT((recorded = item("recordedPage")) && recorded->isVisible(),
+                                 kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_page->isVisible(), kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(recorded->property("streamId").toString(), stream, kDeadline);
         QCOMPARE(qint64(recorded->property("receiptTime").toDouble()), time);
 
         // and back: the results wait where they were
         QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
-        QTRY_VERIFY(m_page->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(m_page->isVisible(), kDeadline);
         QVERIFY(m_results->rowCount() > 0);
     }
 };
