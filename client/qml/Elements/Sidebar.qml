@@ -33,6 +33,7 @@ Rectangle {
     component Entry: Rectangle {
         id: entry
         property string glyph: ""
+        property real glyphRotation: 0
         property string text: ""
         property bool current: false
         signal activated()
@@ -47,6 +48,7 @@ Rectangle {
             verticalAlignment: Text.AlignVCenter
             font.pixelSize: 22
             color: G.theme.foreColor
+            rotation: entry.glyphRotation
             text: entry.glyph
         }
         Label {
@@ -95,7 +97,9 @@ Rectangle {
         }
         Entry {
             objectName: "transactionsEntry"
-            glyph: "\u2261"
+            // A magnifying glass: the circle and its handle turned down to the right.
+            glyph: "\u26B2"
+            glyphRotation: -45
             text: qsTr("Transactions") + I18n.localeNotify
             current: bar.currentPage === "transactions"
             onActivated: {
