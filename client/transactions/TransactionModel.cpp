@@ -1,0 +1,277 @@
+#include "TransactionModel.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+QString csvField(const QString &value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString localPath(const QString &path)
+{
+    const QUrl url(path);
+    return url.isLocalFile() ? url.toLocalFile() : path;
+}
+
+} // namespace
+
+TransactionModel::TransactionModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{}
+
+int TransactionModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows.size();
+}
+
+int TransactionModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TransactionModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    const Row &row = m_rows.at(index.row());
+    if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::ToolTipRole) {
+        switch (index.column()) {
+        case TimeColumn:
+            return role == Qt::EditRole ? QVariant(row.time) : QVariant(timeText(row.time));
+        case TillColumn:
+            return row.till;
+        case StreamIdColumn:
+            return row.streamId;
+        case FirstLineColumn:
+            return row.firstLine;
+        case AmountColumn:
+            if (std::isnan(row.amount))
+                return QString();
+            return role == Qt::EditRole ? QVariant(row.amount)
+                                        : QVariant(QString::number(row.amount, 'f', 2));
+        case LinesColumn:
+            return row.lines;
+        case TextColumn:
+            return row.text;
+        default:
+            return QVariant();
+        }
+    }
+    switch (role) {
+    case TimeRole:
+        return row.time;
+    case TimeTextRole:
+        return timeText(row.time);
+    case TillRole:
+        return row.till;
+    case StreamIdRole:
+        return row.streamId;
+    case FirstLineRole:
+        return row.firstLine;
+    case AmountRole:
+        return std::isnan(row.amount) ? QVariant() : QVariant(row.amount);
+    case LinesRole:
+        return row.lines;
+    case TextRole:
+        return row.text;
+    default:
+        return QVariant();
+    }
+}
+
+QVariant TransactionModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= ColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const char *const names[ColumnCount] = {"Time",   "Till",  "Stream", "First line",
+                                                   "Amount", "Lines", "Text"};
+    return tr(names[section]);
+}
+
+QHash<int, QByteArray> TransactionModel::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractTableModel::roleNames();
+    names.insert(TimeRole, "time");
+    names.insert(TimeTextRole, "timeText");
+    names.insert(TillRole, "till");
+    names.insert(StreamIdRole, "streamId");
+    names.insert(FirstLineRole, "firstLine");
+    names.insert(AmountRole, "amount");
+    names.insert(LinesRole, "lines");
+    names.insert(TextRole, "text");
+    return names;
+}
+
+std::function<bool(const TransactionModel::Row &, const TransactionModel::Row &)>
+TransactionModel::lessThan() const
+{
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    auto by = [descending](auto key) {
+        return [key, descending](const Row &a, const Row &b) {
+            return descending ? key(b) < key(a) : key(a) < key(b);
+        };
+    };
+    switch (m_sortColumn) {
+    case TillColumn:
+        return by([](const Row &r) { return r.till; });
+    case StreamIdColumn:
+        return by([](const Row &r) { return r.streamId; });
+    case FirstLineColumn:
+        return by([](const Row &r) { return r.firstLine; });
+    case AmountColumn:
+        // no amount sorts below every amount
+        return by([](const Row &r) { return std::isnan(r.amount) ? -HUGE_VAL : r.amount; });
+    case LinesColumn:
+        return by([](const Row &r) { return r.lines; });
+    case TextColumn:
+        return by([](const Row &r) { return r.text; });
+    default:
+        return by([](const Row &r) { return r.time; });
+    }
+}
+
+void TransactionModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    if (column == m_sortColumn && order == m_sortOrder)
+        return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QVector<int> places(m_rows.size());
+    std::iota(places.begin(), places.end(), 0);
+    const auto less = lessThan();
+    std::stable_sort(places.begin(), places.end(),
+                     [this, &less](int a, int b) { return less(m_rows.at(a), m_rows.at(b)); });
+    QVector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    QVector<int> newPlace(m_rows.size());
+    for (int i = 0; i < places.size(); ++i) {
+        sorted.append(m_rows.at(places.at(i)));
+        newPlace[places.at(i)] = i;
+    }
+    m_rows = sorted;
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after.append(this->index(newPlace.at(index.row()), index.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit sortChanged();
+}
+
+QVariantMap TransactionModel::get(int row) const
+{
+    QVariantMap map;
+    if (row < 0 || row >= m_rows.size())
+        return map;
+    const QHash<int, QByteArray> names = roleNames();
+    const QModelIndex at = index(row, 0);
+    for (int role = TimeRole; role <= TextRole; ++role)
+        map.insert(QString::fromLatin1(names.value(role)), data(at, role));
+    return map;
+}
+
+bool TransactionModel::exportCsv(const QString &path)
+{
+    const QString file = localPath(path);
+    if (file.isEmpty()) {
+        setExportError(tr("No file name given"));
+        return false;
+    }
+    // QSaveFile writes beside the target and renames over it only once all is written.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        setExportError(tr("%1 could not be written: %2").arg(file, out.errorString()));
+        return false;
+    }
+    QByteArray chunk = "time,till,stream,text\r\n";
+    for (const Row &row : qAsConst(m_rows)) {
+        chunk += (isoTime(row.time) + QLatin1Char(',') + csvField(row.till) + QLatin1Char(',') +
+                  csvField(row.streamId) + QLatin1Char(',') + csvField(row.text) +
+                  QStringLiteral("\r\n"))
+                     .toUtf8();
+        if (chunk.size() > 1 << 20) {
+            out.write(chunk);
+            chunk.clear();
+        }
+    }
+    out.write(chunk);
+    if (!out.commit()) {
+        setExportError(tr("%1 could not be written: %2").arg(file, out.errorString()));
+        return false;
+    }
+    setExportError(QString());
+    return true;
+}
+
+void TransactionModel::clear()
+{
+    if (m_rows.isEmpty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+    emit countChanged();
+}
+
+void TransactionModel::append(const QVector<Row> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    const auto less = lessThan();
+    QVector<Row> batch = rows;
+    std::stable_sort(batch.begin(), batch.end(), less);
+    // Runs of the batch that fall in the same place go in with one insertion: the common case,
+    // rows later than all before, is a single one.
+    int i = 0;
+    while (i < batch.size()) {
+        const int place =
+            int(std::upper_bound(m_rows.begin(), m_rows.end(), batch.at(i), less) - m_rows.begin());
+        int end = i + 1;
+        while (end < batch.size() &&
+               (place == m_rows.size() || less(batch.at(end), m_rows.at(place))))
+            ++end;
+        beginInsertRows(QModelIndex(), place, place + end - i - 1);
+        m_rows.insert(place, end - i, Row());
+        std::copy(batch.begin() + i, batch.begin() + end, m_rows.begin() + place);
+        endInsertRows();
+        i = end;
+    }
+    emit countChanged();
+}
+
+QString TransactionModel::timeText(qint64 time)
+{
+    return QDateTime::fromMSecsSinceEpoch(time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString TransactionModel::isoTime(qint64 time)
+{
+    return QDateTime::fromMSecsSinceEpoch(time)
+        .toOffsetFromUtc(QDateTime::fromMSecsSinceEpoch(time).offsetFromUtc())
+        .toString(Qt::ISODateWithMs);
+}
+
+void TransactionModel::setExportError(const QString &error)
+{
+    if (error == m_exportError)
+        return;
+    m_exportError = error;
+    emit exportErrorChanged();
+}

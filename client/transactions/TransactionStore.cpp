@@ -1,0 +1,222 @@
+#include "TransactionStore.h"
+
+#include <QAtomicInteger>
+#include <QDebug>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+const QString kDriver = QStringLiteral("QSQLITE");
+
+// The texts are the key (no rowid): a text is stored once, and the key's order by stream and
+// time is what every read follows.
+const char *const kCreateTexts =
+    "CREATE TABLE IF NOT EXISTS pos_texts(stream_id TEXT NOT NULL, time_ms INTEGER NOT NULL, "
+    "text TEXT NOT NULL, PRIMARY KEY(stream_id, time_ms, text)) WITHOUT ROWID";
+const char *const kCreateRanges =
+    "CREATE TABLE IF NOT EXISTS pos_ranges(stream_id TEXT NOT NULL, from_ms INTEGER NOT NULL, "
+    "to_ms INTEGER NOT NULL, PRIMARY KEY(stream_id, from_ms))";
+
+QString connectionName()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("transactions-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+} // namespace
+
+TransactionStore::TransactionStore(const QString &fileName)
+    : m_connection(connectionName())
+    , m_fileName(fileName)
+{}
+
+TransactionStore::~TransactionStore()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool TransactionStore::open(qint64 now)
+{
+    if (m_open)
+        return true;
+    if (!QSqlDatabase::isDriverAvailable(kDriver))
+        return fail(QStringLiteral("open"), QStringLiteral("no driver ") + kDriver);
+    QSqlDatabase db = QSqlDatabase::contains(m_connection)
+                          ? QSqlDatabase::database(m_connection, false)
+                          : QSqlDatabase::addDatabase(kDriver, m_connection);
+    db.setDatabaseName(m_fileName);
+    // The GUI thread's connection to the same file waits at most this long for a write here.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        return fail(QStringLiteral("open ") + m_fileName, db.lastError().text());
+    // WAL: readers and the writer do not block each other; NORMAL sync is safe with WAL.
+    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    m_open = makeTables();
+    if (m_open)
+        prune(now);
+    return m_open;
+}
+
+bool TransactionStore::makeTables()
+{
+    return exec(QString::fromLatin1(kCreateTexts)) && exec(QString::fromLatin1(kCreateRanges));
+}
+
+bool TransactionStore::exec(const QString &statement)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (query.exec(statement))
+        return true;
+    return fail(statement, query.lastError().text());
+}
+
+bool TransactionStore::fail(const QString &what, const QString &error)
+{
+    m_lastError = what + QStringLiteral(": ") + error;
+    qWarning().noquote() << "Transaction store:" << m_lastError;
+    return false;
+}
+
+bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
+                                const QVector<PosText> &texts, qint64 now)
+{
+    if (!m_open || to <= from)
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return fail(QStringLiteral("begin"), db.lastError().text());
+    QSqlQuery insert(db);
+    bool ok = insert.prepare(QStringLiteral(
+        "INSERT OR IGNORE INTO pos_texts(stream_id, time_ms, text) VALUES(?, ?, ?)"));
+    for (int i = 0; ok && i < texts.size(); ++i) {
+        const PosText &text = texts.at(i);
+        if (text.time < from || text.time >= to)
+            continue;
+        insert.bindValue(0, streamId);
+        insert.bindValue(1, text.time);
+        insert.bindValue(2, text.text);
+        ok = insert.exec();
+    }
+    if (!ok) {
+        fail(QStringLiteral("insert"), insert.lastError().text());
+        db.rollback();
+        return false;
+    }
+    const qint64 finalEnd = qMin(to, now - kRecentMs);
+    if ((finalEnd > from && !recordRange(streamId, from, finalEnd)) || !db.commit()) {
+        fail(QStringLiteral("commit"), db.lastError().text());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool TransactionStore::recordRange(const QString &streamId, qint64 from, qint64 to)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery touching(db);
+    touching.prepare(QStringLiteral("SELECT MIN(from_ms), MAX(to_ms) FROM pos_ranges WHERE "
+                                    "stream_id = ? AND from_ms <= ? AND to_ms >= ?"));
+    touching.addBindValue(streamId);
+    touching.addBindValue(to);
+    touching.addBindValue(from);
+    if (!touching.exec() || !touching.next())
+        return fail(QStringLiteral("ranges"), touching.lastError().text());
+    if (!touching.value(0).isNull()) {
+        from = qMin(from, touching.value(0).toLongLong());
+        to = qMax(to, touching.value(1).toLongLong());
+    }
+    QSqlQuery remove(db);
+    remove.prepare(QStringLiteral(
+        "DELETE FROM pos_ranges WHERE stream_id = ? AND from_ms <= ? AND to_ms >= ?"));
+    remove.addBindValue(streamId);
+    remove.addBindValue(to);
+    remove.addBindValue(from);
+    QSqlQuery insert(db);
+    insert.prepare(
+        QStringLiteral("INSERT INTO pos_ranges(stream_id, from_ms, to_ms) VALUES(?, ?, ?)"));
+    insert.addBindValue(streamId);
+    insert.addBindValue(from);
+    insert.addBindValue(to);
+    if (remove.exec() && insert.exec())
+        return true;
+    return fail(QStringLiteral("record range"),
+                remove.lastError().text() + insert.lastError().text());
+}
+
+QVector<TransactionStore::Range> TransactionStore::fetched(const QString &streamId) const
+{
+    QVector<Range> ranges;
+    if (!m_open)
+        return ranges;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral(
+        "SELECT from_ms, to_ms FROM pos_ranges WHERE stream_id = ? ORDER BY from_ms"));
+    query.addBindValue(streamId);
+    if (!query.exec())
+        return ranges;
+    while (query.next())
+        ranges.append({query.value(0).toLongLong(), query.value(1).toLongLong()});
+    return ranges;
+}
+
+bool TransactionStore::covers(const QString &streamId, qint64 from, qint64 to) const
+{
+    for (const Range &range : fetched(streamId)) {
+        if (range.first <= from && range.second >= to)
+            return true;
+    }
+    return false;
+}
+
+QVector<PosText> TransactionStore::texts(const QString &streamId, qint64 from, qint64 to) const
+{
+    QVector<PosText> texts;
+    if (!m_open)
+        return texts;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT time_ms, text FROM pos_texts WHERE stream_id = ? AND "
+                                 "time_ms >= ? AND time_ms < ? ORDER BY time_ms"));
+    query.addBindValue(streamId);
+    query.addBindValue(from);
+    query.addBindValue(to);
+    if (!query.exec())
+        return texts;
+    while (query.next())
+        texts.append({query.value(0).toLongLong(), query.value(1).toString()});
+    return texts;
+}
+
+int TransactionStore::prune(qint64 now)
+{
+    if (!m_open)
+        return 0;
+    const qint64 cutoff = now - kKeepMs;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("DELETE FROM pos_texts WHERE time_ms < ?"));
+    query.addBindValue(cutoff);
+    if (!query.exec()) {
+        fail(QStringLiteral("prune"), query.lastError().text());
+        return 0;
+    }
+    const int dropped = query.numRowsAffected();
+    QSqlQuery ranges(db);
+    ranges.prepare(QStringLiteral("DELETE FROM pos_ranges WHERE to_ms <= ?"));
+    ranges.addBindValue(cutoff);
+    QSqlQuery clip(db);
+    clip.prepare(QStringLiteral("UPDATE pos_ranges SET from_ms = ? WHERE from_ms < ?"));
+    clip.addBindValue(cutoff);
+    clip.addBindValue(cutoff);
+    if (!ranges.exec() || !clip.exec())
+        fail(QStringLiteral("prune ranges"), ranges.lastError().text() + clip.lastError().text());
+    return dropped;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "PosTextCache.h"
+
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+// The till texts already fetched from the gateways, kept in the console's SQLite store
+// ("data.sqlite" in the working directory) on a connection of its own, for the transaction
+// search: the texts by stream and time, and per stream the time ranges fetched (merged). A
+// range that reached into the last few minutes when it was fetched is not recorded as
+// fetched (its texts are kept), so it is asked again next time. Rows older than 30 days go
+// when the store opens and at each prune(). The file runs in WAL mode with a busy timeout, so
+// the GUI thread's connection to the same file is never held up for long.
+// Not thread-safe: create, use and destroy it on one thread (its connection belongs there).
+class TransactionStore
+{
+public:
+    using Range = QPair<qint64, qint64>; // [first, second) in ms since the epoch
+
+    static constexpr qint64 kKeepMs = 30LL * 24 * 3600000;
+    // A range ending later than this before now is not final.
+    static constexpr qint64 kRecentMs = 5 * 60000;
+
+    explicit TransactionStore(const QString &fileName = QStringLiteral("data.sqlite"));
+    ~TransactionStore();
+    TransactionStore(const TransactionStore &) = delete;
+    TransactionStore &operator=(const TransactionStore &) = delete;
+
+    // Opens the file, makes the tables, drops rows older than 30 days before `now`.
+    bool open(qint64 now);
+    bool isOpen() const { return m_open; }
+    QString lastError() const { return m_lastError; }
+
+    // Stores what a gateway answered for [from, to) of a stream (texts outside it are left
+    // out) and records the range as fetched, up to kRecentMs before `now`. One transaction.
+    bool addTexts(const QString &streamId, qint64 from, qint64 to, const QVector<PosText> &texts,
+                  qint64 now);
+    // Ranges fetched of a stream, merged, in order.
+    QVector<Range> fetched(const QString &streamId) const;
+    // True when the whole of [from, to) of the stream is fetched.
+    bool covers(const QString &streamId, qint64 from, qint64 to) const;
+    // Stored texts of a stream in [from, to), oldest first.
+    QVector<PosText> texts(const QString &streamId, qint64 from, qint64 to) const;
+    // Drops texts and ranges older than kKeepMs before `now`; returns the texts dropped.
+    int prune(qint64 now);
+
+private:
+    bool makeTables();
+    bool exec(const QString &statement);
+    bool fail(const QString &what, const QString &error);
+    bool recordRange(const QString &streamId, qint64 from, qint64 to);
+
+    QString m_connection;
+    QString m_fileName;
+    QString m_lastError;
+    bool m_open = false;
+};
