@@ -192,7 +192,7 @@ TEST_F(SimFixture, HundredClientsAtOnce)
     }
     for (auto &r : results) {
         ASSERT_EQ(r->code(), 0);
-        EXPECT_EQ(*r->value, 11u);
+        EXPECT_EQ(*r->value, 14u);
     }
 }
 
