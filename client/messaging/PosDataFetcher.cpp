@@ -31,7 +31,7 @@ const char kPoolHandOver = 0;
 // memory while the GUI thread is busy.
 constexpr qint64 kReadBuffer = 256 * 1024;
 
-QVariantMap toAnswer(const PosDataParser::Result &result)
+QVariantMap toAnswer(const PosDataParser::Result &result, bool cut)
 {
     QVariantList times;
     times.reserve(result.times.size());
@@ -46,12 +46,12 @@ QVariantMap toAnswer(const PosDataParser::Result &result)
             {QStringLiteral("times"), times},
             {QStringLiteral("texts"), result.texts},
             {QStringLiteral("withoutTime"), result.withoutTime},
-            {QStringLiteral("withoutText"), result.withoutText}};
+            {QStringLiteral("withoutText"), result.withoutText},
+            {QStringLiteral("cut"), cut || result.beyondLimit > 0}};
 }
 
-QStringList warningsOf(const PosDataParser::Result &result)
+QStringList warningsOf(const PosDataParser::Result &result, const PosDataParser::Limits &limits)
 {
-    const PosDataParser::Limits limits;
     QStringList warnings;
     if (result.beyondLimit > 0)
         warnings << QStringLiteral("POS data: %1 texts after the first %2 are left out")
@@ -164,11 +164,13 @@ void PosDataFetcher::parseOffThread(bool cut)
 {
     const quint64 generation = m_generation;
     QPointer<PosDataFetcher> self(this);
-    std::function<void()> work = [self, generation, cut, body = std::move(m_body)] {
+    PosDataParser::Limits limits;
+    limits.maxLines = m_maxLines;
+    std::function<void()> work = [self, generation, cut, limits, body = std::move(m_body)] {
         ThreadHandOver::acquire(&kPoolHandOver);
-        const PosDataParser::Result result = PosDataParser::parse(body, cut);
-        const QVariantMap answer = toAnswer(result);
-        const QStringList warnings = warningsOf(result);
+        const PosDataParser::Result result = PosDataParser::parse(body, cut, limits);
+        const QVariantMap answer = toAnswer(result, cut);
+        const QStringList warnings = warningsOf(result, limits);
         QObject *application = QCoreApplication::instance();
         if (!application)
             return;

@@ -16,7 +16,7 @@ class QNetworkReply;
 // request that has not ended after `timeout` ms fails. Whatever the gateway does, the answer
 // arrives, once per fetch(), as `finished(answer)` and through the fetch's callback:
 //   {failed: false, error, hasFrom, from, hasTo, hasArr, times: [ms], texts: [string],
-//    withoutTime, withoutText}
+//    withoutTime, withoutText, cut}   (cut: texts past a bound were left out)
 //   {failed: true, reason}
 class PosDataFetcher : public QObject
 {
@@ -26,12 +26,17 @@ class PosDataFetcher : public QObject
 public:
     static constexpr int kDefaultTimeout = 10000;
     static constexpr qint64 kMaxBytes = 8 * 1024 * 1024;
+    // Lines kept of each text when the whole of it matters (searches, the timeline's cache).
+    static constexpr int kWholeTextLines = 1000;
 
     explicit PosDataFetcher(QObject *parent = nullptr);
     ~PosDataFetcher() override;
 
     int timeout() const { return m_timer.interval(); }
     void setTimeout(int milliseconds);
+    // Lines kept of each text, its last ones: an overlay shows 20; a search wants them all.
+    int maxLines() const { return m_maxLines; }
+    void setMaxLines(int lines) { m_maxLines = qMax(1, lines); }
 
     // Ends the fetch in progress, if any, without its answer.
     Q_INVOKABLE void cancel();
@@ -59,4 +64,5 @@ private:
     QJSValue m_callback;
     // Counts fetches: an answer parsed for an earlier one is dropped.
     quint64 m_generation = 0;
+    int m_maxLines = 20;
 };

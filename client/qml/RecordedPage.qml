@@ -189,6 +189,8 @@ Page {
     function receiptBadge() {
         if (receiptTime < 0)
             return ""
+        if (pendingMoment >= 0 || playback.time < 0)
+            return qsTr("Opening the recording…")
         if (!playback.active && pendingMoment < 0 && playback.note !== "")
             return qsTr("No recorded video at that time")
         var ahead = receiptTime - playback.time
@@ -209,7 +211,26 @@ Page {
         pendingMoment = moment
         overlayShownUntil = -1
         App.zarnClient.getStreamGatewayInfo(device, stream)
+        gatewayWait.restart()
         requestVisible()
+    }
+
+    // An IPv6 address is written in brackets in a URL.
+    function gatewayUrl(address) {
+        var host = address.indexOf(":") >= 0 && address.charAt(0) !== "[" ? "[" + address + "]"
+                                                                          : address
+        return "http://%1:%2".arg(host).arg(gatewayPort)
+    }
+
+    // A gateway that does not say where it is: the stream's device address, or this machine.
+    function gatewayFallback() {
+        if (streamId === "" || gatewayBase !== "")
+            return
+        console.warn("No stream information for stream", streamId, "after 10 s")
+        gatewayBase = gatewayUrl(gatewayAddress(deviceId, ""))
+        posTexts.setSource(streamId, gatewayBase)
+        requestVisible()
+        playPendingMoment()
     }
 
     function searchRange(from, to) {
@@ -261,6 +282,8 @@ Page {
     function playMoment(t) {
         if (streamId === "")
             return
+        if (pendingEdge !== "" && !playingEdge)
+            pendingEdge = ""
         recordingLoader.cancel()
         overlayTimer.stop()
         schedule = []
@@ -296,6 +319,7 @@ Page {
 
     // Home and End: the first or last recorded moment of the whole stream, searched for once.
     property string pendingEdge: ""
+    property bool playingEdge: false
     function goToEdge(edge) {
         if (streamId === "")
             return
@@ -312,9 +336,11 @@ Page {
             playback.playAt(Date.now())
             return
         }
+        playingEdge = true
         playMoment(edge === "first" ? recordedIndex.firstRecorded
                                     : Math.max(recordedIndex.firstRecorded,
                                                recordedIndex.lastRecorded - 10000))
+        playingEdge = false
     }
 
     // The channel texts the playback has just passed are laid over the picture, half a second
@@ -346,6 +372,12 @@ Page {
         sequence: "Space"
         enabled: page.timelineKeys && player.backend.playlistCount > 0
         onActivated: player.backend.playPause()
+    }
+
+    Timer {
+        id: gatewayWait
+        interval: 10000
+        onTriggered: page.gatewayFallback()
     }
 
     Timer {
@@ -433,7 +465,7 @@ Page {
         function onStreamInfoReceived(device, stream, token, addr) {
             var address = page.gatewayAddress(device, addr)
             if (stream === page.streamId && page.gatewayBase === "") {
-                page.gatewayBase = "http://%1:%2".arg(address).arg(page.gatewayPort)
+                page.gatewayBase = page.gatewayUrl(address)
                 posTexts.setSource(stream, page.gatewayBase)
                 page.requestVisible()
                 page.playPendingMoment()
@@ -445,7 +477,8 @@ Page {
         }
         function onRecordedChunksReceived(stream, from, to, received) {
             page.searchEnded(stream, from, to)
-            recordedIndex.addChunks(stream, from, to, received)
+            // What is still to be recorded is asked again later: only the past counts as known.
+            recordedIndex.addChunks(stream, from, Math.min(to, Date.now() - 60000), received)
         }
         function onRecordedChunksFailed(stream, from, to, reason) {
             page.searchEnded(stream, from, to)

@@ -100,7 +100,11 @@ Page {
             return { error: qsTr("\"From\" must come before \"To\"") }
         if (from.getTime() > now.getTime())
             return { error: qsTr("\"From\" is in the future: there are no receipts yet") }
-        return { from: from.getTime(), to: to.getTime() }
+        // Receipts are kept 30 days; the future holds none: a range past either is cut to them.
+        var end = Math.min(to.getTime(), now.getTime())
+        if (end - from.getTime() > 31 * dayMs)
+            return { error: qsTr("At most 31 days can be searched at once") }
+        return { from: from.getTime(), to: end }
     }
 
     // The minimum amount typed: a number ("49.99", "49,99"), or undefined for none; NaN when

@@ -66,6 +66,7 @@ PosTextCache::PosTextCache(QObject *parent)
     for (Runner &runner : m_runners) {
         runner.fetcher = new PosDataFetcher(this);
         runner.fetcher->setTimeout(m_timeout);
+        runner.fetcher->setMaxLines(PosDataFetcher::kWholeTextLines);
         Runner *r = &runner;
         connect(runner.fetcher, &PosDataFetcher::finished, this,
                 [this, r](const QVariantMap &answer) { handleAnswer(*r, answer); });
@@ -231,7 +232,9 @@ void PosTextCache::sliceFetched(const Runner &runner, const QVariantMap &answer)
     addTexts(runner.streamId, runner.from, end, inside);
     Slice &slice = m_slices[runner.streamId][runner.from];
     slice.fetchedAt = runner.startedAt;
-    slice.final = end <= runner.startedAt - kRecent;
+    // A cut answer is asked again like a recent one: what was left out may come then.
+    slice.final =
+        end <= runner.startedAt - kRecent && !answer.value(QStringLiteral("cut")).toBool();
     qInfo().noquote() << QStringLiteral("Channel texts of %1: %2")
                              .arg(describeSlice(runner.streamId, runner.from))
                              .arg(inside.size());
@@ -302,10 +305,17 @@ void PosTextCache::addTexts(const QString &streamId, qint64 from, qint64 to,
             inside.append(t);
     }
     std::stable_sort(inside.begin(), inside.end(), earlier);
-    const int at = int(first - kept.begin());
-    kept.erase(first, last);
-    for (int i = 0; i < inside.size(); ++i)
-        kept.insert(at + i, inside.at(i));
+    // One pass: the texts before the range, the range's new ones, the texts after it.
+    QVector<PosText> merged;
+    merged.reserve(int(kept.size() - (last - first) + inside.size()));
+    const int head = int(first - kept.begin());
+    const int tail = int(last - kept.begin());
+    for (int i = 0; i < head; ++i)
+        merged.append(kept.at(i));
+    merged.append(inside);
+    for (int i = tail; i < kept.size(); ++i)
+        merged.append(kept.at(i));
+    kept = std::move(merged);
     markFetched(streamId, from, to);
     if (streamId == m_streamId)
         emit changed();

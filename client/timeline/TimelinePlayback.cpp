@@ -18,6 +18,9 @@ void registerTimelinePlayback()
 }
 Q_COREAPP_STARTUP_FUNCTION(registerTimelinePlayback)
 
+// How long a page just opened may wait for its player's first frame, in steps of 50 ms.
+constexpr int kContextWaits = 100;
+
 // A later chunk that starts within this of the previous one's end follows it without a gap.
 constexpr qint64 kContiguousMs = 1000;
 
@@ -113,6 +116,16 @@ bool TimelinePlayback::playAt(qint64 t)
         qWarning() << "Recorded playback by time has no player, index or gateway yet";
         return false;
     }
+    // Without a render context the player cannot start its video and the file would end at
+    // once: a page just opened waits for its first frame.
+    if (m_player->hasPlayer() && !m_player->renderContext()) {
+        if (++m_contextWaits <= kContextWaits) {
+            QTimer::singleShot(50, this, [this, t] { playAt(t); });
+            return true;
+        }
+        qWarning() << "The recorded player has no picture yet; playing without waiting";
+    }
+    m_contextWaits = 0;
     m_entries.clear();
     m_playingId = -1;
     m_waitingForChunks = false;
@@ -142,8 +155,10 @@ bool TimelinePlayback::playAt(qint64 t)
     m_player->setProperty(QStringLiteral("prefetch-playlist"), true);
     m_player->setProperty(QStringLiteral("hr-seek"), QStringLiteral("yes"));
     setTime(t);
-    if (!enqueue(chunk, t - chunk.start, true))
+    if (!enqueue(chunk, t - chunk.start, true)) {
+        setActive(false);
         return false;
+    }
     setActive(true);
     queueNext();
     return true;

@@ -100,4 +100,5 @@ private:
     QString m_note;
     qint64 m_nextMoment = -1;
     QTimer m_noteExpiry;
+    int m_contextWaits = 0;
 };

@@ -12,9 +12,14 @@
 
 namespace {
 
+// A field a spreadsheet would read as a formula starts with an apostrophe: a till's text is
+// data, never something to run.
 QString csvField(const QString &value)
 {
-    QString quoted = value;
+    static const QString kFormulaStarts = QStringLiteral("=+-@");
+    QString quoted = !value.isEmpty() && kFormulaStarts.contains(value.at(0))
+                         ? QLatin1Char('\'') + value
+                         : value;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }

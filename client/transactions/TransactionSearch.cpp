@@ -57,6 +57,8 @@ TransactionSearch::TransactionSearch(QObject *parent)
     for (Runner &runner : m_runners) {
         runner.fetcher = new PosDataFetcher(this);
         runner.fetcher->setTimeout(m_timeout);
+        // A receipt is searched and exported whole, however long.
+        runner.fetcher->setMaxLines(PosDataFetcher::kWholeTextLines);
         Runner *at = &runner;
         connect(runner.fetcher, &PosDataFetcher::finished, this,
                 [this, at](const QVariantMap &answer) { handleAnswer(*at, answer); });

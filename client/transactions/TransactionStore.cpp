@@ -85,7 +85,7 @@ bool TransactionStore::fail(const QString &what, const QString &error)
 }
 
 bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
-                                const QVector<PosText> &texts, qint64 now)
+                                const QVector<PosText> &texts, qint64 now, bool complete)
 {
     if (!m_open || to <= from)
         return false;
@@ -109,7 +109,7 @@ bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
         db.rollback();
         return false;
     }
-    const qint64 finalEnd = qMin(to, now - kRecentMs);
+    const qint64 finalEnd = complete ? qMin(to, now - kRecentMs) : from;
     if ((finalEnd > from && !recordRange(streamId, from, finalEnd)) || !db.commit()) {
         fail(QStringLiteral("commit"), db.lastError().text());
         db.rollback();

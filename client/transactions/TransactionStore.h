@@ -36,9 +36,11 @@ public:
     QString lastError() const { return m_lastError; }
 
     // Stores what a gateway answered for [from, to) of a stream (texts outside it are left
-    // out) and records the range as fetched, up to kRecentMs before `now`. One transaction.
+    // out) and records the range as fetched, up to kRecentMs before `now`; an answer the
+    // gateway or the fetcher cut short (`complete` false) is stored but not counted as fetched.
+    // One transaction.
     bool addTexts(const QString &streamId, qint64 from, qint64 to, const QVector<PosText> &texts,
-                  qint64 now);
+                  qint64 now, bool complete = true);
     // Ranges fetched of a stream, merged, in order.
     QVector<Range> fetched(const QString &streamId) const;
     // True when the whole of [from, to) of the stream is fetched.

@@ -88,9 +88,17 @@ void TransactionWorker::answer(quint64 generation, const Slice &slice, const QVa
         failed(generation, slice, false);
         return;
     }
+    // A cut answer is stored, but its hour is asked again by the next search.
+    const bool complete = !answer.value(QStringLiteral("cut")).toBool();
+    if (!complete)
+        // the fetcher has warned of the cut already
+        qInfo().noquote() << QStringLiteral("Receipts of stream %1 from %2: the answer was cut "
+                                            "short; the hour will be asked again")
+                                 .arg(m_tills.at(slice.till).streamId)
+                                 .arg(slice.from);
     if (openStore())
         m_store->addTexts(m_tills.at(slice.till).streamId, slice.from, slice.from + m_slice, texts,
-                          QDateTime::currentMSecsSinceEpoch());
+                          QDateTime::currentMSecsSinceEpoch(), complete);
     m_sink.sliceDone(generation, slice.till, false, false, match(slice, texts));
 }
 

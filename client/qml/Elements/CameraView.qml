@@ -103,8 +103,11 @@ Item {
 
     onUrlChanged: {
         refusedAddress = ""
-        if (url === "")
+        // A load still waiting would replace what another owner of the player plays now.
+        if (url === "") {
+            loadTimer.stop()
             return
+        }
         if (playingUrl !== "" && cellStatus.sawPicture && !retrying)
             switchStream()
         else
