@@ -31,8 +31,12 @@ ClipExporter::ClipExporter(QObject *parent)
     , m_folder(defaultFolder())
 {
     m_user = QSettings().value(QStringLiteral("user")).toString();
+    // The console keeps no signed-in user object: the sign-in field, else the system's user.
+    for (const char *name : {"USER", "LOGNAME"})
+        if (m_user.isEmpty())
+            m_user = qEnvironmentVariable(name);
     if (m_user.isEmpty())
-        m_user = qEnvironmentVariable("USER");
+        m_user = QStringLiteral("unknown");
 }
 
 ClipExporter::~ClipExporter()
