@@ -251,6 +251,10 @@ private slots:
         QCOMPARE(verified.code, 0);
         QCOMPARE(verified.out.trimmed(), QStringLiteral("intact"));
 
+        // The next export of the same moment takes another name; a camera's name makes no path.
+        QCOMPARE(ClipExporter::freeBaseName(m_dir->path(), "Till", in), base + "_2");
+        QVERIFY(!ClipExporter::freeBaseName(m_dir->path(), "../Till/1", in).contains('/'));
+
         // One byte changed in the middle of the clip is named.
         QFile file(clip);
         QVERIFY(file.open(QIODevice::ReadWrite));
