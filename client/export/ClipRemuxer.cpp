@@ -120,7 +120,7 @@ ClipExportResult ClipRemuxer::run()
         for (int i = 0; i < m_job.chunks.size() && !m_done; ++i)
             if (!exportChunk(i))
                 return false;
-        if (m_out && !closeOutput())
+        if (m_out && !closeOutput(true))
             return false;
         if (m_result.files.isEmpty())
             return fail(QString());
@@ -418,12 +418,11 @@ bool ClipRemuxer::openOutput(const AVStream *video)
     return true;
 }
 
-bool ClipRemuxer::closeOutput()
+bool ClipRemuxer::closeOutput(bool last)
 {
     Output *out = m_out;
     // Texts between this file's end and the next chunk wait for the next file.
-    writeTextsUpTo(m_done || m_prevChunkEnd >= m_job.out ? std::numeric_limits<qint64>::max()
-                                                         : out->file.to);
+    writeTextsUpTo(last ? std::numeric_limits<qint64>::max() : out->file.to);
     const auto utc = [](qint64 ms) {
         return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
     };

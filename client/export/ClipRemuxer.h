@@ -41,7 +41,8 @@ private:
     bool copyPackets(Input &in, const ClipChunk &chunk);
     bool writeVideo(Input &in, AVPacket *pkt, qint64 absMs);
     bool openOutput(const AVStream *video);
-    bool closeOutput();
+    // `last`: no file follows, so the texts left belong to this one.
+    bool closeOutput(bool last = false);
     void writeTextsUpTo(qint64 absMs);
     bool writeText(qint64 absMs, const QString &text);
     bool fail(const QString &message);
