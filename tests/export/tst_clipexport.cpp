@@ -13,10 +13,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -351,6 +354,46 @@ private slots:
         QVERIFY2(exporter.error().contains(error), qPrintable(exporter.error()));
         QVERIFY(exporter.files().isEmpty());
         QCOMPARE(filesLeft(), folderIsFile ? QStringList{"blocker"} : QStringList());
+    }
+
+    // A gateway that stops sending halfway through a recording: the export fails and says so.
+    void brokenOffRecordingLeavesNothing()
+    {
+        QNetworkAccessManager network;
+        QNetworkReply *reply =
+            network.get(QNetworkRequest(QUrl(chunks().first().toMap().value("url").toString())));
+        QSignalSpy fetched(reply, &QNetworkReply::finished);
+        QVERIFY(fetched.wait(kDeadline));
+        const QByteArray recording = reply->readAll();
+        reply->deleteLater();
+        QVERIFY(recording.size() > 100000);
+
+        // Announces the whole recording, sends 40 % of it and hangs up.
+        QTcpServer gateway;
+        QVERIFY(gateway.listen(QHostAddress::LocalHost));
+        connect(&gateway, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *socket = gateway.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, &recording] {
+                socket->readAll();
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: " +
+                              QByteArray::number(recording.size()) + "\r\n\r\n");
+                socket->write(recording.left(recording.size() * 2 / 5));
+                socket->disconnectFromHost();
+            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        });
+        ClipExporter exporter;
+        exporter.setFolder(m_dir->path());
+        QSignalSpy finished(&exporter, &ClipExporter::finished);
+        const QString url = QStringLiteral("http://127.0.0.1:%1/12").arg(gateway.serverPort());
+        QVERIFY(
+            exporter.start("Till", "12", QString(), m_t0, m_t0 + kMinute,
+                           {QVariantMap{{"start", m_t0}, {"end", m_t0 + kMinute}, {"url", url}}}));
+        QVERIFY(finished.wait(kDeadline));
+        QCOMPARE(finished.first().first().toBool(), false);
+        QVERIFY2(exporter.error().contains(QStringLiteral("broke off")),
+                 qPrintable(exporter.error()));
+        QCOMPARE(filesLeft(), QStringList());
     }
 
     // Cancel while the clip is being written: nothing is left behind.
