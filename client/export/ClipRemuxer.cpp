@@ -350,9 +350,13 @@ void ClipRemuxer::writeTextsUpTo(qint64 absMs)
         const ClipText &t = m_texts.at(m_nextText);
         const qint64 fileMs =
             std::max(t.time, m_out->chunkAbs0) - m_out->chunkAbs0 + m_out->chunkFile0;
-        qint64 shown = ClipSubtitles::kShowMs;
+        const qint64 from = std::max(t.time, m_out->chunkAbs0);
+        // Shown until the next text, for kShowMs at most, and never past the picture: a text
+        // outlasting the video would make the clip longer than what was asked.
+        qint64 until = std::min({from + ClipSubtitles::kShowMs, m_job.out, m_prevChunkEnd});
         if (m_nextText + 1 < m_texts.size())
-            shown = std::clamp<qint64>(m_texts.at(m_nextText + 1).time - t.time, 1, shown);
+            until = std::min(until, m_texts.at(m_nextText + 1).time);
+        const qint64 shown = std::max<qint64>(until - from, 1);
         m_out->subtitles.add(fileMs, fileMs + shown, t.text);
         const QByteArray sample = ClipSubtitles::sample(t.text);
         AVPacket *pkt = av_packet_alloc();

@@ -136,6 +136,25 @@ QStringList subtitles(const QString &file)
     return texts;
 }
 
+// Answers every request on a loopback port with `body`, of which only `sent` bytes are sent
+// before the connection is closed.
+void serve(QTcpServer &server, const QByteArray &body, int sent)
+{
+    server.listen(QHostAddress::LocalHost);
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, &body, sent] {
+        QTcpSocket *socket = server.nextPendingConnection();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, &body, sent] {
+            socket->readAll();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                          "Content-Length: " +
+                          QByteArray::number(body.size()) + "\r\n\r\n");
+            socket->write(body.left(sent));
+            socket->disconnectFromHost();
+        });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    });
+}
+
 } // namespace
 
 class TestClipExport : public QObject
@@ -370,18 +389,7 @@ private slots:
 
         // Announces the whole recording, sends 40 % of it and hangs up.
         QTcpServer gateway;
-        QVERIFY(gateway.listen(QHostAddress::LocalHost));
-        connect(&gateway, &QTcpServer::newConnection, this, [&] {
-            QTcpSocket *socket = gateway.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket, &recording] {
-                socket->readAll();
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: " +
-                              QByteArray::number(recording.size()) + "\r\n\r\n");
-                socket->write(recording.left(recording.size() * 2 / 5));
-                socket->disconnectFromHost();
-            });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        });
+        serve(gateway, recording, recording.size() * 2 / 5);
         ClipExporter exporter;
         exporter.setFolder(m_dir->path());
         QSignalSpy finished(&exporter, &ClipExporter::finished);
@@ -394,6 +402,43 @@ private slots:
         QVERIFY2(exporter.error().contains(QStringLiteral("broke off")),
                  qPrintable(exporter.error()));
         QCOMPARE(filesLeft(), QStringList());
+    }
+
+    // A chunk in a codec an MP4 file cannot hold is left out, and said so; the rest is exported.
+    void chunkOfOtherCodecIsLeftOut()
+    {
+        const QString made = m_dir->filePath("ffv1.mkv");
+        const Run ffmpeg =
+            run("ffmpeg", {"-v", "error", "-f", "lavfi", "-i",
+                           "testsrc=size=160x90:rate=5:duration=60", "-c:v", "ffv1", made});
+        QVERIFY2(ffmpeg.code == 0, qPrintable(ffmpeg.out));
+        QFile file(made);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray recording = file.readAll();
+        file.remove();
+        QTcpServer gateway;
+        serve(gateway, recording, recording.size());
+
+        QVariantList list{QVariantMap{
+            {"start", m_t0 - kMinute},
+            {"end", m_t0},
+            {"url", QStringLiteral("http://127.0.0.1:%1/x").arg(gateway.serverPort())}}};
+        list << chunks().first();
+        ClipExporter exporter;
+        exporter.setFolder(m_dir->path());
+        QSignalSpy finished(&exporter, &ClipExporter::finished);
+        QVERIFY(exporter.start("Till", "12", QString(), m_t0 - 30000, m_t0 + 30000, list));
+        QVERIFY(finished.wait(kDeadline));
+        QVERIFY2(finished.first().first().toBool(), qPrintable(exporter.error()));
+        QCOMPARE(exporter.files().size(), 1);
+        const double d = duration(probe(exporter.files().first()));
+        QVERIFY2(qAbs(d - 30.0) <= 1.05, qPrintable(QString::number(d)));
+        QCOMPARE(exporter.notes().size(), 1);
+        QVERIFY2(exporter.notes().first().contains("ffv1 video, which an MP4 file cannot hold"),
+                 qPrintable(exporter.notes().first()));
+        QFile manifest(exporter.manifest());
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        QVERIFY(manifest.readAll().contains("# Note: " + exporter.notes().first().toUtf8()));
     }
 
     // Cancel while the clip is being written: nothing is left behind.
