@@ -16,7 +16,7 @@ PACKAGES=(
   # the desktop's secret store for the sign-in password
   qtkeychain-qt5-dev libqt5keychain1
   # media, messaging, networking
-  libmpv-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
+  libmpv-dev libavformat-dev libavcodec-dev libavutil-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri xdotool
   # packaging: cpack's dependency computation, and the checks of the built package

@@ -610,6 +610,20 @@ Page {
                 onMomentClicked: page.playMoment(time)
             }
 
+            // Marks a range of the timeline and exports it as files to hand over.
+            ExportPanel {
+                anchors.top: player.top
+                anchors.left: player.left
+                anchors.margins: 8
+                width: Math.min(implicitWidth, player.width - 16)
+                visible: page.streamId !== ""
+                active: page.timelineKeys
+                timeline: timelinePanel.timeline
+                index: recordedIndex
+                playback: playback
+                streamId: page.streamId
+            }
+
             // Nothing plays at the moment asked for: the last picture of another moment or
             // camera would mislead.
             Rectangle {

@@ -1,0 +1,223 @@
+#include "ClipExporter.h"
+
+#include "ClipRemuxer.h"
+#include "ExportManifest.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QQmlEngine>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QThread>
+#include <QVariantMap>
+
+#include <chrono>
+
+namespace {
+
+void registerClipExporter()
+{
+    qmlRegisterType<ClipExporter>("Native", 1, 0, "ClipExporter");
+}
+
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(registerClipExporter)
+
+ClipExporter::ClipExporter(QObject *parent)
+    : QObject(parent)
+    , m_folder(defaultFolder())
+{
+    m_user = QSettings().value(QStringLiteral("user")).toString();
+    // The console keeps no signed-in user object: the sign-in field, else the system's user.
+    for (const char *name : {"USER", "LOGNAME"})
+        if (m_user.isEmpty())
+            m_user = qEnvironmentVariable(name);
+    if (m_user.isEmpty())
+        m_user = QStringLiteral("unknown");
+}
+
+ClipExporter::~ClipExporter()
+{
+    cancel();
+    wait();
+    delete m_thread;
+}
+
+void ClipExporter::setFolder(const QString &folder)
+{
+    if (folder == m_folder)
+        return;
+    m_folder = folder;
+    emit folderChanged();
+}
+
+void ClipExporter::setKeepGaps(bool keep)
+{
+    if (keep == m_keepGaps)
+        return;
+    m_keepGaps = keep;
+    emit keepGapsChanged();
+}
+
+void ClipExporter::setUser(const QString &user)
+{
+    if (user == m_user)
+        return;
+    m_user = user;
+    emit userChanged();
+}
+
+QString ClipExporter::defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) +
+           QStringLiteral("/Ardix/");
+}
+
+QString ClipExporter::freeBaseName(const QString &folder, const QString &camera, qint64 in)
+{
+    QString name = camera;
+    name.replace(QRegularExpression(QStringLiteral("[^\\w\\-]+")), QStringLiteral("-"));
+    name = name.left(64);
+    if (name.isEmpty())
+        name = QStringLiteral("clip");
+    const QString stem =
+        name + QLatin1Char('_') +
+        QDateTime::fromMSecsSinceEpoch(in).toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    const QStringList taken = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    const auto isTaken = [&taken](const QString &base) {
+        for (const QString &f : taken)
+            if (f.startsWith(base + QLatin1Char('.')) ||
+                f.startsWith(base + QStringLiteral("_part")))
+                return true;
+        return false;
+    };
+    QString base = stem;
+    for (int n = 2; isTaken(base); ++n)
+        base = QStringLiteral("%1_%2").arg(stem).arg(n);
+    return base;
+}
+
+bool ClipExporter::start(const QString &camera, const QString &streamId, const QString &gateway,
+                         qint64 in, qint64 out, const QVariantList &chunks)
+{
+    ClipExportJob job;
+    job.camera = camera;
+    job.streamId = streamId;
+    job.gateway = gateway;
+    job.in = std::min(in, out);
+    job.out = std::max(in, out);
+    for (const QVariant &v : chunks) {
+        const QVariantMap c = v.toMap();
+        job.chunks.append(ClipChunk{c.value(QStringLiteral("start")).toLongLong(),
+                                    c.value(QStringLiteral("end")).toLongLong(),
+                                    c.value(QStringLiteral("url")).toString()});
+    }
+    return start(std::move(job));
+}
+
+bool ClipExporter::start(ClipExportJob job)
+{
+    if (m_thread)
+        return false;
+    if (job.folder.isEmpty())
+        job.folder = m_folder;
+    if (job.user.isEmpty())
+        job.user = m_user;
+    if (job.version.isEmpty())
+        job.version = QCoreApplication::applicationVersion();
+    job.keepGaps = job.keepGaps || m_keepGaps;
+    if (job.baseName.isEmpty())
+        job.baseName = freeBaseName(job.folder, job.camera, job.in);
+    m_runFolder = job.folder;
+    m_canceled = std::make_shared<std::atomic<bool>>(false);
+    m_progress = 0;
+    m_total = static_cast<double>(job.out - job.in) / 1000.0;
+    emit progressChanged();
+    auto canceled = m_canceled;
+    QPointer<ClipExporter> self(this);
+    m_thread = QThread::create([job, canceled, self] {
+        // Progress comes often: post at most a few times a second.
+        auto last = std::chrono::steady_clock::time_point();
+        ClipRemuxer remuxer(job, *canceled, [&last, self](double done) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last < std::chrono::milliseconds(100))
+                return;
+            last = now;
+            // The worker thread never touches the exporter: it posts to the GUI thread.
+            QMetaObject::invokeMethod(
+                self,
+                [self, done] {
+                    if (self)
+                        self->onProgress(done);
+                },
+                Qt::QueuedConnection);
+        });
+        const ClipExportResult result = remuxer.run();
+        QMetaObject::invokeMethod(
+            self,
+            [self, result] {
+                if (self)
+                    self->onFinished(result);
+            },
+            Qt::QueuedConnection);
+    });
+    m_thread->setObjectName(QStringLiteral("ClipExporter"));
+    m_thread->start();
+    qInfo().noquote() << "Exporting" << job.camera
+                      << QDateTime::fromMSecsSinceEpoch(job.in).toString(Qt::ISODate) << "to"
+                      << QDateTime::fromMSecsSinceEpoch(job.out).toString(Qt::ISODate) << "into"
+                      << QDir(job.folder).filePath(job.baseName);
+    emit busyChanged();
+    return true;
+}
+
+void ClipExporter::cancel()
+{
+    if (m_canceled)
+        m_canceled->store(true);
+}
+
+void ClipExporter::wait()
+{
+    if (m_thread)
+        m_thread->wait();
+}
+
+void ClipExporter::onProgress(double done)
+{
+    if (!m_thread || done <= m_progress)
+        return;
+    m_progress = done;
+    emit progressChanged();
+}
+
+void ClipExporter::onFinished(const ClipExportResult &result)
+{
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    const QDir folder(m_runFolder);
+    m_files.clear();
+    m_manifest.clear();
+    m_notes = result.notes;
+    m_error = result.error;
+    if (result.ok) {
+        for (const ClipFile &f : result.files)
+            m_files << folder.filePath(f.fileName);
+        m_manifest = folder.filePath(result.manifestName);
+        m_progress = m_total;
+        emit progressChanged();
+        qInfo().noquote() << "Exported" << m_files.join(QStringLiteral(", "));
+    } else {
+        qWarning().noquote() << "Export failed:" << m_error;
+    }
+    for (const QString &note : qAsConst(m_notes))
+        qWarning().noquote() << "Export:" << note;
+    emit busyChanged();
+    emit finished(result.ok);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "ClipExportJob.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QVariantList>
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+
+// Exports a range of a camera's recording as files anyone can play and nobody can quietly
+// alter: MP4 clips remuxed from the gateway's recordings (no re-encoding), the channel texts as
+// subtitles and an SRT file beside, and a manifest of SHA-256 hashes. The work runs on a
+// thread of its own; only one export runs at a time.
+class ClipExporter : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    // Seconds of the clip written, and the clip's length in seconds.
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(double total READ total NOTIFY progressChanged)
+    // Where the files go; by default the user's videos folder, "Ardix" inside it.
+    Q_PROPERTY(QString folder READ folder WRITE setFolder NOTIFY folderChanged)
+    // A gap between chunks is kept as a jump in time inside one file rather than a new file.
+    Q_PROPERTY(bool keepGaps READ keepGaps WRITE setKeepGaps NOTIFY keepGapsChanged)
+    // Who exports, for the manifest; by default the user of the sign-in fields.
+    Q_PROPERTY(QString user READ user WRITE setUser NOTIFY userChanged)
+    // The last export's outcome: the clip files written (full paths), its manifest, why it
+    // failed (empty when it did not), and what was left out.
+    Q_PROPERTY(QStringList files READ files NOTIFY finished)
+    Q_PROPERTY(QString manifest READ manifest NOTIFY finished)
+    Q_PROPERTY(QString error READ error NOTIFY finished)
+    Q_PROPERTY(QStringList notes READ notes NOTIFY finished)
+
+public:
+    explicit ClipExporter(QObject *parent = nullptr);
+    ~ClipExporter() override;
+
+    bool busy() const { return m_thread != nullptr; }
+    double progress() const { return m_progress; }
+    double total() const { return m_total; }
+    QString folder() const { return m_folder; }
+    void setFolder(const QString &folder);
+    bool keepGaps() const { return m_keepGaps; }
+    void setKeepGaps(bool keep);
+    QString user() const { return m_user; }
+    void setUser(const QString &user);
+    QStringList files() const { return m_files; }
+    QString manifest() const { return m_manifest; }
+    QString error() const { return m_error; }
+    QStringList notes() const { return m_notes; }
+
+    static QString defaultFolder();
+    // "<camera>_yyyy-MM-dd_hh-mm-ss" of `in` (local time), with "_2", "_3", … added while a
+    // file of that name exists in `folder`.
+    static QString freeBaseName(const QString &folder, const QString &camera, qint64 in);
+
+    // Exports [in, out) of a stream from `chunks` ({start, end, url}, in time order; those that
+    // do not meet the range are ignored). False when an export is running already.
+    Q_INVOKABLE bool start(const QString &camera, const QString &streamId, const QString &gateway,
+                           qint64 in, qint64 out, const QVariantList &chunks);
+    // The same for a job whose folder, baseName, user and version may be left empty.
+    bool start(ClipExportJob job);
+    Q_INVOKABLE void cancel();
+    // Blocks until the running export has ended (tests, shutdown).
+    void wait();
+
+signals:
+    void busyChanged();
+    void progressChanged();
+    void folderChanged();
+    void keepGapsChanged();
+    void userChanged();
+    void finished(bool ok);
+
+private:
+    void onProgress(double done);
+    void onFinished(const ClipExportResult &result);
+
+    QString m_folder;
+    bool m_keepGaps = false;
+    QString m_user;
+    double m_progress = 0;
+    double m_total = 0;
+    QStringList m_files;
+    QString m_manifest;
+    QString m_error;
+    QStringList m_notes;
+    QString m_runFolder;
+    QThread *m_thread = nullptr;
+    std::shared_ptr<std::atomic<bool>> m_canceled;
+};

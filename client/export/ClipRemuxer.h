@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ClipExportJob.h"
+#include "ClipSubtitles.h"
+
+#include <atomic>
+#include <functional>
+
+struct AVFormatContext;
+struct AVPacket;
+struct AVStream;
+
+// Writes a job's clip files, on the thread that calls run(): the chunks' recordings are read
+// from the gateway over HTTP and their video packets copied into MP4 files without decoding
+// (from the keyframe at or before "in" to the first packet at or past "out"), with the texts
+// as a timed-text track and an SRT file beside. Every file is written as "<name>.part"; they
+// are renamed together once all are complete, and removed on failure or cancel.
+class ClipRemuxer
+{
+public:
+    // Seconds of the clip done; called from the running thread.
+    using Progress = std::function<void(double done)>;
+
+    ClipRemuxer(const ClipExportJob &job, const std::atomic<bool> &canceled, Progress progress);
+    ~ClipRemuxer();
+    ClipRemuxer(const ClipRemuxer &) = delete;
+    ClipRemuxer &operator=(const ClipRemuxer &) = delete;
+
+    ClipExportResult run();
+
+    // "mp4", "_part2.mp4", … for part n (0-based).
+    static QString partSuffix(int part);
+
+private:
+    struct Output;
+    struct Input;
+
+    bool fetchTexts();
+    bool exportChunk(int index);
+    bool openInput(Input &in, const ClipChunk &chunk);
+    bool copyPackets(Input &in, const ClipChunk &chunk);
+    bool writeVideo(Input &in, AVPacket *pkt, qint64 absMs);
+    bool openOutput(const AVStream *video);
+    // `last`: no file follows, so the texts left belong to this one.
+    bool closeOutput(bool last = false);
+    void writeTextsUpTo(qint64 absMs);
+    bool writeText(qint64 absMs, const QString &text);
+    bool fail(const QString &message);
+    bool failAv(const QString &what, int err);
+    QString clockText(qint64 ms) const;
+    void removeParts();
+    bool renameParts();
+
+    const ClipExportJob &m_job;
+    const std::atomic<bool> &m_canceled;
+    Progress m_progress;
+    ClipExportResult m_result;
+    QVector<ClipText> m_texts;
+    int m_nextText = 0;
+    Output *m_out = nullptr;
+    QStringList m_partFiles;    // every ".part" written, for the rename or the clean-up
+    qint64 m_prevChunkEnd = -1; // listed end of the chunk exported last, -1 before the first
+    bool m_done = false;        // a packet at or past "out" was written
+};

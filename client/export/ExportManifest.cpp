@@ -1,0 +1,129 @@
+#include "ExportManifest.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace {
+
+QString utc(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
+}
+
+// One line of text: a camera's name with a line break must not forge a hash line.
+QString oneLine(QString s)
+{
+    return s.replace(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")), QStringLiteral(" "));
+}
+
+} // namespace
+
+QString ExportManifest::fileName(const QString &baseName)
+{
+    return baseName + QStringLiteral(".manifest.txt");
+}
+
+QString ExportManifest::write(const ClipExportJob &job, const ClipExportResult &result,
+                              QString *error)
+{
+    const QDir folder(job.folder);
+    const QString name = fileName(job.baseName);
+    QString text;
+    text +=
+        QStringLiteral("# Recorded clip exported by the Ardix console.\n"
+                       "# Each line that does not start with \"#\" is \"<SHA-256>  <file>\", "
+                       "the format of sha256sum:\n"
+                       "# in this folder, \"sha256sum -c %1\" or \"client --verify-export %1\"\n"
+                       "# checks that none of the files was altered.\n")
+            .arg(name);
+    text += QStringLiteral("# Camera: %1\n# Stream id: %2\n")
+                .arg(oneLine(job.camera), oneLine(job.streamId));
+    text += QStringLiteral("# Asked: %1 to %2 (UTC)\n").arg(utc(job.in), utc(job.out));
+    for (const ClipFile &f : result.files)
+        text += QStringLiteral("# In %1: %2 to %3 (UTC)\n").arg(f.fileName, utc(f.from), utc(f.to));
+    text += QStringLiteral("# Gateway: %1\n").arg(oneLine(job.gateway));
+    text += QStringLiteral("# Exported by: %1, Ardix console %2\n")
+                .arg(oneLine(job.user), oneLine(job.version));
+    text +=
+        QStringLiteral("# Exported at: %1 (UTC)\n").arg(utc(QDateTime::currentMSecsSinceEpoch()));
+    for (const QString &note : result.notes)
+        text += QStringLiteral("# Note: %1\n").arg(oneLine(note));
+    for (const ClipFile &f : result.files) {
+        for (const QString &file : {f.fileName, f.subtitleName}) {
+            const QByteArray hash = sha256(folder.filePath(file + QStringLiteral(".part")));
+            if (hash.isEmpty()) {
+                *error = QStringLiteral("%1 could not be read back to hash it.").arg(file);
+                return QString();
+            }
+            text += QStringLiteral("%1  %2\n").arg(QString::fromLatin1(hash), file);
+        }
+    }
+    const QString path = folder.filePath(name + QStringLiteral(".part"));
+    QFile out(path);
+    const QByteArray body = text.toUtf8();
+    if (!out.open(QIODevice::WriteOnly) || out.write(body) != body.size() || !out.flush()) {
+        *error = QStringLiteral("The manifest could not be written: %1").arg(out.errorString());
+        out.remove();
+        return QString();
+    }
+    return path;
+}
+
+QByteArray ExportManifest::sha256(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return QByteArray();
+    return hash.result().toHex();
+}
+
+int ExportManifest::verify(const QString &manifestPath, QTextStream &out)
+{
+    QFile manifest(manifestPath);
+    if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        out << "The manifest " << manifestPath << " cannot be read: " << manifest.errorString()
+            << '\n';
+        return 1;
+    }
+    static const QRegularExpression line(QStringLiteral("^([0-9a-fA-F]{64}) [ *]([^/\\\\]+)$"));
+    const QDir folder = QFileInfo(manifestPath).absoluteDir();
+    int checked = 0;
+    int bad = 0;
+    while (!manifest.atEnd()) {
+        const QString text = QString::fromUtf8(manifest.readLine()).chopped(1);
+        if (text.startsWith(QLatin1Char('#')) || text.trimmed().isEmpty())
+            continue;
+        const auto m = line.match(text);
+        if (!m.hasMatch()) {
+            out << "malformed line: " << text << '\n';
+            ++bad;
+            continue;
+        }
+        ++checked;
+        const QString path = folder.filePath(m.captured(2));
+        if (!QFileInfo::exists(path)) {
+            out << "missing: " << m.captured(2) << '\n';
+            ++bad;
+        } else if (sha256(path) != m.captured(1).toLower().toLatin1()) {
+            out << "changed: " << m.captured(2) << '\n';
+            ++bad;
+        }
+    }
+    if (checked == 0 && bad == 0) {
+        out << "The manifest " << manifestPath << " lists no file.\n";
+        return 1;
+    }
+    if (bad > 0)
+        return 1;
+    out << "intact\n";
+    return 0;
+}

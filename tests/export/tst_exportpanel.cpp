@@ -1,0 +1,190 @@
+// The recorded page's export: I and O at the play head and Shift+drag mark a range, drawn over
+// the timeline; Export writes the clip and the page names it.
+#include "App.h"
+#include "ClipExporter.h"
+#include "MpvObject.h"
+#include "SimServer.h"
+#include "Startup.h"
+#include "TimelinePlayback.h"
+
+#include <Site.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <clocale>
+#include <memory>
+
+namespace {
+
+constexpr qint64 kMinute = 60000;
+constexpr int kDeadline = 60000;
+
+std::string siteJson(qint64 t0)
+{
+    return QStringLiteral(R"({
+        "name": "Recorded", "rootId": 1,
+        "users": [{"id": 500, "name": "operator", "password": "operator"}],
+        "objects": [
+          {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "parent": 0},
+          {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
+           "settings": {"address": "127.0.0.1"}},
+          {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [
+            {"start": %1, "end": %2, "size": 400000}, {"start": %2, "end": %3, "size": 400000}]}
+        ]})")
+        .arg(t0)
+        .arg(t0 + kMinute)
+        .arg(t0 + 2 * kMinute)
+        .toStdString();
+}
+
+} // namespace
+
+class TestExportPanel : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SimServer> m_server;
+    std::unique_ptr<QQuickView> m_view;
+    QTemporaryDir m_dir;
+    QQuickItem *m_page = nullptr;
+    QQuickItem *m_timeline = nullptr;
+    QQuickItem *m_panel = nullptr;
+    TimelinePlayback *m_playback = nullptr;
+    ClipExporter *m_exporter = nullptr;
+    qint64 m_t0 = 0;
+
+    QPoint onTimeline(qint64 t) const
+    {
+        double x = 0;
+        QMetaObject::invokeMethod(m_timeline, "xAt", Q_RETURN_ARG(double, x), Q_ARG(qint64, t));
+        return m_timeline->mapToScene(QPointF(x, m_timeline->height() / 2)).toPoint();
+    }
+    QQuickItem *item(const char *name) const
+    {
+        return m_page->findChild<QQuickItem *>(QLatin1String(name));
+    }
+    qint64 mark(const char *which) const
+    {
+        return static_cast<qint64>(m_panel->property(which).toDouble());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Startup::setIdentity();
+        std::setlocale(LC_NUMERIC, "C");
+        m_t0 = (QDateTime::currentMSecsSinceEpoch() / kMinute - 30) * kMinute;
+        std::string error;
+        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), m_t0, error);
+        QVERIFY2(site, error.c_str());
+        m_server = std::make_unique<SimServer>(std::move(*site));
+        QVERIFY(m_server->start());
+
+        m_view = std::make_unique<QQuickView>();
+        m_view->engine()->addImportPath(QStringLiteral("qrc:/qml"));
+        m_view->rootContext()->setContextProperty(QStringLiteral("debug"), false);
+        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+        m_view->resize(1000, 600);
+        m_view->setSource(QUrl(QStringLiteral("qrc:/qml/RecordedPage.qml")));
+        QVERIFY2(m_view->status() == QQuickView::Ready,
+                 qPrintable(m_view->errors().value(0).toString()));
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        // Shortcuts act in the active window only.
+        m_view->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        m_page = m_view->rootObject();
+        m_page->setProperty("gatewayPort", m_server->sim().gatewayHttpPort(2));
+        m_timeline = item("timeline");
+        m_panel = item("exportPanel");
+        m_playback = m_page->findChild<TimelinePlayback *>(QStringLiteral("timelinePlayback"));
+        QVERIFY(m_timeline && m_panel && m_playback);
+        m_exporter = qvariant_cast<ClipExporter *>(m_panel->property("exporter"));
+        QVERIFY(m_exporter);
+        m_exporter->setFolder(m_dir.path());
+
+        QSignalSpy loggedIn(App::instance(), &App::loggedIn);
+        App::instance()->login(QStringLiteral("operator"), QStringLiteral("operator"),
+                               QStringLiteral("127.0.0.1"), m_server->port());
+        QVERIFY(loggedIn.wait(kDeadline));
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "12")));
+        QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange", Q_ARG(qint64, m_t0),
+                                          Q_ARG(qint64, m_t0 + 2 * kMinute)));
+        auto *index = m_page->findChild<QObject *>(QStringLiteral("recordedIndex"));
+        QTRY_VERIFY_WITH_TIMEOUT(index->property("lastRecorded").toLongLong() > m_t0, kDeadline);
+    }
+
+    void cleanupTestCase()
+    {
+        m_view.reset();
+        m_server.reset();
+    }
+
+    // I and O at the play head mark the range, drawn over the timeline; Export writes it and
+    // the page names the file.
+    void keysMarkAndExport()
+    {
+        QVERIFY(
+            QMetaObject::invokeMethod(m_page, "playMoment", Q_ARG(QVariant, double(m_t0 + 5000))));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() >= m_t0 + 5000,
+                                 kDeadline);
+        QTest::keyClick(m_view.get(), Qt::Key_I);
+        const qint64 in = mark("markIn");
+        QVERIFY2(qAbs(in - m_playback->time()) < 1000, qPrintable(QString::number(in - m_t0)));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > in + 3000, kDeadline);
+        QTest::keyClick(m_view.get(), Qt::Key_O);
+        const qint64 out = mark("markOut");
+        QVERIFY(out > in + 3000);
+
+        auto *band = item("exportRangeBand");
+        QVERIFY(band && band->isVisible());
+        QVERIFY(qAbs(band->mapToScene(QPointF(0, 0)).x() - onTimeline(in).x()) <= 2);
+        QVERIFY(qAbs(band->width() - (onTimeline(out).x() - onTimeline(in).x())) <= 2);
+
+        QSignalSpy finished(m_exporter, &ClipExporter::finished);
+        auto *button = item("exportButton");
+        QVERIFY(button && button->isEnabled());
+        QTest::mouseClick(
+            m_view.get(), Qt::LeftButton, Qt::NoModifier,
+            button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+        QVERIFY(finished.wait(kDeadline));
+        QVERIFY2(finished.first().first().toBool(), qPrintable(m_exporter->error()));
+        const QString name = QFileInfo(m_exporter->files().value(0)).fileName();
+        QVERIFY(QFile::exists(QDir(m_dir.path()).filePath(name)));
+        QTRY_COMPARE(item("exportOutcome")->property("text").toString(), name);
+        QTRY_VERIFY(item("exportOpenFolder")->isVisible());
+        if (qEnvironmentVariableIsSet("ARDIX_EXPORT_SCREENSHOT"))
+            m_view->grabWindow().save(qEnvironmentVariable("ARDIX_EXPORT_SCREENSHOT"));
+    }
+
+    // Shift+drag on the timeline marks a range instead of panning or playing.
+    void shiftDragMarksRange()
+    {
+        const qint64 viewStart = m_timeline->property("viewStart").toLongLong();
+        const QPoint from = onTimeline(m_t0 + 20000);
+        const QPoint to = onTimeline(m_t0 + 80000);
+        QTest::mousePress(m_view.get(), Qt::LeftButton, Qt::ShiftModifier, from);
+        for (int i = 1; i <= 4; ++i)
+            QTest::mouseMove(m_view.get(), from + (to - from) * i / 4);
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, Qt::ShiftModifier, to);
+        const double msPerPixel = 2.0 * kMinute / m_timeline->width();
+        QVERIFY2(qAbs(mark("markIn") - (m_t0 + 20000)) <= 2 * msPerPixel,
+                 qPrintable(QString::number(mark("markIn") - m_t0)));
+        QVERIFY2(qAbs(mark("markOut") - (m_t0 + 80000)) <= 2 * msPerPixel,
+                 qPrintable(QString::number(mark("markOut") - m_t0)));
+        QCOMPARE(m_timeline->property("viewStart").toLongLong(), viewStart);
+    }
+};
+
+QTEST_MAIN(TestExportPanel)
+#include "tst_exportpanel.moc"
