@@ -327,21 +327,26 @@ private slots:
         QTest::addColumn<qint64>("in");
         QTest::addColumn<qint64>("out");
         QTest::addColumn<bool>("folderIsFile");
+        QTest::addColumn<bool>("diskFull");
         QTest::addColumn<QString>("error");
         QTest::newRow("lost chunk")
             << m_t0 + 3 * kMinute + 30 * kSecond << m_t0 + 5 * kMinute + 30 * kSecond << false
-            << QStringLiteral("(404 Not Found)");
+            << false << QStringLiteral("(404 Not Found)");
         QTest::newRow("unwritable folder")
-            << m_t0 << m_t0 + 10 * kSecond << true << QStringLiteral("cannot be written");
+            << m_t0 << m_t0 + 10 * kSecond << true << false << QStringLiteral("cannot be written");
         QTest::newRow("nothing recorded")
             << m_t0 + 2 * kMinute + 5 * kSecond << m_t0 + 2 * kMinute + 50 * kSecond << false
-            << QStringLiteral("Nothing is recorded between");
+            << false << QStringLiteral("Nothing is recorded between");
+        // The clip's file on a device that is always full: every write fails with ENOSPC.
+        QTest::newRow("disk full") << m_t0 + 10 * kSecond << m_t0 + 40 * kSecond << false << true
+                                   << QStringLiteral("The disk is full");
     }
     void failureLeavesNothing()
     {
         QFETCH(qint64, in);
         QFETCH(qint64, out);
         QFETCH(bool, folderIsFile);
+        QFETCH(bool, diskFull);
         QFETCH(QString, error);
         ClipExporter exporter;
         exporter.setFolder(m_dir->path());
@@ -353,6 +358,11 @@ private slots:
             folder = blocker.fileName() + "/clips";
         }
         ClipExportJob job;
+        if (diskFull) {
+            job.baseName = QStringLiteral("Till_full");
+            QVERIFY(QFile::link(QStringLiteral("/dev/full"),
+                                QDir(folder).filePath(QStringLiteral("Till_full.mp4.part"))));
+        }
         job.camera = "Till";
         job.streamId = "12";
         job.gateway = m_gateway;
