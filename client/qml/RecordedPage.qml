@@ -610,11 +610,13 @@ Page {
                 onMomentClicked: page.playMoment(time)
             }
 
-            // Marks a range of the timeline and exports it as files to hand over.
+            // Marks a range of the timeline and exports it as files to hand over; low on the
+            // picture, above the playback controls, so the receipts over its top stay readable.
             ExportPanel {
-                anchors.top: player.top
+                anchors.bottom: player.bottom
                 anchors.left: player.left
                 anchors.margins: 8
+                anchors.bottomMargin: 66 + 8
                 width: Math.min(implicitWidth, player.width - 16)
                 visible: page.streamId !== ""
                 active: page.timelineKeys
