@@ -78,18 +78,6 @@ protected:
     std::unique_ptr<Simulator> simulator;
 };
 
-std::int64_t localNoonYesterday()
-{
-    const std::time_t yesterday = static_cast<std::time_t>(nowMs() / 1000 - 24 * 3600);
-    std::tm tm{};
-    localtime_r(&yesterday, &tm);
-    tm.tm_hour = 12;
-    tm.tm_min = 0;
-    tm.tm_sec = 0;
-    tm.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
-}
-
 // Polls until the condition holds or a minute has passed.
 template <typename F> bool eventually(F condition)
 {
@@ -103,24 +91,6 @@ template <typename F> bool eventually(F condition)
 }
 
 } // namespace
-
-TEST_F(PosHistoryTest, AnHourOfThePastIsExactlyTheGeneratorsReceipts)
-{
-    const std::int64_t from = localNoonYesterday();
-    const auto expected = ReceiptGenerator(7, 11, "Till 2").between(from, from + kHour);
-    ASSERT_GT(expected.size(), 20u);
-    const auto answer = posData(2, 11, from, from + kHour - 1);
-    ASSERT_TRUE(answer.is_object());
-    EXPECT_FALSE(answer.contains("cut"));
-    const auto &arr = answer["arr"];
-    ASSERT_EQ(arr.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(arr[i]["time"], expected[i].timeMs) << i;
-        EXPECT_EQ(arr[i]["text"], expected[i].text) << i;
-    }
-    // Three days back lies before the history's two days.
-    EXPECT_TRUE(posData(2, 11, from - 3 * 24 * kHour, from - 2 * 24 * kHour)["arr"].empty());
-}
 
 TEST_F(PosHistoryTest, AScriptsHistoryRunsOnIntoItsLiveTextsWithoutAGap)
 {

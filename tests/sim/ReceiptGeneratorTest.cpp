@@ -214,19 +214,3 @@ TEST(ReceiptGenerator, AWeekOfFourTillsLooksLikeAShop)
     EXPECT_EQ(kinds[""], 0);
     EXPECT_TRUE(accents);
 }
-
-TEST(ReceiptGenerator, SiteFileDefaults)
-{
-    // The till is the stream's name, the seed 1, the past its recording hours.
-    std::string error;
-    auto site = Site::fromJson(R"({ "objects": [ { "id": 1, "type": 7 },
-        { "id": 12, "name": "Till", "type": 10, "parent": 1, "recording": { "hours": 2 },
-          "pos": { "generator": {} } } ] })",
-                               kWeekEnd, error);
-    ASSERT_TRUE(site) << error;
-    const PosScript &pos = *site->objects[1].pos;
-    ASSERT_TRUE(pos.generator && pos.texts.empty());
-    EXPECT_EQ(pos.generator->seed, 1u);
-    EXPECT_EQ(pos.generator->till, "Till");
-    EXPECT_EQ(pos.historyFromMs, site->objects[1].chunks.front().start);
-}

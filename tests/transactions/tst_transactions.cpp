@@ -92,10 +92,6 @@ private slots:
         const qint64 mid = kBase + kHour;
         QTest::newRow("HTML") << QByteArray("<html><body>busy</body></html>") << QStringList()
                               << "are not readable, skipped";
-        QTest::newRow("cut JSON") << QByteArray("{\"arr\":[{\"time\":") << QStringList()
-                                  << "are not readable, skipped";
-        QTest::newRow("no arr") << QByteArray("{\"from\":1}") << QStringList()
-                                << "are not readable, skipped: no \"arr\"";
         QTest::newRow("invalid UTF-8")
             << receipts({{mid + 5, "SALE \xff\xfe"}}) << QStringList() << "are not readable";
         QTest::newRow("markup kept as characters")
@@ -190,35 +186,6 @@ private slots:
         QVERIFY(search.problems().isEmpty() && !search.offline());
         QCOMPARE(search.progress(), 1.0);
         QVERIFY(m_server.requestedPaths().filter("strmId=old&").isEmpty());
-    }
-
-    // What a search fetched is answered from the store the next time, without the gateway;
-    // the hour reaching into the last minutes is asked again.
-    void storeAnswersTheSecondTime()
-    {
-        const QString stream = QStringLiteral("stored");
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        const qint64 current = now / kHour * kHour;
-        const QString quoted = QStringLiteral("SALE 'x'); DROP TABLE pos_texts; --\n\"q\"");
-        m_server.answer(path(stream, kBase), 200,
-                        receipts({{kBase + 1, "SALE 'x'); DROP TABLE pos_texts; --\\n\\\"q\\\""}}));
-        m_server.answer(path(stream, current), 200, receipts({{current, "SALE now"}}));
-        TransactionSearch search;
-        search.start(tills(stream), kBase, kBase + kHour, QString());
-        QVERIFY(finished(search));
-        search.start(tills(stream), current, now + 1, QString());
-        QVERIFY(finished(search));
-        const int asked = m_server.requestCount();
-        m_server.answer(path(stream, kBase), 500, "down");
-        search.start(tills(stream), kBase, kBase + kHour, QString());
-        QVERIFY(finished(search));
-        QCOMPARE(m_server.requestCount(), asked);
-        QCOMPARE(search.resultCount(), 1);
-        QCOMPARE(search.results()->row(0).text, quoted);
-        search.start(tills(stream), current, now + 1, QString());
-        QVERIFY(finished(search));
-        QCOMPARE(m_server.requestCount(), asked + 1);
-        QCOMPARE(search.resultCount(), 1);
     }
 
     // Ranges merge, texts are kept once, and nothing older than 30 days stays.
