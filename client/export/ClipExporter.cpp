@@ -2,6 +2,7 @@
 
 #include "ClipRemuxer.h"
 #include "ExportManifest.h"
+#include "ExportPath.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -72,8 +73,7 @@ void ClipExporter::setUser(const QString &user)
 
 QString ClipExporter::defaultFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) +
-           QStringLiteral("/Ardix/");
+    return ExportPath::folderIn(QStandardPaths::MoviesLocation) + QLatin1Char('/');
 }
 
 QString ClipExporter::freeBaseName(const QString &folder, const QString &camera, qint64 in)

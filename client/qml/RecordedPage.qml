@@ -215,11 +215,8 @@ Page {
         requestVisible()
     }
 
-    // An IPv6 address is written in brackets in a URL.
     function gatewayUrl(address) {
-        var host = address.indexOf(":") >= 0 && address.charAt(0) !== "[" ? "[" + address + "]"
-                                                                          : address
-        return "http://%1:%2".arg(host).arg(gatewayPort)
+        return QmlUtils.gatewayUrl(address, gatewayPort)
     }
 
     // A gateway that does not say where it is: the stream's device address, or this machine.

@@ -28,10 +28,15 @@ ExportPath::ExportPath(QObject *parent)
 
 QString ExportPath::folder()
 {
-    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (documents.isEmpty())
-        documents = QDir::homePath();
-    return documents + QStringLiteral("/Ardix");
+    return folderIn(QStandardPaths::DocumentsLocation);
+}
+
+QString ExportPath::folderIn(QStandardPaths::StandardLocation location)
+{
+    QString base = QStandardPaths::writableLocation(location);
+    if (base.isEmpty())
+        base = QDir::homePath();
+    return base + QStringLiteral("/Ardix");
 }
 
 QString ExportPath::freeName(const QString &dir, const QString &stem, const QString &suffix,

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QStandardPaths>
 #include <QString>
 
 // Where the console writes what the operator exports: the user's documents folder, under
@@ -20,6 +21,9 @@ public:
 
     // The folder the files go to.
     static QString folder();
+    // "Ardix" in the user's folder of that kind (pictures, videos, documents), or in the home
+    // folder when the desktop names none: where everything the console hands out goes.
+    static QString folderIn(QStandardPaths::StandardLocation location);
     // The first name of that form not taken in dir.
     static QString freeName(const QString &dir, const QString &stem, const QString &suffix,
                             const QDateTime &time);

@@ -1,5 +1,7 @@
 #include "Snapshot.h"
 
+#include "ExportPath.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -30,10 +32,7 @@ Snapshot::Snapshot(QObject *parent)
 
 QString Snapshot::folder()
 {
-    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (pictures.isEmpty())
-        pictures = QDir::homePath();
-    return pictures + QStringLiteral("/Ardix");
+    return ExportPath::folderIn(QStandardPaths::PicturesLocation);
 }
 
 QString Snapshot::fileName(const QString &cameraName, const QDateTime &time)

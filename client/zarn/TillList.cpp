@@ -1,5 +1,6 @@
 #include "TillList.h"
 
+#include "QmlUtils.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
 #include "ZarnSetting.h"
@@ -150,15 +151,7 @@ QVariantMap TillList::describe(const Till &till) const
             {QStringLiteral("deviceId"), till.deviceId},
             {QStringLiteral("name"), till.name},
             {QStringLiteral("address"), till.address},
-            {QStringLiteral("gateway"), gatewayUrl(till.address, m_gatewayPort)}};
-}
-
-QString TillList::gatewayUrl(const QString &address, int port)
-{
-    const bool ipv6 = address.contains(QLatin1Char(':')) && !address.startsWith(QLatin1Char('['));
-    return QStringLiteral("http://%1:%2")
-        .arg(ipv6 ? QLatin1Char('[') + address + QLatin1Char(']') : address)
-        .arg(port);
+            {QStringLiteral("gateway"), QmlUtils::httpBase(till.address, m_gatewayPort)}};
 }
 
 int TillList::rowCount(const QModelIndex &parent) const
@@ -182,7 +175,7 @@ QVariant TillList::data(const QModelIndex &index, int role) const
     case AddressRole:
         return till.address;
     case GatewayRole:
-        return gatewayUrl(till.address, m_gatewayPort);
+        return QmlUtils::httpBase(till.address, m_gatewayPort);
     case ChosenRole:
         return m_chosen.contains(till.streamId);
     default:

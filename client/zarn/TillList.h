@@ -68,9 +68,6 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // "http://host:port", an IPv6 host in brackets.
-    static QString gatewayUrl(const QString &address, int port);
-
 public slots:
     void rebuild();
 
