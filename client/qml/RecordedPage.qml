@@ -385,16 +385,13 @@ Page {
     }
 
     // A view that reaches the present is asked again now and then: what was recorded and
-    // published since shows up.
+    // published since shows up (the last minute never counts as searched).
     Timer {
         interval: 30000
         repeat: true
         running: page.visible && page.streamId !== ""
                  && timelinePanel.timeline.viewEnd > Date.now() - 60000
-        onTriggered: {
-            recordedIndex.forget(page.streamId, Date.now() - 15 * 60000, Date.now() + 60000)
-            page.requestVisible()
-        }
+        onTriggered: page.requestVisible()
     }
 
     Timer {

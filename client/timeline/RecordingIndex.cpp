@@ -157,13 +157,6 @@ void RecordingIndex::markFailed(const QString &streamId, qint64 from, qint64 to)
         emit changed();
 }
 
-void RecordingIndex::forget(const QString &streamId, qint64 from, qint64 to)
-{
-    const auto it = m_streams.find(streamId);
-    if (it != m_streams.end() && to > from)
-        removeRange(it->known, {from, to});
-}
-
 void RecordingIndex::markUnavailable(const QString &streamId, qint64 chunkStart)
 {
     Stream &s = m_streams[streamId];

@@ -55,9 +55,6 @@ public:
     // A search of `streamId` over [from, to) failed or took too long: drawn as unavailable,
     // asked again by the next missingRanges().
     Q_INVOKABLE void markFailed(const QString &streamId, qint64 from, qint64 to);
-    // [from, to) of `streamId` is asked again by the next missingRanges(): chunks recorded
-    // since may have come. What is known stays drawn meanwhile.
-    Q_INVOKABLE void forget(const QString &streamId, qint64 from, qint64 to);
     // The gateway refused the recording of the chunk that starts at `chunkStart`.
     Q_INVOKABLE void markUnavailable(const QString &streamId, qint64 chunkStart);
     // The parts of [from, to) of the current stream that no search has answered yet, as
