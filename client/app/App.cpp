@@ -39,6 +39,9 @@ App::App(QObject *parent)
     m_reconnector = new Reconnector(this);
     connect(m_reconnector, &Reconnector::attemptDue, this, &App::onReconnectDue);
     connectZarnClient();
+    m_events = new EventList(QStringLiteral("data.sqlite"), this);
+    m_events->setRepository(m_zarnRepository.get());
+    connect(m_zarnClient.get(), &ZarnClient::eventArrived, m_events, &EventList::addServerEvent);
 
     m_layoutModel = std::make_shared<LayoutModel>();
     m_layoutGate = new LayoutRequestGate(
@@ -150,6 +153,7 @@ void App::onZarnLoggedIn(qlonglong id)
     if (m_rpcSource && m_rpcSource->service())
         m_rpcSource->service()->setLoggedIn(true);
     qInfo() << "Logged in, id: " << id;
+    m_events->setUser(m_zarnClient->username());
     qInfo() << "Fetching objects ...";
     emit loggedIn();
     m_zarnClient->getObjects(

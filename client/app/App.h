@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventList.h"
 #include "LastLayoutMemory.h"
 #include "LayoutModel.h"
 #include "Reconnector.h"
@@ -39,6 +40,8 @@ class App : public QObject
     // The layout shown now, however it was chosen; empty while none or a single stream is shown.
     Q_PROPERTY(QString currentLayout READ currentLayout NOTIFY currentLayoutChanged)
     Q_PROPERTY(Reconnector *reconnector READ reconnector CONSTANT)
+    // The events of the site and of the console's rules, kept across runs.
+    Q_PROPERTY(EventList *events READ events CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -66,6 +69,7 @@ public:
     LayoutModel *layoutModel() const { return m_layoutModel.get(); }
     Repository *repository() const;
     Reconnector *reconnector() const { return m_reconnector; }
+    EventList *events() const { return m_events; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -125,4 +129,5 @@ private:
     LayoutRequestGate *m_layoutGate = nullptr;
     QString m_currentLayout;
     Reconnector *m_reconnector = nullptr;
+    EventList *m_events = nullptr;
 };

@@ -693,15 +693,25 @@ void ZarnClient::handleEvent(const zarn::Event &event)
     map.insert(QStringLiteral("eventId"), qlonglong(event.eventId));
     map.insert(QStringLiteral("cls"), fromUtf8(event.className));
     const std::string fieldsKey = "fields";
+    QVariantMap listed;
     if (event.fields.contains(fieldsKey)) {
-        const QJsonDocument doc = QJsonDocument::fromJson(
-            QByteArray::fromStdString(event.fields.value(fieldsKey).toString()));
+        const QByteArray text = QByteArray::fromStdString(event.fields.value(fieldsKey).toString());
+        const QJsonDocument doc = QJsonDocument::fromJson(text);
         if (!doc.isNull())
             map.insert(QStringLiteral("fields"), doc.object().toVariantMap());
+        if (!doc.isObject())
+            listed.insert(QStringLiteral("fieldsText"), QString::fromUtf8(text.left(1000)));
     }
-    // The library's thread; the signal goes out on this object's thread.
+    listed.insert(map);
+    listed.insert(QStringLiteral("time"), qlonglong(event.timestamp));
+    // The library's thread; the signals go out on this object's thread.
     ThreadHandOver::post(
-        this, [this, map] { emit signEventReceived(map); }, Qt::AutoConnection);
+        this,
+        [this, map, listed] {
+            emit signEventReceived(map);
+            emit eventArrived(listed);
+        },
+        Qt::AutoConnection);
 }
 
 // ---- Value conversion ----------------------------------------------------------------------

@@ -125,6 +125,10 @@ signals:
     void loggedOut();
     void error(QString message);
     void signEventReceived(QVariantMap event);
+    // The same event for the console's event list, with what the list needs besides: "time"
+    // (the server's, ms since the epoch; 0 when it gave none) and "fieldsText" (the raw
+    // "fields" text when it was not a JSON object, cut to 1000 characters).
+    void eventArrived(QVariantMap event);
     void dynamicAttributeReceived(QString id, QVariantMap attrs);
     void streamChunksReceived(QVariantList chunks);
     void streamInfoReceived(QString deviceId, QString streamId, QString token, QString addr);

@@ -1,0 +1,51 @@
+#include "EventArchive.h"
+
+#include "EventStore.h"
+
+#include <QDateTime>
+#include <QThread>
+
+EventArchive::EventArchive(const QString &fileName, QObject *parent)
+    : QObject(parent)
+    , m_thread(new QThread(this))
+    , m_worker(new QObject)
+{
+    qRegisterMetaType<EventRecords>();
+    m_thread->setObjectName(QStringLiteral("event store"));
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread->start();
+    QMetaObject::invokeMethod(m_worker, [this, fileName] {
+        m_store = new EventStore(fileName);
+        m_store->open(QDateTime::currentMSecsSinceEpoch());
+        // Emitted on the store's thread; the list receives it queued on its own.
+        emit loaded(m_store->load());
+    });
+}
+
+EventArchive::~EventArchive()
+{
+    // Queued after every write asked before: they all reach the disk first.
+    QMetaObject::invokeMethod(m_worker, [this] {
+        delete m_store;
+        m_store = nullptr;
+    });
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void EventArchive::add(const EventRecords &events)
+{
+    QMetaObject::invokeMethod(m_worker, [this, events] {
+        if (m_store)
+            m_store->add(events);
+    });
+}
+
+void EventArchive::acknowledge(const QVector<qint64> &keys, const QString &by, qint64 when)
+{
+    QMetaObject::invokeMethod(m_worker, [this, keys, by, when] {
+        if (m_store)
+            m_store->acknowledge(keys, by, when);
+    });
+}

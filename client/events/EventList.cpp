@@ -1,0 +1,305 @@
+#include "EventList.h"
+
+#include "EventArchive.h"
+#include "EventSource.h"
+#include "EventStore.h"
+#include "EventText.h"
+#include "ZarnObject.h"
+#include "ZarnObjectsRepository.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QQmlEngine>
+
+#include <algorithm>
+
+namespace {
+
+void registerEventList()
+{
+    qmlRegisterUncreatableType<EventList>("Native", 1, 0, "EventList",
+                                          QStringLiteral("The console has one: App.events"));
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(registerEventList)
+
+EventList::EventList(const QString &fileName, QObject *parent)
+    : QAbstractListModel(parent)
+{
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(kBatchMs);
+    connect(&m_batch, &QTimer::timeout, this, &EventList::flush);
+    if (fileName.isEmpty())
+        return;
+    m_archive = new EventArchive(fileName, this);
+    connect(m_archive, &EventArchive::loaded, this, &EventList::onLoaded);
+}
+
+EventList::~EventList()
+{
+    flush();
+}
+
+void EventList::setRepository(ZarnObjectsRepository *repository)
+{
+    m_repository = repository;
+}
+
+void EventList::setUser(const QString &user)
+{
+    if (m_user == user)
+        return;
+    m_user = user;
+    emit userChanged();
+}
+
+int EventList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_events.size();
+}
+
+QVariant EventList::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    const EventRecord &e = m_events.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case TextRole:
+        return e.text;
+    case KeyRole:
+        return e.key;
+    case TimeRole:
+        return e.time;
+    case ServerIdRole:
+        return e.serverId;
+    case SourceIdRole:
+        return e.sourceId;
+    case SourceRole:
+        return e.source;
+    case SourcePathRole:
+        return e.sourcePath;
+    case ClassRole:
+        return e.cls;
+    case IsNewRole:
+        return e.isNew();
+    case AckTimeRole:
+        return e.ackTime;
+    case AckByRole:
+        return e.ackBy;
+    default:
+        return QVariant();
+    }
+}
+
+QHash<int, QByteArray> EventList::roleNames() const
+{
+    return {{KeyRole, "key"},           {TimeRole, "time"},     {ServerIdRole, "serverId"},
+            {SourceIdRole, "sourceId"}, {SourceRole, "source"}, {SourcePathRole, "sourcePath"},
+            {ClassRole, "cls"},         {TextRole, "text"},     {IsNewRole, "isNew"},
+            {AckTimeRole, "ackTime"},   {AckByRole, "ackBy"}};
+}
+
+int EventList::rowOfKey(qint64 key) const
+{
+    // Keys fall from the top of the list to the bottom.
+    const auto it = std::lower_bound(m_events.cbegin(), m_events.cend(), key,
+                                     [](const EventRecord &e, qint64 k) { return e.key > k; });
+    return it != m_events.cend() && it->key == key ? int(it - m_events.cbegin()) : -1;
+}
+
+qint64 EventList::nextKey()
+{
+    // Microseconds of the arrival, kept growing: unique across runs without asking the store.
+    m_lastKey = qMax(m_lastKey + 1, QDateTime::currentMSecsSinceEpoch() * 1000);
+    return m_lastKey;
+}
+
+void EventList::addServerEvent(const QVariantMap &event)
+{
+    enqueue(EventText::fromServer(event, QDateTime::currentMSecsSinceEpoch()));
+}
+
+void EventList::addLocal(const QString &sourceId, const QString &cls, const QString &text)
+{
+    EventRecord record;
+    record.time = QDateTime::currentMSecsSinceEpoch();
+    record.sourceId = sourceId;
+    record.cls = EventText::oneLine(cls, 100);
+    record.text = EventText::oneLine(text);
+    enqueue(record);
+}
+
+void EventList::enqueue(EventRecord record)
+{
+    record.key = nextKey();
+    record.source = EventSource::name(m_repository, record.sourceId);
+    record.sourcePath = EventSource::path(m_repository, record.sourceId);
+    m_pending.append(record);
+    if (!m_batch.isActive())
+        m_batch.start();
+}
+
+void EventList::flush()
+{
+    m_batch.stop();
+    if (m_pending.isEmpty())
+        return;
+    EventRecords batch;
+    batch.swap(m_pending);
+    if (m_archive)
+        m_archive->add(batch);
+    QStringList sources;
+    for (const EventRecord &e : qAsConst(batch)) {
+        m_keys.insert(e.key);
+        if (!sources.contains(e.sourceId))
+            sources.append(e.sourceId);
+    }
+    // Arrivals are oldest first; the list is newest first.
+    std::reverse(batch.begin(), batch.end());
+    beginInsertRows(QModelIndex(), 0, batch.size() - 1);
+    m_newCount += batch.size();
+    batch.append(m_events);
+    m_events.swap(batch);
+    endInsertRows();
+    dropBeyondLimit();
+    emit countChanged();
+    emit newCountChanged();
+    emit arrived(sources);
+}
+
+void EventList::dropBeyondLimit()
+{
+    const int over = m_events.size() - EventStore::kMaxEvents;
+    if (over <= 0)
+        return;
+    qWarning().noquote() << QStringLiteral("Event list: %1 oldest events dropped beyond %2")
+                                .arg(over)
+                                .arg(EventStore::kMaxEvents);
+    beginRemoveRows(QModelIndex(), EventStore::kMaxEvents, m_events.size() - 1);
+    for (int row = EventStore::kMaxEvents; row < m_events.size(); ++row) {
+        m_keys.remove(m_events.at(row).key);
+        if (m_events.at(row).isNew())
+            --m_newCount;
+    }
+    m_events.resize(EventStore::kMaxEvents);
+    endRemoveRows();
+}
+
+void EventList::onLoaded(const EventRecords &stored)
+{
+    // What arrived meanwhile is newer than anything kept: the kept events go below it.
+    EventRecords older;
+    for (const EventRecord &e : stored) {
+        if (!m_keys.contains(e.key) && (m_events.isEmpty() || e.key < m_events.last().key))
+            older.append(e);
+    }
+    if (older.isEmpty())
+        return;
+    m_lastKey = qMax(m_lastKey, older.first().key);
+    beginInsertRows(QModelIndex(), m_events.size(), m_events.size() + older.size() - 1);
+    for (const EventRecord &e : qAsConst(older)) {
+        m_keys.insert(e.key);
+        m_newCount += e.isNew() ? 1 : 0;
+    }
+    m_events.append(older);
+    endInsertRows();
+    dropBeyondLimit();
+    emit countChanged();
+    emit newCountChanged();
+}
+
+void EventList::setAcknowledged(int row, const QString &by, qint64 when)
+{
+    EventRecord &e = m_events[row];
+    e.ackTime = when;
+    e.ackBy = by;
+    --m_newCount;
+}
+
+void EventList::acknowledge(qint64 key)
+{
+    acknowledgeKeys({key});
+}
+
+void EventList::acknowledgeAll()
+{
+    flush();
+    QVector<qint64> keys;
+    for (const EventRecord &e : qAsConst(m_events)) {
+        if (e.isNew())
+            keys.append(e.key);
+    }
+    acknowledgeKeys(keys);
+}
+
+void EventList::acknowledgeKeys(const QVector<qint64> &keys)
+{
+    const qint64 when = QDateTime::currentMSecsSinceEpoch();
+    const QString by = m_user.isEmpty() ? QStringLiteral("?") : m_user;
+    QVector<qint64> done;
+    int first = m_events.size();
+    int last = -1;
+    for (const qint64 key : keys) {
+        const int row = rowOfKey(key);
+        if (row < 0 || !m_events.at(row).isNew())
+            continue;
+        setAcknowledged(row, by, when);
+        done.append(key);
+        first = qMin(first, row);
+        last = qMax(last, row);
+    }
+    if (done.isEmpty())
+        return;
+    qInfo().noquote() << QStringLiteral("Events acknowledged by %1: %2").arg(by).arg(done.size());
+    if (m_archive)
+        m_archive->acknowledge(done, by, when);
+    emit dataChanged(index(first), index(last), {IsNewRole, AckTimeRole, AckByRole});
+    emit newCountChanged();
+}
+
+QStringList EventList::classes() const
+{
+    QStringList list;
+    QSet<QString> seen;
+    for (const EventRecord &e : m_events) {
+        if (!seen.contains(e.cls)) {
+            seen.insert(e.cls);
+            list.append(e.cls);
+        }
+    }
+    list.sort(Qt::CaseInsensitive);
+    return list;
+}
+
+QVariantList EventList::sources() const
+{
+    // Sorted by name, then id; each source named as its newest event names it.
+    QMap<QString, QVariantMap> byName;
+    QSet<QString> seen;
+    for (const EventRecord &e : m_events) {
+        if (seen.contains(e.sourceId))
+            continue;
+        seen.insert(e.sourceId);
+        byName.insert(e.source.toLower() + QLatin1Char('\n') + e.sourceId,
+                      {{QStringLiteral("id"), e.sourceId}, {QStringLiteral("name"), e.source}});
+    }
+    QVariantList list;
+    for (const QVariantMap &source : qAsConst(byName))
+        list.append(source);
+    return list;
+}
+
+QString EventList::streamFor(const QString &sourceId) const
+{
+    return EventSource::streamFor(m_repository, sourceId);
+}
+
+QString EventList::deviceOf(const QString &streamId) const
+{
+    const ZarnObject *stream = m_repository ? m_repository->objectById(streamId) : nullptr;
+    return stream ? stream->parentId() : QString();
+}

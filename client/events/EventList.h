@@ -1,0 +1,107 @@
+#pragma once
+
+#include "EventRecord.h"
+
+#include <QAbstractListModel>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+
+class EventArchive;
+class ZarnObjectsRepository;
+
+// The console's events, newest first: those the event server pushes and those the console's
+// own rules raise, each new until an operator acknowledges it. Kept in the local store across
+// runs, at most EventStore::kMaxEvents and 30 days. Arrivals are taken in batches (one model
+// change per batch however fast they come), so a flood keeps the screens responsive.
+class EventList : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+    Q_PROPERTY(int newCount READ newCount NOTIFY newCountChanged)
+    // Who acknowledges: the signed-in user.
+    Q_PROPERTY(QString user READ user WRITE setUser NOTIFY userChanged)
+
+public:
+    enum Role {
+        KeyRole = Qt::UserRole + 1,
+        TimeRole,
+        ServerIdRole,
+        SourceIdRole,
+        SourceRole,
+        SourcePathRole,
+        ClassRole,
+        TextRole,
+        IsNewRole,
+        AckTimeRole,
+        AckByRole,
+    };
+    Q_ENUM(Role)
+
+    // How long arrivals gather before they enter the list.
+    static constexpr int kBatchMs = 50;
+
+    // `fileName` empty keeps nothing on disk.
+    explicit EventList(const QString &fileName = QStringLiteral("data.sqlite"),
+                       QObject *parent = nullptr);
+    ~EventList() override;
+
+    void setRepository(ZarnObjectsRepository *repository);
+    ZarnObjectsRepository *repository() const { return m_repository; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return m_events.size(); }
+    int newCount() const { return m_newCount; }
+    QString user() const { return m_user; }
+    void setUser(const QString &user);
+    const EventRecord &at(int row) const { return m_events.at(row); }
+    // The row of a key, -1 when it is not in the list.
+    int rowOfKey(qint64 key) const;
+
+    // An event pushed by the server, as the event client emits it.
+    void addServerEvent(const QVariantMap &event);
+    // An event of the console's own (a rule), from a source, now.
+    Q_INVOKABLE void addLocal(const QString &sourceId, const QString &cls, const QString &text);
+    Q_INVOKABLE void acknowledge(qint64 key);
+    Q_INVOKABLE void acknowledgeAll();
+    void acknowledgeKeys(const QVector<qint64> &keys);
+    // The distinct classes and sources (each {"id", "name"}) of the listed events, for filters.
+    Q_INVOKABLE QStringList classes() const;
+    Q_INVOKABLE QVariantList sources() const;
+    // The stream that shows an event's source; empty when none does.
+    Q_INVOKABLE QString streamFor(const QString &sourceId) const;
+    // The gateway (device) a stream belongs to, for opening its recordings.
+    Q_INVOKABLE QString deviceOf(const QString &streamId) const;
+
+    // Arrivals not yet in the list enter it now.
+    void flush();
+
+signals:
+    void countChanged();
+    void newCountChanged();
+    void userChanged();
+    // New events entered the list from these sources (each named once per batch).
+    void arrived(QStringList sourceIds);
+
+private:
+    void enqueue(EventRecord record);
+    void onLoaded(const EventRecords &stored);
+    void dropBeyondLimit();
+    void setAcknowledged(int row, const QString &by, qint64 when);
+    qint64 nextKey();
+
+    EventRecords m_events;
+    EventRecords m_pending;
+    QSet<qint64> m_keys;
+    QTimer m_batch;
+    int m_newCount = 0;
+    qint64 m_lastKey = 0;
+    QString m_user;
+    QPointer<ZarnObjectsRepository> m_repository;
+    EventArchive *m_archive = nullptr;
+};

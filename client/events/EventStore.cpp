@@ -1,0 +1,169 @@
+#include "EventStore.h"
+
+#include <QAtomicInteger>
+#include <QDebug>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+const QString kDriver = QStringLiteral("QSQLITE");
+
+const char *const kCreate =
+    "CREATE TABLE IF NOT EXISTS events(key INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL, "
+    "server_id TEXT NOT NULL, source_id TEXT NOT NULL, source TEXT NOT NULL, "
+    "source_path TEXT NOT NULL, cls TEXT NOT NULL, text TEXT NOT NULL, "
+    "ack_ms INTEGER NOT NULL DEFAULT 0, ack_by TEXT NOT NULL DEFAULT '')";
+
+QString connectionName()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("events-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+} // namespace
+
+EventStore::EventStore(const QString &fileName)
+    : m_connection(connectionName())
+    , m_fileName(fileName)
+{}
+
+EventStore::~EventStore()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool EventStore::open(qint64 now)
+{
+    if (m_open)
+        return true;
+    if (!QSqlDatabase::isDriverAvailable(kDriver))
+        return fail(QStringLiteral("open"), QStringLiteral("no driver ") + kDriver);
+    QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connection);
+    db.setDatabaseName(m_fileName);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        return fail(QStringLiteral("open ") + m_fileName, db.lastError().text());
+    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    m_open = exec(QString::fromLatin1(kCreate));
+    if (m_open)
+        prune(now);
+    return m_open;
+}
+
+bool EventStore::exec(const QString &statement)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (query.exec(statement))
+        return true;
+    return fail(statement, query.lastError().text());
+}
+
+bool EventStore::fail(const QString &what, const QString &error)
+{
+    qWarning().noquote() << "Event store:" << what + QStringLiteral(": ") + error;
+    return false;
+}
+
+bool EventStore::add(const EventRecords &events)
+{
+    if (!m_open || events.isEmpty())
+        return m_open;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return fail(QStringLiteral("begin"), db.lastError().text());
+    QSqlQuery insert(db);
+    bool ok = insert.prepare(QStringLiteral(
+        "INSERT OR IGNORE INTO events(key, time_ms, server_id, source_id, source, source_path, "
+        "cls, text, ack_ms, ack_by) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (int i = 0; ok && i < events.size(); ++i) {
+        const EventRecord &e = events.at(i);
+        const QVariantList values{e.key,        e.time, e.serverId, e.sourceId, e.source,
+                                  e.sourcePath, e.cls,  e.text,     e.ackTime,  e.ackBy};
+        for (int v = 0; v < values.size(); ++v)
+            insert.bindValue(v, values.at(v));
+        ok = insert.exec();
+    }
+    QSqlQuery trim(db);
+    ok = ok && trim.exec(QStringLiteral("DELETE FROM events WHERE key < (SELECT key FROM events "
+                                        "ORDER BY key DESC LIMIT 1 OFFSET %1)")
+                             .arg(kMaxEvents - 1));
+    if (!ok || !db.commit()) {
+        fail(QStringLiteral("add"),
+             ok ? db.lastError().text() : insert.lastError().text() + trim.lastError().text());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool EventStore::acknowledge(const QVector<qint64> &keys, const QString &by, qint64 when)
+{
+    if (!m_open || keys.isEmpty())
+        return m_open;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return fail(QStringLiteral("begin"), db.lastError().text());
+    QSqlQuery update(db);
+    bool ok = update.prepare(
+        QStringLiteral("UPDATE events SET ack_ms = ?, ack_by = ? WHERE key = ? AND ack_ms = 0"));
+    for (int i = 0; ok && i < keys.size(); ++i) {
+        update.bindValue(0, when);
+        update.bindValue(1, by);
+        update.bindValue(2, keys.at(i));
+        ok = update.exec();
+    }
+    if (!ok || !db.commit()) {
+        fail(QStringLiteral("acknowledge"), update.lastError().text());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+EventRecords EventStore::load() const
+{
+    EventRecords events;
+    if (!m_open)
+        return events;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT key, time_ms, server_id, source_id, source, "
+                                   "source_path, cls, text, ack_ms, ack_by FROM events "
+                                   "ORDER BY key DESC LIMIT %1")
+                        .arg(kMaxEvents))) {
+        qWarning().noquote() << "Event store: load:" << query.lastError().text();
+        return events;
+    }
+    while (query.next()) {
+        EventRecord e;
+        e.key = query.value(0).toLongLong();
+        e.time = query.value(1).toLongLong();
+        e.serverId = query.value(2).toString();
+        e.sourceId = query.value(3).toString();
+        e.source = query.value(4).toString();
+        e.sourcePath = query.value(5).toString();
+        e.cls = query.value(6).toString();
+        e.text = query.value(7).toString();
+        e.ackTime = query.value(8).toLongLong();
+        e.ackBy = query.value(9).toString();
+        events.append(e);
+    }
+    return events;
+}
+
+bool EventStore::prune(qint64 now)
+{
+    if (!m_open)
+        return false;
+    return exec(QStringLiteral("DELETE FROM events WHERE time_ms < %1").arg(now - kKeepMs)) &&
+           exec(QStringLiteral("DELETE FROM events WHERE key < (SELECT key FROM events ORDER BY "
+                               "key DESC LIMIT 1 OFFSET %1)")
+                    .arg(kMaxEvents - 1));
+}
