@@ -25,11 +25,15 @@ EventArchive::EventArchive(const QString &fileName, QObject *parent)
 
 EventArchive::~EventArchive()
 {
-    // Queued after every write asked before: they all reach the disk first.
-    QMetaObject::invokeMethod(m_worker, [this] {
-        delete m_store;
-        m_store = nullptr;
-    });
+    // Queued after every write asked before, and waited for: they all reach the disk first
+    // (quitting alone would leave queued writes undone).
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this] {
+            delete m_store;
+            m_store = nullptr;
+        },
+        Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EventRecord.h"
+#include "ZarnObjectsRepository.h"
 
 #include <QAbstractListModel>
 #include <QPointer>
@@ -10,7 +11,6 @@
 #include <QVariantMap>
 
 class EventArchive;
-class ZarnObjectsRepository;
 
 // The console's events, newest first: those the event server pushes and those the console's
 // own rules raise, each new until an operator acknowledges it. Kept in the local store across

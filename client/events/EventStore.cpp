@@ -17,6 +17,12 @@ const char *const kCreate =
     "source_path TEXT NOT NULL, cls TEXT NOT NULL, text TEXT NOT NULL, "
     "ack_ms INTEGER NOT NULL DEFAULT 0, ack_by TEXT NOT NULL DEFAULT '')";
 
+// A null QString binds as SQL NULL, which the table refuses (and OR IGNORE would skip the row).
+QString notNull(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 QString connectionName()
 {
     static QAtomicInteger<int> counter;
@@ -84,8 +90,16 @@ bool EventStore::add(const EventRecords &events)
         "cls, text, ack_ms, ack_by) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     for (int i = 0; ok && i < events.size(); ++i) {
         const EventRecord &e = events.at(i);
-        const QVariantList values{e.key,        e.time, e.serverId, e.sourceId, e.source,
-                                  e.sourcePath, e.cls,  e.text,     e.ackTime,  e.ackBy};
+        const QVariantList values{e.key,
+                                  e.time,
+                                  notNull(e.serverId),
+                                  notNull(e.sourceId),
+                                  notNull(e.source),
+                                  notNull(e.sourcePath),
+                                  notNull(e.cls),
+                                  notNull(e.text),
+                                  e.ackTime,
+                                  notNull(e.ackBy)};
         for (int v = 0; v < values.size(); ++v)
             insert.bindValue(v, values.at(v));
         ok = insert.exec();

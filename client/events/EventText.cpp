@@ -42,9 +42,9 @@ QString EventText::valueText(const QVariant &value)
     if (type == QMetaType::QVariantMap || type == QMetaType::QVariantList) {
         // Nested values are shown as compact JSON, cut: they are rarely worth a whole line.
         return QString::fromUtf8(QJsonDocument::fromVariant(value).toJson(QJsonDocument::Compact))
-            .left(kMaxLength);
+            .left(kMaxLength + 1);
     }
-    return value.toString().left(kMaxLength);
+    return value.toString().left(kMaxLength + 1);
 }
 
 QString EventText::oneLine(const QString &text, int maxLength)

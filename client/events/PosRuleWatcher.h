@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ZarnObjectsRepository.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QRegularExpression>
@@ -8,7 +10,6 @@
 
 class EventList;
 class PosReceiver;
-class ZarnObjectsRepository;
 
 // The console's transaction rules: every till text received live that holds one of the words
 // of the setting "Events/posWords" (whole words, any case) becomes a "pos.RULE" event of its
