@@ -51,6 +51,7 @@ bool BenchSite::start(const QString &demoSite, const QString &simProgram, QStrin
     m_eventPort = freePort();
     m_httpPort = freePort();
     m_posPort = freePort();
+    m_controlPort = freePort();
     const QString path = m_folder.filePath(QStringLiteral("site.json"));
     if (!writeSite(demoSite, path, error))
         return false;
@@ -58,7 +59,8 @@ bool BenchSite::start(const QString &demoSite, const QString &simProgram, QStrin
     m_sim.setStandardOutputFile(QProcess::nullDevice());
     m_sim.setStandardErrorFile(QProcess::nullDevice());
     m_sim.start(simProgram, {QStringLiteral("--site"), path, QStringLiteral("--port"),
-                             QString::number(m_eventPort)});
+                             QString::number(m_eventPort), QStringLiteral("--control-port"),
+                             QString::number(m_controlPort)});
     if (!m_sim.waitForStarted() || !waitUntilListening(20000)) {
         *error = QStringLiteral("zarn-sim did not start: %1").arg(m_sim.errorString());
         return false;
@@ -108,12 +110,26 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
         objects[i] = object;
     }
     site.insert(QStringLiteral("objects"), objects);
+    if (m_dropSchedule)
+        site.remove(QStringLiteral("events"));
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(site).toJson()) < 0) {
         *error = QStringLiteral("cannot write %1").arg(path);
         return false;
     }
     return true;
+}
+
+QString BenchSite::control(const QString &command)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_controlPort);
+    if (!socket.waitForConnected(5000))
+        return QStringLiteral("error: no control port");
+    socket.write(command.toUtf8() + '\n');
+    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
+    }
+    return QString::fromUtf8(socket.readLine()).trimmed();
 }
 
 bool BenchSite::waitUntilListening(int timeoutMs)

@@ -17,6 +17,11 @@ public:
     // Writes the site file and starts the simulator; false, with a reason, when it cannot.
     bool start(const QString &demoSite, const QString &simProgram, QString *error);
     quint16 eventPort() const { return m_eventPort; }
+    // Before start(): the site raises no scheduled events, so that a benchmark counts only the
+    // events it asks for.
+    void dropScheduledEvents() { m_dropSchedule = true; }
+    // Sends one command to the simulator's control port; its answer line.
+    QString control(const QString &command);
 
     static QString bigLayoutName() { return QStringLiteral("4x4 Cameras"); }
 
@@ -29,4 +34,6 @@ private:
     quint16 m_eventPort = 0;
     quint16 m_httpPort = 0;
     quint16 m_posPort = 0;
+    quint16 m_controlPort = 0;
+    bool m_dropSchedule = false;
 };
