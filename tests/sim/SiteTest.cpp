@@ -43,7 +43,7 @@ void expectLoadableLayout(const std::string &name, const std::string &text)
             EXPECT_TRUE(e[key].is_number_integer()) << name << " " << key;
         for (const char *key : {"type", "label", "deviceId", "objectId"})
             EXPECT_TRUE(e[key].is_string()) << name << " " << key;
-        EXPECT_TRUE(e["type"] == "video" || e["type"] == "door") << name;
+        EXPECT_TRUE(e["type"] == "video" || e["type"] == "door" || e["type"] == "alarm") << name;
     }
 }
 
@@ -90,6 +90,13 @@ TEST(DemoSite, HoldsFiveLoadableLayoutsOnObjectOne)
     EXPECT_EQ(sizes["Single camera"], std::make_pair(1, 1));
     EXPECT_EQ(sizes["8x8 Cameras"], std::make_pair(8, 8));
     EXPECT_EQ(sizes["Tills"], std::make_pair(2, 2));
+    // The 3x3 layout: the Front door's events beside its cameras and doors.
+    const auto doors =
+        nlohmann::json::parse(shop->attributes.value("3x3 Cameras and doors").toString());
+    ASSERT_EQ(doors["elements"].size(), 7u);
+    EXPECT_EQ(doors["elements"][2],
+              nlohmann::json::parse(R"({"row":1,"col":0,"rowSpan":1,"colSpan":2,"type":"alarm",
+                  "label":"Front door events","deviceId":"3","objectId":"21"})"));
     // The 8x8 layout: every cell a camera of the gateway, the four in turn.
     const auto many = nlohmann::json::parse(shop->attributes.value("8x8 Cameras").toString());
     ASSERT_EQ(many["elements"].size(), 64u);
@@ -118,6 +125,26 @@ TEST(DemoSite, DoorsPairSensorAndActuatorThroughTheirLayoutSetting)
         ++doors;
     }
     EXPECT_EQ(doors, 2);
+}
+
+// The door forced open and the car park's motion come by themselves; the door names the camera
+// that sees it.
+TEST(DemoSite, RaisesScheduledEventsFromTheFrontDoorAndTheCarPark)
+{
+    const auto s = demo();
+    EXPECT_EQ(s.objects.size(), 14u);
+    EXPECT_EQ(byId(s, 21)->data.settings.value("camera"), StringValue("11"));
+    ASSERT_EQ(s.events.size(), 2u);
+    EXPECT_EQ(s.events[0].source, 21);
+    EXPECT_EQ(s.events[0].className, "door.FORCED");
+    EXPECT_EQ(s.events[0].everySeconds, 180);
+    EXPECT_EQ(s.events[0].firstAfterSeconds, 20);
+    EXPECT_EQ(s.events[0].fields, R"({"text":"door forced open"})");
+    EXPECT_EQ(s.events[1].source, 14);
+    EXPECT_EQ(s.events[1].className, "video.MOTION");
+    EXPECT_EQ(s.events[1].everySeconds, 60);
+    EXPECT_EQ(s.events[1].firstAfterSeconds, 10);
+    EXPECT_EQ(s.events[1].fields, R"({"text":"motion"})");
 }
 
 TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings)
