@@ -26,6 +26,20 @@ std::vector<std::string> words(const std::string &line)
     return out;
 }
 
+// The line after its first n words, as written (inner spaces kept), without trailing blanks.
+std::string restAfterWords(const std::string &line, std::size_t n)
+{
+    const char *blank = " \t\n\v\f\r";
+    std::size_t at = line.find_first_not_of(blank);
+    for (std::size_t i = 0; i < n && at != std::string::npos; ++i)
+        at = line.find_first_not_of(blank, line.find_first_of(blank, at));
+    if (at == std::string::npos)
+        return {};
+    std::string rest = line.substr(at);
+    rest.erase(rest.find_last_not_of(blank) + 1);
+    return rest;
+}
+
 } // namespace
 
 struct ControlServer::Connection
@@ -102,35 +116,77 @@ void ControlServer::read(const std::shared_ptr<Connection> &connection)
 std::string ControlServer::execute(const std::string &line)
 {
     const auto w = words(line);
-    std::int64_t number = 0;
     std::string answer;
-    if (w.size() == 2 && (w[0] == "drop-connections" || w[0] == "refuse-signin")) {
-        if (!parseNumber(w[1], number) || number < 0 || number > 86400)
-            answer = "error: SECONDS must be a whole number from 0 to 86400";
-        else if (w[0] == "drop-connections")
-            simulator_.dropConnections(std::chrono::seconds(number));
-        else
-            simulator_.refuseSignIns(std::chrono::seconds(number));
-    } else if (w.size() == 3 && w[0] == "live") {
-        GatewayHttp::LiveFault fault = GatewayHttp::LiveFault::None;
-        if (w[2] == "stop")
-            fault = GatewayHttp::LiveFault::Stopped;
-        else if (w[2] == "stall")
-            fault = GatewayHttp::LiveFault::Stalled;
-        else if (w[2] != "play")
-            answer = "error: live takes stop, stall or play";
-        if (answer.empty() && !parseNumber(w[1], number))
-            answer = "error: STREAM must be a stream id";
-        if (answer.empty() && !simulator_.setLiveFault(number, fault))
-            answer = "error: no gateway serves stream " + w[1];
-    } else {
+    if (w.size() == 2 && (w[0] == "drop-connections" || w[0] == "refuse-signin"))
+        answer = fault(w);
+    else if (w.size() == 3 && w[0] == "live")
+        answer = live(w);
+    else if (w.size() >= 3 && w[0] == "event")
+        answer = event(w, line);
+    else if (w.size() == 5 && w[0] == "flood")
+        answer = flood(w);
+    else
         answer = "error: unknown command; try drop-connections SECONDS, refuse-signin SECONDS, "
-                 "live STREAM stop|stall|play";
-    }
+                 "live STREAM stop|stall|play, event SOURCE CLASS [TEXT...], "
+                 "flood SOURCE CLASS PER_SECOND SECONDS";
     if (answer.empty())
         answer = "ok";
     log_("control: " + clipText(line) + " -> " + answer);
     return answer;
+}
+
+std::string ControlServer::fault(const std::vector<std::string> &w)
+{
+    std::int64_t seconds = 0;
+    if (!parseNumber(w[1], seconds) || seconds < 0 || seconds > 86400)
+        return "error: SECONDS must be a whole number from 0 to 86400";
+    if (w[0] == "drop-connections")
+        simulator_.dropConnections(std::chrono::seconds(seconds));
+    else
+        simulator_.refuseSignIns(std::chrono::seconds(seconds));
+    return {};
+}
+
+std::string ControlServer::live(const std::vector<std::string> &w)
+{
+    GatewayHttp::LiveFault fault = GatewayHttp::LiveFault::None;
+    if (w[2] == "stop")
+        fault = GatewayHttp::LiveFault::Stopped;
+    else if (w[2] == "stall")
+        fault = GatewayHttp::LiveFault::Stalled;
+    else if (w[2] != "play")
+        return "error: live takes stop, stall or play";
+    std::int64_t stream = 0;
+    if (!parseNumber(w[1], stream))
+        return "error: STREAM must be a stream id";
+    if (!simulator_.setLiveFault(stream, fault))
+        return "error: no gateway serves stream " + w[1];
+    return {};
+}
+
+std::string ControlServer::event(const std::vector<std::string> &w, const std::string &line)
+{
+    std::int64_t source = 0;
+    if (!parseNumber(w[1], source))
+        return "error: SOURCE must be an object id";
+    const std::string text = w.size() > 3 ? restAfterWords(line, 3) : w[2];
+    if (simulator_.raiseEvent(source, w[2], text) == 0)
+        return "error: no object " + w[1];
+    return {};
+}
+
+std::string ControlServer::flood(const std::vector<std::string> &w)
+{
+    std::int64_t source = 0, perSecond = 0, seconds = 0;
+    if (!parseNumber(w[1], source))
+        return "error: SOURCE must be an object id";
+    if (!parseNumber(w[3], perSecond) || perSecond < 1 || perSecond > 10000)
+        return "error: PER_SECOND must be a whole number from 1 to 10000";
+    if (!parseNumber(w[4], seconds) || seconds < 1 || seconds > 3600)
+        return "error: SECONDS must be a whole number from 1 to 3600";
+    if (!simulator_.flood(source, w[2], static_cast<int>(perSecond), static_cast<int>(seconds)))
+        return "error: no object " + w[1];
+    return {};
 }
 
 } // namespace ardix::sim

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ardix::sim {
 
@@ -14,6 +15,9 @@ namespace ardix::sim {
 //   drop-connections SECONDS   drop every event-server connection, refuse new ones for SECONDS
 //   refuse-signin SECONDS      refuse every sign-in for SECONDS
 //   live STREAM stop|stall|play
+// and raises site events:
+//   event SOURCE CLASS [TEXT...]              one now
+//   flood SOURCE CLASS PER_SECOND SECONDS     many, in the background
 class ControlServer
 {
 public:
@@ -29,6 +33,11 @@ private:
     struct Connection;
     void accept();
     void read(const std::shared_ptr<Connection> &connection);
+    // Each command's answer; empty for "ok".
+    std::string fault(const std::vector<std::string> &words);
+    std::string live(const std::vector<std::string> &words);
+    std::string event(const std::vector<std::string> &words, const std::string &line);
+    std::string flood(const std::vector<std::string> &words);
 
     asio::io_context &io_;
     Simulator &simulator_;

@@ -57,6 +57,7 @@ bool EventServer::listen(const std::string &host, unsigned short port, std::stri
     port_ = acceptor_.local_endpoint().port();
     log("event server listening on " + host + ":" + std::to_string(port_));
     accept();
+    siteEvents_.start(state_.schedule());
     return true;
 }
 
@@ -313,6 +314,7 @@ void EventServer::replaceSite(Site site)
 {
     state_.replace(std::move(site));
     log("site replaced: " + std::to_string(state_.objectCount()) + " objects");
+    siteEvents_.start(state_.schedule());
     notifyObjectsChanged();
 }
 

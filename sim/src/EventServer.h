@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SiteEvents.h"
 #include "SiteState.h"
 #include "wire/FramedSocket.h"
 
@@ -27,9 +28,9 @@ struct ServerLimits
 };
 
 // The event server: accepts connections, greets them, answers their requests from a SiteState
-// and fans out pushes. Runs on one io_context thread; every member is called there. A large
-// request frame is decoded on a helper thread meanwhile (see onFrame), so that one client's
-// megabytes do not keep the others waiting.
+// and fans out pushes, and raises the site's own events. Runs on one io_context thread; every
+// member is called there. A large request frame is decoded on a helper thread meanwhile (see
+// onFrame), so that one client's megabytes do not keep the others waiting.
 class EventServer : public Pusher
 {
 public:
@@ -45,7 +46,10 @@ public:
     void stop();
 
     SiteState &state() { return state_; }
-    // Replaces the site and tells every signed-in client that the tree changed.
+    // The site's own events; its schedule runs from listen() on.
+    SiteEvents &siteEvents() { return siteEvents_; }
+    // Replaces the site, restarts its schedule and tells every signed-in client that the tree
+    // changed.
     void replaceSite(Site site);
     void notifyObjectsChanged();
     // Drops every connection at once, as a crashing server would.
@@ -114,6 +118,7 @@ private:
     asio::io_context &io_;
     LogFunction log_;
     SiteState state_;
+    SiteEvents siteEvents_{state_, *this, [this](const std::string &line) { log(line); }};
     asio::ip::tcp::acceptor acceptor_;
     asio::steady_timer retryTimer_;
     unsigned short port_ = 0;

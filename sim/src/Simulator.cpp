@@ -199,6 +199,26 @@ std::int64_t Simulator::sendEvent(zarn::Event event)
     return call([this, &event] { return events_->state().deliverEvent(std::move(event), 0); });
 }
 
+std::int64_t Simulator::raiseEvent(std::int64_t source, const std::string &className,
+                                   const std::string &text)
+{
+    if (!events_)
+        return 0;
+    return call([&]() -> std::int64_t {
+        auto &state = events_->state();
+        if (!state.hasObject(source))
+            return 0;
+        return state.raiseEvent(source, className, SiteState::textFields(text));
+    });
+}
+
+bool Simulator::flood(std::int64_t source, const std::string &className, int perSecond, int seconds)
+{
+    if (!events_)
+        return false;
+    return call([&] { return events_->siteEvents().flood(source, className, perSecond, seconds); });
+}
+
 void Simulator::closeAllConnections()
 {
     if (!events_)

@@ -60,6 +60,12 @@ public:
     // Sets a sensor's or actuator's value and pushes it; false for an unknown id.
     bool setObjectValue(std::int64_t id, const zarn::Value &value);
     std::int64_t sendEvent(zarn::Event event);
+    // Raises a site event with the given text now; its id, or 0 for an unknown source.
+    std::int64_t raiseEvent(std::int64_t source, const std::string &className,
+                            const std::string &text);
+    // Starts a flood of site events on the simulator's loop (SiteEvents::flood) and returns at
+    // once; false for an unknown source.
+    bool flood(std::int64_t source, const std::string &className, int perSecond, int seconds);
     void closeAllConnections();
     // Faults (see docs/site-file.md): drops every event-server connection and closes new ones
     // at once for `refuseFor`; refuses every sign-in for `ms`; stops, stalls or resumes the

@@ -343,6 +343,56 @@ void linkChildren(std::vector<SiteObject> &objects, const std::set<std::int64_t>
     }
 }
 
+int secondsField(const Json &entry, const char *key, std::int64_t from, std::int64_t fallback,
+                 bool required, const std::string &where)
+{
+    const std::int64_t v = intField(entry, key, fallback, required, where);
+    if (v < from || v > 86400)
+        fail(where + ": \"" + key + "\" must be from " + std::to_string(from) + " to 86400");
+    return static_cast<int>(v);
+}
+
+ScheduledEvent scheduledFromSite(const Json &entry, const std::set<std::int64_t> &ids,
+                                 const std::string &where)
+{
+    if (!entry.is_object())
+        fail(where + " must be an object");
+    ScheduledEvent e;
+    e.source = intField(entry, "source", 0, true, where);
+    if (!ids.count(e.source))
+        fail(where + ": \"source\" " + std::to_string(e.source) + " names no object");
+    e.className = stringField(entry, "class", where);
+    if (e.className.empty())
+        fail(where + ": \"class\" must be a non-empty string");
+    e.everySeconds = secondsField(entry, "everySeconds", 1, 0, true, where);
+    e.firstAfterSeconds = secondsField(entry, "firstAfterSeconds", 0, e.everySeconds, false, where);
+    Json fields = Json::object();
+    fields["text"] = entry.contains("text") ? stringField(entry, "text", where) : e.className;
+    if (auto extra = entry.find("fields"); extra != entry.end()) {
+        if (!extra->is_object())
+            fail(where + ": \"fields\" must be an object");
+        if (extra->contains("text"))
+            fail(where + ": \"fields\" must not hold \"text\"; the entry's \"text\" gives it");
+        fields.update(*extra);
+    }
+    e.fields = fields.dump();
+    return e;
+}
+
+std::vector<ScheduledEvent> scheduleFromSite(const Json &doc, const std::set<std::int64_t> &ids)
+{
+    std::vector<ScheduledEvent> schedule;
+    auto events = doc.find("events");
+    if (events == doc.end())
+        return schedule;
+    if (!events->is_array())
+        fail("site: \"events\" must be an array");
+    for (std::size_t i = 0; i < events->size(); ++i)
+        schedule.push_back(
+            scheduledFromSite((*events)[i], ids, "events[" + std::to_string(i) + "]"));
+    return schedule;
+}
+
 Site parseSite(const Json &doc, std::int64_t now)
 {
     if (!doc.is_object())
@@ -380,6 +430,7 @@ Site parseSite(const Json &doc, std::int64_t now)
     if (!ids.count(site.rootId))
         fail("site: \"rootId\" " + std::to_string(site.rootId) + " names no object");
     linkChildren(site.objects, explicitLists);
+    site.events = scheduleFromSite(doc, ids);
     std::int64_t chunkId = 1;
     for (auto &o : site.objects) {
         for (auto &c : o.chunks)

@@ -50,6 +50,17 @@ struct ChunkMedia
     bool unavailable = false; // listed by searchChunks, but its recording answers 404
 };
 
+// An event the site raises by itself, every everySeconds, the first firstAfterSeconds after the
+// start (docs/site-file.md, "Events").
+struct ScheduledEvent
+{
+    std::int64_t source = 0;
+    std::string className;
+    int everySeconds = 60;
+    int firstAfterSeconds = 60;
+    std::string fields; // the compact JSON object the event carries: "text" and any extra keys
+};
+
 // One object as the site file gives it, with what the server keeps beside it.
 struct SiteObject
 {
@@ -71,6 +82,7 @@ public:
     int doorDelayMs = 1500;
     std::vector<SiteUser> users;
     std::vector<SiteObject> objects;
+    std::vector<ScheduledEvent> events;
 
     // Parses a site document; recordings given by duration end at nowMs. Nothing (and
     // `error` set) for a document that is not a valid site.

@@ -357,10 +357,8 @@ Answer SiteState::setActuatorValue(const Json &args, std::int64_t &)
         // The door follows its lock a moment later, as a real door contact does.
         const auto sensorId = door->second;
         pusher_.after(site_.doorDelayMs, [this, sensorId, value] {
-            if (auto sensor = find(sensorId)) {
-                sensor->value = ValuePtr(value);
-                pushValue("sensorValue", sensorId, sensor->value);
-            }
+            if (auto sensor = find(sensorId))
+                setSensorValue(*sensor, value);
         });
     }
     return ok(std::to_string(id) + " = " + value.toString());
@@ -513,11 +511,52 @@ bool SiteState::setObjectValue(std::int64_t id, const Value &value)
     if (!o || (o->data.type != static_cast<int>(ObjectType::Sensor) &&
                o->data.type != static_cast<int>(ObjectType::Actuator)))
         return false;
+    if (o->data.type == static_cast<int>(ObjectType::Sensor)) {
+        setSensorValue(*o, value);
+        return true;
+    }
     o->value = ValuePtr(value);
-    pushValue(o->data.type == static_cast<int>(ObjectType::Sensor) ? "sensorValue"
-                                                                   : "actuatorValue",
-              id, o->value);
+    pushValue("actuatorValue", id, o->value);
     return true;
+}
+
+void SiteState::setSensorValue(SiteObject &sensor, const Value &value)
+{
+    const bool changed = !sensor.value || !(*sensor.value == value);
+    sensor.value = ValuePtr(value);
+    pushValue("sensorValue", sensor.data.id, sensor.value);
+    const bool door = sensor.data.className == "sensor.DOOR" ||
+                      std::any_of(doorSensor_.begin(), doorSensor_.end(),
+                                  [&](const auto &pair) { return pair.second == sensor.data.id; });
+    if (!changed || !door || value.kind() != BoolValue::Kind)
+        return;
+    // In the demo true is closed and locked.
+    if (value.toBool())
+        raiseEvent(sensor.data.id, "door.CLOSED", textFields("door closed"));
+    else
+        raiseEvent(sensor.data.id, "door.OPENED", textFields("door opened"));
+}
+
+std::string SiteState::textFields(const std::string &text)
+{
+    return wire::dump(Json{{"text", text}});
+}
+
+std::int64_t SiteState::raiseEvent(std::int64_t sourceId, const std::string &className,
+                                   const std::string &fieldsJson)
+{
+    Event event;
+    event.eventId = nextEventId_++;
+    event.sourceId = sourceId;
+    event.className = className;
+    event.timestamp = nowMs();
+    event.fields.setValue("fields", StringValue(fieldsJson));
+    for (const auto &user : site_.users) {
+        event.destinationId = user.id;
+        pusher_.pushToUser(
+            user.id, Json{{"push", "event"}, {"event", wire::toJson(event)}, {"broadcast", false}});
+    }
+    return event.eventId;
 }
 
 std::vector<Json> SiteState::valuePushes() const

@@ -78,6 +78,14 @@ public:
     std::vector<Json> valuePushes() const;
     // Delivers an event as if a client had sent it; returns its id.
     std::int64_t deliverEvent(zarn::Event event, std::int64_t senderUser);
+    // Raises a site event (docs/zarn-protocol.md, "Site events"): one event id, addressed to
+    // each user of the site in turn; fieldsJson is the compact JSON object it carries.
+    std::int64_t raiseEvent(std::int64_t sourceId, const std::string &className,
+                            const std::string &fieldsJson);
+    // The compact JSON object of a site event that carries only its text.
+    static std::string textFields(const std::string &text);
+    bool hasObject(std::int64_t id) const { return index_.count(id) > 0; }
+    const std::vector<ScheduledEvent> &schedule() const { return site_.events; }
 
     std::size_t objectCount() const { return site_.objects.size(); }
     static const std::size_t kObjectsPerPart = 1000;
@@ -114,6 +122,7 @@ private:
 
     void requireRoomForAttribute(const SiteObject &o, const std::string &name,
                                  const zarn::Value &value) const;
+    void setSensorValue(SiteObject &sensor, const zarn::Value &value);
     void pushValue(const char *kind, std::int64_t id, const zarn::ValuePtr &value);
     static Json valuePush(const char *kind, std::int64_t id, const zarn::Value &value);
 

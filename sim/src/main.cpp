@@ -42,7 +42,7 @@ void usage()
                  "  --host ADDRESS  address to listen on (default 127.0.0.1)\n"
                  "  --http-port N   port of every gateway's HTTP service, 0 for free ones\n"
                  "                  (default: each gateway's \"httpPort\", 9554)\n"
-                 "  --control-port N  fault-injection commands on 127.0.0.1:N, 0 for a free port\n"
+                 "  --control-port N  fault and event commands on 127.0.0.1:N, 0 for a free port\n"
                  "SIGHUP reloads the site file; SIGINT/SIGTERM stop.\n";
 }
 

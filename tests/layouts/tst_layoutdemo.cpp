@@ -94,7 +94,7 @@ private slots:
                             {"Stockroom", live + "13?profile=main"},
                             {"Car park", live + "14?profile=main"}};
         QTest::newRow("2x2") << "2x2 Cameras" << 2 << 4 << four << Expected();
-        QTest::newRow("3x3") << "3x3 Cameras and doors" << 3 << 6 << four
+        QTest::newRow("3x3") << "3x3 Cameras and doors" << 3 << 7 << four
                              << Expected{{"Front door", "22"}, {"Stockroom door", "24"}};
         QTest::newRow("8x8") << "8x8 Cameras" << 8 << 64 << four << Expected();
         QTest::newRow("single") << "Single camera" << 1 << 1
@@ -170,6 +170,10 @@ private slots:
         // a door cell's object is a sensor: no address, and each read says so
         log.clear();
         QCOMPARE(cellValue("Front door", LayoutModel::UrlRole), QString());
+        QCOMPARE(log.lines(), QStringList("settings don't have url, id: \"21\""));
+        // nor has the alarm cell of the same door's events
+        log.clear();
+        QCOMPARE(cellValue("Front door events", LayoutModel::UrlRole), QString());
         QCOMPARE(log.lines(), QStringList("settings don't have url, id: \"21\""));
 
         // a gateway has settings, but not this one

@@ -43,7 +43,7 @@ void expectLoadableLayout(const std::string &name, const std::string &text)
             EXPECT_TRUE(e[key].is_number_integer()) << name << " " << key;
         for (const char *key : {"type", "label", "deviceId", "objectId"})
             EXPECT_TRUE(e[key].is_string()) << name << " " << key;
-        EXPECT_TRUE(e["type"] == "video" || e["type"] == "door") << name;
+        EXPECT_TRUE(e["type"] == "video" || e["type"] == "door" || e["type"] == "alarm") << name;
     }
 }
 
@@ -118,6 +118,16 @@ TEST(DemoSite, DoorsPairSensorAndActuatorThroughTheirLayoutSetting)
         ++doors;
     }
     EXPECT_EQ(doors, 2);
+}
+
+// The door forced open and the car park's motion come by themselves; the door names its camera.
+TEST(DemoSite, RaisesScheduledEventsFromTheFrontDoorAndTheCarPark)
+{
+    const auto s = demo();
+    EXPECT_EQ(byId(s, 21)->data.settings.value("camera"), StringValue("11"));
+    ASSERT_EQ(s.events.size(), 2u);
+    EXPECT_EQ(s.events[0].fields + s.events[1].fields,
+              R"({"text":"door forced open"}{"text":"motion"})");
 }
 
 TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings)
@@ -297,6 +307,14 @@ TEST(SiteFile, BrokenSitesAreRefusedWithAReason)
          "recording: \"unavailable\": position 6 is past the last of the 6 chunks"},
         {R"({"objects":[{"id":1,"type":10,"chunks":[{"start":1,"end":2,"unavailable":1}]}]})",
          "\"unavailable\" must be true or false"},
+        {R"({"objects":[{"id":1,"type":7}],"events":[{"source":9,"class":"a","everySeconds":1}]})",
+         "events[0]: \"source\" 9 names no object"},
+        {R"({"objects":[{"id":1,"type":7}],"events":[{"source":1,"class":"a","everySeconds":1,
+            "firstAfterSeconds":86401}]})",
+         "events[0]: \"firstAfterSeconds\" must be from 0 to 86400"},
+        {R"({"objects":[{"id":1,"type":7}],"events":[{"source":1,"class":"a","everySeconds":1,
+            "fields":{"text":"x"}}]})",
+         "events[0]: \"fields\" must not hold \"text\""},
     };
     for (const auto &[text, reason] : cases) {
         std::string error;
