@@ -17,6 +17,12 @@ const char *const kCreate =
     "source_path TEXT NOT NULL, cls TEXT NOT NULL, text TEXT NOT NULL, "
     "ack_ms INTEGER NOT NULL DEFAULT 0, ack_by TEXT NOT NULL DEFAULT '')";
 
+// A null string binds as NULL, which the columns refuse and OR IGNORE would drop the row for.
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 QString connectionName()
 {
     static QAtomicInteger<int> counter;
@@ -84,8 +90,16 @@ bool EventStore::add(const EventRecords &events)
         "cls, text, ack_ms, ack_by) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     for (int i = 0; ok && i < events.size(); ++i) {
         const EventRecord &e = events.at(i);
-        const QVariantList values{e.key,        e.time, e.serverId, e.sourceId, e.source,
-                                  e.sourcePath, e.cls,  e.text,     e.ackTime,  e.ackBy};
+        const QVariantList values{e.key,
+                                  e.time,
+                                  text(e.serverId),
+                                  text(e.sourceId),
+                                  text(e.source),
+                                  text(e.sourcePath),
+                                  text(e.cls),
+                                  text(e.text),
+                                  e.ackTime,
+                                  text(e.ackBy)};
         for (int v = 0; v < values.size(); ++v)
             insert.bindValue(v, values.at(v));
         ok = insert.exec();
