@@ -281,10 +281,10 @@ void App::jumpToPage(const QString &page)
         onJumpPageRequested(client_ServiceSource::RECORDER);
     } else if (page == QLatin1String("playback")) {
         onJumpPageRequested(client_ServiceSource::PLAYBACK);
-    } else if (page == QLatin1String("transactions")) {
-        // The console's own page: the remote interface has no name for it.
+    } else if (page == QLatin1String("transactions") || page == QLatin1String("events")) {
+        // The console's own pages: the remote interface has no name for them.
         emit requestedJumpPage(page);
-        qInfo() << "Jumping to page: transactions";
+        qInfo().noquote() << "Jumping to page:" << page;
     } else {
         qWarning() << "Unknown page:" << page;
     }

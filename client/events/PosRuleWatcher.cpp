@@ -88,8 +88,12 @@ void PosRuleWatcher::setRepository(ZarnObjectsRepository *repository)
 
 void PosRuleWatcher::reloadWords()
 {
-    const QString setting =
-        QSettings().value(QLatin1String(kWordsKey), QLatin1String(kDefaultWords)).toString();
+    const QVariant value =
+        QSettings().value(QLatin1String(kWordsKey), QLatin1String(kDefaultWords));
+    // Written by hand without quotes, the settings file hands the words over as a list.
+    const QString setting = value.userType() == QMetaType::QStringList
+                                ? value.toStringList().join(QLatin1Char(','))
+                                : value.toString();
     QStringList words;
     QStringList alternatives;
     for (const QString &word : setting.split(QLatin1Char(','), Qt::SkipEmptyParts)) {

@@ -3,8 +3,8 @@ import QtQuick.Window 2.11
 import Native 1.0
 
 // The console's keys: 1 to 9 apply the first nine layouts, Esc leaves single view, F11 toggles
-// full screen, Ctrl+R opens the recorded page, Ctrl+T the transactions page and Ctrl+L the
-// layout page.
+// full screen, Ctrl+R opens the recorded page, Ctrl+T the transactions page, Ctrl+E the events
+// page and Ctrl+L the layout page.
 Item {
     id: keys
     // The page shown now; its leaveSingleView(), when it has one, is called on Esc.
@@ -50,6 +50,10 @@ Item {
     Shortcut {
         sequence: "Ctrl+T"
         onActivated: App.jumpToPage("transactions")
+    }
+    Shortcut {
+        sequence: "Ctrl+E"
+        onActivated: App.jumpToPage("events")
     }
     Shortcut {
         sequence: "Ctrl+L"

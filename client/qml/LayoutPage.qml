@@ -18,6 +18,9 @@ Pane {
     readonly property bool onScreen: visible && Window.visibility !== Window.Minimized
                                      && Window.visibility !== Window.Hidden
 
+    // A double click on an event of an alarm cell: its picture is wanted.
+    signal eventActivated(string sourceId, real time)
+
     Component.onCompleted: App.showFirstLayoutUntilOneIsApplied()
 
     // A reloaded object tree replaces the objects the cells hold: counting the reloads makes
@@ -47,6 +50,17 @@ Pane {
         }
     }
 
+    // A camera or door cell flashes for a while when one of its objects raised a new event.
+    readonly property int eventFlashMs: 10000
+    function flashOnEvents(border, sourceIds, ids) {
+        for (var i = 0; i < ids.length; ++i) {
+            if (ids[i] !== "" && sourceIds.indexOf(ids[i]) >= 0) {
+                border.flashFor(eventFlashMs)
+                return
+            }
+        }
+    }
+
     Repeater {
         id: cells
         model: App.layoutModel
@@ -56,6 +70,7 @@ Pane {
             readonly property string cellUrl: url
             readonly property string gatewayId: deviceId
             readonly property string streamId: objectId
+            readonly property string lockId: actuatorId
             readonly property var sensor: page.treeRevision, App.zarnRepository.objectById(objectId)
             readonly property var actuator: page.treeRevision,
                 App.zarnRepository.objectById(actuatorId)
@@ -69,7 +84,15 @@ Pane {
 
     Component {
         id: alarmCell
-        Item {}
+        AlarmView {
+            readonly property Item slot: parent
+            objectName: "alarmView"
+            label: slot ? slot.cellLabel : ""
+            // The cell watches its object's area, or its device's when it names no object.
+            areaId: !slot ? "" : slot.streamId !== "" ? slot.streamId : slot.gatewayId
+            events: App.events
+            onEventActivated: page.eventActivated(sourceId, time)
+        }
     }
 
     Component {
@@ -103,6 +126,14 @@ Pane {
                 console.log("Pos Port:", port)
                 posAddress = address
                 PosReceiver.subscribe(address, port, slot.streamId)
+            }
+
+            Connections {
+                target: App.events
+                function onArrived(sourceIds) {
+                    page.flashOnEvents(cameraFlash, sourceIds, [cell.streamId,
+                                                                cell.slot ? cell.slot.gatewayId : ""])
+                }
             }
 
             Component.onCompleted: subscribeOverlay()
@@ -159,6 +190,10 @@ Pane {
                     backend.setOption("demuxer-readahead-secs", "30")
                 }
 
+                FlashingBorder {
+                    id: cameraFlash
+                }
+
                 states: State {
                     name: "single"
                     when: view.singleView
@@ -206,6 +241,20 @@ Pane {
                     cell.pending = false
                     pendingTimer.stop()
                 }
+            }
+
+            Connections {
+                target: App.events
+                function onArrived(sourceIds) {
+                    if (cell.slot)
+                        page.flashOnEvents(doorFlash, sourceIds, [cell.slot.streamId,
+                                                                  cell.slot.lockId,
+                                                                  cell.slot.gatewayId])
+                }
+            }
+
+            FlashingBorder {
+                id: doorFlash
             }
 
             DoorView {

@@ -28,7 +28,8 @@ Page {
         z: 10
         currentPage: !pages.currentItem ? "playback"
                      : pages.currentItem.objectName === "recordedPage" ? "recorder"
-                     : pages.currentItem === transactionsPage ? "transactions" : "playback"
+                     : pages.currentItem === transactionsPage ? "transactions"
+                     : pages.currentItem === eventsPage ? "events" : "playback"
         onExitConfirmed: mainPage.exit()
         onStreamActivated: {
             var page = pages.currentItem
@@ -57,7 +58,10 @@ Page {
         onActivated: G.statsForAll = !G.statsForAll
     }
 
-    Component { id: layoutPage; LayoutPage {} }
+    Component {
+        id: layoutPage
+        LayoutPage { onEventActivated: mainPage.openEvent(sourceId, time) }
+    }
     Component { id: recordedPage; RecordedPage {} }
     // One for the console's life: its search runs on and its results wait while other pages
     // show (the stack hides it and hands it back here).
@@ -65,6 +69,42 @@ Page {
         id: transactionsPage
         visible: false
         onReceiptActivated: mainPage.openReceipt(deviceId, streamId, time, text)
+    }
+
+    // One for the console's life, like the transactions page: its filters and selection wait
+    // while other pages show.
+    EventsPage {
+        id: eventsPage
+        visible: false
+        onEventActivated: mainPage.openEvent(sourceId, time)
+    }
+
+    // The till rules watch every till while the console runs, whatever page shows.
+    PosRuleWatcher {
+        receiver: PosReceiver
+        events: App.events
+        repository: App.zarnRepository
+    }
+
+    // An event opened from the events page or an alarm cell: the camera that shows its
+    // source, live when the event is recent, else recorded from just before it.
+    readonly property int liveEventMs: 60000
+    function openEvent(sourceId, time) {
+        var stream = App.events.streamFor(sourceId)
+        if (stream === "") {
+            console.log("No camera shows the source of the event:", sourceId)
+            eventNotice.show(qsTr("No camera shows this event's source"))
+            return
+        }
+        if (Date.now() - time > liveEventMs) {
+            var page = pages.replace(recordedPage)
+            if (page && typeof page.openMoment === "function")
+                page.openMoment(App.events.deviceOf(stream), stream, time)
+            return
+        }
+        App.showStreamAlone(stream)
+        if (!pages.currentItem || pages.currentItem.objectName !== "layoutPage")
+            App.jumpToPage("playback")
     }
 
     // A receipt chosen on the transactions page: its till's recording from just before it.
@@ -83,6 +123,8 @@ Page {
                 pages.replace(recordedPage)
             else if (page === "transactions" && pages.currentItem !== transactionsPage)
                 pages.replace(transactionsPage)
+            else if (page === "events" && pages.currentItem !== eventsPage)
+                pages.replace(eventsPage)
         }
     }
 
@@ -99,6 +141,27 @@ Page {
             onRejected: if (Utils.isfunction(handler)) handler(false)
             onClosed: destroy()
         }
+    }
+
+    // A short word on why something asked for could not be done.
+    Label {
+        id: eventNotice
+        objectName: "eventNotice"
+        function show(message) {
+            text = message
+            noticeTimer.restart()
+        }
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 60
+        z: 20
+        visible: noticeTimer.running
+        padding: 10
+        color: "white"
+        textFormat: Text.PlainText
+        font.bold: true
+        background: Rectangle { color: "#b35900"; radius: 4 }
+        Timer { id: noticeTimer; interval: 4000 }
     }
 
     Popup {

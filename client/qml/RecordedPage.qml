@@ -180,6 +180,18 @@ Page {
         console.log("Opening the receipt of stream", stream, "at", new Date(time).toISOString())
         receiptTime = time
         receiptText = String(text)
+        showMoment(device, stream, time)
+    }
+
+    // An event of the past: the camera that shows its source plays from 10 s before it.
+    function openMoment(device, stream, time) {
+        console.log("Opening stream", stream, "at", new Date(time).toISOString())
+        receiptTime = -1
+        receiptText = ""
+        showMoment(device, stream, time)
+    }
+
+    function showMoment(device, stream, time) {
         chooseStream(device, stream)
         var view = timelinePanel.timeline
         view.showRange(time - 30 * 60000, time + 30 * 60000)

@@ -27,6 +27,10 @@
         <translation>Transacciones</translation>
     </message>
     <message>
+        <source>Events</source>
+        <translation>Eventos</translation>
+    </message>
+    <message>
         <source>Exit</source>
         <translation>Salir</translation>
     </message>

@@ -27,6 +27,10 @@
         <translation>Transações</translation>
     </message>
     <message>
+        <source>Events</source>
+        <translation>Eventos</translation>
+    </message>
+    <message>
         <source>Exit</source>
         <translation>Sair</translation>
     </message>

@@ -31,14 +31,14 @@ using namespace ScreenCheck;
 namespace {
 
 constexpr int windowWidth = 640;
-// Taller than the console's first 640x480: under the sidebar's five entries and the layouts, the
+// Taller than the console's first 640x480: under the sidebar's six entries and the layouts, the
 // camera tree has room for the rows the tests click.
-constexpr int windowHeight = 560;
-// The sidebar: entries of 50 px (menu, layout, recorded, transactions, exit); opened, a header of
-// 20 px and the layout rows of 28 px, then a header and the camera tree's rows of 24 px.
+constexpr int windowHeight = 610;
+// The sidebar: entries of 50 px (menu, layout, recorded, transactions, events, exit); opened, a
+// header of 20 px and the layout rows of 28 px, then a header and the camera tree's rows of 24 px.
 constexpr int closedWidth = 50;
 constexpr int entryHeight = 50;
-constexpr int layoutRowsTop = 5 * entryHeight + 20;
+constexpr int layoutRowsTop = 6 * entryHeight + 20;
 constexpr int layoutRowHeight = 28;
 constexpr int treeTop = layoutRowsTop + 5 * layoutRowHeight + 20;
 constexpr int treeRowHeight = 24;

@@ -9,7 +9,8 @@ Rectangle {
     id: bar
     objectName: "sidebar"
     property bool opened: false
-    // The page shown now: "playback" (the live layouts), "recorder" or "transactions".
+    // The page shown now: "playback" (the live layouts), "recorder", "transactions" or
+    // "events".
     property string currentPage: "playback"
     signal streamActivated(string streamId)
     signal exitConfirmed()
@@ -36,6 +37,8 @@ Rectangle {
         property real glyphRotation: 0
         property string text: ""
         property bool current: false
+        // A number shown on the icon (events waiting); none at 0.
+        property int badge: 0
         signal activated()
         width: bar.width
         height: bar.entryHeight
@@ -50,6 +53,24 @@ Rectangle {
             color: G.theme.foreColor
             rotation: entry.glyphRotation
             text: entry.glyph
+        }
+        Rectangle {
+            objectName: "entryBadge"
+            x: G.settings.sidebarClosedWidth - width - 2
+            y: 3
+            width: Math.max(height, badgeText.implicitWidth + 8)
+            height: 16
+            radius: 8
+            color: "#d32f2f"
+            visible: entry.badge > 0
+            Label {
+                id: badgeText
+                anchors.centerIn: parent
+                font.pixelSize: 10
+                font.bold: true
+                color: "white"
+                text: entry.badge > 999 ? "999+" : entry.badge
+            }
         }
         Label {
             x: G.settings.sidebarClosedWidth
@@ -105,6 +126,17 @@ Rectangle {
             onActivated: {
                 bar.opened = false
                 App.jumpToPage("transactions")
+            }
+        }
+        Entry {
+            objectName: "eventsEntry"
+            glyph: "\u26A0"
+            text: qsTr("Events") + I18n.localeNotify
+            badge: App.events.newCount
+            current: bar.currentPage === "events"
+            onActivated: {
+                bar.opened = false
+                App.jumpToPage("events")
             }
         }
         Entry {
