@@ -6,12 +6,11 @@
 
 using namespace ardix;
 
-SimServer::SimServer(sim::Site site)
+SimServer::SimServer(sim::Site site, bool ephemeralPosPorts)
 {
     sim::SimulatorOptions options;
     options.site = std::move(site);
-    // Channel-text publishers on free ports: parallel tests never compete for a gateway's port.
-    options.ephemeralPosPorts = true;
+    options.ephemeralPosPorts = ephemeralPosPorts;
     options.log = [this](const std::string &line) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lines.push_back(line);

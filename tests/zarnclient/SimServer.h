@@ -15,7 +15,10 @@
 class SimServer
 {
 public:
-    explicit SimServer(ardix::sim::Site site);
+    // With ephemeralPosPorts the channel-text publishers take free ports, so that parallel
+    // tests never compete for a gateway's port; without, they bind the site's "posPort" (a
+    // test that lets the console find them there picks a free one itself).
+    explicit SimServer(ardix::sim::Site site, bool ephemeralPosPorts = true);
     ~SimServer();
 
     bool start();
