@@ -53,3 +53,11 @@ void EventArchive::acknowledge(const QVector<qint64> &keys, const QString &by, q
             m_store->acknowledge(keys, by, when);
     });
 }
+
+void EventArchive::rename(const EventRecords &events)
+{
+    QMetaObject::invokeMethod(m_worker, [this, events] {
+        if (m_store)
+            m_store->rename(events);
+    });
+}

@@ -23,6 +23,7 @@ public:
 
     void add(const EventRecords &events);
     void acknowledge(const QVector<qint64> &keys, const QString &by, qint64 when);
+    void rename(const EventRecords &events);
 
 signals:
     // The events kept from earlier runs, newest first; sent once, soon after construction.

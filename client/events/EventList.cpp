@@ -45,7 +45,33 @@ EventList::~EventList()
 
 void EventList::setRepository(ZarnObjectsRepository *repository)
 {
+    if (m_repository)
+        disconnect(m_repository, nullptr, this, nullptr);
     m_repository = repository;
+    if (m_repository) {
+        connect(m_repository, &ZarnObjectsRepository::dataChanged, this,
+                &EventList::nameUnnamedSources);
+    }
+}
+
+void EventList::nameUnnamedSources()
+{
+    flush();
+    EventRecords renamed;
+    for (int row = 0; row < m_events.size(); ++row) {
+        EventRecord &e = m_events[row];
+        if (e.source != e.sourceId)
+            continue;
+        const QString path = EventSource::path(m_repository, e.sourceId);
+        if (path.isEmpty())
+            continue;
+        e.source = EventSource::name(m_repository, e.sourceId);
+        e.sourcePath = path;
+        renamed.append(e);
+        emit dataChanged(index(row), index(row), {SourceRole, SourcePathRole});
+    }
+    if (m_archive && !renamed.isEmpty())
+        m_archive->rename(renamed);
 }
 
 void EventList::setUser(const QString &user)

@@ -92,6 +92,9 @@ private:
     void enqueue(EventRecord record);
     void onLoaded(const EventRecords &stored);
     void dropBeyondLimit();
+    // Names the sources that were only ids when their events arrived, now that the tree
+    // knows them (an event can come while the tree is still loading).
+    void nameUnnamedSources();
     void setAcknowledged(int row, const QString &by, qint64 when);
     qint64 nextKey();
 

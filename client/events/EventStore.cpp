@@ -141,6 +141,30 @@ bool EventStore::acknowledge(const QVector<qint64> &keys, const QString &by, qin
     return true;
 }
 
+bool EventStore::rename(const EventRecords &events)
+{
+    if (!m_open || events.isEmpty())
+        return m_open;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return fail(QStringLiteral("begin"), db.lastError().text());
+    QSqlQuery update(db);
+    bool ok = update.prepare(
+        QStringLiteral("UPDATE events SET source = ?, source_path = ? WHERE key = ?"));
+    for (int i = 0; ok && i < events.size(); ++i) {
+        update.bindValue(0, notNull(events.at(i).source));
+        update.bindValue(1, notNull(events.at(i).sourcePath));
+        update.bindValue(2, events.at(i).key);
+        ok = update.exec();
+    }
+    if (!ok || !db.commit()) {
+        fail(QStringLiteral("rename"), update.lastError().text());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
 EventRecords EventStore::load() const
 {
     EventRecords events;

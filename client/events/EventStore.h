@@ -28,6 +28,9 @@ public:
     bool add(const EventRecords &events);
     // Marks the events of these keys acknowledged, those not yet acknowledged only.
     bool acknowledge(const QVector<qint64> &keys, const QString &by, qint64 when);
+    // Sets the source's name and path of the events of these keys (named once the tree knew
+    // them).
+    bool rename(const EventRecords &events);
     // The kept events, newest (highest key) first.
     EventRecords load() const;
     // Drops events older than kKeepMs before `now` and all but the newest kMaxEvents.

@@ -476,10 +476,16 @@ private slots:
         site.objects.push_back(lock);
         signInAndLoad(site);
         LogCapture log;
-        // sensor 99 and actuator 98 exist at the server but no child list reaches them
+        // sensor 99 and actuator 98 exist at the server but no child list reaches them; the
+        // door sensor's change also raises a door event, which is not what is checked here
         QVERIFY(m_server->sim().setObjectValue(99, zarn::BoolValue(true)));
         QVERIFY(m_server->sim().setObjectValue(98, zarn::BoolValue(true)));
-        QTRY_COMPARE(log.lines(), QStringList{QStringLiteral("Actuator not found: 98")});
+        const auto valueLines = [&log] {
+            QStringList lines = log.lines();
+            lines.removeAll(QStringLiteral("signalEventReceived"));
+            return lines;
+        };
+        QTRY_COMPARE(valueLines(), QStringList{QStringLiteral("Actuator not found: 98")});
         QCOMPARE(log.lines(QtWarningMsg).size(), 1);
     }
 
