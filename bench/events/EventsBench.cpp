@@ -4,7 +4,8 @@
 // It reports how many reached the list and the store, the longest gap between two frames of
 // the window (kept drawing continuously, so that any stall of the GUI thread shows), and the
 // growth of resident memory.
-//   bench_events [PER_SECOND SECONDS]      default 1000 10
+//   bench_events [PER_SECOND SECONDS [events]]   default 1000 10; "events" shows the events
+//                                                page during the flood instead of the layout
 #include "App.h"
 #include "BenchSite.h"
 #include "BenchSupport.h"
@@ -110,7 +111,7 @@ struct FrameWatch
     }
 };
 
-int run(int perSecond, int seconds)
+int run(int perSecond, int seconds, bool eventsPage)
 {
     BenchSite site;
     site.dropScheduledEvents();
@@ -142,6 +143,8 @@ int run(int perSecond, int seconds)
         return 1;
     }
     service()->setLayout(kLayout, layoutJson(kLayout));
+    if (eventsPage)
+        App::instance()->jumpToPage(QStringLiteral("events"));
     FrameWatch frames;
     frames.attach(window);
     window->update();
@@ -194,8 +197,9 @@ int main(int argc, char *argv[])
 {
     const int perSecond = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 10;
+    const bool eventsPage = argc > 3 && QLatin1String(argv[3]) == QLatin1String("events");
     if (perSecond <= 0 || seconds <= 0) {
-        std::fprintf(stderr, "usage: bench_events [PER_SECOND SECONDS]\n");
+        std::fprintf(stderr, "usage: bench_events [PER_SECOND SECONDS [events]]\n");
         return 2;
     }
     // The console's settings, store and log go to a home and folder of the run's own.
@@ -212,7 +216,7 @@ int main(int argc, char *argv[])
     std::setlocale(LC_NUMERIC, "C");
     LogHandler::setFilePath(Startup::logFilePath(), true);
     LogHandler::install();
-    const int result = run(perSecond, seconds);
+    const int result = run(perSecond, seconds, eventsPage);
     std::fflush(stdout);
     return result;
 }
