@@ -7,6 +7,7 @@
 
 EventArchive::EventArchive(const QString &fileName, QObject *parent)
     : QObject(parent)
+    , m_fileName(fileName)
     , m_thread(new QThread(this))
     , m_worker(new QObject)
 {
@@ -15,11 +16,25 @@ EventArchive::EventArchive(const QString &fileName, QObject *parent)
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread->start();
-    QMetaObject::invokeMethod(m_worker, [this, fileName] {
-        m_store = new EventStore(fileName);
+}
+
+void EventArchive::start()
+{
+    QMetaObject::invokeMethod(m_worker, [this] {
+        if (m_store)
+            return;
+        m_store = new EventStore(m_fileName);
         m_store->open(QDateTime::currentMSecsSinceEpoch());
         // Emitted on the store's thread; the list receives it queued on its own.
         emit loaded(m_store->load());
+    });
+}
+
+void EventArchive::prune(qint64 now)
+{
+    QMetaObject::invokeMethod(m_worker, [this, now] {
+        if (m_store)
+            m_store->prune(now);
     });
 }
 

@@ -21,6 +21,12 @@ public:
     // Finishes the queued writes before returning.
     ~EventArchive() override;
 
+    // Opens the store and loads what it keeps (loaded() follows); called once the receivers
+    // of loaded() are connected, so that it cannot go out unheard.
+    void start();
+    // Drops the events older than the store keeps.
+    void prune(qint64 now);
+
     void add(const EventRecords &events);
     void acknowledge(const QVector<qint64> &keys, const QString &by, qint64 when);
     void rename(const EventRecords &events);
@@ -30,6 +36,7 @@ signals:
     void loaded(EventRecords events);
 
 private:
+    QString m_fileName;
     QThread *m_thread = nullptr;
     // Lives on m_thread; owns the store.
     QObject *m_worker = nullptr;

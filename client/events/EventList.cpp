@@ -32,14 +32,20 @@ EventList::EventList(const QString &fileName, QObject *parent)
     m_batch.setSingleShot(true);
     m_batch.setInterval(kBatchMs);
     connect(&m_batch, &QTimer::timeout, this, &EventList::flush);
+    m_ageCheck.setInterval(kAgeCheckMs);
+    connect(&m_ageCheck, &QTimer::timeout, this, &EventList::dropExpired);
+    m_ageCheck.start();
     if (fileName.isEmpty())
         return;
+    m_loaded = false;
     m_archive = new EventArchive(fileName, this);
     connect(m_archive, &EventArchive::loaded, this, &EventList::onLoaded);
+    m_archive->start();
 }
 
 EventList::~EventList()
 {
+    m_loaded = true;
     flush();
 }
 
@@ -58,9 +64,12 @@ void EventList::nameUnnamedSources()
 {
     flush();
     EventRecords renamed;
+    int first = -1;
+    int last = -1;
     for (int row = 0; row < m_events.size(); ++row) {
         EventRecord &e = m_events[row];
-        if (e.source != e.sourceId)
+        // A source the tree knew at arrival has a path; one it did not know has none.
+        if (!e.sourcePath.isEmpty())
             continue;
         const QString path = EventSource::path(m_repository, e.sourceId);
         if (path.isEmpty())
@@ -68,9 +77,13 @@ void EventList::nameUnnamedSources()
         e.source = EventSource::name(m_repository, e.sourceId);
         e.sourcePath = path;
         renamed.append(e);
-        emit dataChanged(index(row), index(row), {SourceRole, SourcePathRole});
+        first = first < 0 ? row : first;
+        last = row;
     }
-    if (m_archive && !renamed.isEmpty())
+    if (renamed.isEmpty())
+        return;
+    emit dataChanged(index(first), index(last), {SourceRole, SourcePathRole});
+    if (m_archive)
         m_archive->rename(renamed);
 }
 
@@ -116,6 +129,8 @@ QVariant EventList::data(const QModelIndex &index, int role) const
         return e.ackTime;
     case AckByRole:
         return e.ackBy;
+    case ArrivalRole:
+        return e.key / 1000;
     default:
         return QVariant();
     }
@@ -126,7 +141,7 @@ QHash<int, QByteArray> EventList::roleNames() const
     return {{KeyRole, "key"},           {TimeRole, "time"},     {ServerIdRole, "serverId"},
             {SourceIdRole, "sourceId"}, {SourceRole, "source"}, {SourcePathRole, "sourcePath"},
             {ClassRole, "cls"},         {TextRole, "text"},     {IsNewRole, "isNew"},
-            {AckTimeRole, "ackTime"},   {AckByRole, "ackBy"}};
+            {AckTimeRole, "ackTime"},   {AckByRole, "ackBy"},   {ArrivalRole, "arrival"}};
 }
 
 int EventList::rowOfKey(qint64 key) const
@@ -174,6 +189,10 @@ void EventList::flush()
     m_batch.stop();
     if (m_pending.isEmpty())
         return;
+    if (!m_loaded) {
+        m_batch.start();
+        return;
+    }
     EventRecords batch;
     batch.swap(m_pending);
     if (m_archive)
@@ -217,23 +236,58 @@ void EventList::dropBeyondLimit()
 
 void EventList::onLoaded(const EventRecords &stored)
 {
-    // What arrived meanwhile is newer than anything kept: the kept events go below it.
-    EventRecords older;
-    for (const EventRecord &e : stored) {
-        if (!m_keys.contains(e.key) && (m_events.isEmpty() || e.key < m_events.last().key))
-            older.append(e);
+    m_loaded = true;
+    // Keys go on from the store's, whatever the clock says now: a clock set back must not give
+    // new events keys below the kept ones (they would sort below them and be trimmed first).
+    if (!stored.isEmpty() && stored.first().key >= m_lastKey) {
+        m_lastKey = stored.first().key;
+        for (EventRecord &e : m_pending)
+            e.key = nextKey();
     }
-    if (older.isEmpty())
+    if (!stored.isEmpty()) {
+        beginInsertRows(QModelIndex(), m_events.size(), m_events.size() + stored.size() - 1);
+        for (const EventRecord &e : stored) {
+            m_keys.insert(e.key);
+            m_newCount += e.isNew() ? 1 : 0;
+        }
+        m_events.append(stored);
+        endInsertRows();
+        dropBeyondLimit();
+        emit countChanged();
+        emit newCountChanged();
+    }
+    flush();
+}
+
+void EventList::dropExpired()
+{
+    flush();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 oldest = now - EventStore::kKeepMs;
+    int dropped = 0;
+    // From the bottom up, each run of expired rows in one removal.
+    for (int row = m_events.size() - 1; row >= 0; --row) {
+        if (m_events.at(row).time >= oldest)
+            continue;
+        int top = row;
+        while (top > 0 && m_events.at(top - 1).time < oldest)
+            --top;
+        beginRemoveRows(QModelIndex(), top, row);
+        for (int r = top; r <= row; ++r) {
+            m_keys.remove(m_events.at(r).key);
+            m_newCount -= m_events.at(r).isNew() ? 1 : 0;
+        }
+        m_events.remove(top, row - top + 1);
+        endRemoveRows();
+        dropped += row - top + 1;
+        row = top;
+    }
+    if (m_archive)
+        m_archive->prune(now);
+    if (dropped == 0)
         return;
-    m_lastKey = qMax(m_lastKey, older.first().key);
-    beginInsertRows(QModelIndex(), m_events.size(), m_events.size() + older.size() - 1);
-    for (const EventRecord &e : qAsConst(older)) {
-        m_keys.insert(e.key);
-        m_newCount += e.isNew() ? 1 : 0;
-    }
-    m_events.append(older);
-    endInsertRows();
-    dropBeyondLimit();
+    qInfo().noquote()
+        << QStringLiteral("Event list: %1 events older than 30 days dropped").arg(dropped);
     emit countChanged();
     emit newCountChanged();
 }

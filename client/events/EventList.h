@@ -37,11 +37,15 @@ public:
         IsNewRole,
         AckTimeRole,
         AckByRole,
+        // When the console received it (ms since the epoch), by its own clock.
+        ArrivalRole,
     };
     Q_ENUM(Role)
 
     // How long arrivals gather before they enter the list.
     static constexpr int kBatchMs = 50;
+    // How often events past the age the console keeps leave the list and the store.
+    static constexpr int kAgeCheckMs = 3600000;
 
     // `fileName` empty keeps nothing on disk.
     explicit EventList(const QString &fileName = QStringLiteral("data.sqlite"),
@@ -90,6 +94,7 @@ signals:
 
 private:
     void enqueue(EventRecord record);
+    void dropExpired();
     void onLoaded(const EventRecords &stored);
     void dropBeyondLimit();
     // Names the sources that were only ids when their events arrived, now that the tree
@@ -102,6 +107,9 @@ private:
     EventRecords m_pending;
     QSet<qint64> m_keys;
     QTimer m_batch;
+    QTimer m_ageCheck;
+    // Until the store has said what it keeps, arrivals wait: their keys must follow its keys.
+    bool m_loaded = true;
     int m_newCount = 0;
     qint64 m_lastKey = 0;
     QString m_user;

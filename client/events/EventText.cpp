@@ -67,7 +67,9 @@ QString EventText::oneLine(const QString &text, int maxLength)
             break;
     }
     if (line.size() > maxLength) {
-        line.truncate(maxLength - 1);
+        // Never half a character: a surrogate pair is kept whole or dropped.
+        const int keep = line.at(maxLength - 2).isHighSurrogate() ? maxLength - 2 : maxLength - 1;
+        line.truncate(keep);
         line += QChar(0x2026);
     }
     return line;

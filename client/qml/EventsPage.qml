@@ -11,7 +11,7 @@ Page {
     objectName: "eventsPage"
 
     // An event opened: the picture of its source at its time is wanted.
-    signal eventActivated(string sourceId, real time)
+    signal eventActivated(string sourceId, real time, real arrival)
 
     // What the filters are set to; empty for all.
     property string chosenCls: ""
@@ -93,7 +93,7 @@ Page {
     function openCurrent() {
         var item = eventList.currentItem
         if (item)
-            page.eventActivated(item.sourceId, item.time)
+            page.eventActivated(item.sourceId, item.time, item.arrival)
     }
 
     component HeaderCell: Label {
@@ -126,6 +126,24 @@ Page {
                 objectName: "eventClass"
                 width: 190
                 model: page.classChoices
+                // Class names come from the site: shown as the characters they hold.
+                delegate: ItemDelegate {
+                    width: classBox.width
+                    contentItem: Label {
+                        text: modelData
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                    }
+                    highlighted: classBox.highlightedIndex === index
+                }
+                contentItem: Label {
+                    leftPadding: 8
+                    rightPadding: classBox.indicator.width + 4
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                    text: classBox.displayText
+                }
                 onActivated: page.chosenCls = index > 0 ? page.classChoices[index] : ""
             }
             ComboBox {
@@ -134,6 +152,24 @@ Page {
                 width: 210
                 model: page.sourceChoices
                 textRole: "name"
+                // Source names come from the site: shown as the characters they hold.
+                delegate: ItemDelegate {
+                    width: sourceBox.width
+                    contentItem: Label {
+                        text: modelData.name
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                    }
+                    highlighted: sourceBox.highlightedIndex === index
+                }
+                contentItem: Label {
+                    leftPadding: 8
+                    rightPadding: sourceBox.indicator.width + 4
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                    text: sourceBox.displayText
+                }
                 onActivated: page.chosenSourceId = page.sourceChoices[index].id
             }
             CheckBox {
@@ -246,6 +282,7 @@ Page {
                     readonly property bool isNew: model.isNew
                     readonly property string sourceId: model.sourceId
                     readonly property real time: model.time
+                    readonly property real arrival: model.arrival
                     width: eventList.width
                     height: eventList.rowHeight
                     color: ListView.isCurrentItem ? "#cfe0f5"
@@ -269,9 +306,14 @@ Page {
                             width: eventList.sourceWidth
                             anchors.verticalCenter: parent.verticalCenter
                             // The whole path, where the column is too narrow for it.
-                            ToolTip.visible: sourceHover.hovered && model.sourcePath !== ""
-                            ToolTip.delay: 600
-                            ToolTip.text: model.sourcePath
+                            ToolTip {
+                                visible: sourceHover.hovered && model.sourcePath !== ""
+                                delay: 600
+                                contentItem: Label {
+                                    textFormat: Text.PlainText
+                                    text: model.sourcePath
+                                }
+                            }
                             HoverHandler { id: sourceHover }
                             Label {
                                 width: parent.width
@@ -316,17 +358,19 @@ Page {
                             eventList.currentIndex = index
                             eventList.forceActiveFocus()
                         }
-                        onDoubleClicked: page.eventActivated(row.sourceId, row.time)
+                        onDoubleClicked: page.eventActivated(row.sourceId, row.time, row.arrival)
                     }
                 }
 
-                Label {
-                    anchors.centerIn: parent
-                    visible: eventList.count === 0
-                    color: "#707070"
-                    text: (App.events.count === 0 ? qsTr("No events yet")
-                                                  : qsTr("No event matches")) + I18n.localeNotify
-                }
+            }
+            // Beside the list, not in it: a list's children sit on its content, which has no
+            // height while the list is empty.
+            Label {
+                anchors.centerIn: eventList
+                visible: eventList.count === 0
+                color: "#707070"
+                text: (App.events.count === 0 ? qsTr("No events yet")
+                                              : qsTr("No event matches")) + I18n.localeNotify
             }
         }
     }

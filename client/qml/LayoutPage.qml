@@ -19,7 +19,7 @@ Pane {
                                      && Window.visibility !== Window.Hidden
 
     // A double click on an event of an alarm cell: its picture is wanted.
-    signal eventActivated(string sourceId, real time)
+    signal eventActivated(string sourceId, real time, real arrival)
 
     Component.onCompleted: App.showFirstLayoutUntilOneIsApplied()
 
@@ -91,7 +91,7 @@ Pane {
             // The cell watches its object's area, or its device's when it names no object.
             areaId: !slot ? "" : slot.streamId !== "" ? slot.streamId : slot.gatewayId
             events: App.events
-            onEventActivated: page.eventActivated(sourceId, time)
+            onEventActivated: page.eventActivated(sourceId, time, arrival)
         }
     }
 

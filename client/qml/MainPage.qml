@@ -60,7 +60,7 @@ Page {
 
     Component {
         id: layoutPage
-        LayoutPage { onEventActivated: mainPage.openEvent(sourceId, time) }
+        LayoutPage { onEventActivated: mainPage.openEvent(sourceId, time, arrival) }
     }
     Component { id: recordedPage; RecordedPage {} }
     // One for the console's life: its search runs on and its results wait while other pages
@@ -76,7 +76,7 @@ Page {
     EventsPage {
         id: eventsPage
         visible: false
-        onEventActivated: mainPage.openEvent(sourceId, time)
+        onEventActivated: mainPage.openEvent(sourceId, time, arrival)
     }
 
     // The till rules watch every till while the console runs, whatever page shows.
@@ -89,14 +89,16 @@ Page {
     // An event opened from the events page or an alarm cell: the camera that shows its
     // source, live when the event is recent, else recorded from just before it.
     readonly property int liveEventMs: 60000
-    function openEvent(sourceId, time) {
+    function openEvent(sourceId, time, arrival) {
         var stream = App.events.streamFor(sourceId)
         if (stream === "") {
             console.log("No camera shows the source of the event:", sourceId)
             eventNotice.show(qsTr("No camera shows this event's source"))
             return
         }
-        if (Date.now() - time > liveEventMs) {
+        // An event that happened a while ago (by the server's clock, which the recordings
+        // follow) or arrived a while ago is seen recorded: a camera live would not show it.
+        if (Date.now() - Math.min(time, arrival) > liveEventMs) {
             var page = pages.replace(recordedPage)
             if (page && typeof page.openMoment === "function")
                 page.openMoment(App.events.deviceOf(stream), stream, time)

@@ -700,7 +700,7 @@ void ZarnClient::handleEvent(const zarn::Event &event)
         if (!doc.isNull())
             map.insert(QStringLiteral("fields"), doc.object().toVariantMap());
         if (!doc.isObject())
-            listed.insert(QStringLiteral("fieldsText"), QString::fromUtf8(text.left(1000)));
+            listed.insert(QStringLiteral("fieldsText"), QString::fromUtf8(text).left(1000));
     }
     listed.insert(map);
     listed.insert(QStringLiteral("time"), qlonglong(event.timestamp));

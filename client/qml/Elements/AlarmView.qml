@@ -13,7 +13,7 @@ Rectangle {
     property alias events: areaEvents.events
     readonly property alias filter: areaEvents
     // A double click on an event: its picture is wanted.
-    signal eventActivated(string sourceId, real time)
+    signal eventActivated(string sourceId, real time, real arrival)
 
     readonly property int rowHeight: 20
     color: "#1c1c1c"
@@ -123,16 +123,18 @@ Rectangle {
             }
             MouseArea {
                 anchors.fill: parent
-                onDoubleClicked: root.eventActivated(model.sourceId, model.time)
+                onDoubleClicked: root.eventActivated(model.sourceId, model.time, model.arrival)
             }
         }
 
-        Label {
-            anchors.centerIn: parent
-            visible: list.count === 0
-            color: "#808080"
-            text: qsTr("No events") + I18n.localeNotify
-        }
+    }
+    // Beside the list, not in it: a list's children sit on its content, which has no height
+    // while the list is empty.
+    Label {
+        anchors.centerIn: list
+        visible: list.count === 0
+        color: "#808080"
+        text: qsTr("No events") + I18n.localeNotify
     }
 
     FlashingBorder {
