@@ -77,92 +77,77 @@ bool EventStore::fail(const QString &what, const QString &error)
     return false;
 }
 
-bool EventStore::add(const EventRecords &events)
+bool EventStore::writeRows(const char *what, const QString &statement, int rows,
+                           const std::function<QVariantList(int)> &valuesOf, const QString &after)
 {
-    if (!m_open || events.isEmpty())
+    if (!m_open || rows == 0)
         return m_open;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return fail(QStringLiteral("begin"), db.lastError().text());
-    QSqlQuery insert(db);
-    bool ok = insert.prepare(QStringLiteral(
-        "INSERT OR IGNORE INTO events(key, time_ms, server_id, source_id, source, source_path, "
-        "cls, text, ack_ms, ack_by) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (int i = 0; ok && i < events.size(); ++i) {
-        const EventRecord &e = events.at(i);
-        const QVariantList values{e.key,
-                                  e.time,
-                                  notNull(e.serverId),
-                                  notNull(e.sourceId),
-                                  notNull(e.source),
-                                  notNull(e.sourcePath),
-                                  notNull(e.cls),
-                                  notNull(e.text),
-                                  e.ackTime,
-                                  notNull(e.ackBy)};
+    QSqlQuery query(db);
+    bool ok = query.prepare(statement);
+    for (int row = 0; ok && row < rows; ++row) {
+        const QVariantList values = valuesOf(row);
         for (int v = 0; v < values.size(); ++v)
-            insert.bindValue(v, values.at(v));
-        ok = insert.exec();
+            query.bindValue(v, values.at(v));
+        ok = query.exec();
     }
-    QSqlQuery trim(db);
-    ok = ok && trim.exec(QStringLiteral("DELETE FROM events WHERE key < (SELECT key FROM events "
-                                        "ORDER BY key DESC LIMIT 1 OFFSET %1)")
-                             .arg(kMaxEvents - 1));
+    ok = ok && (after.isEmpty() || query.exec(after));
+    const QString error = query.lastError().text();
     if (!ok || !db.commit()) {
-        fail(QStringLiteral("add"),
-             ok ? db.lastError().text() : insert.lastError().text() + trim.lastError().text());
+        fail(QLatin1String(what), ok ? db.lastError().text() : error);
         db.rollback();
         return false;
     }
     return true;
+}
+
+bool EventStore::add(const EventRecords &events)
+{
+    return writeRows(
+        "add",
+        QStringLiteral("INSERT OR IGNORE INTO events(key, time_ms, server_id, source_id, source, "
+                       "source_path, cls, text, ack_ms, ack_by) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                       "?)"),
+        events.size(),
+        [&events](int row) {
+            const EventRecord &e = events.at(row);
+            return QVariantList{e.key,
+                                e.time,
+                                notNull(e.serverId),
+                                notNull(e.sourceId),
+                                notNull(e.source),
+                                notNull(e.sourcePath),
+                                notNull(e.cls),
+                                notNull(e.text),
+                                e.ackTime,
+                                notNull(e.ackBy)};
+        },
+        // The newest kMaxEvents stay.
+        QStringLiteral("DELETE FROM events WHERE key < (SELECT key FROM events ORDER BY key DESC "
+                       "LIMIT 1 OFFSET %1)")
+            .arg(kMaxEvents - 1));
 }
 
 bool EventStore::acknowledge(const QVector<qint64> &keys, const QString &by, qint64 when)
 {
-    if (!m_open || keys.isEmpty())
-        return m_open;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction())
-        return fail(QStringLiteral("begin"), db.lastError().text());
-    QSqlQuery update(db);
-    bool ok = update.prepare(
-        QStringLiteral("UPDATE events SET ack_ms = ?, ack_by = ? WHERE key = ? AND ack_ms = 0"));
-    for (int i = 0; ok && i < keys.size(); ++i) {
-        update.bindValue(0, when);
-        update.bindValue(1, by);
-        update.bindValue(2, keys.at(i));
-        ok = update.exec();
-    }
-    if (!ok || !db.commit()) {
-        fail(QStringLiteral("acknowledge"), update.lastError().text());
-        db.rollback();
-        return false;
-    }
-    return true;
+    return writeRows(
+        "acknowledge",
+        QStringLiteral("UPDATE events SET ack_ms = ?, ack_by = ? WHERE key = ? AND ack_ms = 0"),
+        keys.size(), [&](int row) {
+            return QVariantList{when, notNull(by), keys.at(row)};
+        });
 }
 
 bool EventStore::rename(const EventRecords &events)
 {
-    if (!m_open || events.isEmpty())
-        return m_open;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction())
-        return fail(QStringLiteral("begin"), db.lastError().text());
-    QSqlQuery update(db);
-    bool ok = update.prepare(
-        QStringLiteral("UPDATE events SET source = ?, source_path = ? WHERE key = ?"));
-    for (int i = 0; ok && i < events.size(); ++i) {
-        update.bindValue(0, notNull(events.at(i).source));
-        update.bindValue(1, notNull(events.at(i).sourcePath));
-        update.bindValue(2, events.at(i).key);
-        ok = update.exec();
-    }
-    if (!ok || !db.commit()) {
-        fail(QStringLiteral("rename"), update.lastError().text());
-        db.rollback();
-        return false;
-    }
-    return true;
+    return writeRows("rename",
+                     QStringLiteral("UPDATE events SET source = ?, source_path = ? WHERE key = ?"),
+                     events.size(), [&events](int row) {
+                         const EventRecord &e = events.at(row);
+                         return QVariantList{notNull(e.source), notNull(e.sourcePath), e.key};
+                     });
 }
 
 EventRecords EventStore::load() const

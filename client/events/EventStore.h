@@ -3,6 +3,9 @@
 #include "EventRecord.h"
 
 #include <QString>
+#include <QVariantList>
+
+#include <functional>
 
 // The events in the console's SQLite store ("data.sqlite" in the working directory), on a
 // connection of its own: at most kMaxEvents of them and none older than kKeepMs. WAL mode and
@@ -38,6 +41,11 @@ public:
 
 private:
     bool exec(const QString &statement);
+    // Runs `statement` once per row with the row's values bound, then `after` (if any), in one
+    // transaction; what failed is logged under `what`.
+    bool writeRows(const char *what, const QString &statement, int rows,
+                   const std::function<QVariantList(int)> &valuesOf,
+                   const QString &after = QString());
     bool fail(const QString &what, const QString &error);
 
     QString m_connection;
