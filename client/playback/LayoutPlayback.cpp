@@ -30,6 +30,7 @@ constexpr qint64 kMinute = 60000;
 // What one search asks around the moment, and how long an unanswered one waits.
 constexpr qint64 kSearchAround = 30 * kMinute;
 constexpr qint64 kSearchTimeout = 10000;
+constexpr qint64 kSearchPauseMs = 3000;
 // A cell further off than this is sought to the moment; a nearer one is nudged.
 constexpr qint64 kSeekBeyondMs = 1500;
 // After a seek or a start a cell settles before its position is judged.
@@ -162,6 +163,11 @@ void LayoutPlayback::start(qint64 t)
                              .arg(m_cells.size());
     setUserPaused(false);
     setActive(true);
+    // The live streams stop at once: a live picture must not pass for a recorded one.
+    for (auto &entry : m_cells) {
+        if (entry.second->player)
+            entry.second->player->command(QVariantList{QStringLiteral("stop")});
+    }
     m_step.start();
     hold(t);
 }
@@ -404,9 +410,14 @@ void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to)
 {
     if (!m_client)
         return;
+    // One search of a stream at a time, and at most one every few seconds.
     const qint64 asked = m_searching.value(streamId, -1);
     if (asked >= 0 && now() - asked < kSearchTimeout)
         return;
+    const qint64 last = m_lastAsked.value(streamId, -1);
+    if (last >= 0 && now() - last < kSearchPauseMs)
+        return;
+    m_lastAsked.insert(streamId, now());
     // Whole minutes, so that the ranges asked meet those known.
     from = from / kMinute * kMinute;
     to = (to + kMinute - 1) / kMinute * kMinute;
@@ -417,8 +428,10 @@ void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to)
 void LayoutPlayback::onChunks(const QString &streamId, qint64 from, qint64 to,
                               const QVariantList &chunks)
 {
-    // What is still to be recorded is asked again later: only the past counts as known.
-    const qint64 known = std::min(to, QDateTime::currentMSecsSinceEpoch() - kMinute);
+    // What is still to be recorded is asked again later: only the past counts as known. The
+    // shared timeline, like the recorded page's, leaves the last minute unknown.
+    const qint64 present = QDateTime::currentMSecsSinceEpoch();
+    const qint64 known = std::min(to, present);
     bool ours = false;
     for (auto &entry : m_cells) {
         if (entry.second->streamId != streamId)
@@ -430,7 +443,7 @@ void LayoutPlayback::onChunks(const QString &streamId, qint64 from, qint64 to,
         return;
     m_searching.remove(streamId);
     m_failed.remove(streamId);
-    m_merged.addChunks(kMergedKey, from, known, chunks);
+    m_merged.addChunks(kMergedKey, from, std::min(to, present - kMinute), chunks);
     if (m_holding) {
         for (auto &entry : m_cells) {
             if (entry.second->streamId == streamId &&

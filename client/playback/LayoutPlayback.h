@@ -112,6 +112,7 @@ private:
     // Searches in flight and failed searches, by stream: when they were asked or failed.
     QHash<QString, qint64> m_searching;
     QHash<QString, qint64> m_failed;
+    QHash<QString, qint64> m_lastAsked;
     bool m_active = false;
     bool m_userPaused = false;
     bool m_holding = false;
