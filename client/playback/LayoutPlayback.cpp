@@ -282,6 +282,8 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
     cell.ready = true;
     cell.player->set_speed(m_clock.rate());
     if (!cell.index->missingRanges(t, t + 1).isEmpty()) {
+        // A start waits for the answer, and then for the picture.
+        cell.ready = !held;
         setState(cell, QStringLiteral("searching"));
         search(cell.streamId, t - kSearchAround, t + kSearchAround);
         return;
@@ -399,8 +401,11 @@ void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
         cue(cell, moment + qint64(250 * rate), false);
         return;
     }
+    // A player tells its position frame by frame: within a frame of the clock is in step.
+    const double fps = cell.player->fps();
+    const double band = std::max(double(kInStepMs) / 2, fps > 0 ? 1000.0 / fps : 0.0);
     double speed = rate;
-    if (std::llabs(drift) > kInStepMs / 2)
+    if (std::llabs(drift) > band)
         speed = rate * (1.0 - std::clamp(double(drift) / (2000.0 * rate), -0.25, 0.25));
     if (!qFuzzyCompare(cell.player->speed(), speed))
         cell.player->set_speed(speed);
@@ -467,10 +472,12 @@ void LayoutPlayback::onChunksFailed(const QString &streamId, qint64 from, qint64
         if (entry.second->streamId != streamId)
             continue;
         entry.second->index->markFailed(streamId, from, to);
+        entry.second->ready = true;
         if (entry.second->state == QLatin1String("searching"))
             setState(*entry.second, QStringLiteral("searchFailed"));
     }
     m_merged.markFailed(kMergedKey, from, to);
+    releaseIfReady();
 }
 
 // A recording that could not be played: either the gateway is down (say so, try again later)

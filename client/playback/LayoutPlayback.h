@@ -2,6 +2,7 @@
 
 #include "LayoutClock.h"
 #include "RecordingIndex.h"
+#include "ZarnClient.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -17,7 +18,6 @@
 class EventList;
 class MpvObject;
 class TimelinePlayback;
-class ZarnClient;
 
 // A whole layout played back at one moment. Each camera cell registers its player; while
 // playback is on, every cell plays its stream's recordings at the shared clock's moment and is
