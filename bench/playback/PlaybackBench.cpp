@@ -12,6 +12,7 @@
 #include <Site.h>
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -168,6 +169,9 @@ void inStep(Bench &b, qint64 t0)
     // 20 s before the first chunk boundary.
     b.startAt(t0 + kChunkMs - 20000);
     qint64 worst[3] = {0, 0, 0};
+    const double cpuBefore = bench::ownCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
     for (int second = 1; second <= 60; ++second) {
         spin(1000);
         if (second == 30) {
@@ -183,6 +187,8 @@ void inStep(Bench &b, qint64 t0)
         qint64 &phase = worst[second <= 30 ? 0 : second <= 45 ? 1 : 2];
         phase = std::max(phase, spread < 0 ? std::numeric_limits<qint64>::max() : spread);
     }
+    std::printf("CPU of the console (players included): %.0f%% of one core\n",
+                100.0 * (bench::ownCpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0));
     std::printf("P14 in step: largest difference %lld ms across the boundary, %lld ms after "
                 "the seek, %lld ms at 2x\n",
                 qlonglong(worst[0]), qlonglong(worst[1]), qlonglong(worst[2]));
@@ -254,8 +260,7 @@ int main(int argc, char **argv)
         return 1;
     }
     b.playback->setGatewayPort(httpPort);
-    std::printf("%d cells, %s recordings of %lld s\n", cells, qPrintable(profile),
-                kChunkMs / 1000);
+    std::printf("%d cells, %s recordings of %lld s\n", cells, qPrintable(profile), kChunkMs / 1000);
     timeToPictures(b, t0, rounds);
     inStep(b, t0);
     return 0;

@@ -215,7 +215,8 @@ Pane {
                 takePart()
             }
             Component.onDestruction: {
-                layoutPlayback.removeCell(cellKey)
+                if (layoutPlayback)
+                    layoutPlayback.removeCell(cellKey)
                 if (page.viewAlone === view)
                     page.viewAlone = null
                 if (streamId !== "")
