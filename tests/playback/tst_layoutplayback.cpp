@@ -1,7 +1,8 @@
 // The whole layout played back end to end, in the console's scene signed in to an in-process
 // simulated site: the 2x2 layout switched to playback at a moment shows every camera at that
 // moment, keeps them within 0.2 s of each other across chunk boundaries, lets a camera whose
-// recording begins later join in, and "Back to live" plays the live addresses again.
+// recording begins later join in, says when the gateway does not answer, and "Back to live"
+// plays the live addresses again.
 #include "LayoutModel.h"
 #include "LayoutPlayback.h"
 #include "SimServer.h"
@@ -15,6 +16,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTest>
 
 #include <clocale>
@@ -62,6 +64,13 @@ std::string siteJson(qint64 t0)
         ]})")
         .arg(cells.join(QLatin1Char(',')), streams.join(QLatin1Char(',')))
         .toStdString();
+}
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
 }
 
 QQuickItem *findItem(QQuickItem *root, const QString &name)
@@ -244,6 +253,25 @@ private slots:
         QTest::mouseMove(m_window, QPoint(m_window->width() / 2, 10));
         QTest::keyClick(m_window, Qt::Key_Escape);
         QTRY_VERIFY_WITH_TIMEOUT(!m_playback->active(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
+    }
+
+    // A gateway that does not answer is said on every cell it serves, and nothing else fails.
+    void gatewayDownIsSaid()
+    {
+        m_playback->setGatewayPort(freePort());
+        QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
+                                          Q_ARG(QVariant, double(m_t0 + 25000))));
+        for (int key = 0; key < 4; ++key)
+            QTRY_COMPARE_WITH_TIMEOUT(state(key), QStringLiteral("gatewayDown"), kDeadline);
+        auto *note = item(QStringLiteral("playbackNote"));
+        QVERIFY(note && note->isVisible());
+        QCOMPARE(note->property("text").toString(), QStringLiteral("The gateway does not answer"));
+        m_playback->setGatewayPort(m_server->sim().gatewayHttpPort(2));
+        QTRY_VERIFY_WITH_TIMEOUT(spread({0, 1, 2, 3}) <= LayoutPlayback::kInStepMs &&
+                                     state(0) == QStringLiteral("playing"),
+                                 kDeadline);
+        QTest::keyClick(m_window, Qt::Key_P, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
     }
 };
