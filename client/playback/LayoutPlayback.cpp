@@ -281,6 +281,10 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
         return;
     cell.ready = true;
     cell.player->set_speed(m_clock.rate());
+    if (t > QDateTime::currentMSecsSinceEpoch()) {
+        noRecording(cell);
+        return;
+    }
     if (!cell.index->missingRanges(t, t + 1).isEmpty()) {
         // A start waits for the answer, and then for the picture.
         cell.ready = !held;
@@ -290,8 +294,7 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
     }
     const QVariantMap chunk = cell.index->chunkAt(t);
     if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
-        cell.playback->stop();
-        setState(cell, QStringLiteral("noRecording"));
+        noRecording(cell);
         return;
     }
     cell.player->set_paused(held || m_userPaused);
@@ -360,8 +363,20 @@ void LayoutPlayback::follow(Cell &cell, qint64 moment)
 
 // A cell without a picture of the moment: its recordings are searched, and it joins in when
 // one holds the moment.
+void LayoutPlayback::noRecording(Cell &cell)
+{
+    if (cell.playback->active())
+        cell.playback->stop();
+    setState(cell, QStringLiteral("noRecording"));
+}
+
 void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
 {
+    // What is yet to come has no recording, whatever a search says.
+    if (moment > QDateTime::currentMSecsSinceEpoch()) {
+        noRecording(cell);
+        return;
+    }
     if (!cell.index->missingRanges(moment, moment + 1).isEmpty()) {
         const qint64 failed = m_failed.value(cell.streamId, -1);
         if (failed < 0 || now() - failed > kSearchTimeout)
@@ -370,9 +385,7 @@ void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
     }
     const QVariantMap chunk = cell.index->chunkAt(moment);
     if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
-        if (cell.playback->active())
-            cell.playback->stop();
-        setState(cell, QStringLiteral("noRecording"));
+        noRecording(cell);
         return;
     }
     if (m_userPaused)

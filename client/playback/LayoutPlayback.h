@@ -95,6 +95,7 @@ private:
     void follow(Cell &cell, qint64 moment);
     void keepInStep(Cell &cell, qint64 moment);
     void waitForRecording(Cell &cell, qint64 moment);
+    void noRecording(Cell &cell);
     void search(const QString &streamId, qint64 from, qint64 to);
     void onChunks(const QString &streamId, qint64 from, qint64 to, const QVariantList &chunks);
     void onChunksFailed(const QString &streamId, qint64 from, qint64 to);
