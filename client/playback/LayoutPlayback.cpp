@@ -289,7 +289,8 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
         // A start waits for the answer, and then for the picture.
         cell.ready = !held;
         setState(cell, QStringLiteral("searching"));
-        search(cell.streamId, t - kSearchAround, t + kSearchAround);
+        // The operator asked for this moment: no pause between searches.
+        search(cell.streamId, t - kSearchAround, t + kSearchAround, true);
         return;
     }
     const QVariantMap chunk = cell.index->chunkAt(t);
@@ -424,16 +425,16 @@ void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
         cell.player->set_speed(speed);
 }
 
-void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to)
+void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to, bool operatorAsked)
 {
     if (!m_client)
         return;
     // One search of a stream at a time, and at most one every few seconds.
-    const qint64 asked = m_searching.value(streamId, -1);
-    if (asked >= 0 && now() - asked < kSearchTimeout)
+    const qint64 inFlight = m_searching.value(streamId, -1);
+    if (inFlight >= 0 && now() - inFlight < kSearchTimeout)
         return;
     const qint64 last = m_lastAsked.value(streamId, -1);
-    if (last >= 0 && now() - last < kSearchPauseMs)
+    if (!operatorAsked && last >= 0 && now() - last < kSearchPauseMs)
         return;
     m_lastAsked.insert(streamId, now());
     // Whole minutes, so that the ranges asked meet those known.

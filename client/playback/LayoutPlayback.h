@@ -96,7 +96,9 @@ private:
     void keepInStep(Cell &cell, qint64 moment);
     void waitForRecording(Cell &cell, qint64 moment);
     void noRecording(Cell &cell);
-    void search(const QString &streamId, qint64 from, qint64 to);
+    // At most one search of a stream at a time; unless the operator asked, at most one every few
+    // seconds.
+    void search(const QString &streamId, qint64 from, qint64 to, bool operatorAsked = false);
     void onChunks(const QString &streamId, qint64 from, qint64 to, const QVariantList &chunks);
     void onChunksFailed(const QString &streamId, qint64 from, qint64 to);
     void onUnavailable(int key);
