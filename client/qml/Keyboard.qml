@@ -4,11 +4,14 @@ import Native 1.0
 
 // The console's keys: 1 to 9 apply the first nine layouts, Esc leaves single view, F11 toggles
 // full screen, Ctrl+R opens the recorded page, Ctrl+T the transactions page, Ctrl+E the events
-// page and Ctrl+L the layout page.
+// page and Ctrl+L the layout page. Ctrl+P switches the layout between live and playback (one
+// minute ago); Esc also returns it to live.
 Item {
     id: keys
     // The page shown now; its leaveSingleView(), when it has one, is called on Esc.
     property Item page: null
+    // Ctrl+P on a page other than the layout: the layout is wanted in playback.
+    signal layoutPlaybackRequested()
 
     function applyLayoutAt(index) {
         if (index < App.layoutsList.length)
@@ -54,6 +57,15 @@ Item {
     Shortcut {
         sequence: "Ctrl+E"
         onActivated: App.jumpToPage("events")
+    }
+    Shortcut {
+        sequence: "Ctrl+P"
+        onActivated: {
+            if (keys.page && typeof keys.page.togglePlayback === "function")
+                keys.page.togglePlayback()
+            else
+                keys.layoutPlaybackRequested()
+        }
     }
     Shortcut {
         sequence: "Ctrl+L"

@@ -4,7 +4,8 @@ import QtQuick.Window 2.2
 import Native 1.0
 import Elements 1.0
 
-// The live layout: one element per cell of the loaded layout, placed on its grid.
+// The live layout: one element per cell of the loaded layout, placed on its grid. In playback
+// the same cells show their recordings at one shared moment, under a bar with the timeline.
 Pane {
     id: page
     objectName: "layoutPage"
@@ -12,7 +13,8 @@ Pane {
     background: Rectangle { color: "black" }
 
     readonly property real cellWidth: width / Math.max(1, App.layoutModel.numCols)
-    readonly property real cellHeight: height / Math.max(1, App.layoutModel.numRows)
+    readonly property real cellHeight: (height - playbackBar.shownHeight)
+                                       / Math.max(1, App.layoutModel.numRows)
     // The camera view shown alone over the others, if any: the cells it covers stop decoding.
     property Item viewAlone: null
     readonly property bool onScreen: visible && Window.visibility !== Window.Minimized
@@ -41,13 +43,76 @@ Pane {
         return null
     }
 
-    // Returns every camera shown alone to its cell.
+    // Returns every camera shown alone to its cell; with none alone, playback returns to live.
     function leaveSingleView() {
+        if (viewAlone === null && playbackMode) {
+            backToLive()
+            return
+        }
         for (var i = 0; i < cells.count; ++i) {
             var cell = cells.itemAt(i)
             if (cell && cell.item && typeof cell.item.leaveSingleView === "function")
                 cell.item.leaveSingleView()
         }
+    }
+
+    // --- Playback of the whole layout -------------------------------------------------------
+
+    readonly property bool playbackMode: layoutPlayback.active
+    readonly property real playbackMoment: layoutPlayback.clock.moment
+
+    // Every cell shows its recording at `time` (ms since the epoch), all in step.
+    function playAt(time) {
+        if (viewAlone !== null)
+            viewAlone.singleView = false
+        console.log("Layout playback from", new Date(time).toISOString())
+        layoutPlayback.start(time)
+        playbackBar.showAround(time)
+    }
+    function backToLive() {
+        if (playbackMode)
+            layoutPlayback.stop()
+    }
+    // Ctrl+P: one minute ago by default, or live again.
+    function togglePlayback() {
+        if (playbackMode)
+            backToLive()
+        else
+            playAt(Date.now() - 60000)
+    }
+    function cellStateText(key) {
+        var state = layoutPlayback.cellStates[String(key)]
+        if (state === "noRecording")
+            return qsTr("No recording")
+        if (state === "gatewayDown")
+            return qsTr("The gateway does not answer")
+        if (state === "searchFailed")
+            return qsTr("Recordings unavailable")
+        if (state === "searching")
+            return qsTr("Searching the recordings…")
+        return ""
+    }
+    function gatewayAddressOf(gatewayId) {
+        var gateway = App.zarnRepository.objectById(gatewayId)
+        if (gateway && gateway.settings && gateway.settings.contains("address"))
+            return gateway.settings.prop("address")
+        return "127.0.0.1"
+    }
+
+    LayoutPlayback {
+        id: layoutPlayback
+        objectName: "layoutPlayback"
+        client: App.zarnClient
+    }
+
+    // A layout applied meanwhile (from vantrel, a key, the sidebar) is shown live.
+    Connections {
+        target: App
+        function onCurrentLayoutChanged() { page.backToLive() }
+    }
+    Connections {
+        target: App.layoutModel
+        function onModelReset() { page.backToLive() }
     }
 
     // A camera or door cell flashes for a while when one of its objects raised a new event.
@@ -136,8 +201,22 @@ Pane {
                 }
             }
 
-            Component.onCompleted: subscribeOverlay()
+            readonly property int cellKey: slot ? slot.cellIndex : -1
+            readonly property string playbackNote: page.playbackMode
+                                                   ? page.cellStateText(cellKey) : ""
+            function takePart() {
+                if (slot && streamId !== "")
+                    layoutPlayback.addCell(cellKey, view.backend, streamId,
+                                           page.gatewayAddressOf(slot.gatewayId))
+            }
+
+            Component.onCompleted: {
+                subscribeOverlay()
+                takePart()
+            }
             Component.onDestruction: {
+                if (layoutPlayback)
+                    layoutPlayback.removeCell(cellKey)
                 if (page.viewAlone === view)
                     page.viewAlone = null
                 if (streamId !== "")
@@ -157,7 +236,8 @@ Pane {
             Connections {
                 target: PosReceiver
                 function onPosReceived(topic, msg) {
-                    if (topic === cell.streamId)
+                    // Live receipts never show over a recording.
+                    if (topic === cell.streamId && !page.playbackMode)
                         view.appendPos(msg)
                 }
             }
@@ -168,9 +248,9 @@ Pane {
                 width: cell.width
                 height: cell.height
                 cameraName: cell.slot ? cell.slot.cellLabel : ""
-                url: chooser.url
-                profile: chooser.profile
-                shouldAutoplay: true
+                url: page.playbackMode ? "" : chooser.url
+                profile: page.playbackMode ? "" : chooser.profile
+                shouldAutoplay: !page.playbackMode
                 networkOnly: true
                 decoding: page.onScreen && (page.viewAlone === null || page.viewAlone === view)
                 onSingleViewChanged: {
@@ -192,6 +272,27 @@ Pane {
 
                 FlashingBorder {
                     id: cameraFlash
+                }
+
+                // No recording at the moment: neither the last live picture nor the live
+                // receipts may pass for the past.
+                Rectangle {
+                    anchors.fill: parent
+                    color: "black"
+                    visible: cell.playbackNote !== ""
+                }
+                Label {
+                    objectName: "playbackNote"
+                    anchors.centerIn: parent
+                    width: Math.min(implicitWidth, parent.width - 8)
+                    visible: cell.playbackNote !== ""
+                    text: cell.playbackNote
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    color: "white"
+                    font.pixelSize: 16
+                    padding: 6
+                    background: Rectangle { color: "black"; opacity: 0.75 }
                 }
 
                 states: State {
@@ -227,6 +328,9 @@ Pane {
             readonly property var sensor: slot ? slot.sensor : null
             readonly property var actuator: slot ? slot.actuator : null
             property bool pending: false
+            // In playback: the door's last reported state before the moment, "" when unknown.
+            readonly property string pastState: page.playbackMode && slot
+                ? layoutPlayback.doorStateAt(App.events, slot.streamId, page.playbackMoment) : ""
 
             Timer {
                 id: pendingTimer
@@ -261,11 +365,13 @@ Pane {
                 objectName: "doorView"
                 anchors.fill: parent
                 name: cell.slot ? cell.slot.cellLabel : ""
-                isClosed: cell.sensor ? cell.sensor.value : false
+                isClosed: page.playbackMode ? cell.pastState === "closed"
+                                            : cell.sensor ? cell.sensor.value : false
                 toOpen: cell.actuator ? cell.actuator.value : false
-                reported: cell.sensor ? cell.sensor.valueKnown : false
-                stateKnown: !App.reconnector.active
-                buttonOpenClose.enabled: !App.reconnector.active && !cell.pending
+                reported: page.playbackMode ? cell.pastState !== ""
+                                            : cell.sensor ? cell.sensor.valueKnown : false
+                stateKnown: !App.reconnector.active && (!page.playbackMode || cell.pastState !== "")
+                buttonOpenClose.enabled: !page.playbackMode && !App.reconnector.active && !cell.pending
                                          && (cell.actuator ? cell.actuator.valueKnown : false)
                 buttonOpenClose.onClicked: {
                     cell.actuator.value = !cell.actuator.value
@@ -274,5 +380,41 @@ Pane {
                 }
             }
         }
+    }
+
+    // Not live: a coloured frame round the page; the bar says the moment in large figures.
+    Rectangle {
+        objectName: "playbackFrame"
+        anchors.fill: parent
+        z: 200
+        visible: page.playbackMode
+        color: "transparent"
+        border.color: "#ff9800"
+        border.width: 5
+    }
+
+    // Live: switches the layout to playback one minute ago.
+    Button {
+        objectName: "playbackButton"
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 6
+        z: 150
+        visible: !page.playbackMode && App.layoutModel.numRows > 0
+        opacity: hovered ? 1.0 : 0.6
+        text: qsTr("\u25C0\u25C0 Playback") + I18n.localeNotify
+        ToolTip.text: qsTr("Play the whole layout from one minute ago (Ctrl+P)") + I18n.localeNotify
+        ToolTip.visible: hovered
+        onClicked: page.togglePlayback()
+    }
+
+    LayoutPlaybackBar {
+        id: playbackBar
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        z: 150
+        playback: layoutPlayback
+        onBackToLive: page.backToLive()
     }
 }

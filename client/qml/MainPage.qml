@@ -44,6 +44,7 @@ Page {
 
     Keyboard {
         page: pages.currentItem
+        onLayoutPlaybackRequested: mainPage.playLayoutAt(Date.now() - 60000)
     }
 
     ConnectionBanner {
@@ -62,7 +63,10 @@ Page {
         id: layoutPage
         LayoutPage { onEventActivated: mainPage.openEvent(sourceId, time, arrival) }
     }
-    Component { id: recordedPage; RecordedPage {} }
+    Component {
+        id: recordedPage
+        RecordedPage { onLayoutPlaybackRequested: mainPage.playLayoutAt(time) }
+    }
     // One for the console's life: its search runs on and its results wait while other pages
     // show (the stack hides it and hands it back here).
     TransactionsPage {
@@ -107,6 +111,15 @@ Page {
         App.showStreamAlone(stream)
         if (!pages.currentItem || pages.currentItem.objectName !== "layoutPage")
             App.jumpToPage("playback")
+    }
+
+    // The current layout in playback at `time` (ms since the epoch), all its cameras in step.
+    function playLayoutAt(time) {
+        var page = pages.currentItem
+        if (!page || page.objectName !== "layoutPage")
+            page = pages.replace(layoutPage)
+        if (page && typeof page.playAt === "function")
+            page.playAt(time)
     }
 
     // A receipt chosen on the transactions page: its till's recording from just before it.

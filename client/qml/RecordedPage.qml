@@ -24,6 +24,8 @@ Page {
     // Set when the recording plays without its texts.
     property string posDataError: ""
     property int gatewayPort: 9554
+    // "Play the layout from here": the whole layout in playback at that moment.
+    signal layoutPlaybackRequested(real time)
 
     function chooseStream(device, stream) {
         console.log("Device id:", device, "stream id:", stream)
@@ -630,6 +632,19 @@ Page {
                 index: recordedIndex
                 playback: playback
                 streamId: page.streamId
+            }
+
+            Button {
+                objectName: "playLayoutHere"
+                anchors.top: player.top
+                anchors.left: player.left
+                anchors.margins: 8
+                visible: page.streamId !== "" && playback.time > 0
+                text: qsTr("Play the layout from here") + I18n.localeNotify
+                ToolTip.text: qsTr("Every camera of the layout at this moment, in step")
+                              + I18n.localeNotify
+                ToolTip.visible: hovered
+                onClicked: page.layoutPlaybackRequested(playback.time)
             }
 
             // Nothing plays at the moment asked for: the last picture of another moment or

@@ -1,0 +1,546 @@
+#include "LayoutPlayback.h"
+
+#include "EventList.h"
+#include "MpvObject.h"
+#include "QmlUtils.h"
+#include "TimelinePlayback.h"
+#include "ZarnClient.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QQmlEngine>
+#include <QTcpSocket>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+void registerLayoutPlayback()
+{
+    qmlRegisterType<LayoutPlayback>("Native", 1, 0, "LayoutPlayback");
+    qmlRegisterUncreatableType<LayoutClock>("Native", 1, 0, "LayoutClock",
+                                            QStringLiteral("Held by LayoutPlayback"));
+}
+Q_COREAPP_STARTUP_FUNCTION(registerLayoutPlayback)
+
+const QString kMergedKey = QStringLiteral("layout");
+constexpr qint64 kMinute = 60000;
+// What one search asks around the moment, and how long an unanswered one waits.
+constexpr qint64 kSearchAround = 30 * kMinute;
+constexpr qint64 kSearchTimeout = 10000;
+constexpr qint64 kSearchPauseMs = 3000;
+// A cell further off than this is sought to the moment; a nearer one is nudged.
+constexpr qint64 kSeekBeyondMs = 1500;
+// After a seek or a start a cell settles before its position is judged.
+constexpr qint64 kSettleMs = 1500;
+// A start or a seek waits at most this long for the slowest cell's first picture.
+constexpr int kHoldLimitMs = 6000;
+constexpr qint64 kGatewayRetryMs = 10000;
+
+} // namespace
+
+struct LayoutPlayback::Cell
+{
+    int key = 0;
+    QPointer<MpvObject> player;
+    QString streamId;
+    QString address;
+    std::unique_ptr<RecordingIndex> index;
+    std::unique_ptr<TimelinePlayback> playback;
+    QString state = QStringLiteral("searching");
+    // Set once the player showed its first picture since the last cue.
+    bool ready = true;
+    qint64 settleUntil = 0;
+    qint64 retryAt = 0;
+};
+
+LayoutPlayback::LayoutPlayback(QObject *parent)
+    : QObject(parent)
+{
+    m_wall.start();
+    m_merged.setStreamId(kMergedKey);
+    m_step.setInterval(250);
+    connect(&m_step, &QTimer::timeout, this, &LayoutPlayback::tick);
+    m_holdLimit.setSingleShot(true);
+    m_holdLimit.setInterval(kHoldLimitMs);
+    connect(&m_holdLimit, &QTimer::timeout, this, &LayoutPlayback::release);
+}
+
+LayoutPlayback::~LayoutPlayback() = default;
+
+void LayoutPlayback::setClient(ZarnClient *client)
+{
+    if (m_client == client)
+        return;
+    if (m_client)
+        disconnect(m_client, nullptr, this, nullptr);
+    m_client = client;
+    if (m_client) {
+        connect(m_client, &ZarnClient::recordedChunksReceived, this, &LayoutPlayback::onChunks);
+        connect(m_client, &ZarnClient::recordedChunksFailed, this,
+                [this](const QString &stream, qlonglong from, qlonglong to, const QString &) {
+                    onChunksFailed(stream, from, to);
+                });
+    }
+    emit clientChanged();
+}
+
+void LayoutPlayback::setGatewayPort(int port)
+{
+    if (m_gatewayPort == port)
+        return;
+    m_gatewayPort = port;
+    for (auto &entry : m_cells)
+        entry.second->playback->setGateway(QmlUtils::httpBase(entry.second->address, port));
+    emit gatewayPortChanged();
+}
+
+QVariantMap LayoutPlayback::cellStates() const
+{
+    QVariantMap states;
+    for (const auto &entry : m_cells)
+        states.insert(QString::number(entry.first), entry.second->state);
+    return states;
+}
+
+void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId,
+                             const QString &address)
+{
+    removeCell(key);
+    if (!player || streamId.isEmpty())
+        return;
+    auto cell = std::make_unique<Cell>();
+    cell->key = key;
+    cell->player = player;
+    cell->streamId = streamId;
+    cell->address = address;
+    cell->index = std::make_unique<RecordingIndex>();
+    cell->index->setStreamId(streamId);
+    cell->playback = std::make_unique<TimelinePlayback>();
+    cell->playback->setPlayer(player);
+    cell->playback->setIndex(cell->index.get());
+    cell->playback->setGateway(QmlUtils::httpBase(address, m_gatewayPort));
+    connect(cell->playback.get(), &TimelinePlayback::needChunksAfter, this,
+            [this, streamId](qint64 t) { search(streamId, t, t + kSearchAround); });
+    connect(cell->playback.get(), &TimelinePlayback::chunkUnavailable, this,
+            [this, key] { onUnavailable(key); });
+    // The first picture after a cue: the cell is at its moment.
+    connect(player, &MpvObject::playbackRestarted, cell->playback.get(), [this, key] {
+        const auto it = m_cells.find(key);
+        if (it == m_cells.end() || it->second->ready)
+            return;
+        it->second->ready = true;
+        releaseIfReady();
+    });
+    Cell &added = *cell;
+    m_cells[key] = std::move(cell);
+    if (m_active)
+        cue(added, m_clock.moment(), m_holding);
+    emit cellStatesChanged();
+}
+
+void LayoutPlayback::removeCell(int key)
+{
+    const auto it = m_cells.find(key);
+    if (it == m_cells.end())
+        return;
+    if (m_active && it->second->player) {
+        it->second->playback->stop();
+        it->second->player->set_speed(1.0);
+        it->second->player->set_paused(false);
+    }
+    m_cells.erase(it);
+    emit cellStatesChanged();
+    releaseIfReady();
+}
+
+void LayoutPlayback::start(qint64 t)
+{
+    qInfo().noquote() << QStringLiteral("Layout playback from %1, %2 camera cells")
+                             .arg(QDateTime::fromMSecsSinceEpoch(t).toString(Qt::ISODate))
+                             .arg(m_cells.size());
+    setUserPaused(false);
+    setActive(true);
+    // The live streams stop at once: a live picture must not pass for a recorded one.
+    for (auto &entry : m_cells) {
+        if (entry.second->player)
+            entry.second->player->command(QVariantList{QStringLiteral("stop")});
+    }
+    m_step.start();
+    hold(t);
+}
+
+void LayoutPlayback::stop()
+{
+    if (!m_active)
+        return;
+    qInfo() << "Layout playback ended: back to live";
+    m_step.stop();
+    m_holdLimit.stop();
+    m_holding = false;
+    for (auto &entry : m_cells) {
+        Cell &cell = *entry.second;
+        cell.playback->stop();
+        if (cell.player) {
+            cell.player->set_speed(1.0);
+            cell.player->set_paused(false);
+        }
+        cell.ready = true;
+    }
+    m_clock.setPaused(true);
+    // The cells go back to live once they are no longer played from here.
+    setActive(false);
+}
+
+void LayoutPlayback::play()
+{
+    if (!m_active || !m_userPaused)
+        return;
+    setUserPaused(false);
+    hold(m_clock.moment());
+}
+
+void LayoutPlayback::pause()
+{
+    if (!m_active || m_userPaused)
+        return;
+    setUserPaused(true);
+    m_clock.setPaused(true);
+    // Every cell shows the same frame, the clock's.
+    hold(m_clock.moment());
+}
+
+void LayoutPlayback::setRate(double rate)
+{
+    if (!LayoutClock::isRate(rate))
+        return;
+    m_clock.setRate(rate);
+    for (auto &entry : m_cells) {
+        if (entry.second->player)
+            entry.second->player->set_speed(rate);
+    }
+}
+
+void LayoutPlayback::seek(qint64 t)
+{
+    if (m_active)
+        hold(t);
+}
+
+void LayoutPlayback::stepFrame(int direction)
+{
+    if (!m_active)
+        return;
+    setUserPaused(true);
+    const qint64 t = m_clock.moment() + (direction < 0 ? -1 : 1) * LayoutClock::kFrameMs;
+    hold(t);
+}
+
+qint64 LayoutPlayback::cellTime(int key) const
+{
+    const auto it = m_cells.find(key);
+    if (it == m_cells.end() || !it->second->playback->active())
+        return -1;
+    return it->second->playback->time();
+}
+
+QString LayoutPlayback::doorStateAt(EventList *events, const QString &sensorId, qint64 t)
+{
+    if (!events)
+        return {};
+    // Newest first: the first match at or before t is the last one before it.
+    for (int row = 0; row < events->count(); ++row) {
+        const EventRecord &e = events->at(row);
+        if (e.sourceId != sensorId || e.time > t)
+            continue;
+        if (e.cls == QLatin1String("door.OPENED"))
+            return QStringLiteral("open");
+        if (e.cls == QLatin1String("door.CLOSED"))
+            return QStringLiteral("closed");
+    }
+    return {};
+}
+
+// Every cell is brought to `t`, paused; the clock starts again once all show it.
+void LayoutPlayback::hold(qint64 t)
+{
+    m_holding = true;
+    m_clock.setPaused(true);
+    m_clock.seek(t);
+    for (auto &entry : m_cells)
+        cue(*entry.second, t, true);
+    m_holdLimit.start();
+    releaseIfReady();
+}
+
+void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
+{
+    if (!cell.player)
+        return;
+    cell.ready = true;
+    cell.player->set_speed(m_clock.rate());
+    if (t > QDateTime::currentMSecsSinceEpoch()) {
+        noRecording(cell);
+        return;
+    }
+    if (!cell.index->missingRanges(t, t + 1).isEmpty()) {
+        // A start waits for the answer, and then for the picture.
+        cell.ready = !held;
+        setState(cell, QStringLiteral("searching"));
+        // The operator asked for this moment: no pause between searches.
+        search(cell.streamId, t - kSearchAround, t + kSearchAround, true);
+        return;
+    }
+    const QVariantMap chunk = cell.index->chunkAt(t);
+    if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
+        noRecording(cell);
+        return;
+    }
+    cell.player->set_paused(held || m_userPaused);
+    cell.ready = false;
+    cell.settleUntil = now() + kSettleMs;
+    setState(cell, held ? QStringLiteral("starting") : QStringLiteral("playing"));
+    if (!cell.playback->seekTo(t))
+        cell.ready = true;
+}
+
+void LayoutPlayback::releaseIfReady()
+{
+    if (!m_holding)
+        return;
+    for (const auto &entry : m_cells) {
+        if (!entry.second->ready)
+            return;
+    }
+    release();
+}
+
+void LayoutPlayback::release()
+{
+    if (!m_holding)
+        return;
+    m_holding = false;
+    m_holdLimit.stop();
+    for (auto &entry : m_cells) {
+        Cell &cell = *entry.second;
+        if (cell.state == QLatin1String("starting"))
+            setState(cell, QStringLiteral("playing"));
+        if (cell.player && cell.playback->active())
+            cell.player->set_paused(m_userPaused);
+        cell.settleUntil = now() + kSettleMs;
+    }
+    m_clock.setPaused(m_userPaused);
+}
+
+void LayoutPlayback::tick()
+{
+    if (m_holding)
+        return;
+    const qint64 moment = m_clock.moment();
+    for (auto &entry : m_cells)
+        follow(*entry.second, moment);
+}
+
+void LayoutPlayback::follow(Cell &cell, qint64 moment)
+{
+    if (!cell.player)
+        return;
+    if (cell.state == QLatin1String("gatewayDown")) {
+        if (now() < cell.retryAt)
+            return;
+        // The gateway may be back: what it refused is asked again.
+        cell.index = std::make_unique<RecordingIndex>();
+        cell.index->setStreamId(cell.streamId);
+        cell.playback->setIndex(cell.index.get());
+        setState(cell, QStringLiteral("searching"));
+    }
+    if (cell.state == QLatin1String("playing") && cell.playback->active())
+        keepInStep(cell, moment);
+    else
+        waitForRecording(cell, moment);
+}
+
+// A cell without a picture of the moment: its recordings are searched, and it joins in when
+// one holds the moment.
+void LayoutPlayback::noRecording(Cell &cell)
+{
+    if (cell.playback->active())
+        cell.playback->stop();
+    setState(cell, QStringLiteral("noRecording"));
+}
+
+void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
+{
+    // What is yet to come has no recording, whatever a search says.
+    if (moment > QDateTime::currentMSecsSinceEpoch()) {
+        noRecording(cell);
+        return;
+    }
+    if (!cell.index->missingRanges(moment, moment + 1).isEmpty()) {
+        const qint64 failed = m_failed.value(cell.streamId, -1);
+        if (failed < 0 || now() - failed > kSearchTimeout)
+            search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
+        return;
+    }
+    const QVariantMap chunk = cell.index->chunkAt(moment);
+    if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
+        noRecording(cell);
+        return;
+    }
+    if (m_userPaused)
+        return;
+    qInfo().noquote() << QStringLiteral("Layout playback: stream %1 joins in at %2")
+                             .arg(cell.streamId, TimelinePlayback::clockText(moment));
+    cue(cell, moment, false);
+}
+
+void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
+{
+    if (m_userPaused || now() < cell.settleUntil)
+        return;
+    const double rate = m_clock.rate();
+    const qint64 drift = cell.playback->time() - moment;
+    if (std::llabs(drift) > kSeekBeyondMs * std::max(1.0, rate / 2)) {
+        // Ahead past a gap the clock has not reached, or far behind: the moment, exactly.
+        const QVariantMap chunk = cell.index->chunkAt(moment);
+        if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
+            waitForRecording(cell, moment);
+            return;
+        }
+        qInfo().noquote() << QStringLiteral("Layout playback: stream %1 off by %2 ms, sought")
+                                 .arg(cell.streamId)
+                                 .arg(drift);
+        cue(cell, moment + qint64(250 * rate), false);
+        return;
+    }
+    // A player tells its position frame by frame: within a frame of the clock is in step.
+    const double fps = cell.player->fps();
+    const double band = std::max(double(kInStepMs) / 2, fps > 0 ? 1000.0 / fps : 0.0);
+    double speed = rate;
+    if (std::llabs(drift) > band)
+        speed = rate * (1.0 - std::clamp(double(drift) / (2000.0 * rate), -0.25, 0.25));
+    if (!qFuzzyCompare(cell.player->speed(), speed))
+        cell.player->set_speed(speed);
+}
+
+void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to, bool operatorAsked)
+{
+    if (!m_client)
+        return;
+    // One search of a stream at a time, and at most one every few seconds.
+    const qint64 inFlight = m_searching.value(streamId, -1);
+    if (inFlight >= 0 && now() - inFlight < kSearchTimeout)
+        return;
+    const qint64 last = m_lastAsked.value(streamId, -1);
+    if (!operatorAsked && last >= 0 && now() - last < kSearchPauseMs)
+        return;
+    m_lastAsked.insert(streamId, now());
+    // Whole minutes, so that the ranges asked meet those known.
+    from = from / kMinute * kMinute;
+    to = (to + kMinute - 1) / kMinute * kMinute;
+    m_searching.insert(streamId, now());
+    m_client->searchRecordedChunks(streamId, from, to);
+}
+
+void LayoutPlayback::onChunks(const QString &streamId, qint64 from, qint64 to,
+                              const QVariantList &chunks)
+{
+    // What is still to be recorded is asked again later: only the past counts as known. The
+    // shared timeline, like the recorded page's, leaves the last minute unknown.
+    const qint64 present = QDateTime::currentMSecsSinceEpoch();
+    const qint64 known = std::min(to, present);
+    bool ours = false;
+    for (auto &entry : m_cells) {
+        if (entry.second->streamId != streamId)
+            continue;
+        entry.second->index->addChunks(streamId, from, known, chunks);
+        ours = true;
+    }
+    if (!ours)
+        return;
+    m_searching.remove(streamId);
+    m_failed.remove(streamId);
+    m_merged.addChunks(kMergedKey, from, std::min(to, present - kMinute), chunks);
+    if (m_holding) {
+        for (auto &entry : m_cells) {
+            if (entry.second->streamId == streamId &&
+                entry.second->state == QLatin1String("searching"))
+                cue(*entry.second, m_clock.moment(), true);
+        }
+        releaseIfReady();
+    }
+}
+
+void LayoutPlayback::onChunksFailed(const QString &streamId, qint64 from, qint64 to)
+{
+    if (!m_searching.contains(streamId))
+        return;
+    m_searching.remove(streamId);
+    m_failed.insert(streamId, now());
+    qWarning().noquote() << QStringLiteral("Layout playback: the recordings of stream %1 could "
+                                           "not be searched")
+                                .arg(streamId);
+    for (auto &entry : m_cells) {
+        if (entry.second->streamId != streamId)
+            continue;
+        entry.second->index->markFailed(streamId, from, to);
+        entry.second->ready = true;
+        if (entry.second->state == QLatin1String("searching"))
+            setState(*entry.second, QStringLiteral("searchFailed"));
+    }
+    m_merged.markFailed(kMergedKey, from, to);
+    releaseIfReady();
+}
+
+// A recording that could not be played: either the gateway is down (say so, try again later)
+// or it refused that chunk (no recording there).
+void LayoutPlayback::onUnavailable(int key)
+{
+    const auto it = m_cells.find(key);
+    if (it == m_cells.end())
+        return;
+    const QUrl gateway(it->second->playback->gateway());
+    auto *probe = new QTcpSocket(this);
+    connect(probe, &QTcpSocket::connected, probe, &QObject::deleteLater);
+    connect(probe, &QTcpSocket::errorOccurred, this, [this, key, probe] {
+        probe->deleteLater();
+        const auto found = m_cells.find(key);
+        if (found == m_cells.end())
+            return;
+        qWarning().noquote() << QStringLiteral("Layout playback: the gateway of stream %1 does "
+                                               "not answer (%2)")
+                                    .arg(found->second->streamId, probe->errorString());
+        found->second->playback->stop();
+        found->second->retryAt = now() + kGatewayRetryMs;
+        setState(*found->second, QStringLiteral("gatewayDown"));
+    });
+    probe->connectToHost(gateway.host(), quint16(gateway.port(m_gatewayPort)));
+    it->second->ready = true;
+    releaseIfReady();
+}
+
+void LayoutPlayback::setState(Cell &cell, const QString &state)
+{
+    if (cell.state == state)
+        return;
+    cell.state = state;
+    emit cellStatesChanged();
+}
+
+void LayoutPlayback::setActive(bool active)
+{
+    if (m_active == active)
+        return;
+    m_active = active;
+    emit activeChanged();
+}
+
+void LayoutPlayback::setUserPaused(bool paused)
+{
+    if (m_userPaused == paused)
+        return;
+    m_userPaused = paused;
+    emit pausedChanged();
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "LayoutClock.h"
+#include "RecordingIndex.h"
+#include "ZarnClient.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <map>
+#include <memory>
+
+class EventList;
+class MpvObject;
+class TimelinePlayback;
+
+// A whole layout played back at one moment. Each camera cell registers its player; while
+// playback is on, every cell plays its stream's recordings at the shared clock's moment and is
+// kept in step with it: four times a second each cell's position is compared with the clock,
+// a small drift corrected by nudging the player's speed, a larger one by a seek. A start or a
+// seek holds the clock until every cell shows its first picture of that moment, so that they
+// all start together. A cell without a recording at the moment waits for one; a cell whose
+// gateway does not answer says so and is tried again now and then, the others playing on.
+class LayoutPlayback : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(ZarnClient *client READ client WRITE setClient NOTIFY clientChanged)
+    // The port of the gateways' HTTP service.
+    Q_PROPERTY(int gatewayPort READ gatewayPort WRITE setGatewayPort NOTIFY gatewayPortChanged)
+    Q_PROPERTY(LayoutClock *clock READ clock CONSTANT)
+    // Every cell's recorded spans under one stream key, for the shared timeline.
+    Q_PROPERTY(RecordingIndex *index READ index CONSTANT)
+    Q_PROPERTY(bool active READ active NOTIFY activeChanged)
+    // The operator's pause; the clock also stops while cells are brought to a new moment.
+    Q_PROPERTY(bool paused READ paused NOTIFY pausedChanged)
+    // Cell key -> "searching", "starting", "playing", "noRecording", "searchFailed" or
+    // "gatewayDown".
+    Q_PROPERTY(QVariantMap cellStates READ cellStates NOTIFY cellStatesChanged)
+
+public:
+    static constexpr qint64 kInStepMs = 200;
+
+    explicit LayoutPlayback(QObject *parent = nullptr);
+    ~LayoutPlayback() override;
+
+    ZarnClient *client() const { return m_client; }
+    void setClient(ZarnClient *client);
+    int gatewayPort() const { return m_gatewayPort; }
+    void setGatewayPort(int port);
+    LayoutClock *clock() { return &m_clock; }
+    RecordingIndex *index() { return &m_merged; }
+    bool active() const { return m_active; }
+    bool paused() const { return m_userPaused; }
+    QVariantMap cellStates() const;
+
+    // A camera cell taking part, by its key in the layout; registered again it is replaced.
+    Q_INVOKABLE void addCell(int key, MpvObject *player, const QString &streamId,
+                             const QString &address);
+    Q_INVOKABLE void removeCell(int key);
+
+    Q_INVOKABLE void start(qint64 t);
+    // Back to live: the cells' players are left stopped, at rate 1, unpaused.
+    Q_INVOKABLE void stop();
+    Q_INVOKABLE void play();
+    Q_INVOKABLE void pause();
+    Q_INVOKABLE void setRate(double rate);
+    Q_INVOKABLE void seek(qint64 t);
+    Q_INVOKABLE void stepFrame(int direction);
+    // The moment a cell shows, -1 when it plays nothing.
+    Q_INVOKABLE qint64 cellTime(int key) const;
+    // "open" or "closed" after the last door.OPENED or door.CLOSED event of `sensorId` at or
+    // before `t`; empty when the list holds none.
+    Q_INVOKABLE static QString doorStateAt(EventList *events, const QString &sensorId, qint64 t);
+
+signals:
+    void clientChanged();
+    void gatewayPortChanged();
+    void activeChanged();
+    void pausedChanged();
+    void cellStatesChanged();
+
+private:
+    struct Cell;
+
+    void cue(Cell &cell, qint64 t, bool held);
+    void hold(qint64 t);
+    void releaseIfReady();
+    void release();
+    void tick();
+    void follow(Cell &cell, qint64 moment);
+    void keepInStep(Cell &cell, qint64 moment);
+    void waitForRecording(Cell &cell, qint64 moment);
+    void noRecording(Cell &cell);
+    // At most one search of a stream at a time; unless the operator asked, at most one every few
+    // seconds.
+    void search(const QString &streamId, qint64 from, qint64 to, bool operatorAsked = false);
+    void onChunks(const QString &streamId, qint64 from, qint64 to, const QVariantList &chunks);
+    void onChunksFailed(const QString &streamId, qint64 from, qint64 to);
+    void onUnavailable(int key);
+    void setState(Cell &cell, const QString &state);
+    void setActive(bool active);
+    void setUserPaused(bool paused);
+    qint64 now() const { return m_wall.elapsed(); }
+
+    QPointer<ZarnClient> m_client;
+    int m_gatewayPort = 9554;
+    LayoutClock m_clock;
+    RecordingIndex m_merged;
+    std::map<int, std::unique_ptr<Cell>> m_cells;
+    // Searches in flight and failed searches, by stream: when they were asked or failed.
+    QHash<QString, qint64> m_searching;
+    QHash<QString, qint64> m_failed;
+    QHash<QString, qint64> m_lastAsked;
+    bool m_active = false;
+    bool m_userPaused = false;
+    bool m_holding = false;
+    QTimer m_step;
+    QTimer m_holdLimit;
+    QElapsedTimer m_wall;
+};

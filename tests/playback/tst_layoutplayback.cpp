@@ -1,0 +1,280 @@
+// The whole layout played back end to end, in the console's scene signed in to an in-process
+// simulated site: the 2x2 layout switched to playback at a moment shows every camera at that
+// moment, keeps them within 0.2 s of each other across chunk boundaries, lets a camera whose
+// recording begins later join in, says when the gateway does not answer, and "Back to live"
+// plays the live addresses again.
+#include "LayoutModel.h"
+#include "LayoutPlayback.h"
+#include "SimServer.h"
+#include "Startup.h"
+
+#include <Site.h>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTest>
+
+#include <clocale>
+#include <memory>
+
+namespace {
+
+constexpr qint64 kChunkMs = 20000;
+constexpr int kDeadline = 60000;
+
+// Four cameras on one gateway, each with 20-second chunks of main recordings from t0 (the Car
+// park's only from t0 + 20 s), and the 2x2 layout of them. Their live addresses lead nowhere:
+// only what the cells are told to play counts.
+std::string siteJson(qint64 t0)
+{
+    QStringList streams;
+    for (int id = 11; id <= 14; ++id) {
+        QStringList chunks;
+        for (int i = id == 14 ? 1 : 0; i < 3; ++i)
+            chunks.append(QStringLiteral(R"({"start": %1, "end": %2, "profile": "main"})")
+                              .arg(t0 + i * kChunkMs)
+                              .arg(t0 + (i + 1) * kChunkMs));
+        streams.append(QStringLiteral(R"({"id": %1, "name": "Camera %1", "type": 10,
+            "class": "stream.VIDEO", "parent": 2, "chunks": [%2],
+            "settings": {"url": "http://127.0.0.1:9/live/%1"}})")
+                           .arg(id)
+                           .arg(chunks.join(QLatin1Char(','))));
+    }
+    QStringList cells;
+    for (int i = 0; i < 4; ++i)
+        cells.append(QStringLiteral(R"({"row": %1, "col": %2, "rowSpan": 1, "colSpan": 1,
+            "type": "video", "label": "Camera %3", "deviceId": "2", "objectId": "%3"})")
+                         .arg(i / 2)
+                         .arg(i % 2)
+                         .arg(11 + i));
+    return QStringLiteral(R"({
+        "name": "Playback", "rootId": 1,
+        "users": [{"id": 500, "name": "operator", "password": "operator"}],
+        "objects": [
+          {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "attributes": {
+             "2x2": {"numRows": 2, "numCols": 2, "elements": [%1]}}},
+          {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
+           "settings": {"address": "127.0.0.1"}},
+          %2
+        ]})")
+        .arg(cells.join(QLatin1Char(',')), streams.join(QLatin1Char(',')))
+        .toStdString();
+}
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+QQuickItem *findItem(QQuickItem *root, const QString &name)
+{
+    if (!root)
+        return nullptr;
+    if (root->objectName() == name)
+        return root;
+    for (QQuickItem *child : root->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+void findItems(QQuickItem *root, const QString &name, QList<QQuickItem *> &found)
+{
+    if (root->objectName() == name)
+        found.append(root);
+    for (QQuickItem *child : root->childItems())
+        findItems(child, name, found);
+}
+
+} // namespace
+
+class TestLayoutPlayback : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SimServer> m_server;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QQuickWindow *m_window = nullptr;
+    LayoutPlayback *m_playback = nullptr;
+    qint64 m_t0 = 0;
+
+    QQuickItem *item(const QString &name) const { return findItem(m_window->contentItem(), name); }
+    QList<QQuickItem *> cameraViews() const
+    {
+        QList<QQuickItem *> views;
+        findItems(m_window->contentItem(), QStringLiteral("cameraView"), views);
+        return views;
+    }
+    QString state(int key) const
+    {
+        return m_playback->cellStates().value(QString::number(key)).toString();
+    }
+    // The largest difference between the positions of the cells that play.
+    qint64 spread(const QList<int> &keys) const
+    {
+        qint64 low = std::numeric_limits<qint64>::max();
+        qint64 high = std::numeric_limits<qint64>::min();
+        for (int key : keys) {
+            low = std::min(low, m_playback->cellTime(key));
+            high = std::max(high, m_playback->cellTime(key));
+        }
+        return high - low;
+    }
+    bool allLive() const
+    {
+        const QList<QQuickItem *> views = cameraViews();
+        if (views.size() != 4)
+            return false;
+        for (QQuickItem *view : views) {
+            const QString url = view->property("url").toString();
+            if (!url.contains(QStringLiteral("/live/")) ||
+                view->property("playingUrl").toString() != url)
+                return false;
+        }
+        return true;
+    }
+    void click(QQuickItem *target)
+    {
+        QVERIFY(target && target->isVisible());
+        const QPointF at = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Startup::setIdentity();
+        std::setlocale(LC_NUMERIC, "C");
+        // Whole seconds: the gateway names its recordings by the second.
+        m_t0 = (QDateTime::currentMSecsSinceEpoch() / 60000 - 30) * 60000;
+        std::string error;
+        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), m_t0, error);
+        QVERIFY2(site, error.c_str());
+        m_server = std::make_unique<SimServer>(std::move(*site));
+        QVERIFY(m_server->start());
+
+        QSettings stored;
+        stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+        stored.setValue(QStringLiteral("port"), QString::number(m_server->port()));
+        stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
+        stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
+        stored.sync();
+
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        Startup::loadScene(*m_engine, QStringLiteral("0"),
+                           QUrl(QStringLiteral("qrc:/qml/main.qml")));
+        QCOMPARE(m_engine->rootObjects().size(), 1);
+        m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+        QVERIFY(m_window);
+        m_window->resize(1100, 760);
+        m_window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("layoutPage")), kDeadline);
+        m_playback = item(QStringLiteral("layoutPage"))
+                         ->findChild<LayoutPlayback *>(QStringLiteral("layoutPlayback"));
+        QVERIFY(m_playback);
+        m_playback->setGatewayPort(m_server->sim().gatewayHttpPort(2));
+    }
+
+    void cleanupTestCase()
+    {
+        m_engine.reset();
+        m_server.reset();
+    }
+
+    // Every camera starts at the moment asked for, together; the one without a recording
+    // there says so.
+    void everyCellShowsTheMoment()
+    {
+        const qint64 moment = m_t0 + 5000;
+        QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
+                                          Q_ARG(QVariant, double(moment))));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && !m_playback->clock()->paused(), kDeadline);
+        for (int key = 0; key < 3; ++key) {
+            QCOMPARE(state(key), QStringLiteral("playing"));
+            const qint64 shown = m_playback->cellTime(key);
+            QVERIFY2(shown >= moment - 100 && shown < moment + 1000,
+                     qPrintable(QString::number(shown - moment)));
+        }
+        QVERIFY2(spread({0, 1, 2}) <= LayoutPlayback::kInStepMs,
+                 qPrintable(QString::number(spread({0, 1, 2}))));
+        QCOMPARE(state(3), QStringLiteral("noRecording"));
+        QVERIFY(item(QStringLiteral("playbackBar"))->isVisible());
+        QVERIFY(item(QStringLiteral("playbackFrame"))->isVisible());
+    }
+
+    // For 30 s, across the end of the first chunks, the cameras stay within 0.2 s of each
+    // other and near the clock; the Car park joins in when its recording begins.
+    void cellsStayInStep()
+    {
+        QElapsedTimer sampling;
+        sampling.start();
+        qint64 apart = 0;
+        qint64 offClock = 0;
+        while (sampling.elapsed() < 30000) {
+            QTest::qWait(250);
+            apart = std::max(apart, spread({0, 1, 2}));
+            offClock = std::max(offClock,
+                                std::abs(m_playback->cellTime(0) - m_playback->clock()->moment()));
+        }
+        QVERIFY2(apart <= LayoutPlayback::kInStepMs, qPrintable(QString::number(apart)));
+        // Opening the next chunk costs every cell the same moment, caught up within seconds.
+        QVERIFY2(offClock <= 500, qPrintable(QString::number(offClock)));
+        QVERIFY(m_playback->clock()->moment() > m_t0 + kChunkMs + 10000);
+        QVERIFY(m_playback->cellTime(0) > m_t0 + kChunkMs);
+        QCOMPARE(state(3), QStringLiteral("playing"));
+        QTRY_VERIFY_WITH_TIMEOUT(spread({0, 1, 2, 3}) <= LayoutPlayback::kInStepMs, kDeadline);
+    }
+
+    // "Back to live" plays every camera's live address again; Ctrl+P and Esc go to playback
+    // and back as well.
+    void backToLive()
+    {
+        click(item(QStringLiteral("backToLive")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_playback->active(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
+        QVERIFY(!item(QStringLiteral("playbackBar"))->isVisible());
+
+        QTest::keyClick(m_window, Qt::Key_P, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active(), kDeadline);
+        QVERIFY(std::abs(m_playback->clock()->moment() -
+                         (QDateTime::currentMSecsSinceEpoch() - 60000)) < 10000);
+        // Away from the buttons: Esc would close a tooltip first.
+        QTest::mouseMove(m_window, QPoint(m_window->width() / 2, 10));
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_playback->active(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
+    }
+
+    // A gateway that does not answer is said on every cell it serves, and nothing else fails.
+    void gatewayDownIsSaid()
+    {
+        m_playback->setGatewayPort(freePort());
+        QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
+                                          Q_ARG(QVariant, double(m_t0 + 25000))));
+        for (int key = 0; key < 4; ++key)
+            QTRY_COMPARE_WITH_TIMEOUT(state(key), QStringLiteral("gatewayDown"), kDeadline);
+        auto *note = item(QStringLiteral("playbackNote"));
+        QVERIFY(note && note->isVisible());
+        QCOMPARE(note->property("text").toString(), QStringLiteral("The gateway does not answer"));
+        m_playback->setGatewayPort(m_server->sim().gatewayHttpPort(2));
+        QTRY_VERIFY_WITH_TIMEOUT(spread({0, 1, 2, 3}) <= LayoutPlayback::kInStepMs &&
+                                     state(0) == QStringLiteral("playing"),
+                                 kDeadline);
+        QTest::keyClick(m_window, Qt::Key_P, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
+    }
+};
+
+QTEST_MAIN(TestLayoutPlayback)
+#include "tst_layoutplayback.moc"
