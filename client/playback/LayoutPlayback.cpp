@@ -35,6 +35,12 @@ constexpr qint64 kSearchPauseMs = 3000;
 constexpr qint64 kSeekBeyondMs = 1500;
 // After a seek or a start a cell settles before its position is judged.
 constexpr qint64 kSettleMs = 1500;
+// How long a gateway check waits for the connection.
+constexpr int kProbeMs = 3000;
+// Near the present, recordings still being made appear later: a cell without one asks again
+// this often.
+constexpr qint64 kRefreshNearPresentMs = 30000;
+constexpr qint64 kNearPresentMs = 15 * 60000;
 // A start or a seek waits at most this long for the slowest cell's first picture.
 constexpr int kHoldLimitMs = 6000;
 constexpr qint64 kGatewayRetryMs = 10000;
@@ -54,6 +60,10 @@ struct LayoutPlayback::Cell
     bool ready = true;
     qint64 settleUntil = 0;
     qint64 retryAt = 0;
+    // When the cell last forgot what it knew near the present (to see newer recordings).
+    qint64 refreshedAt = 0;
+    // The gateway check under way, at most one.
+    QPointer<QTcpSocket> probe;
 };
 
 LayoutPlayback::LayoutPlayback(QObject *parent)
@@ -132,6 +142,8 @@ void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId
         if (it == m_cells.end() || it->second->ready)
             return;
         it->second->ready = true;
+        // Drift counts from the picture: a slow open must not look like a cell left behind.
+        it->second->settleUntil = now() + kSettleMs;
         releaseIfReady();
     });
     Cell &added = *cell;
@@ -162,10 +174,14 @@ void LayoutPlayback::start(qint64 t)
                              .arg(QDateTime::fromMSecsSinceEpoch(t).toString(Qt::ISODate))
                              .arg(m_cells.size());
     setUserPaused(false);
+    // A new playback starts at the normal speed.
+    m_clock.setRate(1.0);
     setActive(true);
     // The live streams stop at once: a live picture must not pass for a recorded one.
     for (auto &entry : m_cells) {
-        if (entry.second->player)
+        if (entry.second->playback->active())
+            entry.second->playback->stop();
+        else if (entry.second->player)
             entry.second->player->command(QVariantList{QStringLiteral("stop")});
     }
     m_step.start();
@@ -280,6 +296,9 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
     if (!cell.player)
         return;
     cell.ready = true;
+    // A gateway found down is left alone until it is tried again.
+    if (cell.state == QLatin1String("gatewayDown") && now() < cell.retryAt)
+        return;
     cell.player->set_speed(m_clock.rate());
     if (t > QDateTime::currentMSecsSinceEpoch()) {
         noRecording(cell);
@@ -288,6 +307,9 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
     if (!cell.index->missingRanges(t, t + 1).isEmpty()) {
         // A start waits for the answer, and then for the picture.
         cell.ready = !held;
+        // The old moment must not go on playing behind the cover.
+        if (cell.playback->active())
+            cell.playback->stop();
         setState(cell, QStringLiteral("searching"));
         // The operator asked for this moment: no pause between searches.
         search(cell.streamId, t - kSearchAround, t + kSearchAround, true);
@@ -387,6 +409,7 @@ void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
     const QVariantMap chunk = cell.index->chunkAt(moment);
     if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
         noRecording(cell);
+        forgetNearPresent(cell, moment);
         return;
     }
     if (m_userPaused)
@@ -396,9 +419,20 @@ void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
     cue(cell, moment, false);
 }
 
+void LayoutPlayback::forgetNearPresent(Cell &cell, qint64 moment)
+{
+    const qint64 present = QDateTime::currentMSecsSinceEpoch();
+    if (moment < present - kNearPresentMs || now() - cell.refreshedAt < kRefreshNearPresentMs)
+        return;
+    cell.refreshedAt = now();
+    cell.index = std::make_unique<RecordingIndex>();
+    cell.index->setStreamId(cell.streamId);
+    cell.playback->setIndex(cell.index.get());
+}
+
 void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
 {
-    if (m_userPaused || now() < cell.settleUntil)
+    if (m_userPaused || !cell.ready || now() < cell.settleUntil)
         return;
     const double rate = m_clock.rate();
     const qint64 drift = cell.playback->time() - moment;
@@ -501,24 +535,41 @@ void LayoutPlayback::onUnavailable(int key)
     const auto it = m_cells.find(key);
     if (it == m_cells.end())
         return;
-    const QUrl gateway(it->second->playback->gateway());
+    it->second->ready = true;
+    if (!it->second->probe)
+        probeGateway(*it->second);
+    releaseIfReady();
+}
+
+void LayoutPlayback::probeGateway(Cell &cell)
+{
+    const QUrl gateway(cell.playback->gateway());
     auto *probe = new QTcpSocket(this);
-    connect(probe, &QTcpSocket::connected, probe, &QObject::deleteLater);
-    connect(probe, &QTcpSocket::errorOccurred, this, [this, key, probe] {
+    cell.probe = probe;
+    const int key = cell.key;
+    const auto down = [this, key, probe](const QString &reason) {
+        probe->disconnect(this);
         probe->deleteLater();
         const auto found = m_cells.find(key);
         if (found == m_cells.end())
             return;
         qWarning().noquote() << QStringLiteral("Layout playback: the gateway of stream %1 does "
                                                "not answer (%2)")
-                                    .arg(found->second->streamId, probe->errorString());
+                                    .arg(found->second->streamId, reason);
         found->second->playback->stop();
         found->second->retryAt = now() + kGatewayRetryMs;
         setState(*found->second, QStringLiteral("gatewayDown"));
+    };
+    connect(probe, &QTcpSocket::connected, probe, &QObject::deleteLater);
+    connect(probe, &QTcpSocket::errorOccurred, this, [probe, down] { down(probe->errorString()); });
+    // A gateway that drops what it is sent answers nothing: after a few seconds it is down.
+    QTimer::singleShot(kProbeMs, this, [probe = QPointer<QTcpSocket>(probe), down] {
+        // Still trying: neither connected nor already refused.
+        if (probe && (probe->state() == QAbstractSocket::HostLookupState ||
+                      probe->state() == QAbstractSocket::ConnectingState))
+            down(QStringLiteral("no answer within %1 s").arg(kProbeMs / 1000));
     });
     probe->connectToHost(gateway.host(), quint16(gateway.port(m_gatewayPort)));
-    it->second->ready = true;
-    releaseIfReady();
 }
 
 void LayoutPlayback::setState(Cell &cell, const QString &state)

@@ -96,12 +96,17 @@ private:
     void keepInStep(Cell &cell, qint64 moment);
     void waitForRecording(Cell &cell, qint64 moment);
     void noRecording(Cell &cell);
+    // A cell with no recording at a moment near the present asks again now and then: the
+    // recording being made then is listed once it is finished.
+    void forgetNearPresent(Cell &cell, qint64 moment);
     // At most one search of a stream at a time; unless the operator asked, at most one every few
     // seconds.
     void search(const QString &streamId, qint64 from, qint64 to, bool operatorAsked = false);
     void onChunks(const QString &streamId, qint64 from, qint64 to, const QVariantList &chunks);
     void onChunksFailed(const QString &streamId, qint64 from, qint64 to);
     void onUnavailable(int key);
+    // Tells a gateway that is down from a recording it refused: a connection is tried.
+    void probeGateway(Cell &cell);
     void setState(Cell &cell, const QString &state);
     void setActive(bool active);
     void setUserPaused(bool paused);

@@ -252,7 +252,10 @@ Pane {
                 profile: page.playbackMode ? "" : chooser.profile
                 shouldAutoplay: !page.playbackMode
                 networkOnly: true
-                decoding: page.onScreen && (page.viewAlone === null || page.viewAlone === view)
+                // In playback every cell goes on decoding: a player stopped while hidden would
+                // lose its place in the recording.
+                decoding: page.playbackMode
+                          || (page.onScreen && (page.viewAlone === null || page.viewAlone === view))
                 onSingleViewChanged: {
                     if (singleView)
                         page.viewAlone = view

@@ -69,18 +69,19 @@ Rectangle {
             onClicked: bar.playback.stepFrame(1)
         }
         ComboBox {
+            id: speedBox
             objectName: "playbackSpeed"
             Layout.preferredWidth: 90
             model: [0.5, 1, 2, 4, 8]
             currentIndex: 1
             displayText: currentText + "\u00D7"
             onActivated: bar.playback.setRate(model[index])
-            // A new playback starts at the normal speed.
+            // A new playback starts at the normal speed, as the clock does.
             Connections {
                 target: bar
                 function onActiveChanged() {
                     if (bar.active)
-                        parent.currentIndex = 1
+                        speedBox.currentIndex = 1
                 }
             }
         }
