@@ -12,6 +12,8 @@ Page {
 
     // An event opened: the picture of its source at its time is wanted.
     signal eventActivated(string sourceId, real time, real arrival)
+    // The whole current layout wanted in playback at `time`, ms since the epoch.
+    signal layoutPlaybackRequested(real time)
 
     // What the filters are set to; empty for all.
     property string chosenCls: ""
@@ -190,6 +192,12 @@ Page {
                 text: qsTr("Acknowledge") + I18n.localeNotify
                 enabled: eventList.currentItem ? eventList.currentItem.isNew : false
                 onClicked: page.acknowledgeCurrent()
+            }
+            Button {
+                objectName: "playLayoutAtEvent"
+                text: qsTr("Play the layout at this time") + I18n.localeNotify
+                enabled: eventList.currentItem !== null
+                onClicked: page.layoutPlaybackRequested(eventList.currentItem.time)
             }
             Button {
                 objectName: "acknowledgeShown"

@@ -233,6 +233,66 @@ Pane {
                                       + "\")" : ""
             }
 
+            // In playback the texts the stream printed are laid over the cell as the moment
+            // passes them, fetched from its gateway as on the recorded page; after a jump the
+            // last one printed shortly before the moment shows, once the cell has its picture.
+            PosTextCache {
+                id: posTexts
+                objectName: "playbackTexts"
+            }
+            readonly property real hourMs: 3600000
+            readonly property real recentMs: 30000
+            property real textsUntil: -1
+            property real jumpedTo: -1
+            function followTexts() {
+                var t = page.playbackMoment
+                if (!page.playbackMode || !slot || streamId === "" || t < 0)
+                    return
+                if (textsUntil < 0 || t < textsUntil || t - textsUntil > 3000) {
+                    view.clearPos()
+                    posTexts.setSource(streamId, QmlUtils.gatewayUrl(
+                        page.gatewayAddressOf(slot.gatewayId), layoutPlayback.gatewayPort))
+                    posTexts.request(t - hourMs, t + hourMs)
+                    jumpedTo = t
+                }
+                var since = textsUntil + 500
+                textsUntil = t
+                if (jumpedTo >= 0) {
+                    if (posTexts.busy || layoutPlayback.cellStates[String(cellKey)] !== "playing")
+                        return
+                    jumpedTo = -1
+                    var recent = posTexts.textsBetween(t - recentMs, t + 500)
+                    if (recent.length > 0)
+                        view.appendPos(recent[recent.length - 1].text)
+                    return
+                }
+                var texts = posTexts.textsBetween(since, t + 500)
+                for (var i = 0; i < texts.length; ++i)
+                    view.appendPos(texts[i].text)
+                if (Math.floor(t / hourMs) !== Math.floor((since - 500) / hourMs))
+                    posTexts.request(t - 60000, t + hourMs)
+            }
+            Connections {
+                target: page
+                function onPlaybackMomentChanged() { cell.followTexts() }
+                function onPlaybackModeChanged() {
+                    // Neither live nor recorded texts may pass for the other.
+                    view.clearPos()
+                    cell.textsUntil = -1
+                    cell.followTexts()
+                }
+            }
+            Connections {
+                target: layoutPlayback
+                enabled: cell.jumpedTo >= 0
+                function onCellStatesChanged() { cell.followTexts() }
+            }
+            Connections {
+                target: posTexts
+                enabled: cell.jumpedTo >= 0
+                function onBusyChanged() { cell.followTexts() }
+            }
+
             Connections {
                 target: PosReceiver
                 function onPosReceived(topic, msg) {

@@ -73,6 +73,7 @@ Page {
         id: transactionsPage
         visible: false
         onReceiptActivated: mainPage.openReceipt(deviceId, streamId, time, text)
+        onLayoutPlaybackRequested: mainPage.playLayoutAt(time)
     }
 
     // One for the console's life, like the transactions page: its filters and selection wait
@@ -81,6 +82,7 @@ Page {
         id: eventsPage
         visible: false
         onEventActivated: mainPage.openEvent(sourceId, time, arrival)
+        onLayoutPlaybackRequested: mainPage.playLayoutAt(time)
     }
 
     // The till rules watch every till while the console runs, whatever page shows.

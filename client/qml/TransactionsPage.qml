@@ -27,6 +27,8 @@ Page {
 
     // A receipt double-clicked: its till's recording should play from just before it.
     signal receiptActivated(string deviceId, string streamId, real time, string text)
+    // The whole current layout wanted in playback at `time`, ms since the epoch.
+    signal layoutPlaybackRequested(real time)
 
     readonly property real hourMs: 3600 * 1000
     readonly property real dayMs: 24 * hourMs
@@ -458,6 +460,12 @@ Page {
                 text: qsTr("Export CSV…") + I18n.localeNotify
                 enabled: !search.running && results.count > 0
                 onClicked: page.exportResults()
+            }
+            Button {
+                objectName: "playLayoutAtReceipt"
+                text: qsTr("Play the layout at this time") + I18n.localeNotify
+                enabled: resultList.currentIndex >= 0 && resultList.currentIndex < results.count
+                onClicked: page.layoutPlaybackRequested(results.get(resultList.currentIndex).time)
             }
         }
 

@@ -146,6 +146,21 @@ private:
         }
         return true;
     }
+    // The channel texts laid over the camera of `name`, one line each.
+    QString overlayOf(const QString &name) const
+    {
+        for (QQuickItem *view : cameraViews()) {
+            if (view->property("cameraName").toString() != name)
+                continue;
+            QStringList lines;
+            for (QQuickItem *line : findItem(view, QStringLiteral("overlay"))->childItems()) {
+                if (line->property("text").isValid()) // not the repeater
+                    lines.append(line->property("text").toString());
+            }
+            return lines.join(QLatin1Char('\n'));
+        }
+        return {};
+    }
     void click(QQuickItem *target)
     {
         QVERIFY(target && target->isVisible());
@@ -197,12 +212,19 @@ private slots:
     }
 
     // Every camera starts at the moment asked for, together; the one without a recording
-    // there says so.
+    // there says so. Camera 11 is a till's: the receipt it printed just before the moment
+    // shows over it, not an older one.
     void everyCellShowsTheMoment()
     {
         const qint64 moment = m_t0 + 5000;
+        m_server->sim().posTexts().record(11, moment - 20000, "Till 1  receipt 0041");
+        m_server->sim().posTexts().record(11, moment - 2000, "Till 1  receipt 0042\nTOTAL 3.50");
         QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
                                           Q_ARG(QVariant, double(moment))));
+        QTRY_VERIFY_WITH_TIMEOUT(overlayOf(QStringLiteral("Camera 11")).contains("receipt 0042"),
+                                 kDeadline);
+        QCOMPARE(overlayOf(QStringLiteral("Camera 11")),
+                 QStringLiteral("Till 1  receipt 0042\nTOTAL 3.50"));
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && !m_playback->clock()->paused(), kDeadline);
         for (int key = 0; key < 3; ++key) {
             QCOMPARE(state(key), QStringLiteral("playing"));

@@ -66,6 +66,11 @@ Item {
         clearTimer.restart()
     }
 
+    function clearPos() {
+        overlayLines.clear()
+        clearTimer.stop()
+    }
+
     // A playing stream replaced by another (a different profile) is switched at once, its
     // last picture held over the player until the new stream's first one is drawn.
     function switchStream() {
