@@ -302,6 +302,16 @@ Pane {
                 }
             }
 
+            // Back to live, a frame rate forced from the cell's toolbar holds again (playback
+            // plays recordings at their own pace).
+            Connections {
+                target: page
+                function onPlaybackModeChanged() {
+                    if (!page.playbackMode)
+                        view.applyFps()
+                }
+            }
+
             CameraView {
                 id: view
                 objectName: "cameraView"
