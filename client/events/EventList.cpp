@@ -199,7 +199,6 @@ void EventList::flush()
         m_archive->add(batch);
     QStringList sources;
     for (const EventRecord &e : qAsConst(batch)) {
-        m_keys.insert(e.key);
         if (!sources.contains(e.sourceId))
             sources.append(e.sourceId);
     }
@@ -226,7 +225,6 @@ void EventList::dropBeyondLimit()
                                 .arg(EventStore::kMaxEvents);
     beginRemoveRows(QModelIndex(), EventStore::kMaxEvents, m_events.size() - 1);
     for (int row = EventStore::kMaxEvents; row < m_events.size(); ++row) {
-        m_keys.remove(m_events.at(row).key);
         if (m_events.at(row).isNew())
             --m_newCount;
     }
@@ -247,7 +245,6 @@ void EventList::onLoaded(const EventRecords &stored)
     if (!stored.isEmpty()) {
         beginInsertRows(QModelIndex(), m_events.size(), m_events.size() + stored.size() - 1);
         for (const EventRecord &e : stored) {
-            m_keys.insert(e.key);
             m_newCount += e.isNew() ? 1 : 0;
         }
         m_events.append(stored);
@@ -274,7 +271,6 @@ void EventList::dropExpired()
             --top;
         beginRemoveRows(QModelIndex(), top, row);
         for (int r = top; r <= row; ++r) {
-            m_keys.remove(m_events.at(r).key);
             m_newCount -= m_events.at(r).isNew() ? 1 : 0;
         }
         m_events.remove(top, row - top + 1);

@@ -105,7 +105,6 @@ private:
 
     EventRecords m_events;
     EventRecords m_pending;
-    QSet<qint64> m_keys;
     QTimer m_batch;
     QTimer m_ageCheck;
     // Until the store has said what it keeps, arrivals wait: their keys must follow its keys.

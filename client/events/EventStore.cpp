@@ -1,6 +1,5 @@
 #include "EventStore.h"
 
-#include <QAtomicInteger>
 #include <QDebug>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -8,8 +7,6 @@
 #include <QVariant>
 
 namespace {
-
-const QString kDriver = QStringLiteral("QSQLITE");
 
 const char *const kCreate =
     "CREATE TABLE IF NOT EXISTS events(key INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL, "
@@ -23,40 +20,22 @@ QString notNull(const QString &text)
     return text.isNull() ? QStringLiteral("") : text;
 }
 
-QString connectionName()
-{
-    static QAtomicInteger<int> counter;
-    return QStringLiteral("events-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
 } // namespace
 
 EventStore::EventStore(const QString &fileName)
-    : m_connection(connectionName())
+    : m_connection(QStringLiteral("events"))
     , m_fileName(fileName)
 {}
 
-EventStore::~EventStore()
-{
-    if (!QSqlDatabase::contains(m_connection))
-        return;
-    QSqlDatabase::database(m_connection, false).close();
-    QSqlDatabase::removeDatabase(m_connection);
-}
+EventStore::~EventStore() = default;
 
 bool EventStore::open(qint64 now)
 {
     if (m_open)
         return true;
-    if (!QSqlDatabase::isDriverAvailable(kDriver))
-        return fail(QStringLiteral("open"), QStringLiteral("no driver ") + kDriver);
-    QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connection);
-    db.setDatabaseName(m_fileName);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open())
-        return fail(QStringLiteral("open ") + m_fileName, db.lastError().text());
-    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    QString error;
+    if (!m_connection.open(m_fileName, &error))
+        return fail(QStringLiteral("open ") + m_fileName, error);
     m_open = exec(QString::fromLatin1(kCreate));
     if (m_open)
         prune(now);
@@ -65,7 +44,7 @@ bool EventStore::open(qint64 now)
 
 bool EventStore::exec(const QString &statement)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
     if (query.exec(statement))
         return true;
     return fail(statement, query.lastError().text());
@@ -82,7 +61,7 @@ bool EventStore::writeRows(const char *what, const QString &statement, int rows,
 {
     if (!m_open || rows == 0)
         return m_open;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     if (!db.transaction())
         return fail(QStringLiteral("begin"), db.lastError().text());
     QSqlQuery query(db);
@@ -155,7 +134,7 @@ EventRecords EventStore::load() const
     EventRecords events;
     if (!m_open)
         return events;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT key, time_ms, server_id, source_id, source, "
                                    "source_path, cls, text, ack_ms, ack_by FROM events "

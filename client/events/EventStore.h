@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SqliteConnection.h"
+
 #include "EventRecord.h"
 
 #include <QString>
@@ -48,7 +50,7 @@ private:
                    const QString &after = QString());
     bool fail(const QString &what, const QString &error);
 
-    QString m_connection;
+    SqliteConnection m_connection;
     QString m_fileName;
     bool m_open = false;
 };

@@ -1,6 +1,5 @@
 #include "TransactionStore.h"
 
-#include <QAtomicInteger>
 #include <QDebug>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -8,8 +7,6 @@
 #include <QVariant>
 
 namespace {
-
-const QString kDriver = QStringLiteral("QSQLITE");
 
 // The texts are the key (no rowid): a text is stored once, and the key's order by stream and
 // time is what every read follows.
@@ -20,44 +17,22 @@ const char *const kCreateRanges =
     "CREATE TABLE IF NOT EXISTS pos_ranges(stream_id TEXT NOT NULL, from_ms INTEGER NOT NULL, "
     "to_ms INTEGER NOT NULL, PRIMARY KEY(stream_id, from_ms))";
 
-QString connectionName()
-{
-    static QAtomicInteger<int> counter;
-    return QStringLiteral("transactions-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
 } // namespace
 
 TransactionStore::TransactionStore(const QString &fileName)
-    : m_connection(connectionName())
+    : m_connection(QStringLiteral("transactions"))
     , m_fileName(fileName)
 {}
 
-TransactionStore::~TransactionStore()
-{
-    if (!QSqlDatabase::contains(m_connection))
-        return;
-    QSqlDatabase::database(m_connection, false).close();
-    QSqlDatabase::removeDatabase(m_connection);
-}
+TransactionStore::~TransactionStore() = default;
 
 bool TransactionStore::open(qint64 now)
 {
     if (m_open)
         return true;
-    if (!QSqlDatabase::isDriverAvailable(kDriver))
-        return fail(QStringLiteral("open"), QStringLiteral("no driver ") + kDriver);
-    QSqlDatabase db = QSqlDatabase::contains(m_connection)
-                          ? QSqlDatabase::database(m_connection, false)
-                          : QSqlDatabase::addDatabase(kDriver, m_connection);
-    db.setDatabaseName(m_fileName);
-    // The GUI thread's connection to the same file waits at most this long for a write here.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open())
-        return fail(QStringLiteral("open ") + m_fileName, db.lastError().text());
-    // WAL: readers and the writer do not block each other; NORMAL sync is safe with WAL.
-    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    QString error;
+    if (!m_connection.open(m_fileName, &error))
+        return fail(QStringLiteral("open ") + m_fileName, error);
     m_open = makeTables();
     if (m_open)
         prune(now);
@@ -71,7 +46,7 @@ bool TransactionStore::makeTables()
 
 bool TransactionStore::exec(const QString &statement)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
     if (query.exec(statement))
         return true;
     return fail(statement, query.lastError().text());
@@ -89,7 +64,7 @@ bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
 {
     if (!m_open || to <= from)
         return false;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     if (!db.transaction())
         return fail(QStringLiteral("begin"), db.lastError().text());
     QSqlQuery insert(db);
@@ -120,7 +95,7 @@ bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
 
 bool TransactionStore::recordRange(const QString &streamId, qint64 from, qint64 to)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     QSqlQuery touching(db);
     touching.prepare(QStringLiteral("SELECT MIN(from_ms), MAX(to_ms) FROM pos_ranges WHERE "
                                     "stream_id = ? AND from_ms <= ? AND to_ms >= ?"));
@@ -156,7 +131,7 @@ QVector<TransactionStore::Range> TransactionStore::fetched(const QString &stream
     QVector<Range> ranges;
     if (!m_open)
         return ranges;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
     query.prepare(QStringLiteral(
         "SELECT from_ms, to_ms FROM pos_ranges WHERE stream_id = ? ORDER BY from_ms"));
     query.addBindValue(streamId);
@@ -181,7 +156,7 @@ QVector<PosText> TransactionStore::texts(const QString &streamId, qint64 from, q
     QVector<PosText> texts;
     if (!m_open)
         return texts;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT time_ms, text FROM pos_texts WHERE stream_id = ? AND "
                                  "time_ms >= ? AND time_ms < ? ORDER BY time_ms"));
@@ -200,7 +175,7 @@ int TransactionStore::prune(qint64 now)
     if (!m_open)
         return 0;
     const qint64 cutoff = now - kKeepMs;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     QSqlQuery query(db);
     query.prepare(QStringLiteral("DELETE FROM pos_texts WHERE time_ms < ?"));
     query.addBindValue(cutoff);

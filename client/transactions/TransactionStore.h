@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SqliteConnection.h"
+
 #include "PosTextCache.h"
 
 #include <QPair>
@@ -56,7 +58,7 @@ private:
     bool fail(const QString &what, const QString &error);
     bool recordRange(const QString &streamId, qint64 from, qint64 to);
 
-    QString m_connection;
+    SqliteConnection m_connection;
     QString m_fileName;
     QString m_lastError;
     bool m_open = false;

@@ -6,6 +6,7 @@
 #include "App.h"
 #include "EventList.h"
 #include "LayoutModel.h"
+#include "SceneItems.h"
 #include "SimServer.h"
 #include "Startup.h"
 
@@ -26,14 +27,10 @@
 
 namespace {
 
-constexpr int kDeadline = 60000;
+using scene::findItem;
+using scene::freePort;
 
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
+constexpr int kDeadline = 60000;
 
 // A door controller (3) with the Front door (sensor 21, seen by camera 11) and its lock, a
 // gateway (2) with the Entrance camera and a till that prints a refund now and then.
@@ -65,19 +62,6 @@ std::string siteJson(quint16 posPort)
         ]})")
         .arg(posPort)
         .toStdString();
-}
-
-QQuickItem *findItem(QQuickItem *root, const QString &name)
-{
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    for (QQuickItem *child : root->childItems()) {
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
 }
 
 EventList *events()
@@ -160,6 +144,11 @@ private:
     // Ctrl+E, and the page's search field set to `text`.
     void openEventsPage(const QString &text)
     {
+        // Shortcuts reach the active window only: another test's window on the same X server
+        // may have taken the focus.
+        // Best effort: a window that stays inactive still gets the key, as before.
+        m_window->requestActivate();
+        static_cast<void>(QTest::qWaitForWindowActive(m_window, 2000));
         QTest::keyClick(m_window, Qt::Key_E, Qt::ControlModifier);
         QQuickItem *page = item(QStringLiteral("eventsPage"));
         QTRY_VERIFY_WITH_TIMEOUT(page && page->isVisible(), kDeadline);

@@ -1,0 +1,48 @@
+#include "SqliteConnection.h"
+
+#include <QAtomicInteger>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+const QString kDriver = QStringLiteral("QSQLITE");
+
+} // namespace
+
+SqliteConnection::SqliteConnection(const QString &prefix)
+{
+    static QAtomicInteger<int> counter;
+    m_name = QStringLiteral("%1-%2").arg(prefix).arg(counter.fetchAndAddRelaxed(1));
+}
+
+SqliteConnection::~SqliteConnection()
+{
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool SqliteConnection::open(const QString &fileName, QString *error)
+{
+    if (!QSqlDatabase::isDriverAvailable(kDriver)) {
+        *error = QStringLiteral("no driver ") + kDriver;
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
+                                                     : QSqlDatabase::addDatabase(kDriver, m_name);
+    db.setDatabaseName(fileName);
+    // Another connection to the same file waits at most this long for a write here.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    // WAL: readers and the writer do not block each other; NORMAL sync is safe with WAL.
+    QSqlQuery pragma(db);
+    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    return true;
+}
