@@ -17,6 +17,10 @@ PACKAGES=(
   qtkeychain-qt5-dev libqt5keychain1
   # media, messaging, networking
   libmpv-dev libavformat-dev libavcodec-dev libavutil-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
+  # the simulated gateway's RTSP service: the server library, appsrc (base), the RTP
+  # packetiser, rtpbin and the UDP elements (good)
+  libgstrtspserver-1.0-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # tests and benchmarks
   libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri xdotool
   # packaging: cpack's dependency computation, and the checks of the built package

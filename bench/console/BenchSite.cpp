@@ -50,6 +50,7 @@ bool BenchSite::start(const QString &demoSite, const QString &simProgram, QStrin
 {
     m_eventPort = freePort();
     m_httpPort = freePort();
+    m_rtspPort = freePort();
     m_posPort = freePort();
     m_controlPort = freePort();
     const QString path = m_folder.filePath(QStringLiteral("site.json"));
@@ -78,6 +79,7 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
     QJsonObject site = QJsonDocument::fromJson(in.readAll()).object();
     QJsonArray objects = site.value(QStringLiteral("objects")).toArray();
     const QString gatewayPort = QStringLiteral(":%1/").arg(m_httpPort);
+    const QString rtspPort = QStringLiteral(":%1/").arg(m_rtspPort);
     for (int i = 0; i < objects.size(); ++i) {
         QJsonObject object = objects.at(i).toObject();
         QJsonObject settings = object.value(QStringLiteral("settings")).toObject();
@@ -88,18 +90,21 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
         } else if (object.value(QStringLiteral("class")).toString() ==
                    QLatin1String("device.GATEWAY")) {
             object.insert(QStringLiteral("httpPort"), m_httpPort);
+            object.insert(QStringLiteral("rtspPort"), m_rtspPort);
             settings.insert(QStringLiteral("posPort"), m_posPort);
         } else if (settings.contains(QStringLiteral("url"))) {
             QString url = settings.value(QStringLiteral("url")).toString();
             settings.insert(QStringLiteral("url"),
-                            url.replace(QStringLiteral(":9554/"), gatewayPort));
+                            url.replace(QStringLiteral(":9554/"), gatewayPort)
+                                .replace(QStringLiteral(":8554/"), rtspPort));
             QJsonArray profiles = settings.value(QStringLiteral("profiles")).toArray();
             for (int p = 0; p < profiles.size(); ++p) {
                 QJsonObject profile = profiles.at(p).toObject();
                 profile.insert(QStringLiteral("url"),
                                profile.value(QStringLiteral("url"))
                                    .toString()
-                                   .replace(QStringLiteral(":9554/"), gatewayPort));
+                                   .replace(QStringLiteral(":9554/"), gatewayPort)
+                                   .replace(QStringLiteral(":8554/"), rtspPort));
                 profiles[p] = profile;
             }
             if (!profiles.isEmpty())

@@ -33,6 +33,7 @@ private:
     QProcess m_sim;
     quint16 m_eventPort = 0;
     quint16 m_httpPort = 0;
+    quint16 m_rtspPort = 0;
     quint16 m_posPort = 0;
     quint16 m_controlPort = 0;
     bool m_dropSchedule = false;

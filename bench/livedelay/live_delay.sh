@@ -22,10 +22,10 @@ trap cleanup EXIT
 freeport() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 now() { date +%s.%N; }
 
-http=$(freeport); events=$(freeport); ipc=$(freeport)
-sed -e "s/127.0.0.1:9554/127.0.0.1:$http/g" -e "s/\"posPort\": 5556/\"posPort\": $(freeport)/" \
+http=$(freeport); rtsp=$(freeport); events=$(freeport); ipc=$(freeport)
+sed -e "s/127.0.0.1:9554/127.0.0.1:$http/g" -e "s/127.0.0.1:8554/127.0.0.1:$rtsp/g" -e "s/\"posPort\": 5556/\"posPort\": $(freeport)/" \
     sim/sites/demo.json > "$work/site.json"
-XDG_CACHE_HOME="$work/cache" "$sim" --site "$work/site.json" --port "$events" --http-port "$http" \
+XDG_CACHE_HOME="$work/cache" "$sim" --site "$work/site.json" --port "$events" --http-port "$http" --rtsp-port "$rtsp" \
     2>"$work/sim.log" &
 pids+=("$!")
 for _ in $(seq 100); do grep -q "HTTP service listening" "$work/sim.log" && break; sleep 0.1; done

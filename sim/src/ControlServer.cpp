@@ -121,13 +121,16 @@ std::string ControlServer::execute(const std::string &line)
         answer = fault(w);
     else if (w.size() == 3 && w[0] == "live")
         answer = live(w);
+    else if ((w.size() == 3 || w.size() == 4) && w[0] == "rtsp" && w[2] == "restart")
+        answer = restartRtsp(w);
     else if (w.size() >= 3 && w[0] == "event")
         answer = event(w, line);
     else if (w.size() == 5 && w[0] == "flood")
         answer = flood(w);
     else
         answer = "error: unknown command; try drop-connections SECONDS, refuse-signin SECONDS, "
-                 "live STREAM stop|stall|play, event SOURCE CLASS [TEXT...], "
+                 "live STREAM stop|stall|play, rtsp GATEWAY restart [SECONDS], event SOURCE CLASS "
+                 "[TEXT...], "
                  "flood SOURCE CLASS PER_SECOND SECONDS";
     if (answer.empty())
         answer = "ok";
@@ -161,6 +164,19 @@ std::string ControlServer::live(const std::vector<std::string> &w)
         return "error: STREAM must be a stream id";
     if (!simulator_.setLiveFault(stream, fault))
         return "error: no gateway serves stream " + w[1];
+    return {};
+}
+
+std::string ControlServer::restartRtsp(const std::vector<std::string> &w)
+{
+    std::int64_t gateway = 0;
+    std::int64_t seconds = 2;
+    if (!parseNumber(w[1], gateway))
+        return "error: GATEWAY must be a gateway id";
+    if (w.size() == 4 && (!parseNumber(w[3], seconds) || seconds < 0 || seconds > 3600))
+        return "error: SECONDS must be a whole number from 0 to 3600";
+    if (!simulator_.restartRtsp(gateway, std::chrono::seconds(seconds)))
+        return "error: no gateway " + w[1];
     return {};
 }
 

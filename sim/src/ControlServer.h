@@ -36,6 +36,7 @@ private:
     // Each command's answer; empty for "ok".
     std::string fault(const std::vector<std::string> &words);
     std::string live(const std::vector<std::string> &words);
+    std::string restartRtsp(const std::vector<std::string> &words);
     std::string event(const std::vector<std::string> &words, const std::string &line);
     std::string flood(const std::vector<std::string> &words);
 

@@ -72,13 +72,15 @@ public:
 
     // The name under which a recording starting at startMs is served (local time).
     static std::string recordingName(std::int64_t streamId, std::int64_t startMs);
+    // Thread-safe: the prepared loop of a live stream in a profile, made on first use and
+    // kept; nothing when it cannot be made. The gateway's RTSP service plays the same loops.
+    std::shared_ptr<const TsLoop> liveLoop(const GatewayStream &stream, LiveProfile profile);
 
 private:
     struct Live;
     void serveRecording(const httplib::Request &request, httplib::Response &response);
     void servePosData(const httplib::Request &request, httplib::Response &response);
     void serveLive(const httplib::Request &request, httplib::Response &response);
-    std::shared_ptr<const TsLoop> liveLoop(const GatewayStream &stream, LiveProfile profile);
     // A place among the live viewers, held by the connection; nothing when all are taken.
     std::shared_ptr<void> takeLiveViewer();
     bool findStream(std::int64_t id, GatewayStream &out) const;

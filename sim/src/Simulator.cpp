@@ -118,18 +118,20 @@ void Simulator::updateGateways(const Site &site)
         auto it = std::find_if(gateways_.begin(), gateways_.end(),
                                [&](const auto &g) { return g->gatewayId() == o.data.id; });
         if (it != gateways_.end()) {
+            rtsp_[std::size_t(it - gateways_.begin())]->setStreams(streams);
             (*it)->setStreams(std::move(streams));
             continue;
         }
         auto gateway = std::make_unique<GatewayHttp>(
             o.data.id, *media_, posTexts_, [this](const std::string &line) { logLocked(line); });
-        gateway->setStreams(std::move(streams));
+        gateway->setStreams(streams);
         std::string host = o.data.settings.value("address").toString();
         if (host.empty())
             host = options_.host;
         const auto port =
             options_.httpPort ? *options_.httpPort : static_cast<unsigned short>(o.httpPort);
         gateway->start(host, port);
+        rtsp_.push_back(startRtsp(o, *gateway, streams, host));
         gateways_.push_back(std::move(gateway));
     }
     // Gateways gone from a reloaded site keep their port but serve nothing.
@@ -137,9 +139,51 @@ void Simulator::updateGateways(const Site &site)
         const bool present =
             std::any_of(site.objects.begin(), site.objects.end(),
                         [&](const auto &o) { return isGateway(o) && o.data.id == g->gatewayId(); });
-        if (!present)
+        if (!present) {
             g->setStreams({});
+            rtsp_[std::size_t(&g - gateways_.data())]->setStreams({});
+        }
     }
+}
+
+std::unique_ptr<GatewayRtsp> Simulator::startRtsp(const SiteObject &o, GatewayHttp &http,
+                                                  const std::vector<GatewayStream> &streams,
+                                                  const std::string &host)
+{
+    // The RTSP service plays the loops the HTTP service prepares and keeps.
+    auto rtsp = std::make_unique<GatewayRtsp>(
+        o.data.id,
+        [&http](const GatewayStream &stream, LiveProfile profile) {
+            return http.liveLoop(stream, profile);
+        },
+        [this](const std::string &line) { logLocked(line); });
+    rtsp->setStreams(streams);
+    rtsp->setCredentials({o.rtspUser, o.rtspPassword});
+    rtsp->start(host,
+                options_.rtspPort ? *options_.rtspPort : static_cast<unsigned short>(o.rtspPort));
+    return rtsp;
+}
+
+unsigned short Simulator::gatewayRtspPort(std::int64_t gatewayId)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    for (const auto &r : rtsp_) {
+        if (r->gatewayId() == gatewayId)
+            return r->port();
+    }
+    return 0;
+}
+
+bool Simulator::restartRtsp(std::int64_t gatewayId, std::chrono::milliseconds downFor)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    for (auto &r : rtsp_) {
+        if (r->gatewayId() == gatewayId) {
+            r->restart(downFor);
+            return true;
+        }
+    }
+    return false;
 }
 
 unsigned short Simulator::gatewayHttpPort(std::int64_t gatewayId)
@@ -158,6 +202,8 @@ void Simulator::stop()
         return;
     {
         std::lock_guard<std::mutex> lock(gatewaysMutex_);
+        // The RTSP services play the HTTP services' loops: they go first.
+        rtsp_.clear();
         gateways_.clear();
     }
     call([this] { events_->stop(); });
@@ -249,6 +295,8 @@ bool Simulator::setLiveFault(std::int64_t streamId, GatewayHttp::LiveFault fault
     bool found = false;
     for (auto &g : gateways_)
         found = g->setLiveFault(streamId, fault) || found;
+    for (auto &r : rtsp_)
+        found = r->setLiveFault(streamId, fault) || found;
     return found;
 }
 

@@ -2,6 +2,7 @@
 
 #include "EventServer.h"
 #include "GatewayHttp.h"
+#include "GatewayRtsp.h"
 #include "MediaMaker.h"
 #include "PosPublisher.h"
 #include "PosTextLog.h"
@@ -36,6 +37,9 @@ struct SimulatorOptions
     // Port of every gateway's HTTP service; 0: an ephemeral port each (tests); nothing: each
     // gateway's own "httpPort" from the site file (9554 by default).
     std::optional<unsigned short> httpPort = 0;
+    // Port of every gateway's RTSP service, as httpPort: 0 (tests), or nothing for each
+    // gateway's own "rtspPort" (8554 by default).
+    std::optional<unsigned short> rtspPort = 0;
     MediaMaker::Options media; // where recordings and live loops are made and kept
     ServerLimits limits;       // timeouts and bounds of the event server's connections
 };
@@ -89,11 +93,19 @@ public:
     }
     // The port of a gateway's HTTP service; 0 when it has none or it does not listen.
     unsigned short gatewayHttpPort(std::int64_t gatewayId);
+    // The port of a gateway's RTSP service; 0 when it has none or it does not listen.
+    unsigned short gatewayRtspPort(std::int64_t gatewayId);
+    // Stops a gateway's RTSP service, dropping its clients, and starts it again after
+    // downFor (a camera rebooting); false for an unknown gateway.
+    bool restartRtsp(std::int64_t gatewayId, std::chrono::milliseconds downFor);
 
 private:
     template <typename F> auto call(F &&f) -> decltype(f());
     static void logToStderr(const std::string &line);
     void updateGateways(const Site &site);
+    std::unique_ptr<GatewayRtsp> startRtsp(const SiteObject &gateway, GatewayHttp &http,
+                                           const std::vector<GatewayStream> &streams,
+                                           const std::string &host);
 
     // Every line logged from the HTTP services' threads goes through this one lock.
     void logLocked(const std::string &line);
@@ -114,6 +126,7 @@ private:
     std::unique_ptr<MediaMaker> media_;
     std::mutex gatewaysMutex_;
     std::vector<std::unique_ptr<GatewayHttp>> gateways_;
+    std::vector<std::unique_ptr<GatewayRtsp>> rtsp_; // one per gateway, beside its HTTP service
 };
 
 } // namespace ardix::sim

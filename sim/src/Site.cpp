@@ -326,6 +326,13 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
     so.httpPort = static_cast<int>(intField(o, "httpPort", so.httpPort, false, where));
     if (so.httpPort < 0 || so.httpPort > 65535)
         fail(where + ": \"httpPort\" must lie between 0 and 65535");
+    so.rtspPort = static_cast<int>(intField(o, "rtspPort", so.rtspPort, false, where));
+    if (so.rtspPort < 0 || so.rtspPort > 65535)
+        fail(where + ": \"rtspPort\" must lie between 0 and 65535");
+    so.rtspUser = stringField(o, "rtspUser", where);
+    so.rtspPassword = stringField(o, "rtspPassword", where);
+    if (so.rtspUser.empty() != so.rtspPassword.empty())
+        fail(where + ": \"rtspUser\" and \"rtspPassword\" go together");
     return so;
 }
 

@@ -71,6 +71,8 @@ struct SiteObject
     std::map<std::int64_t, ChunkMedia> chunkMedia; // streams: by chunk start, where not default
     std::optional<PosScript> pos;                  // streams: channel texts to publish
     int httpPort = 9554;                           // gateways: port of the HTTP service
+    int rtspPort = 8554;                           // gateways: port of the RTSP service
+    std::string rtspUser, rtspPassword;            // gateways: RTSP sign-in, when asked
 };
 
 // A simulated site loaded from a site file (docs/site-file.md).

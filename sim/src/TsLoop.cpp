@@ -151,6 +151,24 @@ std::size_t TsLoop::keyframeAtOrBefore(std::int64_t time) const
     return found;
 }
 
+std::string TsLoop::accessUnit(std::size_t frame) const
+{
+    std::string out;
+    const Frame &f = frames_.at(frame);
+    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes_.data());
+    for (std::size_t off = f.offset; off + kPacketSize <= f.offset + f.size; off += kPacketSize) {
+        const std::uint8_t *p = data + off;
+        std::size_t at = payloadStart(p);
+        if (pidOf(p) != videoPid_ || at == 0)
+            continue;
+        if (unitStart(p) && startsPes(p, at))
+            at += 9 + std::size_t(p[at + 8]);
+        if (at < kPacketSize)
+            out.append(reinterpret_cast<const char *>(p + at), kPacketSize - at);
+    }
+    return out;
+}
+
 TsRewriter::TsRewriter(const TsLoop &loop)
     : loop_(loop)
 {}

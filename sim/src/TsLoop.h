@@ -39,6 +39,9 @@ public:
     int videoPid() const { return videoPid_; }
     // The index of the last keyframe at or before `time` (ticks into the loop).
     std::size_t keyframeAtOrBefore(std::int64_t time) const;
+    // The H.264 of one frame as it was encoded (Annex B start codes), out of its transport and
+    // PES headers: what an RTP packetiser takes.
+    std::string accessUnit(std::size_t frame) const;
 
 private:
     std::string bytes_;

@@ -21,6 +21,7 @@ struct Arguments
     std::string host = "127.0.0.1";
     long port = kDefaultEventPort;
     long httpPort = -1;    // -1: each gateway's own
+    long rtspPort = -1;    // -1: each gateway's own
     long controlPort = -1; // -1: no control interface
 };
 
@@ -34,7 +35,7 @@ bool parsePort(const char *text, long &port)
 void usage()
 {
     std::cerr << "usage: zarn-sim --site FILE [--port N] [--host ADDRESS] [--http-port N]\n"
-                 "                [--control-port N]\n"
+                 "                [--rtsp-port N] [--control-port N]\n"
                  "  --site FILE     site file (see docs/site-file.md)\n"
                  "  --port N        event server port, 0 for any free one (default "
               << kDefaultEventPort
@@ -42,6 +43,8 @@ void usage()
                  "  --host ADDRESS  address to listen on (default 127.0.0.1)\n"
                  "  --http-port N   port of every gateway's HTTP service, 0 for free ones\n"
                  "                  (default: each gateway's \"httpPort\", 9554)\n"
+                 "  --rtsp-port N   port of every gateway's RTSP service, 0 for free ones\n"
+                 "                  (default: each gateway's \"rtspPort\", 8554)\n"
                  "  --control-port N  fault and event commands on 127.0.0.1:N, 0 for a free port\n"
                  "SIGHUP reloads the site file; SIGINT/SIGTERM stop.\n";
 }
@@ -60,6 +63,9 @@ bool parse(int argc, char **argv, Arguments &args)
                 return false;
         } else if (a == "--http-port" && hasValue) {
             if (!parsePort(argv[++i], args.httpPort))
+                return false;
+        } else if (a == "--rtsp-port" && hasValue) {
+            if (!parsePort(argv[++i], args.rtspPort))
                 return false;
         } else if (a == "--control-port" && hasValue) {
             if (!parsePort(argv[++i], args.controlPort))
@@ -94,6 +100,10 @@ int main(int argc, char **argv)
         options.httpPort = static_cast<unsigned short>(args.httpPort);
     else
         options.httpPort.reset();
+    if (args.rtspPort >= 0)
+        options.rtspPort = static_cast<unsigned short>(args.rtspPort);
+    else
+        options.rtspPort.reset();
     // Signals are caught before the server starts, so an early SIGHUP cannot end the process.
     asio::io_context io;
     asio::signal_set signals(io, SIGINT, SIGTERM, SIGHUP);

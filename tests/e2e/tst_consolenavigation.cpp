@@ -149,6 +149,7 @@ private slots:
         ardix::sim::SimulatorOptions options;
         options.site = std::move(*site);
         options.httpPort.reset();
+        options.rtspPort.reset();
         m_sim = std::make_unique<ardix::sim::Simulator>(std::move(options));
         QVERIFY(m_sim->start());
         QVERIFY2(m_sim->gatewayHttpPort(2) != 0, "the gateway's port 9554 is taken");

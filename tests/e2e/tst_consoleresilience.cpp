@@ -69,6 +69,7 @@ private:
     QString m_sitePath;
     quint16 m_eventPort = 0;
     quint16 m_httpPort = 0;
+    quint16 m_rtspPort = 0;
     quint16 m_controlPort = 0;
 
     static QString clientLog()
@@ -113,8 +114,8 @@ private:
         m_sim = std::make_unique<ProgramRun>(
             ProgramRun::builtProgram(QStringLiteral("sim/zarn-sim")),
             QStringList{"--site", m_sitePath, "--port", QString::number(m_eventPort), "--http-port",
-                        QString::number(m_httpPort), "--control-port",
-                        QString::number(m_controlPort)});
+                        QString::number(m_httpPort), "--rtsp-port", QString::number(m_rtspPort),
+                        "--control-port", QString::number(m_controlPort)});
         m_sim->process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
         if (!m_sim->start())
             return false;
@@ -164,7 +165,7 @@ private:
         const QStringList lines =
             ProgramRun::readLines(clientLog())
                 .filter(QRegularExpression(
-                    QStringLiteral("Live delay: http://[^ ]+/live/%1\\?").arg(stream)));
+                    QStringLiteral("Live delay: \\w+://[^ ]+/live/%1[?/]").arg(stream)));
         if (lines.isEmpty())
             return -1;
         return lines.constLast().section(QLatin1Char(' '), -1).toDouble();
@@ -175,7 +176,8 @@ private:
     {
         return ProgramRun::readLines(clientLog())
             .filter(QRegularExpression(
-                QStringLiteral("(Jumping to the live edge|Stream stalled): http://[^ ]+/live/%1\\?")
+                QStringLiteral(
+                    "(Jumping to the live edge|Stream stalled): \\w+://[^ ]+/live/%1[?/]")
                     .arg(stream)))
             .size();
     }
@@ -189,6 +191,7 @@ private slots:
         m_sandbox = RpcHost::sandbox();
         m_eventPort = freePort();
         m_httpPort = freePort();
+        m_rtspPort = freePort();
         m_controlPort = freePort();
 
         // The demo site on ports of this test's own.
@@ -197,6 +200,7 @@ private slots:
         QVERIFY(demo.open(QIODevice::ReadOnly));
         QByteArray site = demo.readAll();
         site.replace("127.0.0.1:9554", "127.0.0.1:" + QByteArray::number(m_httpPort));
+        site.replace("127.0.0.1:8554", "127.0.0.1:" + QByteArray::number(m_rtspPort));
         site.replace("\"posPort\": 5556", "\"posPort\": " + QByteArray::number(freePort()));
         m_sitePath = m_sandbox + QStringLiteral("/site.json");
         QFile out(m_sitePath);

@@ -201,6 +201,7 @@ private slots:
         // The gateways on the site file's own HTTP and channel-text ports: the recorder asks a
         // gateway on its fixed port.
         options.httpPort.reset();
+        options.rtspPort.reset();
         options.log = [this](const std::string &line) {
             std::lock_guard<std::mutex> lock(m_simMutex);
             m_simLines.push_back(line);

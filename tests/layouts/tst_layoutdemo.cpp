@@ -92,7 +92,7 @@ private slots:
         const Expected four{{"Entrance", live + "11?profile=main"},
                             {"Till", live + "12?profile=main;audio=off"},
                             {"Stockroom", live + "13?profile=main"},
-                            {"Car park", live + "14?profile=main"}};
+                            {"Car park", "rtsp://127.0.0.1:8554/live/14/main"}};
         QTest::newRow("2x2") << "2x2 Cameras" << 2 << 4 << four << Expected();
         QTest::newRow("3x3") << "3x3 Cameras and doors" << 3 << 7 << four
                              << Expected{{"Front door", "22"}, {"Stockroom door", "24"}};

@@ -148,7 +148,9 @@ TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings)
         EXPECT_EQ(profilesSetting.kind(), StringValue::Kind) << id;
         const auto profiles = nlohmann::json::parse(profilesSetting.toString(), nullptr, false);
         EXPECT_EQ(profilesSetting.toString().find_first_of("\n "), std::string::npos) << id;
-        const auto base = "http://127.0.0.1:9554/live/" + id + "?profile=";
+        // The car park's camera plays over RTSP, the others over HTTP.
+        const auto base = id == "14" ? "rtsp://127.0.0.1:8554/live/14/"
+                                     : "http://127.0.0.1:9554/live/" + id + "?profile=";
         ASSERT_EQ(profiles.size(), 2u) << id;
         EXPECT_EQ(profiles[0]["name"], "main");
         EXPECT_EQ(profiles[0]["width"], 640);
@@ -165,7 +167,7 @@ TEST(DemoSite, StreamsExpandToGatewayAddressesAndHaveRecordings)
     EXPECT_EQ(urls[11], "http://127.0.0.1:9554/live/11?profile=main");
     EXPECT_EQ(urls[12], "http://127.0.0.1:9554/live/12?profile=main;audio=off");
     EXPECT_EQ(urls[13], "http://127.0.0.1:9554/live/13?profile=main");
-    EXPECT_EQ(urls[14], "http://127.0.0.1:9554/live/14?profile=main");
+    EXPECT_EQ(urls[14], "rtsp://127.0.0.1:8554/live/14/main");
     EXPECT_EQ(urls[17], "http://127.0.0.1:9554/live/17?profile=main");
 }
 
