@@ -78,12 +78,11 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
     }
     QJsonObject site = QJsonDocument::fromJson(in.readAll()).object();
     QJsonArray objects = site.value(QStringLiteral("objects")).toArray();
-    const QString gatewayPort = QStringLiteral(":%1/").arg(m_httpPort);
-    const QString rtspPort = QStringLiteral(":%1/").arg(m_rtspPort);
     for (int i = 0; i < objects.size(); ++i) {
         QJsonObject object = objects.at(i).toObject();
         QJsonObject settings = object.value(QStringLiteral("settings")).toObject();
-        if (object.value(QStringLiteral("id")).toInt() == 1) {
+        const int id = object.value(QStringLiteral("id")).toInt();
+        if (id == 1) {
             QJsonObject attributes = object.value(QStringLiteral("attributes")).toObject();
             attributes.insert(bigLayoutName(), bigLayout());
             object.insert(QStringLiteral("attributes"), attributes);
@@ -93,18 +92,15 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
             object.insert(QStringLiteral("rtspPort"), m_rtspPort);
             settings.insert(QStringLiteral("posPort"), m_posPort);
         } else if (settings.contains(QStringLiteral("url"))) {
-            QString url = settings.value(QStringLiteral("url")).toString();
             settings.insert(QStringLiteral("url"),
-                            url.replace(QStringLiteral(":9554/"), gatewayPort)
-                                .replace(QStringLiteral(":8554/"), rtspPort));
+                            liveUrl(settings.value(QStringLiteral("url")).toString(), id,
+                                    QStringLiteral("main")));
             QJsonArray profiles = settings.value(QStringLiteral("profiles")).toArray();
             for (int p = 0; p < profiles.size(); ++p) {
                 QJsonObject profile = profiles.at(p).toObject();
                 profile.insert(QStringLiteral("url"),
-                               profile.value(QStringLiteral("url"))
-                                   .toString()
-                                   .replace(QStringLiteral(":9554/"), gatewayPort)
-                                   .replace(QStringLiteral(":8554/"), rtspPort));
+                               liveUrl(profile.value(QStringLiteral("url")).toString(), id,
+                                       profile.value(QStringLiteral("name")).toString()));
                 profiles[p] = profile;
             }
             if (!profiles.isEmpty())
@@ -123,6 +119,23 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
         return false;
     }
     return true;
+}
+
+// An HTTP address of the demo site keeps its extras (audio off, debug) on HTTP; any other
+// address is written anew for the stream and profile on the chosen transport.
+QString BenchSite::liveUrl(QString url, int stream, const QString &profile) const
+{
+    if (m_transport == Transport::Rtsp)
+        return QStringLiteral("rtsp://127.0.0.1:%1/live/%2/%3")
+            .arg(m_rtspPort)
+            .arg(stream)
+            .arg(profile);
+    if (url.startsWith(QLatin1String("http://")))
+        return url.replace(QStringLiteral(":9554/"), QStringLiteral(":%1/").arg(m_httpPort));
+    return QStringLiteral("http://127.0.0.1:%1/live/%2[[?profile{EQU}%3]]")
+        .arg(m_httpPort)
+        .arg(stream)
+        .arg(profile);
 }
 
 QString BenchSite::control(const QString &command)

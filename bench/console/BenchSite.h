@@ -9,6 +9,9 @@
 class BenchSite
 {
 public:
+    // How every camera of the site is played: the gateway's HTTP live service or its RTSP one.
+    enum class Transport { Http, Rtsp };
+
     BenchSite() = default;
     ~BenchSite();
     BenchSite(const BenchSite &) = delete;
@@ -20,6 +23,9 @@ public:
     // Before start(): the site raises no scheduled events, so that a benchmark counts only the
     // events it asks for.
     void dropScheduledEvents() { m_dropSchedule = true; }
+    // Before start(): every camera's address and profiles on this transport (HTTP by default,
+    // whatever the demo site gives each camera).
+    void setTransport(Transport transport) { m_transport = transport; }
     // Sends one command to the simulator's control port; its answer line.
     QString control(const QString &command);
 
@@ -27,6 +33,7 @@ public:
 
 private:
     bool writeSite(const QString &demoSite, const QString &path, QString *error) const;
+    QString liveUrl(QString url, int stream, const QString &profile) const;
     bool waitUntilListening(int timeoutMs);
 
     QTemporaryDir m_folder;
@@ -37,4 +44,5 @@ private:
     quint16 m_posPort = 0;
     quint16 m_controlPort = 0;
     bool m_dropSchedule = false;
+    Transport m_transport = Transport::Http;
 };

@@ -2,6 +2,7 @@
 // console runs in this process exactly as the program starts it (same scene, same sign-in from
 // the stored fields, same remote-control service); the simulated site runs as a process of its
 // own. Layouts arrive through the service's setLayout, where a replica's call lands.
+// An optional last argument, http (the default) or rtsp, plays every camera over that transport.
 //   bench_console start RUNS       setLayout of the 2×2 layout to a picture in every cell,
 //                                  against standalone mpv's start to its first picture
 //   bench_console cpu SECONDS      the 4×4 layout against 16 standalone mpv players
@@ -51,12 +52,19 @@ const QStringList kDemoLayouts{QStringLiteral("2x2 Cameras"),
                                QStringLiteral("3x3 Cameras and doors"),
                                QStringLiteral("Single camera")};
 // What the console's camera cells set on their players, given to the standalone ones too.
-const QStringList kCellOptions{QStringLiteral("profile=low-latency"),
-                               QStringLiteral("cache=no"),
-                               QStringLiteral("video-sync=desync"),
-                               QStringLiteral("aid=no"),
-                               QStringLiteral("ao=null"),
-                               QStringLiteral("hwdec=auto")};
+QStringList cellOptions(BenchSite::Transport transport)
+{
+    QStringList options{QStringLiteral("profile=low-latency"),
+                        QStringLiteral("cache=no"),
+                        QStringLiteral("video-sync=desync"),
+                        QStringLiteral("aid=no"),
+                        QStringLiteral("ao=null"),
+                        QStringLiteral("hwdec=auto"),
+                        QStringLiteral("demuxer-readahead-secs=30")};
+    if (transport == BenchSite::Transport::Rtsp)
+        options << QStringLiteral("rtsp-transport=tcp");
+    return options;
+}
 // An empty grid: applying it removes every cell, so the next layout starts from nothing.
 const QString kBlankLayout = QStringLiteral("{\"numRows\":1,\"numCols\":1,\"elements\":[]}");
 
@@ -82,7 +90,8 @@ QQuickItem *findItem(QQuickItem *item, const QString &objectName)
 class Console
 {
 public:
-    bool start(QString *error);
+    bool start(BenchSite::Transport transport, QString *error);
+    QStringList standaloneOptions() const { return cellOptions(m_transport); }
     void apply(const QString &name);
     void apply(const QString &name, const QString &json) { service()->setLayout(name, json); }
     void clear();
@@ -102,6 +111,7 @@ private:
     client_Service *service() const { return App::instance()->rpcSource()->service().get(); }
 
     BenchSite m_site;
+    BenchSite::Transport m_transport = BenchSite::Transport::Http;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow *m_window = nullptr;
     QElapsedTimer m_clock;
@@ -109,8 +119,10 @@ private:
     std::atomic<long> m_swaps{0};
 };
 
-bool Console::start(QString *error)
+bool Console::start(BenchSite::Transport transport, QString *error)
 {
+    m_transport = transport;
+    m_site.setTransport(transport);
     if (!m_site.start(QStringLiteral(ARDIX_DEMO_SITE), QStringLiteral(ZARN_SIM_PROGRAM), error))
         return false;
     QSettings stored(QDir::homePath() + QStringLiteral("/.config/ardix.example/Ardix.conf"),
@@ -219,13 +231,36 @@ long droppedFrames(const std::vector<MpvObject *> &players)
     return total;
 }
 
+// When one cell's player started loading, had its stream open (connected, headers read and
+// probed) and had its first picture decoded, on the console's clock.
+struct CellTimes
+{
+    qint64 started = 0;
+    qint64 opened = 0;
+    qint64 decoded = 0;
+};
+
+void timeCell(const Console &console, MpvObject *player, CellTimes *times)
+{
+    const QElapsedTimer &clock = console.clock();
+    QObject::connect(player, &MpvObject::fileStarted, player,
+                     [&clock, times] { times->started = clock.nsecsElapsed(); });
+    QObject::connect(player, &MpvObject::fileLoaded, player,
+                     [&clock, times] { times->opened = clock.nsecsElapsed(); });
+    QObject::connect(player, &MpvObject::dwidthChanged, player, [&clock, times](int width) {
+        if (width > 0 && times->decoded == 0)
+            times->decoded = clock.nsecsElapsed();
+    });
+}
+
 // From the layout's arrival to a decoded picture in every cell, and to the first frame on
 // screen after that; then standalone mpv from its start to its first picture on one stream.
+// The slowest cell's opening and its wait from open to picture tell where the time goes.
 int benchStart(Console &console, int runs)
 {
-    std::vector<double> loading, decoded, shown, standalone;
-    std::printf("%-4s %16s %16s %16s %18s\n", "run", "to loading ms", "to decoded ms",
-                "to on screen ms", "mpv to picture ms");
+    std::vector<double> loading, decoded, shown, opening, toPicture, standalone;
+    std::printf("%-4s %14s %14s %14s %14s %14s %18s\n", "run", "to loading ms", "to decoded ms",
+                "to on screen ms", "cell open ms", "open-picture ms", "mpv to picture ms");
     QTemporaryDir sockets;
     for (int run = 1; run <= runs; ++run) {
         console.clear();
@@ -233,11 +268,9 @@ int benchStart(Console &console, int runs)
         const qint64 arrival = console.clock().nsecsElapsed();
         console.apply(kSmallLayout);
         // The cells exist once the layout is applied; each starts loading after its delay.
-        qint64 lastLoadStart = arrival;
-        for (MpvObject *player : console.cellPlayers())
-            QObject::connect(player, &MpvObject::fileStarted, player, [&] {
-                lastLoadStart = std::max(lastLoadStart, console.clock().nsecsElapsed());
-            });
+        std::vector<CellTimes> cells(console.cellPlayers().size());
+        for (size_t i = 0; i < cells.size(); ++i)
+            timeCell(console, console.cellPlayers().at(i), &cells[i]);
         if (!console.waitForPictures(kSmallLayout, 15000)) {
             std::printf("run %d: the cells showed no picture within 15 s\n", run);
             return 1;
@@ -248,18 +281,31 @@ int benchStart(Console &console, int runs)
         const QString url = players.front()->path();
         const QRect cell(0, 0, static_cast<int>(players.front()->width()),
                          static_cast<int>(players.front()->height()));
+        qint64 lastLoadStart = arrival, slowestOpen = 0, slowestToPicture = 0;
+        for (const CellTimes &times : cells) {
+            lastLoadStart = std::max(lastLoadStart, times.started);
+            slowestOpen = std::max(slowestOpen, times.opened - times.started);
+            slowestToPicture = std::max(slowestToPicture, times.decoded - times.opened);
+        }
         loading.push_back((lastLoadStart - arrival) / 1e6);
         decoded.push_back((allDecoded - arrival) / 1e6);
         shown.push_back((console.lastSwapNs() - arrival) / 1e6);
+        opening.push_back(slowestOpen / 1e6);
+        toPicture.push_back(slowestToPicture / 1e6);
 
-        StandaloneMpv mpv(url, cell, kCellOptions, sockets.filePath(QString::number(run)));
+        if (run == 1)
+            std::printf("     (the standalone player plays %s)\n", qPrintable(url));
+        StandaloneMpv mpv(url, cell, console.standaloneOptions(),
+                          sockets.filePath(QString::number(run)));
         standalone.push_back(static_cast<double>(mpv.waitForFirstPicture(15000)));
-        std::printf("%-4d %16.0f %16.0f %16.0f %18.0f\n", run, loading.back(), decoded.back(),
-                    shown.back(), standalone.back());
+        std::printf("%-4d %14.0f %14.0f %14.0f %14.0f %14.0f %18.0f\n", run, loading.back(),
+                    decoded.back(), shown.back(), opening.back(), toPicture.back(),
+                    standalone.back());
         std::fflush(stdout);
     }
-    std::printf("median %14.0f %16.0f %16.0f %18.0f\n", bench::median(loading),
-                bench::median(decoded), bench::median(shown), bench::median(standalone));
+    std::printf("median %12.0f %14.0f %14.0f %14.0f %14.0f %18.0f\n", bench::median(loading),
+                bench::median(decoded), bench::median(shown), bench::median(opening),
+                bench::median(toPicture), bench::median(standalone));
     return 0;
 }
 
@@ -295,9 +341,9 @@ int benchCpu(Console &console, int seconds)
     QTemporaryDir sockets;
     std::vector<std::unique_ptr<StandaloneMpv>> standalone;
     for (int i = 0; i < urls.size(); ++i)
-        standalone.push_back(
-            std::make_unique<StandaloneMpv>(urls.at(i), cells.at(static_cast<size_t>(i)),
-                                            kCellOptions, sockets.filePath(QString::number(i))));
+        standalone.push_back(std::make_unique<StandaloneMpv>(
+            urls.at(i), cells.at(static_cast<size_t>(i)), console.standaloneOptions(),
+            sockets.filePath(QString::number(i))));
     bench::spin(5000);
     double mpvCpuBefore = 0;
     long mpvDroppedBefore = 0;
@@ -604,7 +650,7 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS |\n"
-                 "       requests SECONDS | soak MINUTES\n"
+                 "       requests SECONDS | soak MINUTES   [http|rtsp]\n"
                  "(under an X server; the console's settings and logs go to a temporary home)\n");
     return 2;
 }
@@ -613,13 +659,15 @@ int usage()
 
 int main(int argc, char *argv[])
 {
-    if (argc != 3)
+    if (argc != 3 && argc != 4)
         return usage();
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const int amount = QString::fromLocal8Bit(argv[2]).toInt();
-    if (amount <= 0 || !QStringList{"start", "cpu", "switches", "grid", "requests"}.contains(mode))
-        if (amount <= 0 || !QStringList{"start", "cpu", "switches", "grid", "soak"}.contains(mode))
-            return usage();
+    const QString transport = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("http");
+    if (amount <= 0 ||
+        !QStringList{"start", "cpu", "switches", "grid", "requests", "soak"}.contains(mode) ||
+        !QStringList{"http", "rtsp"}.contains(transport))
+        return usage();
 
     // The console's settings, store and log go to a home of the run's own.
     QTemporaryDir home;
@@ -637,7 +685,9 @@ int main(int argc, char *argv[])
 
     Console console;
     QString error;
-    if (!console.start(&error)) {
+    if (!console.start(transport == QLatin1String("rtsp") ? BenchSite::Transport::Rtsp
+                                                          : BenchSite::Transport::Http,
+                       &error)) {
         std::fprintf(stderr, "bench_console: %s\n", qPrintable(error));
         return 1;
     }
