@@ -65,8 +65,13 @@ QStringList cellOptions(BenchSite::Transport transport)
         options << QStringLiteral("rtsp-transport=tcp");
     return options;
 }
-// An empty grid: applying it removes every cell, so the next layout starts from nothing.
-const QString kBlankLayout = QStringLiteral("{\"numRows\":1,\"numCols\":1,\"elements\":[]}");
+
+// One door cell and no camera: applying it removes every player, so the next layout starts
+// from nothing. (A layout without a valid cell is refused and would leave the cameras playing.)
+const QString kBlankLayout =
+    QStringLiteral("{\"numRows\":1,\"numCols\":1,\"elements\":[{\"row\":0,\"col\":0,\"rowSpan\":1,"
+                   "\"colSpan\":1,\"type\":\"door\",\"label\":\"Front door\",\"deviceId\":\"3\","
+                   "\"objectId\":\"21\"}]}");
 
 void collectPlayers(QQuickItem *item, std::vector<MpvObject *> &players)
 {
@@ -179,7 +184,8 @@ void Console::apply(const QString &name)
 void Console::clear()
 {
     service()->setLayout(QStringLiteral("blank"), kBlankLayout);
-    bench::spinUntil([this] { return cellPlayers().empty(); }, 10000);
+    if (!bench::spinUntil([this] { return cellPlayers().empty(); }, 10000))
+        std::fprintf(stderr, "bench_console: the cameras were still there 10 s after clearing\n");
 }
 
 int Console::videoCells(const QString &name) const
@@ -262,6 +268,9 @@ int benchStart(Console &console, int runs)
     std::printf("%-4s %14s %14s %14s %14s %14s %18s\n", "run", "to loading ms", "to decoded ms",
                 "to on screen ms", "cell open ms", "open-picture ms", "mpv to picture ms");
     QTemporaryDir sockets;
+    // Not counted: the console's own start (the layout shown at sign-in) is over first.
+    console.apply(kSmallLayout);
+    console.waitForPictures(kSmallLayout, 15000);
     for (int run = 1; run <= runs; ++run) {
         console.clear();
         bench::spin(1000);
