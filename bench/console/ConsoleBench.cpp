@@ -367,6 +367,11 @@ int benchCpu(Console &console, int seconds)
         mpvCpu += mpv->cpuSeconds();
         mpvDropped += mpv->droppedFrames();
     }
+    const long stopped = std::count_if(standalone.cbegin(), standalone.cend(),
+                                       [](const auto &mpv) { return !mpv->started(); });
+    if (stopped > 0)
+        std::printf("%ld standalone players stopped during the run: their figures are void\n",
+                    stopped);
     const QRect first = cells.front();
     std::printf("%zu cells of %dx%d, %d s\n", players.size(), first.width(), first.height(),
                 seconds);
