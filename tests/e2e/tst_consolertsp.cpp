@@ -1,0 +1,252 @@
+// Live cells whose cameras hand out RTSP: a 2x2 layout of four cameras that offer a "main" and
+// a "sub" profile over RTSP only. Every cell plays moving pictures; a stopped stream shows "No
+// signal" in its cell and plays again once the stream is back; a restart of the gateway's RTSP
+// service (a camera rebooting) brings every cell back within 10 s of the service's return; a
+// window made small switches the cells to "sub". The simulated site runs in-process on free
+// ports; the console runs as the program on an X server of the test's own.
+#include "ProgramRun.h"
+#include "RpcHost.h"
+#include "ScreenCheck.h"
+#include "XServer.h"
+
+#include <Simulator.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTest>
+
+#include <memory>
+
+using namespace ScreenCheck;
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr int kSidebar = 50;
+const QStringList kStreams{"11", "12", "13", "14"};
+
+QString rtspUrl(unsigned short port, int stream, const QString &profile)
+{
+    return QStringLiteral("rtsp://127.0.0.1:%1/live/%2/%3").arg(port).arg(stream).arg(profile);
+}
+
+// Four cameras over RTSP with two profiles each, and one layout: 2x2 cells of them.
+QByteArray siteJson(unsigned short rtspPort, unsigned short posPort)
+{
+    QJsonArray cells;
+    for (int i = 0; i < 4; ++i) {
+        cells.append(QJsonObject{{"row", i / 2},
+                                 {"col", i % 2},
+                                 {"rowSpan", 1},
+                                 {"colSpan", 1},
+                                 {"type", "video"},
+                                 {"label", QStringLiteral("Cam %1").arg(i + 1)},
+                                 {"deviceId", "2"},
+                                 {"objectId", QString::number(11 + i)}});
+    }
+    const QJsonObject layout{{"numRows", 2}, {"numCols", 2}, {"elements", cells}};
+    QJsonArray objects{
+        QJsonObject{{"id", 1},
+                    {"name", "Shop"},
+                    {"type", 7},
+                    {"attributes", QJsonObject{{"2x2 over RTSP", layout}}}},
+        QJsonObject{{"id", 2},
+                    {"name", "Recorder"},
+                    {"type", 2},
+                    {"class", "device.GATEWAY"},
+                    {"parent", 1},
+                    {"settings", QJsonObject{{"address", "127.0.0.1"}, {"posPort", posPort}}}}};
+    for (int stream = 11; stream <= 14; ++stream) {
+        const QJsonArray profiles{QJsonObject{{"name", "main"},
+                                              {"width", 640},
+                                              {"height", 360},
+                                              {"url", rtspUrl(rtspPort, stream, "main")}},
+                                  QJsonObject{{"name", "sub"},
+                                              {"width", 320},
+                                              {"height", 180},
+                                              {"url", rtspUrl(rtspPort, stream, "sub")}}};
+        objects.append(
+            QJsonObject{{"id", stream},
+                        {"name", QStringLiteral("Camera %1").arg(stream)},
+                        {"type", 10},
+                        {"parent", 2},
+                        {"settings", QJsonObject{{"url", rtspUrl(rtspPort, stream, "main")},
+                                                 {"profiles", profiles}}}});
+    }
+    const QJsonObject site{
+        {"name", "Shop over RTSP"},
+        {"rootId", 1},
+        {"users",
+         QJsonArray{QJsonObject{{"id", 500}, {"name", "operator"}, {"password", "operator"}}}},
+        {"objects", objects}};
+    return QJsonDocument(site).toJson();
+}
+
+} // namespace
+
+class TestConsoleRtsp : public QObject
+{
+    Q_OBJECT
+
+private:
+    XServer m_xserver;
+    std::unique_ptr<ardix::sim::Simulator> m_sim;
+    std::unique_ptr<ProgramRun> m_client;
+    QString m_sandbox;
+    QString m_window;
+    unsigned short m_rtspPort = 0;
+
+    static QString clientLog()
+    {
+        return qEnvironmentVariable("HOME") + QStringLiteral("/.local/share/Ardix/clientLogs.txt");
+    }
+    static int count(const QString &text)
+    {
+        return ProgramRun::readLines(clientLog()).filter(text).size();
+    }
+    static QRect cellRect(int index)
+    {
+        const int w = (kWidth - kSidebar) / 2;
+        const int h = kHeight / 2;
+        // Below the cell's label, which does not move.
+        return QRect(kSidebar + (index % 2) * w, (index / 2) * h + 32, w, h - 32);
+    }
+    QImage shot(const QString &name)
+    {
+        return grab(m_xserver, name, QSize(kWidth, kHeight), m_sandbox);
+    }
+    // The cells' pictures change between consecutive grabs over `ms` (the burned-in clock
+    // moves at least once a second).
+    bool cellsKeepMoving(const QString &name, const QList<int> &cells, int ms)
+    {
+        QElapsedTimer watch;
+        watch.start();
+        QImage previous = shot(name);
+        for (int round = 1; watch.elapsed() < ms; ++round) {
+            QTest::qWait(1200);
+            const QImage next = shot(name + QString::number(round));
+            for (int cell : cells) {
+                if (changedShare(previous, next, cellRect(cell)) < 0.001) {
+                    qWarning() << "cell" << cell << "did not move in round" << round;
+                    return false;
+                }
+            }
+            previous = next;
+        }
+        return true;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!XServer::available())
+            QSKIP("Xvfb and xdotool are needed");
+        QVERIFY(m_xserver.start(QStringLiteral("1300x1000")));
+
+        m_rtspPort = freePort();
+        std::string error;
+        auto site = ardix::sim::Site::fromJson(siteJson(m_rtspPort, freePort()).toStdString(),
+                                               ardix::sim::nowMs(), error);
+        QVERIFY2(site, error.c_str());
+        ardix::sim::SimulatorOptions options;
+        options.site = std::move(*site);
+        options.rtspPort = m_rtspPort;
+        options.log = [](const std::string &) {};
+        m_sim = std::make_unique<ardix::sim::Simulator>(std::move(options));
+        QVERIFY(m_sim->start());
+        QCOMPARE(m_sim->gatewayRtspPort(2), m_rtspPort);
+
+        // The login page signs in by itself with the stored fields.
+        const QString settingsFolder =
+            qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/ardix.example");
+        QVERIFY(QDir().mkpath(settingsFolder));
+        QSettings stored(settingsFolder + QStringLiteral("/Ardix.conf"), QSettings::IniFormat);
+        stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+        stored.setValue(QStringLiteral("port"), QString::number(m_sim->eventPort()));
+        stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
+        stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
+        stored.sync();
+
+        m_sandbox = RpcHost::sandbox();
+        const QString folder = m_sandbox + QStringLiteral("/client");
+        const QString program =
+            RpcHost::install(ProgramRun::builtProgram(QStringLiteral("client/client")), folder,
+                             RpcHost::freeUrl(QStringLiteral("tcp")));
+        m_client = programOnDisplay(m_xserver, program, folder);
+        QVERIFY(m_client->start());
+        m_window = m_xserver.waitForWindow(m_client->process().processId());
+        QVERIFY(!m_window.isEmpty());
+    }
+
+    void cleanupTestCase()
+    {
+        m_client.reset();
+        if (m_sim)
+            m_sim->stop();
+        m_xserver.stop();
+    }
+
+    void everyCellPlaysOverRtsp()
+    {
+        QVERIFY(ProgramRun::waitForLine(clientLog(), QStringLiteral("Showing the first layout:"),
+                                        30000));
+        QTRY_VERIFY_WITH_TIMEOUT(count(QStringLiteral("videoLoaded: true")) >= 4, 60000);
+        for (const QString &stream : kStreams)
+            QVERIFY2(count(QStringLiteral("loadFile: \"%1\"")
+                               .arg(rtspUrl(m_rtspPort, stream.toInt(), "main"))) >= 1,
+                     qPrintable(stream));
+        QVERIFY(cellsKeepMoving(QStringLiteral("1-playing"), {0, 1, 2, 3}, 3000));
+    }
+
+    // Its cell says "No signal" and retries; the others play on; back, it plays again.
+    void aStoppedStreamShowsNoSignalThenRecovers()
+    {
+        const int retries = count(QStringLiteral("Scheduled to restart in 5 secs"));
+        const int loaded = count(QStringLiteral("onFileLoaded"));
+        QVERIFY(m_sim->setLiveFault(11, ardix::sim::GatewayHttp::LiveFault::Stopped));
+        QTRY_VERIFY_WITH_TIMEOUT(count(QStringLiteral("Scheduled to restart in 5 secs")) > retries,
+                                 20000);
+        QVERIFY(count(QStringLiteral("onFileEnded: \"%1\"").arg(rtspUrl(m_rtspPort, 11, "main"))) >=
+                1);
+        QVERIFY(cellsKeepMoving(QStringLiteral("2-stopped"), {1, 2, 3}, 2500));
+        QVERIFY(m_sim->setLiveFault(11, ardix::sim::GatewayHttp::LiveFault::None));
+        QTRY_VERIFY_WITH_TIMEOUT(count(QStringLiteral("onFileLoaded")) > loaded, 30000);
+        QVERIFY(cellsKeepMoving(QStringLiteral("2-back"), {0, 1, 2, 3}, 2500));
+    }
+
+    // A camera rebooting: every cell loses its stream and is back within 10 s of the service's
+    // return (the cells retry every 5 s).
+    void everyCellIsBackAfterTheServiceRestarts()
+    {
+        const int loaded = count(QStringLiteral("onFileLoaded"));
+        QVERIFY(m_sim->restartRtsp(2, std::chrono::seconds(2)));
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->gatewayRtspPort(2) == 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->gatewayRtspPort(2) == m_rtspPort, 20000);
+        QElapsedTimer back;
+        back.start();
+        QTRY_VERIFY_WITH_TIMEOUT(count(QStringLiteral("onFileLoaded")) >= loaded + 4, 10000);
+        qInfo("every cell loaded again %lld ms after the service's return", back.elapsed());
+        QVERIFY(cellsKeepMoving(QStringLiteral("3-restarted"), {0, 1, 2, 3}, 2500));
+    }
+
+    void aSmallWindowSwitchesToSub()
+    {
+        m_xserver.xdotool({"windowsize", m_window, "420", "330"});
+        QTRY_VERIFY_WITH_TIMEOUT(count(QStringLiteral(": main -> sub (")) >= 4, 20000);
+        for (int stream = 11; stream <= 14; ++stream)
+            QTRY_VERIFY_WITH_TIMEOUT(
+                count(QStringLiteral("loadFile: \"%1\"").arg(rtspUrl(m_rtspPort, stream, "sub"))) >=
+                    1,
+                20000);
+        QTRY_VERIFY_WITH_TIMEOUT(count(QStringLiteral("videoWidth: 320")) >= 4, 20000);
+    }
+};
+
+QTEST_MAIN(TestConsoleRtsp)
+#include "tst_consolertsp.moc"
