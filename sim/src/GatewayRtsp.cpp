@@ -551,15 +551,17 @@ bool GatewayRtsp::startService(const std::string &host, unsigned short port)
     }
     g_source_attach(service->source, service->context);
     const int bound = gst_rtsp_server_get_bound_port(service->server);
-    GMainLoop *loop = service->loop;
-    service->thread = std::thread([loop] { g_main_loop_run(loop); });
+    Service *running = service.get();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         service_ = std::move(service);
         host_ = host;
         port_ = static_cast<unsigned short>(bound);
     }
+    // Connections are taken once the loop runs: every stream is mounted by then, so a client
+    // that comes back the moment the service does never meets a 404.
     mountStreams();
+    running->thread = std::thread([running] { g_main_loop_run(running->loop); });
     log_(where_ + ": RTSP service listening on " + host + ":" + std::to_string(bound));
     return true;
 }
@@ -600,7 +602,8 @@ void GatewayRtsp::stopService()
         service.get(), nullptr);
     g_source_attach(idle, service->context);
     g_source_unref(idle);
-    service->thread.join();
+    if (service->thread.joinable())
+        service->thread.join();
     feeds.clear();
 }
 
