@@ -51,8 +51,10 @@ Item {
                                              : (loading && !sawPicture ? "connecting"
                                                                        : (sawPicture ? "playing" : "idle"))
 
-    // Why the player's last load failed (MpvObject.failure), empty when nothing tells.
-    readonly property string failure: player ? player.failure : ""
+    // Why the stream failed (MpvObject.failure) when it last ended, empty when nothing tells;
+    // kept through the wait and the next attempt, which would otherwise read "No signal" until
+    // it fails in turn.
+    property string failure: ""
 
     signal stalled()
     // The cell is too far behind to catch up by playing faster: open the stream again.
@@ -93,6 +95,7 @@ Item {
     // The stream ended or is abandoned.
     function ended() {
         loading = false
+        failure = player && player.failure ? player.failure : ""
         setCatchingUp(false)
     }
 
