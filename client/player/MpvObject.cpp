@@ -287,7 +287,8 @@ void MpvObject::handleEvent(const mpv_event &event)
         const auto *end = static_cast<mpv_event_end_file *>(event.data);
         if (end->reason == MPV_END_FILE_REASON_ERROR)
             noteFailure(m_failure.noteError(end->error, kRtspTimeoutMs),
-                        QString::fromUtf8(mpv_error_string(end->error)));
+                        QStringLiteral("the load ended: %1")
+                            .arg(QString::fromUtf8(mpv_error_string(end->error))));
         emit fileEnded(endFileReasonText(end->reason));
         emit entryEnded(end->playlist_entry_id, endFileReasonText(end->reason),
                         end->reason == MPV_END_FILE_REASON_ERROR
@@ -331,7 +332,7 @@ void MpvObject::handleLogMessage(const mpv_event_log_message &message)
 {
     // A stream that cannot be decoded says so many times a second: once explained, the rest of
     // its messages are not looked at.
-    if (!m_failure.kind().isEmpty())
+    if (!m_failure.kind().isEmpty() && !m_failure.guessed())
         return;
     const QString text = QString::fromUtf8(message.text).trimmed();
     noteFailure(m_failure.noteMessage(text),

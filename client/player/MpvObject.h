@@ -68,7 +68,8 @@ class MpvObject : public QQuickFramebufferObject
     Q_PROPERTY(bool networkOnly READ networkOnly WRITE setNetworkOnly NOTIFY networkOnlyChanged)
     // Why the current or last load failed, as far as the player's messages tell: "denied",
     // "notfound", "noanswer", "undecodable" (StreamFailure), or empty. Cleared when the next
-    // file starts.
+    // file starts. libmpv delivers its log messages after its events, so the failure may be
+    // known only just after fileEnded.
     Q_PROPERTY(QString failure READ failure NOTIFY failureChanged)
 
     friend class MpvRenderer;

@@ -80,6 +80,7 @@ QString StreamFailure::fromEnd(int error, const QString &address, qint64 elapsed
 void StreamFailure::started(const QString &address)
 {
     m_kind.clear();
+    m_guessed = false;
     m_address = address;
     m_sawPicture = false;
     m_since.start();
@@ -87,11 +88,15 @@ void StreamFailure::started(const QString &address)
 
 bool StreamFailure::noteMessage(const QString &text)
 {
-    // The first explanation stands: what follows it is mostly its consequences.
-    if (!m_kind.isEmpty())
+    // The first message that explains stands: what follows it is mostly its consequences.
+    if (!m_kind.isEmpty() && !m_guessed)
         return false;
-    m_kind = fromMessage(text, m_sawPicture);
-    return !m_kind.isEmpty();
+    const QString kind = fromMessage(text, m_sawPicture);
+    if (kind.isEmpty())
+        return false;
+    m_kind = kind;
+    m_guessed = false;
+    return true;
 }
 
 bool StreamFailure::notePicture()
@@ -109,5 +114,6 @@ bool StreamFailure::noteError(int error, int timeoutMs)
     if (!m_kind.isEmpty() || m_sawPicture)
         return false;
     m_kind = fromEnd(error, m_address, m_since.isValid() ? m_since.elapsed() : 0, timeoutMs);
-    return !m_kind.isEmpty();
+    m_guessed = !m_kind.isEmpty();
+    return m_guessed;
 }

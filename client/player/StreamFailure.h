@@ -29,10 +29,13 @@ public:
     bool notePicture();
     bool noteError(int error, int timeoutMs);
     QString kind() const { return m_kind; }
+    bool guessed() const { return m_guessed; }
 
 private:
     QString m_kind;
     QString m_address;
+    // Set when the kind was guessed from the end of the load: a message explains better.
+    bool m_guessed = false;
     bool m_sawPicture = false;
     QElapsedTimer m_since;
 };

@@ -55,6 +55,16 @@ Item {
     // kept through the wait and the next attempt, which would otherwise read "No signal" until
     // it fails in turn.
     property string failure: ""
+    // libmpv hands over its log messages after its events: the message that explains a failure
+    // comes just after the end of the load.
+    Connections {
+        target: status.player
+        ignoreUnknownSignals: true
+        function onFailureChanged(value) {
+            if (value !== "")
+                status.failure = value
+        }
+    }
 
     signal stalled()
     // The cell is too far behind to catch up by playing faster: open the stream again.
