@@ -1,8 +1,10 @@
 // A camera cell against RTSP cameras on loopback that refuse it, do not know its stream or
 // never answer: the cell says which, schedules its retry, and its log never shows the password.
+// A picture of each cell goes to ARDIX_ARTIFACT_DIR.
 #include "LogCapture.h"
 #include "SceneItems.h"
 
+#include <QDir>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -68,7 +70,7 @@ const char kCell[] = R"(
 import QtQuick 2.11
 import Elements 1.0
 CameraView {
-    width: 480; height: 270
+    width: 320; height: 180
     shouldAutoplay: true
     networkOnly: true
     Component.onCompleted: {
@@ -114,7 +116,7 @@ private slots:
         QVERIFY2(object, qPrintable(component.errorString()));
         auto *cell = qobject_cast<QQuickItem *>(object.get());
         cell->setParentItem(window.contentItem());
-        window.resize(480, 270);
+        window.resize(320, 180);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         cell->setProperty("url", camera.address());
@@ -125,6 +127,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             label->isVisible() && label->property("text").toString().startsWith(notice), kDeadline);
         QVERIFY(cell->property("retrying").toBool());
+        const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR");
+        if (!folder.isEmpty() && QDir().mkpath(folder))
+            window.grabWindow().save(
+                QDir(folder).filePath(QStringLiteral("%1.png").arg(QTest::currentDataTag())));
         QCOMPARE(retry->property("interval").toInt(), 5000);
         QVERIFY(retry->property("running").toBool());
         // The next attempt keeps saying why while it tries.

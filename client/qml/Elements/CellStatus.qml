@@ -209,6 +209,10 @@ Item {
     Label {
         objectName: "retryNotice"
         anchors.centerIn: parent
+        // The reasons are longer than "No signal": a small cell of a large layout wraps them.
+        width: Math.min(implicitWidth, parent.width - 8)
+        wrapMode: Text.WordWrap
+        horizontalAlignment: Text.AlignHCenter
         visible: status.live && status.streamState !== "playing" && status.streamState !== "idle"
         text: status.streamState === "nosignal" ? status.failureText(status.failure)
                                                  .arg(status.secondsLeft)
