@@ -7,6 +7,8 @@
 
 #include <mpv/client.h>
 
+#include <utility>
+
 const QString StreamFailure::denied = QStringLiteral("denied");
 const QString StreamFailure::notFound = QStringLiteral("notfound");
 const QString StreamFailure::noAnswer = QStringLiteral("noanswer");
@@ -94,9 +96,8 @@ bool StreamFailure::noteMessage(const QString &text)
     const QString kind = fromMessage(text, m_sawPicture);
     if (kind.isEmpty())
         return false;
-    m_kind = kind;
     m_guessed = false;
-    return true;
+    return std::exchange(m_kind, kind) != kind;
 }
 
 bool StreamFailure::notePicture()
