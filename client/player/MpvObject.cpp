@@ -277,12 +277,14 @@ void MpvObject::on_mpv_events()
 void MpvObject::handleEvent(const mpv_event &event)
 {
     switch (event.event_id) {
-    case MPV_EVENT_START_FILE:
+    case MPV_EVENT_START_FILE: {
+        const bool hadFailure = !m_failure.kind().isEmpty();
         m_failure.started(getProperty(QStringLiteral("path")).toString());
-        noteFailure(true, QString());
+        noteFailure(hadFailure, QString());
         emit fileStarted();
         emit entryStarted(static_cast<mpv_event_start_file *>(event.data)->playlist_entry_id);
         break;
+    }
     case MPV_EVENT_END_FILE: {
         const auto *end = static_cast<mpv_event_end_file *>(event.data);
         if (end->reason == MPV_END_FILE_REASON_ERROR)

@@ -193,7 +193,8 @@ Item {
         anchors.centerIn: parent
         width: Math.min(implicitWidth, parent.width - 8)
         visible: root.refusedAddress !== ""
-        text: qsTr("Not a network stream, not played: %1").arg(QmlUtils.redacted(root.refusedAddress))
+        text: qsTr("Not a network stream, not played: %1")
+              .arg(QmlUtils.redacted(root.refusedAddress))
         textFormat: Text.PlainText
         wrapMode: Text.WrapAnywhere
         horizontalAlignment: Text.AlignHCenter

@@ -19,6 +19,8 @@ Item {
 
     property var player: null
     property string url: ""
+    // The address as logs show it: without its password.
+    readonly property string shownUrl: QmlUtils.redacted(url)
     // Live streams are watched; a recording is left alone.
     property bool live: false
     property bool retrying: false
@@ -130,7 +132,7 @@ Item {
             sawPicture = true
         }
         if (now - lastProgress >= (sawPicture ? stallMs : firstPictureMs)) {
-            console.log("Stream stalled:", QmlUtils.redacted(url))
+            console.log("Stream stalled:", shownUrl)
             ended()
             stalled()
             return
@@ -146,18 +148,18 @@ Item {
             return
         liveDelay = ahead
         if (++samples % 2 === 0)
-            console.info(delayLog, "Live delay:", QmlUtils.redacted(url), liveDelay.toFixed(3))
+            console.info(delayLog, "Live delay:", shownUrl, liveDelay.toFixed(3))
         if (liveDelay > jumpDelay && Date.now() - lastOpened > jumpPauseMs) {
-            console.log("Jumping to the live edge:", QmlUtils.redacted(url), "delay", liveDelay.toFixed(2), "s")
+            console.log("Jumping to the live edge:", shownUrl, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
             jumpToLiveEdge()
             return
         }
         if (!catchingUp && liveDelay > maxDelay) {
-            console.log("Catching up:", QmlUtils.redacted(url), "delay", liveDelay.toFixed(2), "s")
+            console.log("Catching up:", shownUrl, "delay", liveDelay.toFixed(2), "s")
             catchingUp = true
         } else if (catchingUp && liveDelay < edgeDelay) {
-            console.log("Back at the live edge:", QmlUtils.redacted(url), "delay", liveDelay.toFixed(2), "s")
+            console.log("Back at the live edge:", shownUrl, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
             return
         }
