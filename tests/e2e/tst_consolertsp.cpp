@@ -1,5 +1,5 @@
-// Live cells whose cameras hand out RTSP: a 2x2 layout of four cameras that offer a "main" and
-// a "sub" profile over RTSP only. Every cell plays moving pictures; a stopped stream shows "No
+// Live cells whose cameras hand out RTSP: the demo site's 2x2 layout with every camera's "main"
+// and "sub" profiles over RTSP only. Every cell plays moving pictures; a stopped stream shows "No
 // signal" in its cell and plays again once the stream is back; a restart of the gateway's RTSP
 // service (a camera rebooting) brings every cell back within 10 s of the service's return; a
 // window made small switches the cells to "sub". The simulated site runs in-process on free
@@ -14,9 +14,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 
@@ -36,56 +36,18 @@ QString rtspUrl(unsigned short port, int stream, const QString &profile)
     return QStringLiteral("rtsp://127.0.0.1:%1/live/%2/%3").arg(port).arg(stream).arg(profile);
 }
 
-// Four cameras over RTSP with two profiles each, and one layout: 2x2 cells of them.
-QByteArray siteJson(unsigned short rtspPort, unsigned short posPort)
+// The demo site with every camera, and both its profiles, over RTSP on `rtspPort`.
+QByteArray rtspDemoSite(unsigned short rtspPort)
 {
-    QJsonArray cells;
-    for (int i = 0; i < 4; ++i) {
-        cells.append(QJsonObject{{"row", i / 2},
-                                 {"col", i % 2},
-                                 {"rowSpan", 1},
-                                 {"colSpan", 1},
-                                 {"type", "video"},
-                                 {"label", QStringLiteral("Cam %1").arg(i + 1)},
-                                 {"deviceId", "2"},
-                                 {"objectId", QString::number(11 + i)}});
-    }
-    const QJsonObject layout{{"numRows", 2}, {"numCols", 2}, {"elements", cells}};
-    QJsonArray objects{
-        QJsonObject{{"id", 1},
-                    {"name", "Shop"},
-                    {"type", 7},
-                    {"attributes", QJsonObject{{"2x2 over RTSP", layout}}}},
-        QJsonObject{{"id", 2},
-                    {"name", "Recorder"},
-                    {"type", 2},
-                    {"class", "device.GATEWAY"},
-                    {"parent", 1},
-                    {"settings", QJsonObject{{"address", "127.0.0.1"}, {"posPort", posPort}}}}};
-    for (int stream = 11; stream <= 14; ++stream) {
-        const QJsonArray profiles{QJsonObject{{"name", "main"},
-                                              {"width", 640},
-                                              {"height", 360},
-                                              {"url", rtspUrl(rtspPort, stream, "main")}},
-                                  QJsonObject{{"name", "sub"},
-                                              {"width", 320},
-                                              {"height", 180},
-                                              {"url", rtspUrl(rtspPort, stream, "sub")}}};
-        objects.append(
-            QJsonObject{{"id", stream},
-                        {"name", QStringLiteral("Camera %1").arg(stream)},
-                        {"type", 10},
-                        {"parent", 2},
-                        {"settings", QJsonObject{{"url", rtspUrl(rtspPort, stream, "main")},
-                                                 {"profiles", profiles}}}});
-    }
-    const QJsonObject site{
-        {"name", "Shop over RTSP"},
-        {"rootId", 1},
-        {"users",
-         QJsonArray{QJsonObject{{"id", 500}, {"name", "operator"}, {"password", "operator"}}}},
-        {"objects", objects}};
-    return QJsonDocument(site).toJson();
+    QString site = QString::fromUtf8(QJsonDocument(demoSite()).toJson());
+    const QString rtsp = QStringLiteral("rtsp://127.0.0.1:%1/live/\\1/\\2").arg(rtspPort);
+    site.replace(
+        QRegularExpression(QStringLiteral(
+            R"(http://127\.0\.0\.1:9554/live/(\d+)\[\[\?profile\{EQU\}(\w+)\]\](\[\[[^\]]*\]\])*)")),
+        rtsp);
+    site.replace(QStringLiteral("rtsp://127.0.0.1:8554/"),
+                 QStringLiteral("rtsp://127.0.0.1:%1/").arg(rtspPort));
+    return site.toUtf8();
 }
 
 } // namespace
@@ -151,12 +113,13 @@ private slots:
 
         m_rtspPort = freePort();
         std::string error;
-        auto site = ardix::sim::Site::fromJson(siteJson(m_rtspPort, freePort()).toStdString(),
+        auto site = ardix::sim::Site::fromJson(rtspDemoSite(m_rtspPort).toStdString(),
                                                ardix::sim::nowMs(), error);
         QVERIFY2(site, error.c_str());
         ardix::sim::SimulatorOptions options;
         options.site = std::move(*site);
         options.rtspPort = m_rtspPort;
+        options.ephemeralPosPorts = true;
         options.log = [](const std::string &) {};
         m_sim = std::make_unique<ardix::sim::Simulator>(std::move(options));
         QVERIFY(m_sim->start());

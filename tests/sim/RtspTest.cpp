@@ -1,6 +1,6 @@
 // The simulated gateway's RTSP service, in-process on loopback, checked with ffprobe and ffmpeg
 // as independent clients: both profiles over TCP and UDP, one pipeline however many viewers,
-// the fault commands (stop, restart) and a gateway that asks for a password.
+// the fault commands (stop, restart), a gateway that asks for a password, unknown paths.
 #include "ControlServer.h"
 #include "GatewayRtsp.h"
 #include "ZarnTestSupport.h"
@@ -85,15 +85,6 @@ INSTANTIATE_TEST_SUITE_P(BothProfiles, RtspProfiles,
                          ::testing::Combine(::testing::Values("main", "sub"),
                                             ::testing::Values("tcp", "udp")));
 
-TEST_F(Rtsp, UnknownPathsAnswer404)
-{
-    for (const std::string path : {"/live/99/main", "/live/11/high", "/live/11", "/x"}) {
-        const auto [status, out] = probe(url(path));
-        EXPECT_NE(status, 0) << path;
-        EXPECT_NE(out.find("404"), std::string::npos) << path << ": " << out;
-    }
-}
-
 // Three viewers of one stream at once are fed by one pipeline, which goes when they do.
 TEST_F(Rtsp, ViewersOfAStreamShareOnePipeline)
 {
@@ -164,15 +155,22 @@ protected:
     }
 };
 
-TEST_F(RtspSignIn, AGatewayWithAPasswordRefusesOthers)
+// Without the password, or with another, 401; with it, the stream, and 404 for what the
+// gateway does not serve.
+TEST_F(RtspSignIn, AGatewayWithAPasswordRefusesOthersAndUnknownPaths)
 {
-    auto [status, out] = probe(url("/live/11/sub"));
-    EXPECT_NE(out.find("401"), std::string::npos) << out;
-    std::tie(status, out) = probe(url("/live/11/sub", "viewer:wrong@"));
-    EXPECT_NE(out.find("401"), std::string::npos) << out;
-    std::tie(status, out) = probe(url("/live/11/sub", "viewer:s3cret%3A%40x@"));
+    const std::string good = "viewer:s3cret%3A%40x@";
+    for (const std::string credentials : {"", "viewer:wrong@"}) {
+        const auto [status, out] = probe(url("/live/11/sub", credentials));
+        EXPECT_NE(out.find("401"), std::string::npos) << credentials << ": " << out;
+    }
+    const auto [status, out] = probe(url("/live/11/sub", good));
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out, "h264,320,180,15/1\n");
+    for (const std::string path : {"/live/99/main", "/live/11/high", "/live/11", "/x"}) {
+        const auto [status, out] = probe(url(path, good));
+        EXPECT_NE(out.find("404"), std::string::npos) << path << ": " << out;
+    }
 }
 
 } // namespace
