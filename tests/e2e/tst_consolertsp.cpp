@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -36,10 +37,19 @@ QString rtspUrl(unsigned short port, int stream, const QString &profile)
     return QStringLiteral("rtsp://127.0.0.1:%1/live/%2/%3").arg(port).arg(stream).arg(profile);
 }
 
-// The demo site with every camera, and both its profiles, over RTSP on `rtspPort`.
+// The demo site with every camera, and both its profiles, over RTSP on `rtspPort`; without
+// till texts, which would cover the Till's moving picture.
 QByteArray rtspDemoSite(unsigned short rtspPort)
 {
-    QString site = QString::fromUtf8(QJsonDocument(demoSite()).toJson());
+    QJsonObject demo = demoSite();
+    QJsonArray objects = demo[QStringLiteral("objects")].toArray();
+    for (int i = 0; i < objects.size(); ++i) {
+        QJsonObject object = objects[i].toObject();
+        object.remove(QStringLiteral("pos"));
+        objects[i] = object;
+    }
+    demo[QStringLiteral("objects")] = objects;
+    QString site = QString::fromUtf8(QJsonDocument(demo).toJson());
     const QString rtsp = QStringLiteral("rtsp://127.0.0.1:%1/live/\\1/\\2").arg(rtspPort);
     site.replace(
         QRegularExpression(QStringLiteral(

@@ -276,6 +276,7 @@ Item {
         anchors.margins: 4
         player: player
         profile: root.profile
+        url: root.url
         liveDelay: root.shouldAutoplay ? cellStatus.liveDelay : -1
         visible: root.statsVisible || G.statsForAll
     }
