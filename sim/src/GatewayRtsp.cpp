@@ -412,13 +412,7 @@ void GatewayRtsp::setStreams(std::vector<GatewayStream> streams)
 bool GatewayRtsp::findStream(std::int64_t id, GatewayStream &out) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto &s : streams_) {
-        if (s.id == id) {
-            out = s;
-            return true;
-        }
-    }
-    return false;
+    return findStreamIn(streams_, id, out);
 }
 
 GatewayHttp::LiveFault GatewayRtsp::liveFault(std::int64_t streamId) const

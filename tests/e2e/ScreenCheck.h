@@ -39,6 +39,12 @@ std::unique_ptr<ProgramRun> programOnDisplay(const XServer &xserver, const QStri
                                              const QString &folder,
                                              const QStringList &arguments = {});
 
+// The console started as the program on the X server, in `sandbox`/client, signing in by itself
+// as "operator" to the event server on 127.0.0.1:`eventPort` with the stored fields; its window
+// in `window`. Nothing when it did not start or show its window.
+std::unique_ptr<ProgramRun> startSignedInConsole(const XServer &xserver, quint16 eventPort,
+                                                 const QString &sandbox, QString *window);
+
 // Pixels of the region that pass the test.
 int countPixels(const QImage &image, const QRect &region, const std::function<bool(QRgb)> &test);
 

@@ -19,19 +19,6 @@ namespace {
 
 constexpr std::int64_t kGateway = 2;
 
-std::pair<int, std::string> run(const std::string &command)
-{
-    std::string out;
-    FILE *pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return {-1, out};
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
 class Rtsp : public SimFixture
 {
 protected:
@@ -45,10 +32,11 @@ protected:
     std::pair<int, std::string> probe(const std::string &address,
                                       const std::string &transport = "tcp")
     {
-        return run("timeout 60 ffprobe -v error -rtsp_transport " + transport +
-                   " -select_streams v -show_entries stream=codec_name,width,height,r_frame_rate"
-                   " -of csv=p=0 '" +
-                   address + "'");
+        return runCommand(
+            "timeout 60 ffprobe -v error -rtsp_transport " + transport +
+            " -select_streams v -show_entries stream=codec_name,width,height,r_frame_rate"
+            " -of csv=p=0 '" +
+            address + "' 2>&1");
     }
     int count(const std::string &text)
     {
@@ -91,8 +79,8 @@ TEST_F(Rtsp, ViewersOfAStreamShareOnePipeline)
     std::vector<std::future<std::pair<int, std::string>>> viewers;
     for (const std::string transport : {"tcp", "tcp", "udp"})
         viewers.push_back(std::async(std::launch::async, [this, transport] {
-            return run("timeout 60 ffmpeg -v error -rtsp_transport " + transport + " -i '" +
-                       url("/live/12/main") + "' -t 3 -f null -");
+            return runCommand("timeout 60 ffmpeg -v error -rtsp_transport " + transport + " -i '" +
+                              url("/live/12/main") + "' -t 3 -f null - 2>&1");
         }));
     for (auto &v : viewers) {
         const auto [status, out] = v.get();
@@ -116,8 +104,8 @@ TEST_F(Rtsp, FaultCommandsReachTheRtspService)
         EXPECT_EQ(control.execute(command).rfind(answer, 0), 0u) << command;
 
     auto viewer = std::async(std::launch::async, [this] {
-        return run("timeout 60 ffmpeg -v error -rtsp_transport tcp -i '" + url("/live/13/main") +
-                   "' -t 50 -f null -");
+        return runCommand("timeout 60 ffmpeg -v error -rtsp_transport tcp -i '" +
+                          url("/live/13/main") + "' -t 50 -f null - 2>&1");
     });
     ASSERT_TRUE(soon([this] { return count("rtsp: PLAY /live/13/main -> 200") == 1; }));
     EXPECT_EQ(control.execute("live 13 stop"), "ok");
