@@ -20,9 +20,11 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMaxBurstFrames = 50;
 // The feeder looks at its streams at least this often (a fault lifted, a stall ended).
 constexpr auto kFeederTick = std::chrono::milliseconds(20);
-// Clients served at once by the server's threads; a DESCRIBE that waits for its loop to be
-// made holds one.
-constexpr int kClientThreads = 8;
+// Clients served at once by the server's threads. A DESCRIBE that waits for its loop to be
+// made holds one, and so does one of a stalled stream, for the 20 s the server waits for a
+// pipeline's first frame: a layout whose cells keep retrying a stalled camera must not take
+// them all.
+constexpr int kClientThreads = 64;
 
 // The frames of an H.264 loop go to the packetiser as they were encoded: byte-stream, one
 // access unit per buffer. Every keyframe of the loops carries its SPS and PPS, as a camera's
