@@ -4,13 +4,16 @@
 #include "RpcHost.h"
 #include "XServer.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
 #include <QTcpServer>
+#include <QTest>
 
 namespace ScreenCheck {
 
@@ -99,6 +102,26 @@ std::unique_ptr<ProgramRun> programOnDisplay(const XServer &xserver, const QStri
     run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     run->setWorkingDirectory(folder);
     return run;
+}
+
+bool regionsKeepMoving(const std::function<QImage(const QString &)> &shot, const QString &name,
+                       const QList<QRect> &regions, int ms)
+{
+    QElapsedTimer watch;
+    watch.start();
+    QImage previous = shot(name);
+    for (int round = 1; watch.elapsed() < ms; ++round) {
+        QTest::qWait(1200);
+        const QImage next = shot(name + QString::number(round));
+        for (int i = 0; i < regions.size(); ++i) {
+            if (changedShare(previous, next, regions.at(i)) < 0.001) {
+                qWarning() << "region" << i << regions.at(i) << "did not move in round" << round;
+                return false;
+            }
+        }
+        previous = next;
+    }
+    return true;
 }
 
 std::unique_ptr<ProgramRun> startSignedInConsole(const XServer &xserver, quint16 eventPort,
