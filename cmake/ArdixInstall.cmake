@@ -61,7 +61,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml-module-qtquick2, qml-module-qtquick-window2, qml-module-qtquick-layouts, "
     "qml-module-qtquick-controls2, qml-module-qt-labs-settings, libqt5sql5-sqlite")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")
-# zarn-sim makes the demo site's video with the ffmpeg program on first use; the console and
-# vantrel run without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg")
+# zarn-sim makes the demo site's video with the ffmpeg program on first use, and serves it over
+# RTSP with GStreamer elements it loads at run time (appsrc; the RTP packetiser, rtpbin, UDP);
+# without them it logs what is missing and serves HTTP alone. The console and vantrel run
+# without any of them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "ffmpeg, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
+string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_RECOMMENDS "${CPACK_DEBIAN_PACKAGE_RECOMMENDS}")
 include(CPack)

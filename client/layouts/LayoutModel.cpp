@@ -2,6 +2,7 @@
 
 #include "App.h"
 #include "LayoutDocumentParser.h"
+#include "StreamAddress.h"
 #include "UrlTemplate.h"
 #include "ZarnClient.h"
 #include "ZarnObject.h"
@@ -301,6 +302,6 @@ QString LayoutModel::url(const LayoutCell &cell) const
         return QString(QLatin1String(""));
     }
     const QString address = UrlTemplate::expand(settings->prop(QStringLiteral("url")));
-    qDebug() << "URL:" << address;
+    qDebug() << "URL:" << StreamAddress::redacted(address);
     return address;
 }

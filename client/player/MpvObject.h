@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MpvHandle.h"
+#include "StreamFailure.h"
 
 #include <QQuickFramebufferObject>
 #include <QString>
@@ -65,6 +66,11 @@ class MpvObject : public QQuickFramebufferObject
     Q_PROPERTY(double position READ position NOTIFY positionChanged)
     // When set, only network stream addresses are loaded; anything else is refused.
     Q_PROPERTY(bool networkOnly READ networkOnly WRITE setNetworkOnly NOTIFY networkOnlyChanged)
+    // Why the current or last load failed, as far as the player's messages tell: "denied",
+    // "notfound", "noanswer", "undecodable" (StreamFailure), or empty. Cleared when the next
+    // file starts. libmpv delivers its log messages after its events, so the failure may be
+    // known only just after fileEnded.
+    Q_PROPERTY(QString failure READ failure NOTIFY failureChanged)
 
     friend class MpvRenderer;
 
@@ -143,6 +149,7 @@ signals:
     void networkOnlyChanged(bool value);
     // A load of `address` was refused: it is not a network stream address.
     void loadRefused(const QString &address);
+    void failureChanged(const QString &value);
 
 public slots:
     bool idle();
@@ -208,6 +215,7 @@ public slots:
     void doUpdate();
     bool networkOnly() const { return m_networkOnly; }
     void setNetworkOnly(bool value);
+    QString failure() const { return m_failure.kind(); }
 
 protected:
     bool event(QEvent *event) override;
@@ -219,9 +227,17 @@ private:
     void handlePropertyChange(const mpv_event_property &property);
     void loadPendingFile();
     void loadAddresses(const QVariant &urls);
+    void loadAddress(const QString &address, const QString &flag);
+    void handleLogMessage(const mpv_event_log_message &message);
+    void noteFailure(bool changed, const QString &why);
     // True (with a warning) when networkOnly forbids loading one of the addresses.
     bool refusesToLoad(const QVariant &urls);
     static void onWakeup(void *context);
+
+    // How long an RTSP load waits for the camera to answer (connect, each request, each read).
+    // A cell then says the camera does not answer a few seconds after it tried, and a camera
+    // that stops sending ends the stream as the cell's stall check would.
+    static constexpr int kRtspTimeoutMs = 5000;
     static void onRenderUpdate(void *context);
 
     MpvHandle mpv;
@@ -232,6 +248,7 @@ private:
     bool m_isPlaying = false;
     QVariant m_pendingLoad;
     bool m_networkOnly = false;
+    StreamFailure m_failure;
     // "Video/renderer": "gl", "software", or "auto"/empty for software on a software OpenGL.
     const QString m_rendererChoice;
     // Set while a drain of the player's events is posted and has not started.

@@ -341,6 +341,11 @@ Pane {
                     // Everything received is read into the demuxer, so that what it holds
                     // measures how far behind the live edge the cell plays.
                     backend.setOption("demuxer-readahead-secs", "30")
+                    // RTSP cameras send over the control connection (RTP interleaved in TCP):
+                    // it passes NAT and firewalls that drop the UDP ports a camera would send
+                    // to, and loses no packets, so a busy network delays the picture instead
+                    // of smearing it. mpv's default as well; said here so it stays so.
+                    backend.setOption("rtsp-transport", "tcp")
                 }
 
                 FlashingBorder {

@@ -67,7 +67,7 @@ Page {
     function fetchRecording(address) {
         var query = "http://%1:%2/pos-data?strmId=%3&from=%4&to=%5".arg(address).arg(gatewayPort)
                 .arg(streamId).arg(startTime).arg(endTime)
-        console.log("Querying URL:", query)
+        console.log("Querying URL:", QmlUtils.redacted(query))
         // The texts of the previous recording never play over this one.
         overlayTimer.stop()
         schedule = []

@@ -1,5 +1,7 @@
 #include "Downloader.h"
 
+#include "StreamAddress.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -124,7 +126,7 @@ void Downloader::download()
     const QString scheme = address.scheme();
     if (!address.isValid() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        qWarning() << "Downloader: not an HTTP address:" << m_url;
+        qWarning() << "Downloader: not an HTTP address:" << StreamAddress::redacted(m_url);
         return finishEarly(tr("Not an HTTP address"));
     }
 
@@ -266,7 +268,7 @@ void Downloader::failAndAbort(const QString &reason)
 {
     if (m_abortReason.isEmpty())
         m_abortReason = reason;
-    qWarning() << "Downloader: stopping" << m_url << "-" << reason;
+    qWarning() << "Downloader: stopping" << StreamAddress::redacted(m_url) << "-" << reason;
     // Queued: the network layer may still be inside the reply's own signal, where an abort
     // would make it report the end twice. Until then, what arrives is dropped.
     QMetaObject::invokeMethod(

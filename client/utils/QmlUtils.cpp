@@ -1,5 +1,7 @@
 #include "QmlUtils.h"
 
+#include "StreamAddress.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QQmlEngine>
@@ -45,4 +47,9 @@ QString QmlUtils::httpBase(const QString &address, int port)
     return QStringLiteral("http://%1:%2")
         .arg(ipv6 ? QLatin1Char('[') + address + QLatin1Char(']') : address)
         .arg(port);
+}
+
+QString QmlUtils::redacted(const QString &text) const
+{
+    return StreamAddress::redacted(text);
 }

@@ -17,6 +17,8 @@ public slots:
     QString fileNameFromMSec(QString strmId, qulonglong msec);
     // "http://host:port" of a gateway, an IPv6 host in brackets.
     QString gatewayUrl(const QString &address, int port) const { return httpBase(address, port); }
+    // The text with every address's password hidden, for log lines and screens.
+    QString redacted(const QString &text) const;
 
 public:
     static QString httpBase(const QString &address, int port);

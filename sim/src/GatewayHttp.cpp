@@ -241,16 +241,21 @@ GatewayHttp::LiveFault GatewayHttp::liveFault(std::int64_t streamId) const
     return it == liveFaults_.end() ? LiveFault::None : it->second;
 }
 
-bool GatewayHttp::findStream(std::int64_t id, GatewayStream &out) const
+bool findStreamIn(const std::vector<GatewayStream> &streams, std::int64_t id, GatewayStream &out)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto &s : streams_) {
+    for (const auto &s : streams) {
         if (s.id == id) {
             out = s;
             return true;
         }
     }
     return false;
+}
+
+bool GatewayHttp::findStream(std::int64_t id, GatewayStream &out) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return findStreamIn(streams_, id, out);
 }
 
 bool GatewayHttp::start(const std::string &host, unsigned short port)

@@ -39,6 +39,9 @@ struct GatewayStream
     std::map<std::int64_t, ChunkMedia> media;
 };
 
+// The stream of that id among `streams`, copied to `out`; false when there is none.
+bool findStreamIn(const std::vector<GatewayStream> &streams, std::int64_t id, GatewayStream &out);
+
 // The HTTP service of one simulated gateway:
 //   GET /<stream id>_YYYYMMDD-hh-mm-ss     the recording of a chunk starting then (local time),
 //                                         from its file, byte ranges honoured

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <optional>
 #include <set>
+#include <shared_mutex>
 
 namespace ardix::sim {
 
@@ -19,16 +20,18 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMaxBurstFrames = 50;
 // The feeder looks at its streams at least this often (a fault lifted, a stall ended).
 constexpr auto kFeederTick = std::chrono::milliseconds(20);
-// Clients served at once by the server's threads; a DESCRIBE that waits for its loop to be
-// made holds one.
-constexpr int kClientThreads = 8;
+// Clients served at once by the server's threads. A DESCRIBE that waits for its loop to be
+// made holds one, and so does one of a stalled stream, for the 20 s the server waits for a
+// pipeline's first frame: a layout whose cells keep retrying a stalled camera must not take
+// them all.
+constexpr int kClientThreads = 64;
 
 // The frames of an H.264 loop go to the packetiser as they were encoded: byte-stream, one
 // access unit per buffer. Every keyframe of the loops carries its SPS and PPS, as a camera's
 // encoder sends them, so a viewer that joins a running stream starts at the next keyframe;
 // the packetiser adds none of its own (a second copy with the same time stamp makes players
 // see two frames at one instant).
-constexpr const char *kLaunch = "( appsrc name=src is-live=true format=time do-timestamp=true "
+constexpr const char *kLaunch = "( appsrc name=src is-live=true format=time "
                                 "caps=\"video/x-h264,stream-format=byte-stream,alignment=au\" "
                                 "! rtph264pay name=pay0 pt=96 config-interval=0 )";
 
@@ -97,6 +100,11 @@ struct GatewayRtsp::Feed
     std::int64_t startTicks = 0;
     Clock::time_point start;
     std::optional<Clock::time_point> stalledSince;
+    // The first frame's time stamp (the pipeline's running time when it went out) and when it
+    // was due: later frames are stamped on the same grid, as a camera stamps each picture when
+    // it takes it.
+    GstClockTime firstPts = GST_CLOCK_TIME_NONE;
+    Clock::time_point firstDue;
 
     // A new pipeline starts on the keyframe before the loop's position on the wall clock and
     // plays on in real time from there: its first viewer gets a picture at once.
@@ -114,6 +122,30 @@ struct GatewayRtsp::Feed
     {
         const std::int64_t ticks = pass * frames->duration + frames->times[next] - startTicks;
         return start + std::chrono::microseconds(ticks * 1000000 / TsLoop::kClock);
+    }
+    // The next frame, stamped.
+    GstBuffer *nextBuffer()
+    {
+        const auto when = due();
+        if (!GST_CLOCK_TIME_IS_VALID(firstPts)) {
+            firstPts = runningTime();
+            firstDue = when;
+        }
+        // A copy shares the frame's bytes.
+        GstBuffer *buffer = gst_buffer_copy(frames->buffers[next]);
+        const auto offset = std::chrono::duration_cast<std::chrono::nanoseconds>(when - firstDue);
+        GST_BUFFER_PTS(buffer) = GST_BUFFER_DTS(buffer) = firstPts + GstClockTime(offset.count());
+        return buffer;
+    }
+    GstClockTime runningTime() const
+    {
+        GstClock *clock = gst_element_get_clock(appsrc);
+        if (!clock)
+            return 0;
+        const GstClockTime now = gst_clock_get_time(clock);
+        const GstClockTime base = gst_element_get_base_time(appsrc);
+        gst_object_unref(clock);
+        return now > base ? now - base : 0;
     }
     void advance()
     {
@@ -153,15 +185,45 @@ struct GatewayRtsp::Service
     }
 };
 
+// The way from the server's signals back to the service. Clients are served on threads of
+// the server's own, which may still be handling a request when the service goes: each callback
+// holds the link while it runs, and the service cuts it (waiting for those in flight) before
+// it is destroyed.
+struct GatewayRtsp::Link
+{
+    std::shared_mutex mutex;
+    GatewayRtsp *self = nullptr;
+};
+
 // The server's signals, in the server's and its clients' threads.
 struct RtspCallbacks
 {
+    using LinkPtr = std::shared_ptr<GatewayRtsp::Link>;
+
     struct Mount
     {
-        GatewayRtsp *self;
+        LinkPtr link;
         std::int64_t streamId;
         LiveProfile profile;
     };
+
+    // Calls f with the service while it is there, else answers `gone`.
+    template <typename F, typename R> static R withSelf(const LinkPtr &link, R gone, F &&f)
+    {
+        std::shared_lock<std::shared_mutex> lock(link->mutex);
+        return link->self ? f(*link->self) : gone;
+    }
+    // A copy: a handler may be disconnected, and its copy freed, while it runs.
+    static LinkPtr linkOf(gpointer data) { return *static_cast<LinkPtr *>(data); }
+    // A copy of the link for one signal handler, freed with it.
+    static void connect(gpointer instance, const char *signal, GCallback callback,
+                        const LinkPtr &link)
+    {
+        g_signal_connect_data(
+            instance, signal, callback, new LinkPtr(link),
+            [](gpointer data, GClosure *) { delete static_cast<LinkPtr *>(data); },
+            GConnectFlags(0));
+    }
 
     static void mediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpointer data)
     {
@@ -169,38 +231,50 @@ struct RtspCallbacks
         GstElement *bin = gst_rtsp_media_get_element(media);
         GstElement *appsrc = gst_bin_get_by_name_recurse_up(GST_BIN(bin), "src");
         gst_object_unref(bin);
-        if (appsrc)
-            mount->self->addFeed(appsrc, media, mount->streamId, mount->profile);
+        if (!appsrc)
+            return;
+        const bool fed = withSelf(mount->link, false, [&](GatewayRtsp &self) {
+            self.addFeed(appsrc, media, mount->streamId, mount->profile);
+            return true;
+        });
+        if (!fed)
+            gst_object_unref(appsrc);
     }
 
-    static void mediaUnprepared(GstRTSPMedia *media, gpointer self)
+    static void mediaUnprepared(GstRTSPMedia *media, gpointer data)
     {
-        static_cast<GatewayRtsp *>(self)->removeFeed(media);
+        withSelf(linkOf(data), false, [media](GatewayRtsp &self) {
+            self.removeFeed(media);
+            return true;
+        });
     }
 
     // Before a stream's pipeline is made: a stopped stream answers 503, and so does one whose
     // loop cannot be prepared; an unknown path is left to the server (404).
     static GstRTSPStatusCode preDescribe(GstRTSPClient *, GstRTSPContext *ctx, gpointer data)
     {
-        auto *self = static_cast<GatewayRtsp *>(data);
-        std::int64_t streamId = 0;
-        LiveProfile profile = LiveProfile::Main;
-        if (!ctx->uri || !self->parsePath(ctx->uri->abspath, streamId, profile))
-            return GST_RTSP_STS_OK;
-        if (self->liveFault(streamId) == GatewayHttp::LiveFault::Stopped)
-            return GST_RTSP_STS_SERVICE_UNAVAILABLE;
-        return self->frames(streamId, profile) ? GST_RTSP_STS_OK : GST_RTSP_STS_SERVICE_UNAVAILABLE;
+        return withSelf(linkOf(data), GST_RTSP_STS_SERVICE_UNAVAILABLE, [ctx](GatewayRtsp &self) {
+            std::int64_t streamId = 0;
+            LiveProfile profile = LiveProfile::Main;
+            if (!ctx->uri || !self.parsePath(ctx->uri->abspath, streamId, profile))
+                return GST_RTSP_STS_OK;
+            if (self.liveFault(streamId) == GatewayHttp::LiveFault::Stopped)
+                return GST_RTSP_STS_SERVICE_UNAVAILABLE;
+            return self.frames(streamId, profile) ? GST_RTSP_STS_OK
+                                                  : GST_RTSP_STS_SERVICE_UNAVAILABLE;
+        });
     }
 
     static GstRTSPStatusCode preStart(GstRTSPClient *, GstRTSPContext *ctx, gpointer data)
     {
-        auto *self = static_cast<GatewayRtsp *>(data);
-        std::int64_t streamId = 0;
-        LiveProfile profile = LiveProfile::Main;
-        if (ctx->uri && self->parsePath(ctx->uri->abspath, streamId, profile) &&
-            self->liveFault(streamId) == GatewayHttp::LiveFault::Stopped)
-            return GST_RTSP_STS_SERVICE_UNAVAILABLE;
-        return GST_RTSP_STS_OK;
+        return withSelf(linkOf(data), GST_RTSP_STS_SERVICE_UNAVAILABLE, [ctx](GatewayRtsp &self) {
+            std::int64_t streamId = 0;
+            LiveProfile profile = LiveProfile::Main;
+            if (ctx->uri && self.parsePath(ctx->uri->abspath, streamId, profile) &&
+                self.liveFault(streamId) == GatewayHttp::LiveFault::Stopped)
+                return GST_RTSP_STS_SERVICE_UNAVAILABLE;
+            return GST_RTSP_STS_OK;
+        });
     }
 
     // One line per answer, like the HTTP service's: "gateway 2 rtsp: DESCRIBE /live/11/main ->
@@ -208,7 +282,6 @@ struct RtspCallbacks
     static void sendMessage(GstRTSPClient *, GstRTSPSession *, GstRTSPMessage *message,
                             gpointer data)
     {
-        auto *self = static_cast<GatewayRtsp *>(data);
         GstRTSPContext *ctx = gst_rtsp_context_get_current();
         if (!ctx || !ctx->request ||
             gst_rtsp_message_get_type(message) != GST_RTSP_MESSAGE_RESPONSE)
@@ -218,16 +291,20 @@ struct RtspCallbacks
         gst_rtsp_message_parse_request(ctx->request, &method, nullptr, nullptr);
         gst_rtsp_message_parse_response(message, &code, nullptr, nullptr);
         const std::string path = ctx->uri && ctx->uri->abspath ? ctx->uri->abspath : "*";
-        self->log_(self->where_ + " rtsp: " + methodName(method) + " " + path + " -> " +
-                   std::to_string(static_cast<int>(code)));
+        withSelf(linkOf(data), false, [&](GatewayRtsp &self) {
+            self.log_(self.where_ + " rtsp: " + methodName(method) + " " + path + " -> " +
+                      std::to_string(static_cast<int>(code)));
+            return true;
+        });
     }
 
-    static void clientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer self)
+    static void clientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer data)
     {
-        g_signal_connect(client, "pre-describe-request", G_CALLBACK(preDescribe), self);
-        g_signal_connect(client, "pre-setup-request", G_CALLBACK(preStart), self);
-        g_signal_connect(client, "pre-play-request", G_CALLBACK(preStart), self);
-        g_signal_connect(client, "send-message", G_CALLBACK(sendMessage), self);
+        const LinkPtr link = linkOf(data);
+        connect(client, "pre-describe-request", G_CALLBACK(preDescribe), link);
+        connect(client, "pre-setup-request", G_CALLBACK(preStart), link);
+        connect(client, "pre-play-request", G_CALLBACK(preStart), link);
+        connect(client, "send-message", G_CALLBACK(sendMessage), link);
     }
 
     static GstRTSPFilterResult removeClient(GstRTSPServer *, GstRTSPClient *, gpointer)
@@ -272,13 +349,20 @@ GatewayRtsp::GatewayRtsp(std::int64_t gatewayId, LoopSource loops, LogFunction l
     , loops_(std::move(loops))
     , log_(std::move(log))
     , where_("gateway " + std::to_string(gatewayId))
+    , link_(std::make_shared<Link>())
 {
+    link_->self = this;
     initGstreamer();
     feeder_ = std::thread([this] { feedLoop(); });
 }
 
 GatewayRtsp::~GatewayRtsp()
 {
+    {
+        // Waits for the callbacks running on the server's threads; later ones find no service.
+        std::unique_lock<std::shared_mutex> lock(link_->mutex);
+        link_->self = nullptr;
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         quitting_ = true;
@@ -330,13 +414,7 @@ void GatewayRtsp::setStreams(std::vector<GatewayStream> streams)
 bool GatewayRtsp::findStream(std::int64_t id, GatewayStream &out) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto &s : streams_) {
-        if (s.id == id) {
-            out = s;
-            return true;
-        }
-    }
-    return false;
+    return findStreamIn(streams_, id, out);
 }
 
 GatewayHttp::LiveFault GatewayRtsp::liveFault(std::int64_t streamId) const
@@ -396,8 +474,11 @@ void GatewayRtsp::addFeed(void *appsrc, void *media, std::int64_t streamId, Live
         log_(where_ + " rtsp: no loop for " + livePath(streamId, profile));
         return;
     }
-    feed->unpreparedHandler =
-        g_signal_connect(media, "unprepared", G_CALLBACK(RtspCallbacks::mediaUnprepared), this);
+    feed->unpreparedHandler = g_signal_connect_data(
+        media, "unprepared", G_CALLBACK(RtspCallbacks::mediaUnprepared),
+        new RtspCallbacks::LinkPtr(link_),
+        [](gpointer data, GClosure *) { delete static_cast<RtspCallbacks::LinkPtr *>(data); },
+        GConnectFlags(0));
     feed->begin();
     log_(where_ + " rtsp: pipeline " + feed->path + " started");
     {
@@ -441,9 +522,7 @@ void GatewayRtsp::feedLoop()
                 feed->stalledSince.reset();
             }
             for (int n = 0; n < kMaxBurstFrames && feed->due() <= now; ++n) {
-                // A copy shares the frame's bytes; the source stamps it with the running time.
-                due.emplace_back(GST_ELEMENT(gst_object_ref(feed->appsrc)),
-                                 gst_buffer_copy(feed->frames->buffers[feed->next]));
+                due.emplace_back(GST_ELEMENT(gst_object_ref(feed->appsrc)), feed->nextBuffer());
                 feed->advance();
             }
             wakeAt = std::min(wakeAt, feed->due());
@@ -481,7 +560,7 @@ void GatewayRtsp::mountStreams()
                     GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE, nullptr);
             g_signal_connect_data(
                 factory, "media-configure", G_CALLBACK(RtspCallbacks::mediaConfigure),
-                new RtspCallbacks::Mount{this, stream.id, profile},
+                new RtspCallbacks::Mount{link_, stream.id, profile},
                 [](gpointer data, GClosure *) { delete static_cast<RtspCallbacks::Mount *>(data); },
                 GConnectFlags(0));
             gst_rtsp_mount_points_add_factory(mounts, path.c_str(), factory);
@@ -537,8 +616,8 @@ bool GatewayRtsp::startService(const std::string &host, unsigned short port)
         gst_rtsp_server_set_auth(service->server, auth);
         g_object_unref(auth);
     }
-    g_signal_connect(service->server, "client-connected",
-                     G_CALLBACK(RtspCallbacks::clientConnected), this);
+    RtspCallbacks::connect(service->server, "client-connected",
+                           G_CALLBACK(RtspCallbacks::clientConnected), link_);
     GError *error = nullptr;
     service->source = gst_rtsp_server_create_source(service->server, nullptr, &error);
     if (!service->source) {
@@ -551,15 +630,17 @@ bool GatewayRtsp::startService(const std::string &host, unsigned short port)
     }
     g_source_attach(service->source, service->context);
     const int bound = gst_rtsp_server_get_bound_port(service->server);
-    GMainLoop *loop = service->loop;
-    service->thread = std::thread([loop] { g_main_loop_run(loop); });
+    Service *running = service.get();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         service_ = std::move(service);
         host_ = host;
         port_ = static_cast<unsigned short>(bound);
     }
+    // Connections are taken once the loop runs: every stream is mounted by then, so a client
+    // that comes back the moment the service does never meets a 404.
     mountStreams();
+    running->thread = std::thread([running] { g_main_loop_run(running->loop); });
     log_(where_ + ": RTSP service listening on " + host + ":" + std::to_string(bound));
     return true;
 }
@@ -600,7 +681,8 @@ void GatewayRtsp::stopService()
         service.get(), nullptr);
     g_source_attach(idle, service->context);
     g_source_unref(idle);
-    service->thread.join();
+    if (service->thread.joinable())
+        service->thread.join();
     feeds.clear();
 }
 

@@ -66,6 +66,7 @@ private:
     struct Service;
     struct Feed;
     struct Frames;
+    struct Link;
     friend struct RtspCallbacks;
 
     bool startService(const std::string &host, unsigned short port);
@@ -86,6 +87,7 @@ private:
     LogFunction log_;
     Credentials credentials_;
     std::string where_;
+    std::shared_ptr<Link> link_;
 
     mutable std::mutex mutex_;
     std::vector<GatewayStream> streams_;

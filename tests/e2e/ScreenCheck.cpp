@@ -1,14 +1,19 @@
 #include "ScreenCheck.h"
 
 #include "ProgramRun.h"
+#include "RpcHost.h"
 #include "XServer.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSettings>
 #include <QTcpServer>
+#include <QTest>
 
 namespace ScreenCheck {
 
@@ -97,6 +102,50 @@ std::unique_ptr<ProgramRun> programOnDisplay(const XServer &xserver, const QStri
     run->setEnv(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     run->setWorkingDirectory(folder);
     return run;
+}
+
+bool regionsKeepMoving(const std::function<QImage(const QString &)> &shot, const QString &name,
+                       const QList<QRect> &regions, int ms)
+{
+    QElapsedTimer watch;
+    watch.start();
+    QImage previous = shot(name);
+    for (int round = 1; watch.elapsed() < ms; ++round) {
+        QTest::qWait(1200);
+        const QImage next = shot(name + QString::number(round));
+        for (int i = 0; i < regions.size(); ++i) {
+            if (changedShare(previous, next, regions.at(i)) < 0.001) {
+                qWarning() << "region" << i << regions.at(i) << "did not move in round" << round;
+                return false;
+            }
+        }
+        previous = next;
+    }
+    return true;
+}
+
+std::unique_ptr<ProgramRun> startSignedInConsole(const XServer &xserver, quint16 eventPort,
+                                                 const QString &sandbox, QString *window)
+{
+    const QString settingsFolder =
+        qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/ardix.example");
+    QDir().mkpath(settingsFolder);
+    QSettings stored(settingsFolder + QStringLiteral("/Ardix.conf"), QSettings::IniFormat);
+    stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+    stored.setValue(QStringLiteral("port"), QString::number(eventPort));
+    stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
+    stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
+    stored.sync();
+
+    const QString folder = sandbox + QStringLiteral("/client");
+    const QString program =
+        RpcHost::install(ProgramRun::builtProgram(QStringLiteral("client/client")), folder,
+                         RpcHost::freeUrl(QStringLiteral("tcp")));
+    auto client = programOnDisplay(xserver, program, folder);
+    if (!client->start())
+        return nullptr;
+    *window = xserver.waitForWindow(client->process().processId());
+    return window->isEmpty() ? nullptr : std::move(client);
 }
 
 int countPixels(const QImage &image, const QRect &region, const std::function<bool(QRgb)> &test)

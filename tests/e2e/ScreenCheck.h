@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QJsonObject>
+#include <QList>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -38,6 +39,17 @@ QImage grab(const XServer &xserver, const QString &name, const QSize &size,
 std::unique_ptr<ProgramRun> programOnDisplay(const XServer &xserver, const QString &program,
                                              const QString &folder,
                                              const QStringList &arguments = {});
+
+// Every region's picture changes between consecutive shots (`shot(name)`, 1.2 s apart) over
+// `ms`: a burned-in clock moves at least once a second. A region that stays is logged.
+bool regionsKeepMoving(const std::function<QImage(const QString &)> &shot, const QString &name,
+                       const QList<QRect> &regions, int ms);
+
+// The console started as the program on the X server, in `sandbox`/client, signing in by itself
+// as "operator" to the event server on 127.0.0.1:`eventPort` with the stored fields; its window
+// in `window`. Nothing when it did not start or show its window.
+std::unique_ptr<ProgramRun> startSignedInConsole(const XServer &xserver, quint16 eventPort,
+                                                 const QString &sandbox, QString *window);
 
 // Pixels of the region that pass the test.
 int countPixels(const QImage &image, const QRect &region, const std::function<bool(QRgb)> &test);

@@ -12,12 +12,10 @@
 
 #include <Simulator.h>
 
-#include <QDir>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
 #include <QTcpServer>
 #include <QTest>
 
@@ -178,25 +176,9 @@ private slots:
         QCOMPARE(m_sim->gatewayHttpPort(2), httpPort);
 
         // The login page signs in by itself with the stored fields.
-        const QString settingsFolder =
-            qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/ardix.example");
-        QVERIFY(QDir().mkpath(settingsFolder));
-        QSettings stored(settingsFolder + QStringLiteral("/Ardix.conf"), QSettings::IniFormat);
-        stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        stored.setValue(QStringLiteral("port"), QString::number(m_sim->eventPort()));
-        stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
-        stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
-        stored.sync();
-
         m_sandbox = RpcHost::sandbox();
-        const QString folder = m_sandbox + QStringLiteral("/client");
-        const QString program =
-            RpcHost::install(ProgramRun::builtProgram(QStringLiteral("client/client")), folder,
-                             RpcHost::freeUrl(QStringLiteral("tcp")));
-        m_client = programOnDisplay(m_xserver, program, folder);
-        QVERIFY(m_client->start());
-        m_window = m_xserver.waitForWindow(m_client->process().processId());
-        QVERIFY(!m_window.isEmpty());
+        m_client = startSignedInConsole(m_xserver, m_sim->eventPort(), m_sandbox, &m_window);
+        QVERIFY(m_client);
     }
 
     void cleanupTestCase()

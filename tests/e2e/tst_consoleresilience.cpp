@@ -140,23 +140,10 @@ private:
     // Every cell's picture changes between consecutive pictures taken over `ms`.
     bool cellsKeepMoving(const QString &name, int ms)
     {
-        QElapsedTimer watch;
-        watch.start();
-        QImage previous = shot(name);
-        int round = 0;
-        while (watch.elapsed() < ms) {
-            // the burned-in clock moves at least once a second
-            QTest::qWait(1200);
-            const QImage next = shot(name + QString::number(++round));
-            for (int i = 0; i < streams.size(); ++i) {
-                if (changedShare(previous, next, belowLabel(cellRect(i))) < 0.001) {
-                    qWarning() << "cell" << i << "did not move in round" << round;
-                    return false;
-                }
-            }
-            previous = next;
-        }
-        return true;
+        QList<QRect> regions;
+        for (int i = 0; i < streams.size(); ++i)
+            regions.append(belowLabel(cellRect(i)));
+        return regionsKeepMoving([this](const QString &n) { return shot(n); }, name, regions, ms);
     }
 
     // The latest delay logged for a stream, or -1 when none.

@@ -46,20 +46,6 @@ std::string ffprobeDuration(const std::string &path)
     return out;
 }
 
-// Runs a command and answers its exit status and standard output.
-std::pair<int, std::string> run(const std::string &command)
-{
-    std::string out;
-    FILE *pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return {-1, out};
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        out += buffer;
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
 int pidOf(const unsigned char *p)
 {
     return ((p[1] & 0x1f) << 8) | p[2];
@@ -343,9 +329,9 @@ TEST_F(Gateway, StandaloneMpvPlaysTheLiveStream)
         "http://127.0.0.1:" + std::to_string(simulator->gatewayHttpPort(kGateway)) +
         "/live/11?profile=main";
     const auto [status, out] =
-        run("timeout 60 mpv --no-config --vo=null --ao=null --frames=40 "
-            "--term-playing-msg='PLAYING ${video-format} ${width}x${height}' '" +
-            url + "' 2>&1");
+        runCommand("timeout 60 mpv --no-config --vo=null --ao=null --frames=40 "
+                   "--term-playing-msg='PLAYING ${video-format} ${width}x${height}' '" +
+                   url + "' 2>&1");
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("PLAYING h264 640x360"), std::string::npos) << out;
 }
@@ -371,9 +357,9 @@ TEST_F(Gateway, TheProfileInTheQueryChoosesTheLoopThatAnswers)
         const std::string path = std::string("/live/11") + row.query;
         const std::string file = std::string(std::getenv("TMPDIR")) + "/probe.ts";
         std::ofstream(file, std::ios::binary | std::ios::trunc) << readLive(path, 1.0);
-        const auto [status, out] = run("ffprobe -v error -select_streams v:0 -show_entries "
-                                       "stream=width,height,r_frame_rate -of csv=p=0 '" +
-                                       file + "' 2>/dev/null");
+        const auto [status, out] = runCommand("ffprobe -v error -select_streams v:0 -show_entries "
+                                              "stream=width,height,r_frame_rate -of csv=p=0 '" +
+                                              file + "' 2>/dev/null");
         EXPECT_EQ(status, 0) << path;
         EXPECT_EQ(out.substr(0, out.find('\n')), row.picture) << path;
         EXPECT_TRUE(loggedSoon("gateway 2 http: GET " + path + " -> 200")) << path;
@@ -492,10 +478,10 @@ TEST_F(GatewayRecordings, AMainRecordingIsTheCamerasPictureWithAKeyframeEverySec
         "http://127.0.0.1:" + std::to_string(simulator->gatewayHttpPort(kGateway)) + "/" +
         sim::GatewayHttp::recordingName(14, chunk.start);
     // Read by ffprobe over HTTP, as a player reads it: the stream, then every packet's flags.
-    const auto [status, stream] =
-        run("timeout 120 ffprobe -v error -select_streams v:0 -show_entries "
-            "stream=codec_name,width,height,r_frame_rate:format=duration,size -of csv=p=0 '" +
-            address + "' 2>&1");
+    const auto [status, stream] = runCommand(
+        "timeout 120 ffprobe -v error -select_streams v:0 -show_entries "
+        "stream=codec_name,width,height,r_frame_rate:format=duration,size -of csv=p=0 '" +
+        address + "' 2>&1");
     ASSERT_EQ(status, 0) << stream;
     const auto lines = stream.find('\n');
     EXPECT_EQ(stream.substr(0, lines), "h264,640,360,25/1");
@@ -505,9 +491,9 @@ TEST_F(GatewayRecordings, AMainRecordingIsTheCamerasPictureWithAKeyframeEverySec
     EXPECT_NEAR(seconds, 60.0, 0.1);
     // The listed size is what the file holds, give or take a tenth.
     EXPECT_NEAR(static_cast<double>(bytes), static_cast<double>(chunk.size), chunk.size / 10.0);
-    const auto [probed, packets] = run("timeout 120 ffprobe -v error -select_streams v:0 "
-                                       "-show_entries packet=pts_time,flags -of csv=p=0 '" +
-                                       address + "' 2>&1");
+    const auto [probed, packets] = runCommand("timeout 120 ffprobe -v error -select_streams v:0 "
+                                              "-show_entries packet=pts_time,flags -of csv=p=0 '" +
+                                              address + "' 2>&1");
     ASSERT_EQ(probed, 0) << packets;
     std::vector<double> keyframes;
     std::istringstream in(packets);
@@ -520,9 +506,9 @@ TEST_F(GatewayRecordings, AMainRecordingIsTheCamerasPictureWithAKeyframeEverySec
         EXPECT_NEAR(keyframes[i], static_cast<double>(i), 0.01) << i;
     // mpv starts in the middle of it, from the gateway.
     const auto [played, out] =
-        run("timeout 60 mpv --no-config --vo=null --ao=null --start=45 --frames=10 "
-            "--term-playing-msg='PLAYING ${video-format} ${width}x${height}' '" +
-            address + "' 2>&1");
+        runCommand("timeout 60 mpv --no-config --vo=null --ao=null --start=45 --frames=10 "
+                   "--term-playing-msg='PLAYING ${video-format} ${width}x${height}' '" +
+                   address + "' 2>&1");
     EXPECT_EQ(played, 0) << out;
     EXPECT_NE(out.find("PLAYING h264 640x360"), std::string::npos) << out;
     EXPECT_TRUE(logged("/rec-main-v2-14-" + std::to_string(chunk.start) + "-60000-"));

@@ -14,11 +14,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -233,6 +235,20 @@ struct LibraryClient
         return opened->wait();
     }
 };
+
+// Runs a shell command; its exit status and standard output.
+inline std::pair<int, std::string> runCommand(const std::string &command)
+{
+    std::string out;
+    FILE *pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return {-1, out};
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
 
 inline sim::Site loadDemoSite()
 {

@@ -74,7 +74,8 @@ Item {
     // A playing stream replaced by another (a different profile) is switched at once, its
     // last picture held over the player until the new stream's first one is drawn.
     function switchStream() {
-        console.log("Switching stream:", root.playingUrl, "->", root.url)
+        console.log("Switching stream:", QmlUtils.redacted(root.playingUrl), "->",
+                    QmlUtils.redacted(root.url))
         loadTimer.stop()
         hold.capture(function() { root.openStream(true) })
     }
@@ -83,14 +84,14 @@ Item {
     // at its live edge, the held picture staying until the new one is drawn.
     function applyDecoding() {
         if (!decoding) {
-            console.log("Decoding off, not shown:", root.url)
+            console.log("Decoding off, not shown:", QmlUtils.redacted(root.url))
             cellStatus.ended()
             hold.capture(function() {
                 if (!root.decoding)
                     player.command(["stop"])
             })
         } else if (root.playingUrl !== "") {
-            console.log("Decoding on, shown again:", root.url)
+            console.log("Decoding on, shown again:", QmlUtils.redacted(root.url))
             loadTimer.stop()
             root.retrying = false
             hold.capture(function() { root.openStream(true) })
@@ -145,7 +146,7 @@ Item {
             // over to the cell's status.
             if (reason !== "stop")
                 hold.releaseNow()
-            console.log("onFileEnded: \"" + root.url + "\", reason:", reason)
+            console.log("onFileEnded: \"" + QmlUtils.redacted(root.url) + "\", reason:", reason)
             // A live stream has no end: one that ends has failed as well.
             if ((reason === "error" || reason === "eof") && root.shouldAutoplay)
                 root.scheduleRetry()
@@ -178,7 +179,7 @@ Item {
         interval: 500
         repeat: false
         onTriggered: {
-            console.log("Going to play:", root.url)
+            console.log("Going to play:", QmlUtils.redacted(root.url))
             root.openStream(false)
         }
     }
@@ -192,7 +193,8 @@ Item {
         anchors.centerIn: parent
         width: Math.min(implicitWidth, parent.width - 8)
         visible: root.refusedAddress !== ""
-        text: qsTr("Not a network stream, not played: %1").arg(root.refusedAddress)
+        text: qsTr("Not a network stream, not played: %1")
+              .arg(QmlUtils.redacted(root.refusedAddress))
         textFormat: Text.PlainText
         wrapMode: Text.WrapAnywhere
         horizontalAlignment: Text.AlignHCenter
@@ -274,6 +276,7 @@ Item {
         anchors.margins: 4
         player: player
         profile: root.profile
+        url: root.url
         liveDelay: root.shouldAutoplay ? cellStatus.liveDelay : -1
         visible: root.statsVisible || G.statsForAll
     }

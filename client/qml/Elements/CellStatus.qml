@@ -1,6 +1,7 @@
 // 2.12: its LoggingCategory has defaultLogLevel.
 import QtQuick 2.12
 import QtQuick.Controls 2.2
+import Native 1.0
 
 // What a live camera cell is doing, laid over its player: connecting, playing, no signal
 // (with the seconds until the next attempt) or stalled. It watches the player while a stream
@@ -18,6 +19,8 @@ Item {
 
     property var player: null
     property string url: ""
+    // The address as logs show it: without its password.
+    readonly property string shownUrl: QmlUtils.redacted(url)
     // Live streams are watched; a recording is left alone.
     property bool live: false
     property bool retrying: false
@@ -50,6 +53,21 @@ Item {
                                              : (loading && !sawPicture ? "connecting"
                                                                        : (sawPicture ? "playing" : "idle"))
 
+    // Why the stream failed (MpvObject.failure) when it last ended, empty when nothing tells;
+    // kept through the wait and the next attempt, which would otherwise read "No signal" until
+    // it fails in turn.
+    property string failure: ""
+    // libmpv hands over its log messages after its events: the message that explains a failure
+    // comes just after the end of the load.
+    Connections {
+        target: status.player
+        ignoreUnknownSignals: true
+        function onFailureChanged(value) {
+            if (value !== "")
+                status.failure = value
+        }
+    }
+
     signal stalled()
     // The cell is too far behind to catch up by playing faster: open the stream again.
     signal jumpToLiveEdge()
@@ -62,6 +80,17 @@ Item {
         defaultLogLevel: LoggingCategory.Warning
     }
     property int samples: 0
+
+    // What the cell says while it waits to retry, with %1 for the seconds left.
+    function failureText(kind) {
+        switch (kind) {
+        case "denied": return qsTr("Access denied by the camera, retrying in %1 s")
+        case "notfound": return qsTr("The camera does not know this stream, retrying in %1 s")
+        case "noanswer": return qsTr("The camera does not answer, retrying in %1 s")
+        case "undecodable": return qsTr("The video cannot be decoded, retrying in %1 s")
+        default: return qsTr("No signal, retrying in %1 s")
+        }
+    }
 
     // The view has asked the player to load the stream.
     // keepPicture: a reopening to catch up, during which the picture counts as playing.
@@ -78,6 +107,7 @@ Item {
     // The stream ended or is abandoned.
     function ended() {
         loading = false
+        failure = player && player.failure ? player.failure : ""
         setCatchingUp(false)
     }
 
@@ -102,7 +132,7 @@ Item {
             sawPicture = true
         }
         if (now - lastProgress >= (sawPicture ? stallMs : firstPictureMs)) {
-            console.log("Stream stalled:", url)
+            console.log("Stream stalled:", shownUrl)
             ended()
             stalled()
             return
@@ -118,18 +148,18 @@ Item {
             return
         liveDelay = ahead
         if (++samples % 2 === 0)
-            console.info(delayLog, "Live delay:", url, liveDelay.toFixed(3))
+            console.info(delayLog, "Live delay:", shownUrl, liveDelay.toFixed(3))
         if (liveDelay > jumpDelay && Date.now() - lastOpened > jumpPauseMs) {
-            console.log("Jumping to the live edge:", url, "delay", liveDelay.toFixed(2), "s")
+            console.log("Jumping to the live edge:", shownUrl, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
             jumpToLiveEdge()
             return
         }
         if (!catchingUp && liveDelay > maxDelay) {
-            console.log("Catching up:", url, "delay", liveDelay.toFixed(2), "s")
+            console.log("Catching up:", shownUrl, "delay", liveDelay.toFixed(2), "s")
             catchingUp = true
         } else if (catchingUp && liveDelay < edgeDelay) {
-            console.log("Back at the live edge:", url, "delay", liveDelay.toFixed(2), "s")
+            console.log("Back at the live edge:", shownUrl, "delay", liveDelay.toFixed(2), "s")
             setCatchingUp(false)
             return
         }
@@ -181,10 +211,14 @@ Item {
     Label {
         objectName: "retryNotice"
         anchors.centerIn: parent
+        // The reasons are longer than "No signal": a small cell of a large layout wraps them.
+        width: Math.min(implicitWidth, parent.width - 8)
+        wrapMode: Text.WordWrap
+        horizontalAlignment: Text.AlignHCenter
         visible: status.live && status.streamState !== "playing" && status.streamState !== "idle"
-        text: status.streamState === "nosignal"
-              ? qsTr("No signal, retrying in %1 s").arg(status.secondsLeft)
-              : qsTr("Connecting…")
+        text: status.streamState === "nosignal" ? status.failureText(status.failure)
+                                                 .arg(status.secondsLeft)
+                                           : qsTr("Connecting…")
         color: "white"
         font.pixelSize: 15
         background: Rectangle { color: "black"; opacity: 0.6 }

@@ -27,7 +27,7 @@ Item {
         loader.error = ""
         downloader.url = url
         downloader.expectedSize = expectedSize > 0 ? expectedSize : 0
-        console.log("Downloading:", url, "expected size:", downloader.expectedSize)
+        console.log("Downloading:", QmlUtils.redacted(url), "expected size:", downloader.expectedSize)
         downloader.download()
     }
 
@@ -48,13 +48,13 @@ Item {
         id: downloader
         onFinished: {
             if (wasCancelled) {
-                console.log("Download cancelled:", url)
+                console.log("Download cancelled:", QmlUtils.redacted(url))
                 return
             }
             // An HTTP error or a broken connection leaves an error body or a partial file:
             // say so instead of playing it.
             if (!succeeded) {
-                console.warn("Download failed:", url, httpStatus, errorString)
+                console.warn("Download failed:", QmlUtils.redacted(url), httpStatus, errorString)
                 loader.error = qsTr("The recording could not be fetched: %1").arg(
                             errorString !== "" ? errorString : "HTTP " + httpStatus)
                 return
@@ -73,7 +73,8 @@ Item {
         function onFileEnded(reason) {
             if (reason !== "error" || loader.view.url === "")
                 return
-            console.warn("The player could not open the recording:", loader.view.url)
+            console.warn("The player could not open the recording:",
+                         QmlUtils.redacted(loader.view.url))
             loader.error = qsTr("The recording could not be played")
             loader.unplayable = true
             loader.view.url = ""

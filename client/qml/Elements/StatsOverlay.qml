@@ -1,9 +1,9 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.2
 
-// The player's figures over its picture: resolution, frame rate, video bitrate, decoder,
-// dropped frames and how far behind the live edge the cell plays. Read once a second while
-// shown.
+// The player's figures over its picture: transport, resolution, frame rate, video bitrate,
+// decoder, dropped frames and how far behind the live edge the cell plays. Read once a second
+// while shown.
 Rectangle {
     id: stats
     objectName: "statsOverlay"
@@ -12,6 +12,8 @@ Rectangle {
     property real liveDelay: -1
     // The stream profile played, empty when the camera offers none.
     property string profile: ""
+    // The address played: its scheme tells how the video comes.
+    property string url: ""
 
     property string text: ""
 
@@ -25,6 +27,14 @@ Rectangle {
         return typeof v === "number" ? v : 0
     }
 
+    // RTSP cells take their RTP interleaved in the RTSP connection (the cells ask for TCP).
+    function transport() {
+        var scheme = url.split(":")[0].toLowerCase()
+        if (scheme === "rtsp" || scheme === "rtsps")
+            return qsTr("RTSP (RTP over TCP)")
+        return scheme !== "" ? scheme.toUpperCase() : qsTr("none")
+    }
+
     function refresh() {
         if (!player)
             return
@@ -33,6 +43,7 @@ Rectangle {
                 ? qsTr("hardware (%1)").arg(hw) : qsTr("software")
         var lines = [
             qsTr("Profile: %1").arg(profile !== "" ? profile : qsTr("single stream")),
+            qsTr("Transport: %1").arg(transport()),
             qsTr("Resolution: %1×%2").arg(number("width")).arg(number("height")),
             qsTr("FPS: %1").arg(number("estimated-vf-fps").toFixed(1)),
             qsTr("Bitrate: %1 kbit/s").arg((number("video-bitrate") / 1000).toFixed(0)),
