@@ -61,8 +61,10 @@ QStringList cellOptions(BenchSite::Transport transport)
                         QStringLiteral("ao=null"),
                         QStringLiteral("hwdec=auto"),
                         QStringLiteral("demuxer-readahead-secs=30")};
+    // Over RTSP the cells also give each load a socket timeout of 5 s.
     if (transport == BenchSite::Transport::Rtsp)
-        options << QStringLiteral("rtsp-transport=tcp");
+        options << QStringLiteral("rtsp-transport=tcp")
+                << QStringLiteral("demuxer-lavf-o-add=timeout=5000000");
     return options;
 }
 
