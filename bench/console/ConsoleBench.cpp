@@ -334,8 +334,10 @@ int benchCpu(Console &console, int seconds)
     const std::vector<MpvObject *> players = console.cellPlayers();
     const long droppedBefore = droppedFrames(players);
     const double cpuBefore = bench::ownCpuSeconds();
+    const long swapsBefore = console.swaps();
     bench::spin(seconds * 1000);
     const double consoleCpu = bench::ownCpuSeconds() - cpuBefore;
+    const double windowFps = double(console.swaps() - swapsBefore) / seconds;
     const long consoleDropped = droppedFrames(players) - droppedBefore;
 
     QStringList urls;
@@ -377,10 +379,10 @@ int benchCpu(Console &console, int seconds)
     const QRect first = cells.front();
     std::printf("%zu cells of %dx%d, %d s\n", players.size(), first.width(), first.height(),
                 seconds);
-    std::printf("%14s %14s %7s %14s %14s\n", "console cpu s", "mpv cpu s", "ratio", "console drops",
-                "mpv drops");
-    std::printf("%14.2f %14.2f %7.2f %14ld %14ld\n", consoleCpu, mpvCpu, consoleCpu / mpvCpu,
-                consoleDropped, mpvDropped);
+    std::printf("%14s %14s %7s %14s %14s %18s\n", "console cpu s", "mpv cpu s", "ratio",
+                "console drops", "mpv drops", "console window fps");
+    std::printf("%14.2f %14.2f %7.2f %14ld %14ld %18.1f\n", consoleCpu, mpvCpu, consoleCpu / mpvCpu,
+                consoleDropped, mpvDropped, windowFps);
     return 0;
 }
 
