@@ -580,11 +580,6 @@ void GatewayRtsp::mountStreams()
 
 bool GatewayRtsp::start(const std::string &host, unsigned short port)
 {
-    return startService(host, port);
-}
-
-bool GatewayRtsp::startService(const std::string &host, unsigned short port)
-{
     const std::string where = host + ":" + std::to_string(port);
     for (const char *element : {"appsrc", "rtph264pay", "rtpbin", "udpsink", "appsink"}) {
         if (GstElementFactory *factory = gst_element_factory_find(element)) {
@@ -646,11 +641,6 @@ bool GatewayRtsp::startService(const std::string &host, unsigned short port)
 }
 
 void GatewayRtsp::stop()
-{
-    stopService();
-}
-
-void GatewayRtsp::stopService()
 {
     std::unique_ptr<Service> service;
     std::vector<std::unique_ptr<Feed>> feeds;
@@ -721,14 +711,14 @@ void GatewayRtsp::restart(std::chrono::milliseconds downFor)
         host = host_;
         port = port_;
     }
-    stopService();
+    stop();
     log_(where_ + ": RTSP service stopped, back in " + std::to_string(downFor.count()) + " ms");
     restarter_ = std::thread([this, host, port, downFor] {
         std::unique_lock<std::mutex> lock(mutex_);
         if (wake_.wait_for(lock, downFor, [this] { return quitting_; }))
             return;
         lock.unlock();
-        startService(host, port);
+        start(host, port);
     });
 }
 

@@ -69,8 +69,6 @@ private:
     struct Link;
     friend struct RtspCallbacks;
 
-    bool startService(const std::string &host, unsigned short port);
-    void stopService();
     void mountStreams();
     void feedLoop();
     // The stream and profile a request's path names; false for any other path.
