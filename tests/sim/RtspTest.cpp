@@ -96,13 +96,6 @@ TEST_F(Rtsp, FaultCommandsReachTheRtspService)
 {
     asio::io_context io;
     sim::ControlServer control(io, *simulator, [](const std::string &) {});
-    for (const auto &[command, answer] : std::vector<std::pair<std::string, std::string>>{
-             {"rtsp 2", "error: unknown command"},
-             {"rtsp two restart", "error: GATEWAY"},
-             {"rtsp 2 restart -1", "error: SECONDS"},
-             {"rtsp 99 restart", "error: no gateway 99"}})
-        EXPECT_EQ(control.execute(command).rfind(answer, 0), 0u) << command;
-
     auto viewer = std::async(std::launch::async, [this] {
         return runCommand("timeout 60 ffmpeg -v error -rtsp_transport tcp -i '" +
                           url("/live/13/main") + "' -t 50 -f null - 2>&1");
