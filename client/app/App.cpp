@@ -156,25 +156,18 @@ void App::onZarnLoggedIn(qlonglong id)
     m_events->setUser(m_zarnClient->username());
     qInfo() << "Fetching objects ...";
     emit loggedIn();
-    m_zarnClient->getObjects(
-        [this](const ZarnClient::Objects &objects, std::int64_t rootId) {
-            onObjects(objects, rootId);
+    // The layouts are asked for once the tree is in: their cells are resolved against it.
+    m_zarnClient->loadObjects(
+        [this] {
+            qInfo() << "Fetching layouts ...";
+            fetchLayoutsList();
         },
         [this](const ardix::zarn::HandlerError &error) { onObjectsFailed(error); });
 }
 
-void App::onObjects(const ZarnClient::Objects &objects, qint64 rootId)
-{
-    // The library's thread: updateRepository and fetchLayoutsList move their work to the
-    // GUI thread themselves.
-    qInfo() << "Fetching layouts ...";
-    m_zarnClient->updateRepository(objects, rootId);
-    fetchLayoutsList();
-}
-
 void App::onObjectsFailed(const ardix::zarn::HandlerError &error)
 {
-    qDebug() << "Fetching objects failed:" << QString::fromStdString(error.description());
+    qWarning() << "Fetching objects failed:" << QString::fromStdString(error.description());
 }
 
 void App::fetchLayoutsList()

@@ -97,7 +97,6 @@ private:
     void connectZarnClient();
     void onZarnConnected();
     void onZarnLoggedIn(qlonglong id);
-    void onObjects(const ZarnClient::Objects &objects, qint64 rootId);
     void onObjectsFailed(const ardix::zarn::HandlerError &error);
     void onLayouts(const ardix::zarn::NameValueMap &map);
     void onLayoutsFailed(const ardix::zarn::HandlerError &error);

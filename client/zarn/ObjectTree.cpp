@@ -76,9 +76,9 @@ void ObjectTree::rebuild()
         node->setLabel(root->name());
         node->setId(root->id());
         node->setIcon(iconFor(*root));
-        auto children = std::make_shared<TreeModel>(1);
-        addChildren(*children, *root, 1);
-        node->setChildItems(children);
+        node->setChildFactory([tree = QPointer<ObjectTree>(this), id = root->id()] {
+            return tree ? tree->childrenOf(id, 1) : nullptr;
+        });
         // The site itself starts open: its devices are what the operator looks for.
         node->setExpanded(!m_built || m_expanded.contains(root->id()));
         model->appendNode(node);
@@ -92,8 +92,13 @@ void ObjectTree::rebuild()
 
 void ObjectTree::addChildren(TreeModel &model, const ZarnObject &parent, int depth)
 {
-    if (depth > maxDepth)
+    if (depth > maxDepth) {
+        qWarning().noquote() << QStringLiteral("Object tree: the objects below \"%1\" are "
+                                               "deeper than %2 levels and are not shown")
+                                    .arg(parent.name())
+                                    .arg(maxDepth);
         return;
+    }
     for (const QString &id : parent.childIds()) {
         const ZarnObject *child = m_repository->objectById(id);
         if (!child || iconFor(*child).isEmpty())
@@ -103,14 +108,23 @@ void ObjectTree::addChildren(TreeModel &model, const ZarnObject &parent, int dep
         node->setId(child->id());
         node->setIcon(iconFor(*child));
         if (!child->childIds().isEmpty()) {
-            auto children = std::make_shared<TreeModel>(depth + 1);
-            addChildren(*children, *child, depth + 1);
-            if (children->rowCount() > 0)
-                node->setChildItems(children);
+            node->setChildFactory([tree = QPointer<ObjectTree>(this), id, depth] {
+                return tree ? tree->childrenOf(id, depth + 1) : nullptr;
+            });
         }
         node->setExpanded(m_expanded.contains(child->id()));
         model.appendNode(node);
     }
+}
+
+std::shared_ptr<TreeModel> ObjectTree::childrenOf(const QString &id, int depth)
+{
+    const ZarnObject *object = m_repository ? m_repository->objectById(id) : nullptr;
+    if (!object)
+        return nullptr;
+    auto children = std::make_shared<TreeModel>(depth);
+    addChildren(*children, *object, depth);
+    return children;
 }
 
 void ObjectTree::collectExpanded(const TreeModel &model, QSet<QString> &ids)
@@ -123,7 +137,8 @@ void ObjectTree::collectExpanded(const TreeModel &model, QSet<QString> &ids)
             ids.insert(node->id());
         else
             ids.remove(node->id());
-        if (auto *children = qobject_cast<TreeModel *>(node->childItems()))
+        // Children never made were never shown, so they cannot have changed.
+        if (TreeModel *children = node->builtChildItems())
             collectExpanded(*children, ids);
     }
 }

@@ -43,6 +43,8 @@ signals:
 
 private:
     void addChildren(TreeModel &model, const ZarnObject &parent, int depth);
+    // The rows under object `id`, made when its node is first opened or asked about.
+    std::shared_ptr<TreeModel> childrenOf(const QString &id, int depth);
     static void collectExpanded(const TreeModel &model, QSet<QString> &ids);
 
     QPointer<ZarnObjectsRepository> m_repository;

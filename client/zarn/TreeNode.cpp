@@ -47,7 +47,21 @@ void TreeNode::setIcon(const QString &icon)
 
 QAbstractItemModel *TreeNode::childItems() const
 {
+    if (!m_childItems && m_childFactory) {
+        const ChildFactory factory = std::move(m_childFactory);
+        m_childFactory = nullptr;
+        std::shared_ptr<TreeModel> children = factory();
+        if (children && children->rowCount() > 0) {
+            QQmlEngine::setObjectOwnership(children.get(), QQmlEngine::CppOwnership);
+            m_childItems = std::move(children);
+        }
+    }
     return m_childItems.get();
+}
+
+void TreeNode::setChildFactory(ChildFactory factory)
+{
+    m_childFactory = std::move(factory);
 }
 
 void TreeNode::setChildItems(std::shared_ptr<TreeModel> childItems)
@@ -56,6 +70,7 @@ void TreeNode::setChildItems(std::shared_ptr<TreeModel> childItems)
     if (childItems)
         QQmlEngine::setObjectOwnership(childItems.get(), QQmlEngine::CppOwnership);
     m_childItems = std::move(childItems);
+    m_childFactory = nullptr;
     emit childItemsChanged();
 }
 

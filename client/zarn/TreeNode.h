@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class TreeModel;
@@ -30,9 +31,16 @@ public:
     void setId(const QString &id);
     QString icon() const { return m_icon; }
     void setIcon(const QString &icon);
+    // The child model, made by the child factory on first use; null when there are none.
     QAbstractItemModel *childItems() const;
+    // The child model if it has been made, without making it.
+    TreeModel *builtChildItems() const { return m_childItems.get(); }
     // Shares ownership of the child model; always emits childItemsChanged().
     void setChildItems(std::shared_ptr<TreeModel> childItems);
+    using ChildFactory = std::function<std::shared_ptr<TreeModel>()>;
+    // Makes the children only when they are first asked for: a large site shows a few hundred
+    // of its rows at a time, and building them all would hold up loading the tree.
+    void setChildFactory(ChildFactory factory);
     int level() const { return m_level; }
     // Set by the model that holds the node.
     void setLevel(int level);
@@ -51,7 +59,8 @@ private:
     QString m_label;
     QString m_id;
     QString m_icon;
-    std::shared_ptr<TreeModel> m_childItems;
+    mutable std::shared_ptr<TreeModel> m_childItems;
+    mutable ChildFactory m_childFactory;
     int m_level = 0;
     bool m_expanded = false;
 };

@@ -1,5 +1,6 @@
 #include "ZarnClient.h"
 
+#include "RepositoryBuilder.h"
 #include "ThreadHandOver.h"
 #include "Utils.h"
 #include "ZarnObject.h"
@@ -19,6 +20,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 
 #include <limits>
 #include <unordered_map>
@@ -242,13 +244,110 @@ void ZarnClient::keepAliveExpired()
 
 void ZarnClient::fetchObjects()
 {
-    m_client.getObjects(
-        [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
-        [this](const zarn::HandlerError &e) {
-            // The library's thread; the signal goes out on this object's thread.
+    loadObjects(nullptr, [this](const zarn::HandlerError &e) {
+        // The library's thread; the signal goes out on this object's thread.
+        ThreadHandOver::post(
+            this, [this, text = errorText(e)] { emit error(text); }, Qt::AutoConnection);
+    });
+}
+
+void ZarnClient::loadObjects(std::function<void()> loaded, zarn::Client::Fail failed)
+{
+    if (QThread::currentThread() != thread()) {
+        // The library handles are replaced on this thread; reading them elsewhere would race.
+        ThreadHandOver::post(
+            this, [this, loaded, failed] { loadObjects(loaded, failed); }, Qt::QueuedConnection);
+        return;
+    }
+    // A newer load replaces one still on its way: its parts and slices find their number gone.
+    const quint64 load = ++m_load;
+    // A load that replaces one under way takes over its callers: they wait for a tree.
+    if (loaded)
+        m_whenLoaded.push_back(std::move(loaded));
+    m_builder = std::make_unique<RepositoryBuilder>();
+    m_client.getObjectsInParts(
+        [this, load](Objects part) {
+            // The library's thread: the objects are made on this object's thread, part by
+            // part, while the next parts are still being decoded.
             ThreadHandOver::post(
-                this, [this, text = errorText(e)] { emit error(text); }, Qt::AutoConnection);
+                this,
+                [this, load, copy = std::move(part)]() mutable {
+                    const Objects taken = std::move(copy);
+                    if (load == m_load && m_builder)
+                        m_builder->addPart(taken);
+                },
+                Qt::AutoConnection);
+        },
+        [this, load](std::int64_t rootId) {
+            ThreadHandOver::post(
+                this,
+                [this, load, rootId] {
+                    if (load != m_load || !m_builder)
+                        return;
+                    m_builder->setRoot(rootId);
+                    m_staging.clear(); // what a load replaced half-way left there
+                    linkSlice(load);
+                },
+                Qt::AutoConnection);
+        },
+        [this, load, failed](const zarn::HandlerError &e) {
+            ThreadHandOver::post(
+                this,
+                [this, load, text = errorText(e)] {
+                    if (load != m_load)
+                        return;
+                    m_builder.reset();
+                    m_whenLoaded.clear();
+                    qWarning().noquote() << "The object tree could not be loaded:" << text;
+                    if (m_repository)
+                        m_repository->setNotice(
+                            tr("The site's objects are not shown: %1").arg(text));
+                },
+                Qt::AutoConnection);
+            if (failed)
+                failed(e);
         });
+}
+
+void ZarnClient::linkSlice(quint64 load)
+{
+    if (load != m_load || !m_builder || !m_repository)
+        return;
+    // A slice at a time, so that the screen is drawn between them.
+    constexpr std::chrono::milliseconds kSlice(8);
+    if (!m_builder->link(m_staging, kSlice)) {
+        QTimer::singleShot(0, this, [this, load] { linkSlice(load); });
+        return;
+    }
+    installTree();
+}
+
+void ZarnClient::installTree()
+{
+    const QString notice = m_builder->notice();
+    m_builder.reset();
+    m_repository->swapContents(m_staging);
+    m_retired.clear();
+    m_retired.swapContents(m_staging);
+    // Each kind was warned about object by object already.
+    if (!notice.isEmpty())
+        qInfo().noquote() << "Object tree:" << notice;
+    m_repository->setNotice(notice);
+    restoreValues();
+    emit m_repository->dataChanged();
+    releaseOldTree();
+    const auto calls = std::move(m_whenLoaded);
+    m_whenLoaded.clear();
+    for (const auto &call : calls)
+        call();
+}
+
+void ZarnClient::releaseOldTree()
+{
+    // The previous tree goes a slice at a time too: freeing 100 000 objects takes longer than
+    // building them.
+    if (!m_retired.releaseSome(5000))
+        QTimer::singleShot(0, this, &ZarnClient::releaseOldTree);
 }
 
 void ZarnClient::getObjects(zarn::Client::ObjectsOk success, zarn::Client::Fail failure)
@@ -318,9 +417,7 @@ void ZarnClient::handleConnectionError(const zarn::ConnectionError &e)
 void ZarnClient::updateObjectData()
 {
     qDebug() << "void ZarnClient::updateObjectData()";
-    getObjects(
-        [this](const Objects &objects, std::int64_t rootId) { updateRepository(objects, rootId); },
-        [this](const zarn::HandlerError &e) { operationError(e, e.text()); });
+    loadObjects(nullptr, [this](const zarn::HandlerError &e) { operationError(e, e.text()); });
 }
 
 void ZarnClient::operationError(const zarn::HandlerError &, const std::string &)
@@ -330,81 +427,18 @@ void ZarnClient::operationError(const zarn::HandlerError &, const std::string &)
 
 // ---- Rebuild -------------------------------------------------------------------------------
 
-namespace {
-
-// One object on the way down from the root, with the next of its children to visit.
-struct Frame
-{
-    const zarn::Object *object;
-    std::size_t nextChild;
-    bool named; // whether the object's name is on the path
-};
-
-} // namespace
-
 void ZarnClient::rebuild(const Objects &objects, qint64 rootId)
 {
     if (!m_repository)
         return;
-    m_repository->clear();
-
-    std::unordered_map<std::int64_t, const zarn::Object *> index;
-    index.reserve(objects.size());
-    for (const zarn::Object &o : objects)
-        index.emplace(o.id(), &o); // emplace keeps the first occurrence of an id
-
-    auto lookup = [&index](std::int64_t id) -> const zarn::Object * {
-        const auto it = index.find(id);
-        return it == index.end() ? nullptr : it->second;
-    };
-
-    // Depth-first with an explicit stack, so that a deep tree cannot exhaust the call stack,
-    // and each id at most once, so that a child list leading back to an ancestor (or one
-    // object listed under several parents) ends there instead of looping or multiplying.
-    QStringList path;
-    std::vector<Frame> stack;
-    std::unordered_map<std::int64_t, bool> visited;
-    visited.reserve(objects.size());
-
-    auto enter = [&](const zarn::Object *current) {
-        if (!current) {
-            qWarning() << "current == nullptr, something wrong in data";
-            return;
-        }
-        if (!visited.emplace(current->id(), true).second) {
-            qWarning() << "Object reached twice in the tree, not visited again:" << current->id();
-            return;
-        }
-        auto object = ZarnObject::fromObject(*current);
-        const bool named = static_cast<bool>(object);
-        if (named) {
-            path.append(fromUtf8(current->name()));
-            object->setPath(path.join(QLatin1Char(',')));
-            m_repository->add(object, QStringLiteral(","));
-        } else {
-            // Its children still load; without its name on their path they hang under the
-            // nearest loaded ancestor rather than each claiming to be the root.
-            qWarning() << "Object not loaded, id:" << current->id();
-        }
-        stack.push_back(Frame{current, 0, named});
-    };
-
-    enter(lookup(rootId));
-    while (!stack.empty()) {
-        Frame &top = stack.back();
-        const auto &children = top.object->children();
-        if (top.nextChild < children.size()) {
-            const std::int64_t childId = children[top.nextChild++];
-            enter(lookup(childId));
-            continue;
-        }
-        if (top.named)
-            path.removeLast();
-        stack.pop_back();
-    }
-
-    restoreValues();
-    emit m_repository->dataChanged();
+    // The latest list wins over a load still on its way.
+    ++m_load;
+    m_builder = std::make_unique<RepositoryBuilder>();
+    m_builder->addPart(objects);
+    m_builder->setRoot(rootId);
+    m_staging.clear();
+    m_builder->link(m_staging, std::chrono::nanoseconds::max());
+    installTree();
 }
 
 // ---- Pushed values -------------------------------------------------------------------------

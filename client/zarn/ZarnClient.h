@@ -27,12 +27,16 @@ Q_DECLARE_LOGGING_CATEGORY(lcZarnValues)
 #include <QVariantMap>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 // The console's one way to the event server: connection, sign-in, the object tree and the
 // server operations. It lives on the GUI thread; the library calls back on its own I/O thread,
 // so everything that touches Qt objects is posted back to this object's thread first.
+class RepositoryBuilder;
+
 class ZarnClient : public QObject
 {
     Q_OBJECT
@@ -101,6 +105,11 @@ public:
     void getDynamicAttribute(qint64 objectId, const QString &name,
                              ardix::zarn::Client::AttributesOk success,
                              ardix::zarn::Client::Fail failure);
+    // Loads the server's object tree into the repository. The objects are made part by part
+    // as the list arrives and linked in slices, so that the screen keeps drawing through a
+    // large site's load. `loaded` runs on this object's thread once the repository holds the
+    // new tree; `failed` runs on the library's thread instead. A later load replaces this one.
+    void loadObjects(std::function<void()> loaded, ardix::zarn::Client::Fail failed);
     // Loads an object list into the repository. Callable from any thread; the rebuild itself
     // always runs on this object's thread, after this call has returned when called elsewhere.
     void updateRepository(const Objects &objects, qint64 rootId);
@@ -157,6 +166,10 @@ private:
     void applySensorValue(qint64 id, const QVariant &value, quint64 session);
     void applyActuatorValue(qint64 id, const ardix::zarn::ValuePtr &value, quint64 session);
     void rebuild(const Objects &objects, qint64 rootId);
+    void linkSlice(quint64 load);
+    // Puts the finished tree in the repository and releases the previous one.
+    void installTree();
+    void releaseOldTree();
     void rememberValue(const QString &id, bool value);
     void restoreValues();
 
@@ -178,4 +191,12 @@ private:
     // Whether the current session has signed in and not lost its connection since.
     bool m_signedIn = false;
     ConnectionWatch *m_watch = nullptr;
+    // The load of the tree under way, and its number: each load or rebuild takes the next.
+    std::unique_ptr<RepositoryBuilder> m_builder;
+    quint64 m_load = 0;
+    // What loadObjects' callers asked to run once a tree is in.
+    std::vector<std::function<void()>> m_whenLoaded;
+    // Where a load links the new tree, and the previous tree while it is released.
+    ZarnObjectsRepository m_staging;
+    ZarnObjectsRepository m_retired;
 };

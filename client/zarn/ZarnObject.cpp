@@ -27,11 +27,21 @@ Q_COREAPP_STARTUP_FUNCTION(registerZarnObject)
 
 ZarnObject::ZarnObject(QObject *parent)
     : QObject(parent)
-    , m_settings(std::make_unique<ZarnSetting>())
+{}
+
+ZarnSetting *ZarnObject::settings() const
 {
+    if (m_settings)
+        return m_settings.get();
+    m_settings = std::make_unique<ZarnSetting>();
     // The settings model has no Qt parent; without this the engine could adopt and delete it
     // when a script hands it around.
     QQmlEngine::setObjectOwnership(m_settings.get(), QQmlEngine::CppOwnership);
+    for (const auto &[key, text] : m_settingTexts)
+        m_settings->insert(key, text);
+    m_settingTexts.clear();
+    m_settingTexts.shrink_to_fit();
+    return m_settings.get();
 }
 
 ZarnObject::~ZarnObject() = default;
@@ -41,7 +51,6 @@ ZarnObjectPtr ZarnObject::fromObject(const ardix::zarn::Object &o)
     if (!o.isValid())
         return nullptr;
     auto obj = std::make_shared<ZarnObject>();
-    QQmlEngine::setObjectOwnership(obj.get(), QQmlEngine::CppOwnership);
     const int type = o.type();
     if (type < User || type > Stream) {
         qWarning() << "Unknow type: " << type;
@@ -57,8 +66,10 @@ ZarnObjectPtr ZarnObject::fromObject(const ardix::zarn::Object &o)
         childIds.append(QString::number(child));
     obj->setChildIds(childIds);
     obj->setParentId(QString::number(o.parent()));
-    for (const auto &entry : o.settings().entries())
-        obj->m_settings->insert(fromUtf8(entry.first), fromUtf8(entry.second->toString()));
+    const auto &entries = o.settings().entries();
+    obj->m_settingTexts.reserve(entries.size());
+    for (const auto &entry : entries)
+        obj->m_settingTexts.emplace_back(fromUtf8(entry.first), fromUtf8(entry.second->toString()));
     obj->readSerial(o);
     return obj;
 }

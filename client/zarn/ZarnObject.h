@@ -80,7 +80,9 @@ public:
     void setParentId(const QString &parentId);
     QString serial() const { return m_serial; }
     void setSerial(const QString &serial);
-    ZarnSetting *settings() const { return m_settings.get(); }
+    // Made on first use: most of a large site's objects are never asked for their settings,
+    // and a model per object would double the cost of loading the tree.
+    ZarnSetting *settings() const;
 
     bool value() const { return m_value; }
     bool valueKnown() const { return m_valueKnown; }
@@ -115,7 +117,9 @@ private:
     QStringList m_childIds;
     QString m_parentId;
     QString m_serial;
-    std::unique_ptr<ZarnSetting> m_settings;
+    mutable std::unique_ptr<ZarnSetting> m_settings;
+    // The server's settings until settings() is first asked for.
+    mutable std::vector<std::pair<QString, QString>> m_settingTexts;
     bool m_value = false;
     bool m_valueKnown = false;
     // Index of m_childIds for appendChildId, built on first use and dropped by setChildIds:

@@ -4,6 +4,8 @@
 #include <QDebug>
 #include <QQmlEngine>
 
+#include <algorithm>
+
 namespace {
 
 void registerZarnObjectsRepository()
@@ -28,6 +30,42 @@ void ZarnObjectsRepository::clear()
     // Released in the order they were added: freeing 100 000 objects in the hashes' order
     // scatters the frees over the heap and takes about twice as long.
     m_added.clear();
+    m_released = 0;
+}
+
+void ZarnObjectsRepository::swapContents(ZarnObjectsRepository &other)
+{
+    m_byId.swap(other.m_byId);
+    m_byPath.swap(other.m_byPath);
+    m_root.swap(other.m_root);
+    m_added.swap(other.m_added);
+    std::swap(m_released, other.m_released);
+}
+
+bool ZarnObjectsRepository::releaseSome(int count)
+{
+    if (!m_byId.isEmpty() || !m_byPath.isEmpty() || m_root) {
+        m_byId.clear();
+        m_byPath.clear();
+        m_root.reset();
+        return m_added.empty();
+    }
+    const std::size_t end = std::min(m_added.size(), m_released + std::size_t(count));
+    for (; m_released < end; ++m_released)
+        m_added[m_released].reset();
+    if (m_released < m_added.size())
+        return false;
+    m_added.clear();
+    m_released = 0;
+    return true;
+}
+
+void ZarnObjectsRepository::setNotice(const QString &notice)
+{
+    if (notice == m_notice)
+        return;
+    m_notice = notice;
+    emit noticeChanged();
 }
 
 bool ZarnObjectsRepository::add(const ZarnObjectPtr &obj, const QString &sep)

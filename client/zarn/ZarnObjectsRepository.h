@@ -14,6 +14,8 @@ class ZarnObjectsRepository : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(ZarnObject *root READ root NOTIFY rootChanged)
+    // What the last load of the tree refused or cut, for the operator; empty when nothing.
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
 
 public:
     using ObjectsById = QHash<QString, ZarnObjectPtr>;
@@ -25,6 +27,13 @@ public:
 
     // Empties the repository; emits nothing.
     void clear();
+    // Trades contents (objects, indexes, root) with other; emits nothing.
+    void swapContents(ZarnObjectsRepository &other);
+    // Releases up to `count` of the objects a clear would release; true once none is left.
+    // Lets a large tree be released a slice at a time.
+    bool releaseSome(int count);
+    QString notice() const { return m_notice; }
+    void setNotice(const QString &notice);
     // Adds obj under its id and path and links it to the parent named by its path (the path
     // without its last part, split at sep). False, changing nothing, when the id is taken.
     bool add(const ZarnObjectPtr &obj, const QString &sep);
@@ -35,6 +44,7 @@ public:
 
 signals:
     void rootChanged();
+    void noticeChanged();
     // Emitted by the client after each complete rebuild.
     void dataChanged();
 
@@ -46,4 +56,6 @@ private:
     ZarnObjectPtr m_root;
     // Every object of byId in the order of adding, for clear().
     std::vector<ZarnObjectPtr> m_added;
+    std::size_t m_released = 0; // how many of m_added releaseSome has released
+    QString m_notice;
 };

@@ -124,26 +124,39 @@ void Client::signIn(const std::string &user, const std::string &password, SignIn
         makeRequest(d_->impl->gate(), std::move(decode), std::move(fail)));
 }
 
+namespace {
+
+// Decodes one part of the object list into `objects`; false for a malformed part. Throws
+// AnswerTooLarge once the parts so far hold more than kMaxObjects objects.
+bool decodeObjects(const Json &part, std::size_t &total, std::vector<Object> &objects)
+{
+    auto list = part.find("objects");
+    if (!part.is_object() || list == part.end() || !list->is_array())
+        return false;
+    if (list->size() > Client::kMaxObjects - std::min(total, Client::kMaxObjects))
+        throw HandlerError(HandlerError::AnswerTooLarge, "the object list exceeds " +
+                                                             std::to_string(Client::kMaxObjects) +
+                                                             " objects");
+    total += list->size();
+    objects.reserve(objects.size() + list->size());
+    for (const auto &o : *list) {
+        auto data = wire::objectFromJson(o);
+        if (!data)
+            return false;
+        objects.emplace_back(std::move(*data));
+    }
+    return true;
+}
+
+} // namespace
+
 void Client::getObjects(ObjectsOk ok, Fail fail)
 {
     // The list may come in several parts before the final answer.
     auto objects = std::make_shared<std::vector<Object>>();
-    auto append = [objects](const Json &part) {
-        auto list = part.find("objects");
-        if (!part.is_object() || list == part.end() || !list->is_array())
-            return false;
-        if (list->size() > Client::kMaxObjects - std::min(objects->size(), Client::kMaxObjects))
-            throw HandlerError(HandlerError::AnswerTooLarge,
-                               "the object list exceeds " + std::to_string(Client::kMaxObjects) +
-                                   " objects");
-        objects->reserve(objects->size() + list->size());
-        for (const auto &o : *list) {
-            auto data = wire::objectFromJson(o);
-            if (!data)
-                return false;
-            objects->emplace_back(std::move(*data));
-        }
-        return true;
+    auto total = std::make_shared<std::size_t>(0);
+    auto append = [objects, total](const Json &part) {
+        return decodeObjects(part, *total, *objects);
     };
     auto decode = [objects, append, ok = std::move(ok)](const Json &result, detail::Gate &g) {
         std::int64_t root = 0;
@@ -157,6 +170,34 @@ void Client::getObjects(ObjectsOk ok, Fail fail)
     };
     auto request = makeRequest(d_->impl->gate(), std::move(decode), std::move(fail));
     request.onPart = append;
+    d_->impl->connection().request("getObjects", Json::object(), std::move(request));
+}
+
+void Client::getObjectsInParts(ObjectsPart part, RootOk ok, Fail fail)
+{
+    auto total = std::make_shared<std::size_t>(0);
+    auto deliver = [gate = d_->impl->gate(), total, part = std::move(part)](const Json &answer) {
+        std::vector<Object> objects;
+        if (!decodeObjects(answer, *total, objects))
+            return false;
+        gate->run([&] {
+            if (part)
+                part(std::move(objects));
+        });
+        return true;
+    };
+    auto decode = [deliver, ok = std::move(ok)](const Json &result, detail::Gate &g) {
+        std::int64_t root = 0;
+        if (!wire::readInt(result, "rootId", root) || !deliver(result))
+            return false;
+        g.run([&] {
+            if (ok)
+                ok(root);
+        });
+        return true;
+    };
+    auto request = makeRequest(d_->impl->gate(), std::move(decode), std::move(fail));
+    request.onPart = deliver;
     d_->impl->connection().request("getObjects", Json::object(), std::move(request));
 }
 

@@ -257,6 +257,48 @@ void EventServer::dispatch(const std::shared_ptr<Session> &session,
     answer(*session, std::move(*request));
 }
 
+void EventServer::sendAnswer(Session &session, std::int64_t id, Answer &a)
+{
+    // Each part goes out as soon as it is written, and is freed before the next: a list of
+    // 100 000 objects then never sits in memory twice, and the client decodes the first parts
+    // while the later ones are still being written.
+    auto fits = [](const std::string &frame) { return frame.size() <= zarn::wire::kMaxFrameSize; };
+    const std::string head = "{\"id\":" + std::to_string(id) + ",\"part\":";
+    for (std::size_t i = 0; a.code == 0 && a.partTexts && i < a.partTexts->size(); ++i) {
+        std::string frame = head + (*a.partTexts)[i] + "}";
+        if (!fits(frame)) {
+            a.code = zarn::HandlerError::ServerError;
+            break;
+        }
+        session.socket->send(frame);
+    }
+    for (auto &part : a.parts) {
+        if (a.code != 0)
+            break;
+        std::string frame = wire::dump(Json{{"id", id}, {"part", std::move(part)}});
+        part = Json();
+        if (!fits(frame)) {
+            a.code = zarn::HandlerError::ServerError;
+            break;
+        }
+        session.socket->send(frame);
+    }
+    if (a.code == 0) {
+        std::string frame = wire::dump(Json{{"id", id}, {"result", std::move(a.result)}});
+        if (fits(frame)) {
+            session.socket->send(frame);
+            return;
+        }
+        a.code = zarn::HandlerError::ServerError;
+    }
+    if (a.code == zarn::HandlerError::ServerError && a.text.empty())
+        // A frame over the limit would end the client's connection: answer with an error.
+        a.text = "the answer exceeds the frame limit of " +
+                 std::to_string(zarn::wire::kMaxFrameSize) + " bytes";
+    session.socket->send(
+        wire::dump(Json{{"id", id}, {"error", {{"code", a.code}, {"text", a.text}}}}));
+}
+
 void EventServer::answer(Session &session, Request &&request)
 {
     const auto id = request.id;
@@ -270,26 +312,7 @@ void EventServer::answer(Session &session, Request &&request)
     } else {
         a = state_.handle(op, request.args, session.user);
     }
-    std::vector<std::string> out;
-    for (const auto &part : a.parts)
-        out.push_back(wire::dump(Json{{"id", id}, {"part", part}}));
-    if (a.code == 0)
-        out.push_back(wire::dump(Json{{"id", id}, {"result", a.result}}));
-    const bool fits = std::all_of(out.begin(), out.end(), [](const std::string &f) {
-        return f.size() <= zarn::wire::kMaxFrameSize;
-    });
-    if (!fits) {
-        // A frame over the limit would end the client's connection: answer with an error.
-        out.clear();
-        a.code = zarn::HandlerError::ServerError;
-        a.text = "the answer exceeds the frame limit of " +
-                 std::to_string(zarn::wire::kMaxFrameSize) + " bytes";
-    }
-    if (a.code != 0)
-        out.push_back(
-            wire::dump(Json{{"id", id}, {"error", {{"code", a.code}, {"text", a.text}}}}));
-    for (const auto &f : out)
-        session.socket->send(f);
+    sendAnswer(session, id, a);
     std::string line = "session " + std::to_string(session.id) + " " + clipText(op);
     if (a.code == 0)
         line += " -> ok" + (a.detail.empty() ? std::string() : ": " + clipText(a.detail));

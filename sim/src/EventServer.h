@@ -110,6 +110,7 @@ private:
     void onDecoded(const std::shared_ptr<Session> &session, std::optional<Request> &&request);
     void dispatch(const std::shared_ptr<Session> &session, std::optional<Request> &&request);
     static std::optional<Request> decodeRequest(const std::string &body);
+    void sendAnswer(Session &session, std::int64_t id, Answer &a);
     void answer(Session &session, Request &&request);
     void sendValues(Session &session);
     void sendTextToSessions(const std::string &text, std::int64_t onlyUser);

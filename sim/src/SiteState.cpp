@@ -153,6 +153,7 @@ void SiteState::replace(Site site)
         }
     }
     site_ = std::move(site);
+    objectParts_.reset();
     reindex();
     for (auto it = bindings_.begin(); it != bindings_.end();)
         it = find(it->first) ? std::next(it) : bindings_.erase(it);
@@ -258,16 +259,33 @@ Answer SiteState::getObjects(const Json &, std::int64_t &)
 {
     Answer a =
         ok(std::to_string(site_.objects.size()) + " objects, root " + std::to_string(site_.rootId));
-    Json batch = Json::array();
+    if (!objectParts_)
+        writeObjectParts();
+    a.partTexts = objectParts_;
+    a.result = Json{{"rootId", site_.rootId}, {"objects", lastObjects_}};
+    return a;
+}
+
+void SiteState::writeObjectParts()
+{
+    // Parts of kObjectsPerPart objects, or fewer where their names are long, so that a part
+    // stays far below the frame limit; the objects after the last full part go in the result.
+    constexpr std::size_t kPartBytes = 1024 * 1024;
+    auto parts = std::make_shared<std::vector<std::string>>();
+    std::string part;
+    lastObjects_ = Json::array();
     for (const auto &o : site_.objects) {
-        batch.push_back(wire::toJson(o.data));
-        if (batch.size() == kObjectsPerPart) {
-            a.parts.push_back(Json{{"objects", std::move(batch)}});
-            batch = Json::array();
+        Json object = wire::toJson(o.data);
+        part += lastObjects_.empty() ? "{\"objects\":[" : ",";
+        part += wire::dump(object);
+        lastObjects_.push_back(std::move(object));
+        if (lastObjects_.size() == kObjectsPerPart || part.size() >= kPartBytes) {
+            parts->push_back(std::move(part) + "]}");
+            part.clear();
+            lastObjects_ = Json::array();
         }
     }
-    a.result = Json{{"rootId", site_.rootId}, {"objects", std::move(batch)}};
-    return a;
+    objectParts_ = std::move(parts);
 }
 
 Answer SiteState::getDynamicAttribute(const Json &args, std::int64_t &)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,6 +25,8 @@ std::string clipText(const std::string &text, std::size_t max = 200);
 // The outcome of one request: either a result (possibly preceded by parts) or an error.
 struct Answer
 {
+    // Parts already written as JSON text, sent before `parts`.
+    std::shared_ptr<const std::vector<std::string>> partTexts;
     std::vector<Json> parts;
     Json result = Json::object();
     int code = 0; // 0: ok
@@ -105,6 +108,7 @@ private:
 
     Answer signIn(const Json &args, std::int64_t &sessionUser);
     Answer getObjects(const Json &args, std::int64_t &sessionUser);
+    void writeObjectParts();
     Answer getDynamicAttribute(const Json &args, std::int64_t &sessionUser);
     Answer createDynamicAttribute(const Json &args, std::int64_t &sessionUser);
     Answer setDynamicAttribute(const Json &args, std::int64_t &sessionUser);
@@ -127,6 +131,10 @@ private:
     static Json valuePush(const char *kind, std::int64_t id, const zarn::Value &value);
 
     Site site_;
+    // The object list as getObjects sends it, written once per site: a site of 100 000
+    // objects takes longer to write than the client takes to read it.
+    std::shared_ptr<const std::vector<std::string>> objectParts_;
+    Json lastObjects_;
     Pusher &pusher_;
     std::unordered_map<std::int64_t, std::size_t> index_;
     std::unordered_map<std::int64_t, std::int64_t> doorSensor_;    // door actuator -> its sensor

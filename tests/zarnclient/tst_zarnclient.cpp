@@ -230,45 +230,56 @@ private slots:
         QTest::addColumn<QStringList>("ids");
         QTest::addColumn<QString>("rootId");
         QTest::addColumn<QStringList>("warnings");
+        QTest::addColumn<QString>("notice");
 
         using sites::object;
+        const QString twice = QStringLiteral(
+            "Objects listed more than once in the tree (a loop or a shared child), shown once: 1");
         QTest::newRow("root id not in the list")
             << sites::withObjects(77, {object(1, "A", 7, 0)}) << QStringList() << QString()
-            << QStringList{kNullWarning};
+            << QStringList{kNullWarning} << QString();
         QTest::newRow("child id not in the list")
             << sites::withObjects(1, {object(1, "A", 7, 0, {5, 2}), object(2, "B", 2, 1)})
-            << QStringList{"1", "2"} << "1" << QStringList{kNullWarning};
+            << QStringList{"1", "2"} << "1" << QStringList{kNullWarning} << QString();
         QTest::newRow("duplicate id: first occurrence")
             << sites::withObjects(1, {object(1, "A", 7, 0, {2}), object(2, "First", 2, 1),
                                       object(2, "Second", 3, 1)})
-            << QStringList{"1", "2"} << "1" << QStringList();
+            << QStringList{"1", "2"} << "1" << QStringList()
+            << QStringLiteral("Repeated object ids, ignored: 1");
         QTest::newRow("comma in a name replaces the root")
             << sites::withObjects(1, {object(1, "A", 7, 0, {2}), object(2, "B, C", 2, 1)})
             << QStringList{"1", "2"} << "2"
-            << QStringList{QStringLiteral("ZarnObjectsRepository 107  root != nullptr?")};
+            << QStringList{QStringLiteral("ZarnObjectsRepository 107  root != nullptr?")}
+            << QString();
         QTest::newRow("cycle back to the root")
             << sites::withObjects(1, {object(1, "A", 7, 0, {2}), object(2, "B", 4, 1, {3}),
                                       object(3, "C", 4, 2, {1})})
             << QStringList{"1", "2", "3"} << "1"
-            << QStringList{
-                   QStringLiteral("Object reached twice in the tree, not visited again: 1")};
+            << QStringList{QStringLiteral("Object reached twice in the tree, not visited again: 1")}
+            << twice;
         QTest::newRow("object under two parents")
             << sites::withObjects(1, {object(1, "A", 7, 0, {2, 3}), object(2, "B", 4, 1, {4}),
                                       object(3, "C", 4, 1, {4}), object(4, "D", 2, 2)})
             << QStringList{"1", "2", "3", "4"} << "1"
-            << QStringList{
-                   QStringLiteral("Object reached twice in the tree, not visited again: 4")};
+            << QStringList{QStringLiteral("Object reached twice in the tree, not visited again: 4")}
+            << twice;
         QTest::newRow("unknown type: children hang under the grandparent")
             << sites::withObjects(
                    1, {object(1, "A", 7, 0, {2}), object(2, "X", 42, 1, {3}), object(3, "C", 2, 2)})
             << QStringList{"1", "3"} << "1"
             << QStringList{QStringLiteral("Unknow type:  42"),
-                           QStringLiteral("Object not loaded, id: 2")};
+                           QStringLiteral("Object not loaded, id: 2")}
+            << QString();
         QTest::newRow("unreachable objects stay out")
             << sites::withObjects(1, {object(1, "A", 7, 0), object(2, "B", 2, 0)})
-            << QStringList{"1"} << "1" << QStringList();
+            << QStringList{"1"} << "1" << QStringList() << QString();
         QTest::newRow("chain of 3000 levels loads whole")
-            << chain(3000) << QStringList{"#3000"} << "1" << QStringList();
+            << chain(3000) << QStringList{"#3000"} << "1" << QStringList() << QString();
+        QTest::newRow("a name of 100 000 characters is cut")
+            << sites::withObjects(
+                   1, {object(1, "A", 7, 0, {2}), object(2, std::string(100000, 'x'), 2, 1)})
+            << QStringList{"1", "2"} << "1" << QStringList()
+            << QStringLiteral("Names longer than 1000 characters, cut: 1");
     }
 
     void treeShapes()
@@ -277,6 +288,7 @@ private slots:
         QFETCH(QStringList, ids);
         QFETCH(QString, rootId);
         QFETCH(QStringList, warnings);
+        QFETCH(QString, notice);
 
         startServer(site);
         signIn();
@@ -288,6 +300,9 @@ private slots:
             QCOMPARE(sortedIds(*m_repo), ids);
         QCOMPARE(m_repo->root() ? m_repo->root()->id() : QString(), rootId);
         QCOMPARE(log.lines(QtWarningMsg), warnings);
+        QCOMPARE(m_repo->notice(), notice);
+        for (const auto &object : m_repo->objects())
+            QVERIFY(object->name().size() <= 1001);
     }
 
     void treeShapeDetails()

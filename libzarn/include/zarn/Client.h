@@ -59,6 +59,13 @@ public:
     // kMaxObjects objects fails with HandlerError::AnswerTooLarge.
     void getObjects(ObjectsOk ok, Fail fail);
     static constexpr std::size_t kMaxObjects = 200000;
+    using ObjectsPart = std::function<void(std::vector<Object> objects)>;
+    using RootOk = std::function<void(std::int64_t rootId)>;
+    // The same list handed over part by part as the answer arrives, so that the caller can
+    // work on the first parts while the later ones are on their way: `part` runs for each part
+    // in order (the last one included), then `ok` with the root's id, or `fail` after any
+    // number of parts. Same limit as getObjects.
+    void getObjectsInParts(ObjectsPart part, RootOk ok, Fail fail);
     // The dynamic attribute `name` of an object; name "" gives all of them.
     void getDynamicAttribute(std::int64_t objectId, const std::string &name, AttributesOk ok,
                              Fail fail);
