@@ -448,8 +448,7 @@ std::set<std::int64_t> generatedFromSite(const Json &doc, Site &site)
                  "\" must not be given beside it");
     }
     for (const auto &item : g.items()) {
-        if (item.key() != "cameras" && item.key() != "address" && item.key() != "httpPort" &&
-            item.key() != "rtsp")
+        if (item.key() != "cameras" && item.key() != "address" && item.key() != "httpPort")
             fail("generate: unknown key \"" + item.key() + "\"");
     }
     SiteGeneration generation;
@@ -466,11 +465,6 @@ std::set<std::int64_t> generatedFromSite(const Json &doc, Site &site)
     if (g.contains("address"))
         generation.address = stringField(g, "address", "generate");
     generation.httpPort = portField(g, "httpPort", generation.httpPort, "generate");
-    if (auto rtsp = g.find("rtsp"); rtsp != g.end()) {
-        if (!rtsp->is_boolean())
-            fail("generate: \"rtsp\" must be true or false");
-        generation.rtsp = rtsp->get<bool>();
-    }
     SiteGenerator::fill(generation, site);
     std::set<std::int64_t> ids;
     for (const auto &o : site.objects)

@@ -231,7 +231,8 @@ private:
                        building, "GW-" + padded(gatewayCount_, 6));
         gw.data.settings.setValue("address", StringValue(g_.address));
         gw.httpPort = g_.httpPort;
-        gw.rtsp = g_.rtsp;
+        // One RTSP service mounting every stream of a large site takes minutes to start.
+        gw.rtsp = false;
         const auto gateway = gw.data.id;
         for (int s = 0;
              s < SiteGenerator::kStreamsPerGateway && std::int64_t(cameras_.size()) < g_.cameras;
