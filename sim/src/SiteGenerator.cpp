@@ -216,10 +216,11 @@ private:
                                       .data.id);
         std::array<int, kAreas.size()> areaCounts{};
         const std::string shortName = std::string(place.city) + " " + place.street;
-        for (std::size_t k = 0; k < gateways && std::int64_t(cameras_.size()) < g_.cameras; ++k)
-            addGateway(buildingIds[k % buildings], k + 1, areaCounts, shortName);
+        std::size_t made = 0;
+        for (; made < gateways && std::int64_t(cameras_.size()) < g_.cameras; ++made)
+            addGateway(buildingIds[made % buildings], made + 1, areaCounts, shortName);
         plan.cameraCount = cameras_.size() - plan.firstCamera;
-        addDoors(plan, buildingIds.front(), gateways + 1);
+        addDoors(plan, buildingIds.front(), made + 1);
         plans_.push_back(std::move(plan));
     }
 
