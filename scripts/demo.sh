@@ -3,19 +3,26 @@
 # companion layout switcher beside it. Without a display everything runs under Xvfb.
 #   ./scripts/demo.sh                      run until the console's window closes
 #   ./scripts/demo.sh --screenshot FILE    start, save a picture of the screen, stop
+#   ./scripts/demo.sh --generate-site N    the same on a made-up chain of N cameras instead of
+#                                          the demo shop (1 to 100000; docs/site-file.md)
 #
-# The demo keeps its own home folder (build/demo-home: console log, login fields, vantrel.log)
-# so it never touches the settings of a console you use for real.
+# The demo keeps its own home folder (build/demo-home: console log, login fields, vantrel.log;
+# build/demo-home-generated for a generated site) so it never touches the settings of a
+# console you use for real.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 shot=""
+cameras=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --screenshot) [ $# -ge 2 ] || { echo "--screenshot needs a file name" >&2; exit 2; }
                   shot="$(realpath -m "$2")"; shift 2 ;;
-    *) echo "usage: $0 [--screenshot FILE]" >&2; exit 2 ;;
+    --generate-site) [[ $# -ge 2 && "$2" =~ ^[0-9]{1,6}$ ]] && (( 10#$2 >= 1 && 10#$2 <= 100000 )) ||
+                       { echo "--generate-site needs a number of cameras from 1 to 100000" >&2; exit 2; }
+                     cameras="$2"; shift 2 ;;
+    *) echo "usage: $0 [--screenshot FILE] [--generate-site CAMERAS]" >&2; exit 2 ;;
   esac
 done
 
@@ -24,6 +31,12 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target client vantrel zarn-sim
 
 demo_home="$root/build/demo-home"
+site_args=(--site "$root/sim/sites/demo.json")
+if [ -n "$cameras" ]; then
+  # Its own home: the demo shop's last layout means nothing on the generated site.
+  demo_home="$root/build/demo-home-generated"
+  site_args=(--generate-site "$cameras")
+fi
 settings="$demo_home/.config/ardix.example/Ardix.conf"
 log="$demo_home/.local/share/Ardix/clientLogs.txt"
 mkdir -p "$(dirname "$settings")"
@@ -47,7 +60,7 @@ fi
 # The simulator keeps the video it makes in the demo's own cache folder; its faults (a lost
 # event server, a stalled stream) are commanded on port 12241 (docs/site-file.md).
 HOME="$demo_home" XDG_CACHE_HOME="$demo_home/.cache" \
-  "$root/build/sim/zarn-sim" --site "$root/sim/sites/demo.json" --control-port 12241 \
+  "$root/build/sim/zarn-sim" "${site_args[@]}" --control-port 12241 \
   2>"$demo_home/zarn-sim.log" &
 pids+=($!)
 

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <future>
 #include <iostream>
+#include <iterator>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace ardix::sim {
 
@@ -17,22 +19,20 @@ bool isGateway(const SiteObject &o)
            o.data.className == "device.GATEWAY";
 }
 
+using ObjectIndex = std::unordered_map<std::int64_t, const SiteObject *>;
+
 // The streams found below a gateway in the object tree.
-std::vector<GatewayStream> streamsBelow(const Site &site, const SiteObject &gateway)
+std::vector<GatewayStream> streamsBelow(const ObjectIndex &byId, const SiteObject &gateway)
 {
-    std::unordered_map<std::int64_t, const SiteObject *> byId;
-    for (const auto &o : site.objects)
-        byId.emplace(o.data.id, &o);
     std::vector<GatewayStream> streams;
     std::vector<std::int64_t> pending(gateway.data.children.rbegin(), gateway.data.children.rend());
-    std::unordered_map<std::int64_t, bool> seen;
+    std::unordered_set<std::int64_t> seen;
     while (!pending.empty()) {
         const auto id = pending.back();
         pending.pop_back();
         auto it = byId.find(id);
-        if (it == byId.end() || seen[id])
+        if (it == byId.end() || !seen.insert(id).second)
             continue;
-        seen[id] = true;
         const SiteObject &o = *it->second;
         if (o.data.type == static_cast<int>(zarn::ObjectType::Stream))
             streams.push_back({o.data.id, o.data.name, o.chunks, o.chunkMedia});
@@ -108,42 +108,79 @@ bool Simulator::start(std::string *error)
     return true;
 }
 
-void Simulator::updateGateways(const Site &site)
+// Gateways on one address and one fixed port share one service, which serves all their streams:
+// a generated site's hundreds of gateways run one HTTP service instead of hundreds.
+std::vector<Simulator::GatewayGroup> Simulator::groupGateways(const Site &site) const
 {
-    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    ObjectIndex byId;
+    for (const auto &o : site.objects)
+        byId.emplace(o.data.id, &o);
+    std::vector<GatewayGroup> groups;
+    std::unordered_map<std::string, std::size_t> byAddress;
     for (const auto &o : site.objects) {
         if (!isGateway(o))
             continue;
-        auto streams = streamsBelow(site, o);
-        auto it = std::find_if(gateways_.begin(), gateways_.end(),
-                               [&](const auto &g) { return g->gatewayId() == o.data.id; });
-        if (it != gateways_.end()) {
-            rtsp_[std::size_t(it - gateways_.begin())]->setStreams(streams);
-            (*it)->setStreams(std::move(streams));
-            continue;
-        }
-        auto gateway = std::make_unique<GatewayHttp>(
-            o.data.id, *media_, posTexts_, [this](const std::string &line) { logLocked(line); });
-        gateway->setStreams(streams);
         std::string host = o.data.settings.value("address").toString();
         if (host.empty())
             host = options_.host;
         const auto port =
             options_.httpPort ? *options_.httpPort : static_cast<unsigned short>(o.httpPort);
-        gateway->start(host, port);
-        rtsp_.push_back(startRtsp(o, *gateway, streams, host));
-        gateways_.push_back(std::move(gateway));
+        const std::string key =
+            port != 0 ? host + ":" + std::to_string(port) : "#" + std::to_string(o.data.id);
+        auto [it, fresh] = byAddress.emplace(key, groups.size());
+        if (fresh)
+            groups.push_back({&o, host, port, {}, {}});
+        auto &group = groups[it->second];
+        group.gatewayIds.push_back(o.data.id);
+        auto streams = streamsBelow(byId, o);
+        std::move(streams.begin(), streams.end(), std::back_inserter(group.streams));
+    }
+    return groups;
+}
+
+void Simulator::updateGateways(const Site &site)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    std::unordered_set<std::size_t> served;
+    for (auto &group : groupGateways(site)) {
+        const auto known = std::find_if(group.gatewayIds.begin(), group.gatewayIds.end(),
+                                        [&](auto id) { return serviceOf_.count(id) > 0; });
+        std::size_t index = gateways_.size();
+        if (known != group.gatewayIds.end()) {
+            index = serviceOf_[*known];
+            if (rtsp_[index])
+                rtsp_[index]->setStreams(group.streams);
+            gateways_[index]->setStreams(std::move(group.streams));
+        } else {
+            startGroup(group);
+        }
+        served.insert(index);
+        for (const auto id : group.gatewayIds)
+            serviceOf_[id] = index;
     }
     // Gateways gone from a reloaded site keep their port but serve nothing.
-    for (auto &g : gateways_) {
-        const bool present =
-            std::any_of(site.objects.begin(), site.objects.end(),
-                        [&](const auto &o) { return isGateway(o) && o.data.id == g->gatewayId(); });
-        if (!present) {
-            g->setStreams({});
-            rtsp_[std::size_t(&g - gateways_.data())]->setStreams({});
-        }
+    for (std::size_t i = 0; i < gateways_.size(); ++i) {
+        if (served.count(i))
+            continue;
+        gateways_[i]->setStreams({});
+        if (rtsp_[i])
+            rtsp_[i]->setStreams({});
     }
+}
+
+void Simulator::startGroup(GatewayGroup &group)
+{
+    const SiteObject &o = *group.first;
+    auto gateway = std::make_unique<GatewayHttp>(
+        o.data.id, *media_, posTexts_, [this](const std::string &line) { logLocked(line); });
+    gateway->setStreams(group.streams);
+    gateway->start(group.host, group.port);
+    if (group.gatewayIds.size() > 1)
+        logLocked(std::to_string(group.gatewayIds.size()) +
+                  " gateways share the services of gateway " + std::to_string(o.data.id) + " (" +
+                  std::to_string(group.streams.size()) + " streams)");
+    rtsp_.push_back(o.rtsp ? startRtsp(o, *gateway, group.streams, group.host) : nullptr);
+    gateways_.push_back(std::move(gateway));
 }
 
 std::unique_ptr<GatewayRtsp> Simulator::startRtsp(const SiteObject &o, GatewayHttp &http,
@@ -167,33 +204,25 @@ std::unique_ptr<GatewayRtsp> Simulator::startRtsp(const SiteObject &o, GatewayHt
 unsigned short Simulator::gatewayRtspPort(std::int64_t gatewayId)
 {
     std::lock_guard<std::mutex> lock(gatewaysMutex_);
-    for (const auto &r : rtsp_) {
-        if (r->gatewayId() == gatewayId)
-            return r->port();
-    }
-    return 0;
+    const auto it = serviceOf_.find(gatewayId);
+    return it != serviceOf_.end() && rtsp_[it->second] ? rtsp_[it->second]->port() : 0;
 }
 
 bool Simulator::restartRtsp(std::int64_t gatewayId, std::chrono::milliseconds downFor)
 {
     std::lock_guard<std::mutex> lock(gatewaysMutex_);
-    for (auto &r : rtsp_) {
-        if (r->gatewayId() == gatewayId) {
-            r->restart(downFor);
-            return true;
-        }
-    }
-    return false;
+    const auto it = serviceOf_.find(gatewayId);
+    if (it == serviceOf_.end() || !rtsp_[it->second])
+        return false;
+    rtsp_[it->second]->restart(downFor);
+    return true;
 }
 
 unsigned short Simulator::gatewayHttpPort(std::int64_t gatewayId)
 {
     std::lock_guard<std::mutex> lock(gatewaysMutex_);
-    for (const auto &g : gateways_) {
-        if (g->gatewayId() == gatewayId)
-            return g->port();
-    }
-    return 0;
+    const auto it = serviceOf_.find(gatewayId);
+    return it != serviceOf_.end() ? gateways_[it->second]->port() : 0;
 }
 
 void Simulator::stop()
@@ -205,6 +234,7 @@ void Simulator::stop()
         // The RTSP services play the HTTP services' loops: they go first.
         rtsp_.clear();
         gateways_.clear();
+        serviceOf_.clear();
     }
     call([this] { events_->stop(); });
     work_.reset();
@@ -296,7 +326,7 @@ bool Simulator::setLiveFault(std::int64_t streamId, GatewayHttp::LiveFault fault
     for (auto &g : gateways_)
         found = g->setLiveFault(streamId, fault) || found;
     for (auto &r : rtsp_)
-        found = r->setLiveFault(streamId, fault) || found;
+        found = (r && r->setLiveFault(streamId, fault)) || found;
     return found;
 }
 

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace ardix::sim {
@@ -102,7 +103,18 @@ public:
 private:
     template <typename F> auto call(F &&f) -> decltype(f());
     static void logToStderr(const std::string &line);
+    // Gateways that share one HTTP service (and RTSP service): the first one's settings rule.
+    struct GatewayGroup
+    {
+        const SiteObject *first = nullptr;
+        std::string host;
+        unsigned short port = 0;
+        std::vector<std::int64_t> gatewayIds;
+        std::vector<GatewayStream> streams;
+    };
+    std::vector<GatewayGroup> groupGateways(const Site &site) const;
     void updateGateways(const Site &site);
+    void startGroup(GatewayGroup &group);
     std::unique_ptr<GatewayRtsp> startRtsp(const SiteObject &gateway, GatewayHttp &http,
                                            const std::vector<GatewayStream> &streams,
                                            const std::string &host);
@@ -126,7 +138,9 @@ private:
     std::unique_ptr<MediaMaker> media_;
     std::mutex gatewaysMutex_;
     std::vector<std::unique_ptr<GatewayHttp>> gateways_;
-    std::vector<std::unique_ptr<GatewayRtsp>> rtsp_; // one per gateway, beside its HTTP service
+    // One per service, beside its HTTP service; empty where the gateways serve no RTSP.
+    std::vector<std::unique_ptr<GatewayRtsp>> rtsp_;
+    std::unordered_map<std::int64_t, std::size_t> serviceOf_; // gateway id -> its services' index
 };
 
 } // namespace ardix::sim

@@ -1,4 +1,5 @@
 #include "Site.h"
+#include "SiteGenerator.h"
 
 #include "zarn/Value.h"
 
@@ -6,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -329,6 +331,11 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
     so.rtspPort = static_cast<int>(intField(o, "rtspPort", so.rtspPort, false, where));
     if (so.rtspPort < 0 || so.rtspPort > 65535)
         fail(where + ": \"rtspPort\" must lie between 0 and 65535");
+    if (auto rtsp = o.find("rtsp"); rtsp != o.end()) {
+        if (!rtsp->is_boolean())
+            fail(where + ": \"rtsp\" must be true or false");
+        so.rtsp = rtsp->get<bool>();
+    }
     so.rtspUser = stringField(o, "rtspUser", where);
     so.rtspPassword = stringField(o, "rtspPassword", where);
     if (so.rtspUser.empty() != so.rtspPassword.empty())
@@ -400,6 +407,71 @@ std::vector<ScheduledEvent> scheduleFromSite(const Json &doc, const std::set<std
     return schedule;
 }
 
+std::set<std::int64_t> objectsFromSite(const Json &doc, std::int64_t now, Site &site)
+{
+    auto objects = doc.find("objects");
+    if (objects == doc.end() || !objects->is_array() || objects->empty())
+        fail("site: \"objects\" must be a non-empty array");
+    std::set<std::int64_t> ids, explicitLists;
+    for (std::size_t i = 0; i < objects->size(); ++i) {
+        auto so = objectFromSite((*objects)[i], now, i);
+        if (!ids.insert(so.data.id).second)
+            fail("objects: id " + std::to_string(so.data.id) + " appears twice");
+        if ((*objects)[i].contains("children"))
+            explicitLists.insert(so.data.id);
+        site.objects.push_back(std::move(so));
+    }
+    site.rootId = intField(doc, "rootId", site.objects.front().data.id, false, "site");
+    if (!ids.count(site.rootId))
+        fail("site: \"rootId\" " + std::to_string(site.rootId) + " names no object");
+    linkChildren(site.objects, explicitLists);
+    return ids;
+}
+
+int portField(const Json &obj, const char *key, int fallback, const std::string &where)
+{
+    const std::int64_t port = intField(obj, key, fallback, false, where);
+    if (port < 1 || port > 65535)
+        fail(where + ": \"" + key + "\" must lie between 1 and 65535");
+    return static_cast<int>(port);
+}
+
+// The objects of a generated site (docs/site-file.md, "Generated sites").
+std::set<std::int64_t> generatedFromSite(const Json &doc, Site &site)
+{
+    const Json &g = doc["generate"];
+    if (!g.is_object())
+        fail("site: \"generate\" must be an object");
+    for (const char *key : {"objects", "rootId"}) {
+        if (doc.contains(key))
+            fail(std::string("site: \"generate\" makes the objects; \"") + key +
+                 "\" must not be given beside it");
+    }
+    for (const auto &item : g.items()) {
+        if (item.key() != "cameras" && item.key() != "address" && item.key() != "httpPort")
+            fail("generate: unknown key \"" + item.key() + "\"");
+    }
+    SiteGeneration generation;
+    auto cameras = g.find("cameras");
+    if (cameras == g.end())
+        fail("generate: \"cameras\" is missing");
+    const bool small =
+        cameras->is_number_integer() && !(cameras->is_number_unsigned() &&
+                                          cameras->get<std::uint64_t>() > std::uint64_t(INT64_MAX));
+    generation.cameras = small ? cameras->get<std::int64_t>() : 0;
+    if (!small || !SiteGenerator::refusal(generation.cameras).empty())
+        fail("generate: \"cameras\" must be a whole number from 1 to " +
+             std::to_string(SiteGenerator::kMaxCameras) + ", not " + cameras->dump());
+    if (g.contains("address"))
+        generation.address = stringField(g, "address", "generate");
+    generation.httpPort = portField(g, "httpPort", generation.httpPort, "generate");
+    SiteGenerator::fill(generation, site);
+    std::set<std::int64_t> ids;
+    for (const auto &o : site.objects)
+        ids.insert(ids.end(), o.data.id);
+    return ids;
+}
+
 Site parseSite(const Json &doc, std::int64_t now)
 {
     if (!doc.is_object())
@@ -421,22 +493,8 @@ Site parseSite(const Json &doc, std::int64_t now)
             site.users.push_back(user);
         }
     }
-    auto objects = doc.find("objects");
-    if (objects == doc.end() || !objects->is_array() || objects->empty())
-        fail("site: \"objects\" must be a non-empty array");
-    std::set<std::int64_t> ids, explicitLists;
-    for (std::size_t i = 0; i < objects->size(); ++i) {
-        auto so = objectFromSite((*objects)[i], now, i);
-        if (!ids.insert(so.data.id).second)
-            fail("objects: id " + std::to_string(so.data.id) + " appears twice");
-        if ((*objects)[i].contains("children"))
-            explicitLists.insert(so.data.id);
-        site.objects.push_back(std::move(so));
-    }
-    site.rootId = intField(doc, "rootId", site.objects.front().data.id, false, "site");
-    if (!ids.count(site.rootId))
-        fail("site: \"rootId\" " + std::to_string(site.rootId) + " names no object");
-    linkChildren(site.objects, explicitLists);
+    const auto ids =
+        doc.contains("generate") ? generatedFromSite(doc, site) : objectsFromSite(doc, now, site);
     site.events = scheduleFromSite(doc, ids);
     std::int64_t chunkId = 1;
     for (auto &o : site.objects) {

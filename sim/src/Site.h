@@ -72,7 +72,18 @@ struct SiteObject
     std::optional<PosScript> pos;                  // streams: channel texts to publish
     int httpPort = 9554;                           // gateways: port of the HTTP service
     int rtspPort = 8554;                           // gateways: port of the RTSP service
+    bool rtsp = true;                              // gateways: whether to serve RTSP at all
     std::string rtspUser, rtspPassword;            // gateways: RTSP sign-in, when asked
+};
+
+// What a generated site is made from (docs/site-file.md, "Generated sites"); SiteGenerator
+// makes it.
+struct SiteGeneration
+{
+    std::int64_t cameras = 0;
+    std::string address = "127.0.0.1"; // the gateways' "address" setting and the streams' host
+    int httpPort = 9554;               // the one HTTP service every gateway shares
+    bool rtsp = false;                 // whether the gateways serve RTSP too (one shared service)
 };
 
 // A simulated site loaded from a site file (docs/site-file.md).
@@ -85,6 +96,7 @@ public:
     std::vector<SiteUser> users;
     std::vector<SiteObject> objects;
     std::vector<ScheduledEvent> events;
+    std::optional<SiteGeneration> generation; // how the objects were made, for generated sites
 
     // Parses a site document; recordings given by duration end at nowMs. Nothing (and
     // `error` set) for a document that is not a valid site.

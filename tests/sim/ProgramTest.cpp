@@ -1,9 +1,12 @@
 // The zarn-sim program end to end: started on a free port with the demo site, a library
-// client signs in, lists the objects and reads the layouts; SIGHUP reloads the site file.
+// client signs in, lists the objects and reads the layouts; SIGHUP reloads the site file. A
+// generated site's cameras play live.
 #include "zarn/zarn.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -186,14 +189,68 @@ TEST(ZarnSimProgram, RefusesBadArgumentsAndMissingFiles)
         std::vector<std::string> args;
         int code;
     };
-    for (const auto &c : std::vector<Case>{{{}, 2},
-                                           {{"--port", "1"}, 2},
-                                           {{"--site", ZARN_DEMO_SITE, "--port", "x"}, 2},
-                                           {{"--site", ZARN_DEMO_SITE, "--bogus"}, 2},
-                                           {{"--site", "/nonexistent.json"}, 1}}) {
+    for (const auto &c :
+         std::vector<Case>{{{}, 2},
+                           {{"--port", "1"}, 2},
+                           {{"--site", ZARN_DEMO_SITE, "--port", "x"}, 2},
+                           {{"--site", ZARN_DEMO_SITE, "--bogus"}, 2},
+                           {{"--site", "/nonexistent.json"}, 1},
+                           {{"--generate-site", "0"}, 2},
+                           {{"--generate-site", "-1"}, 2},
+                           {{"--generate-site", "ten"}, 2},
+                           {{"--generate-site", "100001"}, 2},
+                           {{"--generate-site", "5", "--site", ZARN_DEMO_SITE}, 2}}) {
         SimProcess sim(c.args);
         EXPECT_EQ(sim.exitCode(), c.code);
     }
+}
+
+// A generated site on free ports: its gateways share one HTTP service, whose port the streams'
+// addresses name, and any camera plays there.
+TEST(ZarnSimProgram, AGeneratedSitesCamerasPlayOnTheServiceTheirAddressesName)
+{
+    SimProcess sim(
+        {"--generate-site", "300", "--port", "0", "--http-port", "0", "--rtsp-port", "0"});
+    const auto port = sim.waitFor("event server listening on 127\\.0\\.0\\.1:(\\d+)");
+    const auto http = sim.waitFor("HTTP service listening on 127\\.0\\.0\\.1:(\\d+)");
+    ASSERT_FALSE(port.empty() || http.empty());
+    EXPECT_FALSE(sim.waitFor("5 gateways share the services of gateway").empty());
+
+    Context context;
+    Connection connection(ConnectionCallbacks{}, context);
+    Client client(ClientCallbacks{}, connection);
+    std::promise<bool> opened;
+    connection.open(
+        "127.0.0.1", std::stoi(port), [&] { opened.set_value(true); },
+        [&](const ConnectionError &) { opened.set_value(false); });
+    ASSERT_TRUE(await(opened.get_future()));
+    std::promise<std::int64_t> user;
+    client.signIn(
+        "operator", "operator", [&](std::int64_t id) { user.set_value(id); },
+        [&](const HandlerError &) { user.set_value(0); });
+    ASSERT_EQ(await(user.get_future()), 500);
+    std::promise<std::vector<Object>> objects;
+    client.getObjects([&](const std::vector<Object> &o, std::int64_t) { objects.set_value(o); },
+                      [&](const HandlerError &) { objects.set_value({}); });
+    const auto all = await(objects.get_future());
+    const auto last =
+        std::find_if(all.rbegin(), all.rend(), [](const Object &o) { return o.type() == 10; });
+    ASSERT_NE(last, all.rend());
+    const std::string path = "/live/" + std::to_string(last->id());
+    EXPECT_EQ(last->settings().value("url").toString(),
+              "http://127.0.0.1:" + http + path + "[[?profile{EQU}main]]");
+
+    httplib::Client c("127.0.0.1", std::stoi(http));
+    c.set_read_timeout(120, 0); // the camera's loop is made on its first view
+    std::string bytes;
+    c.Get((path + "?profile=main").c_str(), [&](const char *data, std::size_t n) {
+        bytes.append(data, n);
+        return bytes.size() < 100 * 188;
+    });
+    ASSERT_GE(bytes.size(), 100u * 188);
+    EXPECT_EQ(bytes[0], 0x47); // MPEG-TS
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.exitCode(), 0);
 }
 
 } // namespace
