@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <future>
 #include <map>
 #include <memory>
@@ -85,6 +86,43 @@ void BM_SmallRequestRoundTrip(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SmallRequestRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// N small requests issued back to back from one thread without waiting for any answer; the
+// burst is done when the last answer arrived. Measures pipelining on one connection.
+void BM_PipelinedRequests(benchmark::State &state)
+{
+    const auto n = state.range(0);
+    auto &s = Setup::forSize(100);
+    std::int64_t failures = 0;
+    for (auto _ : state) {
+        std::atomic<std::int64_t> left{n};
+        std::atomic<std::int64_t> failed{0};
+        std::promise<void> done;
+        auto finish = [&] {
+            if (left.fetch_sub(1) == 1)
+                done.set_value();
+        };
+        for (std::int64_t i = 0; i < n; ++i)
+            s.client.getDynamicAttribute(
+                2, "", [&](const NameValueMap &) { finish(); },
+                [&](const HandlerError &) {
+                    ++failed;
+                    finish();
+                });
+        done.get_future().wait();
+        failures += failed.load();
+    }
+    if (failures > 0)
+        state.SkipWithError("requests failed");
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["requests_per_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * n), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PipelinedRequests)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The same request written and read on a blocking socket by the calling thread: no library
 // thread, no hand-over, the floor that the library's round trip is compared with.

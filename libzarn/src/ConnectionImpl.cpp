@@ -32,11 +32,18 @@ void ConnectionImpl::log(LogLevel level, const std::string &text) const
         ctx->log(level, text);
 }
 
+bool ConnectionImpl::logs(LogLevel level) const
+{
+    auto ctx = context_.lock();
+    return ctx && ctx->logger().enabled(level);
+}
+
 // ---- public entry points (any thread) ----
 
 void ConnectionImpl::open(std::string host, int port, Connection::OpenOk ok,
                           Connection::OpenFail fail)
 {
+    endBatch();
     auto self = shared_from_this();
     post([self, host = std::move(host), port, ok = std::move(ok), fail = std::move(fail)]() {
         if (self->state_ != Connection::Closed) {
@@ -55,6 +62,7 @@ void ConnectionImpl::open(std::string host, int port, Connection::OpenOk ok,
 
 void ConnectionImpl::close()
 {
+    endBatch();
     auto self = shared_from_this();
     if (auto ctx = context_.lock())
         ctx->postIfStarted([self] { self->doClose(); });
@@ -62,9 +70,26 @@ void ConnectionImpl::close()
 
 void ConnectionImpl::request(std::string op, Json args, PendingRequest request)
 {
-    auto self = shared_from_this();
-    post([self, op = std::move(op), args = std::move(args),
-          request = std::move(request)]() mutable { self->doRequest(op, args, request); });
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(batchesMutex_);
+        if (!batchOpen_) {
+            batches_.emplace_back();
+            batchOpen_ = true;
+            first = true;
+        }
+        batches_.back().push_back({std::move(op), std::move(args), std::move(request)});
+    }
+    if (first) {
+        auto self = shared_from_this();
+        post([self] { self->sendBatch(); });
+    }
+}
+
+void ConnectionImpl::endBatch()
+{
+    std::lock_guard<std::mutex> lock(batchesMutex_);
+    batchOpen_ = false;
 }
 
 void ConnectionImpl::attach(const std::shared_ptr<ClientImpl> &client)
@@ -414,6 +439,28 @@ void ConnectionImpl::handlePush(const Json &frame)
 
 // ---- requests ----
 
+void ConnectionImpl::sendBatch()
+{
+    // Every batch has its own post; whichever post runs first takes the oldest batch.
+    std::vector<QueuedRequest> batch;
+    {
+        std::lock_guard<std::mutex> lock(batchesMutex_);
+        if (batches_.empty())
+            return;
+        batch = std::move(batches_.front());
+        batches_.pop_front();
+        if (batches_.empty())
+            batchOpen_ = false;
+    }
+    auto socket = socket_;
+    if (socket)
+        socket->holdWrites();
+    for (auto &q : batch)
+        doRequest(q.op, q.args, q.request);
+    if (socket)
+        socket->releaseWrites();
+}
+
 void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &request)
 {
     if (state() != Connection::Open || !socket_) {
@@ -421,7 +468,8 @@ void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &requ
         return;
     }
     const std::int64_t id = nextId_++;
-    log(LogLevel::Debug, "request " + std::to_string(id) + " " + op);
+    if (logs(LogLevel::Debug))
+        log(LogLevel::Debug, "request " + std::to_string(id) + " " + op);
     auto socket = socket_;
     if (!socket->send(wire::dump(Json{{"id", id}, {"op", op}, {"args", std::move(args)}}))) {
         // Either the request alone outgrows a frame (the connection stays), or the server
