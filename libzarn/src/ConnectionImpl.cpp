@@ -3,11 +3,17 @@
 #include "ClientImpl.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace ardix::zarn::detail {
 
 using wire::FramedSocket;
 using wire::Json;
+
+namespace {
+// The queue of requests keeps its buffer up to this many for the next burst.
+constexpr std::size_t kKeepQueued = 1024;
+} // namespace
 
 ConnectionImpl::ConnectionImpl(const std::shared_ptr<ContextImpl> &context,
                                ConnectionCallbacks callbacks)
@@ -74,11 +80,12 @@ void ConnectionImpl::request(std::string op, Json args, PendingRequest request)
     {
         std::lock_guard<std::mutex> lock(batchesMutex_);
         if (!batchOpen_) {
-            batches_.emplace_back();
+            batchSizes_.push_back(0);
             batchOpen_ = true;
             first = true;
         }
-        batches_.back().push_back({std::move(op), std::move(args), std::move(request)});
+        queued_.push_back({std::move(op), std::move(args), std::move(request)});
+        ++batchSizes_.back();
     }
     if (first) {
         auto self = shared_from_this();
@@ -442,23 +449,30 @@ void ConnectionImpl::handlePush(const Json &frame)
 void ConnectionImpl::sendBatch()
 {
     // Every batch has its own post; whichever post runs first takes the oldest batch.
-    std::vector<QueuedRequest> batch;
     {
         std::lock_guard<std::mutex> lock(batchesMutex_);
-        if (batches_.empty())
+        if (batchSizes_.empty())
             return;
-        batch = std::move(batches_.front());
-        batches_.pop_front();
-        if (batches_.empty())
+        const auto n = batchSizes_.front();
+        batchSizes_.erase(batchSizes_.begin());
+        if (batchSizes_.empty()) {
             batchOpen_ = false;
+            taken_.swap(queued_);
+        } else {
+            std::move(queued_.begin(), queued_.begin() + n, std::back_inserter(taken_));
+            queued_.erase(queued_.begin(), queued_.begin() + n);
+        }
     }
     auto socket = socket_;
     if (socket)
         socket->holdWrites();
-    for (auto &q : batch)
+    for (auto &q : taken_)
         doRequest(q.op, q.args, q.request);
     if (socket)
         socket->releaseWrites();
+    taken_.clear();
+    if (taken_.capacity() > kKeepQueued)
+        std::vector<QueuedRequest>().swap(taken_);
 }
 
 void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &request)
@@ -471,7 +485,10 @@ void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &requ
     if (logs(LogLevel::Debug))
         log(LogLevel::Debug, "request " + std::to_string(id) + " " + op);
     auto socket = socket_;
-    if (!socket->send(wire::dump(Json{{"id", id}, {"op", op}, {"args", std::move(args)}}))) {
+    // The same frame as dumping {"id","op","args"}, without building and copying that object.
+    // Operation names are the library's own plain ASCII words.
+    if (!socket->send("{\"id\":" + std::to_string(id) + ",\"op\":\"" + op +
+                      "\",\"args\":" + wire::dump(args) + "}")) {
         // Either the request alone outgrows a frame (the connection stays), or the server
         // stopped reading and the socket ended (the connection is already failing).
         if (socket->isOpen())

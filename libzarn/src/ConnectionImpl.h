@@ -12,7 +12,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -110,8 +109,11 @@ private:
     // per request: a burst from one thread is written in one go. open() and close() end the
     // current batch, so that a request made after them is handled after them.
     std::mutex batchesMutex_;
-    std::deque<std::vector<QueuedRequest>> batches_;
+    std::vector<QueuedRequest> queued_;
+    std::vector<std::size_t> batchSizes_; // of the batches in queued_, oldest first
     bool batchOpen_ = false;
+    // The I/O thread's side of queued_: swapped with it, so that the buffers are reused.
+    std::vector<QueuedRequest> taken_;
     std::mutex clientsMutex_;
     std::vector<std::weak_ptr<ClientImpl>> clients_;
     std::atomic<int> state_{Connection::Closed};

@@ -270,11 +270,18 @@ void EventServer::answer(Session &session, Request &&request)
     } else {
         a = state_.handle(op, request.args, session.user);
     }
+    // Parts and result are moved into their frames: an object list is not copied on the way.
+    auto frame = [id](const char *key, Json &&value) {
+        Json f = Json::object();
+        f["id"] = id;
+        f[key] = std::move(value);
+        return wire::dump(f);
+    };
     std::vector<std::string> out;
-    for (const auto &part : a.parts)
-        out.push_back(wire::dump(Json{{"id", id}, {"part", part}}));
+    for (auto &part : a.parts)
+        out.push_back(frame("part", std::move(part)));
     if (a.code == 0)
-        out.push_back(wire::dump(Json{{"id", id}, {"result", a.result}}));
+        out.push_back(frame("result", std::move(a.result)));
     const bool fits = std::all_of(out.begin(), out.end(), [](const std::string &f) {
         return f.size() <= zarn::wire::kMaxFrameSize;
     });

@@ -41,6 +41,9 @@ constexpr std::size_t kReadBuffer = 16 * 1024;
 // Bytes read per step of a larger body: its buffer grows with what arrived, never with what a
 // header merely announced.
 constexpr std::size_t kReadChunk = 64 * 1024;
+// While writes are held, a queue that reached this size is written anyway, so that the peer
+// starts on a long burst while the rest of it is still being made.
+constexpr std::size_t kWriteEarly = 64 * 1024;
 // A write buffer that grew past this is given back once written.
 constexpr std::size_t kKeepWriteBuffer = 1024 * 1024;
 
@@ -202,7 +205,7 @@ bool FramedSocket::send(const std::string &body)
                                          " bytes waiting to be written");
         return false;
     }
-    if (!writing_ && writeHolds_ == 0)
+    if (!writing_ && (writeHolds_ == 0 || out_.size() >= kWriteEarly))
         writeNext();
     return true;
 }
