@@ -1,6 +1,6 @@
-// libzarn against the in-process simulator over loopback TCP: fetching large object trees and
-// the round trip of a small request, with the same round trip over a bare blocking socket as
-// the reference for the library's own cost.
+// libzarn against the in-process simulator over loopback TCP: fetching large object trees, the
+// round trip of a small request and bursts of them in flight at once, with the same round trip
+// and burst over a bare blocking socket as the reference for the library's own cost.
 #include "Simulator.h"
 #include "wire/Codec.h"
 #include "wire/FramedSocket.h"
@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <future>
 #include <map>
 #include <memory>
@@ -86,6 +87,43 @@ void BM_SmallRequestRoundTrip(benchmark::State &state)
 }
 BENCHMARK(BM_SmallRequestRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// N small requests issued back to back from one thread without waiting for any answer; the
+// burst is done when the last answer arrived. Measures pipelining on one connection.
+void BM_PipelinedRequests(benchmark::State &state)
+{
+    const auto n = state.range(0);
+    auto &s = Setup::forSize(100);
+    std::int64_t failures = 0;
+    for (auto _ : state) {
+        std::atomic<std::int64_t> left{n};
+        std::atomic<std::int64_t> failed{0};
+        std::promise<void> done;
+        auto finish = [&] {
+            if (left.fetch_sub(1) == 1)
+                done.set_value();
+        };
+        for (std::int64_t i = 0; i < n; ++i)
+            s.client.getDynamicAttribute(
+                2, "", [&](const NameValueMap &) { finish(); },
+                [&](const HandlerError &) {
+                    ++failed;
+                    finish();
+                });
+        done.get_future().wait();
+        failures += failed.load();
+    }
+    if (failures > 0)
+        state.SkipWithError("requests failed");
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["requests_per_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * n), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PipelinedRequests)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The same request written and read on a blocking socket by the calling thread: no library
 // thread, no hand-over, the floor that the library's round trip is compared with.
 void BM_RawSocketRoundTrip(benchmark::State &state)
@@ -117,6 +155,56 @@ void BM_RawSocketRoundTrip(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_RawSocketRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The same burst written by the calling thread in one write on a bare blocking socket, then
+// its answers read: what the simulator alone manages, the ceiling for the library's burst.
+void BM_RawSocketPipelined(benchmark::State &state)
+{
+    const auto n = state.range(0);
+    auto &s = Setup::forSize(100);
+    asio::io_context io;
+    asio::ip::tcp::socket socket(io);
+    socket.connect({asio::ip::make_address("127.0.0.1"), s.simulator->eventPort()});
+    socket.set_option(asio::ip::tcp::no_delay(true));
+    asio::streambuf in;
+    auto readFrame = [&] {
+        asio::read(socket, in, asio::transfer_at_least(in.size() >= 4 ? 0 : 4 - in.size()));
+        const auto *h = static_cast<const unsigned char *>(in.data().data());
+        const std::size_t size = (std::size_t(h[0]) << 24) | (h[1] << 16) | (h[2] << 8) | h[3];
+        if (in.size() < 4 + size)
+            asio::read(socket, in, asio::transfer_at_least(4 + size - in.size()));
+        const auto *body = static_cast<const char *>(in.data().data()) + 4;
+        auto frame = wire::Json::parse(body, body + size);
+        in.consume(4 + size);
+        return frame;
+    };
+    auto frame = [](std::int64_t id, const char *op, wire::Json args) {
+        return wire::encodeFrame(
+            wire::dump(wire::Json{{"id", id}, {"op", op}, {"args", std::move(args)}}));
+    };
+    readFrame(); // greeting
+    asio::write(socket,
+                asio::buffer(frame(1, "signIn", {{"user", "operator"}, {"password", "operator"}})));
+    while (!readFrame().contains("id")) {
+    }
+    std::int64_t id = 2;
+    for (auto _ : state) {
+        std::string burst;
+        for (std::int64_t i = 0; i < n; ++i)
+            burst += frame(id++, "getDynamicAttribute", {{"objectId", 2}, {"name", ""}});
+        asio::write(socket, asio::buffer(burst));
+        for (std::int64_t i = 0; i < n; ++i)
+            benchmark::DoNotOptimize(readFrame());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    state.counters["requests_per_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * n), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RawSocketPipelined)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -3,11 +3,17 @@
 #include "ClientImpl.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace ardix::zarn::detail {
 
 using wire::FramedSocket;
 using wire::Json;
+
+namespace {
+// The queue of requests keeps its buffer up to this many for the next burst.
+constexpr std::size_t kKeepQueued = 1024;
+} // namespace
 
 ConnectionImpl::ConnectionImpl(const std::shared_ptr<ContextImpl> &context,
                                ConnectionCallbacks callbacks)
@@ -32,11 +38,18 @@ void ConnectionImpl::log(LogLevel level, const std::string &text) const
         ctx->log(level, text);
 }
 
+bool ConnectionImpl::logs(LogLevel level) const
+{
+    auto ctx = context_.lock();
+    return ctx && ctx->logger().enabled(level);
+}
+
 // ---- public entry points (any thread) ----
 
 void ConnectionImpl::open(std::string host, int port, Connection::OpenOk ok,
                           Connection::OpenFail fail)
 {
+    endBatch();
     auto self = shared_from_this();
     post([self, host = std::move(host), port, ok = std::move(ok), fail = std::move(fail)]() {
         if (self->state_ != Connection::Closed) {
@@ -55,6 +68,7 @@ void ConnectionImpl::open(std::string host, int port, Connection::OpenOk ok,
 
 void ConnectionImpl::close()
 {
+    endBatch();
     auto self = shared_from_this();
     if (auto ctx = context_.lock())
         ctx->postIfStarted([self] { self->doClose(); });
@@ -62,9 +76,27 @@ void ConnectionImpl::close()
 
 void ConnectionImpl::request(std::string op, Json args, PendingRequest request)
 {
-    auto self = shared_from_this();
-    post([self, op = std::move(op), args = std::move(args),
-          request = std::move(request)]() mutable { self->doRequest(op, args, request); });
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(batchesMutex_);
+        if (!batchOpen_) {
+            batchSizes_.push_back(0);
+            batchOpen_ = true;
+            first = true;
+        }
+        queued_.push_back({std::move(op), std::move(args), std::move(request)});
+        ++batchSizes_.back();
+    }
+    if (first) {
+        auto self = shared_from_this();
+        post([self] { self->sendBatch(); });
+    }
+}
+
+void ConnectionImpl::endBatch()
+{
+    std::lock_guard<std::mutex> lock(batchesMutex_);
+    batchOpen_ = false;
 }
 
 void ConnectionImpl::attach(const std::shared_ptr<ClientImpl> &client)
@@ -414,6 +446,35 @@ void ConnectionImpl::handlePush(const Json &frame)
 
 // ---- requests ----
 
+void ConnectionImpl::sendBatch()
+{
+    // Every batch has its own post; whichever post runs first takes the oldest batch.
+    {
+        std::lock_guard<std::mutex> lock(batchesMutex_);
+        if (batchSizes_.empty())
+            return;
+        const auto n = batchSizes_.front();
+        batchSizes_.erase(batchSizes_.begin());
+        if (batchSizes_.empty()) {
+            batchOpen_ = false;
+            taken_.swap(queued_);
+        } else {
+            std::move(queued_.begin(), queued_.begin() + n, std::back_inserter(taken_));
+            queued_.erase(queued_.begin(), queued_.begin() + n);
+        }
+    }
+    auto socket = socket_;
+    if (socket)
+        socket->holdWrites();
+    for (auto &q : taken_)
+        doRequest(q.op, q.args, q.request);
+    if (socket)
+        socket->releaseWrites();
+    taken_.clear();
+    if (taken_.capacity() > kKeepQueued)
+        std::vector<QueuedRequest>().swap(taken_);
+}
+
 void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &request)
 {
     if (state() != Connection::Open || !socket_) {
@@ -421,9 +482,13 @@ void ConnectionImpl::doRequest(std::string &op, Json &args, PendingRequest &requ
         return;
     }
     const std::int64_t id = nextId_++;
-    log(LogLevel::Debug, "request " + std::to_string(id) + " " + op);
+    if (logs(LogLevel::Debug))
+        log(LogLevel::Debug, "request " + std::to_string(id) + " " + op);
     auto socket = socket_;
-    if (!socket->send(wire::dump(Json{{"id", id}, {"op", op}, {"args", std::move(args)}}))) {
+    // The same frame as dumping {"id","op","args"}, without building and copying that object.
+    // Operation names are the library's own plain ASCII words.
+    if (!socket->send("{\"id\":" + std::to_string(id) + ",\"op\":\"" + op +
+                      "\",\"args\":" + wire::dump(args) + "}")) {
         // Either the request alone outgrows a frame (the connection stays), or the server
         // stopped reading and the socket ended (the connection is already failing).
         if (socket->isOpen())

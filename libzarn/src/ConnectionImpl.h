@@ -34,6 +34,14 @@ struct PendingRequest
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 };
 
+// A request on its way from the caller's thread to the I/O thread.
+struct QueuedRequest
+{
+    std::string op;
+    wire::Json args;
+    PendingRequest request;
+};
+
 // The connection's state and socket. Public calls may come from any thread and are posted
 // to the I/O thread; everything else runs there.
 class ConnectionImpl : public std::enable_shared_from_this<ConnectionImpl>
@@ -54,6 +62,9 @@ public:
 private:
     template <typename F> void post(F &&f);
     void log(LogLevel level, const std::string &text) const;
+    bool logs(LogLevel level) const;
+    void endBatch();
+    void sendBatch();
 
     void doOpen(const std::string &host, int port);
     void onConnected(std::uint64_t generation, asio::ip::tcp::socket socket);
@@ -94,6 +105,15 @@ private:
     std::uint64_t generation_ = 0;
     std::int64_t nextId_ = 1;
     std::unordered_map<std::int64_t, PendingRequest> pending_;
+    // Requests wait here for the I/O thread in batches, one post per batch rather than one
+    // per request: a burst from one thread is written in one go. open() and close() end the
+    // current batch, so that a request made after them is handled after them.
+    std::mutex batchesMutex_;
+    std::vector<QueuedRequest> queued_;
+    std::vector<std::size_t> batchSizes_; // of the batches in queued_, oldest first
+    bool batchOpen_ = false;
+    // The I/O thread's side of queued_: swapped with it, so that the buffers are reused.
+    std::vector<QueuedRequest> taken_;
     std::mutex clientsMutex_;
     std::vector<std::weak_ptr<ClientImpl>> clients_;
     std::atomic<int> state_{Connection::Closed};

@@ -248,7 +248,7 @@ void EventServer::dispatch(const std::shared_ptr<Session> &session,
         session->socket->end(FramedSocket::EndReason::ProtocolError, "malformed request frame");
         return;
     }
-    if (hold_) {
+    if (hold_ || (!heldOperation_.empty() && request->op == heldOperation_)) {
         held_.push_back({session, std::move(*request)});
         if (onHeld)
             onHeld();
@@ -359,8 +359,26 @@ void EventServer::setHoldRequests(bool hold)
     hold_ = hold;
     if (hold)
         return;
+    heldOperation_.clear();
+    answerHeld(false);
+}
+
+void EventServer::setHeldOperation(const std::string &op)
+{
+    heldOperation_ = op;
+}
+
+void EventServer::answerHeldNewestFirst()
+{
+    answerHeld(true);
+}
+
+void EventServer::answerHeld(bool newestFirst)
+{
     auto held = std::move(held_);
     held_.clear();
+    if (newestFirst)
+        std::reverse(held.begin(), held.end());
     for (auto &h : held) {
         if (auto s = h.session.lock(); s && s->socket->isOpen())
             answer(*s, std::move(h.request));

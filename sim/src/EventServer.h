@@ -54,8 +54,15 @@ public:
     void notifyObjectsChanged();
     // Drops every connection at once, as a crashing server would.
     void closeAllConnections();
-    // While held, requests are parked unanswered; releasing answers them in order.
+    // While held, requests are parked unanswered; releasing answers them in order and ends
+    // setHeldOperation too.
     void setHoldRequests(bool hold);
+    // Parks only the requests of operation `op` ("" none) while every other is answered at
+    // once: a slow operation beside fast ones, whose answer comes after theirs.
+    void setHeldOperation(const std::string &op);
+    // Answers the parked requests newest first and goes on holding: a server that finishes
+    // requests in another order than they came.
+    void answerHeldNewestFirst();
     std::size_t heldRequests() const { return held_.size(); }
     std::size_t connectionCount() const { return sessions_.size(); }
     // Faults for tests and demos: for the next `ms`, every new connection is closed at once
@@ -112,6 +119,7 @@ private:
     static std::optional<Request> decodeRequest(const std::string &body);
     void sendAnswer(Session &session, std::int64_t id, Answer &a);
     void answer(Session &session, Request &&request);
+    void answerHeld(bool newestFirst);
     void sendValues(Session &session);
     void sendTextToSessions(const std::string &text, std::int64_t onlyUser);
     void log(const std::string &line) const;
@@ -131,6 +139,7 @@ private:
     std::map<std::uint64_t, std::unique_ptr<asio::steady_timer>> timers_;
     std::uint64_t nextTimer_ = 1;
     bool hold_ = false;
+    std::string heldOperation_;
     std::chrono::steady_clock::time_point refuseConnectionsUntil_;
     std::chrono::steady_clock::time_point refuseSignInsUntil_;
     std::deque<HeldRequest> held_;

@@ -341,6 +341,23 @@ void Simulator::setHoldRequests(bool hold)
     });
 }
 
+void Simulator::setHeldOperation(const std::string &op)
+{
+    if (events_)
+        call([this, op] { events_->setHeldOperation(op); });
+}
+
+void Simulator::answerHeldNewestFirst()
+{
+    if (!events_)
+        return;
+    call([this] {
+        events_->answerHeldNewestFirst();
+        std::lock_guard<std::mutex> lock(heldMutex_);
+        heldCount_ = events_->heldRequests();
+    });
+}
+
 bool Simulator::waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout)
 {
     std::unique_lock<std::mutex> lock(heldMutex_);

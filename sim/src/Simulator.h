@@ -79,6 +79,9 @@ public:
     void refuseSignIns(std::chrono::milliseconds ms);
     bool setLiveFault(std::int64_t streamId, GatewayHttp::LiveFault fault);
     void setHoldRequests(bool hold);
+    // See EventServer::setHeldOperation and answerHeldNewestFirst.
+    void setHeldOperation(const std::string &op);
+    void answerHeldNewestFirst();
     // Waits until at least n requests are parked (setHoldRequests); false on timeout.
     bool waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout);
     std::size_t connectionCount();

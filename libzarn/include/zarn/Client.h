@@ -33,6 +33,8 @@ class ClientOwner;
 // breaks while the request is pending, with ConnectionLost. Nothing is called any more once
 // the last copy of the Client is gone, and dropping it from any thread does not block beyond
 // a callback that is running at that moment (none at all from the I/O thread itself).
+// Requests need not wait for one another: any number may be in flight on the connection, the
+// server may answer them in any order, and a burst made back to back leaves in a few writes.
 class Client
 {
 public:

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,6 +36,11 @@ public:
     // Queues one frame; frames go out in call order. Ignored once the socket ended. A body
     // over the frame limit is not sent (false); a queue over its bound ends the socket.
     bool send(const std::string &body);
+    // While held (calls nest), sent frames only queue; the last release writes them all at
+    // once. Frames read together are delivered under such a hold, so the answers to a burst
+    // of requests leave in one write rather than one write each.
+    void holdWrites() { ++writeHolds_; }
+    void releaseWrites();
     // Bounds the bytes waiting to be written; see kMaxQueuedBytes.
     void setMaxQueuedBytes(std::size_t bytes) { maxQueued_ = bytes; }
     // Ends the socket when a frame, once begun, is not complete within `timeout` (0: never).
@@ -51,28 +55,37 @@ public:
     std::string peer() const { return peer_; }
 
 private:
-    void readHeader();
-    void onHeaderBytes(std::size_t n);
-    void readBody();
-    void onBodyBytes(std::size_t n);
+    void readMore();
+    void onRead(std::size_t n);
+    void deliverFrames();
+    bool takeFrame();
+    void readLargeBody();
+    void onLargeBytes(std::size_t had, std::size_t n);
     void frameStarted();
+    void frameDone();
     void writeNext();
     void fail(const asio::error_code &ec);
 
     asio::ip::tcp::socket socket_;
     std::size_t maxFrame_;
     Handlers handlers_;
-    unsigned char header_[4] = {};
-    std::size_t headerHave_ = 0;
+    // Bytes read and not yet delivered are in_[inStart_, inEnd_): one read brings as many
+    // small frames as have arrived. A frame larger than that buffer is read into body_ alone.
+    std::string in_;
+    std::size_t inStart_ = 0;
+    std::size_t inEnd_ = 0;
     std::size_t bodySize_ = 0;
-    std::size_t bodyHave_ = 0;
     std::string body_;
-    std::deque<std::string> queue_;
-    std::size_t queued_ = 0;
+    bool large_ = false;
+    // Frames queued while a write is under way are written together by the next one.
+    std::string out_;
+    std::string writingBuf_;
     std::size_t maxQueued_ = kMaxQueuedBytes;
+    int writeHolds_ = 0;
     std::chrono::milliseconds frameTimeout_{0};
     std::unique_ptr<asio::steady_timer> frameTimer_;
     std::uint64_t framesDone_ = 0;
+    bool frameOpen_ = false;
     bool writing_ = false;
     bool closeWhenFlushed_ = false;
     bool ended_ = false;
