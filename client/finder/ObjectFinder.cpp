@@ -69,6 +69,8 @@ void ObjectFinder::setText(const QString &text)
 
 void ObjectFinder::search(const QString &keepCurrent)
 {
+    // Views read the current match while the model resets: none until the new one is known.
+    m_current = -1;
     m_found.show(m_index, m_index->find(m_folded));
     int current = matchCount() > 0 ? 0 : -1;
     for (int m = 0; !keepCurrent.isEmpty() && m < matchCount(); ++m) {
@@ -85,7 +87,9 @@ void ObjectFinder::search(const QString &keepCurrent)
 
 int ObjectFinder::currentRow() const
 {
-    return m_current < 0 ? -1 : m_found.result().matches[std::size_t(m_current)];
+    const auto &matches = m_found.result().matches;
+    return m_current < 0 || m_current >= int(matches.size()) ? -1
+                                                              : matches[std::size_t(m_current)];
 }
 
 QString ObjectFinder::currentId() const

@@ -176,6 +176,10 @@ private slots:
         finder.setRepository(&repository);
         QAbstractItemModelTester tester(finder.model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // the view reads the current match while the model resets
+        QStringList seenOnReset;
+        connect(finder.model(), &QAbstractItemModel::modelReset, this,
+                [&] { seenOnReset << finder.currentId(); });
         finder.setText(QStringLiteral("porte"));
         finder.next();
         QCOMPARE(finder.currentId(), QStringLiteral("41"));
@@ -191,6 +195,7 @@ private slots:
         emit repository.dataChanged();
         QTRY_COMPARE(finder.model()->rowCount(), 0);
         QCOMPARE(finder.currentMatch(), -1);
+        QCOMPARE(seenOnReset, (QStringList{QString(), QString(), QString()}));
     }
 
     // Twelve layouts filtered: each keeps its place in the whole list, which numbers the keys.

@@ -17,10 +17,10 @@ TextField {
     bottomPadding: 0
     verticalAlignment: TextInput.AlignVCenter
     placeholderText: qsTr("Find") + I18n.localeNotify
-    placeholderTextColor: Qt.darker(G.theme.foreColor, 1.8)
+    placeholderTextColor: Qt.darker(G.theme.foreColor, 1.35)
     background: Rectangle {
         radius: 3
-        color: G.theme.darker1
+        color: Qt.darker(G.theme.background, 1.45)
         border.width: 1
         border.color: field.activeFocus ? G.theme.foreColor : G.theme.lighter1
     }
