@@ -88,8 +88,7 @@ void ObjectFinder::search(const QString &keepCurrent)
 int ObjectFinder::currentRow() const
 {
     const auto &matches = m_found.result().matches;
-    return m_current < 0 || m_current >= int(matches.size()) ? -1
-                                                              : matches[std::size_t(m_current)];
+    return m_current < 0 || m_current >= int(matches.size()) ? -1 : matches[std::size_t(m_current)];
 }
 
 QString ObjectFinder::currentId() const

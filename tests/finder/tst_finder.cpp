@@ -85,19 +85,20 @@ private slots:
         QTest::newRow("ancestors open over a deep match")
             << "entree" << QStringList{chain, zurich, cafe, "      Entrée*"};
         QTest::newRow("matches in two branches")
-            << "porte"
-            << QStringList{chain, zurich, cafe, "      Porte [arrière]*", "    Dépôt",
-                           "      Porte*"};
+            << "porte" << QStringList{chain,       zurich,        cafe, "      Porte [arrière]*",
+                                      "    Dépôt", "      Porte*"};
         QTest::newRow("a match under a match")
-            << "e" << QStringList{chain, zurich, cafe + "*", "      Entrée*",
-                                  "      Caisse*", "      Porte [arrière]*", "    Dépôt*",
-                                  "      Porte*", "  Genève*", gate + "*"};
+            << "e" << QStringList{chain,           zurich,          cafe + "*",
+                                  "      Entrée*", "      Caisse*", "      Porte [arrière]*",
+                                  "    Dépôt*",    "      Porte*",  "  Genève*",
+                                  gate + "*"};
         QTest::newRow("parenthesis") << "(1)" << QStringList{chain, zurich, cafe, "      Entrée*"};
         QTest::newRow("star") << "*"
-                              << QStringList{chain, zurich, cafe, "      Entrée*", "  Genève",
-                                             gate, "      Quai *2**"};
-        QTest::newRow("bracket") << "[a" << QStringList{chain, zurich, cafe,
-                                                        "      Porte [arrière]*"};
+                              << QStringList{
+                                     chain, zurich,           cafe, "      Entrée*", "  Genève",
+                                     gate,  "      Quai *2**"};
+        QTest::newRow("bracket") << "[a"
+                                 << QStringList{chain, zurich, cafe, "      Porte [arrière]*"};
         QTest::newRow("backslash") << "\\" << QStringList{chain, "  Genève", gate + "*"};
         QTest::newRow("dot is a dot") << "." << QStringList{chain, "  Genève", gate + "*"};
         QTest::newRow("users are not in the tree") << "zoe" << QStringList{};

@@ -36,8 +36,8 @@ ardix::sim::Site site()
     const std::string base = "http://127.0.0.1:" + std::to_string(scene::freePort()) + "/live/";
     for (auto &o : generated.objects) {
         if (o.data.settings.contains("url"))
-            o.data.settings.setValue(
-                "url", ardix::zarn::StringValue(base + std::to_string(o.data.id)));
+            o.data.settings.setValue("url",
+                                     ardix::zarn::StringValue(base + std::to_string(o.data.id)));
     }
     return generated;
 }
@@ -63,10 +63,7 @@ private:
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow *m_window = nullptr;
 
-    QQuickItem *item(const QString &name) const
-    {
-        return findItem(m_window->contentItem(), name);
-    }
+    QQuickItem *item(const QString &name) const { return findItem(m_window->contentItem(), name); }
 
     // Ctrl+F opens the sidebar with its camera search field taking the keys; `text` typed.
     void find(const QString &text)
@@ -141,8 +138,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(finder->property("matchCount").toInt(), 10, kDeadline);
         QCOMPARE(finder->property("currentId").toString(), QStringLiteral("234"));
         QTest::keyClick(m_window, Qt::Key_Down);
-        QTRY_COMPARE_WITH_TIMEOUT(finder->property("currentId").toString(),
-                                  QStringLiteral("2340"), kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(finder->property("currentId").toString(), QStringLiteral("2340"),
+                                  kDeadline);
         QTest::keyClick(m_window, Qt::Key_Enter, Qt::KeypadModifier);
         QTRY_COMPARE_WITH_TIMEOUT(cellIds(), QStringList{QStringLiteral("2340")}, kDeadline);
     }
