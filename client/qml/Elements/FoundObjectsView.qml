@@ -1,6 +1,7 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.2
 import Config 1.0
+import Native 1.0
 import Scripts 1.0
 
 // What the camera tree's search found: each match under its ancestors, shown open, the current

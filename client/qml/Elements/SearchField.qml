@@ -1,6 +1,7 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.5
 import Config 1.0
+import Native 1.0
 
 // A small find field for a header line: what is typed is matched as plain text; Down and Up
 // step through what it found, Enter takes it.
