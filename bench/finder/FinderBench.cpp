@@ -1,7 +1,9 @@
 // What one keystroke in the camera tree's find field costs at 10 000 cameras: folding the
 // text, matching it against every object's folded name and serial, and resetting the model of
 // the rows found (the matches with their ancestors). The view then makes rows for what is on
-// screen only. Also the cost of the index, paid once per rebuild of the server's tree.
+// screen only. Also the cost of the index, paid once per rebuild of the server's tree, and the
+// keystroke with the sidebar's list of what was found drawn after it (BM_KeystrokeShown: the
+// model, the list's rows and a frame grabbed from the window; run under a display).
 //
 // The tree: a chain ("Chaîne entière") of 50 stores ("Store Zürich 1" ... "Store Genève 50") of 20
 // encoders ("Encoder 1" ..., serial "ENC-1" ...) of 10 cameras ("Camera 1" ... "Camera 10000",
@@ -10,7 +12,11 @@
 #include "ObjectIndex.h"
 #include "ZarnObjectsRepository.h"
 
-#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -81,11 +87,61 @@ void BM_Keystroke(benchmark::State &state, const QString &text)
     state.counters["rows"] = finder.model()->rowCount();
 }
 
+// The sidebar's list of what was found, alone in a window of the sidebar's width.
+const char *const kListScene = R"(
+import QtQuick 2.11
+import QtQuick.Window 2.11
+import Elements 1.0
+Window {
+    width: 250; height: 600; visible: true; color: "darkgray"
+    property alias list: found
+    FoundObjectsView { id: found; anchors.fill: parent }
+})";
+
+void BM_KeystrokeShown(benchmark::State &state, const QString &text)
+{
+    ObjectFinder finder;
+    finder.setRepository(s_repository);
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qml"));
+    QQmlComponent component(&engine);
+    component.setData(kListScene, QUrl());
+    std::unique_ptr<QObject> window(component.create());
+    auto *quick = qobject_cast<QQuickWindow *>(window.get());
+    if (!quick) {
+        state.SkipWithError(qPrintable(component.errorString()));
+        return;
+    }
+    quick->property("list").value<QObject *>()->setProperty(
+        "finder", QVariant::fromValue<QObject *>(&finder));
+    // A frame is grabbed only from a window the display shows.
+    QElapsedTimer waited;
+    waited.start();
+    while (!quick->isExposed() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!quick->isExposed()) {
+        state.SkipWithError("the window is not shown (no display?)");
+        return;
+    }
+    for (auto _ : state) {
+        finder.setText(text);
+        benchmark::DoNotOptimize(quick->grabWindow());
+        state.PauseTiming();
+        finder.setText(QString());
+        quick->grabWindow();
+        state.ResumeTiming();
+    }
+    finder.setText(text);
+    state.counters["rows"] = finder.model()->rowCount();
+    if (qEnvironmentVariableIsSet("FINDER_BENCH_SHOT"))
+        quick->grabWindow().save(qEnvironmentVariable("FINDER_BENCH_SHOT") + ".png");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     ZarnObjectsRepository repository;
     fill(repository);
     s_repository = &repository;
@@ -106,6 +162,12 @@ int main(int argc, char **argv)
     for (const auto &other : others) {
         benchmark::RegisterBenchmark(qPrintable("BM_Keystroke/" + other.first), BM_Keystroke,
                                      other.second)
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const QString &text : {QStringLiteral("e"), QStringLiteral("camera 12"),
+                                QStringLiteral("camera 1234"), QStringLiteral("zzz")}) {
+        benchmark::RegisterBenchmark(qPrintable("BM_KeystrokeShown/\"" + text + "\""),
+                                     BM_KeystrokeShown, text)
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
