@@ -49,9 +49,11 @@ void ObjectFinder::setRepository(ZarnObjectsRepository *repository)
 void ObjectFinder::reindex()
 {
     m_reindexTimer.stop();
-    const QString current = currentId();
-    m_index = std::make_shared<ObjectIndex>(m_repository.data());
-    search(current);
+    m_stale = true;
+    // Without a search shown the index waits for the next one: an operator who never searches
+    // pays nothing per rebuild of the server's tree.
+    if (active())
+        search(currentId());
 }
 
 void ObjectFinder::setText(const QString &text)
@@ -71,6 +73,10 @@ void ObjectFinder::search(const QString &keepCurrent)
 {
     // Views read the current match while the model resets: none until the new one is known.
     m_current = -1;
+    if (m_stale && active()) {
+        m_index = std::make_shared<ObjectIndex>(m_repository.data());
+        m_stale = false;
+    }
     m_found.show(m_index, m_index->find(m_folded));
     int current = matchCount() > 0 ? 0 : -1;
     for (int m = 0; !keepCurrent.isEmpty() && m < matchCount(); ++m) {

@@ -57,7 +57,8 @@ public:
     Q_INVOKABLE QString streamToShow() const;
 
 public slots:
-    // Reads the repository's tree again; called by itself after each rebuild of the tree.
+    // Reads the repository's tree again, at once while a search is shown, else at the next
+    // search; called by itself after each rebuild of the tree.
     void reindex();
 
 signals:
@@ -77,4 +78,5 @@ private:
     QString m_text;
     QString m_folded;
     int m_current = -1;
+    bool m_stale = true; // the index predates the repository's last rebuild
 };

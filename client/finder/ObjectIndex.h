@@ -7,8 +7,8 @@
 class ZarnObjectsRepository;
 
 // The camera tree's objects in the tree's own order (each before its children), with their
-// names and serials folded once so that a search only compares. Built from a repository after
-// each rebuild of the server's tree; a plain value, read-only once built.
+// names and serials folded once so that a search only compares. Built from a repository at the
+// first search after each rebuild of the server's tree; a plain value, read-only once built.
 class ObjectIndex
 {
 public:
