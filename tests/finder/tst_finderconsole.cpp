@@ -1,12 +1,14 @@
 // Finding a camera by typing, in the console's whole scene signed in to an in-process simulated
 // site of a few thousand objects: Ctrl+F, a camera's name typed in lower case, and Enter shows
-// that camera alone, live; Down before Enter shows the next camera found instead.
+// that camera alone, live; Down before Enter shows the next camera found instead; the field
+// emptied brings the whole tree back as the operator left it.
 #include "App.h"
 #include "LayoutModel.h"
 #include "LogCapture.h"
 #include "SceneItems.h"
 #include "SimServer.h"
 #include "Startup.h"
+#include "TreeModel.h"
 
 #include <Site.h>
 #include <zarn/Value.h>
@@ -155,6 +157,29 @@ private slots:
                                   kDeadline);
         QTest::keyClick(m_window, Qt::Key_Enter, Qt::KeypadModifier);
         QTRY_COMPARE_WITH_TIMEOUT(cellIds(), QStringList{QStringLiteral("2340")}, kDeadline);
+    }
+
+    void emptyFieldBringsTheTreeBack()
+    {
+        QQuickItem *tree = item(QStringLiteral("cameraTree"));
+        QVERIFY(tree);
+        auto *sites = tree->property("model").value<QAbstractItemModel *>();
+        QVERIFY(sites && sites->rowCount() == 1);
+        auto *devices =
+            sites->index(0, 0).data(TreeModel::ChildItemsRole).value<QAbstractItemModel *>();
+        QVERIFY(devices && devices->rowCount() > 2);
+        // the operator opened the second device before searching
+        QVERIFY(devices->setData(devices->index(1, 0), true, TreeModel::ExpandedRole));
+        find(QStringLiteral("device 22"));
+        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("foundObjects"))->isVisible(), kDeadline);
+        QVERIFY(!tree->isVisible());
+        QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(m_window, Qt::Key_Backspace);
+        QTRY_VERIFY_WITH_TIMEOUT(tree->isVisible(), kDeadline);
+        QVERIFY(!item(QStringLiteral("foundObjects"))->isVisible());
+        QCOMPARE(tree->property("model").value<QAbstractItemModel *>(), sites);
+        QVERIFY(devices->index(1, 0).data(TreeModel::ExpandedRole).toBool());
+        QVERIFY(!devices->index(0, 0).data(TreeModel::ExpandedRole).toBool());
     }
 };
 
