@@ -84,4 +84,18 @@
         <translation>The picture could not be saved</translation>
     </message>
 </context>
+<context>
+    <name>SearchField</name>
+    <message>
+        <source>Find</source>
+        <translation>Find</translation>
+    </message>
+</context>
+<context>
+    <name>FoundObjectsView</name>
+    <message>
+        <source>Nothing found</source>
+        <translation>Nothing found</translation>
+    </message>
+</context>
 </TS>

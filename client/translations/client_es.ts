@@ -92,4 +92,18 @@
         <translation>No se pudo guardar la imagen</translation>
     </message>
 </context>
+<context>
+    <name>SearchField</name>
+    <message>
+        <source>Find</source>
+        <translation>Buscar</translation>
+    </message>
+</context>
+<context>
+    <name>FoundObjectsView</name>
+    <message>
+        <source>Nothing found</source>
+        <translation>Nada encontrado</translation>
+    </message>
+</context>
 </TS>

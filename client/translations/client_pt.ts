@@ -92,4 +92,18 @@
         <translation>Não foi possível salvar a imagem</translation>
     </message>
 </context>
+<context>
+    <name>SearchField</name>
+    <message>
+        <source>Find</source>
+        <translation>Procurar</translation>
+    </message>
+</context>
+<context>
+    <name>FoundObjectsView</name>
+    <message>
+        <source>Nothing found</source>
+        <translation>Nada encontrado</translation>
+    </message>
+</context>
 </TS>

@@ -1,6 +1,7 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.2
 import Config 1.0
+import Scripts 1.0
 
 // A collapsible tree over a TreeModel: each level is a list, indented by its level; a click
 // opens or closes a node, a double click activates it.
@@ -15,12 +16,7 @@ ListView {
     boundsBehavior: Flickable.StopAtBounds
 
     function glyph(icon) {
-        if (icon === "location") return "\u2302"
-        if (icon === "device") return "\u25a3"
-        if (icon === "stream") return "\u25b6"
-        if (icon === "sensor") return "\u25c9"
-        if (icon === "actuator") return "\u26bf"
-        return "\u2022"
+        return Utils.treeGlyph(icon)
     }
 
     delegate: Column {

@@ -26,9 +26,69 @@ Rectangle {
         NumberAnimation { duration: 150; easing.type: Easing.OutQuad }
     }
 
+    function showStream(streamId) {
+        bar.opened = false
+        bar.streamActivated(streamId)
+    }
+
+    function applyLayout(name) {
+        bar.opened = false
+        App.applyLayout(name)
+    }
+
+    // A closed sidebar keeps no key: typing goes back to the page and its shortcuts.
+    onOpenedChanged: {
+        if (!opened && (layoutsHeader.searching || camerasHeader.searching))
+            bar.forceActiveFocus()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+F"
+        onActivated: {
+            bar.opened = true
+            camerasHeader.search()
+        }
+    }
+
     function askExit() {
         G.dialogs.question(qsTr("Do you want to close the console?"), qsTr("Exit"),
                            function(yes) { if (yes) bar.exitConfirmed() })
+    }
+
+    // A list's title, with a find field beside it when searchName names one.
+    component ListHeader: Item {
+        id: header
+        property string title: ""
+        property string searchName: ""
+        readonly property string text: field.visible ? field.text : ""
+        readonly property bool searching: field.activeFocus
+        signal accepted()
+        signal stepped(int by)
+        function search() {
+            field.forceActiveFocus()
+            field.selectAll()
+        }
+        width: G.settings.sidebarOpenedWidth
+        height: bar.headerHeight
+        Label {
+            id: titleLabel
+            height: parent.height
+            leftPadding: 6
+            verticalAlignment: Text.AlignVCenter
+            font.bold: true
+            color: G.theme.foreColor
+            text: header.title
+        }
+        SearchField {
+            id: field
+            objectName: header.searchName
+            visible: header.searchName !== ""
+            x: titleLabel.width + 8
+            width: parent.width - x - 6
+            height: parent.height
+            onAccepted: header.accepted()
+            onStepped: header.stepped(by)
+        }
     }
 
     component Entry: Rectangle {
@@ -152,13 +212,20 @@ Rectangle {
         width: G.settings.sidebarOpenedWidth
         visible: bar.opened
 
-        Label {
-            height: bar.headerHeight
-            leftPadding: 6
-            verticalAlignment: Text.AlignVCenter
-            font.bold: true
-            color: G.theme.foreColor
-            text: qsTr("Layouts") + I18n.localeNotify
+        ListHeader {
+            id: layoutsHeader
+            title: qsTr("Layouts") + I18n.localeNotify
+            // Short lists are read at a glance; a long one is searched.
+            searchName: App.layoutsList.length > 9 ? "layoutSearch" : ""
+            onAccepted: {
+                if (layoutFilter.count > 0)
+                    bar.applyLayout(layoutFilter.nameAt(0))
+            }
+        }
+        NameFilter {
+            id: layoutFilter
+            names: App.layoutsList
+            text: layoutsHeader.searchName ? layoutsHeader.text : ""
         }
         ListView {
             id: layouts
@@ -166,14 +233,14 @@ Rectangle {
             width: parent.width
             height: Math.min(contentHeight, 5 * bar.listRowHeight)
             clip: true
-            model: App.layoutsList
+            model: layoutFilter
             ScrollBar.vertical: ScrollBar {}
             delegate: Rectangle {
                 width: layouts.width
                 height: bar.listRowHeight
-                color: modelData === App.currentLayout ? G.theme.lighter1
-                                                       : (layoutArea.containsMouse
-                                                          ? G.theme.darker1 : "transparent")
+                color: model.name === App.currentLayout ? G.theme.lighter1
+                                                        : (layoutArea.containsMouse
+                                                           ? G.theme.darker1 : "transparent")
                 Label {
                     x: 6
                     width: parent.width - 12
@@ -181,33 +248,50 @@ Rectangle {
                     elide: Text.ElideRight
                     color: G.theme.foreColor
                     textFormat: Text.PlainText
-                    text: (index < 9 ? (index + 1) + "  " : "   ") + modelData
+                    // The keys 1 to 9 number the whole list, filtered or not.
+                    text: (model.wholeIndex < 9 ? (model.wholeIndex + 1) + "  " : "   ")
+                          + model.name
                 }
                 MouseArea {
                     id: layoutArea
                     anchors.fill: parent
                     hoverEnabled: true
-                    onClicked: {
-                        bar.opened = false
-                        App.applyLayout(modelData)
-                    }
+                    onClicked: bar.applyLayout(model.name)
                 }
             }
         }
-        Label {
-            height: bar.headerHeight
-            leftPadding: 6
-            verticalAlignment: Text.AlignVCenter
-            font.bold: true
-            color: G.theme.foreColor
-            text: qsTr("Cameras") + I18n.localeNotify
+        ListHeader {
+            id: camerasHeader
+            title: qsTr("Cameras") + I18n.localeNotify
+            searchName: "cameraSearch"
+            onStepped: by > 0 ? finder.next() : finder.previous()
+            onAccepted: {
+                var streamId = finder.streamToShow()
+                if (streamId !== "")
+                    bar.showStream(streamId)
+            }
         }
-        CameraTree {
+        ObjectFinder {
+            id: finder
+            objectName: "cameraFinder"
+            repository: App.zarnRepository
+            text: camerasHeader.text
+        }
+        Item {
             width: parent.width
             height: parent.height - y
-            onStreamActivated: {
-                bar.opened = false
-                bar.streamActivated(streamId)
+            // Kept while a search is shown: its open nodes are there again after it.
+            CameraTree {
+                anchors.fill: parent
+                visible: !finder.active
+                onStreamActivated: bar.showStream(streamId)
+            }
+            FoundObjectsView {
+                objectName: "foundObjects"
+                anchors.fill: parent
+                visible: finder.active
+                finder: finder
+                onStreamActivated: bar.showStream(streamId)
             }
         }
     }
