@@ -21,6 +21,7 @@
 #include "App.h"
 #include "BenchSite.h"
 #include "BenchSupport.h"
+#include "FramePhases.h"
 #include "LayoutModel.h"
 #include "LogHandler.h"
 #include "MpvObject.h"
@@ -592,12 +593,14 @@ int benchWall(Console &console, int seconds)
     bench::spin(1000);
     ThreadCpu consoleThreads(QCoreApplication::applicationPid());
     ThreadCpu simThreads(console.site().simulatorPid());
+    auto *phases = new FramePhases(console.window());
     QPair<double, double> machineBefore, machineAfter;
     double simBefore = 0, simAfter = 0;
     GridRun wall;
     const bool measured = measureGrid(
         console, BenchSite::wallLayoutName(), QString(), seconds, &wall,
         [&] {
+            phases->reset();
             consoleThreads.sample();
             simThreads.sample();
             simBefore = bench::processCpuSeconds(console.site().simulatorPid());
@@ -625,8 +628,11 @@ int benchWall(Console &console, int seconds)
                 qPrintable(profiles.join(QLatin1String(", "))));
     const double machineBusy = machineAfter.first - machineBefore.first;
     const double machineAll = machineAfter.second - machineBefore.second;
-    std::printf("simulator %.2f cores; whole machine %.2f of %.0f cores busy\n",
-                (simAfter - simBefore) / seconds, machineBusy / seconds, machineAll / seconds);
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    std::printf("simulator %.2f cores; the whole machine %.2f of its %ld cores busy\n",
+                (simAfter - simBefore) / seconds,
+                machineAll > 0 ? processors * machineBusy / machineAll : 0.0, processors);
+    phases->print();
     printThreads("console", consoleThreads.sinceLast(), seconds);
     printThreads("simulator", simThreads.sinceLast(), seconds);
     const QByteArray shot = qgetenv("ARDIX_BENCH_SHOT");
