@@ -45,6 +45,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -594,6 +595,19 @@ int benchWall(Console &console, int seconds)
     ThreadCpu consoleThreads(QCoreApplication::applicationPid());
     ThreadCpu simThreads(console.site().simulatorPid());
     auto *phases = new FramePhases(console.window());
+    // The GUI thread's lateness: a timer every 20 ms, late by as long as the thread was busy
+    // or waiting (for a player's core, say) when it was due.
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(20);
+    QElapsedTimer sinceTick;
+    qint64 lateSum = 0, lateMax = 0, ticks = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 late = std::max<qint64>(0, sinceTick.restart() - 20);
+        lateSum += late;
+        lateMax = std::max(lateMax, late);
+        ++ticks;
+    });
     QPair<double, double> machineBefore, machineAfter;
     double simBefore = 0, simAfter = 0;
     GridRun wall;
@@ -601,12 +615,15 @@ int benchWall(Console &console, int seconds)
         console, BenchSite::wallLayoutName(), QString(), seconds, &wall,
         [&] {
             phases->reset();
+            sinceTick.start();
+            tick.start();
             consoleThreads.sample();
             simThreads.sample();
             simBefore = bench::processCpuSeconds(console.site().simulatorPid());
             machineBefore = machineSeconds();
         },
         [&] {
+            tick.stop();
             consoleThreads.sample();
             simThreads.sample();
             simAfter = bench::processCpuSeconds(console.site().simulatorPid());
@@ -633,6 +650,8 @@ int benchWall(Console &console, int seconds)
                 (simAfter - simBefore) / seconds,
                 machineAll > 0 ? processors * machineBusy / machineAll : 0.0, processors);
     phases->print();
+    std::printf("GUI thread: a 20 ms timer late by %.1f ms on average, %lld ms at most\n",
+                ticks > 0 ? double(lateSum) / ticks : 0.0, static_cast<long long>(lateMax));
     printThreads("console", consoleThreads.sinceLast(), seconds);
     printThreads("simulator", simThreads.sinceLast(), seconds);
     const QByteArray shot = qgetenv("ARDIX_BENCH_SHOT");
