@@ -586,50 +586,91 @@ void printThreads(const char *who, const QMap<QString, QPair<double, int>> &kind
     std::fflush(stdout);
 }
 
+// What the wall measures beside the grid's figures, over the same seconds: CPU by kind of
+// thread (console and simulator), the simulator's and the whole machine's CPU, the window's
+// frame phases, and the GUI thread's lateness to a 20 ms timer (late by as long as the thread
+// was busy or waiting, for the render thread or a player's core, when it was due).
+class WallProbes
+{
+public:
+    WallProbes(QQuickWindow *window, qint64 simPid)
+        : m_simPid(simPid)
+        , m_console(QCoreApplication::applicationPid())
+        , m_sim(simPid)
+        , m_phases(new FramePhases(window))
+    {
+        m_tick.setTimerType(Qt::PreciseTimer);
+        m_tick.setInterval(kTickMs);
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            const qint64 late = std::max<qint64>(0, m_sinceTick.restart() - kTickMs);
+            m_lateSum += late;
+            m_lateMax = std::max(m_lateMax, late);
+            ++m_ticks;
+        });
+    }
+
+    void begin()
+    {
+        m_phases->reset();
+        m_sinceTick.start();
+        m_tick.start();
+        sample(&m_simBefore, &m_machineBefore);
+    }
+    void end()
+    {
+        m_tick.stop();
+        sample(&m_simAfter, &m_machineAfter);
+    }
+    void print(int seconds) const;
+
+private:
+    static constexpr int kTickMs = 20;
+
+    void sample(double *sim, QPair<double, double> *machine)
+    {
+        m_console.sample();
+        m_sim.sample();
+        *sim = bench::processCpuSeconds(m_simPid);
+        *machine = machineSeconds();
+    }
+
+    qint64 m_simPid;
+    ThreadCpu m_console;
+    ThreadCpu m_sim;
+    FramePhases *m_phases; // owned by the window
+    QTimer m_tick;
+    QElapsedTimer m_sinceTick;
+    qint64 m_lateSum = 0, m_lateMax = 0, m_ticks = 0;
+    QPair<double, double> m_machineBefore, m_machineAfter;
+    double m_simBefore = 0, m_simAfter = 0;
+};
+
+void WallProbes::print(int seconds) const
+{
+    const double busy = m_machineAfter.first - m_machineBefore.first;
+    const double all = m_machineAfter.second - m_machineBefore.second;
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    std::printf("simulator %.2f cores; the whole machine %.2f of its %ld cores busy\n",
+                (m_simAfter - m_simBefore) / seconds, all > 0 ? processors * busy / all : 0.0,
+                processors);
+    m_phases->print();
+    std::printf("GUI thread: a %d ms timer late by %.1f ms on average, %lld ms at most\n", kTickMs,
+                m_ticks > 0 ? double(m_lateSum) / m_ticks : 0.0, static_cast<long long>(m_lateMax));
+    printThreads("console", m_console.sinceLast(), seconds);
+    printThreads("simulator", m_sim.sinceLast(), seconds);
+}
+
 // The 10×10 wall of distinct cameras in a 1920×1080 window, each cell on the profile that fits
 // it; where the console's time goes, and the simulator's and the machine's over the same run.
 int benchWall(Console &console, int seconds)
 {
     console.window()->resize(1920, 1080);
     bench::spin(1000);
-    ThreadCpu consoleThreads(QCoreApplication::applicationPid());
-    ThreadCpu simThreads(console.site().simulatorPid());
-    auto *phases = new FramePhases(console.window());
-    // The GUI thread's lateness: a timer every 20 ms, late by as long as the thread was busy
-    // or waiting (for a player's core, say) when it was due.
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(20);
-    QElapsedTimer sinceTick;
-    qint64 lateSum = 0, lateMax = 0, ticks = 0;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 late = std::max<qint64>(0, sinceTick.restart() - 20);
-        lateSum += late;
-        lateMax = std::max(lateMax, late);
-        ++ticks;
-    });
-    QPair<double, double> machineBefore, machineAfter;
-    double simBefore = 0, simAfter = 0;
+    WallProbes probes(console.window(), console.site().simulatorPid());
     GridRun wall;
-    const bool measured = measureGrid(
-        console, BenchSite::wallLayoutName(), QString(), seconds, &wall,
-        [&] {
-            phases->reset();
-            sinceTick.start();
-            tick.start();
-            consoleThreads.sample();
-            simThreads.sample();
-            simBefore = bench::processCpuSeconds(console.site().simulatorPid());
-            machineBefore = machineSeconds();
-        },
-        [&] {
-            tick.stop();
-            consoleThreads.sample();
-            simThreads.sample();
-            simAfter = bench::processCpuSeconds(console.site().simulatorPid());
-            machineAfter = machineSeconds();
-        });
-    if (!measured)
+    if (!measureGrid(
+            console, BenchSite::wallLayoutName(), QString(), seconds, &wall,
+            [&probes] { probes.begin(); }, [&probes] { probes.end(); }))
         return 1;
     std::printf("%-6s %5s %7s %9s %10s %8s %10s %8s %9s %10s   %s\n", "run", "cells", "moving",
                 "cpu s", "cpu cores", "dropped", "frames", "drop %", "reopened", "window fps",
@@ -639,21 +680,10 @@ int benchWall(Console &console, int seconds)
     for (auto it = wall.profiles.cbegin(); it != wall.profiles.cend(); ++it)
         profiles
             << QStringLiteral("%1: %2").arg(it.key().isEmpty() ? "none" : it.key()).arg(it.value());
-    const std::vector<MpvObject *> players = console.cellPlayers();
-    const MpvObject *first = players.front();
+    const MpvObject *first = console.cellPlayers().front();
     std::printf("cells of %.0fx%.0f px; profiles chosen: %s\n", first->width(), first->height(),
                 qPrintable(profiles.join(QLatin1String(", "))));
-    const double machineBusy = machineAfter.first - machineBefore.first;
-    const double machineAll = machineAfter.second - machineBefore.second;
-    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
-    std::printf("simulator %.2f cores; the whole machine %.2f of its %ld cores busy\n",
-                (simAfter - simBefore) / seconds,
-                machineAll > 0 ? processors * machineBusy / machineAll : 0.0, processors);
-    phases->print();
-    std::printf("GUI thread: a 20 ms timer late by %.1f ms on average, %lld ms at most\n",
-                ticks > 0 ? double(lateSum) / ticks : 0.0, static_cast<long long>(lateMax));
-    printThreads("console", consoleThreads.sinceLast(), seconds);
-    printThreads("simulator", simThreads.sinceLast(), seconds);
+    probes.print(seconds);
     const QByteArray shot = qgetenv("ARDIX_BENCH_SHOT");
     if (!shot.isEmpty() && !console.window()->grabWindow().save(QString::fromLocal8Bit(shot)))
         std::fprintf(stderr, "bench_console: could not save %s\n", shot.constData());
