@@ -6,8 +6,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+#include <cmath>
 
 namespace {
 
@@ -37,6 +40,9 @@ QJsonObject bigLayout()
     return QJsonObject{{"numRows", 4}, {"numCols", 4}, {"elements", cells}};
 }
 
+// The wall's cameras take ids from here on, clear of the demo's.
+constexpr int kFirstWallCamera = 1001;
+
 } // namespace
 
 BenchSite::~BenchSite()
@@ -59,9 +65,21 @@ bool BenchSite::start(const QString &demoSite, const QString &simProgram, QStrin
     // Its request log would drown the measurements.
     m_sim.setStandardOutputFile(QProcess::nullDevice());
     m_sim.setStandardErrorFile(QProcess::nullDevice());
-    m_sim.start(simProgram, {QStringLiteral("--site"), path, QStringLiteral("--port"),
-                             QString::number(m_eventPort), QStringLiteral("--control-port"),
-                             QString::number(m_controlPort)});
+    if (!m_cacheHome.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_cacheHome);
+        m_sim.setProcessEnvironment(environment);
+    }
+    QStringList arguments{QStringLiteral("--site"),         path,
+                          QStringLiteral("--port"),         QString::number(m_eventPort),
+                          QStringLiteral("--control-port"), QString::number(m_controlPort)};
+    if (m_subSize != QSize(320, 180) || m_subRate != 15)
+        arguments << QStringLiteral("--sub-profile")
+                  << QStringLiteral("%1x%2@%3")
+                         .arg(m_subSize.width())
+                         .arg(m_subSize.height())
+                         .arg(m_subRate);
+    m_sim.start(simProgram, arguments);
     if (!m_sim.waitForStarted() || !waitUntilListening(20000)) {
         *error = QStringLiteral("zarn-sim did not start: %1").arg(m_sim.errorString());
         return false;
@@ -85,6 +103,8 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
         if (id == 1) {
             QJsonObject attributes = object.value(QStringLiteral("attributes")).toObject();
             attributes.insert(bigLayoutName(), bigLayout());
+            if (m_wallCameras > 0)
+                attributes.insert(wallLayoutName(), wallLayout());
             object.insert(QStringLiteral("attributes"), attributes);
         } else if (object.value(QStringLiteral("class")).toString() ==
                    QLatin1String("device.GATEWAY")) {
@@ -103,6 +123,14 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
                                        profile.value(QStringLiteral("name")).toString()));
                 profiles[p] = profile;
             }
+            for (int p = 0; p < profiles.size(); ++p) {
+                QJsonObject profile = profiles.at(p).toObject();
+                if (profile.value(QStringLiteral("name")).toString() == QLatin1String("sub")) {
+                    profile.insert(QStringLiteral("width"), m_subSize.width());
+                    profile.insert(QStringLiteral("height"), m_subSize.height());
+                }
+                profiles[p] = profile;
+            }
             if (!profiles.isEmpty())
                 settings.insert(QStringLiteral("profiles"), profiles);
         }
@@ -110,6 +138,7 @@ bool BenchSite::writeSite(const QString &demoSite, const QString &path, QString 
             object.insert(QStringLiteral("settings"), settings);
         objects[i] = object;
     }
+    addWallObjects(objects);
     site.insert(QStringLiteral("objects"), objects);
     if (m_dropSchedule)
         site.remove(QStringLiteral("events"));
@@ -136,6 +165,58 @@ QString BenchSite::liveUrl(QString url, int stream, const QString &profile) cons
         .arg(m_httpPort)
         .arg(stream)
         .arg(profile);
+}
+
+void BenchSite::setSubProfile(QSize size, int rate)
+{
+    m_subSize = size;
+    m_subRate = rate;
+}
+
+// Cameras under the demo's gateway (id 2), each with both profiles on the chosen transport.
+void BenchSite::addWallObjects(QJsonArray &objects) const
+{
+    for (int i = 0; i < m_wallCameras; ++i) {
+        const int id = kFirstWallCamera + i;
+        const QString none;
+        QJsonArray profiles;
+        profiles.append(QJsonObject{{"name", "main"},
+                                    {"width", 640},
+                                    {"height", 360},
+                                    {"url", liveUrl(none, id, QStringLiteral("main"))}});
+        profiles.append(QJsonObject{{"name", "sub"},
+                                    {"width", m_subSize.width()},
+                                    {"height", m_subSize.height()},
+                                    {"url", liveUrl(none, id, QStringLiteral("sub"))}});
+        const QJsonObject settings{{"url", liveUrl(none, id, QStringLiteral("main"))},
+                                   {"codec", "h264"},
+                                   {"profiles", profiles}};
+        objects.append(QJsonObject{{"id", id},
+                                   {"name", QStringLiteral("Wall %1").arg(i + 1)},
+                                   {"type", 10},
+                                   {"class", "stream.VIDEO"},
+                                   {"parent", 2},
+                                   {"serial", QStringLiteral("CAM-%1").arg(id)},
+                                   {"settings", settings}});
+    }
+}
+
+// A square of the wall's cameras, one each, row by row.
+QJsonObject BenchSite::wallLayout() const
+{
+    const int side = static_cast<int>(std::ceil(std::sqrt(m_wallCameras)));
+    QJsonArray cells;
+    for (int i = 0; i < m_wallCameras; ++i) {
+        cells.append(QJsonObject{{"row", i / side},
+                                 {"col", i % side},
+                                 {"rowSpan", 1},
+                                 {"colSpan", 1},
+                                 {"type", "video"},
+                                 {"label", QStringLiteral("Wall %1").arg(i + 1)},
+                                 {"deviceId", "2"},
+                                 {"objectId", QString::number(kFirstWallCamera + i)}});
+    }
+    return QJsonObject{{"numRows", side}, {"numCols", side}, {"elements", cells}};
 }
 
 QString BenchSite::control(const QString &command)

@@ -13,18 +13,26 @@
 //                                  a layout of 10 000 cells and one whose label has 10 MiB:
 //                                  threads, resident memory, builds and the GUI thread's gaps
 //   bench_console soak MINUTES     the 2×2 layout playing on, resident memory once a minute
+//   bench_console wall SECONDS [WxH@FPS]
+//                                  a 10×10 layout of 100 distinct cameras in a 1920×1080
+//                                  window, each cell on the profile fitting it ("sub", served
+//                                  as WxH@FPS when given): CPU by kind of thread, drops; with
+//                                  ARDIX_BENCH_SHOT=FILE it saves the window as a PNG at the end
 #include "App.h"
 #include "BenchSite.h"
 #include "BenchSupport.h"
+#include "FramePhases.h"
 #include "LayoutModel.h"
 #include "LogHandler.h"
 #include "MpvObject.h"
 #include "RpcSource.h"
 #include "StandaloneMpv.h"
 #include "Startup.h"
+#include "ThreadCpu.h"
 #include "client_Service.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,17 +41,22 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -98,6 +111,8 @@ class Console
 {
 public:
     bool start(BenchSite::Transport transport, QString *error);
+    // Before start(): what the site offers beyond the demo's.
+    BenchSite &site() { return m_site; }
     QStringList standaloneOptions() const { return cellOptions(m_transport); }
     void apply(const QString &name);
     void apply(const QString &name, const QString &json) { service()->setLayout(name, json); }
@@ -418,7 +433,8 @@ struct GridRun
 {
     size_t cells = 0;
     size_t moving = 0;
-    QMap<int, int> widths; // picture width -> cells
+    QMap<int, int> widths;       // picture width -> cells
+    QMap<QString, int> profiles; // profile the cell chose -> cells
     double cpuSeconds = 0;
     long dropped = 0;
     double frames = 0;
@@ -432,16 +448,29 @@ double numberProperty(MpvObject *player, const char *name)
     return value.canConvert<double>() ? value.toDouble() : 0.0;
 }
 
+// The profile the player's cell chose, as its statistics show it.
+QString cellProfile(MpvObject *player)
+{
+    for (QQuickItem *item = player; item; item = item->parentItem())
+        if (item->objectName() == QLatin1String("cameraView"))
+            return item->property("profile").toString();
+    return QString();
+}
+
 // Applies the layout afresh (its cells choose their profiles anew) and measures it for a while
 // once every cell shows a picture. Players reopen their streams when they fall behind, which
 // resets their counters: drops and played time are summed from once-a-second samples.
-bool measureGrid(Console &console, const QString &forced, int seconds, GridRun *run)
+// `before` runs just before the measured seconds, `after` just after them.
+bool measureGrid(Console &console, const QString &layout, const QString &forced, int seconds,
+                 GridRun *run, const std::function<void()> &before = {},
+                 const std::function<void()> &after = {})
 {
     QSettings().setValue(QStringLiteral("Video/streamProfile"), forced);
     console.clear();
-    console.apply(QStringLiteral("8x8 Cameras"));
-    if (!console.waitForPictures(QStringLiteral("8x8 Cameras"), 60000)) {
-        std::printf("the 8x8 layout showed no picture in every cell within 60 s\n");
+    console.apply(layout);
+    if (!console.waitForPictures(layout, 90000)) {
+        std::printf("the layout \"%s\" showed no picture in every cell within 90 s\n",
+                    qPrintable(layout));
         return false;
     }
     bench::spin(5000);
@@ -460,6 +489,8 @@ bool measureGrid(Console &console, const QString &forced, int seconds, GridRun *
             players[i], &MpvObject::mpvUpdated, players[i], [run] { ++run->frames; },
             Qt::QueuedConnection));
     }
+    if (before)
+        before();
     const double cpuBefore = bench::ownCpuSeconds();
     const long swapsBefore = console.swaps();
     for (int second = 0; second < seconds; ++second) {
@@ -476,12 +507,15 @@ bool measureGrid(Console &console, const QString &forced, int seconds, GridRun *
     }
     run->cpuSeconds = bench::ownCpuSeconds() - cpuBefore;
     run->windowFrames = console.swaps() - swapsBefore;
+    if (after)
+        after();
     for (const QMetaObject::Connection &connection : connections)
         QObject::disconnect(connection);
     run->cells = n;
     for (size_t i = 0; i < n; ++i) {
         run->moving += played[i] > seconds * 0.9 ? 1 : 0;
         run->widths[players[i]->dwidth()] += 1;
+        run->profiles[cellProfile(players[i])] += 1;
     }
     return true;
 }
@@ -508,14 +542,151 @@ int benchGrid(Console &console, int seconds)
                 "cpu s", "cpu cores", "dropped", "frames", "drop %", "reopened", "window fps",
                 "pictures");
     GridRun adaptive;
-    if (!measureGrid(console, QString(), seconds, &adaptive))
+    if (!measureGrid(console, QStringLiteral("8x8 Cameras"), QString(), seconds, &adaptive))
         return 1;
     printGrid("auto", adaptive, seconds);
     GridRun main;
-    if (!measureGrid(console, QStringLiteral("main"), seconds, &main))
+    if (!measureGrid(console, QStringLiteral("8x8 Cameras"), QStringLiteral("main"), seconds,
+                     &main))
         return 1;
     printGrid("main", main, seconds);
     QSettings().remove(QStringLiteral("Video/streamProfile"));
+    return 0;
+}
+
+// Busy and total seconds of all the machine's processors so far (/proc/stat), so that a run
+// says how much of the machine was left to the console.
+QPair<double, double> machineSeconds()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {0, 0};
+    const QStringList fields =
+        QString::fromLatin1(stat.readLine()).simplified().split(QLatin1Char(' '));
+    double total = 0, idle = 0;
+    for (int i = 1; i < fields.size(); ++i) {
+        total += fields.at(i).toDouble();
+        idle += i == 4 || i == 5 ? fields.at(i).toDouble() : 0.0; // idle, iowait
+    }
+    const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    return {(total - idle) / tick, total / tick};
+}
+
+void printThreads(const char *who, const QMap<QString, QPair<double, int>> &kinds, int seconds)
+{
+    QList<QPair<double, QString>> order;
+    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
+        order.append({it.value().first, it.key()});
+    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a > b; });
+    std::printf("  %s, cores by kind of thread (threads):\n", who);
+    for (const auto &[cpu, kind] : order)
+        if (cpu / seconds >= 0.005)
+            std::printf("    %-24s %6.3f  (%d)\n", qPrintable(kind), cpu / seconds,
+                        kinds.value(kind).second);
+    std::fflush(stdout);
+}
+
+// What the wall measures beside the grid's figures, over the same seconds: CPU by kind of
+// thread (console and simulator), the simulator's and the whole machine's CPU, the window's
+// frame phases, and the GUI thread's lateness to a 20 ms timer (late by as long as the thread
+// was busy or waiting, for the render thread or a player's core, when it was due).
+class WallProbes
+{
+public:
+    WallProbes(QQuickWindow *window, qint64 simPid)
+        : m_simPid(simPid)
+        , m_console(QCoreApplication::applicationPid())
+        , m_sim(simPid)
+        , m_phases(new FramePhases(window))
+    {
+        m_tick.setTimerType(Qt::PreciseTimer);
+        m_tick.setInterval(kTickMs);
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            const qint64 late = std::max<qint64>(0, m_sinceTick.restart() - kTickMs);
+            m_lateSum += late;
+            m_lateMax = std::max(m_lateMax, late);
+            ++m_ticks;
+        });
+    }
+
+    void begin()
+    {
+        m_phases->reset();
+        m_sinceTick.start();
+        m_tick.start();
+        sample(&m_simBefore, &m_machineBefore);
+    }
+    void end()
+    {
+        m_tick.stop();
+        sample(&m_simAfter, &m_machineAfter);
+    }
+    void print(int seconds) const;
+
+private:
+    static constexpr int kTickMs = 20;
+
+    void sample(double *sim, QPair<double, double> *machine)
+    {
+        m_console.sample();
+        m_sim.sample();
+        *sim = bench::processCpuSeconds(m_simPid);
+        *machine = machineSeconds();
+    }
+
+    qint64 m_simPid;
+    ThreadCpu m_console;
+    ThreadCpu m_sim;
+    FramePhases *m_phases; // owned by the window
+    QTimer m_tick;
+    QElapsedTimer m_sinceTick;
+    qint64 m_lateSum = 0, m_lateMax = 0, m_ticks = 0;
+    QPair<double, double> m_machineBefore, m_machineAfter;
+    double m_simBefore = 0, m_simAfter = 0;
+};
+
+void WallProbes::print(int seconds) const
+{
+    const double busy = m_machineAfter.first - m_machineBefore.first;
+    const double all = m_machineAfter.second - m_machineBefore.second;
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    std::printf("simulator %.2f cores; the whole machine %.2f of its %ld cores busy\n",
+                (m_simAfter - m_simBefore) / seconds, all > 0 ? processors * busy / all : 0.0,
+                processors);
+    m_phases->print();
+    std::printf("GUI thread: a %d ms timer late by %.1f ms on average, %lld ms at most\n", kTickMs,
+                m_ticks > 0 ? double(m_lateSum) / m_ticks : 0.0, static_cast<long long>(m_lateMax));
+    printThreads("console", m_console.sinceLast(), seconds);
+    printThreads("simulator", m_sim.sinceLast(), seconds);
+}
+
+// The 10×10 wall of distinct cameras in a 1920×1080 window, each cell on the profile that fits
+// it; where the console's time goes, and the simulator's and the machine's over the same run.
+int benchWall(Console &console, int seconds)
+{
+    console.window()->resize(1920, 1080);
+    bench::spin(1000);
+    WallProbes probes(console.window(), console.site().simulatorPid());
+    GridRun wall;
+    if (!measureGrid(
+            console, BenchSite::wallLayoutName(), QString(), seconds, &wall,
+            [&probes] { probes.begin(); }, [&probes] { probes.end(); }))
+        return 1;
+    std::printf("%-6s %5s %7s %9s %10s %8s %10s %8s %9s %10s   %s\n", "run", "cells", "moving",
+                "cpu s", "cpu cores", "dropped", "frames", "drop %", "reopened", "window fps",
+                "pictures");
+    printGrid("wall", wall, seconds);
+    QStringList profiles;
+    for (auto it = wall.profiles.cbegin(); it != wall.profiles.cend(); ++it)
+        profiles
+            << QStringLiteral("%1: %2").arg(it.key().isEmpty() ? "none" : it.key()).arg(it.value());
+    const MpvObject *first = console.cellPlayers().front();
+    std::printf("cells of %.0fx%.0f px; profiles chosen: %s\n", first->width(), first->height(),
+                qPrintable(profiles.join(QLatin1String(", "))));
+    probes.print(seconds);
+    const QByteArray shot = qgetenv("ARDIX_BENCH_SHOT");
+    if (!shot.isEmpty() && !console.window()->grabWindow().save(QString::fromLocal8Bit(shot)))
+        std::fprintf(stderr, "bench_console: could not save %s\n", shot.constData());
     return 0;
 }
 
@@ -668,24 +839,53 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: bench_console start RUNS | cpu SECONDS | switches COUNT | grid SECONDS |\n"
-                 "       requests SECONDS | soak MINUTES   [http|rtsp]\n"
+                 "       requests SECONDS | soak MINUTES | wall SECONDS [WxH@FPS]   [http|rtsp]\n"
                  "(under an X server; the console's settings and logs go to a temporary home)\n");
     return 2;
+}
+
+// The arguments after the mode's amount: a transport, and for the wall the sub profile.
+bool parseExtras(const QString &mode, const QStringList &extras, QString *transport, QSize *subSize,
+                 int *subRate)
+{
+    static const QRegularExpression profile(QStringLiteral("^(\\d+)x(\\d+)@(\\d+)$"));
+    for (const QString &extra : extras) {
+        const QRegularExpressionMatch match = profile.match(extra);
+        if (extra == QLatin1String("http") || extra == QLatin1String("rtsp")) {
+            *transport = extra;
+        } else if (mode == QLatin1String("wall") && match.hasMatch()) {
+            *subSize = QSize(match.captured(1).toInt(), match.captured(2).toInt());
+            *subRate = match.captured(3).toInt();
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc != 3 && argc != 4)
+    if (argc < 3 || argc > 5)
         return usage();
     const QString mode = QString::fromLocal8Bit(argv[1]);
     const int amount = QString::fromLocal8Bit(argv[2]).toInt();
-    const QString transport = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("http");
+    QStringList extras;
+    for (int i = 3; i < argc; ++i)
+        extras << QString::fromLocal8Bit(argv[i]);
+    QString transport = QStringLiteral("http");
+    QSize subSize(320, 180);
+    int subRate = 15;
     if (amount <= 0 ||
-        !QStringList{"start", "cpu", "switches", "grid", "requests", "soak"}.contains(mode) ||
-        !QStringList{"http", "rtsp"}.contains(transport))
+        !QStringList{"start", "cpu", "switches", "grid", "requests", "soak", "wall"}.contains(
+            mode) ||
+        !parseExtras(mode, extras, &transport, &subSize, &subRate))
         return usage();
+    // The simulator keeps its videos where it would for this user, not in the run's home.
+    const QString cacheHome = qEnvironmentVariableIsEmpty("XDG_CACHE_HOME")
+                                  ? QDir::homePath() + QStringLiteral("/.cache")
+                                  : qEnvironmentVariable("XDG_CACHE_HOME");
 
     // The console's settings, store and log go to a home of the run's own.
     QTemporaryDir home;
@@ -702,6 +902,11 @@ int main(int argc, char *argv[])
     LogHandler::install();
 
     Console console;
+    if (mode == QLatin1String("wall")) {
+        console.site().addWall(100);
+        console.site().setSubProfile(subSize, subRate);
+        console.site().setCacheHome(cacheHome);
+    }
     QString error;
     if (!console.start(transport == QLatin1String("rtsp") ? BenchSite::Transport::Rtsp
                                                           : BenchSite::Transport::Http,
@@ -718,6 +923,8 @@ int main(int argc, char *argv[])
         result = benchGrid(console, amount);
     else if (mode == QLatin1String("requests"))
         result = benchRequests(console, amount);
+    else if (mode == QLatin1String("wall"))
+        result = benchWall(console, amount);
     else if (mode == QLatin1String("soak"))
         result = benchSoak(console, amount);
     else

@@ -48,8 +48,8 @@ bool findStreamIn(const std::vector<GatewayStream> &streams, std::int64_t id, Ga
 //   GET /pos-data?strmId=&from=&to=        the channel texts published for a stream, as JSON
 //   GET /live/<stream id>[?...]            live H.264 in MPEG-TS, paced in real time
 // Requests are served on a pool of threads of its own; a live connection holds one thread
-// for as long as it lasts. `?profile=sub` in a live request's query plays the 320x180 loop,
-// any other query the 640x360 one.
+// for as long as it lasts. `?profile=sub` in a live request's query plays the Sub loop (320x180,
+// or what --sub-profile says), any other query the 640x360 one.
 class GatewayHttp
 {
 public:

@@ -72,17 +72,24 @@ std::string label(const std::string &text, int y, int scale = 1)
 
 struct LiveFormat
 {
-    const char *fileTag; // between "live-" and the version; empty for the main profile
-    const char *size;
+    std::string fileTag; // between "live-" and the version; empty for the main profile
+    std::string size;
     int rate;  // frames per second, also the keyframe interval
     int scale; // of the burned-in labels
 };
 
-LiveFormat liveFormat(LiveProfile profile)
+LiveFormat liveFormat(LiveProfile profile, const MediaMaker::Options &options)
 {
-    // The main profile's file names are those of the cache before profiles existed.
-    if (profile == LiveProfile::Sub)
-        return {"sub-", "320x180", 15, 2};
+    // The main profile's file names are those of the cache before profiles existed, and the
+    // default Sub's those before its size could be chosen.
+    if (profile == LiveProfile::Sub) {
+        const std::string size =
+            std::to_string(options.subWidth) + "x" + std::to_string(options.subHeight);
+        const bool usual = size == "320x180" && options.subRate == 15;
+        return {usual ? std::string("sub-")
+                      : "sub-" + size + "-" + std::to_string(options.subRate) + "-",
+                size, options.subRate, 2};
+    }
     return {"", "640x360", 25, 1};
 }
 
@@ -126,6 +133,21 @@ std::string MediaMaker::drawableText(const std::string &text)
     return out;
 }
 
+bool MediaMaker::parseSubProfile(const std::string &text, Options &options)
+{
+    int width = 0, height = 0, rate = 0;
+    char end = 0;
+    // H.264 in 4:2:0 wants even sizes.
+    if (std::sscanf(text.c_str(), "%dx%d@%d%c", &width, &height, &rate, &end) != 3 || width < 16 ||
+        height < 16 || width > 4096 || height > 4096 || width % 2 != 0 || height % 2 != 0 ||
+        rate < 1 || rate > 60)
+        return false;
+    options.subWidth = width;
+    options.subHeight = height;
+    options.subRate = rate;
+    return true;
+}
+
 std::string MediaMaker::recording(const std::string &cameraName, std::int64_t streamId,
                                   std::int64_t startMs, std::int64_t durationMs,
                                   RecordingProfile profile)
@@ -160,7 +182,7 @@ std::string MediaMaker::recording(const std::string &cameraName, std::int64_t st
 std::string MediaMaker::liveLoop(const std::string &cameraName, std::int64_t streamId,
                                  LiveProfile profile)
 {
-    const LiveFormat format = liveFormat(profile);
+    const LiveFormat format = liveFormat(profile, options_);
     const std::string name = drawableText(cameraName);
     const std::string file =
         std::string("live-") + format.fileTag + kMediaVersion + "-" + std::to_string(streamId) +

@@ -31,7 +31,15 @@ public:
         std::string cacheDir;          // empty: $XDG_CACHE_HOME/zarn-sim (~/.cache/zarn-sim)
         std::string ffmpeg = "ffmpeg"; // the program, looked up in PATH
         int liveLoopSeconds = kDefaultLiveLoopSeconds;
+        // The pictures of the Sub profile: smaller ones for walls of cells smaller still.
+        int subWidth = 320;
+        int subHeight = 180;
+        int subRate = 15;
     };
+
+    // Reads "WIDTHxHEIGHT@RATE" (e.g. "240x135@10") into the Sub profile of `options`; false,
+    // leaving them alone, for anything else or sizes and rates no encoder takes.
+    static bool parseSubProfile(const std::string &text, Options &options);
 
     MediaMaker(Options options, LogFunction log);
 

@@ -27,6 +27,7 @@ struct Arguments
     long httpPort = -1;    // -1: each gateway's own
     long rtspPort = -1;    // -1: each gateway's own
     long controlPort = -1; // -1: no control interface
+    MediaMaker::Options media;
 };
 
 bool parsePort(const char *text, long &port)
@@ -54,6 +55,7 @@ void usage()
                  "  --rtsp-port N   port of every gateway's RTSP service, 0 for free ones\n"
                  "                  (default: each gateway's \"rtspPort\", 8554)\n"
                  "  --control-port N  fault and event commands on 127.0.0.1:N, 0 for a free port\n"
+                 "  --sub-profile WxH@FPS  live \"sub\" pictures (default 320x180@15)\n"
                  "SIGHUP reloads the site file; SIGINT/SIGTERM stop.\n";
 }
 
@@ -97,6 +99,9 @@ bool parse(int argc, char **argv, Arguments &args)
                 return false;
         } else if (a == "--control-port" && hasValue) {
             if (!parsePort(argv[++i], args.controlPort))
+                return false;
+        } else if (a == "--sub-profile" && hasValue) {
+            if (!MediaMaker::parseSubProfile(argv[++i], args.media))
                 return false;
         } else {
             return false;
@@ -163,6 +168,7 @@ int main(int argc, char **argv)
     options.site = std::move(*site);
     options.host = args.host;
     options.eventPort = static_cast<unsigned short>(args.port);
+    options.media = args.media;
     if (args.httpPort >= 0)
         options.httpPort = static_cast<unsigned short>(args.httpPort);
     else

@@ -514,6 +514,47 @@ TEST_F(GatewayRecordings, AMainRecordingIsTheCamerasPictureWithAKeyframeEverySec
     EXPECT_TRUE(logged("/rec-main-v2-14-" + std::to_string(chunk.start) + "-60000-"));
 }
 
+class GatewaySmallSub : public Gateway
+{
+protected:
+    void adjust(sim::SimulatorOptions &options) override
+    {
+        Gateway::adjust(options);
+        ASSERT_TRUE(sim::MediaMaker::parseSubProfile("240x136@10", options.media));
+    }
+};
+
+// A wall of many small cells asks for a smaller sub profile (zarn-sim --sub-profile); its loop
+// has a file of its own, so that the usual sub loop in the same cache is not taken for it.
+TEST_F(GatewaySmallSub, TheSubProfileIsServedAtTheChosenSizeAndRate)
+{
+    const std::string file = std::string(std::getenv("TMPDIR")) + "/small.ts";
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        << readLive("/live/11?profile=sub", 1.0);
+    const auto [status, out] = runCommand("ffprobe -v error -select_streams v:0 -show_entries "
+                                          "stream=width,height,r_frame_rate -of csv=p=0 '" +
+                                          file + "' 2>/dev/null");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out.substr(0, out.find('\n')), "240,136,10/1");
+    EXPECT_TRUE(logged("live-sub-240x136-10-v2-11-"));
+}
+
+TEST(SubProfile, OnlyEvenSizesAndRatesAnEncoderTakesAreRead)
+{
+    const char *refused[] = {"240x135@10",  "240x136", "240x136@0", "240x136@61",  "8x8@10",
+                             "240x136@10x", "x136@10", "",          "5000x136@10", "-240x136@10"};
+    for (const char *text : refused) {
+        sim::MediaMaker::Options options;
+        EXPECT_FALSE(sim::MediaMaker::parseSubProfile(text, options)) << text;
+        EXPECT_EQ(options.subWidth, 320) << text;
+    }
+    sim::MediaMaker::Options options;
+    ASSERT_TRUE(sim::MediaMaker::parseSubProfile("352x240@12", options));
+    EXPECT_EQ(options.subWidth, 352);
+    EXPECT_EQ(options.subHeight, 240);
+    EXPECT_EQ(options.subRate, 12);
+}
+
 class GatewayFailures : public Gateway
 {
 protected:
