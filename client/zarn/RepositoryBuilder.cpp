@@ -39,16 +39,18 @@ void RepositoryBuilder::setRoot(qint64 rootId)
 
 void RepositoryBuilder::enter(ZarnObjectsRepository &into, std::int64_t id)
 {
+    // Visited first: a visited object's entry is gone once its children are done.
+    if (m_visited.count(id)) {
+        if (++m_reachedTwice <= kWarningsPerKind)
+            qWarning() << "Object reached twice in the tree, not visited again:" << id;
+        return;
+    }
     const auto it = m_entries.find(id);
     if (it == m_entries.end()) {
         qWarning() << "current == nullptr, something wrong in data";
         return;
     }
-    if (!m_visited.insert(id).second) {
-        if (++m_reachedTwice <= kWarningsPerKind)
-            qWarning() << "Object reached twice in the tree, not visited again:" << id;
-        return;
-    }
+    m_visited.insert(id);
     const Entry &entry = it->second;
     const bool named = static_cast<bool>(entry.made);
     if (named) {
@@ -91,7 +93,10 @@ bool RepositoryBuilder::link(ZarnObjectsRepository &into, std::chrono::nanosecon
         }
         if (top.named)
             m_path.removeLast();
+        // Done with it: releasing the server's copy here spreads that cost over the slices.
+        const std::int64_t done = top.entry->object.id();
         m_stack.pop_back();
+        m_entries.erase(done);
     }
     return true;
 }

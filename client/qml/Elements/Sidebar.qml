@@ -277,6 +277,21 @@ Rectangle {
             repository: App.zarnRepository
             text: camerasHeader.text
         }
+        // What the last load of the server's tree refused or cut.
+        Label {
+            objectName: "treeNotice"
+            width: parent.width
+            visible: text !== ""
+            leftPadding: 6
+            rightPadding: 6
+            wrapMode: Text.Wrap
+            maximumLineCount: 4
+            elide: Text.ElideRight
+            textFormat: Text.PlainText
+            font.italic: true
+            color: G.theme.foreColor
+            text: App.zarnRepository ? App.zarnRepository.notice : ""
+        }
         Item {
             width: parent.width
             height: parent.height - y
