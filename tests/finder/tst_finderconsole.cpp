@@ -1,7 +1,8 @@
-// Finding a camera by typing, in the console's whole scene signed in to an in-process simulated
-// site of a few thousand objects: Ctrl+F, a camera's name typed in lower case, and Enter shows
-// that camera alone, live; Down before Enter shows the next camera found instead; the field
-// emptied brings the whole tree back as the operator left it.
+// Finding a camera by typing, in the console's whole scene signed in to an in-process generated
+// chain of 2 000 cameras: Ctrl+F, a camera's serial typed in lower case, and Enter shows that
+// camera alone, live; a name typed without its accent finds it, and Down before Enter shows the
+// next camera found instead; the field emptied brings the whole tree back as the operator left
+// it.
 #include "App.h"
 #include "LayoutModel.h"
 #include "LogCapture.h"
@@ -9,8 +10,11 @@
 #include "SimServer.h"
 #include "Startup.h"
 #include "TreeModel.h"
+#include "ZarnObject.h"
+#include "ZarnObjectsRepository.h"
 
 #include <Site.h>
+#include <SiteGenerator.h>
 #include <zarn/Value.h>
 
 #include <QAbstractItemModel>
@@ -30,21 +34,18 @@ namespace {
 using scene::findItem;
 
 constexpr int kDeadline = 60000;
-constexpr std::size_t kObjects = 3000;
-
-// The generated site, its cameras and till texts pointed at a port where nothing answers
+// The generated chain, its cameras and till texts pointed at a port where nothing answers
 // (never the demo's): the test looks at what the layout holds, not at the picture.
 ardix::sim::Site site()
 {
-    ardix::sim::Site generated = ardix::sim::Site::generated(kObjects);
+    ardix::sim::SiteGeneration generation;
+    generation.cameras = 2000;
     const quint16 nobody = scene::freePort();
-    const std::string base = "http://127.0.0.1:" + std::to_string(nobody) + "/live/";
+    generation.httpPort = nobody;
+    ardix::sim::Site generated = ardix::sim::SiteGenerator::generate(generation);
     for (auto &o : generated.objects) {
-        auto &settings = o.data.settings;
-        if (settings.contains("url"))
-            settings.setValue("url", ardix::zarn::StringValue(base + std::to_string(o.data.id)));
-        if (settings.contains("address"))
-            settings.setValue("posPort", ardix::zarn::IntValue(nobody));
+        if (o.data.settings.contains("address"))
+            o.data.settings.setValue("posPort", ardix::zarn::IntValue(nobody));
     }
     return generated;
 }
@@ -72,6 +73,7 @@ private:
     std::unique_ptr<LogCapture> m_log;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow *m_window = nullptr;
+    int m_objects = 0;
 
     QQuickItem *item(const QString &name) const { return findItem(m_window->contentItem(), name); }
 
@@ -95,7 +97,9 @@ private slots:
     {
         std::setlocale(LC_NUMERIC, "C");
         m_log = std::make_unique<LogCapture>();
-        m_server = std::make_unique<SimServer>(site());
+        ardix::sim::Site chain = site();
+        m_objects = int(chain.objects.size());
+        m_server = std::make_unique<SimServer>(std::move(chain));
         QVERIFY(m_server->start());
         QSettings stored;
         stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
@@ -115,7 +119,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_window));
         QTRY_VERIFY_WITH_TIMEOUT(App::instance() && App::instance()->zarnRepository() &&
                                      App::instance()->zarnRepository()->objects().size() ==
-                                         int(kObjects),
+                                         m_objects,
                                  kDeadline);
     }
 
@@ -131,32 +135,36 @@ private slots:
 
     void enterShowsTheCameraTyped()
     {
-        find(QStringLiteral("stream 2345"));
+        // Cafetería 2 of the first gateway, by its serial
+        find(QStringLiteral("fis-59a4-000044"));
         QObject *finder = m_window->findChild<QObject *>(QStringLiteral("cameraFinder"));
         QVERIFY(finder);
         QTRY_COMPARE_WITH_TIMEOUT(finder->property("matchCount").toInt(), 1, kDeadline);
-        // the camera is shown under its device and the site, in place of the whole tree
+        // the camera is shown under its gateway, building, shop and chain, in place of the tree
         QQuickItem *found = item(QStringLiteral("foundObjects"));
         QVERIFY(found && found->isVisible());
-        QCOMPARE(found->property("count").toInt(), 3);
+        QCOMPARE(found->property("count").toInt(), 5);
         QTest::keyClick(m_window, Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(cellIds(), QStringList{QStringLiteral("2345")}, kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(cellIds(), QStringList{QStringLiteral("49")}, kDeadline);
         QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("sidebar"))->property("opened").toBool(),
                                  kDeadline);
     }
 
     void downThenEnterShowsTheNextCamera()
     {
-        // Stream 234, then 2340, 2341 and 2343 on: Device 2342 is no camera
-        find(QStringLiteral("STREAM 234"));
+        // "Cafetería 1", "Cafetería 10" and on, in every shop of the chain
+        find(QStringLiteral("CAFETERIA 1"));
         QObject *finder = m_window->findChild<QObject *>(QStringLiteral("cameraFinder"));
-        QTRY_COMPARE_WITH_TIMEOUT(finder->property("matchCount").toInt(), 10, kDeadline);
-        QCOMPARE(finder->property("currentId").toString(), QStringLiteral("234"));
+        QTRY_VERIFY_WITH_TIMEOUT(finder->property("matchCount").toInt() > 1, kDeadline);
+        QCOMPARE(finder->property("currentId").toString(), QStringLiteral("9"));
         QTest::keyClick(m_window, Qt::Key_Down);
-        QTRY_COMPARE_WITH_TIMEOUT(finder->property("currentId").toString(), QStringLiteral("2340"),
-                                  kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(finder->property("currentId").toString() != QLatin1String("9"),
+                                 kDeadline);
+        const QString next = finder->property("currentId").toString();
+        ZarnObject *camera = App::instance()->zarnRepository()->objectById(next);
+        QVERIFY(camera && camera->name().startsWith(QStringLiteral("Cafetería 1")));
         QTest::keyClick(m_window, Qt::Key_Enter, Qt::KeypadModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(cellIds(), QStringList{QStringLiteral("2340")}, kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(cellIds(), QStringList{next}, kDeadline);
     }
 
     void emptyFieldBringsTheTreeBack()
@@ -165,12 +173,12 @@ private slots:
         QVERIFY(tree);
         auto *sites = tree->property("model").value<QAbstractItemModel *>();
         QVERIFY(sites && sites->rowCount() == 1);
-        auto *devices =
+        auto *shops =
             sites->index(0, 0).data(TreeModel::ChildItemsRole).value<QAbstractItemModel *>();
-        QVERIFY(devices && devices->rowCount() > 2);
-        // the operator opened the second device before searching
-        QVERIFY(devices->setData(devices->index(1, 0), true, TreeModel::ExpandedRole));
-        find(QStringLiteral("device 22"));
+        QVERIFY(shops && shops->rowCount() > 2);
+        // the operator opened the second shop before searching
+        QVERIFY(shops->setData(shops->index(1, 0), true, TreeModel::ExpandedRole));
+        find(QStringLiteral("gateway 2"));
         QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("foundObjects"))->isVisible(), kDeadline);
         QVERIFY(!tree->isVisible());
         // a page of text pasted by mistake finds nothing, and the field still takes keys
@@ -184,8 +192,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(tree->isVisible(), kDeadline);
         QVERIFY(!item(QStringLiteral("foundObjects"))->isVisible());
         QCOMPARE(tree->property("model").value<QAbstractItemModel *>(), sites);
-        QVERIFY(devices->index(1, 0).data(TreeModel::ExpandedRole).toBool());
-        QVERIFY(!devices->index(0, 0).data(TreeModel::ExpandedRole).toBool());
+        QVERIFY(shops->index(1, 0).data(TreeModel::ExpandedRole).toBool());
+        QVERIFY(!shops->index(0, 0).data(TreeModel::ExpandedRole).toBool());
     }
 };
 
