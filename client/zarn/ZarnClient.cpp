@@ -293,15 +293,17 @@ void ZarnClient::loadObjects(std::function<void()> loaded, zarn::Client::Fail fa
         [this, load, failed](const zarn::HandlerError &e) {
             ThreadHandOver::post(
                 this,
-                [this, load, text = errorText(e)] {
+                [this, load, text = errorText(e),
+                 refused = e.code() == zarn::HandlerError::AnswerTooLarge] {
                     if (load != m_load)
                         return;
                     m_builder.reset();
                     m_whenLoaded.clear();
                     qWarning().noquote() << "The object tree could not be loaded:" << text;
-                    if (m_repository)
-                        m_repository->setNotice(
-                            tr("The site's objects are not shown: %1").arg(text));
+                    // A broken connection is said elsewhere, and the tree loads again after
+                    // the next sign-in; a tree over the limit is refused for good.
+                    if (m_repository && refused)
+                        m_repository->setNotice(tr("The site's tree is not shown: %1").arg(text));
                 },
                 Qt::AutoConnection);
             if (failed)

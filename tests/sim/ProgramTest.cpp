@@ -113,6 +113,22 @@ template <typename T> T await(std::future<T> f)
     return f.get();
 }
 
+// Opens the connection and signs in as the site's operator: the user's id, 0 on a failure.
+std::int64_t signInAt(Connection &connection, Client &client, int port)
+{
+    std::promise<bool> opened;
+    connection.open(
+        "127.0.0.1", port, [&] { opened.set_value(true); },
+        [&](const ConnectionError &) { opened.set_value(false); });
+    if (!await(opened.get_future()))
+        return 0;
+    std::promise<std::int64_t> user;
+    client.signIn(
+        "operator", "operator", [&](std::int64_t id) { user.set_value(id); },
+        [&](const HandlerError &) { user.set_value(0); });
+    return await(user.get_future());
+}
+
 std::string tempSiteCopy()
 {
     const char *tmp = std::getenv("TMPDIR");
@@ -139,16 +155,7 @@ TEST(ZarnSimProgram, ServesTheDemoSiteAndReloadsOnSighup)
     Connection connection(ConnectionCallbacks{}, context);
     Client client(callbacks, connection);
 
-    std::promise<bool> opened;
-    connection.open(
-        "127.0.0.1", std::stoi(port), [&] { opened.set_value(true); },
-        [&](const ConnectionError &) { opened.set_value(false); });
-    ASSERT_TRUE(await(opened.get_future()));
-    std::promise<std::int64_t> user;
-    client.signIn(
-        "operator", "operator", [&](std::int64_t id) { user.set_value(id); },
-        [&](const HandlerError &) { user.set_value(0); });
-    EXPECT_EQ(await(user.get_future()), 500);
+    EXPECT_EQ(signInAt(connection, client, std::stoi(port)), 500);
 
     auto objectCount = [&] {
         std::promise<std::size_t> count;
@@ -219,16 +226,7 @@ TEST(ZarnSimProgram, AGeneratedSitesCamerasPlayOnTheServiceTheirAddressesName)
     Context context;
     Connection connection(ConnectionCallbacks{}, context);
     Client client(ClientCallbacks{}, connection);
-    std::promise<bool> opened;
-    connection.open(
-        "127.0.0.1", std::stoi(port), [&] { opened.set_value(true); },
-        [&](const ConnectionError &) { opened.set_value(false); });
-    ASSERT_TRUE(await(opened.get_future()));
-    std::promise<std::int64_t> user;
-    client.signIn(
-        "operator", "operator", [&](std::int64_t id) { user.set_value(id); },
-        [&](const HandlerError &) { user.set_value(0); });
-    ASSERT_EQ(await(user.get_future()), 500);
+    ASSERT_EQ(signInAt(connection, client, std::stoi(port)), 500);
     std::promise<std::vector<Object>> objects;
     client.getObjects([&](const std::vector<Object> &o, std::int64_t) { objects.set_value(o); },
                       [&](const HandlerError &) { objects.set_value({}); });
