@@ -14,6 +14,7 @@
 
 #include <QAbstractItemModel>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -146,13 +147,22 @@ private:
     void openEventsPage(const QString &text)
     {
         // Shortcuts reach the active window only: another test's window on the same X server
-        // may have taken the focus.
-        // Best effort: a window that stays inactive still gets the key, as before.
-        m_window->requestActivate();
-        static_cast<void>(QTest::qWaitForWindowActive(m_window, 2000));
-        QTest::keyClick(m_window, Qt::Key_E, Qt::ControlModifier);
+        // may take the focus at any moment, so the window is activated and the key pressed
+        // again until the page shows.
+        const auto shown = [this] {
+            QQuickItem *page = item(QStringLiteral("eventsPage"));
+            return page && page->isVisible();
+        };
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            m_window->requestActivate();
+            static_cast<void>(QTest::qWaitForWindowActive(m_window, 2000));
+            QTest::keyClick(m_window, Qt::Key_E, Qt::ControlModifier);
+            static_cast<void>(QTest::qWaitFor(shown, 3000));
+        } while (!shown() && clock.elapsed() < kDeadline);
         QQuickItem *page = item(QStringLiteral("eventsPage"));
-        QTRY_VERIFY_WITH_TIMEOUT(page && page->isVisible(), kDeadline);
+        QVERIFY(shown());
         // Clicks go to the page only once it has come in.
         QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("pages"))->property("busy").toBool(),
                                  kDeadline);
