@@ -174,7 +174,10 @@ private slots:
         back.start();
         QTRY_VERIFY_WITH_TIMEOUT(count(QStringLiteral("onFileLoaded")) >= loaded + 4, 10000);
         qInfo("every cell loaded again %lld ms after the service's return", back.elapsed());
-        QVERIFY(cellsKeepMoving(QStringLiteral("3-restarted"), {0, 1, 2, 3}, 2500));
+        // A cell may load and then wait for its stream's next keyframe, or stall once on a
+        // fresh pipeline and be reopened by its stall check: moving again is what counts.
+        QTRY_VERIFY_WITH_TIMEOUT(cellsKeepMoving(QStringLiteral("3-restarted"), {0, 1, 2, 3}, 2500),
+                                 30000);
     }
 
     void aSmallWindowSwitchesToSub()

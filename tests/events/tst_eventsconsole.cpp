@@ -262,17 +262,20 @@ private slots:
         // The till goes on printing refunds: only events listed before the click must be
         // acknowledged, and the badge shows exactly the ones that came after it.
         int arrivedSince = 0;
+        EventRecord acknowledged; // the newest refund rule acknowledged by the click
         for (int row = 0; row < events()->count(); ++row) {
             const EventRecord &e = events()->at(row);
-            if (listed.contains(e.key))
-                QCOMPARE(e.ackBy, QStringLiteral("operator"));
-            else
+            if (!listed.contains(e.key)) {
                 ++arrivedSince;
+                continue;
+            }
+            QCOMPARE(e.ackBy, QStringLiteral("operator"));
+            if (acknowledged.key == 0 && e.cls == QLatin1String("pos.RULE"))
+                acknowledged = e;
         }
         QCOMPARE(events()->newCount(), arrivedSince);
         QCOMPARE(badge->isVisible(), arrivedSince > 0);
-        const EventRecord acknowledged = events()->at(newestOf("pos.RULE", "12"));
-        QCOMPARE(acknowledged.ackBy, QStringLiteral("operator"));
+        QVERIFY(acknowledged.key != 0);
 
         m_window = nullptr;
         m_engine.reset();
