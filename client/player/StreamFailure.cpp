@@ -13,19 +13,29 @@ const QString StreamFailure::denied = QStringLiteral("denied");
 const QString StreamFailure::notFound = QStringLiteral("notfound");
 const QString StreamFailure::noAnswer = QStringLiteral("noanswer");
 const QString StreamFailure::undecodable = QStringLiteral("undecodable");
+const QString StreamFailure::notRtsp = QStringLiteral("notrtsp");
+const QString StreamFailure::refused = QStringLiteral("refused");
+const QString StreamFailure::closed = QStringLiteral("closed");
+const QString StreamFailure::unexplained = QStringLiteral("nosignal");
 
 namespace {
 
+// A closed connection is tried again sooner than other failures: the camera was there a moment
+// ago, and a cell that played should be back within 5 s of losing its stream.
+constexpr int kRetryMs = 5000;
+constexpr int kRetryClosedMs = 2000;
+
 // An answer with an HTTP or RTSP status: "rtsp: method DESCRIBE failed: 401 Unauthorized",
 // "http: HTTP error 403 Forbidden", "Server returned 404 Not Found".
-QString statusKind(const QString &text)
+const QRegularExpression &statusPattern()
 {
     static const QRegularExpression status(
         QStringLiteral("(?:method \\S+ failed:|HTTP error|Server returned) (\\d{3})\\b"));
-    const QRegularExpressionMatch match = status.match(text);
-    if (!match.hasMatch())
-        return {};
-    const int code = match.captured(1).toInt();
+    return status;
+}
+
+QString statusKind(int code)
+{
     if (code == 401 || code == 403 || code == 407)
         return StreamFailure::denied;
     if (code == 404 || code == 410)
@@ -33,36 +43,60 @@ QString statusKind(const QString &text)
     return {};
 }
 
-// What FFmpeg's demuxers and decoders, and mpv, say of data they cannot use.
-bool undecodableData(const QString &text)
+// What FFmpeg's demuxers and network code, and mpv, say of a failure, and what it means. The
+// first row whose text a message contains tells; rows for RTSP apply to RTSP addresses only
+// (an HTTP camera's refusal stays "No signal"), rows "before a picture" only until the load
+// has shown one (decoders complain of a stream's first bytes, then play it).
+struct MessageRule
 {
-    static const QLatin1String phrases[] = {
-        QLatin1String("Invalid data found"),
-        QLatin1String("Could not find codec parameters"),
-        QLatin1String("No video or audio streams selected"),
-        QLatin1String("Failed to initialize a decoder"),
-        QLatin1String("Error while decoding frame"),
-        QLatin1String("decode_slice_header error"),
-        QLatin1String("no frame!"),
-    };
-    for (const QLatin1String &phrase : phrases) {
-        if (text.contains(phrase))
-            return true;
-    }
-    return false;
-}
+    const char *text;
+    const QString &kind;
+    bool rtspOnly;
+    bool beforePicture;
+};
+
+const MessageRule kRules[] = {
+    // "tcp: Connection to tcp://127.0.0.1:554?timeout=5000000 failed: Connection refused"
+    {"Connection refused", StreamFailure::refused, true, false},
+    // The answer's first line is no RTSP status line, or its CSeq is missing: "rtsp: CSeq 1
+    // expected, 0 received."
+    {"expected, 0 received", StreamFailure::notRtsp, true, true},
+    {"No route to host", StreamFailure::noAnswer, false, true},
+    {"Network is unreachable", StreamFailure::noAnswer, false, true},
+    {"Connection timed out", StreamFailure::noAnswer, false, true},
+    {"Failed to resolve hostname", StreamFailure::noAnswer, false, true},
+    {"Invalid data found", StreamFailure::undecodable, false, true},
+    {"Could not find codec parameters", StreamFailure::undecodable, false, true},
+    {"No video or audio streams selected", StreamFailure::undecodable, false, true},
+    {"Failed to initialize a decoder", StreamFailure::undecodable, false, true},
+    {"Error while decoding frame", StreamFailure::undecodable, false, true},
+    {"decode_slice_header error", StreamFailure::undecodable, false, true},
+    {"no frame!", StreamFailure::undecodable, false, true},
+};
 
 } // namespace
 
-QString StreamFailure::fromMessage(const QString &text, bool sawPicture)
+QString StreamFailure::fromMessage(const QString &text, const QString &address, bool sawPicture,
+                                   bool *answered)
 {
-    const QString kind = statusKind(text);
-    if (!kind.isEmpty())
-        return kind;
-    return !sawPicture && undecodableData(text) ? undecodable : QString();
+    const QRegularExpressionMatch status = statusPattern().match(text);
+    if (status.hasMatch()) {
+        if (answered)
+            *answered = true;
+        return statusKind(status.captured(1).toInt());
+    }
+    const bool rtsp = StreamAddress::isRtsp(address);
+    for (const MessageRule &rule : kRules) {
+        if ((rule.rtspOnly && !rtsp) || (rule.beforePicture && sawPicture))
+            continue;
+        if (text.contains(QLatin1String(rule.text)))
+            return rule.kind;
+    }
+    return {};
 }
 
-QString StreamFailure::fromEnd(int error, const QString &address, qint64 elapsedMs, int timeoutMs)
+QString StreamFailure::fromEnd(int error, const QString &address, qint64 elapsedMs, int timeoutMs,
+                               bool answered)
 {
     const QString scheme = QUrl(address).scheme();
     if (error == MPV_ERROR_NOTHING_TO_PLAY)
@@ -71,12 +105,20 @@ QString StreamFailure::fromEnd(int error, const QString &address, qint64 elapsed
     // "loading failed" instead.
     if (error == MPV_ERROR_UNKNOWN_FORMAT && scheme.startsWith(QLatin1String("http")))
         return undecodable;
+    if (!StreamAddress::isRtsp(address) || error != MPV_ERROR_UNKNOWN_FORMAT)
+        return {};
     // An RTSP load ends this way however it failed; one that took most of the socket timeout
     // waited for an answer that never came (the GUI thread may have seen its start late).
-    if (StreamAddress::isRtsp(address) && error == MPV_ERROR_UNKNOWN_FORMAT &&
-        elapsedMs >= timeoutMs * 6 / 10)
+    if (elapsedMs >= timeoutMs * 6 / 10)
         return noAnswer;
-    return {};
+    // Soon, without a refusal or an RTSP status: the server answered something FFmpeg could
+    // not read as RTSP (another protocol, garbage) or hung up without a word.
+    return answered ? QString() : notRtsp;
+}
+
+int StreamFailure::retryDelayMs(const QString &kind)
+{
+    return kind == closed ? kRetryClosedMs : kRetryMs;
 }
 
 void StreamFailure::started(const QString &address)
@@ -85,6 +127,7 @@ void StreamFailure::started(const QString &address)
     m_guessed = false;
     m_address = address;
     m_sawPicture = false;
+    m_answered = false;
     m_since.start();
 }
 
@@ -93,9 +136,17 @@ bool StreamFailure::noteMessage(const QString &text)
     // The first message that explains stands: what follows it is mostly its consequences.
     if (!m_kind.isEmpty() && !m_guessed)
         return false;
-    const QString kind = fromMessage(text, m_sawPicture);
-    if (kind.isEmpty())
+    const bool answeredBefore = m_answered;
+    const QString kind = fromMessage(text, m_address, m_sawPicture, &m_answered);
+    if (kind.isEmpty()) {
+        // An RTSP status told after the end of the load: the camera does speak RTSP.
+        if (m_answered && !answeredBefore && m_guessed && m_kind == notRtsp) {
+            m_kind.clear();
+            m_guessed = false;
+            return true;
+        }
         return false;
+    }
     m_guessed = false;
     return std::exchange(m_kind, kind) != kind;
 }
@@ -112,9 +163,22 @@ bool StreamFailure::notePicture()
 
 bool StreamFailure::noteError(int error, int timeoutMs)
 {
-    if (!m_kind.isEmpty() || m_sawPicture)
+    if (!m_kind.isEmpty())
         return false;
-    m_kind = fromEnd(error, m_address, m_since.isValid() ? m_since.elapsed() : 0, timeoutMs);
+    if (m_sawPicture)
+        return noteEndOfFile();
+    m_kind = fromEnd(error, m_address, m_since.isValid() ? m_since.elapsed() : 0, timeoutMs,
+                     m_answered);
     m_guessed = !m_kind.isEmpty();
     return m_guessed;
+}
+
+bool StreamFailure::noteEndOfFile()
+{
+    // A live RTSP stream has no end: one that ends after its picture lost its connection.
+    if (!m_kind.isEmpty() || !m_sawPicture || !StreamAddress::isRtsp(m_address))
+        return false;
+    m_kind = closed;
+    m_guessed = false;
+    return true;
 }

@@ -362,8 +362,10 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
     const ChunkMedia how = media == stream.media.end() ? ChunkMedia() : media->second;
     if (how.unavailable)
         return answerText(response, 404, "the recording " + name + " is unavailable");
+    const std::int64_t listed = chunk->end - chunk->start;
     const std::string path = media_.recording(stream.name, streamId, chunk->start,
-                                              chunk->end - chunk->start, how.profile);
+                                              how.heldMs > 0 ? std::min(how.heldMs, listed) : listed,
+                                              how.profile);
     auto file = path.empty() ? nullptr : RecordingFile::open(path);
     if (!file)
         return answerText(response, 503, "the recording could not be made");
