@@ -527,8 +527,8 @@ void ClipRemuxer::checkHeld()
     QStringList spans;
     for (const ClipSpan &s : held)
         spans << QStringLiteral("%1–%2").arg(
-                     QDateTime::fromMSecsSinceEpoch(s.from).toString(QStringLiteral("HH:mm:ss")),
-                     QDateTime::fromMSecsSinceEpoch(s.to).toString(QStringLiteral("HH:mm:ss")));
+            QDateTime::fromMSecsSinceEpoch(s.from).toString(QStringLiteral("HH:mm:ss")),
+            QDateTime::fromMSecsSinceEpoch(s.to).toString(QStringLiteral("HH:mm:ss")));
     m_result.shortfall = QStringLiteral("The recording holds only %1 of what was asked")
                              .arg(spans.join(QStringLiteral(", ")));
 }

@@ -167,8 +167,8 @@ bool StreamFailure::noteError(int error, int timeoutMs)
         return false;
     if (m_sawPicture)
         return noteEndOfFile();
-    m_kind = fromEnd(error, m_address, m_since.isValid() ? m_since.elapsed() : 0, timeoutMs,
-                     m_answered);
+    m_kind =
+        fromEnd(error, m_address, m_since.isValid() ? m_since.elapsed() : 0, timeoutMs, m_answered);
     m_guessed = !m_kind.isEmpty();
     return m_guessed;
 }

@@ -363,9 +363,9 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
     if (how.unavailable)
         return answerText(response, 404, "the recording " + name + " is unavailable");
     const std::int64_t listed = chunk->end - chunk->start;
-    const std::string path = media_.recording(stream.name, streamId, chunk->start,
-                                              how.heldMs > 0 ? std::min(how.heldMs, listed) : listed,
-                                              how.profile);
+    const std::string path =
+        media_.recording(stream.name, streamId, chunk->start,
+                         how.heldMs > 0 ? std::min(how.heldMs, listed) : listed, how.profile);
     auto file = path.empty() ? nullptr : RecordingFile::open(path);
     if (!file)
         return answerText(response, 503, "the recording could not be made");
