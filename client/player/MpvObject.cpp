@@ -289,7 +289,10 @@ void MpvObject::handleEvent(const mpv_event &event)
         m_endedWithError = false;
         m_failureWhy.clear();
         const bool hadFailure = !m_failure.kind().isEmpty();
-        m_failure.started(getProperty(QStringLiteral("path")).toString());
+        // A load that fails at once (a refused connection) may be over before its start is
+        // drained, its path gone: it is then the address loaded last.
+        const QString path = getProperty(QStringLiteral("path")).toString();
+        m_failure.started(path.isEmpty() ? m_lastLoaded : path);
         noteFailure(hadFailure, QString());
         emit fileStarted();
         emit entryStarted(static_cast<mpv_event_start_file *>(event.data)->playlist_entry_id);
@@ -548,6 +551,7 @@ void MpvObject::loadAddresses(const QVariant &urls)
 
 void MpvObject::loadAddress(const QString &address, const QString &flag)
 {
+    m_lastLoaded = address;
     if (!StreamAddress::isRtsp(address)) {
         command(QVariantList{QStringLiteral("loadfile"), address, flag});
         return;

@@ -265,6 +265,8 @@ private:
     bool m_failureLogged = false;
     bool m_endedWithError = false;
     QString m_failureWhy;
+    // The address given to the player last, for a load whose path is gone when it starts.
+    QString m_lastLoaded;
     // "Video/renderer": "gl", "software", or "auto"/empty for software on a software OpenGL.
     const QString m_rendererChoice;
     // Set while a drain of the player's events is posted and has not started.

@@ -207,6 +207,9 @@ private slots:
         QTRY_VERIFY2(item("exportOutcome")->property("text").toString().startsWith(said),
                      qPrintable(item("exportOutcome")->property("text").toString()));
         QVERIFY(item("exportOutcome")->property("text").toString().endsWith(name));
+        if (qEnvironmentVariableIsSet("ARDIX_EXPORT_SCREENSHOT"))
+            m_view->grabWindow().save(qEnvironmentVariable("ARDIX_EXPORT_SCREENSHOT") +
+                                      QStringLiteral("-short.png"));
 
         QFile manifest(m_exporter->manifest());
         QVERIFY(manifest.open(QIODevice::ReadOnly));
