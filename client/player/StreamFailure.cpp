@@ -175,8 +175,9 @@ bool StreamFailure::noteError(int error, int timeoutMs)
 
 bool StreamFailure::noteEndOfFile()
 {
-    // A live RTSP stream has no end: one that ends after its picture lost its connection.
-    if (!m_kind.isEmpty() || !m_sawPicture || !StreamAddress::isRtsp(m_address))
+    // A live RTSP stream has no end: one that ends has lost its connection. Decoder complaints
+    // before the end were about the last bytes it got (FFmpeg's "no frame!").
+    if ((!m_kind.isEmpty() && m_kind != undecodable) || !StreamAddress::isRtsp(m_address))
         return false;
     m_kind = closed;
     m_guessed = false;

@@ -39,8 +39,8 @@ public:
     bool noteMessage(const QString &text);
     bool notePicture();
     bool noteError(int error, int timeoutMs);
-    // The load ended by itself (end of file) rather than with an error: an RTSP stream that
-    // had shown a picture was closed by the camera.
+    // The load ended by itself (end of file) rather than with an error: an RTSP stream was
+    // closed by the camera. Also called for an error after a picture.
     bool noteEndOfFile();
     QString kind() const { return m_kind; }
     bool guessed() const { return m_guessed; }
