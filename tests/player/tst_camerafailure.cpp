@@ -93,12 +93,20 @@ class TestCameraFailure : public QObject
         }
     }
 
-    // Passes the connection on to the site's RTSP service both ways, and cuts both after
-    // kServedMs.
+    // Passes the connection on to the site's RTSP service both ways, and cuts both kServedMs
+    // after the video began (the first interleaved packet, "$"): the first viewer's answer may
+    // wait for the site to make its video.
     void relay(QTcpSocket *client)
     {
         ++m_requests;
         auto *service = new QTcpSocket(client);
+        auto *cut = new QTimer(client);
+        cut->setSingleShot(true);
+        cut->setInterval(kServedMs);
+        connect(cut, &QTimer::timeout, client, [client, service] {
+            service->abort();
+            client->disconnectFromHost();
+        });
         service->connectToHost(QHostAddress::LocalHost, m_site->sim().gatewayRtspPort(2));
         connect(client, &QTcpSocket::readyRead, service, [client, service] {
             if (service->state() == QAbstractSocket::ConnectedState)
@@ -106,13 +114,13 @@ class TestCameraFailure : public QObject
         });
         connect(service, &QTcpSocket::connected, client,
                 [client, service] { service->write(client->readAll()); });
-        connect(service, &QTcpSocket::readyRead, client,
-                [client, service] { client->write(service->readAll()); });
-        connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-        QTimer::singleShot(kServedMs, client, [client, service] {
-            service->abort();
-            client->disconnectFromHost();
+        connect(service, &QTcpSocket::readyRead, client, [client, service, cut] {
+            const QByteArray data = service->readAll();
+            if (!cut->isActive() && data.contains('$'))
+                cut->start();
+            client->write(data);
         });
+        connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
     }
 
 private slots:
