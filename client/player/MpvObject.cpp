@@ -12,6 +12,7 @@
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QSettings>
+#include <QUrl>
 
 #include <utility>
 
@@ -174,6 +175,7 @@ MpvObject::MpvObject(QQuickItem *parent)
     m_reportTimer.setSingleShot(true);
     m_reportTimer.setInterval(kReportAfterEndMs);
     connect(&m_reportTimer, &QTimer::timeout, this, &MpvObject::reportFailure);
+    connect(&m_probe, &RtspProbe::finished, this, &MpvObject::noteProbe);
     observeProperties();
     connect(this, &MpvObject::idleChanged, this, &MpvObject::updateState);
     connect(this, &MpvObject::pausedChanged, this, &MpvObject::updateState);
@@ -281,8 +283,9 @@ void MpvObject::handleEvent(const mpv_event &event)
 {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE: {
-        if (m_reportTimer.isActive()) {
+        if (m_reportTimer.isActive() || m_probe.running()) {
             m_reportTimer.stop();
+            m_probe.stop();
             reportFailure();
         }
         m_failureLogged = false;
@@ -307,6 +310,8 @@ void MpvObject::handleEvent(const mpv_event &event)
             if (m_failureWhy.isEmpty())
                 m_failureWhy = why;
             noteFailure(m_failure.noteError(end->error, kRtspTimeoutMs), why);
+            if (m_failure.wantsProbe())
+                m_probe.start(m_failure.address(), kProbeTimeoutMs);
             m_reportTimer.start();
         } else if (end->reason == MPV_END_FILE_REASON_EOF) {
             noteFailure(
@@ -376,9 +381,24 @@ void MpvObject::noteFailure(bool changed, const QString &why)
     emit failureChanged(m_failure.kind());
 }
 
+void MpvObject::noteProbe(const QString &verdict)
+{
+    const QUrl url(m_failure.address());
+    const QString server = QStringLiteral("%1:%2").arg(url.host()).arg(url.port(554));
+    const QHash<QString, QString> said{
+        {RtspProbe::refused, QStringLiteral("%1 refuses the connection")},
+        {RtspProbe::notRtsp, QStringLiteral("%1 answers no RTSP")},
+        {RtspProbe::noAnswer, QStringLiteral("%1 does not answer")},
+    };
+    noteFailure(m_failure.noteProbe(verdict), said.value(verdict).arg(server));
+    if (!m_reportTimer.isActive())
+        reportFailure();
+}
+
 void MpvObject::reportFailure()
 {
-    if (m_failureLogged || (m_failure.kind().isEmpty() && !m_endedWithError))
+    // The probe's answer comes first, or the next load's start.
+    if (m_failureLogged || m_probe.running() || (m_failure.kind().isEmpty() && !m_endedWithError))
         return;
     m_failureLogged = true;
     const QString kind = m_failure.kind().isEmpty() ? StreamFailure::unexplained : m_failure.kind();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MpvHandle.h"
+#include "RtspProbe.h"
 #include "StreamFailure.h"
 
 #include <QQuickFramebufferObject>
@@ -237,6 +238,7 @@ private:
     // Logs the "Stream failure:" line of the current load, once: what explains it, else that
     // nothing does.
     void reportFailure();
+    void noteProbe(const QString &verdict);
     // True (with a warning) when networkOnly forbids loading one of the addresses.
     bool refusesToLoad(const QVariant &urls);
     static void onWakeup(void *context);
@@ -247,6 +249,9 @@ private:
     static constexpr int kRtspTimeoutMs = 5000;
     // How long after a failed load's end its messages may still come.
     static constexpr int kReportAfterEndMs = 300;
+    // How long the probe of a failed RTSP server waits for its answer; well below the wait
+    // before the next attempt.
+    static constexpr int kProbeTimeoutMs = 2000;
     static void onRenderUpdate(void *context);
 
     MpvHandle mpv;
@@ -265,6 +270,8 @@ private:
     bool m_failureLogged = false;
     bool m_endedWithError = false;
     QString m_failureWhy;
+    // Asks an RTSP server that failed a load without a word whether it speaks RTSP at all.
+    RtspProbe m_probe;
     // The address given to the player last, for a load whose path is gone when it starts.
     QString m_lastLoaded;
     // "Video/renderer": "gl", "software", or "auto"/empty for software on a software OpenGL.

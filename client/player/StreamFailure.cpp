@@ -76,15 +76,11 @@ const MessageRule kRules[] = {
 
 } // namespace
 
-QString StreamFailure::fromMessage(const QString &text, const QString &address, bool sawPicture,
-                                   bool *answered)
+QString StreamFailure::fromMessage(const QString &text, const QString &address, bool sawPicture)
 {
     const QRegularExpressionMatch status = statusPattern().match(text);
-    if (status.hasMatch()) {
-        if (answered)
-            *answered = true;
+    if (status.hasMatch())
         return statusKind(status.captured(1).toInt());
-    }
     const bool rtsp = StreamAddress::isRtsp(address);
     for (const MessageRule &rule : kRules) {
         if ((rule.rtspOnly && !rtsp) || (rule.beforePicture && sawPicture))
@@ -95,8 +91,7 @@ QString StreamFailure::fromMessage(const QString &text, const QString &address, 
     return {};
 }
 
-QString StreamFailure::fromEnd(int error, const QString &address, qint64 elapsedMs, int timeoutMs,
-                               bool answered)
+QString StreamFailure::fromEnd(int error, const QString &address, qint64 elapsedMs, int timeoutMs)
 {
     const QString scheme = QUrl(address).scheme();
     if (error == MPV_ERROR_NOTHING_TO_PLAY)
@@ -105,15 +100,12 @@ QString StreamFailure::fromEnd(int error, const QString &address, qint64 elapsed
     // "loading failed" instead.
     if (error == MPV_ERROR_UNKNOWN_FORMAT && scheme.startsWith(QLatin1String("http")))
         return undecodable;
-    if (!StreamAddress::isRtsp(address) || error != MPV_ERROR_UNKNOWN_FORMAT)
-        return {};
     // An RTSP load ends this way however it failed; one that took most of the socket timeout
     // waited for an answer that never came (the GUI thread may have seen its start late).
-    if (elapsedMs >= timeoutMs * 6 / 10)
+    if (StreamAddress::isRtsp(address) && error == MPV_ERROR_UNKNOWN_FORMAT &&
+        elapsedMs >= timeoutMs * 6 / 10)
         return noAnswer;
-    // Soon, without a refusal or an RTSP status: the server answered something FFmpeg could
-    // not read as RTSP (another protocol, garbage) or hung up without a word.
-    return answered ? QString() : notRtsp;
+    return {};
 }
 
 int StreamFailure::retryDelayMs(const QString &kind)
@@ -127,7 +119,6 @@ void StreamFailure::started(const QString &address)
     m_guessed = false;
     m_address = address;
     m_sawPicture = false;
-    m_answered = false;
     m_since.start();
 }
 
@@ -136,17 +127,9 @@ bool StreamFailure::noteMessage(const QString &text)
     // The first message that explains stands: what follows it is mostly its consequences.
     if (!m_kind.isEmpty() && !m_guessed)
         return false;
-    const bool answeredBefore = m_answered;
-    const QString kind = fromMessage(text, m_address, m_sawPicture, &m_answered);
-    if (kind.isEmpty()) {
-        // An RTSP status told after the end of the load: the camera does speak RTSP.
-        if (m_answered && !answeredBefore && m_guessed && m_kind == notRtsp) {
-            m_kind.clear();
-            m_guessed = false;
-            return true;
-        }
+    const QString kind = fromMessage(text, m_address, m_sawPicture);
+    if (kind.isEmpty())
         return false;
-    }
     m_guessed = false;
     return std::exchange(m_kind, kind) != kind;
 }
@@ -167,8 +150,7 @@ bool StreamFailure::noteError(int error, int timeoutMs)
         return false;
     if (m_sawPicture)
         return noteEndOfFile();
-    m_kind =
-        fromEnd(error, m_address, m_since.isValid() ? m_since.elapsed() : 0, timeoutMs, m_answered);
+    m_kind = fromEnd(error, m_address, m_since.isValid() ? m_since.elapsed() : 0, timeoutMs);
     m_guessed = !m_kind.isEmpty();
     return m_guessed;
 }
@@ -182,4 +164,20 @@ bool StreamFailure::noteEndOfFile()
     m_kind = closed;
     m_guessed = false;
     return true;
+}
+
+bool StreamFailure::wantsProbe() const
+{
+    return m_kind.isEmpty() && !m_sawPicture && StreamAddress::isRtsp(m_address);
+}
+
+bool StreamFailure::noteProbe(const QString &verdict)
+{
+    if (!m_kind.isEmpty() && !m_guessed)
+        return false;
+    // A server that speaks RTSP failed for a reason the probe cannot tell.
+    const QString kind =
+        verdict == refused || verdict == notRtsp || verdict == noAnswer ? verdict : QString();
+    m_guessed = false;
+    return std::exchange(m_kind, kind) != kind;
 }

@@ -22,15 +22,12 @@ public:
 
     // What one log message of the player says about a load of `address`; `sawPicture` tells
     // whether the load has shown a picture (decoder complaints then no longer mean it cannot
-    // be decoded). Sets *answered when the message shows that an RTSP server answered.
-    static QString fromMessage(const QString &text, const QString &address, bool sawPicture,
-                               bool *answered = nullptr);
+    // be decoded).
+    static QString fromMessage(const QString &text, const QString &address, bool sawPicture);
     // What a load that ended with libmpv's `error` (an mpv_error) and no telling message
     // failed of: `rtsp` for an RTSP load, which fails after its socket timeout of
-    // `timeoutMs` when the camera never answers; `elapsedMs` since the load started;
-    // `answered` when an RTSP server answered with a status (an RTSP camera, then).
-    static QString fromEnd(int error, const QString &address, qint64 elapsedMs, int timeoutMs,
-                           bool answered = false);
+    // `timeoutMs` when the camera never answers; `elapsedMs` since the load started.
+    static QString fromEnd(int error, const QString &address, qint64 elapsedMs, int timeoutMs);
     // How long a cell waits before it tries a stream again that failed of `kind`.
     static int retryDelayMs(const QString &kind);
 
@@ -42,6 +39,11 @@ public:
     // The load ended by itself (end of file) rather than with an error: an RTSP stream was
     // closed by the camera. Also called for an error after a picture.
     bool noteEndOfFile();
+    // An RTSP load that failed soon and unexplained: the server should be asked (RtspProbe).
+    bool wantsProbe() const;
+    // What RtspProbe found; a message that explained the failure stands.
+    bool noteProbe(const QString &verdict);
+    QString address() const { return m_address; }
     QString kind() const { return m_kind; }
     bool guessed() const { return m_guessed; }
     bool sawPicture() const { return m_sawPicture; }
@@ -52,6 +54,5 @@ private:
     // Set when the kind was guessed from the end of the load: a message explains better.
     bool m_guessed = false;
     bool m_sawPicture = false;
-    bool m_answered = false;
     QElapsedTimer m_since;
 };
