@@ -2,6 +2,7 @@
 
 #include "LogFile.h"
 
+#include <QSettings>
 #include <QString>
 
 namespace {
@@ -37,6 +38,18 @@ void LogHandler::setFilePath(const std::string &path, bool createFolder)
 void LogHandler::install()
 {
     qInstallMessageHandler(&LogHandler::handle);
+}
+
+bool LogHandler::usePatternFrom(const QString &settingsFile)
+{
+    if (qEnvironmentVariableIsSet("QT_MESSAGE_PATTERN"))
+        return false;
+    const QSettings settings(settingsFile, QSettings::IniFormat);
+    const QString pattern = settings.value(QStringLiteral("Log/pattern")).toString();
+    if (pattern.isEmpty())
+        return false;
+    qSetMessagePattern(pattern);
+    return true;
 }
 
 void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const QString &text)

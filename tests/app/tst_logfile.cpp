@@ -1,11 +1,13 @@
 // The log file shared by all threads: appends across runs, whole lines under concurrency, and
 // silent dropping when the file cannot be written.
 #include "LogFile.h"
+#include "LogHandler.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +30,36 @@ private:
     }
 
 private slots:
+    // A console started from the desktop gets time-stamped lines from Ardix.conf's [Log]
+    // pattern; without the key its lines stay as they were.
+    void settingsPatternStampsTheLines()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("clientLogs.txt"));
+        const QString conf = dir.filePath(QStringLiteral("Ardix.conf"));
+        LogHandler::setFilePath(log.toStdString(), false);
+        LogHandler::install();
+        QVERIFY(!LogHandler::usePatternFrom(conf));
+        qInfo("plain line");
+        {
+            QSettings settings(conf, QSettings::IniFormat);
+            settings.setValue(QStringLiteral("Log/pattern"),
+                              QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{message}"));
+        }
+        QVERIFY(LogHandler::usePatternFrom(conf));
+        qInfo("stamped line");
+        qInstallMessageHandler(nullptr);
+        qSetMessagePattern(QStringLiteral("%{if-category}%{category}: %{endif}%{message}"));
+        const QStringList lines = linesOf(log);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(0), QStringLiteral("plain line"));
+        QVERIFY2(QRegularExpression(QStringLiteral(
+                                        R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} stamped line$)"))
+                     .match(lines.at(1))
+                     .hasMatch(),
+                 qPrintable(lines.at(1)));
+    }
+
     void secondRunAppendsAfterFirst()
     {
         QTemporaryDir dir;

@@ -4,9 +4,11 @@
 #include "FoundObjects.h"
 #include "NameFilter.h"
 #include "ObjectFinder.h"
+#include "ObjectIndex.h"
 #include "ZarnObjectsRepository.h"
 
 #include <QAbstractItemModelTester>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -191,6 +193,39 @@ private slots:
         QTRY_COMPARE(finder.model()->rowCount(), 0);
         QCOMPARE(finder.currentMatch(), -1);
         QCOMPARE(seenOnReset, (QStringList{QString(), QString(), QString()}));
+    }
+
+    // A chain whose places are each listed under two parents, 40 levels deep: every path
+    // through it is a different one, 2^40 of them. The index holds each object once, under the
+    // first parent that reaches it, so that the first keystroke finishes (the test's own time
+    // limit is the deadline) and finds each place once.
+    void sharedChildrenIndexedOnce()
+    {
+        constexpr int levels = 40;
+        ZarnObjectsRepository r;
+        add(r, "0", "Chain", ZarnObject::Location);
+        QStringList above{QStringLiteral("0")};
+        for (int level = 1; level <= levels; ++level) {
+            const QString a = QStringLiteral("a%1").arg(level);
+            const QString b = QStringLiteral("b%1").arg(level);
+            add(r, a, QStringLiteral("Chain|Place %1").arg(a), ZarnObject::Location);
+            add(r, b, QStringLiteral("Chain|Place %1").arg(b), ZarnObject::Location);
+            for (const QString &parent : qAsConst(above))
+                r.objectById(parent)->setChildIds({a, b});
+            above = QStringList{a, b};
+        }
+        const ObjectIndex index(&r);
+        QSet<QString> ids;
+        for (int i = 0; i < index.size(); ++i)
+            ids.insert(index.at(i).id);
+        QCOMPARE(ids.size(), index.size());
+        // the root and both places of each level down to the deepest level the index goes
+        QCOMPARE(index.size(), 1 + 2 * 32);
+        const ObjectIndex::Result found = index.find(QStringLiteral("place b7"));
+        QCOMPARE(found.matches.size(), std::size_t(1));
+        QCOMPARE(index.at(found.rows[found.matches[0]]).level, 7);
+        // under a6, the first of its parents the index reached
+        QCOMPARE(index.at(index.at(found.rows[found.matches[0]]).parent).id, QStringLiteral("a6"));
     }
 
     // Twelve layouts filtered: each keeps its place in the whole list, which numbers the keys.
