@@ -45,7 +45,11 @@ bool LogHandler::usePatternFrom(const QString &settingsFile)
     if (qEnvironmentVariableIsSet("QT_MESSAGE_PATTERN"))
         return false;
     const QSettings settings(settingsFile, QSettings::IniFormat);
-    const QString pattern = settings.value(QStringLiteral("Log/pattern")).toString();
+    const QVariant value = settings.value(QStringLiteral("Log/pattern"));
+    // An unquoted value with commas is read as a list: the commas are the pattern's own.
+    const QString pattern = value.type() == QVariant::StringList
+                                ? value.toStringList().join(QStringLiteral(", "))
+                                : value.toString();
     if (pattern.isEmpty())
         return false;
     qSetMessagePattern(pattern);

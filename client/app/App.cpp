@@ -47,8 +47,7 @@ App::App(QObject *parent)
         // Ardix.conf: [Events] alarmClasses=door.FORCED,motion and sound=false.
         const QSettings settings;
         m_events->setAlarmClasses(
-            settings
-                .value(QStringLiteral("Events/alarmClasses"), EventList::defaultAlarmClasses())
+            settings.value(QStringLiteral("Events/alarmClasses"), EventList::defaultAlarmClasses())
                 .toStringList());
         const bool sound = settings.value(QStringLiteral("Events/sound"), true).toBool();
         m_alarmSounder = new AlarmSounder(m_events, sound, this);

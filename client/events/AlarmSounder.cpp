@@ -10,8 +10,8 @@ namespace {
 
 void registerAlarmSounder()
 {
-    qmlRegisterUncreatableType<AlarmSounder>("Native", 1, 0, "AlarmSounder",
-                                             QStringLiteral("The console has one: App.alarmSounder"));
+    qmlRegisterUncreatableType<AlarmSounder>(
+        "Native", 1, 0, "AlarmSounder", QStringLiteral("The console has one: App.alarmSounder"));
 }
 
 } // namespace

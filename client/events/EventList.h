@@ -25,8 +25,8 @@ class EventList : public QAbstractListModel
     Q_PROPERTY(QString user READ user WRITE setUser NOTIFY userChanged)
     // The classes of events an operator must not miss (setting Events/alarmClasses): while new
     // they sound, come first and keep their cells flashing until acknowledged.
-    Q_PROPERTY(QStringList alarmClasses READ alarmClasses WRITE setAlarmClasses NOTIFY
-                   alarmClassesChanged)
+    Q_PROPERTY(
+        QStringList alarmClasses READ alarmClasses WRITE setAlarmClasses NOTIFY alarmClassesChanged)
     // Grows each time the sources with a new alarm change; bindings on hasNewAlarm() follow it.
     Q_PROPERTY(int alarmRevision READ alarmRevision NOTIFY newAlarmsChanged)
 

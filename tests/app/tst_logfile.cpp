@@ -53,8 +53,8 @@ private slots:
         const QStringList lines = linesOf(log);
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(0), QStringLiteral("plain line"));
-        QVERIFY2(QRegularExpression(QStringLiteral(
-                                        R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} stamped line$)"))
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} stamped line$)"))
                      .match(lines.at(1))
                      .hasMatch(),
                  qPrintable(lines.at(1)));

@@ -26,8 +26,8 @@ private slots:
         const QString server = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
         QVERIFY2(!server.isEmpty(), "pulseaudio is needed: scripts/install-deps.sh");
         QVERIFY(m_runtime.isValid());
-        QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                    QFile::ExeOwner);
+        QFile::setPermissions(m_runtime.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // The server and this process meet at $XDG_RUNTIME_DIR/pulse/native.
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
         m_soundServer.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -50,15 +50,14 @@ private slots:
         QTest::addColumn<bool>("soundOn");
         QTest::addColumn<QStringList>("sounded");
 
-        QTest::newRow("door forced") << QStringList{"door.FORCED"} << true
-                                     << QStringList{"door.FORCED"};
+        QTest::newRow("door forced")
+            << QStringList{"door.FORCED"} << true << QStringList{"door.FORCED"};
         QTest::newRow("motion") << QStringList{"video.MOTION"} << true << QStringList{};
         QTest::newRow("door opened") << QStringList{"door.OPENED"} << true << QStringList{};
         QTest::newRow("forced among motions")
             << QStringList{"video.MOTION", "door.FORCED", "video.MOTION"} << true
             << QStringList{"door.FORCED"};
-        QTest::newRow("class in other case") << QStringList{"door.forced"} << true
-                                             << QStringList{};
+        QTest::newRow("class in other case") << QStringList{"door.forced"} << true << QStringList{};
         QTest::newRow("sound=false") << QStringList{"door.FORCED"} << false << QStringList{};
     }
 

@@ -200,8 +200,8 @@ private slots:
                              filter.index(row, 0).data(EventList::SourceIdRole).toString();
             return shown;
         };
-        QCOMPARE(classesShown(), QStringList({"door.FORCED@21", "video.MOTION@98",
-                                              "video.MOTION@99"}));
+        QCOMPARE(classesShown(),
+                 QStringList({"door.FORCED@21", "video.MOTION@98", "video.MOTION@99"}));
         QCOMPARE(alarms.count(), 1);
         QCOMPARE(alarms.first().first().toStringList(), QStringList{"door.FORCED"});
         QVERIFY(list.hasNewAlarm({"", "21"}));
@@ -209,8 +209,8 @@ private slots:
         QVERIFY(filter.index(0, 0).data(EventList::IsAlarmRole).toBool());
 
         batch("22", "door.FORCED");
-        QCOMPARE(classesShown(), QStringList({"door.FORCED@22", "door.FORCED@21",
-                                              "video.MOTION@98", "video.MOTION@99"}));
+        QCOMPARE(classesShown(), QStringList({"door.FORCED@22", "door.FORCED@21", "video.MOTION@98",
+                                              "video.MOTION@99"}));
         const int before = alarmState.count();
         list.acknowledge(filter.keyAt(1));
         QCOMPARE(classesShown(), QStringList({"door.FORCED@22", "video.MOTION@98",

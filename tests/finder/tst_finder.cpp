@@ -204,15 +204,20 @@ private slots:
         constexpr int levels = 40;
         ZarnObjectsRepository r;
         add(r, "0", "Chain", ZarnObject::Location);
+        for (int level = 1; level <= levels; ++level) {
+            for (const char *side : {"a", "b"}) {
+                const QString id = QLatin1String(side) + QString::number(level);
+                add(r, id, QStringLiteral("Chain|Place %1").arg(id), ZarnObject::Location);
+            }
+        }
+        // Linked once all are in: each place of a level has both places of the next.
         QStringList above{QStringLiteral("0")};
         for (int level = 1; level <= levels; ++level) {
-            const QString a = QStringLiteral("a%1").arg(level);
-            const QString b = QStringLiteral("b%1").arg(level);
-            add(r, a, QStringLiteral("Chain|Place %1").arg(a), ZarnObject::Location);
-            add(r, b, QStringLiteral("Chain|Place %1").arg(b), ZarnObject::Location);
+            const QStringList both{QStringLiteral("a%1").arg(level),
+                                   QStringLiteral("b%1").arg(level)};
             for (const QString &parent : qAsConst(above))
-                r.objectById(parent)->setChildIds({a, b});
-            above = QStringList{a, b};
+                r.objectById(parent)->setChildIds(both);
+            above = both;
         }
         const ObjectIndex index(&r);
         QSet<QString> ids;
