@@ -31,13 +31,6 @@ QVariantMap serverEvent(const QString &source, const QString &cls, const QString
             {QStringLiteral("fields"), QVariantMap{{QStringLiteral("text"), text}}}};
 }
 
-QVariantMap eventAt(const QString &source, const QString &cls, qint64 time)
-{
-    QVariantMap event = serverEvent(source, cls, cls);
-    event.insert(QStringLiteral("time"), time);
-    return event;
-}
-
 int storedRows(const QString &file, const QString &where = QString())
 {
     int rows = -1;
@@ -173,8 +166,8 @@ private slots:
         QCOMPARE(filter.count(), 0);
     }
 
-    // A door forced open, then motion every minute: the forced door stays on top of the list
-    // and keeps its cells flashing while new; acknowledged, it falls back to its place.
+    // A door forced open, then motion every minute: the forced door stays on top and keeps
+    // its cells flashing while new; acknowledged, it falls back to its place.
     void alarmsComeFirstUntilAcknowledged()
     {
         EventList list(QString{});
@@ -184,78 +177,27 @@ private slots:
         filter.setAlarmsFirst(true);
         filter.setEvents(&list);
         QSignalSpy arrived(&list, &EventList::arrived);
-        QSignalSpy alarms(&list, &EventList::alarmsArrived);
-        QSignalSpy alarmState(&list, &EventList::newAlarmsChanged);
-        const auto batch = [&](const QString &source, const QString &cls) {
-            list.addServerEvent(serverEvent(source, cls, cls));
+        for (const char *source : {"21", "99", "22", "98"}) {
+            list.addServerEvent(
+                serverEvent(source, source[0] == '2' ? "door.FORCED" : "motion", ""));
             QVERIFY(arrived.wait(5000));
-        };
-        batch("21", "door.FORCED");
-        batch("99", "video.MOTION");
-        batch("98", "video.MOTION");
-        const auto classesShown = [&] {
-            QStringList shown;
+        }
+        const auto shown = [&] {
+            QStringList sources;
             for (int row = 0; row < filter.rowCount(); ++row)
-                shown << filter.index(row, 0).data(EventList::ClassRole).toString() + "@" +
-                             filter.index(row, 0).data(EventList::SourceIdRole).toString();
-            return shown;
+                sources << filter.index(row, 0).data(EventList::SourceIdRole).toString();
+            return sources.join(' ');
         };
-        QCOMPARE(classesShown(),
-                 QStringList({"door.FORCED@21", "video.MOTION@98", "video.MOTION@99"}));
-        QCOMPARE(alarms.count(), 1);
-        QCOMPARE(alarms.first().first().toStringList(), QStringList{"door.FORCED"});
+        QCOMPARE(shown(), QStringLiteral("22 21 98 99"));
         QVERIFY(list.hasNewAlarm({"", "21"}));
         QVERIFY(!list.hasNewAlarm({"99", "98", ""}));
-        QVERIFY(filter.index(0, 0).data(EventList::IsAlarmRole).toBool());
-
-        batch("22", "door.FORCED");
-        QCOMPARE(classesShown(), QStringList({"door.FORCED@22", "door.FORCED@21", "video.MOTION@98",
-                                              "video.MOTION@99"}));
-        const int before = alarmState.count();
         list.acknowledge(filter.keyAt(1));
-        QCOMPARE(classesShown(), QStringList({"door.FORCED@22", "video.MOTION@98",
-                                              "video.MOTION@99", "door.FORCED@21"}));
+        QCOMPARE(shown(), QStringLiteral("22 98 99 21"));
         QVERIFY(!list.hasNewAlarm({"21"}));
-        QVERIFY(list.hasNewAlarm({"22"}));
-        QCOMPARE(alarmState.count(), before + 1);
-
-        // The operator's own classes, from the settings.
-        list.setAlarmClasses({" video.MOTION ", ""});
-        QCOMPARE(list.alarmClasses(), QStringList{"video.MOTION"});
-        QCOMPARE(classesShown(), QStringList({"video.MOTION@98", "video.MOTION@99",
-                                              "door.FORCED@22", "door.FORCED@21"}));
+        // the operator's own classes, from the settings
+        list.setAlarmClasses({" motion ", ""});
+        QCOMPARE(shown(), QStringLiteral("98 99 22 21"));
         QVERIFY(!list.hasNewAlarm({"22"}));
-        filter.setAlarmsFirst(false);
-        QCOMPARE(classesShown().first(), QStringLiteral("door.FORCED@22"));
-    }
-
-    // A layout played back at a moment: its alarm cell lists the events up to that moment,
-    // following it as it moves, and every event again once back to live.
-    void untilShowsTheMomentPlayed()
-    {
-        EventList list(QString{});
-        EventFilter filter;
-        new QAbstractItemModelTester(&filter,
-                                     QAbstractItemModelTester::FailureReportingMode::QtTest, this);
-        filter.setEvents(&list);
-        const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 3600000;
-        list.addServerEvent(eventAt("21", "door.OPENED", t0));
-        list.addServerEvent(eventAt("21", "door.CLOSED", t0 + 60000));
-        list.addServerEvent(eventAt("21", "door.FORCED", t0 + 120000));
-        list.flush();
-        QCOMPARE(filter.count(), 3);
-        QSignalSpy counts(&filter, &EventFilter::countsChanged);
-        filter.setUntil(t0 + 60000);
-        QCOMPARE(filter.count(), 2);
-        QCOMPARE(filter.index(0, 0).data(EventList::ClassRole).toString(), "door.CLOSED");
-        // moving between two events changes nothing shown
-        counts.clear();
-        filter.setUntil(t0 + 90000);
-        QCOMPARE(counts.count(), 0);
-        filter.setUntil(t0 - 1);
-        QCOMPARE(filter.count(), 0);
-        filter.setUntil(0);
-        QCOMPARE(filter.count(), 3);
     }
 
     // 10 050 events in a flood: the newest 10 000 stay in the list and the store, the drop is
