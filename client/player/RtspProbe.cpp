@@ -44,6 +44,13 @@ RtspProbe::RtspProbe(QObject *parent)
     });
 }
 
+RtspProbe::~RtspProbe()
+{
+    // The socket outlives the timer its handlers look at: it must not call them while it goes.
+    disconnect(&m_socket, nullptr, this, nullptr);
+    m_socket.abort();
+}
+
 void RtspProbe::start(const QString &address, int timeoutMs)
 {
     stop();

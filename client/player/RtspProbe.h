@@ -21,6 +21,7 @@ public:
     static const QString speaksRtsp; // an RTSP status line came: the failure lies elsewhere
 
     explicit RtspProbe(QObject *parent = nullptr);
+    ~RtspProbe() override;
 
     void start(const QString &address, int timeoutMs);
     void stop();
