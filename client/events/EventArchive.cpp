@@ -54,7 +54,9 @@ EventArchive::~EventArchive()
     QMetaObject::invokeMethod(
         m_worker,
         [this] {
-            if (!m_kept.isEmpty())
+            // One last try, on an open store only: opening a locked file would hold up the
+            // console's exit for the busy timeout of each of its statements.
+            if (!m_kept.isEmpty() && m_store && m_store->isOpen())
                 retry();
             if (!m_kept.isEmpty())
                 qWarning().noquote()
