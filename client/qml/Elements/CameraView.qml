@@ -248,24 +248,72 @@ Item {
         }
     }
 
-    Column {
-        id: overlay
-        objectName: "overlay"
-        y: toolbarRow.height
-        x: 4
-        Repeater {
-            model: overlayLines
-            Label {
-                // Lines below the cell's bottom edge would be clipped anyway; not drawing
-                // them keeps a text-heavy cell as cheap to draw as the others.
-                visible: index < root.maxVisibleLines
-                         && overlay.y + index * implicitHeight < root.height
-                text: label
-                font.pixelSize: 15
-                color: "white"
-                style: Text.Outline
-                styleColor: "black"
-                textFormat: Text.PlainText
+    // Where the picture lies in the view (the video keeps its shape, bars around it), and the
+    // part of it where cameras print their name and clock: its top left corner.
+    readonly property rect pictureRect: {
+        if (videoWidth <= 0 || videoHeight <= 0 || width <= 0 || height <= 0)
+            return Qt.rect(0, 0, width, height)
+        var scale = Math.min(width / videoWidth, height / videoHeight)
+        var w = videoWidth * scale, h = videoHeight * scale
+        return Qt.rect((width - w) / 2, (height - h) / 2, w, h)
+    }
+    readonly property rect labelZone: Qt.rect(pictureRect.x, pictureRect.y,
+                                              pictureRect.width * 0.45, pictureRect.height * 0.3)
+
+    // The channel texts, as on the recorded page: a dark box, a fixed-width font, inside the
+    // view. At its top right when the room beside the camera's name and clock allows, else
+    // under them; below the toolbar when it is open. The newest lines stay at the bottom; the
+    // oldest are not drawn when the box runs out of room.
+    FontMetrics {
+        id: receiptFont
+        font.family: "monospace"
+        font.pixelSize: 13
+    }
+    Rectangle {
+        id: receiptBox
+        objectName: "receiptBox"
+        readonly property int margin: 4
+        readonly property int padding: 6
+        readonly property real top: Math.max(margin, toolbar.height + margin)
+        readonly property real besideRoom: root.width - (root.labelZone.x + root.labelZone.width)
+                                           - 2 * margin
+        readonly property bool beside: besideRoom >= 120
+        readonly property real roomWidth: beside ? besideRoom : root.width - 2 * margin
+        readonly property real roomY: beside ? top
+                                             : Math.max(top, root.labelZone.y + root.labelZone.height
+                                                             + margin)
+        // How many lines the room below roomY holds.
+        readonly property int fitLines: Math.max(0, Math.floor((root.height - margin - roomY
+                                                                 - 2 * padding)
+                                                                / Math.max(1, receiptFont.height)))
+        readonly property int shownLines: Math.min(overlayLines.count, fitLines,
+                                                   root.maxVisibleLines)
+        visible: shownLines > 0 && roomWidth > 2 * padding
+        x: beside ? root.width - margin - width : margin
+        y: roomY
+        width: Math.max(0, Math.min(overlay.implicitWidth + 2 * padding, roomWidth))
+        height: shownLines * receiptFont.height + 2 * padding
+        color: Qt.rgba(0, 0, 0, 0.7)
+        clip: true
+        Column {
+            id: overlay
+            objectName: "overlay"
+            x: receiptBox.padding
+            y: receiptBox.padding
+            Repeater {
+                model: overlayLines
+                Label {
+                    // Only the newest lines that fit are drawn; the others would be clipped,
+                    // and not drawing them keeps a text-heavy cell as cheap as the others.
+                    visible: index >= overlayLines.count - receiptBox.shownLines
+                    width: Math.min(implicitWidth, receiptBox.roomWidth - 2 * receiptBox.padding)
+                    height: receiptFont.height
+                    text: label
+                    font: receiptFont.font
+                    color: "white"
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                }
             }
         }
     }
