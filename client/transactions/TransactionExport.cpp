@@ -4,8 +4,8 @@
 #include "TransactionStore.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QQmlEngine>
 #include <QSaveFile>
 #include <QUrl>
@@ -152,8 +152,6 @@ bool TransactionExport::run(const Job &job, const std::atomic<bool> &cancelled,
     const auto less = TransactionModel::lessThan(job.column, job.order);
     QByteArray chunk = TransactionModel::csvHeader();
     int written = 0;
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
     const auto flush = [&](bool always) {
         if (!always && chunk.size() < (1 << 20))
             return true;
@@ -162,12 +160,8 @@ bool TransactionExport::run(const Job &job, const std::atomic<bool> &cancelled,
         chunk.clear();
         return true;
     };
-    const auto report = [&](double share) {
-        if (sinceProgress.elapsed() >= 50) {
-            progress(share, written);
-            sinceProgress.restart();
-        }
-    };
+    // after each hour, and every few thousand rows of the second pass
+    const auto report = [&](double share) { progress(share, written); };
     const auto fail = [&](const QString &why) {
         out.cancelWriting();
         *error = why;
@@ -240,7 +234,8 @@ bool TransactionExport::run(const Job &job, const std::atomic<bool> &cancelled,
             ++written;
             if (!flush(false))
                 return fail(tr("%1 could not be written: %2").arg(job.path, out.errorString()));
-            report(0.5 + 0.5 * written / qMax(1, keys.size()));
+            if ((written & 4095) == 0)
+                report(0.5 + 0.5 * written / qMax(1, keys.size()));
         }
     }
     if (cancelled.load())

@@ -350,8 +350,14 @@ private slots:
         job.order = Qt::DescendingOrder;
         QString error;
         std::atomic<bool> cancelled{false};
-        QVERIFY2(TransactionExport::run(job, cancelled, [](double, int) {}, &error),
+        QVector<double> shares;
+        QVERIFY2(TransactionExport::run(
+                     job, cancelled, [&shares](double share, int) { shares << share; }, &error),
                  qPrintable(error));
+        // both passes report as they go, never backwards, up to the whole
+        QVERIFY2(shares.size() > 10, qPrintable(QString::number(shares.size())));
+        QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+        QVERIFY(shares.first() < 0.5 && shares.last() == 1.0);
         rows = exported(job.path);
         QCOMPARE(rows.size(), 50001);
         double before = qInf();
