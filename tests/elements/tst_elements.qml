@@ -244,7 +244,9 @@ Item {
         function test_networkTextsArePlain() {
             var base = "http://127.0.0.1:" + fetchListener.port
             var markup = "<img src=\"" + base + "/pos.png\"><a href=\"" + base + "/x\">Till</a>"
-            var view = createTemporaryObject(cameraComponent, scene, { cameraName: markup })
+            // wide enough for the receipt box to hold the whole markup as characters
+            var view = createTemporaryObject(cameraComponent, scene,
+                                             { cameraName: markup, width: 640 })
             view.appendPos("TOTAL  3.30\n" + markup)
             var door = createTemporaryObject(doorComponent, scene, { name: markup })
             view.toolbarOpen = true

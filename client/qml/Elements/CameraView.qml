@@ -274,14 +274,15 @@ Item {
         objectName: "receiptBox"
         readonly property int margin: 4
         readonly property int padding: 6
-        readonly property real top: Math.max(margin, toolbar.height + margin)
+        readonly property real belowToolbar: Math.max(margin, toolbar.height + margin)
         readonly property real besideRoom: root.width - (root.labelZone.x + root.labelZone.width)
                                            - 2 * margin
         readonly property bool beside: besideRoom >= 120
         readonly property real roomWidth: beside ? besideRoom : root.width - 2 * margin
-        readonly property real roomY: beside ? top
-                                             : Math.max(top, root.labelZone.y + root.labelZone.height
-                                                             + margin)
+        readonly property real roomY: beside ? belowToolbar
+                                             : Math.max(belowToolbar, root.labelZone.y
+                                                                      + root.labelZone.height
+                                                                      + margin)
         // How many lines the room below roomY holds.
         readonly property int fitLines: Math.max(0, Math.floor((root.height - margin - roomY
                                                                  - 2 * padding)
