@@ -118,9 +118,8 @@ void TransactionExport::done(bool ok, const QString &error)
     m_thread = nullptr;
     if (ok) {
         m_progress = 1;
-        qInfo().noquote() << QStringLiteral("Transactions exported: %1 rows to %2")
-                                 .arg(m_rows)
-                                 .arg(m_path);
+        qInfo().noquote()
+            << QStringLiteral("Transactions exported: %1 rows to %2").arg(m_rows).arg(m_path);
     } else {
         qWarning().noquote() << "Exporting the transactions failed:" << error;
     }
@@ -182,8 +181,8 @@ bool TransactionExport::run(const Job &job, const std::atomic<bool> &cancelled,
                 last = text.time;
                 if (!job.query.matches(text.text))
                     continue;
-                Key key{TransactionModel::rowOf(text.time, till.name, till.streamId, text.text),
-                        t, nth};
+                Key key{TransactionModel::rowOf(text.time, till.name, till.streamId, text.text), t,
+                        nth};
                 if (!withText) {
                     // only what orders the rows stays: a million receipts fit in memory
                     key.row.text.clear();

@@ -113,7 +113,7 @@ QVariant TransactionModel::headerData(int section, Qt::Orientation orientation, 
         section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     static const char *const names[ColumnCount] = {"Time",   "Till",  "Stream", "First line",
-                                                   "Amount", "Lines", "Text",  "Kind"};
+                                                   "Amount", "Lines", "Text",   "Kind"};
     return tr(names[section]);
 }
 
@@ -252,8 +252,7 @@ QByteArray TransactionModel::csvHeader()
 QByteArray TransactionModel::csvLine(const Row &row)
 {
     return (isoTime(row.time) + QLatin1Char(',') + csvField(row.till) + QLatin1Char(',') +
-            csvField(row.streamId) + QLatin1Char(',') + csvField(row.text) +
-            QStringLiteral("\r\n"))
+            csvField(row.streamId) + QLatin1Char(',') + csvField(row.text) + QStringLiteral("\r\n"))
         .toUtf8();
 }
 
@@ -264,8 +263,10 @@ TransactionModel::Row TransactionModel::rowOf(qint64 time, const QString &till,
     // A text without a TOTAL line (not a till's receipt as printed) shows its largest amount.
     const double amount =
         std::isnan(summary.total()) ? ReceiptQuery::largestAmount(text) : summary.total();
-    return {time,   till, streamId, ReceiptQuery::firstLine(text), amount, ReceiptQuery::lineCount(text),
-            text, summary.kind()};
+    return {time,     till,
+            streamId, ReceiptQuery::firstLine(text),
+            amount,   ReceiptQuery::lineCount(text),
+            text,     summary.kind()};
 }
 
 void TransactionModel::markRecorded(const QString &streamId, qint64 from, qint64 to,
@@ -329,8 +330,9 @@ void TransactionModel::append(const QVector<Row> &rows)
     }
     if (m_rows.size() >= m_limit) {
         // the rows of the batch not before the last row held
-        const auto from = std::lower_bound(batch.begin(), batch.end(), m_rows.last(),
-                                           [&less](const Row &a, const Row &b) { return less(a, b); });
+        const auto from =
+            std::lower_bound(batch.begin(), batch.end(), m_rows.last(),
+                             [&less](const Row &a, const Row &b) { return less(a, b); });
         m_dropped += int(batch.end() - from);
         batch.erase(from, batch.end());
         if (batch.isEmpty()) {

@@ -89,8 +89,7 @@ public:
     int limit() const { return m_limit; }
     // The order of the rows as a comparison (for an export of every row found).
     std::function<bool(const Row &, const Row &)> lessThan() const;
-    static std::function<bool(const Row &, const Row &)> lessThan(int column,
-                                                                  Qt::SortOrder order);
+    static std::function<bool(const Row &, const Row &)> lessThan(int column, Qt::SortOrder order);
     // A row of a receipt text: its first line, amount, lines and kind read from it.
     static Row rowOf(qint64 time, const QString &till, const QString &streamId,
                      const QString &text);

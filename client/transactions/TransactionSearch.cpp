@@ -204,7 +204,8 @@ void TransactionSearch::cancel()
 void TransactionSearch::sortResults(int column, int order)
 {
     const bool cut = m_results->dropped() > 0;
-    m_results->sort(column, order == Qt::DescendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+    m_results->sort(column,
+                    order == Qt::DescendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
     if (!cut)
         return;
     qInfo().noquote() << QStringLiteral("Transaction search: the results hold the first %1 of %2; "

@@ -88,8 +88,8 @@ void TillList::rebuild()
                 address = device->settings()->prop(QStringLiteral("address")).trimmed();
             if (address.isEmpty())
                 address = QStringLiteral("127.0.0.1");
-            tills.push_back({object->id(), object->parentId(), object->name(), address,
-                             marksTill(*object)});
+            tills.push_back(
+                {object->id(), object->parentId(), object->name(), address, marksTill(*object)});
         }
     }
     const bool marked =
@@ -109,8 +109,8 @@ void TillList::rebuild()
 
     beginResetModel();
     m_tills = std::move(tills);
-    m_tillCount = int(std::count_if(m_tills.begin(), m_tills.end(),
-                                    [](const Till &till) { return till.till; }));
+    m_tillCount = int(
+        std::count_if(m_tills.begin(), m_tills.end(), [](const Till &till) { return till.till; }));
     QSet<QString> known;
     for (const Till &till : m_tills)
         known.insert(till.streamId);

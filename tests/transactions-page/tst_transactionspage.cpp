@@ -397,8 +397,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(item("exportButton")->property("enabled").toBool(), kDeadline);
         click(item("exportButton"));
         QTRY_VERIFY_WITH_TIMEOUT(item("exportNote")->property("text").toString() != note &&
-                                     item("exportNote")->property("text").toString().startsWith(
-                                         QStringLiteral("Saved: ")),
+                                     item("exportNote")
+                                         ->property("text")
+                                         .toString()
+                                         .startsWith(QStringLiteral("Saved: ")),
                                  kDeadline);
         const QString second = item("exportNote")->property("text").toString().mid(7);
         QVERIFY(second != path);

@@ -104,20 +104,32 @@ private slots:
         QTest::newRow("refund") << "Till 2  receipt 0132\nREFUND\nTea 20 bags       -1.99\n"
                                    "TOTAL             -1.99\nCARD"
                                 << "REFUND" << -1.99;
-        QTest::newRow("no sale") << "Till 2  receipt 0118\nNO SALE" << "NO SALE" << none;
-        QTest::newRow("no TOTAL line") << "Till 1\nBread  2.49" << "sale" << none;
-        QTest::newRow("comma decimal") << "Total: 12,34 EUR" << "sale" << 12.34;
-        QTest::newRow("grouped and comma decimal") << "TOTAL 1.234,50" << "sale" << 1234.5;
-        QTest::newRow("grouped thousands") << "TOTAL 1,234.50" << "sale" << 1234.5;
-        QTest::newRow("minus sign") << "REFUND\nTOTAL \u221231.96" << "REFUND" << -31.96;
-        QTest::newRow("minus after") << "refund\ntotal 0.59-" << "REFUND" << -0.59;
-        QTest::newRow("huge number") << "TOTAL 99999999999999999999.99" << "sale" << none;
-        QTest::newRow("three decimals") << "TOTAL 12.345" << "sale" << 12345.0;
-        QTest::newRow("no number") << "TOTAL due\nCARD" << "sale" << none;
-        QTest::newRow("the last TOTAL counts") << "TOTAL 1.00\nTOTAL 2.00" << "sale" << 2.0;
-        QTest::newRow("a word starting so") << "TOTALLY 5.00\nREFUNDABLE\nVOIDED" << "sale"
-                                              << none;
-        QTest::newRow("empty") << "" << "sale" << none;
+        QTest::newRow("no sale") << "Till 2  receipt 0118\nNO SALE"
+                                 << "NO SALE" << none;
+        QTest::newRow("no TOTAL line") << "Till 1\nBread  2.49"
+                                       << "sale" << none;
+        QTest::newRow("comma decimal") << "Total: 12,34 EUR"
+                                       << "sale" << 12.34;
+        QTest::newRow("grouped and comma decimal") << "TOTAL 1.234,50"
+                                                   << "sale" << 1234.5;
+        QTest::newRow("grouped thousands") << "TOTAL 1,234.50"
+                                           << "sale" << 1234.5;
+        QTest::newRow("minus sign") << "REFUND\nTOTAL \u221231.96"
+                                    << "REFUND" << -31.96;
+        QTest::newRow("minus after") << "refund\ntotal 0.59-"
+                                     << "REFUND" << -0.59;
+        QTest::newRow("huge number") << "TOTAL 99999999999999999999.99"
+                                     << "sale" << none;
+        QTest::newRow("three decimals") << "TOTAL 12.345"
+                                        << "sale" << 12345.0;
+        QTest::newRow("no number") << "TOTAL due\nCARD"
+                                   << "sale" << none;
+        QTest::newRow("the last TOTAL counts") << "TOTAL 1.00\nTOTAL 2.00"
+                                               << "sale" << 2.0;
+        QTest::newRow("a word starting so") << "TOTALLY 5.00\nREFUNDABLE\nVOIDED"
+                                            << "sale" << none;
+        QTest::newRow("empty") << ""
+                               << "sale" << none;
     }
 
     void kindAndTotal()

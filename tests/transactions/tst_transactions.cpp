@@ -3,8 +3,8 @@
 // export of every row found, off the GUI thread.
 #include "LogCapture.h"
 #include "LoopbackHttpServer.h"
-#include "TransactionExport.h"
 #include "ReceiptSummary.h"
+#include "TransactionExport.h"
 #include "TransactionModel.h"
 #include "TransactionSearch.h"
 #include "TransactionStore.h"

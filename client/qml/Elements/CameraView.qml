@@ -35,6 +35,9 @@ Item {
     // and its last picture stays up until it draws again.
     property bool decoding: true
     property string playingUrl: ""
+    // Room at the top right that the page covers with something of its own (the recorded
+    // page's receipt from a search): the channel texts keep below it.
+    property real receiptTopMargin: 0
 
     // A live stream that failed, ended or stalled is tried again after 5 s.
     function scheduleRetry() {
@@ -274,7 +277,8 @@ Item {
         objectName: "receiptBox"
         readonly property int margin: 4
         readonly property int padding: 6
-        readonly property real belowToolbar: Math.max(margin, toolbar.height + margin)
+        readonly property real belowToolbar: Math.max(margin + root.receiptTopMargin,
+                                                      toolbar.height + margin)
         readonly property real besideRoom: root.width - (root.labelZone.x + root.labelZone.width)
                                            - 2 * margin
         readonly property bool beside: besideRoom >= 120
