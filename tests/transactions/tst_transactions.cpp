@@ -286,6 +286,32 @@ private slots:
         QCOMPARE(model.dropped(), 0);
     }
 
+    // More receipts than the table holds: the first 10 000 by time, the rest counted; sorted by
+    // amount, the search runs again from the store and the largest, found last, comes first.
+    void boundedResultsSortAgain()
+    {
+        constexpr int kMany = TransactionModel::kDefaultLimit + 2000;
+        QVector<QPair<qint64, QByteArray>> entries;
+        for (int i = 0; i < kMany; ++i)
+            entries.append({kBase + i * 250, "SALE\\nTOTAL " + QByteArray::number(i % 500) + "." +
+                                                 QByteArray::number(10 + i % 90)});
+        entries.last().second = "SALE\\nTOTAL 9999.99";
+        m_server.answer(path("many", kBase), 200, receipts(entries));
+        TransactionSearch search;
+        search.start(tills("many"), kBase, kBase + kHour, QString());
+        QVERIFY(finished(search));
+        QCOMPARE(search.resultCount(), kMany);
+        QCOMPARE(search.results()->count(), TransactionModel::kDefaultLimit);
+        QCOMPARE(search.results()->dropped(), 2000);
+        QCOMPARE(search.results()->row(0).time, kBase);
+
+        search.sortResults(TransactionModel::AmountColumn, Qt::DescendingOrder);
+        QVERIFY(finished(search));
+        QCOMPARE(search.resultCount(), kMany);
+        QCOMPARE(search.results()->row(0).amount, 9999.99);
+        QCOMPARE(m_server.requestedPaths().filter("strmId=many&").size(), 1);
+    }
+
     // 50 000 receipts in a real store: all of them exported in the table's order while progress
     // is reported, the amount order by size; a cancelled export leaves no file behind.
     void exportWritesEveryRowOffTheGuiThread()
