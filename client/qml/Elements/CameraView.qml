@@ -58,6 +58,16 @@ Item {
         player.setOption("fps", fpsBox.currentText)
     }
 
+    // Counts the changes of the lines shown, and the characters of the longest.
+    property int linesRevision: 0
+    readonly property int longestLine: {
+        linesRevision // read, so that the binding follows every change of the lines
+        var longest = 0
+        for (var i = 0; i < overlayLines.count; ++i)
+            longest = Math.max(longest, String(overlayLines.get(i).label).length)
+        return longest
+    }
+
     // Keeps the last maxVisibleLines lines: older ones could never be shown.
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
@@ -65,12 +75,14 @@ Item {
             overlayLines.append({ "label": pieces[i] })
         if (overlayLines.count > maxVisibleLines)
             overlayLines.remove(0, overlayLines.count - maxVisibleLines)
+        ++linesRevision
         clearTimer.interval = 3000
         clearTimer.restart()
     }
 
     function clearPos() {
         overlayLines.clear()
+        ++linesRevision
         clearTimer.stop()
     }
 
@@ -245,6 +257,7 @@ Item {
         onTriggered: {
             if (overlayLines.count > 0) {
                 overlayLines.remove(0)
+                ++root.linesRevision
                 interval = 500
                 restart()
             }
@@ -264,40 +277,46 @@ Item {
                                               pictureRect.width * 0.45, pictureRect.height * 0.3)
 
     // The channel texts, as on the recorded page: a dark box, a fixed-width font, inside the
-    // view. At its top right when the room beside the camera's name and clock allows, else
-    // under them; below the toolbar when it is open. The newest lines stay at the bottom; the
+    // view. At its top right when the room beside the camera's name and clock holds its lines,
+    // else under them when that room holds at least four lines, else at the top right, its
+    // lines cut; below the toolbar when it is open. The newest lines stay at the bottom; the
     // oldest are not drawn when the box runs out of room.
     FontMetrics {
         id: receiptFont
         font.family: "monospace"
-        font.pixelSize: 13
+        font.pixelSize: 12
     }
     Rectangle {
         id: receiptBox
         objectName: "receiptBox"
         readonly property int margin: 4
         readonly property int padding: 6
+        readonly property real lineHeight: Math.max(1, receiptFont.height)
+        readonly property real naturalWidth: root.longestLine * receiptFont.advanceWidth("0")
+                                             + 2 * padding + 1
         readonly property real belowToolbar: Math.max(margin + root.receiptTopMargin,
                                                       toolbar.height + margin)
         readonly property real besideRoom: root.width - (root.labelZone.x + root.labelZone.width)
                                            - 2 * margin
-        readonly property bool beside: besideRoom >= 120
+        readonly property real belowY: Math.max(belowToolbar, root.labelZone.y
+                                                              + root.labelZone.height + margin)
+        readonly property int belowLines: linesIn(belowY)
+        readonly property bool beside: besideRoom >= naturalWidth
+                                       || belowLines < Math.min(4, overlayLines.count)
         readonly property real roomWidth: beside ? besideRoom : root.width - 2 * margin
-        readonly property real roomY: beside ? belowToolbar
-                                             : Math.max(belowToolbar, root.labelZone.y
-                                                                      + root.labelZone.height
-                                                                      + margin)
+        readonly property real roomY: beside ? belowToolbar : belowY
         // How many lines the room below roomY holds.
-        readonly property int fitLines: Math.max(0, Math.floor((root.height - margin - roomY
-                                                                 - 2 * padding)
-                                                                / Math.max(1, receiptFont.height)))
+        readonly property int fitLines: linesIn(roomY)
+        function linesIn(y) {
+            return Math.max(0, Math.floor((root.height - margin - y - 2 * padding) / lineHeight))
+        }
         readonly property int shownLines: Math.min(overlayLines.count, fitLines,
                                                    root.maxVisibleLines)
         visible: shownLines > 0 && roomWidth > 2 * padding
         x: beside ? root.width - margin - width : margin
         y: roomY
         width: Math.max(0, Math.min(overlay.implicitWidth + 2 * padding, roomWidth))
-        height: shownLines * receiptFont.height + 2 * padding
+        height: shownLines * lineHeight + 2 * padding
         color: Qt.rgba(0, 0, 0, 0.7)
         clip: true
         Column {
@@ -312,7 +331,7 @@ Item {
                     // and not drawing them keeps a text-heavy cell as cheap as the others.
                     visible: index >= overlayLines.count - receiptBox.shownLines
                     width: Math.min(implicitWidth, receiptBox.roomWidth - 2 * receiptBox.padding)
-                    height: receiptFont.height
+                    height: receiptBox.lineHeight
                     text: label
                     font: receiptFont.font
                     color: "white"
