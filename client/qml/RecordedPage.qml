@@ -565,6 +565,8 @@ Page {
                 fpsVisible: true
                 // the receipt opened from a search keeps the top right corner
                 receiptTopMargin: receiptBox.visible ? receiptBox.height + 8 : 0
+                // and the playback controls and the export panel keep the bottom
+                receiptBottomMargin: 66 + 8 + 48
 
                 PlaybackControls {
                     anchors.left: parent.left

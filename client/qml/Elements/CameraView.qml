@@ -38,6 +38,8 @@ Item {
     // Room at the top right that the page covers with something of its own (the recorded
     // page's receipt from a search): the channel texts keep below it.
     property real receiptTopMargin: 0
+    // Room at the bottom that the page covers with its own controls.
+    property real receiptBottomMargin: 0
 
     // A live stream that failed, ended or stalled is tried again after 5 s.
     function scheduleRetry() {
@@ -308,7 +310,8 @@ Item {
         // How many lines the room below roomY holds.
         readonly property int fitLines: linesIn(roomY)
         function linesIn(y) {
-            return Math.max(0, Math.floor((root.height - margin - y - 2 * padding) / lineHeight))
+            return Math.max(0, Math.floor((root.height - root.receiptBottomMargin - margin - y
+                                           - 2 * padding) / lineHeight))
         }
         readonly property int shownLines: Math.min(overlayLines.count, fitLines,
                                                    root.maxVisibleLines)
