@@ -331,6 +331,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(item("till_18")->isVisible(), kDeadline);
         click(item("otherCameras"));
         QTRY_VERIFY_WITH_TIMEOUT(!item("till_18")->isVisible(), kDeadline);
+        // texts received on a camera's channel make it a till
+        QMetaObject::invokeMethod(tills, "noteTexts", Q_ARG(QString, QStringLiteral("18")));
+        QTRY_VERIFY_WITH_TIMEOUT(item("till_18") && item("till_18")->isVisible(), kDeadline);
+        QVERIFY(!item("otherCameras")->isVisible());
     }
 
     // Each row says "no video" once its till's recordings are known not to hold its moment:
