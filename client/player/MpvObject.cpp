@@ -318,6 +318,10 @@ void MpvObject::handleEvent(const mpv_event &event)
                 m_failure.noteEndOfFile(),
                 QStringLiteral("the stream ended after %1 s of video").arg(m_position, 0, 'f', 1));
         }
+        // A stopped load is no failure, unless something told one before (a cell gives up on
+        // a stream that cannot be decoded).
+        if (end->reason != MPV_END_FILE_REASON_ERROR && !m_failure.kind().isEmpty())
+            m_reportTimer.start();
         emit fileEnded(endFileReasonText(end->reason));
         emit entryEnded(end->playlist_entry_id, endFileReasonText(end->reason),
                         end->reason == MPV_END_FILE_REASON_ERROR
@@ -372,12 +376,10 @@ void MpvObject::noteFailure(bool changed, const QString &why)
 {
     if (!changed)
         return;
-    if (!m_failure.kind().isEmpty()) {
+    // Logged once the load has ended: what a load's first moments say (a decoder waiting for
+    // its first keyframe) may be undone by its picture.
+    if (!m_failure.kind().isEmpty())
         m_failureWhy = why;
-        // A kind guessed from the end waits for the messages that may tell better.
-        if (!m_failure.guessed())
-            reportFailure();
-    }
     emit failureChanged(m_failure.kind());
 }
 

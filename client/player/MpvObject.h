@@ -263,9 +263,9 @@ private:
     QVariant m_pendingLoad;
     bool m_networkOnly = false;
     StreamFailure m_failure;
-    // One "Stream failure:" line per failed load. A load that ended with an error is reported
-    // a moment later (libmpv hands over the messages that explain it after the end), or when
-    // the next load starts, whichever comes first.
+    // One "Stream failure:" line per failed load, once it has ended: a moment after its end
+    // (libmpv hands over the messages that explain it after the end) or the answer of the
+    // probe, or when the next load starts, whichever comes first.
     QTimer m_reportTimer;
     bool m_failureLogged = false;
     bool m_endedWithError = false;
