@@ -56,8 +56,7 @@ std::vector<zarn::StreamChunk> ContinuousRecording::chunks(std::int64_t now) con
 }
 
 std::optional<zarn::StreamChunk> ContinuousRecording::chunkFrom(std::int64_t start,
-                                                                std::int64_t now,
-                                                                bool &open) const
+                                                                std::int64_t now, bool &open) const
 {
     for (const auto &c : chunks(now)) {
         if (c.start == start) {

@@ -378,14 +378,19 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
         if (!recorded)
             return answerText(response, 404, "no recording " + name);
         const RecordingProfile profile = stream.recorder->profile();
-        if (recorded->end == now) {
+        // "?to=" names how far: the same length, the same bytes, for every request naming it
+        // (a player's byte ranges read one file while the chunk grows).
+        std::int64_t to = 0;
+        const bool named = request.has_param("to") && parseInt(request.get_param_value("to"), to);
+        const std::int64_t upTo = named ? std::min(to, recorded->end) : recorded->end;
+        if (recorded->end == now || upTo < recorded->end) {
             // Not a second recorded yet: the first one is waited for.
-            if (now - recorded->start < 1000 &&
+            if (upTo - recorded->start < 1000 && recorded->end == now &&
                 !waitUntil(Clock::now() +
                            std::chrono::milliseconds(1000 - (now - recorded->start))))
                 return answerText(response, 503, "the gateway is stopping");
             path = media_.growingRecording(stream.name, streamId, recorded->start,
-                                           std::max<std::int64_t>(now - recorded->start, 1000),
+                                           std::max<std::int64_t>(upTo - recorded->start, 1000),
                                            profile);
         } else {
             path = media_.recording(stream.name, streamId, recorded->start,

@@ -231,6 +231,9 @@ std::string MediaMaker::growingRecording(const std::string &cameraName, std::int
         pieces.push_back(cacheDir_ + "/" + pieceFile(from, end));
         from = end;
     }
+    // A length between two pieces (asked after later pieces were made): made whole, once.
+    if (from != length)
+        return recording(cameraName, streamId, startMs, length, profile);
     const std::int64_t joinedLength = from;
     const std::string joined = "rec-joined-" + stem + "-" + std::to_string(joinedLength) + ".mp4";
     const std::string list = cacheDir_ + "/" + joined + ".list";
@@ -243,9 +246,8 @@ std::string MediaMaker::growingRecording(const std::string &cameraName, std::int
             return std::string();
         }
     }
-    const std::string path =
-        make(joined, {"-f", "concat", "-safe", "0", "-i", list, "-c", "copy", "-movflags",
-                      "+faststart", "-f", "mp4"});
+    const std::string path = make(joined, {"-f", "concat", "-safe", "0", "-i", list, "-c", "copy",
+                                           "-movflags", "+faststart", "-f", "mp4"});
     ::unlink(list.c_str());
     if (path.empty())
         return path;

@@ -75,10 +75,10 @@ struct SiteObject
     std::optional<PosScript> pos;                  // streams: channel texts to publish
     // Streams with a "recording" key: the recording that goes on after the load.
     std::shared_ptr<ContinuousRecording> recorder;
-    int httpPort = 9554;                           // gateways: port of the HTTP service
-    int rtspPort = 8554;                           // gateways: port of the RTSP service
-    bool rtsp = true;                              // gateways: whether to serve RTSP at all
-    std::string rtspUser, rtspPassword;            // gateways: RTSP sign-in, when asked
+    int httpPort = 9554;                // gateways: port of the HTTP service
+    int rtspPort = 8554;                // gateways: port of the RTSP service
+    bool rtsp = true;                   // gateways: whether to serve RTSP at all
+    std::string rtspUser, rtspPassword; // gateways: RTSP sign-in, when asked
 };
 
 // What a generated site is made from (docs/site-file.md, "Generated sites"); SiteGenerator

@@ -144,7 +144,7 @@ private:
     std::unordered_map<std::int64_t, std::size_t> index_;
     std::unordered_map<std::int64_t, std::int64_t> doorSensor_;    // door actuator -> its sensor
     std::map<std::int64_t, std::map<std::int64_t, int>> bindings_; // stream -> device -> type
-    std::map<std::int64_t, std::int64_t> chunkSearches_; // stream -> searches answered
+    std::map<std::int64_t, std::int64_t> chunkSearches_;           // stream -> searches answered
     std::int64_t nextEventId_ = 1;
     std::int64_t nextToken_ = 1;
 };

@@ -774,10 +774,15 @@ TEST_F(GatewayGrowing, TheChunkBeingRecordedGrowsClosesOnItsBoundaryAndStopsForA
     EXPECT_EQ(chunks[59].end, open.start);
     EXPECT_GE(open.end, kBoundary - 2500);
     EXPECT_LT(open.end, kBoundary);
-    // Served up to the moment asked, in whole seconds: 57 s of it.
+    // Served up to the moment asked, in whole seconds: 57 s of it (ffprobe reads what came).
     const double first = recordedSeconds(open.start);
     EXPECT_GE(first, 56.9);
     EXPECT_LE(first, 60.1);
+    // Named "to", the same bytes however it grows meanwhile.
+    const std::string upTo = "/" + sim::GatewayHttp::recordingName(13, open.start) +
+                             "?to=" + std::to_string(open.start + 30500);
+    auto named = http().Get(upTo.c_str());
+    ASSERT_TRUE(named && named->status == 200);
     // A byte range of what is served.
     auto range = http().Get(("/" + sim::GatewayHttp::recordingName(13, open.start)).c_str(),
                             {{"Range", "bytes=0-99"}});
@@ -794,6 +799,9 @@ TEST_F(GatewayGrowing, TheChunkBeingRecordedGrowsClosesOnItsBoundaryAndStopsForA
     EXPECT_EQ(chunks[60].end, kBoundary);
     EXPECT_EQ(chunks[61].start, kBoundary);
     EXPECT_GE(recordedSeconds(open.start), 59.9);
+    auto again = http().Get(upTo.c_str());
+    ASSERT_TRUE(again && again->status == 200);
+    EXPECT_TRUE(again->body == named->body);
     const double next = recordedSeconds(kBoundary);
     EXPECT_GE(next, 1.0);
     EXPECT_LE(next, 10.0);
