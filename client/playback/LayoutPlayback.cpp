@@ -37,6 +37,9 @@ constexpr qint64 kSettleMs = 1500;
 constexpr int kProbeMs = 3000;
 // A start or a seek waits at most this long for the slowest cell's first picture.
 constexpr int kHoldLimitMs = 6000;
+// Near the present what is recorded still changes (a chunk closes, recording stops or begins):
+// a cell there has its stream searched again as often as ChunkSearches allows.
+constexpr qint64 kNearPresentMs = 15 * kMinute;
 constexpr qint64 kGatewayRetryMs = 10000;
 
 } // namespace
@@ -372,6 +375,8 @@ void LayoutPlayback::follow(Cell &cell, qint64 moment)
         cell.playback->setIndex(cell.index.get());
         setState(cell, QStringLiteral("searching"));
     }
+    if (moment > QDateTime::currentMSecsSinceEpoch() - kNearPresentMs)
+        search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
     if (cell.state == QLatin1String("playing") && cell.playback->active())
         keepInStep(cell, moment);
     else

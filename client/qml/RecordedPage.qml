@@ -388,14 +388,19 @@ Page {
         onTriggered: page.expireSearches()
     }
 
-    // A view that reaches the present is asked again now and then: what was recorded and
-    // published since shows up (ChunkSearches asks at most once per 10 s).
+    // A view that reaches the present, or playback near it, is asked again now and then: what
+    // was recorded and published since shows up (ChunkSearches asks at most once per 10 s).
     Timer {
         interval: 5000
         repeat: true
         running: page.visible && page.streamId !== ""
-                 && timelinePanel.timeline.viewEnd > Date.now() - 60000
-        onTriggered: page.requestVisible()
+                 && (timelinePanel.timeline.viewEnd > Date.now() - 60000
+                     || playback.time > Date.now() - 15 * 60000)
+        onTriggered: {
+            page.requestVisible()
+            if (playback.active)
+                page.searchRange(playback.time - 60000, playback.time + page.hourMs)
+        }
     }
 
     Timer {

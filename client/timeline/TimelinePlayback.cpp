@@ -380,14 +380,22 @@ void TimelinePlayback::followRecording(qint64 t)
     const QVariantMap holder = m_index->chunkAt(t);
     const RecordedSpan chunk = spanFrom(holder);
     const bool held = !holder.isEmpty() && !chunk.unavailable;
-    // Nothing yet after `t` (a stop in recording), or too little of it: a second later.
-    if ((held && chunk.open && present - t < kBehindMs) ||
+    // Nothing yet after `t` (a stop in recording), or too little of it, or the last reload
+    // got no further (the chunk closed before the end the index gives it, until a search
+    // says so): a second later, the recordings searched again as the caller allows.
+    const bool stuck = t == m_lastFollow;
+    if (stuck)
+        m_lastFollow = -1; // waited once, then tried again
+    if ((held && chunk.open && present - t < kBehindMs) || stuck ||
         (!held && m_index->chunkFrom(t).isEmpty())) {
+        if (stuck || !held)
+            emit needChunksAfter(t);
         m_followFrom = t;
         m_follow.start();
         return;
     }
     const qint64 next = held ? t : m_index->nextRecordedAfter(t);
+    m_lastFollow = next;
     if (playAt(next) && !held)
         qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: the recording "
                                             "goes on at %2")

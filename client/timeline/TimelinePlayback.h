@@ -116,5 +116,6 @@ private:
     QTimer m_extend; // looks again for more of the chunk being recorded
 
     qint64 m_followFrom = -1;
+    qint64 m_lastFollow = -1; // where the last reload of a chunk being recorded began
     int m_contextWaits = 0;
 };

@@ -1,8 +1,10 @@
 // Recent video on the recorded page end to end: the stream records on while the console
 // looks, the timeline's end grows with the clock and the last seconds play, following the
 // recording a second or two behind; playing the last minute for 30 s asks the event server
-// for chunks only a few times; Home and End play the first and the last recorded moment.
+// for chunks only a few times, on the recorded page as in layout playback (the cell of one
+// minute ago plays); Home and End play the first and the last recorded moment.
 #include "App.h"
+#include "LayoutPlayback.h"
 #include "MpvObject.h"
 #include "RecordingIndex.h"
 #include "SimServer.h"
@@ -145,6 +147,32 @@ private slots:
         const qint64 asked = searches() - before;
         QVERIFY2(asked <= 6, qPrintable(QString::number(asked)));
         QVERIFY(m_playback->active());
+    }
+
+    // The layout in playback one minute ago (Ctrl+P): the camera plays, and 30 s of it ask
+    // as few searches as the recorded page does.
+    void layoutPlaybackOfTheLastMinute()
+    {
+        // The page lets go of the player and searches nothing meanwhile.
+        m_playback->stop();
+        m_page->setProperty("streamId", QString());
+        LayoutPlayback layout;
+        layout.setClient(App::instance()->zarnClient());
+        layout.setGatewayPort(m_server->sim().gatewayHttpPort(2));
+        layout.addCell(1, m_player, QStringLiteral("12"), QStringLiteral("127.0.0.1"));
+        layout.start(present() - kMinute);
+        QTRY_COMPARE_WITH_TIMEOUT(layout.cellStates().value("1").toString(),
+                                  QStringLiteral("playing"), kDeadline);
+        const qint64 before = searches();
+        const qint64 from = layout.clock()->moment();
+        QTRY_VERIFY_WITH_TIMEOUT(layout.clock()->moment() > from + 30000, 3 * kDeadline);
+        const qint64 asked = searches() - before;
+        QVERIFY2(asked <= 6, qPrintable(QString::number(asked)));
+        QCOMPARE(layout.cellStates().value("1").toString(), QStringLiteral("playing"));
+        QVERIFY(qAbs(layout.cellTime(1) - layout.clock()->moment()) < 3000);
+        layout.stop();
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "12")));
     }
 
     // Home plays the first recorded moment, End the last (ten seconds before it).
