@@ -29,7 +29,8 @@ namespace {
 constexpr qint64 kMinute = 60000;
 constexpr int kDeadline = 60000;
 
-// One stream recording on from an hour before the load, in ten-minute chunks.
+// One stream recording on from an hour before the load, in one-minute chunks: playback
+// crosses their boundaries as they close.
 std::string siteJson()
 {
     return R"({
@@ -40,7 +41,7 @@ std::string siteJson()
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
            "settings": {"address": "127.0.0.1"}},
           {"id": 12, "name": "Till", "type": 10, "parent": 2,
-           "recording": {"hours": 1, "chunkMinutes": 10}}
+           "recording": {"hours": 1, "chunkMinutes": 1}}
         ]})";
 }
 
