@@ -563,6 +563,10 @@ Page {
                 anchors.top: parent.top
                 anchors.bottom: timelinePanel.top
                 fpsVisible: true
+                // the receipt opened from a search keeps the top right corner
+                receiptTopMargin: receiptBox.visible ? receiptBox.height + 8 : 0
+                // and the playback controls and the export panel keep the bottom
+                receiptBottomMargin: 66 + 8 + 48
 
                 PlaybackControls {
                     anchors.left: parent.left
@@ -659,6 +663,7 @@ Page {
 
             // The receipt opened from a transaction search, and where playback is against it.
             Column {
+                id: receiptBox
                 objectName: "receiptBox"
                 anchors.top: parent.top
                 anchors.right: player.right

@@ -13,9 +13,12 @@ class ZarnObjectsRepository;
 
 // The site's video streams as the tills a receipt search may cover, by name, each with the
 // address of the gateway that keeps its receipts: the device's "address" setting, else
-// 127.0.0.1, as the recorded page finds it. The operator chooses some of them; with none chosen
-// every one is meant. Built again whenever the repository reloads the server's tree; what was
-// chosen stays chosen.
+// 127.0.0.1, as the recorded page finds it. A stream is a till when its settings say so
+// ("till": true) or when texts of its channel were received (noteTexts()); the tills come
+// first, the other cameras after them (role `till` false). On a site that marks no stream every
+// stream is a till, as before tills were marked.
+// The operator chooses some of them; with none chosen every till is meant. Built again
+// whenever the repository reloads the server's tree; what was chosen stays chosen.
 class TillList : public QAbstractListModel
 {
     Q_OBJECT
@@ -26,6 +29,8 @@ class TillList : public QAbstractListModel
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
     // How many are chosen; 0 means all of them.
     Q_PROPERTY(int chosenCount READ chosenCount NOTIFY chosenChanged)
+    // How many of the rows are tills (the first ones), and other cameras (the rest).
+    Q_PROPERTY(int tillCount READ tillCount NOTIFY countChanged)
 
 public:
     enum Role {
@@ -34,7 +39,8 @@ public:
         NameRole,
         AddressRole,
         GatewayRole,
-        ChosenRole
+        ChosenRole,
+        TillRole
     };
 
     struct Till
@@ -43,6 +49,7 @@ public:
         QString deviceId;
         QString name;
         QString address;
+        bool till = false;
     };
 
     explicit TillList(QObject *parent = nullptr);
@@ -53,6 +60,7 @@ public:
     int gatewayPort() const { return m_gatewayPort; }
     void setGatewayPort(int port);
     int chosenCount() const { return m_chosen.size(); }
+    int tillCount() const { return m_tillCount; }
 
     // Chooses or leaves the till of that row; out of range rows change nothing.
     Q_INVOKABLE void setChosen(int row, bool chosen);
@@ -61,6 +69,8 @@ public:
     // The tills to search: the chosen ones, or all when none is; each a map of streamId,
     // deviceId, name, address and gateway ("http://host:port").
     Q_INVOKABLE QVariantList searched() const;
+    // Texts of this stream's channel were received: it is a till from now on.
+    Q_INVOKABLE void noteTexts(const QString &streamId);
     // The name of a stream, or its id when the list does not know it.
     Q_INVOKABLE QString nameOf(const QString &streamId) const;
 
@@ -84,4 +94,6 @@ private:
     int m_gatewayPort = 9554;
     std::vector<Till> m_tills;
     QSet<QString> m_chosen;
+    QSet<QString> m_withTexts;
+    int m_tillCount = 0;
 };
