@@ -1,6 +1,6 @@
 // The recorded page's timeline end to end: a click plays that moment of the chunk holding it,
-// playback runs on into the next chunk by itself, a click in a gap says so, and a chunk the
-// gateway refuses is marked on the timeline and skipped.
+// playback runs on into the next chunk by itself (also under a seek bar handle held at the end),
+// a click in a gap says so, and a chunk the gateway refuses is marked on the timeline and skipped.
 #include "App.h"
 #include "MpvObject.h"
 #include "RecordingIndex.h"
@@ -159,6 +159,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > m_t0 + kMinute + 1000, kDeadline);
         QVERIFY(m_playback->active());
         QCOMPARE(note(), QString());
+    }
+
+    // The seek bar's handle held at the end while the chunk runs into the next one: letting
+    // go there does not throw the next chunk to its own end; it plays on.
+    void seekBarHeldAcrossTheNextChunk()
+    {
+        clickAt(m_t0 + kMinute - 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_player->position() > 55, kDeadline);
+        auto *bar = m_page->findChild<QQuickItem *>(QStringLiteral("seekBar"));
+        QVERIFY(bar && bar->isVisible());
+        const QPoint end = bar->mapToScene(QPointF(bar->width() - 1, bar->height() / 2)).toPoint();
+        QTest::mousePress(m_view.get(), Qt::LeftButton, Qt::NoModifier, end);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + kMinute), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > m_t0 + kMinute, kDeadline);
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, Qt::NoModifier, end);
+        const qint64 released = m_playback->time();
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > released + 2000, kDeadline);
+        QVERIFY2(m_playback->time() < m_t0 + kMinute + 20000,
+                 qPrintable(QString::number(m_playback->time() - m_t0)));
+        QCOMPARE(playing(), recordingOf(m_t0 + kMinute));
     }
 
     // A click between chunks plays nothing and offers the next recorded moment.
