@@ -83,21 +83,6 @@ private slots:
         }
         QCOMPARE(last.join(QLatin1Char(',')), searched);
     }
-
-    // A stream's answers leave another stream's searches alone; running counts the asked.
-    void streamsApart()
-    {
-        ChunkSearches plan;
-        const auto a = plan.take("12", kT - 60000, kT, kT);
-        const auto b = plan.take("13", kT - 60000, kT, kT);
-        QCOMPARE(a.size(), 1);
-        QCOMPARE(b.size(), 1);
-        QCOMPARE(plan.running(), 2);
-        plan.answered("12", a[0].from, a[0].to, -1, kT + 1000);
-        QCOMPARE(plan.running(), 1);
-        QVERIFY(plan.isAsking("13", b[0].from, b[0].to));
-        QVERIFY(!plan.isAsking("12", a[0].from, a[0].to));
-    }
 };
 
 QTEST_MAIN(TestChunkSearches)
