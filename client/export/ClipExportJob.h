@@ -49,6 +49,13 @@ struct ClipFile
     qint64 to = 0;
 };
 
+// A span of recorded time, ms since the epoch, end exclusive.
+struct ClipSpan
+{
+    qint64 from = 0;
+    qint64 to = 0;
+};
+
 // How an export ended.
 struct ClipExportResult
 {
@@ -58,4 +65,9 @@ struct ClipExportResult
     QStringList notes; // chunks left out, texts that could not be fetched
     QVector<ClipFile> files;
     QString manifestName;
+    // Set when the files hold less of the range than the gateway's chunks promised (a gateway
+    // whose file is shorter than the chunk it lists): what they do hold, within the range,
+    // and a sentence saying so. Empty when they hold it all.
+    QVector<ClipSpan> heldOnly;
+    QString shortfall;
 };

@@ -206,13 +206,18 @@ void ClipExporter::onFinished(const ClipExportResult &result)
     m_manifest.clear();
     m_notes = result.notes;
     m_error = result.error;
+    m_shortfall = result.ok ? result.shortfall : QString();
     if (result.ok) {
         for (const ClipFile &f : result.files)
             m_files << folder.filePath(f.fileName);
         m_manifest = folder.filePath(result.manifestName);
         m_progress = m_total;
         emit progressChanged();
-        qInfo().noquote() << "Exported" << m_files.join(QStringLiteral(", "));
+        if (m_shortfall.isEmpty())
+            qInfo().noquote() << "Exported" << m_files.join(QStringLiteral(", "));
+        else
+            qWarning().noquote() << "Exported less than asked:" << m_shortfall << "-"
+                                 << m_files.join(QStringLiteral(", "));
     } else {
         qWarning().noquote() << "Export failed:" << m_error;
     }

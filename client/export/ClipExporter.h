@@ -35,6 +35,9 @@ class ClipExporter : public QObject
     Q_PROPERTY(QString manifest READ manifest NOTIFY finished)
     Q_PROPERTY(QString error READ error NOTIFY finished)
     Q_PROPERTY(QStringList notes READ notes NOTIFY finished)
+    // Set when the last export's files hold less of the range than asked: "The recording holds
+    // only 11:40:25–11:40:30 of what was asked". Empty otherwise.
+    Q_PROPERTY(QString shortfall READ shortfall NOTIFY finished)
 
 public:
     explicit ClipExporter(QObject *parent = nullptr);
@@ -53,6 +56,7 @@ public:
     QString manifest() const { return m_manifest; }
     QString error() const { return m_error; }
     QStringList notes() const { return m_notes; }
+    QString shortfall() const { return m_shortfall; }
 
     static QString defaultFolder();
     // "<camera>_yyyy-MM-dd_hh-mm-ss" of `in` (local time), with "_2", "_3", … added while a
@@ -90,6 +94,7 @@ private:
     QString m_manifest;
     QString m_error;
     QStringList m_notes;
+    QString m_shortfall;
     QString m_runFolder;
     QThread *m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_canceled;

@@ -81,6 +81,7 @@ struct ClipRemuxer::Input
     int64_t firstDts = AV_NOPTS_VALUE;
     int64_t startTime = 0;
     int64_t outFirst = 0;
+    qint64 firstAbs = -1;
     qint64 lastAbs = -1;
 
     ~Input()
@@ -124,6 +125,7 @@ ClipExportResult ClipRemuxer::run()
             return false;
         if (m_result.files.isEmpty())
             return fail(QString());
+        checkHeld();
         const QString manifest = ExportManifest::write(m_job, m_result, &m_result.error);
         if (manifest.isEmpty())
             return false;
@@ -223,6 +225,7 @@ bool ClipRemuxer::exportChunk(int index)
         m_out->endTs += av_rescale_q(chunk.start - m_prevChunkEnd, kMs, m_out->video->time_base);
     in.outFirst = m_out->endTs;
     m_prevChunkEnd = chunk.end;
+    m_listed.append(ClipSpan{std::max(chunk.start, m_job.in), std::min(chunk.end, m_job.out)});
     return copyPackets(in, chunk);
 }
 
@@ -291,6 +294,8 @@ bool ClipRemuxer::copyPackets(Input &in, const ClipChunk &chunk)
     av_packet_free(&pkt);
     if (!ok || m_canceled)
         return false;
+    if (in.firstDts != AV_NOPTS_VALUE)
+        m_held.append(ClipSpan{in.firstAbs, in.lastAbs});
     const QString span = QStringLiteral("%1–%2").arg(clockText(chunk.start), clockText(chunk.end));
     if (err < 0 && err != AVERROR_EOF)
         return failAv(QStringLiteral("The recording of %1 broke off at %2")
@@ -315,6 +320,7 @@ bool ClipRemuxer::writeVideo(Input &in, AVPacket *pkt, qint64 absMs)
     const int64_t pts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : dts;
     if (in.firstDts == AV_NOPTS_VALUE) {
         in.firstDts = dts;
+        in.firstAbs = absMs;
         m_out->chunkAbs0 = absMs;
         m_out->chunkFile0 =
             av_rescale_q(in.outFirst + av_rescale_q(pts - dts, inTb, outTb), outTb, kMs);
@@ -476,6 +482,55 @@ bool ClipRemuxer::failAv(const QString &what, int err)
 QString ClipRemuxer::clockText(qint64 ms) const
 {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+namespace {
+
+// The spans cut to [in, out), sorted and joined where they meet or overlap.
+QVector<ClipSpan> within(QVector<ClipSpan> spans, qint64 in, qint64 out)
+{
+    std::sort(spans.begin(), spans.end(),
+              [](const ClipSpan &a, const ClipSpan &b) { return a.from < b.from; });
+    QVector<ClipSpan> joined;
+    for (ClipSpan s : spans) {
+        s.from = std::max(s.from, in);
+        s.to = std::min(s.to, out);
+        if (s.to <= s.from)
+            continue;
+        if (!joined.isEmpty() && s.from <= joined.last().to)
+            joined.last().to = std::max(joined.last().to, s.to);
+        else
+            joined.append(s);
+    }
+    return joined;
+}
+
+qint64 length(const QVector<ClipSpan> &spans)
+{
+    qint64 total = 0;
+    for (const ClipSpan &s : spans)
+        total += s.to - s.from;
+    return total;
+}
+
+} // namespace
+
+void ClipRemuxer::checkHeld()
+{
+    const QVector<ClipSpan> held = within(m_held, m_job.in, m_job.out);
+    // Frames end a little before the chunk's listed end, and a clip starts on a keyframe:
+    // what is missing counts once it is more than a chunk that broke off may miss.
+    if (held.isEmpty() ||
+        length(within(m_listed, m_job.in, m_job.out)) - length(held) <= kBrokenOffMs)
+        return;
+    m_result.heldOnly = held;
+    QStringList spans;
+    for (const ClipSpan &s : held)
+        spans << QStringLiteral("%1–%2").arg(
+            QDateTime::fromMSecsSinceEpoch(s.from).toString(QStringLiteral("HH:mm:ss")),
+            QDateTime::fromMSecsSinceEpoch(s.to).toString(QStringLiteral("HH:mm:ss")));
+    m_result.shortfall = QStringLiteral("The recording holds only %1 of what was asked")
+                             .arg(spans.join(QStringLiteral(", ")));
 }
 
 void ClipRemuxer::removeParts()

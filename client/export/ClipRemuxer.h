@@ -50,6 +50,9 @@ private:
     QString clockText(qint64 ms) const;
     void removeParts();
     bool renameParts();
+    // Sets the result's heldOnly and shortfall when the packets written hold less of the range
+    // than the chunks list.
+    void checkHeld();
 
     const ClipExportJob &m_job;
     const std::atomic<bool> &m_canceled;
@@ -61,4 +64,7 @@ private:
     QStringList m_partFiles;    // every ".part" written, for the rename or the clean-up
     qint64 m_prevChunkEnd = -1; // listed end of the chunk exported last, -1 before the first
     bool m_done = false;        // a packet at or past "out" was written
+    // The spans of the range the exported chunks list, and those their packets hold.
+    QVector<ClipSpan> m_listed;
+    QVector<ClipSpan> m_held;
 };

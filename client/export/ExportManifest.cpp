@@ -47,6 +47,14 @@ QString ExportManifest::write(const ClipExportJob &job, const ClipExportResult &
     text += QStringLiteral("# Asked: %1 to %2 (UTC)\n").arg(utc(job.in), utc(job.out));
     for (const ClipFile &f : result.files)
         text += QStringLiteral("# In %1: %2 to %3 (UTC)\n").arg(f.fileName, utc(f.from), utc(f.to));
+    // The files hold less of the range than the recording's chunks were listed with.
+    if (!result.heldOnly.isEmpty()) {
+        QStringList spans;
+        for (const ClipSpan &s : result.heldOnly)
+            spans << QStringLiteral("%1 to %2").arg(utc(s.from), utc(s.to));
+        text += QStringLiteral("# Holds only: %1 (UTC), less than asked\n")
+                    .arg(spans.join(QStringLiteral(", ")));
+    }
     text += QStringLiteral("# Gateway: %1\n").arg(oneLine(job.gateway));
     text += QStringLiteral("# Exported by: %1, Ardix console %2\n")
                 .arg(oneLine(job.user), oneLine(job.version));

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "MpvHandle.h"
+#include "RtspProbe.h"
 #include "StreamFailure.h"
 
 #include <QQuickFramebufferObject>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 
 #include <atomic>
@@ -67,7 +69,8 @@ class MpvObject : public QQuickFramebufferObject
     // When set, only network stream addresses are loaded; anything else is refused.
     Q_PROPERTY(bool networkOnly READ networkOnly WRITE setNetworkOnly NOTIFY networkOnlyChanged)
     // Why the current or last load failed, as far as the player's messages tell: "denied",
-    // "notfound", "noanswer", "undecodable" (StreamFailure), or empty. Cleared when the next
+    // "notfound", "noanswer", "undecodable", "notrtsp", "refused", "closed" (StreamFailure), or
+    // empty. Cleared when the next
     // file starts. libmpv delivers its log messages after its events, so the failure may be
     // known only just after fileEnded.
     Q_PROPERTY(QString failure READ failure NOTIFY failureChanged)
@@ -93,6 +96,8 @@ public:
     Q_INVOKABLE QString getPlaylistTitle(int playlistIndex);
     Q_INVOKABLE QString getChapterTitle(int chapterIndex);
     Q_INVOKABLE double getChapterTime(int chapterIndex);
+    // How long a live cell waits before it loads its stream again after the last load failed.
+    Q_INVOKABLE int retryDelayMs() const { return StreamFailure::retryDelayMs(m_failure.kind()); }
 
 signals:
     void idleChanged(bool value);
@@ -230,6 +235,10 @@ private:
     void loadAddress(const QString &address, const QString &flag);
     void handleLogMessage(const mpv_event_log_message &message);
     void noteFailure(bool changed, const QString &why);
+    // Logs the "Stream failure:" line of the current load, once: what explains it, else that
+    // nothing does.
+    void reportFailure();
+    void noteProbe(const QString &verdict);
     // True (with a warning) when networkOnly forbids loading one of the addresses.
     bool refusesToLoad(const QVariant &urls);
     static void onWakeup(void *context);
@@ -238,6 +247,11 @@ private:
     // A cell then says the camera does not answer a few seconds after it tried, and a camera
     // that stops sending ends the stream as the cell's stall check would.
     static constexpr int kRtspTimeoutMs = 5000;
+    // How long after a failed load's end its messages may still come.
+    static constexpr int kReportAfterEndMs = 300;
+    // How long the probe of a failed RTSP server waits for its answer; well below the wait
+    // before the next attempt.
+    static constexpr int kProbeTimeoutMs = 2000;
     static void onRenderUpdate(void *context);
 
     MpvHandle mpv;
@@ -249,6 +263,17 @@ private:
     QVariant m_pendingLoad;
     bool m_networkOnly = false;
     StreamFailure m_failure;
+    // One "Stream failure:" line per failed load, once it has ended: a moment after its end
+    // (libmpv hands over the messages that explain it after the end) or the answer of the
+    // probe, or when the next load starts, whichever comes first.
+    QTimer m_reportTimer;
+    bool m_failureLogged = false;
+    bool m_endedWithError = false;
+    QString m_failureWhy;
+    // Asks an RTSP server that failed a load without a word whether it speaks RTSP at all.
+    RtspProbe m_probe;
+    // The address given to the player last, for a load whose path is gone when it starts.
+    QString m_lastLoaded;
     // "Video/renderer": "gl", "software", or "auto"/empty for software on a software OpenGL.
     const QString m_rendererChoice;
     // Set while a drain of the player's events is posted and has not started.

@@ -1,5 +1,6 @@
 #include "SQLiteRepository.h"
 
+#include <QDebug>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -82,10 +83,28 @@ SQLiteRepository::SQLiteRepository(QObject *parent)
         return;
     }
     // Tables that cannot be made now (the file locked by another console, not a database,
-    // read-only without them) are tried again by the next operation; each failure is logged.
+    // read-only without them) are tried again by the next operation and on a timer, since no
+    // operation may come for long; each failure is logged.
     m_opened = true;
-    m_tablesMade = createTables();
     m_cameras = std::make_shared<CameraList>();
+    m_tablesTimer.setSingleShot(true);
+    connect(&m_tablesTimer, &QTimer::timeout, this, &SQLiteRepository::retryTables);
+    m_tablesMade = createTables();
+    if (!m_tablesMade)
+        m_tablesTimer.start(m_tablesBackoff.next());
+}
+
+void SQLiteRepository::retryTables()
+{
+    if (!m_tablesMade)
+        m_tablesMade = createTables();
+    if (!m_tablesMade) {
+        m_tablesTimer.start(m_tablesBackoff.next());
+        return;
+    }
+    qInfo().noquote() << QStringLiteral("Store: tables made after %1 more attempts")
+                             .arg(m_tablesBackoff.attempts());
+    m_tablesBackoff.reset();
 }
 
 SQLiteRepository::~SQLiteRepository() = default;
@@ -111,8 +130,11 @@ void SQLiteRepository::setBusyTimeout(int ms)
 
 bool SQLiteRepository::ready()
 {
-    if (m_opened && !m_tablesMade)
+    if (m_opened && !m_tablesMade) {
         m_tablesMade = createTables();
+        if (m_tablesMade)
+            m_tablesTimer.stop();
+    }
     return m_opened;
 }
 

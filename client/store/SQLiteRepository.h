@@ -2,6 +2,9 @@
 
 #include "CameraList.h"
 #include "Repository.h"
+#include "RetryBackoff.h"
+
+#include <QTimer>
 
 #include <memory>
 
@@ -10,7 +13,9 @@ class QSqlQuery;
 // The local store in "data.sqlite" in the working directory, on Qt's default database
 // connection. A file that cannot be opened leaves the store closed: every operation then
 // answers its empty default. Once open, the store stays open: a failing statement logs its
-// operation, the statement and the error, and tables that could not be made are tried again.
+// operation, the statement and the error. Tables that could not be made (the file locked by
+// another program) are tried again by the next operation, and on a timer until they are made:
+// after 1 s, then twice as long each time, at most every 30 s.
 class SQLiteRepository : public Repository
 {
     Q_OBJECT
@@ -27,6 +32,8 @@ public:
 
 private:
     bool createTables();
+    // The timer's attempt at the tables; schedules the next one while they cannot be made.
+    void retryTables();
     void setBusyTimeout(int ms);
     // Open, with its tables made once more if they could not be before.
     bool ready();
@@ -35,4 +42,6 @@ private:
     bool m_opened = false;
     bool m_tablesMade = false;
     std::shared_ptr<CameraList> m_cameras;
+    QTimer m_tablesTimer;
+    RetryBackoff m_tablesBackoff;
 };

@@ -362,8 +362,10 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
         const ChunkMedia how = media == stream.media.end() ? ChunkMedia() : media->second;
         if (how.unavailable)
             return answerText(response, 404, "the recording " + name + " is unavailable");
-        path = media_.recording(stream.name, streamId, chunk->start, chunk->end - chunk->start,
-                                how.profile);
+        const std::int64_t listed = chunk->end - chunk->start;
+        path =
+            media_.recording(stream.name, streamId, chunk->start,
+                             how.heldMs > 0 ? std::min(how.heldMs, listed) : listed, how.profile);
     } else {
         // Recorded since the load: a chunk still being recorded is served up to now.
         std::optional<zarn::StreamChunk> recorded;

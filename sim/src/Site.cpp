@@ -218,7 +218,11 @@ void listedChunks(const Json &list, SiteObject &so, const std::string &where)
                 fail(at + ": \"unavailable\" must be true or false");
             media.unavailable = u->get<bool>();
         }
-        if (media.profile != RecordingProfile::Small || media.unavailable)
+        if (c.contains("heldSeconds"))
+            media.heldMs = intField(c, "heldSeconds", 0, true, at) * 1000;
+        if (media.heldMs < 0 || (c.contains("heldSeconds") && media.heldMs == 0))
+            fail(at + ": \"heldSeconds\" must be a positive number of seconds");
+        if (media.profile != RecordingProfile::Small || media.unavailable || media.heldMs > 0)
             so.chunkMedia[chunk.start] = media;
         so.chunks.push_back(chunk);
     }

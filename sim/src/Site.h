@@ -51,6 +51,9 @@ struct ChunkMedia
 {
     RecordingProfile profile = RecordingProfile::Small;
     bool unavailable = false; // listed by searchChunks, but its recording answers 404
+    // When above 0, the recording served holds only the chunk's first heldMs: a gateway that
+    // lists more than its file holds.
+    std::int64_t heldMs = 0;
 };
 
 // An event the site raises by itself, every everySeconds, the first firstAfterSeconds after the

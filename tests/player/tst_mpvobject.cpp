@@ -278,31 +278,49 @@ private slots:
         QCOMPARE(StreamAddress::redacted(text), shown);
     }
 
-    // What FFmpeg 5.1 and mpv 0.35 log on a failing load (true: after a first picture).
+    // What FFmpeg 5.1 and mpv 0.35 log on a failing load of an RTSP or an HTTP address (true:
+    // after a first picture).
     void failureKinds_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("rtsp");
         QTest::addColumn<bool>("sawPicture");
         QTest::addColumn<QString>("kind");
-        const auto row = [](const char *text, bool sawPicture, const QString &kind) {
-            QTest::newRow(text) << QString(text) << sawPicture << kind;
+        const auto row = [](const char *text, bool rtsp, bool sawPicture, const QString &kind) {
+            QTest::newRow(qPrintable(QStringLiteral("%1%2").arg(rtsp ? "rtsp " : "http ", text)))
+                << QString(text) << rtsp << sawPicture << kind;
         };
-        row("rtsp: method DESCRIBE failed: 401 Unauthorized", false, StreamFailure::denied);
-        row("http: HTTP error 403 Forbidden", true, StreamFailure::denied);
-        row("rtsp: method SETUP failed: 500 Internal Server Error", false, "");
-        row("Invalid data found when processing input", false, StreamFailure::undecodable);
+        row("rtsp: method DESCRIBE failed: 401 Unauthorized", true, false, StreamFailure::denied);
+        row("http: HTTP error 403 Forbidden", false, true, StreamFailure::denied);
+        row("rtsp: method SETUP failed: 500 Internal Server Error", true, false, "");
+        row("Invalid data found when processing input", false, false, StreamFailure::undecodable);
         row("rtsp: Could not find codec parameters for stream 0 (Video: none, none): unknown codec",
-            false, StreamFailure::undecodable);
-        row("Error while decoding frame!", true, "");
-        row("Failed to open rtsp://u:pw@127.0.0.1:9/live.", false, "");
+            true, false, StreamFailure::undecodable);
+        row("Error while decoding frame!", true, true, "");
+        row("Failed to open rtsp://u:pw@127.0.0.1:9/live.", true, false, "");
+        row("tcp: Connection to tcp://127.0.0.1:9?timeout=5000000 failed: Connection refused", true,
+            false, StreamFailure::refused);
+        // An HTTP camera's refusal stays "No signal".
+        row("tcp: Connection to tcp://127.0.0.1:9 failed: Connection refused", false, false, "");
+        row("rtsp: CSeq 1 expected, 0 received.", true, false, StreamFailure::notRtsp);
+        row("tcp: Connection to tcp://10.9.9.9:554 failed: No route to host", true, false,
+            StreamFailure::noAnswer);
+        // Malformed: a status without its code, a code run on, a phrase cut short.
+        row("rtsp: method DESCRIBE failed: Unauthorized", true, false, "");
+        row("rtsp: method DESCRIBE failed: 4011 Unauthorized", true, false, "");
+        row("Connection refuse", true, false, "");
+        row("", true, false, "");
     }
 
     void failureKinds()
     {
         QFETCH(QString, text);
+        QFETCH(bool, rtsp);
         QFETCH(bool, sawPicture);
         QFETCH(QString, kind);
-        QCOMPARE(StreamFailure::fromMessage(text, sawPicture), kind);
+        const QString address = rtsp ? QStringLiteral("rtsp://127.0.0.1:9/live/14/main")
+                                     : QStringLiteral("http://127.0.0.1:9/live/14");
+        QCOMPARE(StreamFailure::fromMessage(text, address, sawPicture), kind);
     }
 
     void nodeConversions_data()

@@ -3,10 +3,12 @@
 #include "App.h"
 #include "Camera.h"
 #include "CameraList.h"
+#include "EventArchive.h"
 #include "LogCapture.h"
 #include "SQLiteRepository.h"
 
 #include <QAbstractItemModelTester>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -296,6 +298,40 @@ private slots:
         QCOMPARE(names(store.cameraList()), QStringList({"Gate"}));
         QCOMPARE(outside.schema().size(), 2);
         QVERIFY(log.lines(QtWarningMsg).isEmpty());
+    }
+
+    // The file is held when the console starts and no operation comes after: the store's two
+    // tables and the events' are made once it is free, and the events that arrived meanwhile
+    // are all written.
+    void lockedAtStartIsMadeOnceFreeAndKeepsItsEvents()
+    {
+        OutsideEdit outside;
+        QVERIFY(outside.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        LogCapture log;
+        SQLiteRepository store;
+        EventArchive archive;
+        archive.start();
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < 5; ++i) {
+            EventRecord e;
+            e.key = now + i;
+            e.time = now;
+            e.sourceId = QStringLiteral("11");
+            e.cls = QStringLiteral("MOTION");
+            e.text = QStringLiteral("motion %1").arg(i);
+            archive.add(EventRecords{e});
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !log.lines(QtWarningMsg).filter("events are kept in memory").isEmpty(), 60000);
+        QVERIFY(outside.exec(QStringLiteral("COMMIT")));
+        QTRY_COMPARE_WITH_TIMEOUT(outside.schema().size(), 3, 90000);
+        const auto written = [&] {
+            QSqlQuery query(QSqlDatabase::database(QStringLiteral("outside")));
+            return query.exec(QStringLiteral("SELECT count(*) FROM events")) && query.next()
+                       ? query.value(0).toInt()
+                       : -1;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(written(), 5, 90000);
     }
 
     void bareRepositoryFromQmlHoldsNothing()

@@ -41,13 +41,15 @@ Item {
     // Room at the bottom that the page covers with its own controls.
     property real receiptBottomMargin: 0
 
-    // A live stream that failed, ended or stalled is tried again after 5 s.
-    function scheduleRetry() {
+    // A live stream that failed, ended or stalled is tried again after 5 s; one whose camera
+    // closed the connection sooner (MpvObject.retryDelayMs).
+    function scheduleRetry(delayMs) {
+        var delay = delayMs > 0 ? delayMs : 5000
         cellStatus.ended()
         root.retrying = true
-        cellStatus.retryAt = Date.now() + 5000
-        console.log("Scheduled to restart in 5 secs")
-        loadTimer.interval = 5000
+        cellStatus.retryAt = Date.now() + delay
+        console.log("Scheduled to restart in " + Math.round(delay / 1000) + " secs")
+        loadTimer.interval = delay
         loadTimer.restart()
     }
 
@@ -166,7 +168,7 @@ Item {
             console.log("onFileEnded: \"" + QmlUtils.redacted(root.url) + "\", reason:", reason)
             // A live stream has no end: one that ends has failed as well.
             if ((reason === "error" || reason === "eof") && root.shouldAutoplay)
-                root.scheduleRetry()
+                root.scheduleRetry(player.retryDelayMs())
         }
     }
 

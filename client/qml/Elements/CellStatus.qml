@@ -88,6 +88,9 @@ Item {
         case "notfound": return qsTr("The camera does not know this stream, retrying in %1 s")
         case "noanswer": return qsTr("The camera does not answer, retrying in %1 s")
         case "undecodable": return qsTr("The video cannot be decoded, retrying in %1 s")
+        case "notrtsp": return qsTr("The camera does not speak RTSP, retrying in %1 s")
+        case "refused": return qsTr("The camera refuses the connection, retrying in %1 s")
+        case "closed": return qsTr("The camera closed the connection, retrying in %1 s")
         default: return qsTr("No signal, retrying in %1 s")
         }
     }

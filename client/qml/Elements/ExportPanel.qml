@@ -147,15 +147,24 @@ Rectangle {
             text: qsTr("Open folder") + I18n.localeNotify
             onClicked: Qt.openUrlExternally("file://" + exporter.folder)
         }
+        // The files written; an export that holds less than the range asked says so first,
+        // in amber, whole.
         Label {
             objectName: "exportOutcome"
             visible: !exporter.busy && text !== ""
             Layout.maximumWidth: 360
             elide: Text.ElideMiddle
+            wrapMode: exporter.shortfall !== "" ? Text.WordWrap : Text.NoWrap
+            maximumLineCount: exporter.shortfall !== "" ? 3 : 1
             textFormat: Text.PlainText
-            color: exporter.error !== "" ? "#ff8a80" : "white"
-            text: exporter.error !== "" ? exporter.error
-                  : exporter.files.map(function (f) { return f.split("/").pop() }).join(", ")
+            color: exporter.error !== "" ? "#ff8a80" : (exporter.shortfall !== "" ? "#ffd180" : "white")
+            text: {
+                if (exporter.error !== "")
+                    return exporter.error
+                var names = exporter.files.map(function (f) { return f.split("/").pop() }).join(", ")
+                return exporter.shortfall !== "" && names !== "" ? exporter.shortfall + ": " + names
+                                                                 : names
+            }
         }
     }
 }
