@@ -12,8 +12,8 @@
 class ZarnObjectsRepository;
 
 // The site's video streams as the tills a receipt search may cover, by name, each with the
-// address of the gateway that keeps its receipts: the device's "address" setting, else
-// 127.0.0.1, as the recorded page finds it. The operator chooses some of them; with none chosen
+// address of the gateway that keeps its receipts (GatewayAddress, as the recorded page finds
+// it). The operator chooses some of them; with none chosen
 // every one is meant. Built again whenever the repository reloads the server's tree; what was
 // chosen stays chosen.
 class TillList : public QAbstractListModel
@@ -21,8 +21,6 @@ class TillList : public QAbstractListModel
     Q_OBJECT
     Q_PROPERTY(ZarnObjectsRepository *repository READ repository WRITE setRepository NOTIFY
                    repositoryChanged)
-    // The port of every gateway's HTTP service.
-    Q_PROPERTY(int gatewayPort READ gatewayPort WRITE setGatewayPort NOTIFY gatewayPortChanged)
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
     // How many are chosen; 0 means all of them.
     Q_PROPERTY(int chosenCount READ chosenCount NOTIFY chosenChanged)
@@ -43,6 +41,7 @@ public:
         QString deviceId;
         QString name;
         QString address;
+        QString gateway; // "http://host:port"
     };
 
     explicit TillList(QObject *parent = nullptr);
@@ -50,8 +49,6 @@ public:
 
     ZarnObjectsRepository *repository() const { return m_repository; }
     void setRepository(ZarnObjectsRepository *repository);
-    int gatewayPort() const { return m_gatewayPort; }
-    void setGatewayPort(int port);
     int chosenCount() const { return m_chosen.size(); }
 
     // Chooses or leaves the till of that row; out of range rows change nothing.
@@ -73,7 +70,6 @@ public slots:
 
 signals:
     void repositoryChanged();
-    void gatewayPortChanged();
     void countChanged();
     void chosenChanged();
 
@@ -81,7 +77,6 @@ private:
     QVariantMap describe(const Till &till) const;
 
     QPointer<ZarnObjectsRepository> m_repository;
-    int m_gatewayPort = 9554;
     std::vector<Till> m_tills;
     QSet<QString> m_chosen;
 };

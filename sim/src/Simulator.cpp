@@ -1,6 +1,7 @@
 #include "Simulator.h"
 
 #include "zarn/ObjectData.h"
+#include "zarn/Value.h"
 
 #include <algorithm>
 #include <future>
@@ -84,6 +85,10 @@ bool Simulator::start(std::string *error)
 {
     if (thread_.joinable())
         return true;
+    // A gateway that cannot serve HTTP is logged and left out; the event server runs on. The
+    // gateways listen first, so that the objects the server hands out name their ports.
+    updateGateways(options_.site);
+    publishHttpPorts(options_.site);
     events_ = std::make_unique<EventServer>(io_, options_.site, options_.log);
     events_->setLimits(options_.limits);
     events_->onHeld = [this] {
@@ -94,6 +99,10 @@ bool Simulator::start(std::string *error)
     std::string err;
     if (!events_->listen(options_.host, options_.eventPort, err)) {
         events_.reset();
+        std::lock_guard<std::mutex> lock(gatewaysMutex_);
+        rtsp_.clear();
+        gateways_.clear();
+        serviceOf_.clear();
         if (error)
             *error = err;
         return false;
@@ -103,9 +112,26 @@ bool Simulator::start(std::string *error)
     io_.restart();
     work_.emplace(asio::make_work_guard(io_));
     thread_ = std::thread([this] { io_.run(); });
-    // A gateway that cannot serve HTTP is logged and left out; the event server runs on.
-    updateGateways(options_.site);
     return true;
+}
+
+// Each gateway's "httpPort" setting names the port its HTTP service listens on (a port picked
+// at start included), so that clients reach it wherever it listens; a gateway whose service
+// could not start keeps the port it was given. A site file that sets "httpPort" among a
+// gateway's settings itself keeps it, true or not (a gateway configured wrong).
+void Simulator::publishHttpPorts(Site &site)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    for (auto &o : site.objects) {
+        if (!isGateway(o) || o.data.settings.contains("httpPort"))
+            continue;
+        const auto it = serviceOf_.find(o.data.id);
+        int port = it != serviceOf_.end() ? gateways_[it->second]->port() : 0;
+        if (port == 0)
+            port = options_.httpPort ? *options_.httpPort : o.httpPort;
+        if (port != 0)
+            o.data.settings.setValue("httpPort", zarn::IntValue(port));
+    }
 }
 
 // Gateways on one address and one fixed port share one service, which serves all their streams:
@@ -251,6 +277,7 @@ void Simulator::replaceSite(Site site)
     // The publishers and HTTP services follow the new site's scripts and gateways.
     pos_.start(site, options_.ephemeralPosPorts);
     updateGateways(site);
+    publishHttpPorts(site);
     call([this, &site] { events_->replaceSite(std::move(site)); });
 }
 

@@ -117,6 +117,7 @@ private:
     };
     std::vector<GatewayGroup> groupGateways(const Site &site) const;
     void updateGateways(const Site &site);
+    void publishHttpPorts(Site &site);
     void startGroup(GatewayGroup &group);
     std::unique_ptr<GatewayRtsp> startRtsp(const SiteObject &gateway, GatewayHttp &http,
                                            const std::vector<GatewayStream> &streams,

@@ -1,12 +1,15 @@
 // The recorded page's timeline end to end: a click plays that moment of the chunk holding it,
 // playback runs on into the next chunk by itself, a click in a gap says so, and a chunk the
-// gateway refuses is marked on the timeline and skipped.
+// gateway refuses is marked on the timeline and skipped; a moment typed (Ctrl+G) plays, and a
+// gateway that does not answer is said in words. The gateway listens on a port of its own,
+// which its "httpPort" setting names.
 #include "App.h"
 #include "MpvObject.h"
 #include "RecordingIndex.h"
 #include "SimServer.h"
 #include "Startup.h"
 #include "TimelinePlayback.h"
+#include "ZarnObjectsRepository.h"
 
 #include <Site.h>
 
@@ -16,6 +19,7 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 #include <clocale>
@@ -28,7 +32,7 @@ constexpr int kDeadline = 60000;
 
 // A gateway with one stream: chunks A and B back to back, a gap, C (its recording lost: the
 // gateway answers 404), a second gap and D.
-std::string siteJson(qint64 t0)
+std::string siteJson(qint64 t0, const QString &gatewaySettings = QString())
 {
     const auto chunk = [](qint64 start, qint64 end, bool unavailable = false) {
         return QStringLiteral(R"({"start": %1, "end": %2, "size": 400000%3})")
@@ -47,10 +51,10 @@ std::string siteJson(qint64 t0)
         "objects": [
           {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "parent": 0},
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
-           "settings": {"address": "127.0.0.1"}},
+           "settings": {"address": "127.0.0.1"%2}},
           {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [%1]}
         ]})")
-        .arg(chunks)
+        .arg(chunks, gatewaySettings)
         .toStdString();
 }
 
@@ -109,7 +113,7 @@ private slots:
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         m_page = m_view->rootObject();
-        m_page->setProperty("gatewayPort", m_server->sim().gatewayHttpPort(2));
+        QVERIFY(m_server->sim().gatewayHttpPort(2) != 9554);
         m_timeline = m_page->findChild<QQuickItem *>(QStringLiteral("timeline"));
         m_playback = m_page->findChild<TimelinePlayback *>(QStringLiteral("timelinePlayback"));
         m_index = m_page->findChild<RecordingIndex *>(QStringLiteral("recordedIndex"));
@@ -231,6 +235,70 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(badge->property("text").toString(),
                                   QStringLiteral("No recorded video at that time"), kDeadline);
         QVERIFY(box->isVisible());
+    }
+
+    // Ctrl+G puts the cursor in the moment field; a wrong text is refused in words, a right
+    // one plays that moment and hands the keys back to the page (Space pauses).
+    void typedMomentPlays()
+    {
+        auto *input = m_page->findChild<QQuickItem *>(QStringLiteral("momentInput"));
+        auto *error = m_page->findChild<QQuickItem *>(QStringLiteral("momentError"));
+        QVERIFY(input && error);
+        m_view->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        QTest::keyClick(m_view.get(), Qt::Key_G, Qt::ControlModifier);
+        QTRY_VERIFY(input->hasActiveFocus());
+        QTest::keyClicks(m_view.get(), QStringLiteral("25:00"));
+        QTest::keyClick(m_view.get(), Qt::Key_Return);
+        QTRY_VERIFY(error->isVisible());
+        QVERIFY2(error->property("text").toString().contains(QStringLiteral("yesterday 14:30")),
+                 qPrintable(error->property("text").toString()));
+        QVERIFY(input->hasActiveFocus());
+
+        const qint64 moment = m_t0 + 7 * kMinute + 20000;
+        QTest::keyClick(m_view.get(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(m_view.get(), QDateTime::fromMSecsSinceEpoch(moment).toString(
+                                           QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        QTest::keyClick(m_view.get(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + 7 * kMinute), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+        QVERIFY2(qAbs(m_playback->time() - moment) < 3000,
+                 qPrintable(QString::number(m_playback->time() - moment)));
+        QVERIFY(!error->isVisible());
+        QVERIFY(!input->hasActiveFocus());
+        QTest::keyClick(m_view.get(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->property("paused").toBool(), kDeadline);
+        QTest::keyClick(m_view.get(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_player->property("paused").toBool(), kDeadline);
+    }
+
+    // A gateway whose "httpPort" leads nowhere: the page says so over the picture, naming the
+    // camera and where it was looked for, not only with red marks. Last: its chunks stay
+    // marked unavailable.
+    void gatewayDownIsSaid()
+    {
+        const quint16 nowhere = []() {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            return probe.serverPort();
+        }();
+        std::string error;
+        auto moved = ardix::sim::Site::fromJson(
+            siteJson(m_t0, QStringLiteral(R"(, "httpPort": %1)").arg(nowhere)), m_t0, error);
+        QVERIFY2(moved, error.c_str());
+        QSignalSpy reloaded(App::instance()->zarnRepository(), &ZarnObjectsRepository::dataChanged);
+        m_server->sim().replaceSite(std::move(*moved));
+        QVERIFY(reloaded.wait(kDeadline));
+
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "12")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
+        clickAt(m_t0 + 7 * kMinute + 5000);
+        auto *said = m_page->findChild<QQuickItem *>(QStringLiteral("gatewayDown"));
+        QVERIFY(said);
+        QTRY_VERIFY_WITH_TIMEOUT(said->isVisible(), kDeadline);
+        QCOMPARE(said->property("text").toString(),
+                 QStringLiteral("The gateway of Till at 127.0.0.1:%1 does not answer").arg(nowhere));
     }
 };
 
