@@ -595,7 +595,7 @@ Page {
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.top: parent.top
-                anchors.bottom: timelinePanel.top
+                anchors.bottom: controlStrip.top
                 fpsVisible: true
 
                 PlaybackControls {
@@ -638,6 +638,47 @@ Page {
                 }
             }
 
+            // The controls of the stream on the timeline, between the picture and the timeline,
+            // so that none covers the picture; they wrap onto a second line in a narrow window.
+            Rectangle {
+                id: controlStrip
+                objectName: "recordedControls"
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: timelinePanel.top
+                visible: page.streamId !== ""
+                height: visible ? controlFlow.implicitHeight + 8 : 0
+                color: "#202020"
+
+                Flow {
+                    id: controlFlow
+                    x: 4
+                    y: 4
+                    width: parent.width - 8
+                    spacing: 6
+
+                    Button {
+                        objectName: "playLayoutHere"
+                        visible: playback.time > 0
+                        text: qsTr("Play the layout from here") + I18n.localeNotify
+                        ToolTip.text: qsTr("Every camera of the layout at this moment, in step")
+                                      + I18n.localeNotify
+                        ToolTip.visible: hovered
+                        onClicked: page.layoutPlaybackRequested(playback.time)
+                    }
+
+                    // Marks a range of the timeline and exports it as files to hand over.
+                    ExportPanel {
+                        width: Math.min(implicitWidth, controlFlow.width)
+                        active: page.timelineKeys
+                        timeline: timelinePanel.timeline
+                        index: recordedIndex
+                        playback: playback
+                        streamId: page.streamId
+                    }
+                }
+            }
+
             TimelinePanel {
                 id: timelinePanel
                 anchors.left: parent.left
@@ -652,34 +693,6 @@ Page {
                 onMomentClicked: page.playMoment(time)
             }
 
-            // Marks a range of the timeline and exports it as files to hand over; low on the
-            // picture, above the playback controls, so the receipts over its top stay readable.
-            ExportPanel {
-                anchors.bottom: player.bottom
-                anchors.left: player.left
-                anchors.margins: 8
-                anchors.bottomMargin: 66 + 8
-                width: Math.min(implicitWidth, player.width - 16)
-                visible: page.streamId !== ""
-                active: page.timelineKeys
-                timeline: timelinePanel.timeline
-                index: recordedIndex
-                playback: playback
-                streamId: page.streamId
-            }
-
-            Button {
-                objectName: "playLayoutHere"
-                anchors.top: player.top
-                anchors.left: player.left
-                anchors.margins: 8
-                visible: page.streamId !== "" && playback.time > 0
-                text: qsTr("Play the layout from here") + I18n.localeNotify
-                ToolTip.text: qsTr("Every camera of the layout at this moment, in step")
-                              + I18n.localeNotify
-                ToolTip.visible: hovered
-                onClicked: page.layoutPlaybackRequested(playback.time)
-            }
 
             // Nothing plays at the moment asked for: the last picture of another moment or
             // camera would mislead.

@@ -11,6 +11,7 @@
 #include <Site.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -169,7 +170,11 @@ private:
             if (!QTest::qWaitFor([&] { return item(QStringLiteral("layoutPage")) != nullptr; },
                                  kDeadline))
                 return false;
-            App::instance()->applyLayout(QStringLiteral("3x3 Cameras and doors"));
+            const QString doors = QStringLiteral("3x3 Cameras and doors");
+            if (!QTest::qWaitFor([&] { return App::instance()->layoutsList().contains(doors); },
+                                 kDeadline))
+                return false;
+            App::instance()->applyLayout(doors);
             if (!QTest::qWaitFor(
                     [&] {
                         QList<QQuickItem *> doors;
@@ -272,12 +277,20 @@ private slots:
         m_window->resize(size);
         QTRY_COMPARE(m_window->contentItem()->size(), QSizeF(size));
         QVERIFY2(showPage(page), qPrintable(page));
+        // The pages slide in: the places that count are where they stop.
+        QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("pages"))->property("busy").toBool(),
+                                 kDeadline);
         QQuickItem *picture =
             page == QLatin1String("recorded") ? item(QStringLiteral("recordedPlayer")) : nullptr;
         QStringList found;
         // Layouts settle over a few frames after a resize.
         QTRY_VERIFY2_WITH_TIMEOUT((found = overlaps(picture)).isEmpty(),
                                   qPrintable(found.join(QStringLiteral("\n"))), 5000);
+        // For a look at the screens: the page as it was checked.
+        const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR");
+        if (!folder.isEmpty() && QDir().mkpath(folder))
+            m_window->grabWindow().save(QStringLiteral("%1/%2.png")
+                                            .arg(folder, QLatin1String(QTest::currentDataTag())));
         if (page == QLatin1String("layoutPlayback"))
             QMetaObject::invokeMethod(item(QStringLiteral("layoutPage")), "backToLive");
     }
