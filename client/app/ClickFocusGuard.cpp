@@ -27,8 +27,13 @@ bool ClickFocusGuard::isClickOnlyControl(const QQuickItem *item)
     // A list's rows keep the focus: the arrows move through the list after a click.
     if (item->inherits("QQuickItemDelegate"))
         return false;
-    if (item->inherits("QQuickComboBox"))
-        return !item->property("editable").toBool();
+    // A box whose list is open keeps the focus while a choice is made: the list closes when
+    // the box loses it.
+    if (item->inherits("QQuickComboBox")) {
+        const auto *popup = item->property("popup").value<QObject *>();
+        return !item->property("editable").toBool() &&
+               !(popup && popup->property("visible").toBool());
+    }
     return item->inherits("QQuickAbstractButton") || item->inherits("QQuickSlider") ||
            item->inherits("QQuickRangeSlider") || item->inherits("QQuickDial");
 }

@@ -710,10 +710,15 @@ Page {
                 anchors.centerIn: player
                 width: Math.min(implicitWidth, player.width - 16)
                 visible: gatewayProbe.down && page.streamId !== ""
-                readonly property var stream: App.zarnRepository.objectById(page.streamId)
-                text: qsTr("The gateway of %1 at %2 does not answer")
-                      .arg(stream ? stream.name : page.streamId).arg(page.gatewayHostPort)
-                      + I18n.localeNotify
+                // Looked up when said: a reloaded tree replaces the stream's object.
+                function streamName() {
+                    var stream = App.zarnRepository.objectById(page.streamId)
+                    return stream ? stream.name : page.streamId
+                }
+                text: gatewayProbe.down ? qsTr("The gateway of %1 at %2 does not answer")
+                                          .arg(streamName()).arg(page.gatewayHostPort)
+                                          + I18n.localeNotify
+                                        : ""
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
