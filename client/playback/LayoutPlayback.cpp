@@ -1,8 +1,8 @@
 #include "LayoutPlayback.h"
 
 #include "EventList.h"
-#include "MpvObject.h"
 #include "GatewayAddress.h"
+#include "MpvObject.h"
 #include "TimelinePlayback.h"
 #include "ZarnClient.h"
 

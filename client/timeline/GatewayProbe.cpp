@@ -110,8 +110,8 @@ void GatewayProbe::finish(bool answered, const QString &reason)
     m_reason = reason;
     if (!answered) {
         if (!wasDown)
-            qWarning().noquote() << QStringLiteral("The gateway at %1 does not answer (%2)")
-                                        .arg(m_gateway, reason);
+            qWarning().noquote()
+                << QStringLiteral("The gateway at %1 does not answer (%2)").arg(m_gateway, reason);
         m_retry.start();
     } else if (wasDown) {
         qInfo().noquote() << QStringLiteral("The gateway at %1 answers again").arg(m_gateway);

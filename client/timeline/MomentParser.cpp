@@ -76,19 +76,18 @@ MomentParser::Result MomentParser::parse(const QString &text, const QDateTime &n
     const QDate today = now.toLocalTime().date();
     QDate date = today;
     if (!match.captured(1).isEmpty()) {
-        date = QDate(match.captured(1).toInt(), match.captured(2).toInt(),
-                     match.captured(3).toInt());
+        date =
+            QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
         if (!date.isValid())
-            return refused(tr("There is no day %1. %2").arg(match.captured(0).section(' ', 0, 0),
-                                                            forms()));
+            return refused(
+                tr("There is no day %1. %2").arg(match.captured(0).section(' ', 0, 0), forms()));
     } else if (match.captured(4).compare(QLatin1String("yesterday"), Qt::CaseInsensitive) == 0) {
         date = today.addDays(-1);
     }
     const QTime time(match.captured(5).toInt(), match.captured(6).toInt(),
                      match.captured(7).isEmpty() ? 0 : match.captured(7).toInt());
     if (!time.isValid())
-        return refused(tr("There is no time %1 in a day. %2")
-                           .arg(typed.section(' ', -1), forms()));
+        return refused(tr("There is no time %1 in a day. %2").arg(typed.section(' ', -1), forms()));
 
     const QList<qint64> moments = momentsOf(date, time);
     const QString shown = QStringLiteral("%1 %2").arg(date.toString(Qt::ISODate),

@@ -35,7 +35,8 @@ GatewayAddress GatewayAddress::ofDevice(const ZarnObjectsRepository *repository,
     if (settings && settings->contains(QStringLiteral("httpPort"))) {
         const QString text = settings->prop(QStringLiteral("httpPort"));
         address.m_port = portFromSetting(text);
-        if (address.m_port == kDefaultHttpPort && text.trimmed() != QString::number(kDefaultHttpPort))
+        if (address.m_port == kDefaultHttpPort &&
+            text.trimmed() != QString::number(kDefaultHttpPort))
             qWarning().noquote() << QStringLiteral("Gateway %1: \"httpPort\" %2 is no port; "
                                                    "port %3 is used")
                                         .arg(deviceId, text.left(32))

@@ -16,8 +16,8 @@ public:
 
     // The gateway `deviceId` (a stream's parent); `reported`: the address the server gave in
     // the stream's information, used when the gateway has no "address" setting.
-    static GatewayAddress ofDevice(const ZarnObjectsRepository *repository,
-                                   const QString &deviceId, const QString &reported = QString());
+    static GatewayAddress ofDevice(const ZarnObjectsRepository *repository, const QString &deviceId,
+                                   const QString &reported = QString());
     // The gateway of the stream `streamId` (its parent device).
     static GatewayAddress ofStream(const ZarnObjectsRepository *repository,
                                    const QString &streamId);

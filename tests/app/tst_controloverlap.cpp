@@ -289,8 +289,8 @@ private slots:
         // For a look at the screens: the page as it was checked.
         const QString folder = qEnvironmentVariable("ARDIX_ARTIFACT_DIR");
         if (!folder.isEmpty() && QDir().mkpath(folder))
-            m_window->grabWindow().save(QStringLiteral("%1/%2.png")
-                                            .arg(folder, QLatin1String(QTest::currentDataTag())));
+            m_window->grabWindow().save(
+                QStringLiteral("%1/%2.png").arg(folder, QLatin1String(QTest::currentDataTag())));
         if (page == QLatin1String("layoutPlayback"))
             QMetaObject::invokeMethod(item(QStringLiteral("layoutPage")), "backToLive");
     }

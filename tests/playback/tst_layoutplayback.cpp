@@ -309,8 +309,7 @@ private slots:
         std::string error;
         auto site = ardix::sim::Site::fromJson(siteJson(m_t0, gatewaySettings), m_t0, error);
         QVERIFY2(site, error.c_str());
-        QSignalSpy reloaded(App::instance()->zarnRepository(),
-                            &ZarnObjectsRepository::dataChanged);
+        QSignalSpy reloaded(App::instance()->zarnRepository(), &ZarnObjectsRepository::dataChanged);
         m_server->sim().replaceSite(std::move(*site));
         QVERIFY(reloaded.wait(kDeadline));
     }
@@ -353,7 +352,7 @@ private slots:
         const qint64 moment = m_t0 + 45000;
         QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
         typeText(m_window, QDateTime::fromMSecsSinceEpoch(moment).toString(
-                                       QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+                               QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         QTest::keyClick(m_window, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(spread({0, 1, 2}) <= LayoutPlayback::kInStepMs &&
                                      std::abs(m_playback->cellTime(0) - moment) < 3000,

@@ -265,7 +265,7 @@ private slots:
         const qint64 moment = m_t0 + 7 * kMinute + 20000;
         QTest::keyClick(m_view.get(), Qt::Key_A, Qt::ControlModifier);
         typeText(m_view.get(), QDateTime::fromMSecsSinceEpoch(moment).toString(
-                                           QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+                                   QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         QTest::keyClick(m_view.get(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + 7 * kMinute), kDeadline);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
@@ -304,8 +304,9 @@ private slots:
         auto *said = m_page->findChild<QQuickItem *>(QStringLiteral("gatewayDown"));
         QVERIFY(said);
         QTRY_VERIFY_WITH_TIMEOUT(said->isVisible(), kDeadline);
-        QCOMPARE(said->property("text").toString(),
-                 QStringLiteral("The gateway of Till at 127.0.0.1:%1 does not answer").arg(nowhere));
+        QCOMPARE(
+            said->property("text").toString(),
+            QStringLiteral("The gateway of Till at 127.0.0.1:%1 does not answer").arg(nowhere));
     }
 };
 

@@ -28,14 +28,14 @@ private slots:
         QTest::addColumn<QString>("error");   // the start of the refusal
 
         QTest::newRow("date and time") << "2026-12-08 14:30" << local(2026, 12, 8, 14, 30) << "";
-        QTest::newRow("with seconds") << "2026-12-08 14:30:15" << local(2026, 12, 8, 14, 30, 15)
-                                      << "";
+        QTest::newRow("with seconds")
+            << "2026-12-08 14:30:15" << local(2026, 12, 8, 14, 30, 15) << "";
         QTest::newRow("one-figure parts") << "2026-3-5 9:05" << local(2026, 3, 5, 9, 5) << "";
         QTest::newRow("today by the time") << "14:30" << local(2026, 12, 9, 14, 30) << "";
         QTest::newRow("today said") << "Today 08:00" << local(2026, 12, 9, 8, 0) << "";
         QTest::newRow("yesterday") << "yesterday 14:30" << local(2026, 12, 8, 14, 30) << "";
-        QTest::newRow("spaces around") << "  yesterday   23:59:59 " << local(2026, 12, 8, 23, 59, 59)
-                                       << "";
+        QTest::newRow("spaces around")
+            << "  yesterday   23:59:59 " << local(2026, 12, 8, 23, 59, 59) << "";
         QTest::newRow("just now") << "16:45:10" << now().toMSecsSinceEpoch() << "";
 
         QTest::newRow("empty") << "" << qint64(-1) << "Type a moment as 2026-12-08 14:30";
@@ -45,17 +45,17 @@ private slots:
         QTest::newRow("tomorrow") << "tomorrow 10:00" << qint64(-1) << "\"tomorrow 10:00\" is not";
         QTest::newRow("25:00") << "25:00" << qint64(-1) << "There is no time 25:00 in a day";
         QTest::newRow("minute 60") << "yesterday 10:60" << qint64(-1) << "There is no time 10:60";
-        QTest::newRow("30 February") << "2026-02-30 10:00" << qint64(-1)
-                                     << "There is no day 2026-02-30";
+        QTest::newRow("30 February")
+            << "2026-02-30 10:00" << qint64(-1) << "There is no day 2026-02-30";
         QTest::newRow("later today") << "16:46" << qint64(-1) << "2026-12-09 16:46:00 is still to";
         QTest::newRow("next year") << "2027-01-01 00:00" << qint64(-1) << "2027-01-01 00:00:00 is";
         // Clocks went forward on 2026-03-29 at 02:00 and back on 2026-10-25 at 03:00.
-        QTest::newRow("skipped hour") << "2026-03-29 02:30" << qint64(-1)
-                                      << "2026-03-29 02:30:00 did not happen here";
-        QTest::newRow("hour passed twice") << "2026-10-25 02:30" << qint64(-1)
-                                           << "2026-10-25 02:30:00 happened twice here";
-        QTest::newRow("after the change back") << "2026-10-25 03:00" << local(2026, 10, 25, 3, 0)
-                                               << "";
+        QTest::newRow("skipped hour")
+            << "2026-03-29 02:30" << qint64(-1) << "2026-03-29 02:30:00 did not happen here";
+        QTest::newRow("hour passed twice")
+            << "2026-10-25 02:30" << qint64(-1) << "2026-10-25 02:30:00 happened twice here";
+        QTest::newRow("after the change back")
+            << "2026-10-25 03:00" << local(2026, 10, 25, 3, 0) << "";
     }
 
     void reads()
