@@ -13,7 +13,7 @@ Pane {
     background: Rectangle { color: "black" }
 
     readonly property real cellWidth: width / Math.max(1, App.layoutModel.numCols)
-    readonly property real cellHeight: (height - playbackBar.shownHeight - liveBar.shownHeight)
+    readonly property real cellHeight: (height - playbackBar.shownHeight)
                                        / Math.max(1, App.layoutModel.numRows)
     // The camera view shown alone over the others, if any: the cells it covers stop decoding.
     property Item viewAlone: null
@@ -388,7 +388,7 @@ Pane {
                         x: 0
                         y: 0
                         width: page.width
-                        height: page.height - playbackBar.shownHeight - liveBar.shownHeight
+                        height: page.height
                     }
                     PropertyChanges { target: view; z: 100 }
                 }
@@ -475,35 +475,6 @@ Pane {
         color: "transparent"
         border.color: "#ff9800"
         border.width: 5
-    }
-
-    // Live: a slim bar under the cells whose button switches the layout to playback one minute
-    // ago; the cells end above it, so that it never covers a cell's own buttons.
-    Rectangle {
-        id: liveBar
-        objectName: "liveBar"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        z: 150
-        visible: !page.playbackMode && App.layoutModel.numRows > 0
-        readonly property real shownHeight: visible ? height : 0
-        height: 34
-        color: "#202020"
-
-        Button {
-            objectName: "playbackButton"
-            anchors.right: parent.right
-            anchors.rightMargin: 6
-            anchors.verticalCenter: parent.verticalCenter
-            height: 30
-            opacity: hovered ? 1.0 : 0.8
-            text: qsTr("\u25C0\u25C0 Playback") + I18n.localeNotify
-            ToolTip.text: qsTr("Play the whole layout from one minute ago (Ctrl+P)")
-                          + I18n.localeNotify
-            ToolTip.visible: hovered
-            onClicked: page.togglePlayback()
-        }
     }
 
     LayoutPlaybackBar {

@@ -42,6 +42,28 @@ Page {
         }
     }
 
+    // The live layout: switches it to playback one minute ago. In the sidebar's strip, under
+    // its entries, where it covers no cell's buttons (a door's "Open" in the corner).
+    readonly property Item layoutShown: pages.currentItem
+                                        && pages.currentItem.objectName === "layoutPage"
+                                        ? pages.currentItem : null
+    Button {
+        objectName: "playbackButton"
+        x: 3
+        width: G.settings.sidebarClosedWidth - 6
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 6
+        z: 11
+        visible: mainPage.layoutShown !== null && !mainPage.layoutShown.playbackMode
+                 && App.layoutModel.numRows > 0 && !sidebar.opened
+        text: "\u25C0\u25C0"
+        font.pixelSize: 16
+        ToolTip.text: qsTr("Playback: the whole layout from one minute ago (Ctrl+P)")
+                      + I18n.localeNotify
+        ToolTip.visible: hovered
+        onClicked: mainPage.layoutShown.togglePlayback()
+    }
+
     Keyboard {
         page: pages.currentItem
         onLayoutPlaybackRequested: mainPage.playLayoutAt(Date.now() - 60000)

@@ -552,15 +552,6 @@ Page {
                     onClicked: page.chooseStream(deviceId, objectId)
                 }
             }
-            // A moment typed (Ctrl+G) plays on the chosen camera.
-            MomentField {
-                id: momentField
-                objectName: "recordedMomentField"
-                Layout.fillWidth: true
-                Layout.preferredHeight: implicitHeight
-                enabled: page.streamId !== ""
-                onMomentChosen: page.playMoment(time)
-            }
             Label {
                 text: qsTr("Recorded chunks") + I18n.localeNotify
                 font.bold: true
@@ -582,6 +573,16 @@ Page {
                     }
                     onClicked: page.chooseChunk(start, end, size)
                 }
+            }
+            // A moment typed (Ctrl+G) plays on the chosen camera; under the lists, which keep
+            // their places.
+            MomentField {
+                id: momentField
+                objectName: "recordedMomentField"
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+                enabled: page.streamId !== ""
+                onMomentChosen: page.playMoment(time)
             }
             EButton {
                 visible: debug
