@@ -2,6 +2,7 @@
 
 #include "LogFile.h"
 
+#include <QSettings>
 #include <QString>
 
 namespace {
@@ -37,6 +38,22 @@ void LogHandler::setFilePath(const std::string &path, bool createFolder)
 void LogHandler::install()
 {
     qInstallMessageHandler(&LogHandler::handle);
+}
+
+bool LogHandler::usePatternFrom(const QString &settingsFile)
+{
+    if (qEnvironmentVariableIsSet("QT_MESSAGE_PATTERN"))
+        return false;
+    const QSettings settings(settingsFile, QSettings::IniFormat);
+    const QVariant value = settings.value(QStringLiteral("Log/pattern"));
+    // An unquoted value with commas is read as a list: the commas are the pattern's own.
+    const QString pattern = value.type() == QVariant::StringList
+                                ? value.toStringList().join(QStringLiteral(", "))
+                                : value.toString();
+    if (pattern.isEmpty())
+        return false;
+    qSetMessagePattern(pattern);
+    return true;
 }
 
 void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const QString &text)

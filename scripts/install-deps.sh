@@ -13,6 +13,8 @@ PACKAGES=(
   qml-module-qtquick-window2 qml-module-qt-labs-settings qml-module-qttest
   qml-module-qtremoteobjects libqt5remoteobjects5-dev libqt5remoteobjects5-bin
   libqt5sql5-sqlite
+  # the alarm sound (QSoundEffect, played through PulseAudio)
+  qtmultimedia5-dev libqt5multimedia5 libqt5multimedia5-plugins
   # the desktop's secret store for the sign-in password
   qtkeychain-qt5-dev libqt5keychain1
   # media, messaging, networking
@@ -23,6 +25,8 @@ PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # tests and benchmarks
   libgtest-dev libbenchmark-dev xvfb xauth libgl1-mesa-dri xdotool
+  # a sound server with a null sink, so that the alarm sound loads under a virtual display
+  pulseaudio
   # packaging: cpack's dependency computation, and the checks of the built package
   dpkg-dev desktop-file-utils appstream file
 )

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QQmlEngine>
+#include <QSettings>
 
 #include <utility>
 
@@ -44,6 +45,15 @@ App::App(QObject *parent)
     m_events = new EventList(QStringLiteral("data.sqlite"), this);
     m_events->setRepository(m_zarnRepository.get());
     connect(m_zarnClient.get(), &ZarnClient::eventArrived, m_events, &EventList::addServerEvent);
+    {
+        // Ardix.conf: [Events] alarmClasses=door.FORCED,motion and sound=false.
+        const QSettings settings;
+        m_events->setAlarmClasses(
+            settings.value(QStringLiteral("Events/alarmClasses"), EventList::defaultAlarmClasses())
+                .toStringList());
+        const bool sound = settings.value(QStringLiteral("Events/sound"), true).toBool();
+        m_alarmSounder = new AlarmSounder(m_events, sound, this);
+    }
 
     m_layoutModel = std::make_shared<LayoutModel>();
     m_layoutGate = new LayoutRequestGate(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmSounder.h"
 #include "EventList.h"
 #include "LastLayoutMemory.h"
 #include "LayoutModel.h"
@@ -42,6 +43,9 @@ class App : public QObject
     Q_PROPERTY(Reconnector *reconnector READ reconnector CONSTANT)
     // The events of the site and of the console's rules, kept across runs.
     Q_PROPERTY(EventList *events READ events CONSTANT)
+    // Sounds the alarm for new events of the alarm classes (settings Events/alarmClasses,
+    // Events/sound).
+    Q_PROPERTY(AlarmSounder *alarmSounder READ alarmSounder CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -73,6 +77,7 @@ public:
     Repository *repository() const;
     Reconnector *reconnector() const { return m_reconnector; }
     EventList *events() const { return m_events; }
+    AlarmSounder *alarmSounder() const { return m_alarmSounder; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -136,4 +141,5 @@ private:
     QString m_layoutBeforeAlone;
     Reconnector *m_reconnector = nullptr;
     EventList *m_events = nullptr;
+    AlarmSounder *m_alarmSounder = nullptr;
 };

@@ -43,6 +43,9 @@ int Startup::run(int &argc, char **argv, const QUrl &scene)
     std::setlocale(LC_NUMERIC, "C");
     LogHandler::setFilePath(logFilePath(), true);
     LogHandler::install();
+    // A console started from the desktop has no QT_MESSAGE_PATTERN: Ardix.conf may give the
+    // lines a time stamp.
+    LogHandler::usePatternFrom(SettingsFileGuard::defaultFilePath());
     // The login page keeps the sign-in fields there: nobody else may read them.
     SettingsFileGuard::secure(SettingsFileGuard::defaultFilePath());
 

@@ -35,6 +35,8 @@ void EventFilter::setEvents(EventList *events)
         return;
     if (m_events && m_events->repository())
         disconnect(m_events->repository(), nullptr, this, nullptr);
+    if (m_events)
+        disconnect(m_events, &EventList::alarmClassesChanged, this, nullptr);
     m_events = events;
     m_inArea.clear();
     setSourceModel(events);
@@ -42,8 +44,69 @@ void EventFilter::setEvents(EventList *events)
         connect(events->repository(), &ZarnObjectsRepository::dataChanged, this,
                 &EventFilter::refilter);
     }
+    if (events)
+        connect(events, &EventList::alarmClassesChanged, this, [this] { resort(); });
     emit eventsChanged();
+    resort();
     recount();
+}
+
+void EventFilter::setAlarmsFirst(bool first)
+{
+    if (m_alarmsFirst == first)
+        return;
+    m_alarmsFirst = first;
+    resort();
+    emit alarmsFirstChanged();
+}
+
+void EventFilter::resort()
+{
+    // Acknowledging changes IsNewRole: with it as the sort role the proxy moves the event at
+    // once, the dynamic sort re-sorting exactly the rows whose sort role changed.
+    setSortRole(EventList::IsNewRole);
+    if (m_alarmsFirst && m_events) {
+        invalidate();
+        sort(0);
+    } else {
+        sort(-1);
+    }
+}
+
+bool EventFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    const EventRecord &l = m_events->at(left.row());
+    const EventRecord &r = m_events->at(right.row());
+    const bool lAlarm = l.isNew() && m_events->isAlarm(l);
+    const bool rAlarm = r.isNew() && m_events->isAlarm(r);
+    if (lAlarm != rAlarm)
+        return lAlarm;
+    // The list's own order, newest first, within each group.
+    return left.row() < right.row();
+}
+
+void EventFilter::setUntil(qint64 until)
+{
+    until = qMax<qint64>(0, until);
+    if (m_until == until)
+        return;
+    const qint64 before = m_until;
+    m_until = until;
+    emit untilChanged();
+    // Playback moves the moment four times a second; the rows change only when it passes an
+    // event.
+    if (before == 0 || until == 0 || anyEventBetween(qMin(before, until), qMax(before, until)))
+        refilter();
+}
+
+bool EventFilter::anyEventBetween(qint64 from, qint64 to) const
+{
+    for (int row = 0, rows = m_events ? m_events->count() : 0; row < rows; ++row) {
+        const qint64 t = m_events->at(row).time;
+        if (t > from && t <= to)
+            return true;
+    }
+    return false;
 }
 
 void EventFilter::setCls(const QString &cls)
@@ -120,6 +183,8 @@ bool EventFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
     if (!m_events || sourceRow >= m_events->count())
         return false;
     const EventRecord &e = m_events->at(sourceRow);
+    if (m_until > 0 && e.time > m_until)
+        return false;
     if (m_newOnly && !e.isNew())
         return false;
     if (!m_cls.isEmpty() && e.cls != m_cls)

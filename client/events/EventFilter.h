@@ -18,6 +18,11 @@ class EventFilter : public QSortFilterProxyModel
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY filterChanged)
     Q_PROPERTY(bool newOnly READ newOnly WRITE setNewOnly NOTIFY filterChanged)
     Q_PROPERTY(QString areaId READ areaId WRITE setAreaId NOTIFY filterChanged)
+    // New events of an alarm class first (newest first among them), then the others.
+    Q_PROPERTY(bool alarmsFirst READ alarmsFirst WRITE setAlarmsFirst NOTIFY alarmsFirstChanged)
+    // Only the events up to this moment (ms since the epoch), as a layout played back at it
+    // saw them; 0 (the default) lets every event through.
+    Q_PROPERTY(qint64 until READ until WRITE setUntil NOTIFY untilChanged)
     Q_PROPERTY(int count READ count NOTIFY countsChanged)
     Q_PROPERTY(int newCount READ newCount NOTIFY countsChanged)
 
@@ -36,6 +41,10 @@ public:
     void setNewOnly(bool newOnly);
     QString areaId() const { return m_areaId; }
     void setAreaId(const QString &id);
+    bool alarmsFirst() const { return m_alarmsFirst; }
+    void setAlarmsFirst(bool first);
+    qint64 until() const { return m_until; }
+    void setUntil(qint64 until);
     int count() const { return rowCount(); }
     int newCount() const { return m_newCount; }
 
@@ -48,14 +57,21 @@ signals:
     void eventsChanged();
     void filterChanged();
     void countsChanged();
+    void alarmsFirstChanged();
+    void untilChanged();
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
     void refilter();
     void recount();
     bool inArea(const QString &sourceId) const;
+    // Whether an event's time lies in (from, to], to decide whether moving `until` changes
+    // what is shown.
+    bool anyEventBetween(qint64 from, qint64 to) const;
+    void resort();
 
     QPointer<EventList> m_events;
     QString m_cls;
@@ -63,6 +79,8 @@ private:
     QString m_text;
     bool m_newOnly = false;
     QString m_areaId;
+    bool m_alarmsFirst = false;
+    qint64 m_until = 0;
     int m_newCount = 0;
     // Whether a source lies in the area: asked once per source until the area or tree changes.
     mutable QHash<QString, bool> m_inArea;

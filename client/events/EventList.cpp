@@ -87,6 +87,48 @@ void EventList::nameUnnamedSources()
         m_archive->rename(renamed);
 }
 
+void EventList::setAlarmClasses(const QStringList &classes)
+{
+    QStringList cleaned;
+    for (const QString &c : classes) {
+        const QString trimmed = c.trimmed();
+        if (!trimmed.isEmpty() && !cleaned.contains(trimmed))
+            cleaned.append(trimmed);
+    }
+    if (cleaned == m_alarmClasses)
+        return;
+    m_alarmClasses = cleaned;
+    emit alarmClassesChanged();
+    if (!m_events.isEmpty())
+        emit dataChanged(index(0), index(m_events.size() - 1), {IsAlarmRole});
+    recountAlarms();
+}
+
+bool EventList::hasNewAlarm(const QStringList &sourceIds) const
+{
+    for (const QString &id : sourceIds) {
+        if (!id.isEmpty() && m_newAlarms.contains(id))
+            return true;
+    }
+    return false;
+}
+
+void EventList::recountAlarms()
+{
+    QHash<QString, int> alarms;
+    if (!m_alarmClasses.isEmpty()) {
+        for (const EventRecord &e : qAsConst(m_events)) {
+            if (e.isNew() && isAlarm(e))
+                ++alarms[e.sourceId];
+        }
+    }
+    if (alarms == m_newAlarms)
+        return;
+    m_newAlarms.swap(alarms);
+    ++m_alarmRevision;
+    emit newAlarmsChanged();
+}
+
 void EventList::setUser(const QString &user)
 {
     if (m_user == user)
@@ -131,6 +173,8 @@ QVariant EventList::data(const QModelIndex &index, int role) const
         return e.ackBy;
     case ArrivalRole:
         return e.key / 1000;
+    case IsAlarmRole:
+        return isAlarm(e);
     default:
         return QVariant();
     }
@@ -141,7 +185,8 @@ QHash<int, QByteArray> EventList::roleNames() const
     return {{KeyRole, "key"},           {TimeRole, "time"},     {ServerIdRole, "serverId"},
             {SourceIdRole, "sourceId"}, {SourceRole, "source"}, {SourcePathRole, "sourcePath"},
             {ClassRole, "cls"},         {TextRole, "text"},     {IsNewRole, "isNew"},
-            {AckTimeRole, "ackTime"},   {AckByRole, "ackBy"},   {ArrivalRole, "arrival"}};
+            {AckTimeRole, "ackTime"},   {AckByRole, "ackBy"},   {ArrivalRole, "arrival"},
+            {IsAlarmRole, "isAlarm"}};
 }
 
 int EventList::rowOfKey(qint64 key) const
@@ -198,9 +243,12 @@ void EventList::flush()
     if (m_archive)
         m_archive->add(batch);
     QStringList sources;
+    QStringList alarms;
     for (const EventRecord &e : qAsConst(batch)) {
         if (!sources.contains(e.sourceId))
             sources.append(e.sourceId);
+        if (isAlarm(e) && !alarms.contains(e.cls))
+            alarms.append(e.cls);
     }
     // Arrivals are oldest first; the list is newest first.
     std::reverse(batch.begin(), batch.end());
@@ -210,9 +258,12 @@ void EventList::flush()
     m_events.swap(batch);
     endInsertRows();
     dropBeyondLimit();
+    recountAlarms();
     emit countChanged();
     emit newCountChanged();
     emit arrived(sources);
+    if (!alarms.isEmpty())
+        emit alarmsArrived(alarms);
 }
 
 void EventList::dropBeyondLimit()
@@ -250,6 +301,7 @@ void EventList::onLoaded(const EventRecords &stored)
         m_events.append(stored);
         endInsertRows();
         dropBeyondLimit();
+        recountAlarms();
         emit countChanged();
         emit newCountChanged();
     }
@@ -282,6 +334,7 @@ void EventList::dropExpired()
         m_archive->prune(now);
     if (dropped == 0)
         return;
+    recountAlarms();
     qInfo().noquote()
         << QStringLiteral("Event list: %1 events older than 30 days dropped").arg(dropped);
     emit countChanged();
@@ -335,6 +388,7 @@ void EventList::acknowledgeKeys(const QVector<qint64> &keys)
         m_archive->acknowledge(done, by, when);
     emit dataChanged(index(first), index(last), {IsNewRole, AckTimeRole, AckByRole});
     emit newCountChanged();
+    recountAlarms();
 }
 
 QStringList EventList::classes() const

@@ -23,6 +23,12 @@ class EventList : public QAbstractListModel
     Q_PROPERTY(int newCount READ newCount NOTIFY newCountChanged)
     // Who acknowledges: the signed-in user.
     Q_PROPERTY(QString user READ user WRITE setUser NOTIFY userChanged)
+    // The classes of events an operator must not miss (setting Events/alarmClasses): while new
+    // they sound, come first and keep their cells flashing until acknowledged.
+    Q_PROPERTY(
+        QStringList alarmClasses READ alarmClasses WRITE setAlarmClasses NOTIFY alarmClassesChanged)
+    // Grows each time the sources with a new alarm change; bindings on hasNewAlarm() follow it.
+    Q_PROPERTY(int alarmRevision READ alarmRevision NOTIFY newAlarmsChanged)
 
 public:
     enum Role {
@@ -39,8 +45,13 @@ public:
         AckByRole,
         // When the console received it (ms since the epoch), by its own clock.
         ArrivalRole,
+        // Its class is one of alarmClasses.
+        IsAlarmRole,
     };
     Q_ENUM(Role)
+
+    // The alarm classes when the settings name none.
+    static QStringList defaultAlarmClasses() { return {QStringLiteral("door.FORCED")}; }
 
     // How long arrivals gather before they enter the list.
     static constexpr int kBatchMs = 50;
@@ -64,6 +75,12 @@ public:
     QString user() const { return m_user; }
     void setUser(const QString &user);
     const EventRecord &at(int row) const { return m_events.at(row); }
+    QStringList alarmClasses() const { return m_alarmClasses; }
+    void setAlarmClasses(const QStringList &classes);
+    bool isAlarm(const EventRecord &e) const { return m_alarmClasses.contains(e.cls); }
+    int alarmRevision() const { return m_alarmRevision; }
+    // Whether a new (unacknowledged) event of an alarm class came from one of these sources.
+    Q_INVOKABLE bool hasNewAlarm(const QStringList &sourceIds) const;
     // The row of a key, -1 when it is not in the list.
     int rowOfKey(qint64 key) const;
 
@@ -91,6 +108,10 @@ signals:
     void userChanged();
     // New events entered the list from these sources (each named once per batch).
     void arrived(QStringList sourceIds);
+    // Among them, events of an alarm class, of these classes (each named once per batch).
+    void alarmsArrived(QStringList classes);
+    void alarmClassesChanged();
+    void newAlarmsChanged();
 
 private:
     void enqueue(EventRecord record);
@@ -102,6 +123,8 @@ private:
     void nameUnnamedSources();
     void setAcknowledged(int row, const QString &by, qint64 when);
     qint64 nextKey();
+    // Finds again which sources have a new alarm; says so when that changed.
+    void recountAlarms();
 
     EventRecords m_events;
     EventRecords m_pending;
@@ -112,6 +135,10 @@ private:
     int m_newCount = 0;
     qint64 m_lastKey = 0;
     QString m_user;
+    QStringList m_alarmClasses = defaultAlarmClasses();
+    // Source id -> its new events of an alarm class.
+    QHash<QString, int> m_newAlarms;
+    int m_alarmRevision = 0;
     QPointer<ZarnObjectsRepository> m_repository;
     EventArchive *m_archive = nullptr;
 };

@@ -21,11 +21,13 @@ ObjectIndex::ObjectIndex(const ZarnObjectsRepository *repository)
     if (!root)
         return;
     m_entries.reserve(static_cast<std::size_t>(repository->objects().size()));
-    add(*repository, root->id(), -1, 0);
+    QSet<QString> indexed;
+    indexed.reserve(repository->objects().size());
+    add(*repository, root->id(), -1, 0, indexed);
 }
 
 void ObjectIndex::add(const ZarnObjectsRepository &repository, const QString &id, int parent,
-                      int level)
+                      int level, QSet<QString> &indexed)
 {
     const ZarnObject *object = repository.objectById(id);
     if (!object || level > maxLevel)
@@ -33,17 +35,17 @@ void ObjectIndex::add(const ZarnObjectsRepository &repository, const QString &id
     const QString icon = ObjectTree::iconFor(*object);
     if (icon.isEmpty())
         return;
-    // An object listed under two parents is indexed under the first only: a search must not
-    // grow with the number of paths through a malformed tree.
-    for (int p = parent; p >= 0; p = m_entries[std::size_t(p)].parent) {
-        if (m_entries[std::size_t(p)].id == id)
-            return;
-    }
+    // Each object is indexed once, under the first parent that reaches it: a tree whose objects
+    // are listed under two parents has paths in numbers that double with each level, and
+    // following each of them would take exponential time and memory. This also ends a loop.
+    if (indexed.contains(id))
+        return;
+    indexed.insert(id);
     const int self = size();
     m_entries.push_back({object->id(), object->name(), icon, ReceiptQuery::fold(object->name()),
                          ReceiptQuery::fold(object->serial()), parent, level, 0});
     for (const QString &child : object->childIds())
-        add(repository, child, self, level + 1);
+        add(repository, child, self, level + 1, indexed);
     m_entries[std::size_t(self)].end = size();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -43,7 +44,8 @@ public:
     int firstStream(int entry) const;
 
 private:
-    void add(const ZarnObjectsRepository &repository, const QString &id, int parent, int level);
+    void add(const ZarnObjectsRepository &repository, const QString &id, int parent, int level,
+             QSet<QString> &indexed);
 
     std::vector<Entry> m_entries;
 };

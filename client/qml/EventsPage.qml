@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
 import Native 1.0
+import Elements 1.0
 
 // The site's events and the console's own, newest first: filtered by class, source, text and
 // whether they are new; acknowledged one by one or all those shown; and from each, by a
@@ -36,6 +37,8 @@ Page {
         sourceId: page.chosenSourceId
         text: findField.text
         newOnly: newOnlyBox.checked
+        // A door forced open stays on top while new, however many motions come after it.
+        alarmsFirst: true
     }
 
     function allClasses() { return qsTr("All classes") }
@@ -302,6 +305,11 @@ Page {
                         height: parent.height
                         color: "#d32f2f"
                         visible: model.isNew
+                    }
+                    // A new event of an alarm class flashes until it is acknowledged.
+                    FlashingBorder {
+                        objectName: "alarmRowFlash"
+                        flashing: model.isNew && model.isAlarm
                     }
                     Row {
                         anchors.fill: parent

@@ -158,6 +158,8 @@ Pane {
             // The cell watches its object's area, or its device's when it names no object.
             areaId: !slot ? "" : slot.streamId !== "" ? slot.streamId : slot.gatewayId
             events: App.events
+            // In playback, the events of the moment played, following it as it moves.
+            until: page.playbackMode ? page.playbackMoment : 0
             onEventActivated: page.eventActivated(sourceId, time, arrival)
         }
     }
@@ -356,6 +358,10 @@ Pane {
 
                 FlashingBorder {
                     id: cameraFlash
+                    // A new event of an alarm class: until it is acknowledged.
+                    flashing: App.events.alarmRevision,
+                              App.events.hasNewAlarm([cell.streamId,
+                                                      cell.slot ? cell.slot.gatewayId : ""])
                 }
 
                 // No recording at the moment: neither the last live picture nor the live
@@ -443,6 +449,11 @@ Pane {
 
             FlashingBorder {
                 id: doorFlash
+                // A new event of an alarm class: until it is acknowledged.
+                flashing: App.events.alarmRevision,
+                          cell.slot ? App.events.hasNewAlarm([cell.slot.streamId, cell.slot.lockId,
+                                                              cell.slot.gatewayId])
+                                    : false
             }
 
             DoorView {

@@ -484,7 +484,7 @@ void ZarnClient::applySensorValue(qint64 id, const QVariant &value, quint64 sess
         return;
     if (value.isValid())
         object->setValue(value);
-    qCDebug(lcZarnValues) << "sensorChanged: id(" << id << ") p(" << value << ")";
+    qCInfo(lcZarnValues) << "sensorChanged: id(" << id << ") p(" << value << ")";
 }
 
 void ZarnClient::handleActuatorValue(std::int64_t id, zarn::ValuePtr value, quint64 session)
@@ -516,7 +516,7 @@ void ZarnClient::applyActuatorValue(qint64 id, const zarn::ValuePtr &value, quin
     }
     if (state.isValid())
         object->setValue(state);
-    qCDebug(lcZarnValues) << "Actr changed: id(" << key << ")";
+    qCInfo(lcZarnValues) << "Actr changed: id(" << key << ")";
 }
 
 void ZarnClient::rememberValue(const QString &id, bool value)

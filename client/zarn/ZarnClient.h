@@ -15,8 +15,9 @@
 
 #include <QLoggingCategory>
 
-// One debug line per pushed value: off unless the console runs with DEBUG "1", since a busy
-// server pushes thousands a second.
+// One info line per pushed value, always logged: "sensorChanged: id(" and "Actr changed: id("
+// are the trace an operator follows to a door fault. A busy server pushes thousands a second;
+// the log file's cap per second bounds them.
 Q_DECLARE_LOGGING_CATEGORY(lcZarnValues)
 
 #include <QHash>

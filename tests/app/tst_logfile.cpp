@@ -1,11 +1,13 @@
 // The log file shared by all threads: appends across runs, whole lines under concurrency, and
 // silent dropping when the file cannot be written.
 #include "LogFile.h"
+#include "LogHandler.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +30,31 @@ private:
     }
 
 private slots:
+    // Ardix.conf's [Log] pattern stamps the lines of a console started from the desktop;
+    // without the key the line stays as it was.
+    void settingsPatternStampsTheLines()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("clientLogs.txt"));
+        const QString conf = dir.filePath(QStringLiteral("Ardix.conf"));
+        LogHandler::setFilePath(log.toStdString(), false);
+        LogHandler::install();
+        QVERIFY(!LogHandler::usePatternFrom(conf));
+        qInfo("plain line");
+        QSettings(conf, QSettings::IniFormat)
+            .setValue("Log/pattern", "%{time yyyy-MM-dd hh:mm:ss.zzz} %{message}");
+        QVERIFY(LogHandler::usePatternFrom(conf));
+        qInfo("stamped line");
+        qInstallMessageHandler(nullptr);
+        qSetMessagePattern(QStringLiteral("%{if-category}%{category}: %{endif}%{message}"));
+        const QStringList lines = linesOf(log);
+        QCOMPARE(lines.value(0), QStringLiteral("plain line"));
+        QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} stamped line$)")
+                     .match(lines.value(1))
+                     .hasMatch(),
+                 qPrintable(lines.value(1)));
+    }
+
     void secondRunAppendsAfterFirst()
     {
         QTemporaryDir dir;

@@ -166,6 +166,40 @@ private slots:
         QCOMPARE(filter.count(), 0);
     }
 
+    // A door forced open, then motion every minute: the forced door stays on top and keeps
+    // its cells flashing while new; acknowledged, it falls back to its place.
+    void alarmsComeFirstUntilAcknowledged()
+    {
+        EventList list(QString{});
+        EventFilter filter;
+        new QAbstractItemModelTester(&filter,
+                                     QAbstractItemModelTester::FailureReportingMode::QtTest, this);
+        filter.setAlarmsFirst(true);
+        filter.setEvents(&list);
+        QSignalSpy arrived(&list, &EventList::arrived);
+        for (const char *source : {"21", "99", "22", "98"}) {
+            list.addServerEvent(
+                serverEvent(source, source[0] == '2' ? "door.FORCED" : "motion", ""));
+            QVERIFY(arrived.wait(5000));
+        }
+        const auto shown = [&] {
+            QStringList sources;
+            for (int row = 0; row < filter.rowCount(); ++row)
+                sources << filter.index(row, 0).data(EventList::SourceIdRole).toString();
+            return sources.join(' ');
+        };
+        QCOMPARE(shown(), QStringLiteral("22 21 98 99"));
+        QVERIFY(list.hasNewAlarm({"", "21"}));
+        QVERIFY(!list.hasNewAlarm({"99", "98", ""}));
+        list.acknowledge(filter.keyAt(1));
+        QCOMPARE(shown(), QStringLiteral("22 98 99 21"));
+        QVERIFY(!list.hasNewAlarm({"21"}));
+        // the operator's own classes, from the settings
+        list.setAlarmClasses({" motion ", ""});
+        QCOMPARE(shown(), QStringLiteral("98 99 22 21"));
+        QVERIFY(!list.hasNewAlarm({"22"}));
+    }
+
     // 10 050 events in a flood: the newest 10 000 stay in the list and the store, the drop is
     // said in one line; acknowledgements survive a restart and the order is kept.
     void keepsTheNewestAcrossRestarts()

@@ -210,6 +210,10 @@ private slots:
         QQuickItem *door = item(QStringLiteral("doorView"))->parentItem();
         QTRY_VERIFY_WITH_TIMEOUT(
             item(QStringLiteral("flashingBorder"), door)->property("active").toBool(), kDeadline);
+        // door.FORCED is an alarm class: the door's cell flashes until acknowledged, not for
+        // a while, and the console asked for the alarm sound (no sound device needed).
+        QVERIFY(item(QStringLiteral("flashingBorder"), door)->property("flashing").toBool());
+        QVERIFY(App::instance()->alarmSounder()->playCount() >= 1);
     }
 
     void refundReceiptRaisesRuleEvent()

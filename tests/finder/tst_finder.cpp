@@ -4,6 +4,7 @@
 #include "FoundObjects.h"
 #include "NameFilter.h"
 #include "ObjectFinder.h"
+#include "ObjectIndex.h"
 #include "ZarnObjectsRepository.h"
 
 #include <QAbstractItemModelTester>
@@ -191,6 +192,32 @@ private slots:
         QTRY_COMPARE(finder.model()->rowCount(), 0);
         QCOMPARE(finder.currentMatch(), -1);
         QCOMPARE(seenOnReset, (QStringList{QString(), QString(), QString()}));
+    }
+
+    // Places each listed under two parents, 40 levels deep: 2^40 paths. Each place is indexed
+    // once, under the first parent reaching it, so the first keystroke finishes.
+    void sharedChildrenIndexedOnce()
+    {
+        ZarnObjectsRepository r;
+        add(r, "0", "Chain", ZarnObject::Location);
+        QStringList above{"0"};
+        QVector<QPair<QStringList, QStringList>> links;
+        for (int level = 1; level <= 40; ++level) {
+            const QStringList both{QStringLiteral("a%1").arg(level),
+                                   QStringLiteral("b%1").arg(level)};
+            for (const QString &id : both)
+                add(r, id, "Chain|Place " + id, ZarnObject::Location);
+            links.append({above, both});
+            above = both;
+        }
+        for (const auto &link : qAsConst(links)) // once all are in: add() links them by path
+            for (const QString &parent : link.first)
+                r.objectById(parent)->setChildIds(link.second);
+        const ObjectIndex index(&r);
+        QCOMPARE(index.size(), 1 + 2 * 32); // both places of each level the index goes down to
+        const ObjectIndex::Result found = index.find(QStringLiteral("place b7"));
+        QCOMPARE(found.matches.size(), std::size_t(1));
+        QCOMPARE(index.at(index.at(found.rows[found.matches[0]]).parent).id, QStringLiteral("a6"));
     }
 
     // Twelve layouts filtered: each keeps its place in the whole list, which numbers the keys.

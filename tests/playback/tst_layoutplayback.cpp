@@ -2,10 +2,13 @@
 // simulated site: the 2x2 layout switched to playback at a moment shows every camera at that
 // moment, keeps them within 0.2 s of each other across chunk boundaries, lets a camera whose
 // recording begins later join in, says when the gateway does not answer, and "Back to live"
-// plays the live addresses again. The gateway listens on a port of its own, which its
-// "httpPort" setting names. Keys: a moment typed on the bar (Ctrl+G), Space after a speed
-// chosen with the mouse, Esc after a camera shown alone in place of the layout.
+// plays the live addresses again. The layout's alarm cell lists the events up to the moment
+// played, following it, and the live ones again once back to live. The gateway listens on a
+// port of its own, which its "httpPort" setting names. Keys: a moment typed on the bar
+// (Ctrl+G), Space after a speed chosen with the mouse, Esc after a camera shown alone in place
+// of the layout.
 #include "App.h"
+#include "EventList.h"
 #include "LayoutModel.h"
 #include "LayoutPlayback.h"
 #include "SceneItems.h"
@@ -62,12 +65,14 @@ std::string siteJson(qint64 t0, const QString &gatewaySettings = QString())
                          .arg(i / 2)
                          .arg(i % 2)
                          .arg(11 + i));
+    cells.append(QStringLiteral(R"({"row": 2, "col": 0, "rowSpan": 1, "colSpan": 2,
+        "type": "alarm", "label": "Gateway events", "deviceId": "2", "objectId": ""})"));
     return QStringLiteral(R"({
         "name": "Playback", "rootId": 1,
         "users": [{"id": 500, "name": "operator", "password": "operator"}],
         "objects": [
           {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "attributes": {
-             "2x2": {"numRows": 2, "numCols": 2, "elements": [%1]}}},
+             "2x2": {"numRows": 3, "numCols": 2, "elements": [%1]}}},
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
            "settings": {"address": "127.0.0.1"%3}},
           %2
@@ -102,6 +107,13 @@ private:
         QList<QQuickItem *> views;
         findItems(m_window->contentItem(), QStringLiteral("cameraView"), views);
         return views;
+    }
+    // The events the alarm cell lists.
+    int alarmCount() const
+    {
+        const QObject *filter =
+            item(QStringLiteral("alarmView"))->property("filter").value<QObject *>();
+        return filter ? filter->property("count").toInt() : -1;
     }
     QString state(int key) const
     {
@@ -215,6 +227,14 @@ private slots:
                          ->findChild<LayoutPlayback *>(QStringLiteral("layoutPlayback"));
         QVERIFY(m_playback);
         QVERIFY(m_server->sim().gatewayHttpPort(2) != 9554);
+        // Camera 12's events: before the moment played first, while it plays on, and now.
+        for (const qint64 t : {m_t0 + 2000, m_t0 + kChunkMs, QDateTime::currentMSecsSinceEpoch()}) {
+            App::instance()->events()->addServerEvent(
+                {{QStringLiteral("srcId"), QStringLiteral("12")},
+                 {QStringLiteral("cls"), QStringLiteral("video.MOTION")},
+                 {QStringLiteral("time"), t}});
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(alarmCount(), 3, kDeadline);
     }
 
     void cleanupTestCase()
@@ -249,6 +269,7 @@ private slots:
         QCOMPARE(state(3), QStringLiteral("noRecording"));
         QVERIFY(item(QStringLiteral("playbackBar"))->isVisible());
         QVERIFY(item(QStringLiteral("playbackFrame"))->isVisible());
+        QCOMPARE(alarmCount(), 1);
     }
 
     // For 30 s, across the end of the first chunks, the cameras stay within 0.2 s of each
@@ -280,6 +301,7 @@ private slots:
         QVERIFY(m_playback->cellTime(0) > m_t0 + kChunkMs);
         QCOMPARE(state(3), QStringLiteral("playing"));
         QTRY_VERIFY_WITH_TIMEOUT(spread({0, 1, 2, 3}) <= LayoutPlayback::kInStepMs, kDeadline);
+        QCOMPARE(alarmCount(), 2);
     }
 
     // "Back to live" plays every camera's live address again; Ctrl+P and Esc go to playback
@@ -290,6 +312,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_playback->active(), kDeadline);
         QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
         QVERIFY(!item(QStringLiteral("playbackBar"))->isVisible());
+        QCOMPARE(alarmCount(), 3);
 
         pressKey(Qt::Key_P, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->active(), kDeadline);

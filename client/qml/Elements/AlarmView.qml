@@ -11,6 +11,8 @@ Rectangle {
     // The object whose area the cell watches.
     property alias areaId: areaEvents.areaId
     property alias events: areaEvents.events
+    // In layout playback, the moment played: the cell lists the events up to it; 0 when live.
+    property alias until: areaEvents.until
     readonly property alias filter: areaEvents
     // A double click on an event: its picture is wanted.
     signal eventActivated(string sourceId, real time, real arrival)
@@ -21,6 +23,7 @@ Rectangle {
 
     EventFilter {
         id: areaEvents
+        alarmsFirst: true
     }
 
     function timeText(ms) { return Qt.formatDateTime(new Date(ms), "HH:mm:ss") }
