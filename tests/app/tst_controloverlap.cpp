@@ -2,7 +2,8 @@
 // first size (640x480) and at 1920x1080: the console signed in to the demo shop (its gateway
 // on a port of its own), each page shown as the operator uses it (the layout with its doors,
 // the layout in playback, the recorded page with a camera and its export panel, transactions,
-// events), and the rectangles of the visible controls compared two by two.
+// events), and the rectangles of the visible controls compared two by two. The recorded page
+// keeps its camera and moment while other pages show.
 #include "App.h"
 #include "SceneItems.h"
 #include "SimServer.h"
@@ -293,6 +294,29 @@ private slots:
                 QStringLiteral("%1/%2.png").arg(folder, QLatin1String(QTest::currentDataTag())));
         if (page == QLatin1String("layoutPlayback"))
             QMetaObject::invokeMethod(item(QStringLiteral("layoutPage")), "backToLive");
+    }
+
+    // The recorded page keeps its camera and moment while other pages show, and plays that
+    // moment again on return.
+    void recordedPageKeepsItsMoment()
+    {
+        m_window->resize(1280, 800);
+        QVERIFY(showPage(QStringLiteral("recorded")));
+        auto *recorded = item(QStringLiteral("recordedPage"));
+        auto *playback = recorded->findChild<QObject *>(QStringLiteral("timelinePlayback"));
+        QVERIFY(playback);
+        QTRY_VERIFY_WITH_TIMEOUT(playback->property("active").toBool(), kDeadline);
+        const qint64 left = playback->property("time").toLongLong();
+        QVERIFY(showPage(QStringLiteral("transactions")));
+        QTRY_VERIFY(!playback->property("active").toBool());
+        QVERIFY(showPage(QStringLiteral("events")));
+        App::instance()->jumpToPage(QStringLiteral("recorder"));
+        QTRY_VERIFY_WITH_TIMEOUT(recorded->isVisible(), kDeadline);
+        QCOMPARE(recorded->property("streamId").toString(), QStringLiteral("12"));
+        QTRY_VERIFY_WITH_TIMEOUT(playback->property("active").toBool(), kDeadline);
+        const qint64 back = playback->property("time").toLongLong();
+        QVERIFY2(back >= left - 1000 && back < left + 10000,
+                 qPrintable(QString::number(back - left)));
     }
 };
 
