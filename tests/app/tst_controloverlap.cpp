@@ -168,20 +168,19 @@ private:
         auto *main = item(QStringLiteral("mainPage"));
         if (page == QLatin1String("layout") || page == QLatin1String("layoutPlayback")) {
             App::instance()->jumpToPage(QStringLiteral("playback"));
-            if (!QTest::qWaitFor([&] { return item(QStringLiteral("layoutPage")) != nullptr; },
-                                 kDeadline))
-                return false;
             const QString doors = QStringLiteral("3x3 Cameras and doors");
-            if (!QTest::qWaitFor([&] { return App::instance()->layoutsList().contains(doors); },
-                                 kDeadline))
-                return false;
-            App::instance()->applyLayout(doors);
+            const auto doorViews = [&] {
+                QList<QQuickItem *> found;
+                scene::findItems(m_window->contentItem(), QStringLiteral("doorView"), found);
+                return found.size();
+            };
+            // Applied once the server's list has come.
             if (!QTest::qWaitFor(
                     [&] {
-                        QList<QQuickItem *> doors;
-                        scene::findItems(m_window->contentItem(), QStringLiteral("doorView"),
-                                         doors);
-                        return doors.size() == 2;
+                        if (App::instance()->currentLayout() != doors &&
+                            App::instance()->layoutsList().contains(doors))
+                            App::instance()->applyLayout(doors);
+                        return doorViews() == 2;
                     },
                     kDeadline))
                 return false;

@@ -356,7 +356,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
     }
 
-    // Ctrl+G on the bar: a wrong text is refused in words; a moment typed plays.
+    // Ctrl+G on the bar: a moment typed plays (refusals: the recorded page's test).
     void typedMomentPlays()
     {
         QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
@@ -366,14 +366,7 @@ private slots:
         QVERIFY(input);
         pressKey(Qt::Key_G, Qt::ControlModifier);
         QTRY_VERIFY(input->hasActiveFocus());
-        typeText(m_window, QStringLiteral("2026-02-30 10:00"));
-        QTest::keyClick(m_window, Qt::Key_Return);
-        auto *error = item(QStringLiteral("momentError"));
-        QTRY_VERIFY(error && error->isVisible());
-        QVERIFY2(error->property("text").toString().startsWith(QStringLiteral("There is no day")),
-                 qPrintable(error->property("text").toString()));
         const qint64 moment = m_t0 + 45000;
-        QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
         typeText(m_window, QDateTime::fromMSecsSinceEpoch(moment).toString(
                                QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         QTest::keyClick(m_window, Qt::Key_Return);
