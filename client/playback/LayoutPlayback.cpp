@@ -29,20 +29,17 @@ const QString kMergedKey = QStringLiteral("layout");
 constexpr qint64 kMinute = 60000;
 // What one search asks around the moment, and how long an unanswered one waits.
 constexpr qint64 kSearchAround = 30 * kMinute;
-constexpr qint64 kSearchTimeout = 10000;
-constexpr qint64 kSearchPauseMs = 3000;
 // A cell further off than this is sought to the moment; a nearer one is nudged.
 constexpr qint64 kSeekBeyondMs = 1500;
 // After a seek or a start a cell settles before its position is judged.
 constexpr qint64 kSettleMs = 1500;
 // How long a gateway check waits for the connection.
 constexpr int kProbeMs = 3000;
-// Near the present, recordings still being made appear later: a cell without one asks again
-// this often.
-constexpr qint64 kRefreshNearPresentMs = 30000;
-constexpr qint64 kNearPresentMs = 15 * 60000;
 // A start or a seek waits at most this long for the slowest cell's first picture.
 constexpr int kHoldLimitMs = 6000;
+// Near the present what is recorded still changes (a chunk closes, recording stops or begins):
+// a cell there has its stream searched again as often as ChunkSearches allows.
+constexpr qint64 kNearPresentMs = 15 * kMinute;
 constexpr qint64 kGatewayRetryMs = 10000;
 
 } // namespace
@@ -59,8 +56,6 @@ struct LayoutPlayback::Cell
     bool ready = true;
     qint64 settleUntil = 0;
     qint64 retryAt = 0;
-    // When the cell last forgot what it knew near the present (to see newer recordings).
-    qint64 refreshedAt = 0;
     // The gateway check under way, at most one.
     QPointer<QTcpSocket> probe;
 };
@@ -304,8 +299,7 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
         if (cell.playback->active())
             cell.playback->stop();
         setState(cell, QStringLiteral("searching"));
-        // The operator asked for this moment: no pause between searches.
-        search(cell.streamId, t - kSearchAround, t + kSearchAround, true);
+        search(cell.streamId, t - kSearchAround, t + kSearchAround);
         return;
     }
     const QVariantMap chunk = cell.index->chunkAt(t);
@@ -351,6 +345,8 @@ void LayoutPlayback::release()
 
 void LayoutPlayback::tick()
 {
+    for (const auto &expired : m_searches.expire(QDateTime::currentMSecsSinceEpoch()))
+        searchFailed(expired.first, expired.second.from, expired.second.to);
     if (m_holding)
         return;
     const qint64 moment = m_clock.moment();
@@ -366,11 +362,14 @@ void LayoutPlayback::follow(Cell &cell, qint64 moment)
         if (now() < cell.retryAt)
             return;
         // The gateway may be back: what it refused is asked again.
+        m_searches.forget(cell.streamId);
         cell.index = std::make_unique<RecordingIndex>();
         cell.index->setStreamId(cell.streamId);
         cell.playback->setIndex(cell.index.get());
         setState(cell, QStringLiteral("searching"));
     }
+    if (moment > QDateTime::currentMSecsSinceEpoch() - kNearPresentMs)
+        search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
     if (cell.state == QLatin1String("playing") && cell.playback->active())
         keepInStep(cell, moment);
     else
@@ -394,15 +393,14 @@ void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
         return;
     }
     if (!cell.index->missingRanges(moment, moment + 1).isEmpty()) {
-        const qint64 failed = m_failed.value(cell.streamId, -1);
-        if (failed < 0 || now() - failed > kSearchTimeout)
-            search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
+        search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
         return;
     }
     const QVariantMap chunk = cell.index->chunkAt(moment);
     if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
         noRecording(cell);
-        forgetNearPresent(cell, moment);
+        // Near the present a recording may begin: asked again now and then.
+        search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
         return;
     }
     if (m_userPaused)
@@ -410,17 +408,6 @@ void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
     qInfo().noquote() << QStringLiteral("Layout playback: stream %1 joins in at %2")
                              .arg(cell.streamId, TimelinePlayback::clockText(moment));
     cue(cell, moment, false);
-}
-
-void LayoutPlayback::forgetNearPresent(Cell &cell, qint64 moment)
-{
-    const qint64 present = QDateTime::currentMSecsSinceEpoch();
-    if (moment < present - kNearPresentMs || now() - cell.refreshedAt < kRefreshNearPresentMs)
-        return;
-    cell.refreshedAt = now();
-    cell.index = std::make_unique<RecordingIndex>();
-    cell.index->setStreamId(cell.streamId);
-    cell.playback->setIndex(cell.index.get());
 }
 
 void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
@@ -452,44 +439,33 @@ void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
         cell.player->set_speed(speed);
 }
 
-void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to, bool operatorAsked)
+void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to)
 {
     if (!m_client)
         return;
-    // One search of a stream at a time, and at most one every few seconds.
-    const qint64 inFlight = m_searching.value(streamId, -1);
-    if (inFlight >= 0 && now() - inFlight < kSearchTimeout)
-        return;
-    const qint64 last = m_lastAsked.value(streamId, -1);
-    if (!operatorAsked && last >= 0 && now() - last < kSearchPauseMs)
-        return;
-    m_lastAsked.insert(streamId, now());
-    // Whole minutes, so that the ranges asked meet those known.
-    from = from / kMinute * kMinute;
-    to = (to + kMinute - 1) / kMinute * kMinute;
-    m_searching.insert(streamId, now());
-    m_client->searchRecordedChunks(streamId, from, to);
+    for (const TimeRange &r :
+         m_searches.take(streamId, from, to, QDateTime::currentMSecsSinceEpoch()))
+        m_client->searchRecordedChunks(streamId, r.from, r.to);
 }
 
 void LayoutPlayback::onChunks(const QString &streamId, qint64 from, qint64 to,
                               const QVariantList &chunks)
 {
-    // What is still to be recorded is asked again later: only the past counts as known. The
-    // shared timeline, like the recorded page's, leaves the last minute unknown.
-    const qint64 present = QDateTime::currentMSecsSinceEpoch();
-    const qint64 known = std::min(to, present);
+    // The range counts as known; what ChunkSearches says is still to be recorded is asked
+    // again as time passes, and the chunk being recorded grows with the clock meanwhile.
     bool ours = false;
     for (auto &entry : m_cells) {
         if (entry.second->streamId != streamId)
             continue;
-        entry.second->index->addChunks(streamId, from, known, chunks);
+        entry.second->index->addChunks(streamId, from, to, chunks);
         ours = true;
     }
     if (!ours)
         return;
-    m_searching.remove(streamId);
-    m_failed.remove(streamId);
-    m_merged.addChunks(kMergedKey, from, std::min(to, present - kMinute), chunks);
+    const qint64 present = QDateTime::currentMSecsSinceEpoch();
+    m_searches.answered(streamId, from, to, RecordingIndex::openChunkStart(chunks, present),
+                        present);
+    m_merged.addChunks(kMergedKey, from, to, chunks);
     if (m_holding) {
         for (auto &entry : m_cells) {
             if (entry.second->streamId == streamId &&
@@ -502,10 +478,15 @@ void LayoutPlayback::onChunks(const QString &streamId, qint64 from, qint64 to,
 
 void LayoutPlayback::onChunksFailed(const QString &streamId, qint64 from, qint64 to)
 {
-    if (!m_searching.contains(streamId))
+    // Only the searches asked here: another page's failure is its own.
+    if (!m_searches.isAsking(streamId, from, to))
         return;
-    m_searching.remove(streamId);
-    m_failed.insert(streamId, now());
+    m_searches.failed(streamId, from, to, QDateTime::currentMSecsSinceEpoch());
+    searchFailed(streamId, from, to);
+}
+
+void LayoutPlayback::searchFailed(const QString &streamId, qint64 from, qint64 to)
+{
     qWarning().noquote() << QStringLiteral("Layout playback: the recordings of stream %1 could "
                                            "not be searched")
                                 .arg(streamId);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChunkSearches.h"
 #include "LayoutClock.h"
 #include "RecordingIndex.h"
 #include "ZarnClient.h"
@@ -92,14 +93,12 @@ private:
     void keepInStep(Cell &cell, qint64 moment);
     void waitForRecording(Cell &cell, qint64 moment);
     void noRecording(Cell &cell);
-    // A cell with no recording at a moment near the present asks again now and then: the
-    // recording being made then is listed once it is finished.
-    void forgetNearPresent(Cell &cell, qint64 moment);
-    // At most one search of a stream at a time; unless the operator asked, at most one every few
-    // seconds.
-    void search(const QString &streamId, qint64 from, qint64 to, bool operatorAsked = false);
+    // Searches what ChunkSearches says is to be searched (again) of [from, to).
+    void search(const QString &streamId, qint64 from, qint64 to);
     void onChunks(const QString &streamId, qint64 from, qint64 to, const QVariantList &chunks);
     void onChunksFailed(const QString &streamId, qint64 from, qint64 to);
+    // A search asked here failed or took too long: the cells of the stream say so.
+    void searchFailed(const QString &streamId, qint64 from, qint64 to);
     void onUnavailable(int key);
     // Tells a gateway that is down from a recording it refused: a connection is tried.
     void probeGateway(Cell &cell);
@@ -112,10 +111,8 @@ private:
     LayoutClock m_clock;
     RecordingIndex m_merged;
     std::map<int, std::unique_ptr<Cell>> m_cells;
-    // Searches in flight and failed searches, by stream: when they were asked or failed.
-    QHash<QString, qint64> m_searching;
-    QHash<QString, qint64> m_failed;
-    QHash<QString, qint64> m_lastAsked;
+    // Which range of which stream to search, and when again.
+    ChunkSearches m_searches;
     bool m_active = false;
     bool m_userPaused = false;
     bool m_holding = false;

@@ -169,13 +169,11 @@ Page {
     property bool chunkInfoPending: false
     // A moment to play once the stream's chunks around it are known, -1 for none.
     property real pendingMoment: -1
-    // Chunk searches in flight: "stream:from:to" -> when asked.
-    property var searches: ({})
-    property int searchesRunning: 0
+    // Chunk searches in flight (ChunkSearches decides what to search, and when again).
+    readonly property int searchesRunning: searchPlan.running
     // What was shown of the channel texts so far, by time; -1 after a jump.
     property real overlayShownUntil: -1
     readonly property real hourMs: 3600 * 1000
-    readonly property int searchTimeout: 10000
 
     // A receipt found by a transaction search: its till plays from 10 s before it, the
     // receipt laid over the picture and a badge saying where playback is against it.
@@ -244,16 +242,12 @@ Page {
     }
 
     function searchRange(from, to) {
-        var missing = recordedIndex.missingRanges(Math.floor(from), Math.ceil(to))
-        for (var i = 0; i < missing.length; ++i) {
-            var key = streamId + ":" + missing[i].from + ":" + missing[i].to
-            if (searches[key] !== undefined)
-                continue
-            searches[key] = Date.now()
-            searchesRunning = Object.keys(searches).length
-            App.zarnClient.searchRecordedChunks(streamId, missing[i].from, missing[i].to)
-        }
-        if (searchesRunning > 0)
+        if (streamId === "")
+            return
+        var asked = searchPlan.ask(streamId, Math.floor(from), Math.ceil(to))
+        for (var i = 0; i < asked.length; ++i)
+            App.zarnClient.searchRecordedChunks(streamId, asked[i].from, asked[i].to)
+        if (searchPlan.running > 0)
             searchWatch.start()
     }
 
@@ -268,23 +262,14 @@ Page {
             posTexts.request(view.viewStart, view.viewEnd)
     }
 
-    function searchEnded(stream, from, to) {
-        delete searches[stream + ":" + from + ":" + to]
-        searchesRunning = Object.keys(searches).length
-    }
-
     // A search that has not answered in time counts as failed; its answer may still come.
     function expireSearches() {
-        var now = Date.now()
-        for (var key in searches) {
-            if (now - searches[key] < searchTimeout)
-                continue
-            var parts = key.split(":")
-            console.warn("Searching the recordings of stream", parts[0], "took too long")
-            recordedIndex.markFailed(parts[0], Number(parts[1]), Number(parts[2]))
-            searchEnded(parts[0], parts[1], parts[2])
+        var expired = searchPlan.expireNow()
+        for (var i = 0; i < expired.length; ++i) {
+            console.warn("Searching the recordings of stream", expired[i].stream, "took too long")
+            recordedIndex.markFailed(expired[i].stream, expired[i].from, expired[i].to)
         }
-        if (searchesRunning === 0)
+        if (searchPlan.running === 0)
             searchWatch.stop()
     }
 
@@ -338,8 +323,13 @@ Page {
         playPendingEdge()
     }
     function playPendingEdge() {
-        if (pendingEdge === "" || recordedIndex.missingRanges(0, Date.now()).length > 0)
+        if (pendingEdge === "")
             return
+        // What is still unknown is asked as ChunkSearches allows; this runs again on each answer.
+        if (recordedIndex.missingRanges(0, Date.now()).length > 0) {
+            searchRange(0, Date.now() + 24 * hourMs)
+            return
+        }
         var edge = pendingEdge
         pendingEdge = ""
         if (recordedIndex.firstRecorded < 0) {
@@ -416,14 +406,19 @@ Page {
         onTriggered: page.expireSearches()
     }
 
-    // A view that reaches the present is asked again now and then: what was recorded and
-    // published since shows up (the last minute never counts as searched).
+    // A view that reaches the present, or playback near it, is asked again now and then: what
+    // was recorded and published since shows up (ChunkSearches asks at most once per 10 s).
     Timer {
-        interval: 30000
+        interval: 5000
         repeat: true
         running: page.visible && page.streamId !== ""
-                 && timelinePanel.timeline.viewEnd > Date.now() - 60000
-        onTriggered: page.requestVisible()
+                 && (timelinePanel.timeline.viewEnd > Date.now() - 60000
+                     || playback.time > Date.now() - 15 * 60000)
+        onTriggered: {
+            page.requestVisible()
+            if (playback.active)
+                page.searchRange(playback.time - 60000, playback.time + page.hourMs)
+        }
     }
 
     Timer {
@@ -440,6 +435,11 @@ Page {
     RecordingIndex {
         id: recordedIndex
         objectName: "recordedIndex"
+    }
+
+    ChunkSearches {
+        id: searchPlan
+        objectName: "chunkSearches"
     }
 
     PosTextCache {
@@ -509,12 +509,12 @@ Page {
             }
         }
         function onRecordedChunksReceived(stream, from, to, received) {
-            page.searchEnded(stream, from, to)
-            // What is still to be recorded is asked again later: only the past counts as known.
-            recordedIndex.addChunks(stream, from, Math.min(to, Date.now() - 60000), received)
+            // What was still being recorded is asked again later (ChunkSearches).
+            searchPlan.answer(stream, from, to, received)
+            recordedIndex.addChunks(stream, from, to, received)
         }
         function onRecordedChunksFailed(stream, from, to, reason) {
-            page.searchEnded(stream, from, to)
+            searchPlan.fail(stream, from, to)
             recordedIndex.markFailed(stream, from, to)
         }
     }
@@ -598,6 +598,10 @@ Page {
                 anchors.top: parent.top
                 anchors.bottom: controlStrip.top
                 fpsVisible: true
+                // the receipt opened from a search keeps the top right corner
+                receiptTopMargin: receiptBox.visible ? receiptBox.height + 8 : 0
+                // and the playback controls and the export panel keep the bottom
+                receiptBottomMargin: 66 + 8 + 48
 
                 PlaybackControls {
                     anchors.left: parent.left
@@ -731,6 +735,7 @@ Page {
 
             // The receipt opened from a transaction search, and where playback is against it.
             Column {
+                id: receiptBox
                 objectName: "receiptBox"
                 anchors.top: parent.top
                 anchors.right: player.right

@@ -15,6 +15,8 @@ Page {
     // Why the search could not start (bad dates, amount), shown until the next try.
     property string inputError: ""
     property bool cancelled: false
+    // The cameras that are not tills show as chips too, after "Other cameras".
+    property bool showOtherCameras: false
     // Set by the first search: from then on the status counts, even nothing.
     property bool searchedOnce: false
     readonly property string previewHint:
@@ -44,9 +46,41 @@ Page {
         repository: App.zarnRepository
     }
 
+    // A stream whose texts arrive is a till, whatever its settings say.
+    Connections {
+        target: PosReceiver
+        function onPosReceived(topic, msg) { tills.noteTexts(topic) }
+    }
+
     TransactionSearch {
         id: search
         objectName: "transactionSearch"
+        // Which receipts' moments the tills' recordings no longer hold: asked once the rows
+        // are known, one search per till.
+        onFinished: recordings.check()
+    }
+
+    ReceiptRecordings {
+        id: recordings
+        objectName: "receiptRecordings"
+        client: App.zarnClient
+        model: search.results
+    }
+
+    // Every receipt found goes to the CSV, written on a thread of its own.
+    TransactionExport {
+        id: csvExport
+        objectName: "transactionExport"
+        onFinished: {
+            if (ok)
+                page.exportNote = qsTr("Saved: %1").arg(path)
+            else if (csvExport.cancelledByOperator)
+                page.exportNote = qsTr("Export cancelled: nothing written")
+            else
+                page.exportNote = qsTr("The export failed: %1").arg(error)
+            cancelledByOperator = false
+        }
+        property bool cancelledByOperator: false
     }
     // The receipts found; the search runs on while the page is away.
     readonly property var results: search.results
@@ -167,6 +201,10 @@ Page {
                 ? qsTr("1 receipt found")
                 : qsTr("%1 receipts found").arg(grouped(search.resultCount))
         var text = qsTr("%1 in %2 searched").arg(found).arg(grouped(search.receiptsSearched))
+        // The table holds the first rows only: it says so.
+        if (results.dropped > 0)
+            text += " — " + qsTr("the table shows the first %1 of %2")
+                    .arg(grouped(results.count)).arg(grouped(search.resultCount))
         if (search.running)
             return qsTr("Searching… %1").arg(text)
         return cancelled ? qsTr("Cancelled: %1").arg(text) : text
@@ -202,7 +240,7 @@ Page {
         else
             order = column === amountColumn ? Qt.DescendingOrder : Qt.AscendingOrder
         resultList.currentIndex = -1
-        results.sort(column, order)
+        search.sortResults(column, order)
         resultList.positionViewAtBeginning()
     }
 
@@ -223,13 +261,9 @@ Page {
             exportNote = qsTr("The export failed: the folder for it could not be made")
             return
         }
-        if (results.exportCsv(path)) {
-            console.log("Transactions exported:", path)
-            exportNote = qsTr("Saved: %1").arg(path)
-        } else {
-            console.warn("Exporting the transactions failed:", results.exportError)
-            exportNote = qsTr("The export failed: %1").arg(results.exportError)
-        }
+        exportNote = ""
+        if (!csvExport.start(path, search))
+            exportNote = qsTr("The export failed: another one is running")
     }
 
     // --- Layout -----------------------------------------------------------------------------
@@ -308,10 +342,20 @@ Page {
                 model: tills
                 Chip {
                     objectName: "till_" + model.streamId
+                    // the tills first; other cameras once asked for
+                    visible: model.till || page.showOtherCameras
                     text: model.name
                     on: model.chosen
                     onToggled: tills.setChosen(index, !model.chosen)
                 }
+            }
+            Chip {
+                objectName: "otherCameras"
+                visible: tills.count > tills.tillCount
+                text: (page.showOtherCameras ? qsTr("Other cameras ◂")
+                                             : qsTr("Other cameras ▸")) + I18n.localeNotify
+                on: false
+                onToggled: page.showOtherCameras = !page.showOtherCameras
             }
         }
 
@@ -456,7 +500,7 @@ Page {
             Button {
                 objectName: "exportButton"
                 text: qsTr("Export CSV…") + I18n.localeNotify
-                enabled: !search.running && results.count > 0
+                enabled: !search.running && !csvExport.running && results.count > 0
                 onClicked: page.exportResults()
             }
             Button {
@@ -519,6 +563,30 @@ Page {
             }
         }
 
+        // The export at work: how far, and a way out.
+        RowLayout {
+            Layout.fillWidth: true
+            visible: csvExport.running
+            spacing: 10
+            Label {
+                text: qsTr("Exporting… %1 rows").arg(page.grouped(csvExport.rowsWritten))
+                      + I18n.localeNotify
+            }
+            ProgressBar {
+                objectName: "exportProgress"
+                Layout.fillWidth: true
+                value: csvExport.progress
+            }
+            Button {
+                objectName: "cancelExportButton"
+                text: qsTr("Cancel export") + I18n.localeNotify
+                onClicked: {
+                    csvExport.cancelledByOperator = true
+                    csvExport.cancel()
+                }
+            }
+        }
+
         Label {
             objectName: "exportNote"
             Layout.fillWidth: true
@@ -566,6 +634,10 @@ Page {
                             text: qsTr("Receipt") + I18n.localeNotify
                         }
                         HeaderCell {
+                            width: resultList.kindWidth
+                            text: qsTr("Kind") + I18n.localeNotify
+                        }
+                        HeaderCell {
                             objectName: "sortByAmount"
                             width: resultList.amountWidth
                             column: page.amountColumn
@@ -576,6 +648,10 @@ Page {
                             width: resultList.linesWidth
                             horizontalAlignment: Text.AlignRight
                             text: qsTr("Lines") + I18n.localeNotify
+                        }
+                        HeaderCell {
+                            width: resultList.noteWidth
+                            text: qsTr("Video") + I18n.localeNotify
                         }
                     }
                 }
@@ -600,8 +676,11 @@ Page {
                     readonly property int tillWidth: 110
                     readonly property int amountWidth: 90
                     readonly property int linesWidth: 60
+                    readonly property int kindWidth: 80
+                    readonly property int noteWidth: 80
                     readonly property int lineWidth: Math.max(120, width - timeWidth - tillWidth
-                                                                   - amountWidth - linesWidth - 12)
+                                                                   - kindWidth - amountWidth
+                                                                   - linesWidth - noteWidth - 12)
 
                     Keys.onReturnPressed: page.openResult(currentIndex)
                     Keys.onEnterPressed: page.openResult(currentIndex)
@@ -643,6 +722,18 @@ Page {
                                 text: model.firstLine
                             }
                             Label {
+                                width: resultList.kindWidth
+                                height: parent.height
+                                verticalAlignment: Text.AlignVCenter
+                                leftPadding: 6
+                                elide: Text.ElideRight
+                                textFormat: Text.PlainText
+                                font.bold: model.kind !== "sale"
+                                color: model.kind === "REFUND" || model.kind === "VOID"
+                                       ? "#b00020" : "black"
+                                text: model.kind
+                            }
+                            Label {
                                 width: resultList.amountWidth
                                 height: parent.height
                                 verticalAlignment: Text.AlignVCenter
@@ -659,6 +750,18 @@ Page {
                                 rightPadding: 6
                                 textFormat: Text.PlainText
                                 text: model.lines
+                            }
+                            // Its till's recordings no longer hold that moment: said before
+                            // the double click that would find nothing to play.
+                            Label {
+                                objectName: "noVideo"
+                                width: resultList.noteWidth
+                                height: parent.height
+                                verticalAlignment: Text.AlignVCenter
+                                leftPadding: 6
+                                elide: Text.ElideRight
+                                color: "#b35900"
+                                text: model.noVideo ? qsTr("no video") + I18n.localeNotify : ""
                             }
                         }
                         MouseArea {

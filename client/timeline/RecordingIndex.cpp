@@ -1,6 +1,7 @@
 #include "RecordingIndex.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QQmlEngine>
 
 #include <algorithm>
@@ -54,7 +55,8 @@ QVariantMap toMap(const RecordedSpan &span)
     return {{QStringLiteral("start"), span.start},
             {QStringLiteral("end"), span.end},
             {QStringLiteral("size"), span.size},
-            {QStringLiteral("unavailable"), span.unavailable}};
+            {QStringLiteral("unavailable"), span.unavailable},
+            {QStringLiteral("open"), span.open}};
 }
 
 bool readSpan(const QVariant &entry, RecordedSpan &span)
@@ -80,7 +82,58 @@ struct RecordingIndex::Stream
 
 RecordingIndex::RecordingIndex(QObject *parent)
     : QObject(parent)
-{}
+{
+    m_growth.setInterval(1000);
+    connect(&m_growth, &QTimer::timeout, this, &RecordingIndex::grow);
+}
+
+qint64 RecordingIndex::openChunkStart(const QVariantList &chunks, qint64 now)
+{
+    std::vector<RecordedSpan> spans;
+    for (const QVariant &entry : chunks) {
+        RecordedSpan span;
+        if (readSpan(entry, span))
+            spans.push_back(span);
+    }
+    qint64 open = -1;
+    qint64 openEnd = 0;
+    for (const RecordedSpan &span : spans) {
+        if (span.end < now - kOpenSlackMs || (open >= 0 && span.end <= openEnd))
+            continue;
+        const bool followed = std::any_of(spans.cbegin(), spans.cend(), [&](const RecordedSpan &o) {
+            return o.start >= span.end;
+        });
+        if (!followed) {
+            open = span.start;
+            openEnd = span.end;
+        }
+    }
+    return open;
+}
+
+void RecordingIndex::grow()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    bool any = false;
+    bool currentGrew = false;
+    for (auto it = m_streams.begin(); it != m_streams.end(); ++it) {
+        for (RecordedSpan &span : it->spans) {
+            if (!span.open)
+                continue;
+            any = true;
+            const qint64 end = now - span.lag;
+            if (end > span.end) {
+                span.end = end;
+                it->longest = std::max(it->longest, span.end - span.start);
+                currentGrew = currentGrew || it.key() == m_streamId;
+            }
+        }
+    }
+    if (!any)
+        m_growth.stop();
+    if (currentGrew)
+        emit changed();
+}
 
 RecordingIndex::~RecordingIndex() = default;
 
@@ -125,10 +178,28 @@ void RecordingIndex::addChunks(const QString &streamId, qint64 from, qint64 to,
                                const QVariantList &chunks)
 {
     Stream &s = m_streams[streamId];
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 openStart = openChunkStart(chunks, now);
     for (const QVariant &entry : chunks) {
         RecordedSpan span;
         if (!readSpan(entry, span))
             continue;
+        if (span.start == openStart) {
+            span.open = true;
+            span.lag = now - span.end;
+        }
+        // What a chunk being recorded became: the later answer says.
+        auto same =
+            std::lower_bound(s.spans.begin(), s.spans.end(), span.start,
+                             [](const RecordedSpan &k, qint64 start) { return k.start < start; });
+        while (same != s.spans.end() && same->start == span.start && !same->open)
+            ++same;
+        if (same != s.spans.end() && same->start != span.start)
+            same = s.spans.end();
+        if (same != s.spans.end()) {
+            span.unavailable = same->unavailable;
+            s.spans.erase(same);
+        }
         const auto at = std::lower_bound(
             s.spans.begin(), s.spans.end(), span, [](const RecordedSpan &a, const RecordedSpan &b) {
                 return a.start < b.start || (a.start == b.start && a.end < b.end);
@@ -138,6 +209,8 @@ void RecordingIndex::addChunks(const QString &streamId, qint64 from, qint64 to,
             continue;
         s.spans.insert(at, span);
         s.longest = std::max(s.longest, span.end - span.start);
+        if (span.open && !m_growth.isActive())
+            m_growth.start();
     }
     if (to > from) {
         addRange(s.known, {from, to});

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantList>
 #include <QVariantMap>
 #include <QVector>
@@ -10,13 +11,17 @@
 #include <vector>
 
 // One recorded chunk as the timeline knows it: times in ms since the epoch, end exclusive.
-// `unavailable` is set once the gateway refused the chunk's recording (404, 5xx).
+// `unavailable` is set once the gateway refused the chunk's recording (404, 5xx). `open`: the
+// chunk was still being recorded when its search answered; its end follows the clock, `lag`
+// behind it (the answer's age when it came, and any difference between the two clocks).
 struct RecordedSpan
 {
     qint64 start = 0;
     qint64 end = 0;
     qint64 size = 0;
     bool unavailable = false;
+    bool open = false;
+    qint64 lag = 0;
 };
 
 // A time range [from, to) in ms since the epoch.
@@ -29,8 +34,10 @@ struct TimeRange
 // What the timeline knows of each stream's recordings: the chunks that chunk searches have
 // answered, the ranges already asked (so a range is asked once), and the ranges whose search
 // failed. Chunks are kept in time order whatever order they came in; overlapping chunks are
-// kept as they are. The "current" stream is the one the queries below are about; the others
-// stay cached for when the operator comes back to them.
+// kept as they are, but a chunk that was being recorded is replaced by what a later answer
+// says of the chunk with the same start. The end of a chunk being recorded grows with the
+// clock between searches (every second). The "current" stream is the one the queries below are
+// about; the others stay cached for when the operator comes back to them.
 class RecordingIndex : public QObject
 {
     Q_OBJECT
@@ -48,6 +55,12 @@ public:
     qint64 firstRecorded() const;
     qint64 lastRecorded() const;
 
+    // How near the present the end of an answered chunk lies when it is still being recorded.
+    static constexpr qint64 kOpenSlackMs = 3000;
+    // The start of the chunk still being recorded among an answer's chunks that came at `now`:
+    // the one that ends within kOpenSlackMs of it and that no other chunk follows; -1 for none.
+    static qint64 openChunkStart(const QVariantList &chunks, qint64 now);
+
     // A search of `streamId` over [from, to) answered `chunks` (maps with "start", "end",
     // "size"; malformed entries are skipped). The range counts as known.
     Q_INVOKABLE void addChunks(const QString &streamId, qint64 from, qint64 to,
@@ -62,7 +75,7 @@ public:
     Q_INVOKABLE QVariantList missingRanges(qint64 from, qint64 to) const;
 
     // The current stream's chunk that holds `t` (the latest starting one when several do), as
-    // {start, end, size, unavailable}; an empty map when no chunk holds it.
+    // {start, end, size, unavailable, open}; an empty map when no chunk holds it.
     Q_INVOKABLE QVariantMap chunkAt(qint64 t) const;
     // The chunk holding `t`, or else the first one that starts after `t`; empty when none.
     Q_INVOKABLE QVariantMap chunkFrom(qint64 t) const;
@@ -79,9 +92,12 @@ signals:
 
 private:
     struct Stream;
+    // Moves the ends of the chunks being recorded to the clock.
+    void grow();
     const Stream *current() const;
     static int firstCandidate(const Stream &s, qint64 t);
 
     QString m_streamId;
     QHash<QString, Stream> m_streams;
+    QTimer m_growth;
 };

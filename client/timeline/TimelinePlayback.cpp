@@ -31,6 +31,7 @@ RecordedSpan spanFrom(const QVariantMap &map)
     span.end = map.value(QStringLiteral("end")).toLongLong();
     span.size = map.value(QStringLiteral("size")).toLongLong();
     span.unavailable = map.value(QStringLiteral("unavailable")).toBool();
+    span.open = map.value(QStringLiteral("open")).toBool();
     return span;
 }
 
@@ -56,6 +57,15 @@ TimelinePlayback::TimelinePlayback(QObject *parent)
     m_noteExpiry.setSingleShot(true);
     m_noteExpiry.setInterval(5000);
     connect(&m_noteExpiry, &QTimer::timeout, this, [this] { setNote(QString()); });
+    m_extend.setSingleShot(true);
+    m_extend.setInterval(1000);
+    connect(&m_extend, &QTimer::timeout, this, &TimelinePlayback::queueNext);
+    m_follow.setSingleShot(true);
+    m_follow.setInterval(1000);
+    connect(&m_follow, &QTimer::timeout, this, [this] {
+        if (m_active && m_followFrom >= 0)
+            followRecording(m_followFrom);
+    });
 }
 
 void TimelinePlayback::setPlayer(MpvObject *player)
@@ -126,6 +136,9 @@ bool TimelinePlayback::playAt(qint64 t)
         qWarning() << "The recorded player has no picture yet; playing without waiting";
     }
     m_contextWaits = 0;
+    m_extend.stop();
+    m_follow.stop();
+    m_followFrom = -1;
     m_entries.clear();
     m_playingId = -1;
     m_waitingForChunks = false;
@@ -185,6 +198,9 @@ bool TimelinePlayback::seekTo(qint64 t)
 
 void TimelinePlayback::stop()
 {
+    m_extend.stop();
+    m_follow.stop();
+    m_followFrom = -1;
     if (!m_active && m_entries.isEmpty())
         return;
     m_entries.clear();
@@ -196,7 +212,12 @@ void TimelinePlayback::stop()
 
 bool TimelinePlayback::enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool replace)
 {
-    QVariantList command{QStringLiteral("loadfile"), recordingUrl(chunk.start),
+    // A chunk being recorded is asked up to where the index knows it: the gateway serves the
+    // same file to every byte range of that address while the chunk grows.
+    const QString url = chunk.open
+                            ? recordingUrl(chunk.start) + QStringLiteral("?to=%1").arg(chunk.end)
+                            : recordingUrl(chunk.start);
+    QVariantList command{QStringLiteral("loadfile"), url,
                          replace ? QStringLiteral("replace") : QStringLiteral("append")};
     if (offsetMs > 0)
         command.append(QStringLiteral("start=%1").arg(offsetMs / 1000.0, 0, 'f', 3));
@@ -210,7 +231,7 @@ bool TimelinePlayback::enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool 
         qWarning() << "The player did not take the recording" << command.at(1).toString();
         return false;
     }
-    m_entries.append({id, chunk});
+    m_entries.append({id, chunk, false, chunk.open});
     return true;
 }
 
@@ -221,6 +242,25 @@ void TimelinePlayback::queueNext()
     if (!m_active || m_entries.isEmpty() || m_entries.size() > 1)
         return;
     const RecordedSpan last = m_entries.last().chunk;
+    // A chunk being recorded goes on with what was recorded since it was loaded, queued from
+    // where that ends once there is a second more of it, so the player opens it in time.
+    if (m_entries.last().open) {
+        RecordedSpan grown;
+        for (const RecordedSpan &span : m_index->spansBetween(last.start, last.start + 1)) {
+            if (span.start == last.start)
+                grown = span;
+        }
+        if (grown.start == last.start && grown.end > last.end &&
+            (!grown.open || grown.end - last.end >= 1000)) {
+            enqueue(grown, last.end - grown.start, false);
+            return;
+        }
+        if (grown.start == last.start && grown.open) {
+            m_extend.start();
+            return;
+        }
+        // Closed where the entry ends: what follows it, as after any chunk.
+    }
     qint64 from = last.end;
     for (;;) {
         const QVariantMap found = m_index->chunkFrom(from);
@@ -302,6 +342,14 @@ void TimelinePlayback::onEntryEnded(qint64 id, const QString &reason, const QStr
         if (m_index)
             m_index->markUnavailable(streamId(), chunk.start);
     }
+    // The end of what a chunk being recorded held: playback goes on with what came since.
+    if (at == m_entries.size() - 1 && reason == QLatin1String("eof") && m_entries.at(at).open) {
+        const RecordedSpan chunk = m_entries.at(at).chunk;
+        m_entries.clear();
+        m_playingId = -1;
+        followRecording(std::max(m_time, chunk.start));
+        return;
+    }
     // The last entry ended and nothing follows: playback stops at the end of the recordings.
     if (at == m_entries.size() - 1 && reason != QLatin1String("stop") &&
         reason != QLatin1String("redirect")) {
@@ -320,6 +368,38 @@ void TimelinePlayback::onPosition(double seconds)
         return;
     const RecordedSpan &chunk = m_entries.at(at).chunk;
     setTime(chunk.start + qint64(seconds * 1000));
+}
+
+void TimelinePlayback::followRecording(qint64 t)
+{
+    m_follow.stop();
+    m_followFrom = -1;
+    if (!m_active || !m_index)
+        return;
+    const qint64 present = QDateTime::currentMSecsSinceEpoch();
+    const QVariantMap holder = m_index->chunkAt(t);
+    const RecordedSpan chunk = spanFrom(holder);
+    const bool held = !holder.isEmpty() && !chunk.unavailable;
+    // Nothing yet after `t` (a stop in recording), or too little of it, or the last reload
+    // got no further (the chunk closed before the end the index gives it, until a search
+    // says so): a second later, the recordings searched again as the caller allows.
+    const bool stuck = t == m_lastFollow;
+    if (stuck)
+        m_lastFollow = -1; // waited once, then tried again
+    if ((held && chunk.open && present - t < kBehindMs) || stuck ||
+        (!held && m_index->chunkFrom(t).isEmpty())) {
+        if (stuck || !held)
+            emit needChunksAfter(t);
+        m_followFrom = t;
+        m_follow.start();
+        return;
+    }
+    const qint64 next = held ? t : m_index->nextRecordedAfter(t);
+    m_lastFollow = next;
+    if (playAt(next) && !held)
+        qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: the recording "
+                                            "goes on at %2")
+                                 .arg(streamId(), clockText(next));
 }
 
 void TimelinePlayback::onIndexChanged()

@@ -15,6 +15,11 @@ class MpvObject;
 // the gateway's recording addresses over HTTP (seeking with byte ranges), the next chunk
 // queued on its playlist so that it is opened before the current one ends. Gaps are skipped
 // with a note; a chunk the gateway refuses is marked unavailable in the index and skipped.
+// A chunk still being recorded is served up to the moment it is asked for ("?to="): what was
+// recorded since is queued from where that ends, the chunk's end growing in the index with the
+// clock, so the player opens it before the first part ends; playback that reaches the end of
+// what it had anyway is loaded again at the moment reached (after a second when that is within
+// kBehindMs of the present). Either way it follows the recording without searching.
 class TimelinePlayback : public QObject
 {
     Q_OBJECT
@@ -32,6 +37,9 @@ class TimelinePlayback : public QObject
     Q_PROPERTY(qint64 nextMoment READ nextMoment NOTIFY noteChanged)
 
 public:
+    // How near the present a reload of the chunk being recorded waits for more of it.
+    static constexpr qint64 kBehindMs = 1500;
+
     explicit TimelinePlayback(QObject *parent = nullptr);
 
     MpvObject *player() const { return m_player; }
@@ -75,6 +83,7 @@ private:
         qint64 id = 0; // the player's playlist entry id
         RecordedSpan chunk;
         bool failed = false; // the gateway refused it
+        bool open = false;   // being recorded when loaded: it ends where the gateway was then
     };
 
     void queueNext();
@@ -83,6 +92,9 @@ private:
     void onEntryEnded(qint64 id, const QString &reason, const QString &error);
     void onPosition(double seconds);
     void onIndexChanged();
+    // Playback reached `t`, the end of what a chunk being recorded held when loaded: goes on
+    // from there, now or a little later.
+    void followRecording(qint64 t);
     int entryIndex(qint64 id) const;
     void setTime(qint64 t);
     void setActive(bool active);
@@ -100,5 +112,10 @@ private:
     QString m_note;
     qint64 m_nextMoment = -1;
     QTimer m_noteExpiry;
+    QTimer m_follow;
+    QTimer m_extend; // looks again for more of the chunk being recorded
+
+    qint64 m_followFrom = -1;
+    qint64 m_lastFollow = -1; // where the last reload of a chunk being recorded began
     int m_contextWaits = 0;
 };

@@ -1,5 +1,8 @@
 #include "TransactionModel.h"
 
+#include "ReceiptQuery.h"
+#include "ReceiptSummary.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -13,10 +16,11 @@
 namespace {
 
 // A field a spreadsheet would read as a formula starts with an apostrophe: a till's text is
-// data, never something to run.
+// data, never something to run. A leading tab or carriage return counts too: some spreadsheets
+// drop it and read what follows.
 QString csvField(const QString &value)
 {
-    static const QString kFormulaStarts = QStringLiteral("=+-@");
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
     QString quoted = !value.isEmpty() && kFormulaStarts.contains(value.at(0))
                          ? QLatin1Char('\'') + value
                          : value;
@@ -32,8 +36,9 @@ QString localPath(const QString &path)
 
 } // namespace
 
-TransactionModel::TransactionModel(QObject *parent)
+TransactionModel::TransactionModel(QObject *parent, int limit)
     : QAbstractTableModel(parent)
+    , m_limit(qMax(1, limit))
 {}
 
 int TransactionModel::rowCount(const QModelIndex &parent) const
@@ -70,6 +75,8 @@ QVariant TransactionModel::data(const QModelIndex &index, int role) const
             return row.lines;
         case TextColumn:
             return row.text;
+        case KindColumn:
+            return row.kind;
         default:
             return QVariant();
         }
@@ -91,6 +98,10 @@ QVariant TransactionModel::data(const QModelIndex &index, int role) const
         return row.lines;
     case TextRole:
         return row.text;
+    case KindRole:
+        return row.kind;
+    case NoVideoRole:
+        return row.noVideo;
     default:
         return QVariant();
     }
@@ -102,7 +113,7 @@ QVariant TransactionModel::headerData(int section, Qt::Orientation orientation, 
         section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     static const char *const names[ColumnCount] = {"Time",   "Till",  "Stream", "First line",
-                                                   "Amount", "Lines", "Text"};
+                                                   "Amount", "Lines", "Text",   "Kind"};
     return tr(names[section]);
 }
 
@@ -117,19 +128,27 @@ QHash<int, QByteArray> TransactionModel::roleNames() const
     names.insert(AmountRole, "amount");
     names.insert(LinesRole, "lines");
     names.insert(TextRole, "text");
+    names.insert(KindRole, "kind");
+    names.insert(NoVideoRole, "noVideo");
     return names;
 }
 
 std::function<bool(const TransactionModel::Row &, const TransactionModel::Row &)>
 TransactionModel::lessThan() const
 {
-    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    return lessThan(m_sortColumn, m_sortOrder);
+}
+
+std::function<bool(const TransactionModel::Row &, const TransactionModel::Row &)>
+TransactionModel::lessThan(int column, Qt::SortOrder order)
+{
+    const bool descending = order == Qt::DescendingOrder;
     auto by = [descending](auto key) {
         return [key, descending](const Row &a, const Row &b) {
             return descending ? key(b) < key(a) : key(a) < key(b);
         };
     };
-    switch (m_sortColumn) {
+    switch (column) {
     case TillColumn:
         return by([](const Row &r) { return r.till; });
     case StreamIdColumn:
@@ -137,12 +156,15 @@ TransactionModel::lessThan() const
     case FirstLineColumn:
         return by([](const Row &r) { return r.firstLine; });
     case AmountColumn:
-        // no amount sorts below every amount
-        return by([](const Row &r) { return std::isnan(r.amount) ? -HUGE_VAL : r.amount; });
+        // by size, whatever the sign: a refund of -31.96 is more than a sale of 5.00; no amount
+        // sorts below every amount
+        return by([](const Row &r) { return std::isnan(r.amount) ? -1.0 : std::fabs(r.amount); });
     case LinesColumn:
         return by([](const Row &r) { return r.lines; });
     case TextColumn:
         return by([](const Row &r) { return r.text; });
+    case KindColumn:
+        return by([](const Row &r) { return r.kind; });
     default:
         return by([](const Row &r) { return r.time; });
     }
@@ -187,7 +209,7 @@ QVariantMap TransactionModel::get(int row) const
         return map;
     const QHash<int, QByteArray> names = roleNames();
     const QModelIndex at = index(row, 0);
-    for (int role = TimeRole; role <= TextRole; ++role)
+    for (int role = TimeRole; role <= NoVideoRole; ++role)
         map.insert(QString::fromLatin1(names.value(role)), data(at, role));
     return map;
 }
@@ -205,12 +227,9 @@ bool TransactionModel::exportCsv(const QString &path)
         setExportError(tr("%1 could not be written: %2").arg(file, out.errorString()));
         return false;
     }
-    QByteArray chunk = "time,till,stream,text\r\n";
+    QByteArray chunk = csvHeader();
     for (const Row &row : qAsConst(m_rows)) {
-        chunk += (isoTime(row.time) + QLatin1Char(',') + csvField(row.till) + QLatin1Char(',') +
-                  csvField(row.streamId) + QLatin1Char(',') + csvField(row.text) +
-                  QStringLiteral("\r\n"))
-                     .toUtf8();
+        chunk += csvLine(row);
         if (chunk.size() > 1 << 20) {
             out.write(chunk);
             chunk.clear();
@@ -225,10 +244,71 @@ bool TransactionModel::exportCsv(const QString &path)
     return true;
 }
 
+QByteArray TransactionModel::csvHeader()
+{
+    return QByteArrayLiteral("time,till,stream,text\r\n");
+}
+
+QByteArray TransactionModel::csvLine(const Row &row)
+{
+    return (isoTime(row.time) + QLatin1Char(',') + csvField(row.till) + QLatin1Char(',') +
+            csvField(row.streamId) + QLatin1Char(',') + csvField(row.text) + QStringLiteral("\r\n"))
+        .toUtf8();
+}
+
+TransactionModel::Row TransactionModel::rowOf(qint64 time, const QString &till,
+                                              const QString &streamId, const QString &text)
+{
+    const ReceiptSummary summary = ReceiptSummary::read(text);
+    // A text without a TOTAL line (not a till's receipt as printed) shows its largest amount.
+    const double amount =
+        std::isnan(summary.total()) ? ReceiptQuery::largestAmount(text) : summary.total();
+    return {time,     till,
+            streamId, ReceiptQuery::firstLine(text),
+            amount,   ReceiptQuery::lineCount(text),
+            text,     summary.kind()};
+}
+
+void TransactionModel::markRecorded(const QString &streamId, qint64 from, qint64 to,
+                                    const QVector<QPair<qint64, qint64>> &chunks)
+{
+    for (int i = 0; i < m_rows.size(); ++i) {
+        Row &row = m_rows[i];
+        if (row.streamId != streamId || row.time < from || row.time >= to)
+            continue;
+        const bool recorded =
+            std::any_of(chunks.begin(), chunks.end(), [&row](const QPair<qint64, qint64> &chunk) {
+                return chunk.first <= row.time && row.time < chunk.second;
+            });
+        if (row.noVideo == !recorded)
+            continue;
+        row.noVideo = !recorded;
+        emit dataChanged(index(i, 0), index(i, ColumnCount - 1), {NoVideoRole});
+    }
+}
+
+QHash<QString, QPair<qint64, qint64>> TransactionModel::spans() const
+{
+    QHash<QString, QPair<qint64, qint64>> spans;
+    for (const Row &row : m_rows) {
+        auto at = spans.find(row.streamId);
+        if (at == spans.end())
+            spans.insert(row.streamId, {row.time, row.time});
+        else
+            *at = {qMin(at->first, row.time), qMax(at->second, row.time)};
+    }
+    return spans;
+}
+
 void TransactionModel::clear()
 {
-    if (m_rows.isEmpty())
+    const bool dropped = m_dropped > 0;
+    m_dropped = 0;
+    if (m_rows.isEmpty()) {
+        if (dropped)
+            emit countChanged();
         return;
+    }
     beginResetModel();
     m_rows.clear();
     endResetModel();
@@ -242,6 +322,24 @@ void TransactionModel::append(const QVector<Row> &rows)
     const auto less = lessThan();
     QVector<Row> batch = rows;
     std::stable_sort(batch.begin(), batch.end(), less);
+    // Rows that would go after the first `limit` are only counted: of the batch, those after
+    // the limit-th of the batch, and those after the last row held when the model is full.
+    if (batch.size() > m_limit) {
+        m_dropped += batch.size() - m_limit;
+        batch.resize(m_limit);
+    }
+    if (m_rows.size() >= m_limit) {
+        // the rows of the batch not before the last row held
+        const auto from =
+            std::lower_bound(batch.begin(), batch.end(), m_rows.last(),
+                             [&less](const Row &a, const Row &b) { return less(a, b); });
+        m_dropped += int(batch.end() - from);
+        batch.erase(from, batch.end());
+        if (batch.isEmpty()) {
+            emit countChanged();
+            return;
+        }
+    }
     // Runs of the batch that fall in the same place go in with one insertion: the common case,
     // rows later than all before, is a single one.
     int i = 0;
@@ -257,6 +355,13 @@ void TransactionModel::append(const QVector<Row> &rows)
         std::copy(batch.begin() + i, batch.begin() + end, m_rows.begin() + place);
         endInsertRows();
         i = end;
+    }
+    if (m_rows.size() > m_limit) {
+        const int over = m_rows.size() - m_limit;
+        beginRemoveRows(QModelIndex(), m_limit, m_rows.size() - 1);
+        m_rows.resize(m_limit);
+        endRemoveRows();
+        m_dropped += over;
     }
     emit countChanged();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -9,7 +11,9 @@
 // The receipts a transaction search found, one row each, sorted by time (oldest first) unless
 // sorted otherwise; rows arrive in batches and are inserted where the current sort puts them.
 // Each column also answers its role, so a QML TableView reads `display` and a ListView reads
-// the named roles (time, timeText, till, streamId, firstLine, amount, lines, text).
+// the named roles (time, timeText, till, streamId, firstLine, amount, lines, text, kind).
+// It holds at most `limit` rows, the first ones in its order: a row that would go after them
+// is counted in `dropped` and not kept; one that goes before pushes the last one out.
 class TransactionModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -18,6 +22,9 @@ class TransactionModel : public QAbstractTableModel
     Q_PROPERTY(Qt::SortOrder sortOrder READ sortOrder NOTIFY sortChanged)
     // Why the last exportCsv() failed; empty after one that succeeded.
     Q_PROPERTY(QString exportError READ exportError NOTIFY exportErrorChanged)
+    // Rows found beyond the limit and not kept since the last clear().
+    Q_PROPERTY(int dropped READ dropped NOTIFY countChanged)
+    Q_PROPERTY(int limit READ limit CONSTANT)
 
 public:
     enum Column {
@@ -25,9 +32,11 @@ public:
         TillColumn, // the till's name
         StreamIdColumn,
         FirstLineColumn,
-        AmountColumn, // the largest amount, NaN (display: empty) when none
+        AmountColumn, // the total, else the largest amount; NaN (display: empty) when none;
+                      // sorted by size, a refund of -31.96 above one of -0.59
         LinesColumn,
         TextColumn, // the whole text
+        KindColumn, // "sale", "REFUND", "VOID", "NO SALE" (ReceiptSummary)
         ColumnCount
     };
     Q_ENUM(Column)
@@ -39,7 +48,9 @@ public:
         FirstLineRole,
         AmountRole,
         LinesRole,
-        TextRole
+        TextRole,
+        KindRole,
+        NoVideoRole // true when the till's recordings, once known, hold nothing at that time
     };
     Q_ENUM(Role)
 
@@ -52,9 +63,13 @@ public:
         double amount = 0; // NaN: no amount
         int lines = 0;
         QString text;
+        QString kind;
+        bool noVideo = false;
     };
 
-    explicit TransactionModel(QObject *parent = nullptr);
+    static constexpr int kDefaultLimit = 10000;
+
+    explicit TransactionModel(QObject *parent = nullptr, int limit = kDefaultLimit);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -70,6 +85,17 @@ public:
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     QString exportError() const { return m_exportError; }
+    int dropped() const { return m_dropped; }
+    int limit() const { return m_limit; }
+    // The order of the rows as a comparison (for an export of every row found).
+    std::function<bool(const Row &, const Row &)> lessThan() const;
+    static std::function<bool(const Row &, const Row &)> lessThan(int column, Qt::SortOrder order);
+    // A row of a receipt text: its first line, amount, lines and kind read from it.
+    static Row rowOf(qint64 time, const QString &till, const QString &streamId,
+                     const QString &text);
+    // One CSV line of a row (with its "\r\n"), as exportCsv() writes it.
+    static QByteArray csvLine(const Row &row);
+    static QByteArray csvHeader();
 
     // A row's fields as a map of its role names (for QML).
     Q_INVOKABLE QVariantMap get(int row) const;
@@ -78,6 +104,13 @@ public:
     // temporary file beside `path`, then renamed over it: a failure leaves nothing half
     // written. `path` may be a local path or a file: URL. False, with exportError, on failure.
     Q_INVOKABLE bool exportCsv(const QString &path);
+
+    // What a search of the recordings of `streamId` over [from, to) answered, as [start, end)
+    // chunks: the stream's rows in that range whose time no chunk holds say "no video".
+    void markRecorded(const QString &streamId, qint64 from, qint64 to,
+                      const QVector<QPair<qint64, qint64>> &chunks);
+    // Per stream, the first and last time of its rows, as {streamId: [first, last]}.
+    QHash<QString, QPair<qint64, qint64>> spans() const;
 
     void clear();
     void append(const QVector<Row> &rows);
@@ -92,11 +125,12 @@ signals:
     void exportErrorChanged();
 
 private:
-    std::function<bool(const Row &, const Row &)> lessThan() const;
     void setExportError(const QString &error);
 
     QVector<Row> m_rows;
     int m_sortColumn = TimeColumn;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QString m_exportError;
+    int m_limit = kDefaultLimit;
+    int m_dropped = 0;
 };

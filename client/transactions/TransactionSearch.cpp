@@ -126,7 +126,7 @@ double TransactionSearch::progress() const
 
 int TransactionSearch::resultCount() const
 {
-    return m_results->count();
+    return m_results->count() + m_results->dropped();
 }
 
 void TransactionSearch::setTimeout(int milliseconds)
@@ -162,6 +162,9 @@ void TransactionSearch::start(const QVariantList &tills, const QVariant &from, c
     m_to = toMs(to);
     m_queryText = query;
     m_minimumText = minAmount.toString();
+    m_lastTills = tills;
+    m_minimum = minAmount;
+    m_query = ReceiptQuery(query, minAmount);
     m_problems.clear();
     m_firstResultMs = -1;
     m_clock.start();
@@ -178,7 +181,7 @@ void TransactionSearch::start(const QVariantList &tills, const QVariant &from, c
         return;
     }
     const quint64 generation = m_generation;
-    const ReceiptQuery parsed(query, minAmount);
+    const ReceiptQuery parsed = m_query;
     QMetaObject::invokeMethod(
         m_worker,
         [worker = m_worker, generation, workerTills, from = m_from, to = m_to, parsed] {
@@ -196,6 +199,28 @@ void TransactionSearch::cancel()
                              .arg(m_clock.elapsed())
                              .arg(resultCount());
     setRunning(false);
+}
+
+void TransactionSearch::sortResults(int column, int order)
+{
+    const bool cut = m_results->dropped() > 0;
+    m_results->sort(column,
+                    order == Qt::DescendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+    if (!cut)
+        return;
+    qInfo().noquote() << QStringLiteral("Transaction search: the results hold the first %1 of %2; "
+                                        "searched again for the first in the new order")
+                             .arg(m_results->count())
+                             .arg(resultCount());
+    start(m_lastTills, m_from, m_to, m_queryText, m_minimum);
+}
+
+QVector<TransactionWorker::Till> TransactionSearch::searchedTills() const
+{
+    QVector<TransactionWorker::Till> tills;
+    for (const Till &till : m_tills)
+        tills.append({till.streamId, till.name});
+    return tills;
 }
 
 // Ends the work of the search in progress: what it still sends is dropped.

@@ -66,6 +66,15 @@ public:
                            const QString &query, const QVariant &minAmount = QVariant());
     // Ends the search in progress; the results found so far stay.
     Q_INVOKABLE void cancel();
+    // Sorts the results. When they hold only the first rows of what was found (their limit
+    // reached), the last search runs again, from the store, for the first rows in that order.
+    Q_INVOKABLE void sortResults(int column, int order);
+
+    // The last search started (for an export of everything it found).
+    QVector<TransactionWorker::Till> searchedTills() const;
+    qint64 searchedFrom() const { return m_from; }
+    qint64 searchedTo() const { return m_to; }
+    ReceiptQuery searchedQuery() const { return m_query; }
 
 signals:
     void runningChanged();
@@ -126,4 +135,7 @@ private:
     qint64 m_firstResultMs = -1;
     QString m_queryText;
     QString m_minimumText;
+    QVariantList m_lastTills;
+    QVariant m_minimum;
+    ReceiptQuery m_query;
 };

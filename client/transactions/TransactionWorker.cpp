@@ -158,9 +158,7 @@ int TransactionWorker::match(const Slice &slice, const QVector<PosText> &texts)
         ++searched;
         if (!m_query.matches(text.text))
             continue;
-        m_pending.append({text.time, till.name, till.streamId, ReceiptQuery::firstLine(text.text),
-                          ReceiptQuery::largestAmount(text.text),
-                          ReceiptQuery::lineCount(text.text), text.text});
+        m_pending.append(TransactionModel::rowOf(text.time, till.name, till.streamId, text.text));
     }
     if (m_pending.isEmpty())
         return searched;

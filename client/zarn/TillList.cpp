@@ -28,6 +28,18 @@ bool isVideoStream(const ZarnObject &object)
     return cls.isEmpty() || cls.compare(QLatin1String("stream.VIDEO"), Qt::CaseInsensitive) == 0;
 }
 
+// The setting "till": true (the server sends its text "true"; "1" and "yes" are taken too).
+bool marksTill(const ZarnObject &object)
+{
+    ZarnSetting *settings = object.settings();
+    if (!settings || !settings->contains(QStringLiteral("till")))
+        return false;
+    const QString value = settings->prop(QStringLiteral("till")).trimmed();
+    return value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           value == QLatin1String("1") ||
+           value.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 Q_COREAPP_STARTUP_FUNCTION(registerTillList)
 
@@ -62,20 +74,28 @@ void TillList::rebuild()
             const GatewayAddress gateway =
                 GatewayAddress::ofDevice(m_repository, object->parentId());
             tills.push_back({object->id(), object->parentId(), object->name(), gateway.host(),
-                             gateway.httpBase()});
+                             marksTill(*object), gateway.httpBase()});
         }
     }
+    const bool marked =
+        std::any_of(tills.begin(), tills.end(), [](const Till &till) { return till.till; });
+    for (Till &till : tills)
+        till.till = till.till || !marked || m_withTexts.contains(till.streamId);
     // "Till 2" before "Till 10"; the id settles equal names, so the order is the same each time.
     QCollator collator;
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::sort(tills.begin(), tills.end(), [&](const Till &a, const Till &b) {
+        if (a.till != b.till)
+            return a.till;
         const int byName = collator.compare(a.name, b.name);
         return byName != 0 ? byName < 0 : a.streamId < b.streamId;
     });
 
     beginResetModel();
     m_tills = std::move(tills);
+    m_tillCount = int(
+        std::count_if(m_tills.begin(), m_tills.end(), [](const Till &till) { return till.till; }));
     QSet<QString> known;
     for (const Till &till : m_tills)
         known.insert(till.streamId);
@@ -112,11 +132,25 @@ void TillList::chooseAll()
     emit chosenChanged();
 }
 
+void TillList::noteTexts(const QString &streamId)
+{
+    if (streamId.isEmpty() || m_withTexts.contains(streamId))
+        return;
+    m_withTexts.insert(streamId);
+    const auto known = std::find_if(m_tills.begin(), m_tills.end(),
+                                    [&](const Till &till) { return till.streamId == streamId; });
+    // A stream already among the tills changes nothing (every stream is one on a site that
+    // marks none).
+    if (known == m_tills.end() || known->till)
+        return;
+    rebuild();
+}
+
 QVariantList TillList::searched() const
 {
     QVariantList list;
     for (const Till &till : m_tills) {
-        if (m_chosen.isEmpty() || m_chosen.contains(till.streamId))
+        if (m_chosen.isEmpty() ? till.till : m_chosen.contains(till.streamId))
             list.append(describe(till));
     }
     return list;
@@ -164,6 +198,8 @@ QVariant TillList::data(const QModelIndex &index, int role) const
         return till.gateway;
     case ChosenRole:
         return m_chosen.contains(till.streamId);
+    case TillRole:
+        return till.till;
     default:
         return {};
     }
@@ -172,5 +208,6 @@ QVariant TillList::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> TillList::roleNames() const
 {
     return {{StreamIdRole, "streamId"}, {DeviceIdRole, "deviceId"}, {NameRole, "name"},
-            {AddressRole, "address"},   {GatewayRole, "gateway"},   {ChosenRole, "chosen"}};
+            {AddressRole, "address"},   {GatewayRole, "gateway"},   {ChosenRole, "chosen"},
+            {TillRole, "till"}};
 }

@@ -121,6 +121,10 @@ std::string ControlServer::execute(const std::string &line)
         answer = fault(w);
     else if (w.size() == 3 && w[0] == "live")
         answer = live(w);
+    else if (w.size() == 3 && w[0] == "recording")
+        answer = recording(w);
+    else if (w.size() == 2 && w[0] == "searches")
+        answer = searches(w);
     else if ((w.size() == 3 || w.size() == 4) && w[0] == "rtsp" && w[2] == "restart")
         answer = restartRtsp(w);
     else if (w.size() >= 3 && w[0] == "event")
@@ -131,7 +135,8 @@ std::string ControlServer::execute(const std::string &line)
         answer = "error: unknown command; try drop-connections SECONDS, refuse-signin SECONDS, "
                  "live STREAM stop|stall|play, rtsp GATEWAY restart [SECONDS], event SOURCE CLASS "
                  "[TEXT...], "
-                 "flood SOURCE CLASS PER_SECOND SECONDS";
+                 "flood SOURCE CLASS PER_SECOND SECONDS, recording STREAM stop|start, "
+                 "searches STREAM";
     if (answer.empty())
         answer = "ok";
     log_("control: " + clipText(line) + " -> " + answer);
@@ -165,6 +170,26 @@ std::string ControlServer::live(const std::vector<std::string> &w)
     if (!simulator_.setLiveFault(stream, fault))
         return "error: no gateway serves stream " + w[1];
     return {};
+}
+
+std::string ControlServer::recording(const std::vector<std::string> &w)
+{
+    if (w[2] != "stop" && w[2] != "start")
+        return "error: recording takes stop or start";
+    std::int64_t stream = 0;
+    if (!parseNumber(w[1], stream))
+        return "error: STREAM must be a stream id";
+    if (!simulator_.setRecording(stream, w[2] == "start"))
+        return "error: stream " + w[1] + " does not go on recording";
+    return {};
+}
+
+std::string ControlServer::searches(const std::vector<std::string> &w)
+{
+    std::int64_t stream = 0;
+    if (!parseNumber(w[1], stream))
+        return "error: STREAM must be a stream id";
+    return "ok " + std::to_string(simulator_.chunkSearches(stream));
 }
 
 std::string ControlServer::restartRtsp(const std::vector<std::string> &w)

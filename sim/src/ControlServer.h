@@ -15,6 +15,8 @@ namespace ardix::sim {
 //   drop-connections SECONDS   drop every event-server connection, refuse new ones for SECONDS
 //   refuse-signin SECONDS      refuse every sign-in for SECONDS
 //   live STREAM stop|stall|play
+//   recording STREAM stop|start               a gap in a stream's recording
+//   searches STREAM                            "ok N": chunk searches of it answered so far
 // and raises site events:
 //   event SOURCE CLASS [TEXT...]              one now
 //   flood SOURCE CLASS PER_SECOND SECONDS     many, in the background
@@ -36,6 +38,8 @@ private:
     // Each command's answer; empty for "ok".
     std::string fault(const std::vector<std::string> &words);
     std::string live(const std::vector<std::string> &words);
+    std::string recording(const std::vector<std::string> &words);
+    std::string searches(const std::vector<std::string> &words);
     std::string restartRtsp(const std::vector<std::string> &words);
     std::string event(const std::vector<std::string> &words, const std::string &line);
     std::string flood(const std::vector<std::string> &words);

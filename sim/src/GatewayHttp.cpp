@@ -356,14 +356,47 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
     const auto chunk = std::find_if(stream.chunks.begin(), stream.chunks.end(), [&](const auto &c) {
         return recordingName(streamId, c.start) == name;
     });
-    if (chunk == stream.chunks.end())
-        return answerText(response, 404, "no recording " + name);
-    const auto media = stream.media.find(chunk->start);
-    const ChunkMedia how = media == stream.media.end() ? ChunkMedia() : media->second;
-    if (how.unavailable)
-        return answerText(response, 404, "the recording " + name + " is unavailable");
-    const std::string path = media_.recording(stream.name, streamId, chunk->start,
-                                              chunk->end - chunk->start, how.profile);
+    std::string path;
+    if (chunk != stream.chunks.end()) {
+        const auto media = stream.media.find(chunk->start);
+        const ChunkMedia how = media == stream.media.end() ? ChunkMedia() : media->second;
+        if (how.unavailable)
+            return answerText(response, 404, "the recording " + name + " is unavailable");
+        path = media_.recording(stream.name, streamId, chunk->start, chunk->end - chunk->start,
+                                how.profile);
+    } else {
+        // Recorded since the load: a chunk still being recorded is served up to now.
+        std::optional<zarn::StreamChunk> recorded;
+        std::int64_t now = 0;
+        if (stream.recorder) {
+            now = stream.recorder->now();
+            for (const auto &c : stream.recorder->chunks(now)) {
+                if (recordingName(streamId, c.start) == name)
+                    recorded = c;
+            }
+        }
+        if (!recorded)
+            return answerText(response, 404, "no recording " + name);
+        const RecordingProfile profile = stream.recorder->profile();
+        // "?to=" names how far: the same length, the same bytes, for every request naming it
+        // (a player's byte ranges read one file while the chunk grows).
+        std::int64_t to = 0;
+        const bool named = request.has_param("to") && parseInt(request.get_param_value("to"), to);
+        const std::int64_t upTo = named ? std::min(to, recorded->end) : recorded->end;
+        if (recorded->end == now || upTo < recorded->end) {
+            // Not a second recorded yet: the first one is waited for.
+            if (upTo - recorded->start < 1000 && recorded->end == now &&
+                !waitUntil(Clock::now() +
+                           std::chrono::milliseconds(1000 - (now - recorded->start))))
+                return answerText(response, 503, "the gateway is stopping");
+            path = media_.growingRecording(stream.name, streamId, recorded->start,
+                                           std::max<std::int64_t>(upTo - recorded->start, 1000),
+                                           profile);
+        } else {
+            path = media_.recording(stream.name, streamId, recorded->start,
+                                    recorded->end - recorded->start, profile);
+        }
+    }
     auto file = path.empty() ? nullptr : RecordingFile::open(path);
     if (!file)
         return answerText(response, 503, "the recording could not be made");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ContinuousRecording.h"
 #include "EventServer.h"
 #include "MediaMaker.h"
 #include "TsLoop.h"
@@ -37,6 +38,8 @@ struct GatewayStream
     std::string name;
     std::vector<zarn::StreamChunk> chunks;
     std::map<std::int64_t, ChunkMedia> media;
+    // What is recorded after the load, shared with the site; nothing for a fixed recording.
+    std::shared_ptr<ContinuousRecording> recorder;
 };
 
 // The stream of that id among `streams`, copied to `out`; false when there is none.

@@ -148,17 +148,9 @@ bool MediaMaker::parseSubProfile(const std::string &text, Options &options)
     return true;
 }
 
-std::string MediaMaker::recording(const std::string &cameraName, std::int64_t streamId,
-                                  std::int64_t startMs, std::int64_t durationMs,
-                                  RecordingProfile profile)
+std::vector<std::string> MediaMaker::recordingArgs(const std::string &name, std::int64_t startMs,
+                                                   std::int64_t durationMs, bool main) const
 {
-    const bool main = profile == RecordingProfile::Main;
-    const std::string name = drawableText(cameraName);
-    // The small profile's file names are those of the cache before profiles existed.
-    const std::string file = std::string(main ? "rec-main-" : "rec-") + kMediaVersion + "-" +
-                             std::to_string(streamId) + "-" + std::to_string(startMs) + "-" +
-                             std::to_string(durationMs) + "-" + std::to_string(fnv1a(name)) +
-                             ".mp4";
     // The clock is the frame's time from the recording's start, shown in local time.
     const std::string clock =
         "%{pts\\:localtime\\:" + seconds(startMs) + "\\:%Y-%m-%d %H\\\\\\:%M\\\\\\:%S}";
@@ -176,7 +168,100 @@ std::string MediaMaker::recording(const std::string &cameraName, std::int64_t st
     args.insert(args.end(), rate.begin(), rate.end());
     for (const char *a : {"-an", "-movflags", "+faststart", "-f", "mp4"})
         args.emplace_back(a);
-    return make(file, args);
+    return args;
+}
+
+std::string MediaMaker::recording(const std::string &cameraName, std::int64_t streamId,
+                                  std::int64_t startMs, std::int64_t durationMs,
+                                  RecordingProfile profile)
+{
+    const bool main = profile == RecordingProfile::Main;
+    const std::string name = drawableText(cameraName);
+    // The small profile's file names are those of the cache before profiles existed.
+    const std::string file = std::string(main ? "rec-main-" : "rec-") + kMediaVersion + "-" +
+                             std::to_string(streamId) + "-" + std::to_string(startMs) + "-" +
+                             std::to_string(durationMs) + "-" + std::to_string(fnv1a(name)) +
+                             ".mp4";
+    return make(file, recordingArgs(name, startMs, durationMs, main));
+}
+
+std::string MediaMaker::growingRecording(const std::string &cameraName, std::int64_t streamId,
+                                         std::int64_t startMs, std::int64_t durationMs,
+                                         RecordingProfile profile)
+{
+    const bool main = profile == RecordingProfile::Main;
+    const std::string name = drawableText(cameraName);
+    const std::int64_t length = std::max<std::int64_t>(durationMs / 1000 * 1000, 1000);
+    const std::string stem = std::string(main ? "main-" : "") + kMediaVersion + "-" +
+                             std::to_string(streamId) + "-" + std::to_string(startMs) + "-" +
+                             std::to_string(fnv1a(name));
+    // One request of a chunk at a time: each makes the piece the previous ones lack.
+    std::shared_ptr<std::mutex> chunkMutex;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto &slot = making_["growing-" + stem];
+        if (!slot)
+            slot = std::make_shared<std::mutex>();
+        chunkMutex = slot;
+    }
+    std::lock_guard<std::mutex> making(*chunkMutex);
+    std::vector<std::int64_t> ends;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ends = growing_[stem].pieceEnds;
+    }
+    const auto pieceFile = [&](std::int64_t from, std::int64_t to) {
+        return "rec-piece-" + stem + "-" + std::to_string(from) + "-" + std::to_string(to) + ".mp4";
+    };
+    std::int64_t covered = ends.empty() ? 0 : ends.back();
+    if (length > covered) {
+        if (make(pieceFile(covered, length),
+                 recordingArgs(name, startMs + covered, length - covered, main))
+                .empty())
+            return std::string();
+        ends.push_back(length);
+        covered = length;
+    }
+    // The pieces up to the length asked for, joined as they are.
+    std::vector<std::string> pieces;
+    std::int64_t from = 0;
+    for (const std::int64_t end : ends) {
+        if (end > length)
+            break;
+        pieces.push_back(cacheDir_ + "/" + pieceFile(from, end));
+        from = end;
+    }
+    // A length between two pieces (asked after later pieces were made): made whole, once.
+    if (from != length)
+        return recording(cameraName, streamId, startMs, length, profile);
+    const std::int64_t joinedLength = from;
+    const std::string joined = "rec-joined-" + stem + "-" + std::to_string(joinedLength) + ".mp4";
+    const std::string list = cacheDir_ + "/" + joined + ".list";
+    {
+        std::ofstream out(list, std::ios::trunc);
+        for (const auto &piece : pieces)
+            out << "file '" << piece << "'\n";
+        if (!out) {
+            log_("media: cannot write " + list);
+            return std::string();
+        }
+    }
+    const std::string path = make(joined, {"-f", "concat", "-safe", "0", "-i", list, "-c", "copy",
+                                           "-movflags", "+faststart", "-f", "mp4"});
+    ::unlink(list.c_str());
+    if (path.empty())
+        return path;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Growing &g = growing_[stem];
+    g.pieceEnds = ends;
+    if (g.joined.empty() || g.joined.back() != path)
+        g.joined.push_back(path);
+    // A request may still be opening the previous file: the one before it goes.
+    while (g.joined.size() > 2) {
+        ::unlink(g.joined.front().c_str());
+        g.joined.erase(g.joined.begin());
+    }
+    return path;
 }
 
 std::string MediaMaker::liveLoop(const std::string &cameraName, std::int64_t streamId,

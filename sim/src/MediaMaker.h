@@ -48,6 +48,13 @@ public:
     std::string recording(const std::string &cameraName, std::int64_t streamId,
                           std::int64_t startMs, std::int64_t durationMs,
                           RecordingProfile profile = RecordingProfile::Small);
+    // The recording of a chunk still being recorded, from `startMs` for `durationMs` (whole
+    // seconds): made in pieces, each request making only what was recorded since the last one
+    // and joining the pieces without encoding them again. The file made for the previous length
+    // but one is removed. Empty on failure.
+    std::string growingRecording(const std::string &cameraName, std::int64_t streamId,
+                                 std::int64_t startMs, std::int64_t durationMs,
+                                 RecordingProfile profile = RecordingProfile::Small);
     // The loop behind a live stream in one profile: H.264 constrained baseline in MPEG-TS, a
     // keyframe every second, the camera's name and a running clock burned in. Empty on failure.
     std::string liveLoop(const std::string &cameraName, std::int64_t streamId,
@@ -60,6 +67,8 @@ public:
     static std::string drawableText(const std::string &text);
 
 private:
+    std::vector<std::string> recordingArgs(const std::string &name, std::int64_t startMs,
+                                           std::int64_t durationMs, bool main) const;
     std::string make(const std::string &fileName, const std::vector<std::string> &filterArgs);
     bool runFfmpeg(const std::vector<std::string> &args, const std::string &errorFile,
                    std::string &error) const;
@@ -70,6 +79,14 @@ private:
     std::string cacheDir_;
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<std::mutex>> making_;
+    // Chunks being recorded, by the name of their pieces: the pieces made (offsets from the
+    // chunk's start where each ends) and the lengths joined so far.
+    struct Growing
+    {
+        std::vector<std::int64_t> pieceEnds;
+        std::vector<std::string> joined;
+    };
+    std::map<std::string, Growing> growing_;
 };
 
 } // namespace ardix::sim

@@ -36,7 +36,7 @@ std::vector<GatewayStream> streamsBelow(const ObjectIndex &byId, const SiteObjec
             continue;
         const SiteObject &o = *it->second;
         if (o.data.type == static_cast<int>(zarn::ObjectType::Stream))
-            streams.push_back({o.data.id, o.data.name, o.chunks, o.chunkMedia});
+            streams.push_back({o.data.id, o.data.name, o.chunks, o.chunkMedia, o.recorder});
         pending.insert(pending.end(), o.data.children.rbegin(), o.data.children.rend());
     }
     return streams;
@@ -405,6 +405,25 @@ bool Simulator::waitForHeldRequests(std::size_t n, std::chrono::milliseconds tim
 {
     std::unique_lock<std::mutex> lock(heldMutex_);
     return heldChanged_.wait_for(lock, timeout, [&] { return heldCount_ >= n; });
+}
+
+std::int64_t Simulator::chunkSearches(std::int64_t streamId)
+{
+    if (!events_)
+        return 0;
+    return call([this, streamId] { return events_->state().chunkSearches(streamId); });
+}
+
+bool Simulator::setRecording(std::int64_t streamId, bool on)
+{
+    if (!events_)
+        return false;
+    const bool found =
+        call([this, streamId, on] { return events_->state().setRecording(streamId, on); });
+    if (found)
+        logLocked("recording of stream " + std::to_string(streamId) +
+                  (on ? " resumed" : " stopped"));
+    return found;
 }
 
 std::size_t Simulator::connectionCount()

@@ -86,6 +86,11 @@ public:
     // Waits until at least n requests are parked (setHoldRequests); false on timeout.
     bool waitForHeldRequests(std::size_t n, std::chrono::milliseconds timeout);
     std::size_t connectionCount();
+    // How many chunk searches of a stream the event server answered since the start.
+    std::int64_t chunkSearches(std::int64_t streamId);
+    // Stops (false) or resumes (true) the recording of a stream that goes on recording, which
+    // leaves a gap; false when the stream has no such recording.
+    bool setRecording(std::int64_t streamId, bool on);
 
     // The channel texts published so far, per stream; "pos-data" answers from them.
     PosTextLog &posTexts() { return posTexts_; }

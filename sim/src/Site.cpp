@@ -1,4 +1,6 @@
 #include "Site.h"
+
+#include "ContinuousRecording.h"
 #include "SiteGenerator.h"
 
 #include "zarn/Value.h"
@@ -189,6 +191,15 @@ void generatedRecording(const Json &rec, SiteObject &so, std::int64_t now, const
         if (media.profile != RecordingProfile::Small || media.unavailable)
             so.chunkMedia[start] = media;
     }
+    bool continues = true;
+    if (auto c = rec.find("continues"); c != rec.end()) {
+        if (!c->is_boolean())
+            fail(at + ": \"continues\" must be true or false");
+        continues = c->get<bool>();
+    }
+    if (continues)
+        so.recorder =
+            std::make_shared<ContinuousRecording>(so.data.id, last, step, rate, profile, now);
 }
 
 void listedChunks(const Json &list, SiteObject &so, const std::string &where)

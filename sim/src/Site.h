@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace ardix::sim {
+
+class ContinuousRecording;
 
 struct SiteUser
 {
@@ -70,10 +73,12 @@ struct SiteObject
     std::vector<zarn::StreamChunk> chunks;         // streams: recordings, ordered by start
     std::map<std::int64_t, ChunkMedia> chunkMedia; // streams: by chunk start, where not default
     std::optional<PosScript> pos;                  // streams: channel texts to publish
-    int httpPort = 9554;                           // gateways: port of the HTTP service
-    int rtspPort = 8554;                           // gateways: port of the RTSP service
-    bool rtsp = true;                              // gateways: whether to serve RTSP at all
-    std::string rtspUser, rtspPassword;            // gateways: RTSP sign-in, when asked
+    // Streams with a "recording" key: the recording that goes on after the load.
+    std::shared_ptr<ContinuousRecording> recorder;
+    int httpPort = 9554;                // gateways: port of the HTTP service
+    int rtspPort = 8554;                // gateways: port of the RTSP service
+    bool rtsp = true;                   // gateways: whether to serve RTSP at all
+    std::string rtspUser, rtspPassword; // gateways: RTSP sign-in, when asked
 };
 
 // What a generated site is made from (docs/site-file.md, "Generated sites"); SiteGenerator

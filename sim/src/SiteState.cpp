@@ -1,5 +1,7 @@
 #include "SiteState.h"
 
+#include "ContinuousRecording.h"
+
 #include "zarn/HandlerError.h"
 
 #include <algorithm>
@@ -430,13 +432,42 @@ Answer SiteState::searchChunks(const Json &args, std::int64_t &)
                "searchBy " + std::to_string(searchBy) + " is not 0 (start) or 1 (end)");
     if (start > end)
         refuse(HandlerError::BadRequest, "start lies after end");
-    Json list = Json::array();
-    for (const auto &c : o.chunks) {
+    std::vector<zarn::StreamChunk> found;
+    const auto add = [&](const zarn::StreamChunk &c) {
         const auto t = searchBy == 0 ? c.start : c.end;
         if (t >= start && t <= end)
-            list.push_back(wire::toJson(c));
+            found.push_back(c);
+    };
+    for (const auto &c : o.chunks)
+        add(c);
+    // What was recorded since the load, the chunk being recorded ending now; listed chunks
+    // may lie among them.
+    if (o.recorder) {
+        for (const auto &c : o.recorder->chunks(o.recorder->now()))
+            add(c);
+        std::stable_sort(found.begin(), found.end(),
+                         [](const auto &a, const auto &b) { return a.start < b.start; });
     }
+    Json list = Json::array();
+    for (const auto &c : found)
+        list.push_back(wire::toJson(c));
+    ++chunkSearches_[streamId];
     return ok(std::to_string(list.size()) + " chunks", Json{{"chunks", std::move(list)}});
+}
+
+std::int64_t SiteState::chunkSearches(std::int64_t streamId) const
+{
+    const auto it = chunkSearches_.find(streamId);
+    return it == chunkSearches_.end() ? 0 : it->second;
+}
+
+bool SiteState::setRecording(std::int64_t streamId, bool on)
+{
+    const SiteObject *o = hasObject(streamId) ? &site_.objects[index_.at(streamId)] : nullptr;
+    if (!o || !o->recorder)
+        return false;
+    o->recorder->setRecording(on, o->recorder->now());
+    return true;
 }
 
 Answer SiteState::getStreamInfo(const Json &args, std::int64_t &)

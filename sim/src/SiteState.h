@@ -91,6 +91,11 @@ public:
     const std::vector<ScheduledEvent> &schedule() const { return site_.events; }
 
     std::size_t objectCount() const { return site_.objects.size(); }
+    // How many chunk searches of a stream were answered since the start (0 for any other id).
+    std::int64_t chunkSearches(std::int64_t streamId) const;
+    // Stops (false) or resumes (true) the recording of a stream that goes on recording (a
+    // gap); false when the stream has no such recording.
+    bool setRecording(std::int64_t streamId, bool on);
     static const std::size_t kObjectsPerPart = 1000;
     // The most an object's attributes, an event or a value may take encoded: what is left of
     // a frame after the answer or push around it.
@@ -139,6 +144,7 @@ private:
     std::unordered_map<std::int64_t, std::size_t> index_;
     std::unordered_map<std::int64_t, std::int64_t> doorSensor_;    // door actuator -> its sensor
     std::map<std::int64_t, std::map<std::int64_t, int>> bindings_; // stream -> device -> type
+    std::map<std::int64_t, std::int64_t> chunkSearches_;           // stream -> searches answered
     std::int64_t nextEventId_ = 1;
     std::int64_t nextToken_ = 1;
 };

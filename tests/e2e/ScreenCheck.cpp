@@ -59,7 +59,7 @@ QJsonObject demoSiteWithTillChunk(qint64 now)
         QJsonObject o = objects[i].toObject();
         if (o["id"].toInt() != 12)
             continue;
-        o["recording"] = QJsonObject{{"hours", 0}};
+        o["recording"] = QJsonObject{{"hours", 0}, {"continues", false}};
         o["chunks"] =
             QJsonArray{QJsonObject{{"start", now}, {"end", now + 60000}, {"size", 1000000}}};
         objects[i] = o;

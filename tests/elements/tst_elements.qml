@@ -132,20 +132,18 @@ Item {
             compare(visibleLines(view)[0], "item 2")
             compare(visibleLines(view)[19], "item 21")
 
-            // A small cell, as in a large layout, draws only the lines that reach into it.
+            // A small cell, as in a large layout, draws only the newest lines that fit in it.
             view.height = 120
-            var column = findNamed(view, "overlay")
             var shown = visibleLines(view)
             verify(shown.length > 0 && shown.length < 20, shown.length)
-            compare(shown[0], "item 2")
-            var n = 0
+            compare(shown[shown.length - 1], "item 21")
+            var column = findNamed(view, "overlay")
             for (var j = 0; j < column.children.length; ++j) {
                 var line = column.children[j]
-                if (line.text === undefined)
+                if (line.text === undefined || !line.visible)
                     continue
-                compare(line.visible, n < 20 && column.y + n * line.implicitHeight < view.height,
-                        line.text)
-                ++n
+                var at = line.mapToItem(view, 0, 0)
+                verify(at.y >= 0 && at.y + line.height <= view.height, line.text)
             }
             view.height = 480
             compare(visibleLines(view).length, 20)
@@ -194,12 +192,61 @@ Item {
             verify(view.backend.idle)
         }
 
+        function intersects(a, b) {
+            return a.x < b.x + b.width && b.x < a.x + a.width
+                    && a.y < b.y + b.height && b.y < a.y + a.height
+        }
+
+        // A receipt over a cell of any size lies in the cell, clear of the camera's name and
+        // clock (the picture's top left) and of the toolbar's name once it opens.
+        function test_receiptBoxStaysInItsCell_data() {
+            return [
+                { tag: "2x2 cell", w: 320, h: 240, vw: 640, vh: 360 },
+                { tag: "wall cell", w: 192, h: 108, vw: 320, vh: 180 },
+                { tag: "tall cell", w: 200, h: 400, vw: 640, vh: 360 },
+                { tag: "large cell", w: 640, h: 480, vw: 640, vh: 360 },
+                { tag: "no picture yet", w: 320, h: 240, vw: 0, vh: 0 }
+            ]
+        }
+        function test_receiptBoxStaysInItsCell(data) {
+            var view = createTemporaryObject(cameraComponent, scene,
+                                             { width: data.w, height: data.h, cameraName: "Till" })
+            view.videoWidth = data.vw
+            view.videoHeight = data.vh
+            view.appendPos("Till 2  receipt 0083\n4 x Crisps         5.96\n"
+                           + "3 x Birthday card  7.50\nCarrier bag        0.20\n"
+                           + "VOID 4 x Chocolate  -6.36\nTOTAL             21.43\nCARD")
+            var box = findNamed(view, "receiptBox")
+            for (var open = 0; open < 2; ++open) {
+                view.toolbarOpen = open === 1
+                var toolbar = findNamed(view, "toolbar")
+                tryCompare(toolbar, "height", open ? G.settings.toolbarIconSize : 0, 3000)
+                var rect = Qt.rect(box.x, box.y, box.width, box.height)
+                verify(box.visible && box.width > 0 && box.height > 0, data.tag)
+                verify(rect.x >= 0 && rect.y >= 0 && rect.x + rect.width <= view.width
+                       && rect.y + rect.height <= view.height, JSON.stringify(rect))
+                verify(!intersects(rect, view.labelZone),
+                       JSON.stringify(rect) + " over " + JSON.stringify(view.labelZone))
+                if (open) {
+                    var name = findNamed(view, "cameraName")
+                    var at = name.mapToItem(view, 0, 0)
+                    verify(!intersects(rect, Qt.rect(at.x, at.y, name.width, name.height)),
+                           JSON.stringify(rect))
+                }
+                // the newest line, the card payment, is drawn
+                var shown = visibleLines(view)
+                compare(shown[shown.length - 1], "CARD")
+            }
+        }
+
         // Texts from the network hold markup as often as not; shown as the characters they are,
         // they make the console fetch nothing.
         function test_networkTextsArePlain() {
             var base = "http://127.0.0.1:" + fetchListener.port
             var markup = "<img src=\"" + base + "/pos.png\"><a href=\"" + base + "/x\">Till</a>"
-            var view = createTemporaryObject(cameraComponent, scene, { cameraName: markup })
+            // wide enough for the receipt box to hold the whole markup as characters
+            var view = createTemporaryObject(cameraComponent, scene,
+                                             { cameraName: markup, width: 640 })
             view.appendPos("TOTAL  3.30\n" + markup)
             var door = createTemporaryObject(doorComponent, scene, { name: markup })
             view.toolbarOpen = true

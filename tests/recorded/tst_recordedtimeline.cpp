@@ -1,9 +1,12 @@
 // The recorded page's timeline end to end: a click plays that moment of the chunk holding it,
-// playback runs on into the next chunk by itself, a click in a gap says so, and a chunk the
-// gateway refuses is marked on the timeline and skipped; a moment typed (Ctrl+G) plays, and a
-// gateway that does not answer is said in words. The gateway listens on a port of its own,
-// which its "httpPort" setting names.
+// playback runs on into the next chunk by itself (also under a seek bar handle held at the end),
+// a click in a gap says so, and a chunk the gateway refuses is marked on the timeline and skipped.
+// Recent video: a stream that records on has its timeline end grow and its last seconds play,
+// with few searches, on the page as in layout playback; Home and End play its edges. A moment
+// typed (Ctrl+G) plays, and a gateway that does not answer is said in words. The gateway
+// listens on a port of its own, which its "httpPort" setting names.
 #include "App.h"
+#include "LayoutPlayback.h"
 #include "MpvObject.h"
 #include "RecordingIndex.h"
 #include "SimServer.h"
@@ -30,8 +33,9 @@ namespace {
 constexpr qint64 kMinute = 60000;
 constexpr int kDeadline = 60000;
 
-// A gateway with one stream: chunks A and B back to back, a gap, C (its recording lost: the
-// gateway answers 404), a second gap and D.
+// A gateway with two streams. The Till: chunks A and B back to back, a gap, C (its recording
+// lost: the gateway answers 404), a second gap and D. The Entrance records on from an hour
+// before the load in one-minute chunks, so that playback crosses their boundaries as they close.
 std::string siteJson(qint64 t0, const QString &gatewaySettings = QString())
 {
     const auto chunk = [](qint64 start, qint64 end, bool unavailable = false) {
@@ -52,7 +56,9 @@ std::string siteJson(qint64 t0, const QString &gatewaySettings = QString())
           {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "parent": 0},
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
            "settings": {"address": "127.0.0.1"%2}},
-          {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [%1]}
+          {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [%1]},
+          {"id": 13, "name": "Entrance", "type": 10, "parent": 2,
+           "recording": {"hours": 1, "chunkMinutes": 1}}
         ]})")
         .arg(chunks, gatewaySettings)
         .toStdString();
@@ -96,6 +102,8 @@ private:
     // The file the player plays, and where in it.
     QString playing() const { return m_player->path(); }
     QString recordingOf(qint64 start) const { return m_playback->recordingUrl(start); }
+    static qint64 present() { return QDateTime::currentMSecsSinceEpoch(); }
+    qint64 searches() { return m_server->sim().chunkSearches(13); }
 
 private slots:
     void initTestCase()
@@ -104,7 +112,7 @@ private slots:
         std::setlocale(LC_NUMERIC, "C");
         m_t0 = (QDateTime::currentMSecsSinceEpoch() / kMinute - 60) * kMinute;
         std::string error;
-        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), m_t0, error);
+        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), present(), error);
         QVERIFY2(site, error.c_str());
         m_server = std::make_unique<SimServer>(std::move(*site));
         QVERIFY(m_server->start());
@@ -118,7 +126,8 @@ private slots:
         QVERIFY2(m_view->status() == QQuickView::Ready,
                  qPrintable(m_view->errors().value(0).toString()));
         m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        m_view->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
         m_page = m_view->rootObject();
         QVERIFY(m_server->sim().gatewayHttpPort(2) != 9554);
         m_timeline = m_page->findChild<QQuickItem *>(QStringLiteral("timeline"));
@@ -170,6 +179,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > m_t0 + kMinute + 1000, kDeadline);
         QVERIFY(m_playback->active());
         QCOMPARE(note(), QString());
+    }
+
+    // The seek bar's handle held at the end while the chunk runs into the next one: letting
+    // go there does not throw the next chunk to its own end; it plays on.
+    void seekBarHeldAcrossTheNextChunk()
+    {
+        clickAt(m_t0 + kMinute - 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_player->position() > 55, kDeadline);
+        auto *bar = m_page->findChild<QQuickItem *>(QStringLiteral("seekBar"));
+        QVERIFY(bar && bar->isVisible());
+        const QPoint end = bar->mapToScene(QPointF(bar->width() - 1, bar->height() / 2)).toPoint();
+        QTest::mousePress(m_view.get(), Qt::LeftButton, Qt::NoModifier, end);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + kMinute), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > m_t0 + kMinute, kDeadline);
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, Qt::NoModifier, end);
+        const qint64 released = m_playback->time();
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > released + 2000, kDeadline);
+        QVERIFY2(m_playback->time() < m_t0 + kMinute + 20000,
+                 qPrintable(QString::number(m_playback->time() - m_t0)));
+        QCOMPARE(playing(), recordingOf(m_t0 + kMinute));
     }
 
     // A click between chunks plays nothing and offers the next recorded moment.
@@ -244,10 +274,84 @@ private slots:
         QVERIFY(box->isVisible());
     }
 
+    // The Entrance's timeline end follows the clock between searches; played from five seconds
+    // ago, it follows the recording for 30 s a few seconds behind, and the chunk being recorded
+    // is searched again at most once per 10 s: three or four searches, six allowing the view's
+    // own and a slow start.
+    void recentVideoGrowsAndPlaysWithFewSearches()
+    {
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "13")));
+        QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange",
+                                          Q_ARG(qint64, present() - 10 * kMinute),
+                                          Q_ARG(qint64, present() + kMinute)));
+        QTRY_VERIFY_WITH_TIMEOUT(m_index->lastRecorded() > present() - 5000, kDeadline);
+        const qint64 end = m_index->lastRecorded();
+        QTRY_VERIFY_WITH_TIMEOUT(m_index->lastRecorded() > end + 2000, kDeadline);
+        const qint64 moment = present() - 5000;
+        QVERIFY(QMetaObject::invokeMethod(m_page, "playMoment", Q_ARG(QVariant, double(moment))));
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_playback->active(), kDeadline);
+        const qint64 before = searches();
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->time() > moment + 30000, 3 * kDeadline);
+        const qint64 asked = searches() - before;
+        QVERIFY2(asked <= 6, qPrintable(QString::number(asked)));
+        QVERIFY(m_playback->active());
+        QCOMPARE(note(), QString());
+        QVERIFY2(present() - m_playback->time() < 10000,
+                 qPrintable(QString::number(present() - m_playback->time())));
+    }
+
+    // The layout in playback one minute ago (Ctrl+P): the camera plays, and 30 s of it ask
+    // as few searches as the recorded page does.
+    void layoutPlaybackOfTheLastMinute()
+    {
+        // The page lets go of the player and searches nothing meanwhile.
+        m_playback->stop();
+        m_page->setProperty("streamId", QString());
+        LayoutPlayback layout;
+        layout.setClient(App::instance()->zarnClient());
+        layout.addCell(
+            1, m_player, QStringLiteral("13"),
+            QStringLiteral("http://127.0.0.1:%1").arg(m_server->sim().gatewayHttpPort(2)));
+        layout.start(present() - kMinute);
+        QTRY_COMPARE_WITH_TIMEOUT(layout.cellStates().value("1").toString(),
+                                  QStringLiteral("playing"), kDeadline);
+        const qint64 before = searches();
+        const qint64 from = layout.clock()->moment();
+        QTRY_VERIFY_WITH_TIMEOUT(layout.clock()->moment() > from + 30000, 3 * kDeadline);
+        const qint64 asked = searches() - before;
+        QVERIFY2(asked <= 6, qPrintable(QString::number(asked)));
+        QCOMPARE(layout.cellStates().value("1").toString(), QStringLiteral("playing"));
+        QVERIFY(qAbs(layout.cellTime(1) - layout.clock()->moment()) < 3000);
+        layout.stop();
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "13")));
+    }
+
+    // Home plays the first recorded moment, End the last (ten seconds before it).
+    void homeAndEndPlayTheEdges()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(m_index->firstRecorded() > 0, kDeadline);
+        const qint64 first = m_index->firstRecorded();
+        QTest::keyClick(m_view.get(), Qt::Key_Home);
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() < first + 20000,
+                                 kDeadline);
+        QVERIFY(m_playback->time() >= first);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+
+        QTest::keyClick(m_view.get(), Qt::Key_End);
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() > present() - 30000,
+                                 kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+    }
+
     // Ctrl+G puts the cursor in the moment field; a wrong text is refused in words, a right
     // one plays that moment and hands the keys back to the page (Space pauses).
     void typedMomentPlays()
     {
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "12")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
         auto *input = m_page->findChild<QQuickItem *>(QStringLiteral("momentInput"));
         auto *error = m_page->findChild<QQuickItem *>(QStringLiteral("momentError"));
         QVERIFY(input && error);

@@ -97,9 +97,11 @@ protected:
     {
         auto s = SimFixture::site();
         for (auto &o : s.objects) {
-            if (o.data.id == 11)
+            if (o.data.id == 11) {
                 o.chunks = {{1, 11, kStart, kStart + 3000, 1},
                             {2, 11, kStart + 3000, kStart + 5000, 1}};
+                o.recorder.reset();
+            }
         }
         return s;
     }
@@ -443,6 +445,7 @@ protected:
                 if (o.data.id == r.data.id) {
                     o.chunks = r.chunks;
                     o.chunkMedia = r.chunkMedia;
+                    o.recorder.reset(); // the hour before the load alone
                 }
             }
         }
@@ -639,6 +642,11 @@ TEST_F(Gateway, ControlCommandsInjectFaults)
     const std::vector<std::pair<std::string, std::string>> refused{
         {"", "error: unknown command"},
         {"bogus 1", "error: unknown command"},
+        {"recording 13 pause", "error: recording takes stop or start"},
+        {"recording x stop", "error: STREAM"},
+        {"recording 2 stop", "error: stream 2 does not go on recording"},
+        {"searches", "error: unknown command"},
+        {"searches 1x", "error: STREAM"},
         {"drop-connections", "error: unknown command"},
         {"drop-connections -1", "error: SECONDS"},
         {"drop-connections 1.5", "error: SECONDS"},
@@ -702,3 +710,118 @@ TEST(TsLoop, RefusesWhatIsNotALoopableStream)
 }
 
 } // namespace
+
+// Stream 13 records on after the load in one-minute chunks, loaded 2.5 s before a chunk
+// boundary of the site's clock: the chunk being recorded is listed ending now and served up to
+// now, growing; it closes on the boundary and the next begins; the control port stops and
+// resumes recording (a gap) and counts the searches answered.
+class GatewayGrowing : public Gateway
+{
+protected:
+    // Asks for the chunks until `done` holds of them or 30 s passed.
+    template <typename F> std::vector<StreamChunk> chunksWhen(F done)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        auto chunks = searchChunks(13);
+        while (!done(chunks) && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            chunks = searchChunks(13);
+        }
+        return chunks;
+    }
+    static constexpr std::int64_t kBoundary = kStart + 2 * 3600000;
+    sim::Site site() override
+    {
+        auto s = Gateway::site();
+        std::string error;
+        const auto recorded = sim::Site::fromJson(R"({"objects": [
+            {"id": 13, "type": 10, "recording": {"hours": 1, "chunkMinutes": 1}}]})",
+                                                  kBoundary - 2500, error);
+        EXPECT_TRUE(recorded) << error;
+        for (auto &o : s.objects) {
+            if (o.data.id == 13 && recorded) {
+                o.chunks = recorded->objects.front().chunks;
+                o.recorder = recorder = recorded->objects.front().recorder;
+            }
+        }
+        return s;
+    }
+    std::int64_t simulatorNow() const { return recorder->now(); }
+    std::shared_ptr<sim::ContinuousRecording> recorder;
+    // The recording of a chunk as a player gets it, and its duration by ffprobe.
+    double recordedSeconds(std::int64_t start)
+    {
+        const std::string path = "/" + sim::GatewayHttp::recordingName(13, start);
+        auto answer = http().Get(path.c_str());
+        EXPECT_TRUE(answer && answer->status == 200) << path;
+        if (!answer)
+            return -1;
+        const std::string file = ::testing::TempDir() + "/growing.mp4";
+        std::ofstream(file, std::ios::binary) << answer->body;
+        return std::atof(ffprobeDuration(file).c_str());
+    }
+};
+
+TEST_F(GatewayGrowing, TheChunkBeingRecordedGrowsClosesOnItsBoundaryAndStopsForAGap)
+{
+    ASSERT_EQ(signIn(client), 500);
+    asio::io_context io;
+    sim::ControlServer control(io, *simulator, [](const std::string &) {});
+    auto chunks = searchChunks(13);
+    ASSERT_EQ(chunks.size(), 61u);
+    const StreamChunk open = chunks.back();
+    EXPECT_EQ(open.start, kBoundary - 60000);
+    EXPECT_EQ(chunks[59].end, open.start);
+    EXPECT_GE(open.end, kBoundary - 2500);
+    EXPECT_LT(open.end, kBoundary);
+    // Served up to the moment asked, in whole seconds: 57 s of it (ffprobe reads what came).
+    const double first = recordedSeconds(open.start);
+    EXPECT_GE(first, 56.9);
+    EXPECT_LE(first, 60.1);
+    // Named "to", the same bytes however it grows meanwhile.
+    const std::string upTo = "/" + sim::GatewayHttp::recordingName(13, open.start) +
+                             "?to=" + std::to_string(open.start + 30500);
+    auto named = http().Get(upTo.c_str());
+    ASSERT_TRUE(named && named->status == 200);
+    // A byte range of what is served.
+    auto range = http().Get(("/" + sim::GatewayHttp::recordingName(13, open.start)).c_str(),
+                            {{"Range", "bytes=0-99"}});
+    ASSERT_TRUE(range);
+    EXPECT_EQ(range->status, 206);
+    EXPECT_EQ(range->body.size(), 100u);
+
+    // Past the boundary the chunk is closed, whole, and the next one grows.
+    chunks = chunksWhen([](const std::vector<StreamChunk> &c) {
+        return c.size() == 62u && c.back().end - c.back().start >= 1000;
+    });
+    ASSERT_EQ(chunks.size(), 62u);
+    EXPECT_EQ(chunks[60].start, open.start);
+    EXPECT_EQ(chunks[60].end, kBoundary);
+    EXPECT_EQ(chunks[61].start, kBoundary);
+    EXPECT_GE(recordedSeconds(open.start), 59.9);
+    auto again = http().Get(upTo.c_str());
+    ASSERT_TRUE(again && again->status == 200);
+    EXPECT_TRUE(again->body == named->body);
+    const double next = recordedSeconds(kBoundary);
+    EXPECT_GE(next, 1.0);
+    EXPECT_LE(next, 10.0);
+
+    // A stop closes the chunk being recorded; nothing grows until recording resumes.
+    EXPECT_EQ(control.execute("recording 13 stop"), "ok");
+    chunks = searchChunks(13);
+    const std::int64_t stoppedAt = chunks.back().end;
+    // The site's clock moves on a second and a half: the end stays.
+    chunks = chunksWhen([&](const std::vector<StreamChunk> &c) {
+        return simulatorNow() > stoppedAt + 1500 || c.back().end != stoppedAt;
+    });
+    EXPECT_EQ(chunks.back().end, stoppedAt);
+    EXPECT_EQ(control.execute("recording 13 start"), "ok");
+    chunks = chunksWhen([](const std::vector<StreamChunk> &c) { return c.size() == 63u; });
+    ASSERT_EQ(chunks.size(), 63u);
+    EXPECT_GE(chunks.back().start, stoppedAt + 1000);
+    EXPECT_EQ(chunks[61].end, stoppedAt);
+    // Every search above was counted.
+    const std::string searches = control.execute("searches 13");
+    EXPECT_EQ(searches.rfind("ok ", 0), 0u) << searches;
+    EXPECT_GE(std::atoi(searches.c_str() + 3), 6);
+}

@@ -296,6 +296,8 @@ TEST(SiteFile, BrokenSitesAreRefusedWithAReason)
         {R"({"objects":[{"id":1,"type":10,"chunks":[{"start":5,"end":1}]}]})", "ends before"},
         {R"({"objects":[{"id":1,"type":7,"settings":{"v":{"kind":20,"v":"x"}}}]})", "does not fit"},
         {R"({"users":[{"id":1}],"objects":[{"id":1,"type":7}]})", "non-zero id and a name"},
+        {R"({"objects":[{"id":1,"type":10,"recording":{"continues":1}}]})",
+         "\"continues\" must be true or false"},
         {R"({"objects":[{"id":1,"type":10,"recording":{"profile":"large"}}]})",
          "\"profile\" must be \"small\" or \"main\""},
         {R"({"objects":[{"id":1,"type":10,"chunks":[{"start":1,"end":2,"profile":1}]}]})",

@@ -1,7 +1,10 @@
 // The transaction search over gateways on loopback: malformed or silent answers, what the
-// store keeps and answers later, the results model, its sorting and its CSV.
+// store keeps and answers later, the results model, its sorting, its bound and its CSV; the
+// export of every row found, off the GUI thread.
 #include "LogCapture.h"
 #include "LoopbackHttpServer.h"
+#include "ReceiptSummary.h"
+#include "TransactionExport.h"
 #include "TransactionModel.h"
 #include "TransactionSearch.h"
 #include "TransactionStore.h"
@@ -14,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -242,14 +246,16 @@ private slots:
         const qint64 time =
             QDateTime(QDate(2026, 12, 8), QTime(14, 32, 5, 123)).toMSecsSinceEpoch();
         model.append({row(time, "Till, \"A\"", 1.0, "SALE, \"big\"\nTOTAL 1.00\n"),
-                      row(time + 1, "B", 2.0)});
+                      row(time + 1, "B", 2.0), row(time + 2, "\rC", 3.0, "\tSALE")});
         const QString file = m_dir.filePath("out.csv");
         QVERIFY(model.exportCsv(QUrl::fromLocalFile(file).toString()));
         QFile in(file);
         QVERIFY(in.open(QIODevice::ReadOnly));
         const QVector<QStringList> rows = parseCsv(QString::fromUtf8(in.readAll()));
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.at(0), QStringList({"time", "till", "stream", "text"}));
+        // a leading tab or carriage return is escaped as a leading "=" is
+        QCOMPARE(rows.at(3).mid(1), QStringList({"'\rC", "s", "'\tSALE"}));
         QCOMPARE(rows.at(1), QStringList({"2026-12-08T14:32:05.123+01:00", "Till, \"A\"", "s",
                                           "SALE, \"big\"\nTOTAL 1.00\n"}));
         QVERIFY(!model.exportCsv(m_dir.filePath("missing/folder/out.csv")));
@@ -257,11 +263,153 @@ private slots:
         QVERIFY(model.exportCsv(file) && model.exportError().isEmpty());
     }
 
+    // The table keeps the first rows in its order, however many are found, and counts the rest.
+    void modelKeepsTheFirstRows()
+    {
+        TransactionModel model(nullptr, 100);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVector<TransactionModel::Row> batch;
+        for (int i = 0; i < 150; ++i)
+            batch << row(1000 - i, "T", i);
+        model.append(batch);
+        QCOMPARE(model.count(), 100);
+        QCOMPARE(model.dropped(), 50);
+        QCOMPARE(times(model).first(), 851);
+        QCOMPARE(times(model).last(), 950);
+        model.append({row(1, "T", 0), row(5000, "T", 0)}); // one goes in, one is only counted
+        QCOMPARE(model.count(), 100);
+        QCOMPARE(model.dropped(), 52);
+        QCOMPARE(times(model).first(), 1);
+        QCOMPARE(times(model).last(), 949);
+        model.clear();
+        QCOMPARE(model.dropped(), 0);
+    }
+
+    // More receipts than the table holds: the first 10 000 by time, the rest counted; sorted by
+    // amount, the search runs again from the store and the largest, found last, comes first.
+    void boundedResultsSortAgain()
+    {
+        constexpr int kMany = TransactionModel::kDefaultLimit + 2000;
+        QVector<QPair<qint64, QByteArray>> entries;
+        for (int i = 0; i < kMany; ++i)
+            entries.append({kBase + i * 250, "SALE\\nTOTAL " + QByteArray::number(i % 500) + "." +
+                                                 QByteArray::number(10 + i % 90)});
+        entries.last().second = "SALE\\nTOTAL 9999.99";
+        m_server.answer(path("many", kBase), 200, receipts(entries));
+        TransactionSearch search;
+        search.start(tills("many"), kBase, kBase + kHour, QString());
+        QVERIFY(finished(search));
+        QCOMPARE(search.resultCount(), kMany);
+        QCOMPARE(search.results()->count(), TransactionModel::kDefaultLimit);
+        QCOMPARE(search.results()->dropped(), 2000);
+        QCOMPARE(search.results()->row(0).time, kBase);
+
+        search.sortResults(TransactionModel::AmountColumn, Qt::DescendingOrder);
+        QVERIFY(finished(search));
+        QCOMPARE(search.resultCount(), kMany);
+        QCOMPARE(search.results()->row(0).amount, 9999.99);
+        QCOMPARE(m_server.requestedPaths().filter("strmId=many&").size(), 1);
+    }
+
+    // 50 000 receipts in a real store: all of them exported in the table's order while progress
+    // is reported, the amount order by size; a cancelled export leaves no file behind.
+    void exportWritesEveryRowOffTheGuiThread()
+    {
+        const QString storeFile = m_dir.filePath("export.sqlite");
+        constexpr int kPerHour = 5000;
+        const qint64 from = kBase - 24 * kHour;
+        {
+            TransactionStore store(storeFile);
+            QVERIFY(store.open(QDateTime::currentMSecsSinceEpoch()));
+            for (int hour = 0; hour < 5; ++hour) {
+                for (const char *stream : {"a", "b"}) {
+                    QVector<PosText> texts;
+                    for (int i = 0; i < kPerHour; ++i) {
+                        const int cents = (i * 7919 + hour) % 100000;
+                        texts.append({from + hour * kHour + i * 700,
+                                      QStringLiteral("%1\nTOTAL %2%3.%4")
+                                          .arg(i % 10 == 0 ? "REFUND" : "=SALE")
+                                          .arg(i % 10 == 0 ? "-" : "")
+                                          .arg(cents / 100)
+                                          .arg(cents % 100, 2, 10, QLatin1Char('0'))});
+                    }
+                    QVERIFY(store.addTexts(stream, from + hour * kHour, from + (hour + 1) * kHour,
+                                           texts, QDateTime::currentMSecsSinceEpoch()));
+                }
+            }
+        }
+        TransactionExport::Job job;
+        job.tills = {{"a", "Till A"}, {"b", "Till B"}};
+        job.from = from;
+        job.to = from + 5 * kHour;
+        job.storeFile = storeFile;
+        job.query = ReceiptQuery(QString());
+        const auto exported = [](const QString &file) {
+            QFile in(file);
+            return in.open(QIODevice::ReadOnly) ? parseCsv(QString::fromUtf8(in.readAll()))
+                                                : QVector<QStringList>();
+        };
+
+        job.path = m_dir.filePath("by-time.csv");
+        TransactionExport byTime;
+        QSignalSpy progress(&byTime, &TransactionExport::progressChanged);
+        QSignalSpy ended(&byTime, &TransactionExport::finished);
+        QVERIFY(byTime.start(job));
+        QVERIFY(byTime.running());
+        QVERIFY(!byTime.start(job)); // one at a time
+        QVERIFY(ended.wait(120000));
+        QCOMPARE(ended.first().at(0).toBool(), true);
+        QVERIFY(progress.count() >= 2);
+        QCOMPARE(byTime.rowsWritten(), 50000);
+        QVector<QStringList> rows = exported(job.path);
+        QCOMPARE(rows.size(), 50001);
+        for (int i = 2; i < rows.size(); ++i)
+            QVERIFY2(rows.at(i - 1).at(0) <= rows.at(i).at(0), qPrintable(rows.at(i).at(0)));
+        const int escaped = int(std::count_if(rows.begin(), rows.end(), [](const QStringList &r) {
+            return r.at(3).startsWith("'=SALE");
+        }));
+        QCOMPARE(escaped, 45000);
+
+        job.path = m_dir.filePath("by-amount.csv");
+        job.column = TransactionModel::AmountColumn;
+        job.order = Qt::DescendingOrder;
+        QString error;
+        std::atomic<bool> cancelled{false};
+        QVector<double> shares;
+        QVERIFY2(TransactionExport::run(
+                     job, cancelled, [&shares](double share, int) { shares << share; }, &error),
+                 qPrintable(error));
+        // both passes report as they go, never backwards, up to the whole
+        QVERIFY2(shares.size() > 10, qPrintable(QString::number(shares.size())));
+        QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+        QVERIFY(shares.first() < 0.5 && shares.last() == 1.0);
+        rows = exported(job.path);
+        QCOMPARE(rows.size(), 50001);
+        double before = qInf();
+        for (int i = 1; i < rows.size(); ++i) {
+            const double size = std::fabs(ReceiptSummary::read(rows.at(i).at(3)).total());
+            QVERIFY2(size <= before, qPrintable(rows.at(i).at(3)));
+            before = size;
+        }
+
+        job.path = m_dir.filePath("cancelled.csv");
+        TransactionExport cancelling;
+        QSignalSpy stopped(&cancelling, &TransactionExport::finished);
+        QVERIFY(cancelling.start(job));
+        cancelling.cancel();
+        QVERIFY(stopped.wait(120000));
+        QCOMPARE(stopped.first().at(0).toBool(), false);
+        QVERIFY(!QFile::exists(job.path));
+        const QStringList left = QDir(m_dir.path()).entryList({"cancelled*"}, QDir::Files);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(", ")));
+    }
+
 private:
     static TransactionModel::Row row(qint64 time, const QString &till, double amount,
                                      const QString &text = QString())
     {
-        return {time, till, "s", text.section('\n', 0, 0), amount, 1, text};
+        return {time, till, "s", text.section('\n', 0, 0), amount, 1, text, "sale", false};
     }
 
     static QVector<qint64> times(const TransactionModel &model)

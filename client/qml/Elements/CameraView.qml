@@ -35,6 +35,11 @@ Item {
     // and its last picture stays up until it draws again.
     property bool decoding: true
     property string playingUrl: ""
+    // Room at the top right that the page covers with something of its own (the recorded
+    // page's receipt from a search): the channel texts keep below it.
+    property real receiptTopMargin: 0
+    // Room at the bottom that the page covers with its own controls.
+    property real receiptBottomMargin: 0
 
     // A live stream that failed, ended or stalled is tried again after 5 s.
     function scheduleRetry() {
@@ -55,6 +60,16 @@ Item {
         player.setOption("fps", fpsBox.currentText)
     }
 
+    // Counts the changes of the lines shown, and the characters of the longest.
+    property int linesRevision: 0
+    readonly property int longestLine: {
+        linesRevision // read, so that the binding follows every change of the lines
+        var longest = 0
+        for (var i = 0; i < overlayLines.count; ++i)
+            longest = Math.max(longest, String(overlayLines.get(i).label).length)
+        return longest
+    }
+
     // Keeps the last maxVisibleLines lines: older ones could never be shown.
     function appendPos(msg) {
         var pieces = String(msg).split("\n")
@@ -62,12 +77,14 @@ Item {
             overlayLines.append({ "label": pieces[i] })
         if (overlayLines.count > maxVisibleLines)
             overlayLines.remove(0, overlayLines.count - maxVisibleLines)
+        ++linesRevision
         clearTimer.interval = 3000
         clearTimer.restart()
     }
 
     function clearPos() {
         overlayLines.clear()
+        ++linesRevision
         clearTimer.stop()
     }
 
@@ -242,30 +259,88 @@ Item {
         onTriggered: {
             if (overlayLines.count > 0) {
                 overlayLines.remove(0)
+                ++root.linesRevision
                 interval = 500
                 restart()
             }
         }
     }
 
-    Column {
-        id: overlay
-        objectName: "overlay"
-        y: toolbarRow.height
-        x: 4
-        Repeater {
-            model: overlayLines
-            Label {
-                // Lines below the cell's bottom edge would be clipped anyway; not drawing
-                // them keeps a text-heavy cell as cheap to draw as the others.
-                visible: index < root.maxVisibleLines
-                         && overlay.y + index * implicitHeight < root.height
-                text: label
-                font.pixelSize: 15
-                color: "white"
-                style: Text.Outline
-                styleColor: "black"
-                textFormat: Text.PlainText
+    // Where the picture lies in the view (the video keeps its shape, bars around it), and the
+    // part of it where cameras print their name and clock: its top left corner.
+    readonly property rect pictureRect: {
+        if (videoWidth <= 0 || videoHeight <= 0 || width <= 0 || height <= 0)
+            return Qt.rect(0, 0, width, height)
+        var scale = Math.min(width / videoWidth, height / videoHeight)
+        var w = videoWidth * scale, h = videoHeight * scale
+        return Qt.rect((width - w) / 2, (height - h) / 2, w, h)
+    }
+    readonly property rect labelZone: Qt.rect(pictureRect.x, pictureRect.y,
+                                              pictureRect.width * 0.45, pictureRect.height * 0.3)
+
+    // The channel texts, as on the recorded page: a dark box, a fixed-width font, inside the
+    // view. At its top right when the room beside the camera's name and clock holds its lines,
+    // else under them when that room holds at least four lines, else at the top right, its
+    // lines cut; below the toolbar when it is open. The newest lines stay at the bottom; the
+    // oldest are not drawn when the box runs out of room.
+    FontMetrics {
+        id: receiptFont
+        font.family: "monospace"
+        font.pixelSize: 12
+    }
+    Rectangle {
+        id: receiptBox
+        objectName: "receiptBox"
+        readonly property int margin: 4
+        readonly property int padding: 6
+        readonly property real lineHeight: Math.max(1, receiptFont.height)
+        readonly property real naturalWidth: root.longestLine * receiptFont.advanceWidth("0")
+                                             + 2 * padding + 1
+        readonly property real belowToolbar: Math.max(margin + root.receiptTopMargin,
+                                                      toolbar.height + margin)
+        readonly property real besideRoom: root.width - (root.labelZone.x + root.labelZone.width)
+                                           - 2 * margin
+        readonly property real belowY: Math.max(belowToolbar, root.labelZone.y
+                                                              + root.labelZone.height + margin)
+        readonly property int belowLines: linesIn(belowY)
+        readonly property bool beside: besideRoom >= naturalWidth
+                                       || belowLines < Math.min(4, overlayLines.count)
+        readonly property real roomWidth: beside ? besideRoom : root.width - 2 * margin
+        readonly property real roomY: beside ? belowToolbar : belowY
+        // How many lines the room below roomY holds.
+        readonly property int fitLines: linesIn(roomY)
+        function linesIn(y) {
+            return Math.max(0, Math.floor((root.height - root.receiptBottomMargin - margin - y
+                                           - 2 * padding) / lineHeight))
+        }
+        readonly property int shownLines: Math.min(overlayLines.count, fitLines,
+                                                   root.maxVisibleLines)
+        visible: shownLines > 0 && roomWidth > 2 * padding
+        x: beside ? root.width - margin - width : margin
+        y: roomY
+        width: Math.max(0, Math.min(overlay.implicitWidth + 2 * padding, roomWidth))
+        height: shownLines * lineHeight + 2 * padding
+        color: Qt.rgba(0, 0, 0, 0.7)
+        clip: true
+        Column {
+            id: overlay
+            objectName: "overlay"
+            x: receiptBox.padding
+            y: receiptBox.padding
+            Repeater {
+                model: overlayLines
+                Label {
+                    // Only the newest lines that fit are drawn; the others would be clipped,
+                    // and not drawing them keeps a text-heavy cell as cheap as the others.
+                    visible: index >= overlayLines.count - receiptBox.shownLines
+                    width: Math.min(implicitWidth, receiptBox.roomWidth - 2 * receiptBox.padding)
+                    height: receiptBox.lineHeight
+                    text: label
+                    font: receiptFont.font
+                    color: "white"
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                }
             }
         }
     }

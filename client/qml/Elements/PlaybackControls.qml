@@ -87,9 +87,20 @@ Rectangle {
         from: 0
         to: Math.max(controls.duration, 0.001)
         enabled: controls.duration > 0
+        // The recording the handle was taken on: when playback runs into the next one while
+        // the handle is held, letting go seeks nothing (the place was meant for the other).
+        property string heldOn: ""
         onPressedChanged: {
-            if (!pressed)
-                controls.seekTo(value)
+            var current = controls.player ? controls.player.path : ""
+            if (pressed) {
+                heldOn = current
+                return
+            }
+            if (current !== heldOn) {
+                console.log("Seek dropped: the recording changed while the handle was held")
+                return
+            }
+            controls.seekTo(value)
         }
     }
 
