@@ -259,7 +259,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_playback: the layout did not come\n");
         return 1;
     }
-    b.playback->setGatewayPort(httpPort);
     std::printf("%d cells, %s recordings of %lld s\n", cells, qPrintable(profile), kChunkMs / 1000);
     timeToPictures(b, t0, rounds);
     inStep(b, t0);

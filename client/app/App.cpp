@@ -11,6 +11,8 @@
 #include <QQmlEngine>
 #include <QSettings>
 
+#include <utility>
+
 App *App::s_instance = nullptr;
 
 namespace {
@@ -302,12 +304,33 @@ void App::showStreamAlone(const QString &streamId)
         return;
     }
     qInfo() << "Showing stream alone:" << stream->name();
+    // Esc brings back what was shown before the first stream shown alone.
+    if (!m_streamAlone) {
+        m_gridBeforeAlone = {m_layoutModel->numRows(), m_layoutModel->numCols(),
+                             m_layoutModel->cells()};
+        m_layoutBeforeAlone = m_currentLayout;
+    }
     // The operator has chosen what to see: neither the first layout nor a layout requested
     // earlier must replace it.
     m_layoutApplied = true;
     m_layoutGate->drop();
     m_layoutModel->fromJson(json);
     setCurrentLayout(QString());
+    m_streamAlone = true;
+}
+
+bool App::leaveStreamAlone()
+{
+    if (!m_streamAlone)
+        return false;
+    m_streamAlone = false;
+    const LayoutGrid grid = std::exchange(m_gridBeforeAlone, LayoutGrid());
+    if (grid.cells.isEmpty())
+        return false;
+    qInfo() << "Back to the layout shown before the stream alone:" << m_layoutBeforeAlone;
+    m_layoutModel->setGrid(grid);
+    setCurrentLayout(m_layoutBeforeAlone);
+    return true;
 }
 
 void App::setCurrentLayout(const QString &name)
@@ -315,6 +338,9 @@ void App::setCurrentLayout(const QString &name)
     if (m_currentLayout == name)
         return;
     m_currentLayout = name;
+    // Another layout applied: Esc has nothing to bring back.
+    if (!name.isEmpty())
+        m_streamAlone = false;
     emit currentLayoutChanged();
 }
 

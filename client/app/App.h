@@ -63,6 +63,9 @@ public:
     Q_INVOKABLE void jumpToPage(const QString &page);
     // Shows one stream alone, in a layout of one cell.
     Q_INVOKABLE void showStreamAlone(const QString &streamId);
+    // After showStreamAlone: the layout shown before it again (Esc). False when no stream is
+    // shown alone, or nothing was shown before it.
+    Q_INVOKABLE bool leaveStreamAlone();
 
     QStringList layoutsList() const;
     QString currentLayout() const { return m_currentLayout; }
@@ -132,6 +135,10 @@ private:
     LastLayoutMemory m_lastLayout;
     LayoutRequestGate *m_layoutGate = nullptr;
     QString m_currentLayout;
+    // What showStreamAlone replaced, for leaveStreamAlone; kept while streams are shown alone.
+    bool m_streamAlone = false;
+    LayoutGrid m_gridBeforeAlone;
+    QString m_layoutBeforeAlone;
     Reconnector *m_reconnector = nullptr;
     EventList *m_events = nullptr;
     AlarmSounder *m_alarmSounder = nullptr;

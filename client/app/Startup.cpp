@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "ClickFocusGuard.h"
 #include "LogHandler.h"
 #include "SettingsFileGuard.h"
 
@@ -9,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QStandardPaths>
 
 #include <clocale>
@@ -77,4 +79,7 @@ void Startup::loadScene(QQmlApplicationEngine &engine, const QString &debugValue
         QLoggingCategory::setFilterRules(QStringLiteral("zarn.values.debug=true"));
     engine.addImportPath(QStringLiteral("qrc:/qml"));
     engine.load(scene);
+    auto *guard = new ClickFocusGuard(&engine);
+    for (QObject *root : engine.rootObjects())
+        guard->watch(qobject_cast<QQuickWindow *>(root));
 }

@@ -1,8 +1,8 @@
 #include "LayoutPlayback.h"
 
 #include "EventList.h"
+#include "GatewayAddress.h"
 #include "MpvObject.h"
-#include "QmlUtils.h"
 #include "TimelinePlayback.h"
 #include "ZarnClient.h"
 
@@ -49,7 +49,6 @@ struct LayoutPlayback::Cell
     int key = 0;
     QPointer<MpvObject> player;
     QString streamId;
-    QString address;
     std::unique_ptr<RecordingIndex> index;
     std::unique_ptr<TimelinePlayback> playback;
     QString state = QStringLiteral("searching");
@@ -92,16 +91,6 @@ void LayoutPlayback::setClient(ZarnClient *client)
     emit clientChanged();
 }
 
-void LayoutPlayback::setGatewayPort(int port)
-{
-    if (m_gatewayPort == port)
-        return;
-    m_gatewayPort = port;
-    for (auto &entry : m_cells)
-        entry.second->playback->setGateway(QmlUtils::httpBase(entry.second->address, port));
-    emit gatewayPortChanged();
-}
-
 QVariantMap LayoutPlayback::cellStates() const
 {
     QVariantMap states;
@@ -111,8 +100,13 @@ QVariantMap LayoutPlayback::cellStates() const
 }
 
 void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId,
-                             const QString &address)
+                             const QString &gateway)
 {
+    // The same again (the object tree reloaded, nothing of this cell changed): it plays on.
+    const auto known = m_cells.find(key);
+    if (known != m_cells.end() && known->second->player == player &&
+        known->second->streamId == streamId && known->second->playback->gateway() == gateway)
+        return;
     removeCell(key);
     if (!player || streamId.isEmpty())
         return;
@@ -120,13 +114,12 @@ void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId
     cell->key = key;
     cell->player = player;
     cell->streamId = streamId;
-    cell->address = address;
     cell->index = std::make_unique<RecordingIndex>();
     cell->index->setStreamId(streamId);
     cell->playback = std::make_unique<TimelinePlayback>();
     cell->playback->setPlayer(player);
     cell->playback->setIndex(cell->index.get());
-    cell->playback->setGateway(QmlUtils::httpBase(address, m_gatewayPort));
+    cell->playback->setGateway(gateway);
     connect(cell->playback.get(), &TimelinePlayback::needChunksAfter, this,
             [this, streamId](qint64 t) { search(streamId, t, t + kSearchAround); });
     connect(cell->playback.get(), &TimelinePlayback::chunkUnavailable, this,
@@ -550,7 +543,7 @@ void LayoutPlayback::probeGateway(Cell &cell)
                       probe->state() == QAbstractSocket::ConnectingState))
             down(QStringLiteral("no answer within %1 s").arg(kProbeMs / 1000));
     });
-    probe->connectToHost(gateway.host(), quint16(gateway.port(m_gatewayPort)));
+    probe->connectToHost(gateway.host(), quint16(gateway.port(GatewayAddress::kDefaultHttpPort)));
 }
 
 void LayoutPlayback::setState(Cell &cell, const QString &state)

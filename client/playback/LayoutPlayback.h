@@ -31,8 +31,6 @@ class LayoutPlayback : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(ZarnClient *client READ client WRITE setClient NOTIFY clientChanged)
-    // The port of the gateways' HTTP service.
-    Q_PROPERTY(int gatewayPort READ gatewayPort WRITE setGatewayPort NOTIFY gatewayPortChanged)
     Q_PROPERTY(LayoutClock *clock READ clock CONSTANT)
     // Every cell's recorded spans under one stream key, for the shared timeline.
     Q_PROPERTY(RecordingIndex *index READ index CONSTANT)
@@ -51,8 +49,6 @@ public:
 
     ZarnClient *client() const { return m_client; }
     void setClient(ZarnClient *client);
-    int gatewayPort() const { return m_gatewayPort; }
-    void setGatewayPort(int port);
     LayoutClock *clock() { return &m_clock; }
     RecordingIndex *index() { return &m_merged; }
     bool active() const { return m_active; }
@@ -60,8 +56,9 @@ public:
     QVariantMap cellStates() const;
 
     // A camera cell taking part, by its key in the layout; registered again it is replaced.
+    // `gateway`: the HTTP service of the stream's gateway, "http://host:port" (GatewayAddress).
     Q_INVOKABLE void addCell(int key, MpvObject *player, const QString &streamId,
-                             const QString &address);
+                             const QString &gateway);
     Q_INVOKABLE void removeCell(int key);
 
     Q_INVOKABLE void start(qint64 t);
@@ -80,7 +77,6 @@ public:
 
 signals:
     void clientChanged();
-    void gatewayPortChanged();
     void activeChanged();
     void pausedChanged();
     void cellStatesChanged();
@@ -112,7 +108,6 @@ private:
     qint64 now() const { return m_wall.elapsed(); }
 
     QPointer<ZarnClient> m_client;
-    int m_gatewayPort = 9554;
     LayoutClock m_clock;
     RecordingIndex m_merged;
     std::map<int, std::unique_ptr<Cell>> m_cells;

@@ -43,12 +43,16 @@ Pane {
         return null
     }
 
-    // Returns every camera shown alone to its cell; with none alone, playback returns to live.
+    // Returns every camera shown alone to its cell; with none alone, playback returns to live,
+    // and a stream shown alone in place of the layout (an event, the camera tree) gives the
+    // layout back.
     function leaveSingleView() {
         if (viewAlone === null && playbackMode) {
             backToLive()
             return
         }
+        if (viewAlone === null && App.leaveStreamAlone())
+            return
         for (var i = 0; i < cells.count; ++i) {
             var cell = cells.itemAt(i)
             if (cell && cell.item && typeof cell.item.leaveSingleView === "function")
@@ -92,11 +96,9 @@ Pane {
             return qsTr("Searching the recordings…")
         return ""
     }
-    function gatewayAddressOf(gatewayId) {
-        var gateway = App.zarnRepository.objectById(gatewayId)
-        if (gateway && gateway.settings && gateway.settings.contains("address"))
-            return gateway.settings.prop("address")
-        return "127.0.0.1"
+    // "http://host:port" of the gateway's HTTP service (GatewayAddress).
+    function gatewayBaseOf(gatewayId) {
+        return App.zarnRepository.gatewayHttp(gatewayId).base
     }
 
     LayoutPlayback {
@@ -209,12 +211,17 @@ Pane {
             function takePart() {
                 if (slot && streamId !== "")
                     layoutPlayback.addCell(cellKey, view.backend, streamId,
-                                           page.gatewayAddressOf(slot.gatewayId))
+                                           page.gatewayBaseOf(slot.gatewayId))
             }
 
             Component.onCompleted: {
                 subscribeOverlay()
                 takePart()
+            }
+            // A reloaded tree may move the stream's gateway (another address or "httpPort").
+            Connections {
+                target: page
+                function onTreeRevisionChanged() { cell.takePart() }
             }
             Component.onDestruction: {
                 if (layoutPlayback)
@@ -252,8 +259,7 @@ Pane {
                     return
                 if (textsUntil < 0 || t < textsUntil || t - textsUntil > 3000) {
                     view.clearPos()
-                    posTexts.setSource(streamId, QmlUtils.gatewayUrl(
-                        page.gatewayAddressOf(slot.gatewayId), layoutPlayback.gatewayPort))
+                    posTexts.setSource(streamId, page.gatewayBaseOf(slot.gatewayId))
                     posTexts.request(t - hourMs, t + hourMs)
                     jumpedTo = t
                 }
@@ -480,21 +486,6 @@ Pane {
         color: "transparent"
         border.color: "#ff9800"
         border.width: 5
-    }
-
-    // Live: switches the layout to playback one minute ago.
-    Button {
-        objectName: "playbackButton"
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.margins: 6
-        z: 150
-        visible: !page.playbackMode && App.layoutModel.numRows > 0
-        opacity: hovered ? 1.0 : 0.6
-        text: qsTr("\u25C0\u25C0 Playback") + I18n.localeNotify
-        ToolTip.text: qsTr("Play the whole layout from one minute ago (Ctrl+P)") + I18n.localeNotify
-        ToolTip.visible: hovered
-        onClicked: page.togglePlayback()
     }
 
     LayoutPlaybackBar {

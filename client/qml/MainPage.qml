@@ -42,6 +42,28 @@ Page {
         }
     }
 
+    // The live layout: switches it to playback one minute ago. In the sidebar's strip, under
+    // its entries, where it covers no cell's buttons (a door's "Open" in the corner).
+    readonly property Item layoutShown: pages.currentItem
+                                        && pages.currentItem.objectName === "layoutPage"
+                                        ? pages.currentItem : null
+    Button {
+        objectName: "playbackButton"
+        x: 3
+        width: G.settings.sidebarClosedWidth - 6
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 6
+        z: 11
+        visible: mainPage.layoutShown !== null && !mainPage.layoutShown.playbackMode
+                 && App.layoutModel.numRows > 0 && !sidebar.opened
+        text: "\u25C0\u25C0"
+        font.pixelSize: 16
+        ToolTip.text: qsTr("Playback: the whole layout from one minute ago (Ctrl+P)")
+                      + I18n.localeNotify
+        ToolTip.visible: hovered
+        onClicked: mainPage.layoutShown.togglePlayback()
+    }
+
     Keyboard {
         page: pages.currentItem
         onLayoutPlaybackRequested: mainPage.playLayoutAt(Date.now() - 60000)
@@ -63,9 +85,21 @@ Page {
         id: layoutPage
         LayoutPage { onEventActivated: mainPage.openEvent(sourceId, time, arrival) }
     }
-    Component {
+    // One for the console's life, like the transactions page: the chosen camera and moment
+    // wait while other pages show, and play again on return.
+    RecordedPage {
         id: recordedPage
-        RecordedPage { onLayoutPlaybackRequested: mainPage.playLayoutAt(time) }
+        visible: false
+        onLayoutPlaybackRequested: mainPage.playLayoutAt(time)
+    }
+    // The recorded page, shown; `moment`: true when a moment to open follows at once, so that
+    // the one left there does not start first.
+    function showRecorded(moment) {
+        if (moment)
+            recordedPage.forgetLeftMoment()
+        if (pages.currentItem !== recordedPage)
+            pages.replace(recordedPage)
+        return recordedPage
     }
     // One for the console's life: its search runs on and its results wait while other pages
     // show (the stack hides it and hands it back here).
@@ -105,7 +139,7 @@ Page {
         // An event that happened a while ago (by the server's clock, which the recordings
         // follow) or arrived a while ago is seen recorded: a camera live would not show it.
         if (Date.now() - Math.min(time, arrival) > liveEventMs) {
-            var page = pages.replace(recordedPage)
+            var page = mainPage.showRecorded(true)
             if (page && typeof page.openMoment === "function")
                 page.openMoment(App.events.deviceOf(stream), stream, time)
             return
@@ -126,7 +160,7 @@ Page {
 
     // A receipt chosen on the transactions page: its till's recording from just before it.
     function openReceipt(deviceId, streamId, time, text) {
-        var page = pages.replace(recordedPage)
+        var page = mainPage.showRecorded(true)
         if (page && typeof page.openReceipt === "function")
             page.openReceipt(deviceId, streamId, time, text)
     }
@@ -137,7 +171,7 @@ Page {
             if (page === "playback")
                 pages.replace(layoutPage)
             else if (page === "recorder")
-                pages.replace(recordedPage)
+                mainPage.showRecorded(false)
             else if (page === "transactions" && pages.currentItem !== transactionsPage)
                 pages.replace(transactionsPage)
             else if (page === "events" && pages.currentItem !== eventsPage)

@@ -23,7 +23,6 @@ Page {
     readonly property alias downloadError: recordingLoader.error
     // Set when the recording plays without its texts.
     property string posDataError: ""
-    property int gatewayPort: 9554
     // "Play the layout from here": the whole layout in playback at that moment.
     signal layoutPlaybackRequested(real time)
 
@@ -47,25 +46,22 @@ Page {
         App.zarnClient.getStreamGatewayInfo(deviceId, streamId)
     }
 
-    function gatewayAddress(device, addr) {
-        var gateway = App.zarnRepository.objectById(device)
-        var address
-        if (gateway && gateway.settings && gateway.settings.contains("address")) {
-            address = gateway.settings.prop("address")
+    // The stream's gateway, where its HTTP service is reached (GatewayAddress):
+    // {base: "http://host:port", host, port, hostPort, source}.
+    function gatewayOf(device, addr) {
+        var gateway = App.zarnRepository.gatewayHttp(device, addr)
+        if (gateway.source === "setting")
             console.log("GW address from LDAP")
-        } else if (addr !== "") {
-            address = addr
+        else if (gateway.source === "reported")
             console.log("GW address from streamInfo result")
-        } else {
-            address = "127.0.0.1"
+        else
             console.log("GW address from fallback")
-        }
-        console.log("Gateway addr:", address)
-        return address
+        console.log("Gateway addr:", gateway.host)
+        return gateway
     }
 
-    function fetchRecording(address) {
-        var query = "http://%1:%2/pos-data?strmId=%3&from=%4&to=%5".arg(address).arg(gatewayPort)
+    function fetchRecording(gateway) {
+        var query = "%1/pos-data?strmId=%2&from=%3&to=%4".arg(gateway.base)
                 .arg(streamId).arg(startTime).arg(endTime)
         console.log("Querying URL:", QmlUtils.redacted(query))
         // The texts of the previous recording never play over this one.
@@ -83,7 +79,7 @@ Page {
                 parseSchedule(answer)
             }
             var fileName = QmlUtils.fileNameFromMSec(streamId, Number(startTime))
-            var recording = "http://%1:%2/%3".arg(address).arg(gatewayPort).arg(fileName)
+            var recording = "%1/%2".arg(gateway.base).arg(fileName)
             console.log("Fetching:", recording)
             recordingLoader.fetch(recording, page.chunkSize)
         })
@@ -162,6 +158,13 @@ Page {
 
     // The gateway of the stream on the timeline, "http://host:port"; empty until known.
     property string gatewayBase: ""
+    // The same as the operator reads it, "host:port", for saying that it does not answer.
+    property string gatewayHostPort: ""
+    function useGateway(gateway) {
+        gatewayHostPort = gateway.hostPort
+        gatewayBase = gateway.base
+        gatewayProbe.reset()
+    }
     // Set while the chunk list's choice waits for its gateway.
     property bool chunkInfoPending: false
     // A moment to play once the stream's chunks around it are known, -1 for none.
@@ -227,16 +230,12 @@ Page {
         requestVisible()
     }
 
-    function gatewayUrl(address) {
-        return QmlUtils.gatewayUrl(address, gatewayPort)
-    }
-
     // A gateway that does not say where it is: the stream's device address, or this machine.
     function gatewayFallback() {
         if (streamId === "" || gatewayBase !== "")
             return
         console.warn("No stream information for stream", streamId, "after 10 s")
-        gatewayBase = gatewayUrl(gatewayAddress(deviceId, ""))
+        useGateway(gatewayOf(deviceId, ""))
         posTexts.setSource(streamId, gatewayBase)
         requestVisible()
         playPendingMoment()
@@ -361,6 +360,25 @@ Page {
         overlayShownUntil = t
     }
 
+    // Another page shows: the camera and the moment stay chosen, the player stops, and the
+    // moment plays again when the page is back (the console keeps one page for its life).
+    property real momentWhenLeft: -1
+    function forgetLeftMoment() { momentWhenLeft = -1 }
+    onVisibleChanged: {
+        if (!visible) {
+            if (streamId === "" || !playback.active && pendingMoment < 0)
+                return
+            momentWhenLeft = playback.active ? playback.time : pendingMoment
+            console.log("Recorded page left at", new Date(momentWhenLeft).toISOString())
+            playback.stop()
+            player.url = ""
+        } else if (momentWhenLeft >= 0) {
+            var t = momentWhenLeft
+            momentWhenLeft = -1
+            playMoment(t)
+        }
+    }
+
     // Keys of the timeline, while this page shows a stream on it.
     readonly property bool timelineKeys: visible && streamId !== ""
     Shortcut { sequence: "Left"; enabled: page.timelineKeys; onActivated: page.stepBy(-10000) }
@@ -409,6 +427,11 @@ Page {
         onTriggered: page.requestVisible()
     }
 
+    GatewayProbe {
+        id: gatewayProbe
+        objectName: "gatewayProbe"
+    }
+
     RecordingIndex {
         id: recordedIndex
         objectName: "recordedIndex"
@@ -431,6 +454,8 @@ Page {
         index: recordedIndex
         gateway: page.gatewayBase
         onTimeChanged: page.showTextsUntil(time)
+        // A refused recording may be a gateway that does not answer at all: said in words.
+        onChunkUnavailable: gatewayProbe.check(page.gatewayBase)
         onNeedChunksAfter: page.searchRange(t, t + 6 * page.hourMs)
     }
 
@@ -471,16 +496,16 @@ Page {
                                 size: Number(received[i].size) })
         }
         function onStreamInfoReceived(device, stream, token, addr) {
-            var address = page.gatewayAddress(device, addr)
+            var gateway = page.gatewayOf(device, addr)
             if (stream === page.streamId && page.gatewayBase === "") {
-                page.gatewayBase = page.gatewayUrl(address)
+                page.useGateway(gateway)
                 posTexts.setSource(stream, page.gatewayBase)
                 page.requestVisible()
                 page.playPendingMoment()
             }
             if (page.chunkInfoPending) {
                 page.chunkInfoPending = false
-                page.fetchRecording(address)
+                page.fetchRecording(gateway)
             }
         }
         function onRecordedChunksReceived(stream, from, to, received) {
@@ -549,6 +574,16 @@ Page {
                     onClicked: page.chooseChunk(start, end, size)
                 }
             }
+            // A moment typed (Ctrl+G) plays on the chosen camera; under the lists, which keep
+            // their places.
+            MomentField {
+                id: momentField
+                objectName: "recordedMomentField"
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+                enabled: page.streamId !== ""
+                onMomentChosen: page.playMoment(time)
+            }
             EButton {
                 visible: debug
                 text: "Delete all streams"
@@ -561,7 +596,7 @@ Page {
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.top: parent.top
-                anchors.bottom: timelinePanel.top
+                anchors.bottom: controlStrip.top
                 fpsVisible: true
                 // the receipt opened from a search keeps the top right corner
                 receiptTopMargin: receiptBox.visible ? receiptBox.height + 8 : 0
@@ -608,6 +643,47 @@ Page {
                 }
             }
 
+            // The controls of the stream on the timeline, between the picture and the timeline,
+            // so that none covers the picture; they wrap onto a second line in a narrow window.
+            Rectangle {
+                id: controlStrip
+                objectName: "recordedControls"
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: timelinePanel.top
+                visible: page.streamId !== ""
+                height: visible ? controlFlow.implicitHeight + 8 : 0
+                color: "#202020"
+
+                Flow {
+                    id: controlFlow
+                    x: 4
+                    y: 4
+                    width: parent.width - 8
+                    spacing: 6
+
+                    Button {
+                        objectName: "playLayoutHere"
+                        visible: playback.time > 0
+                        text: qsTr("Play the layout from here") + I18n.localeNotify
+                        ToolTip.text: qsTr("Every camera of the layout at this moment, in step")
+                                      + I18n.localeNotify
+                        ToolTip.visible: hovered
+                        onClicked: page.layoutPlaybackRequested(playback.time)
+                    }
+
+                    // Marks a range of the timeline and exports it as files to hand over.
+                    ExportPanel {
+                        width: Math.min(implicitWidth, controlFlow.width)
+                        active: page.timelineKeys
+                        timeline: timelinePanel.timeline
+                        index: recordedIndex
+                        playback: playback
+                        streamId: page.streamId
+                    }
+                }
+            }
+
             TimelinePanel {
                 id: timelinePanel
                 anchors.left: parent.left
@@ -622,34 +698,6 @@ Page {
                 onMomentClicked: page.playMoment(time)
             }
 
-            // Marks a range of the timeline and exports it as files to hand over; low on the
-            // picture, above the playback controls, so the receipts over its top stay readable.
-            ExportPanel {
-                anchors.bottom: player.bottom
-                anchors.left: player.left
-                anchors.margins: 8
-                anchors.bottomMargin: 66 + 8
-                width: Math.min(implicitWidth, player.width - 16)
-                visible: page.streamId !== ""
-                active: page.timelineKeys
-                timeline: timelinePanel.timeline
-                index: recordedIndex
-                playback: playback
-                streamId: page.streamId
-            }
-
-            Button {
-                objectName: "playLayoutHere"
-                anchors.top: player.top
-                anchors.left: player.left
-                anchors.margins: 8
-                visible: page.streamId !== "" && playback.time > 0
-                text: qsTr("Play the layout from here") + I18n.localeNotify
-                ToolTip.text: qsTr("Every camera of the layout at this moment, in step")
-                              + I18n.localeNotify
-                ToolTip.visible: hovered
-                onClicked: page.layoutPlaybackRequested(playback.time)
-            }
 
             // Nothing plays at the moment asked for: the last picture of another moment or
             // camera would mislead.
@@ -659,6 +707,30 @@ Page {
                 color: "black"
                 visible: page.streamId !== "" && !playback.active && player.url === ""
                          && playback.time >= 0
+            }
+
+            // The stream's gateway does not take connections: nothing of the past can come.
+            Label {
+                objectName: "gatewayDown"
+                anchors.centerIn: player
+                width: Math.min(implicitWidth, player.width - 16)
+                visible: gatewayProbe.down && page.streamId !== ""
+                // Looked up when said: a reloaded tree replaces the stream's object.
+                function streamName() {
+                    var stream = App.zarnRepository.objectById(page.streamId)
+                    return stream ? stream.name : page.streamId
+                }
+                text: gatewayProbe.down ? qsTr("The gateway of %1 at %2 does not answer")
+                                          .arg(streamName()).arg(page.gatewayHostPort)
+                                          + I18n.localeNotify
+                                        : ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+                color: "white"
+                font.pixelSize: 16
+                padding: 8
+                background: Rectangle { color: "#b71c1c"; opacity: 0.85; radius: 4 }
             }
 
             // The receipt opened from a transaction search, and where playback is against it.

@@ -10,8 +10,6 @@ Page {
     id: page
     objectName: "transactionsPage"
 
-    // The port of the gateways' HTTP service, as on the recorded page.
-    property alias gatewayPort: tills.gatewayPort
     // What the last export said: "Saved: <path>" or why it failed.
     property string exportNote: ""
     // Why the search could not start (bad dates, amount), shown until the next try.

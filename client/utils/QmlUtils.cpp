@@ -41,14 +41,6 @@ QString QmlUtils::fileNameFromMSec(QString strmId, qulonglong msec)
              twoDigits(time.minute()), twoDigits(time.second()));
 }
 
-QString QmlUtils::httpBase(const QString &address, int port)
-{
-    const bool ipv6 = address.contains(QLatin1Char(':')) && !address.startsWith(QLatin1Char('['));
-    return QStringLiteral("http://%1:%2")
-        .arg(ipv6 ? QLatin1Char('[') + address + QLatin1Char(']') : address)
-        .arg(port);
-}
-
 QString QmlUtils::redacted(const QString &text) const
 {
     return StreamAddress::redacted(text);

@@ -1,6 +1,6 @@
 #include "TillList.h"
 
-#include "QmlUtils.h"
+#include "GatewayAddress.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
 #include "ZarnSetting.h"
@@ -64,16 +64,6 @@ void TillList::setRepository(ZarnObjectsRepository *repository)
     rebuild();
 }
 
-void TillList::setGatewayPort(int port)
-{
-    if (m_gatewayPort == port)
-        return;
-    m_gatewayPort = port;
-    emit gatewayPortChanged();
-    if (!m_tills.empty())
-        emit dataChanged(index(0), index(rowCount() - 1), {GatewayRole});
-}
-
 void TillList::rebuild()
 {
     std::vector<Till> tills;
@@ -81,15 +71,10 @@ void TillList::rebuild()
         for (const ZarnObjectPtr &object : m_repository->objects()) {
             if (!object || !isVideoStream(*object))
                 continue;
-            const ZarnObject *device = m_repository->objectById(object->parentId());
-            QString address;
-            if (device && device->settings() &&
-                device->settings()->contains(QStringLiteral("address")))
-                address = device->settings()->prop(QStringLiteral("address")).trimmed();
-            if (address.isEmpty())
-                address = QStringLiteral("127.0.0.1");
-            tills.push_back(
-                {object->id(), object->parentId(), object->name(), address, marksTill(*object)});
+            const GatewayAddress gateway =
+                GatewayAddress::ofDevice(m_repository, object->parentId());
+            tills.push_back({object->id(), object->parentId(), object->name(), gateway.host(),
+                             marksTill(*object), gateway.httpBase()});
         }
     }
     const bool marked =
@@ -186,7 +171,7 @@ QVariantMap TillList::describe(const Till &till) const
             {QStringLiteral("deviceId"), till.deviceId},
             {QStringLiteral("name"), till.name},
             {QStringLiteral("address"), till.address},
-            {QStringLiteral("gateway"), QmlUtils::httpBase(till.address, m_gatewayPort)}};
+            {QStringLiteral("gateway"), till.gateway}};
 }
 
 int TillList::rowCount(const QModelIndex &parent) const
@@ -210,7 +195,7 @@ QVariant TillList::data(const QModelIndex &index, int role) const
     case AddressRole:
         return till.address;
     case GatewayRole:
-        return QmlUtils::httpBase(till.address, m_gatewayPort);
+        return till.gateway;
     case ChosenRole:
         return m_chosen.contains(till.streamId);
     case TillRole:

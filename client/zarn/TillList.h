@@ -12,8 +12,8 @@
 class ZarnObjectsRepository;
 
 // The site's video streams as the tills a receipt search may cover, by name, each with the
-// address of the gateway that keeps its receipts: the device's "address" setting, else
-// 127.0.0.1, as the recorded page finds it. A stream is a till when its settings say so
+// address of the gateway that keeps its receipts (GatewayAddress, as the recorded page finds
+// it). A stream is a till when its settings say so
 // ("till": true) or when texts of its channel were received (noteTexts()); the tills come
 // first, the other cameras after them (role `till` false). On a site that marks no stream every
 // stream is a till, as before tills were marked.
@@ -24,8 +24,6 @@ class TillList : public QAbstractListModel
     Q_OBJECT
     Q_PROPERTY(ZarnObjectsRepository *repository READ repository WRITE setRepository NOTIFY
                    repositoryChanged)
-    // The port of every gateway's HTTP service.
-    Q_PROPERTY(int gatewayPort READ gatewayPort WRITE setGatewayPort NOTIFY gatewayPortChanged)
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
     // How many are chosen; 0 means all of them.
     Q_PROPERTY(int chosenCount READ chosenCount NOTIFY chosenChanged)
@@ -50,6 +48,7 @@ public:
         QString name;
         QString address;
         bool till = false;
+        QString gateway; // "http://host:port"
     };
 
     explicit TillList(QObject *parent = nullptr);
@@ -57,8 +56,6 @@ public:
 
     ZarnObjectsRepository *repository() const { return m_repository; }
     void setRepository(ZarnObjectsRepository *repository);
-    int gatewayPort() const { return m_gatewayPort; }
-    void setGatewayPort(int port);
     int chosenCount() const { return m_chosen.size(); }
     int tillCount() const { return m_tillCount; }
 
@@ -83,7 +80,6 @@ public slots:
 
 signals:
     void repositoryChanged();
-    void gatewayPortChanged();
     void countChanged();
     void chosenChanged();
 
@@ -91,7 +87,6 @@ private:
     QVariantMap describe(const Till &till) const;
 
     QPointer<ZarnObjectsRepository> m_repository;
-    int m_gatewayPort = 9554;
     std::vector<Till> m_tills;
     QSet<QString> m_chosen;
     QSet<QString> m_withTexts;

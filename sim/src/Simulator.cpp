@@ -1,6 +1,7 @@
 #include "Simulator.h"
 
 #include "zarn/ObjectData.h"
+#include "zarn/Value.h"
 
 #include <algorithm>
 #include <future>
@@ -84,6 +85,10 @@ bool Simulator::start(std::string *error)
 {
     if (thread_.joinable())
         return true;
+    // The gateways' "httpPort" settings name the ports they are given; a port picked at start
+    // is known once they listen.
+    const auto given = givenHttpPorts(options_.site);
+    publishHttpPorts(options_.site, given);
     events_ = std::make_unique<EventServer>(io_, options_.site, options_.log);
     events_->setLimits(options_.limits);
     events_->onHeld = [this] {
@@ -100,12 +105,48 @@ bool Simulator::start(std::string *error)
     }
     eventPort_ = events_->port();
     pos_.start(options_.site, options_.ephemeralPosPorts);
+    // A gateway that cannot serve HTTP is logged and left out; the event server runs on.
+    updateGateways(options_.site);
+    // Before the loop runs: no client has seen the objects yet.
+    if (publishHttpPorts(options_.site, given))
+        events_->replaceSite(options_.site);
     io_.restart();
     work_.emplace(asio::make_work_guard(io_));
     thread_ = std::thread([this] { io_.run(); });
-    // A gateway that cannot serve HTTP is logged and left out; the event server runs on.
-    updateGateways(options_.site);
     return true;
+}
+
+std::unordered_set<std::int64_t> Simulator::givenHttpPorts(const Site &site)
+{
+    std::unordered_set<std::int64_t> given;
+    for (const auto &o : site.objects) {
+        if (isGateway(o) && o.data.settings.contains("httpPort"))
+            given.insert(o.data.id);
+    }
+    return given;
+}
+
+// Each gateway's "httpPort" setting names the port its HTTP service listens on (a port picked
+// at start included), so that clients reach it wherever it listens; a gateway whose service
+// could not start keeps the port it was given. A site file that sets "httpPort" among a
+// gateway's settings itself (`given`) keeps it, true or not (a gateway configured wrong).
+bool Simulator::publishHttpPorts(Site &site, const std::unordered_set<std::int64_t> &given)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    bool changed = false;
+    for (auto &o : site.objects) {
+        if (!isGateway(o) || given.count(o.data.id) > 0)
+            continue;
+        const auto it = serviceOf_.find(o.data.id);
+        int port = it != serviceOf_.end() ? gateways_[it->second]->port() : 0;
+        if (port == 0)
+            port = options_.httpPort ? *options_.httpPort : o.httpPort;
+        if (port == 0 || o.data.settings.value("httpPort") == zarn::IntValue(port))
+            continue;
+        o.data.settings.setValue("httpPort", zarn::IntValue(port));
+        changed = true;
+    }
+    return changed;
 }
 
 // Gateways on one address and one fixed port share one service, which serves all their streams:
@@ -250,7 +291,9 @@ void Simulator::replaceSite(Site site)
         return;
     // The publishers and HTTP services follow the new site's scripts and gateways.
     pos_.start(site, options_.ephemeralPosPorts);
+    const auto given = givenHttpPorts(site);
     updateGateways(site);
+    publishHttpPorts(site, given);
     call([this, &site] { events_->replaceSite(std::move(site)); });
 }
 

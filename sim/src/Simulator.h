@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace ardix::sim {
@@ -122,6 +123,9 @@ private:
     };
     std::vector<GatewayGroup> groupGateways(const Site &site) const;
     void updateGateways(const Site &site);
+    static std::unordered_set<std::int64_t> givenHttpPorts(const Site &site);
+    // True when a setting was added or changed.
+    bool publishHttpPorts(Site &site, const std::unordered_set<std::int64_t> &given);
     void startGroup(GatewayGroup &group);
     std::unique_ptr<GatewayRtsp> startRtsp(const SiteObject &gateway, GatewayHttp &http,
                                            const std::vector<GatewayStream> &streams,

@@ -371,8 +371,9 @@ private slots:
         QVERIFY(waitForMore(QStringLiteral("videoLoaded: true"), loaded, 20000));
 
         // three quarters along the seek bar, which spans the player's pane (right of the
-        // 250 px lists and the splitter's 5 px handle, less 8 px each side), above the
-        // stream's timeline (its day row of 32 px and the 64 px timeline)
+        // 250 px lists and the splitter's 5 px handle, less 8 px each side), above the strip
+        // of the stream's controls (the export panel, 48 px and 4 px round it) and the stream's
+        // timeline (its day row of 32 px and the 64 px timeline)
         const int barLeft = closedWidth + 255 + 8;
         const int barRight = windowWidth - 8;
         const int barX = barLeft + (barRight - barLeft) * 3 / 4;
@@ -382,7 +383,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 shot(QStringLiteral("3-recording"));
-                click(barX, windowHeight - 96 - 66 + 12);
+                click(barX, windowHeight - 96 - 56 - 66 + 12);
                 return waitForMore(seeking, seeks, 1000);
             },
             15000));

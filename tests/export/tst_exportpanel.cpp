@@ -109,7 +109,6 @@ private slots:
         m_view->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
         m_page = m_view->rootObject();
-        m_page->setProperty("gatewayPort", m_server->sim().gatewayHttpPort(2));
         m_timeline = item("timeline");
         m_panel = item("exportPanel");
         m_playback = m_page->findChild<TimelinePlayback *>(QStringLiteral("timelinePlayback"));

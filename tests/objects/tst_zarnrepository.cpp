@@ -1,5 +1,6 @@
 // ZarnObjectsRepository: how add() links objects by path, picks the root and refuses
 // duplicates; the lookups; and objects reaching QML without the engine taking them over.
+#include "GatewayAddress.h"
 #include "LogCapture.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
@@ -224,6 +225,44 @@ private slots:
         QVERIFY(log.lines().isEmpty());
         QCOMPARE(rootChanged.count(), 0);
         QCOMPARE(dataChanged.count(), 0);
+    }
+
+    // Where a stream's gateway is reached over HTTP: its "address" (else the address the
+    // server reported, else this machine) and its "httpPort", else 9554; a port that is none
+    // falls back to 9554.
+    void gatewayAddress_data()
+    {
+        // address|httpPort|reported|expected; "-": the gateway lacks that setting
+        QTest::addColumn<QString>("row");
+        QTest::newRow("both settings") << "10.0.0.7|8080||http://10.0.0.7:8080";
+        QTest::newRow("no port") << "10.0.0.7|-||http://10.0.0.7:9554";
+        QTest::newRow("spaces") << " 10.0.0.7 | 8080 ||http://10.0.0.7:8080";
+        QTest::newRow("reported host") << "-|9000|10.0.0.9|http://10.0.0.9:9000";
+        QTest::newRow("no host at all") << "-|-||http://127.0.0.1:9554";
+        QTest::newRow("IPv6") << "fd00::7|8080||http://[fd00::7]:8080";
+        QTest::newRow("port 0") << "10.0.0.7|0||http://10.0.0.7:9554";
+        QTest::newRow("port too high") << "10.0.0.7|65536||http://10.0.0.7:9554";
+        QTest::newRow("port not a number") << "10.0.0.7|80a||http://10.0.0.7:9554";
+    }
+
+    void gatewayAddress()
+    {
+        QFETCH(QString, row);
+        const QStringList parts = row.split(QLatin1Char('|'));
+        const QString &reported = parts[2];
+        ZarnObjectsRepository repo;
+        addAll(repo, {"1=Shop", "2=Shop,Gate", "11=Shop,Gate,Cam"});
+        repo.find("11")->setParentId(QStringLiteral("2"));
+        if (parts[0] != QLatin1String("-"))
+            repo.find("2")->settings()->insert("address", parts[0]);
+        if (parts[1] != QLatin1String("-"))
+            repo.find("2")->settings()->insert("httpPort", parts[1]);
+        QCOMPARE(GatewayAddress::ofDevice(&repo, QStringLiteral("2"), reported).httpBase(),
+                 parts[3]);
+        QCOMPARE(repo.gatewayHttp(QStringLiteral("2"), reported).value("base").toString(),
+                 parts[3]);
+        if (reported.isEmpty())
+            QCOMPARE(GatewayAddress::ofStream(&repo, QStringLiteral("11")).httpBase(), parts[3]);
     }
 
     // QML reads objects and settings through objectById; the engine's garbage collector

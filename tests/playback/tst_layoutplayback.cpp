@@ -3,7 +3,10 @@
 // moment, keeps them within 0.2 s of each other across chunk boundaries, lets a camera whose
 // recording begins later join in, says when the gateway does not answer, and "Back to live"
 // plays the live addresses again. The layout's alarm cell lists the events up to the moment
-// played, following it, and the live ones again once back to live.
+// played, following it, and the live ones again once back to live. The gateway listens on a
+// port of its own, which its "httpPort" setting names. Keys: a moment typed on the bar
+// (Ctrl+G), Space after a speed chosen with the mouse, Esc after a camera shown alone in place
+// of the layout.
 #include "App.h"
 #include "EventList.h"
 #include "LayoutModel.h"
@@ -11,6 +14,7 @@
 #include "SceneItems.h"
 #include "SimServer.h"
 #include "Startup.h"
+#include "ZarnObjectsRepository.h"
 
 #include <Site.h>
 
@@ -20,6 +24,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 
@@ -38,7 +43,7 @@ constexpr int kDeadline = 60000;
 // Four cameras on one gateway, each with 20-second chunks of main recordings from t0 (the Car
 // park's only from t0 + 20 s), and the 2x2 layout of them. Their live addresses lead nowhere:
 // only what the cells are told to play counts.
-std::string siteJson(qint64 t0)
+std::string siteJson(qint64 t0, const QString &gatewaySettings = QString())
 {
     QStringList streams;
     for (int id = 11; id <= 14; ++id) {
@@ -69,11 +74,18 @@ std::string siteJson(qint64 t0)
           {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "attributes": {
              "2x2": {"numRows": 3, "numCols": 2, "elements": [%1]}}},
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
-           "settings": {"address": "127.0.0.1"}},
+           "settings": {"address": "127.0.0.1"%3}},
           %2
         ]})")
-        .arg(cells.join(QLatin1Char(',')), streams.join(QLatin1Char(',')))
+        .arg(cells.join(QLatin1Char(',')), streams.join(QLatin1Char(',')), gatewaySettings)
         .toStdString();
+}
+
+// QTest types into widgets only: a window gets the characters one by one.
+void typeText(QWindow *window, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
 }
 
 } // namespace
@@ -166,6 +178,20 @@ private:
         QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, at.toPoint());
     }
 
+    // The row of the speed list that reads `text`, while the list shows.
+    QQuickItem *speedChoice(const QString &text) const
+    {
+        QList<QQuickItem *> todo{m_window->contentItem()};
+        while (!todo.isEmpty()) {
+            QQuickItem *at = todo.takeFirst();
+            if (at->inherits("QQuickItemDelegate") && at->isVisible() &&
+                at->property("text").toString() == text)
+                return at;
+            todo.append(at->childItems());
+        }
+        return nullptr;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -200,7 +226,7 @@ private slots:
         m_playback = item(QStringLiteral("layoutPage"))
                          ->findChild<LayoutPlayback *>(QStringLiteral("layoutPlayback"));
         QVERIFY(m_playback);
-        m_playback->setGatewayPort(m_server->sim().gatewayHttpPort(2));
+        QVERIFY(m_server->sim().gatewayHttpPort(2) != 9554);
         // Camera 12's events: before the moment played first, while it plays on, and now.
         for (const qint64 t : {m_t0 + 2000, m_t0 + kChunkMs, QDateTime::currentMSecsSinceEpoch()}) {
             App::instance()->events()->addServerEvent(
@@ -299,10 +325,22 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
     }
 
+    // The site's gateway moves to `gatewaySettings` (its "httpPort") and the console reloads
+    // the tree.
+    void moveGateway(const QString &gatewaySettings)
+    {
+        std::string error;
+        auto site = ardix::sim::Site::fromJson(siteJson(m_t0, gatewaySettings), m_t0, error);
+        QVERIFY2(site, error.c_str());
+        QSignalSpy reloaded(App::instance()->zarnRepository(), &ZarnObjectsRepository::dataChanged);
+        m_server->sim().replaceSite(std::move(*site));
+        QVERIFY(reloaded.wait(kDeadline));
+    }
+
     // A gateway that does not answer is said on every cell it serves, and nothing else fails.
     void gatewayDownIsSaid()
     {
-        m_playback->setGatewayPort(freePort());
+        moveGateway(QStringLiteral(R"(, "httpPort": %1)").arg(freePort()));
         QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
                                           Q_ARG(QVariant, double(m_t0 + 25000))));
         for (int key = 0; key < 4; ++key)
@@ -310,11 +348,74 @@ private slots:
         auto *note = item(QStringLiteral("playbackNote"));
         QVERIFY(note && note->isVisible());
         QCOMPARE(note->property("text").toString(), QStringLiteral("The gateway does not answer"));
-        m_playback->setGatewayPort(m_server->sim().gatewayHttpPort(2));
+        moveGateway(QString());
         QTRY_VERIFY_WITH_TIMEOUT(spread({0, 1, 2, 3}) <= LayoutPlayback::kInStepMs &&
                                      state(0) == QStringLiteral("playing"),
                                  kDeadline);
         pressKey(Qt::Key_P, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
+    }
+
+    // Ctrl+G on the bar: a moment typed plays (refusals: the recorded page's test).
+    void typedMomentPlays()
+    {
+        QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
+                                          Q_ARG(QVariant, double(m_t0 + 5000))));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active(), kDeadline);
+        auto *input = item(QStringLiteral("momentInput"));
+        QVERIFY(input);
+        pressKey(Qt::Key_G, Qt::ControlModifier);
+        QTRY_VERIFY(input->hasActiveFocus());
+        const qint64 moment = m_t0 + 45000;
+        typeText(m_window, QDateTime::fromMSecsSinceEpoch(moment).toString(
+                               QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        QTest::keyClick(m_window, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(spread({0, 1, 2}) <= LayoutPlayback::kInStepMs &&
+                                     std::abs(m_playback->cellTime(0) - moment) < 3000,
+                                 kDeadline);
+        QVERIFY(!input->hasActiveFocus());
+    }
+
+    // A speed chosen with the mouse leaves the keys to the console: Space pauses instead of
+    // opening the list again, and shortcuts work at once.
+    void spaceAfterMouseChoiceOfSpeed()
+    {
+        QVERIFY(m_playback->active());
+        QQuickItem *box = item(QStringLiteral("playbackSpeed"));
+        click(box);
+        QQuickItem *choice = nullptr;
+        QTRY_VERIFY((choice = speedChoice(QStringLiteral("2"))) != nullptr);
+        click(choice);
+        QTRY_COMPARE(m_playback->clock()->rate(), 2.0);
+        QTRY_VERIFY(!box->property("down").toBool());
+        QVERIFY(!m_playback->paused());
+        pressKey(Qt::Key_Space);
+        QTRY_VERIFY(m_playback->paused());
+        QVERIFY(!speedChoice(QStringLiteral("2")));
+        pressKey(Qt::Key_Space);
+        QTRY_VERIFY(!m_playback->paused());
+        pressKey(Qt::Key_G, Qt::ControlModifier);
+        QTRY_VERIFY(item(QStringLiteral("momentInput"))->hasActiveFocus());
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        click(item(QStringLiteral("backToLive")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_playback->active(), kDeadline);
+    }
+
+    // A camera shown alone in place of the layout (an event's double click): Esc brings the
+    // layout back, as after a double click on a cell.
+    void escAfterEventBringsLayoutBack()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "openEvent",
+                                          Q_ARG(QVariant, "12"), Q_ARG(QVariant, double(now)),
+                                          Q_ARG(QVariant, double(now))));
+        QTRY_COMPARE(cameraViews().size(), 1);
+        QVERIFY(App::instance()->currentLayout().isEmpty());
+        QTest::mouseMove(m_window, QPoint(m_window->width() / 2, 10));
+        pressKey(Qt::Key_Escape);
+        QTRY_COMPARE(cameraViews().size(), 4);
+        QCOMPARE(App::instance()->currentLayout(), QStringLiteral("2x2"));
         QTRY_VERIFY_WITH_TIMEOUT(allLive(), kDeadline);
     }
 };

@@ -81,7 +81,6 @@ private slots:
         QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/qml/RecordedPage.qml")));
         m_page.reset(component.create());
         QVERIFY2(m_page, qPrintable(component.errorString()));
-        m_page->setProperty("gatewayPort", m_server.url(QString()).port());
         m_fetcher = m_page->findChild<QObject *>(QStringLiteral("posData"));
         QVERIFY(m_fetcher);
     }
@@ -237,8 +236,10 @@ private:
         m_page->setProperty("startTime", QStringLiteral("1000"));
         m_page->setProperty("endTime", QStringLiteral("900000"));
         LogCapture log;
-        QMetaObject::invokeMethod(m_page.get(), "fetchRecording",
-                                  Q_ARG(QVariant, QStringLiteral("127.0.0.1")));
+        const QVariantMap gateway{
+            {QStringLiteral("base"),
+             QStringLiteral("http://127.0.0.1:%1").arg(m_server.url(QString()).port())}};
+        QMetaObject::invokeMethod(m_page.get(), "fetchRecording", Q_ARG(QVariant, gateway));
         const QString fetching = QStringLiteral("qml: Fetching: ");
         QTRY_VERIFY_WITH_TIMEOUT(!log.linesStartingWith(fetching).isEmpty(), 90000);
         m_recording = log.linesStartingWith(fetching).constFirst().mid(fetching.size());

@@ -2,7 +2,9 @@
 // playback runs on into the next chunk by itself (also under a seek bar handle held at the end),
 // a click in a gap says so, and a chunk the gateway refuses is marked on the timeline and skipped.
 // Recent video: a stream that records on has its timeline end grow and its last seconds play,
-// with few searches, on the page as in layout playback; Home and End play its edges.
+// with few searches, on the page as in layout playback; Home and End play its edges. A moment
+// typed (Ctrl+G) plays, and a gateway that does not answer is said in words. The gateway
+// listens on a port of its own, which its "httpPort" setting names.
 #include "App.h"
 #include "LayoutPlayback.h"
 #include "MpvObject.h"
@@ -10,6 +12,7 @@
 #include "SimServer.h"
 #include "Startup.h"
 #include "TimelinePlayback.h"
+#include "ZarnObjectsRepository.h"
 
 #include <Site.h>
 
@@ -19,6 +22,7 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 #include <clocale>
@@ -32,7 +36,7 @@ constexpr int kDeadline = 60000;
 // A gateway with two streams. The Till: chunks A and B back to back, a gap, C (its recording
 // lost: the gateway answers 404), a second gap and D. The Entrance records on from an hour
 // before the load in one-minute chunks, so that playback crosses their boundaries as they close.
-std::string siteJson(qint64 t0)
+std::string siteJson(qint64 t0, const QString &gatewaySettings = QString())
 {
     const auto chunk = [](qint64 start, qint64 end, bool unavailable = false) {
         return QStringLiteral(R"({"start": %1, "end": %2, "size": 400000%3})")
@@ -51,13 +55,20 @@ std::string siteJson(qint64 t0)
         "objects": [
           {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "parent": 0},
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
-           "settings": {"address": "127.0.0.1"}},
+           "settings": {"address": "127.0.0.1"%2}},
           {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [%1]},
           {"id": 13, "name": "Entrance", "type": 10, "parent": 2,
            "recording": {"hours": 1, "chunkMinutes": 1}}
         ]})")
-        .arg(chunks)
+        .arg(chunks, gatewaySettings)
         .toStdString();
+}
+
+// QTest types into widgets only: a window gets the characters one by one.
+void typeText(QWindow *window, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
 }
 
 } // namespace
@@ -118,7 +129,7 @@ private slots:
         m_view->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
         m_page = m_view->rootObject();
-        m_page->setProperty("gatewayPort", m_server->sim().gatewayHttpPort(2));
+        QVERIFY(m_server->sim().gatewayHttpPort(2) != 9554);
         m_timeline = m_page->findChild<QQuickItem *>(QStringLiteral("timeline"));
         m_playback = m_page->findChild<TimelinePlayback *>(QStringLiteral("timelinePlayback"));
         m_index = m_page->findChild<RecordingIndex *>(QStringLiteral("recordedIndex"));
@@ -299,8 +310,9 @@ private slots:
         m_page->setProperty("streamId", QString());
         LayoutPlayback layout;
         layout.setClient(App::instance()->zarnClient());
-        layout.setGatewayPort(m_server->sim().gatewayHttpPort(2));
-        layout.addCell(1, m_player, QStringLiteral("13"), QStringLiteral("127.0.0.1"));
+        layout.addCell(
+            1, m_player, QStringLiteral("13"),
+            QStringLiteral("http://127.0.0.1:%1").arg(m_server->sim().gatewayHttpPort(2)));
         layout.start(present() - kMinute);
         QTRY_COMPARE_WITH_TIMEOUT(layout.cellStates().value("1").toString(),
                                   QStringLiteral("playing"), kDeadline);
@@ -331,6 +343,74 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() > present() - 30000,
                                  kDeadline);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+    }
+
+    // Ctrl+G puts the cursor in the moment field; a wrong text is refused in words, a right
+    // one plays that moment and hands the keys back to the page (Space pauses).
+    void typedMomentPlays()
+    {
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "12")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
+        auto *input = m_page->findChild<QQuickItem *>(QStringLiteral("momentInput"));
+        auto *error = m_page->findChild<QQuickItem *>(QStringLiteral("momentError"));
+        QVERIFY(input && error);
+        m_view->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        QTest::keyClick(m_view.get(), Qt::Key_G, Qt::ControlModifier);
+        QTRY_VERIFY(input->hasActiveFocus());
+        typeText(m_view.get(), QStringLiteral("25:00"));
+        QTest::keyClick(m_view.get(), Qt::Key_Return);
+        QTRY_VERIFY(error->isVisible());
+        QVERIFY2(error->property("text").toString().contains(QStringLiteral("yesterday 14:30")),
+                 qPrintable(error->property("text").toString()));
+        QVERIFY(input->hasActiveFocus());
+
+        const qint64 moment = m_t0 + 7 * kMinute + 20000;
+        QTest::keyClick(m_view.get(), Qt::Key_A, Qt::ControlModifier);
+        typeText(m_view.get(), QDateTime::fromMSecsSinceEpoch(moment).toString(
+                                   QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        QTest::keyClick(m_view.get(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0 + 7 * kMinute), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+        QVERIFY2(qAbs(m_playback->time() - moment) < 3000,
+                 qPrintable(QString::number(m_playback->time() - moment)));
+        QVERIFY(!error->isVisible());
+        QVERIFY(!input->hasActiveFocus());
+        QTest::keyClick(m_view.get(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->property("paused").toBool(), kDeadline);
+        QTest::keyClick(m_view.get(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_player->property("paused").toBool(), kDeadline);
+    }
+
+    // A gateway whose "httpPort" leads nowhere: the page says so over the picture, naming the
+    // camera and where it was looked for, not only with red marks. Last: its chunks stay
+    // marked unavailable.
+    void gatewayDownIsSaid()
+    {
+        const quint16 nowhere = []() {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            return probe.serverPort();
+        }();
+        std::string error;
+        auto moved = ardix::sim::Site::fromJson(
+            siteJson(m_t0, QStringLiteral(R"(, "httpPort": %1)").arg(nowhere)), m_t0, error);
+        QVERIFY2(moved, error.c_str());
+        QSignalSpy reloaded(App::instance()->zarnRepository(), &ZarnObjectsRepository::dataChanged);
+        m_server->sim().replaceSite(std::move(*moved));
+        QVERIFY(reloaded.wait(kDeadline));
+
+        QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
+                                          Q_ARG(QVariant, "12")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
+        clickAt(m_t0 + 7 * kMinute + 5000);
+        auto *said = m_page->findChild<QQuickItem *>(QStringLiteral("gatewayDown"));
+        QVERIFY(said);
+        QTRY_VERIFY_WITH_TIMEOUT(said->isVisible(), kDeadline);
+        QCOMPARE(
+            said->property("text").toString(),
+            QStringLiteral("The gateway of Till at 127.0.0.1:%1 does not answer").arg(nowhere));
     }
 };
 

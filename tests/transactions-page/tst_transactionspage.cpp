@@ -246,7 +246,6 @@ private slots:
         QVERIFY(tills);
         new QAbstractItemModelTester(tills, QAbstractItemModelTester::FailureReportingMode::QtTest,
                                      this);
-        m_page->setProperty("gatewayPort", m_server->sim().gatewayHttpPort(2));
         m_search = m_page->findChild<QObject *>(QStringLiteral("transactionSearch"));
         QVERIFY(m_search);
         m_results = m_search->property("results").value<QAbstractItemModel *>();

@@ -99,6 +99,17 @@ Rectangle {
             font.pixelSize: 24
             font.bold: true
         }
+        MomentField {
+            objectName: "playbackMomentField"
+            Layout.preferredWidth: 150
+            Layout.preferredHeight: implicitHeight
+            messageAbove: true
+            enabled: bar.active
+            onMomentChosen: {
+                bar.playback.seek(time)
+                bar.showAround(time)
+            }
+        }
         Button {
             objectName: "backToLive"
             text: qsTr("Back to live") + I18n.localeNotify
