@@ -134,6 +134,9 @@ void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId
         it->second->settleUntil = now() + kSettleMs;
         releaseIfReady();
     });
+    // Its index is empty: what was searched of the stream for the cell it replaces (or for
+    // another) is searched again for it, as soon as ChunkSearches allows.
+    m_searches.forgetAnswered(streamId);
     Cell &added = *cell;
     m_cells[key] = std::move(cell);
     if (m_active)
@@ -362,7 +365,7 @@ void LayoutPlayback::follow(Cell &cell, qint64 moment)
         if (now() < cell.retryAt)
             return;
         // The gateway may be back: what it refused is asked again.
-        m_searches.forget(cell.streamId);
+        m_searches.forgetAnswered(cell.streamId);
         cell.index = std::make_unique<RecordingIndex>();
         cell.index->setStreamId(cell.streamId);
         cell.playback->setIndex(cell.index.get());

@@ -208,11 +208,13 @@ bool ChunkSearches::isAsking(const QString &streamId, qint64 from, qint64 to) co
                        [&](const Asked &a) { return a.range.from == from && a.range.to == to; });
 }
 
-void ChunkSearches::forget(const QString &streamId)
+void ChunkSearches::forgetAnswered(const QString &streamId)
 {
-    const int before = running();
-    m_streams.remove(streamId);
-    noteRunning(before);
+    const auto it = m_streams.find(streamId);
+    if (it == m_streams.end())
+        return;
+    it->settled.clear();
+    it->recording.clear();
 }
 
 QVariantList ChunkSearches::ask(const QString &streamId, qint64 from, qint64 to)

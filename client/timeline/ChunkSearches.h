@@ -47,8 +47,11 @@ public:
     QVector<QPair<QString, TimeRange>> expire(qint64 now);
     // Whether exactly that search is being asked.
     bool isAsking(const QString &streamId, qint64 from, qint64 to) const;
-    // Forgets everything of a stream (a gateway back after a fault).
-    void forget(const QString &streamId);
+    // Forgets what was answered of a stream, for a reader that holds none of it (a cell added
+    // again, a gateway back after a fault): it is asked again as the rule allows, while the
+    // searches in flight and the answers and failures of the last kAgainMs still count, so
+    // that nothing answered under kAgainMs ago is asked again.
+    void forgetAnswered(const QString &streamId);
 
     // The same for QML, at the system clock; ranges as [{from, to}], answers as the chunk lists
     // the client's search gives.

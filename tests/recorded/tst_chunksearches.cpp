@@ -18,8 +18,9 @@ class TestChunkSearches : public QObject
 
 private slots:
     // A history: "ask FROM TO AT", "answer FROM TO AT OPEN" (OPEN -1: no chunk being recorded),
-    // "fail FROM TO AT", "expire AT"; times relative to kT in seconds. The last line's ask is
-    // compared with `searched`, "FROM-TO" in seconds from kT, joined by ",".
+    // "fail FROM TO AT", "expire AT", "forget" (what was answered); times relative to kT in
+    // seconds. The last line's ask is compared with `searched`, "FROM-TO" in seconds from kT,
+    // joined by ",".
     void history_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -53,6 +54,14 @@ private slots:
             << QStringList{"ask -3000 -2000 0", "expire 10", "ask -3000 -2000 11"} << "";
         QTest::newRow("an answer to a search asked elsewhere counts")
             << QStringList{"answer -5400 -1800 0 -1", "ask -3000 -2000 100"} << "";
+        QTest::newRow("answered, then forgotten for a new reader: asked again")
+            << QStringList{"ask -3000 -2000 0", "answer -5400 -1800 1 -1", "forget",
+                           "ask -3000 -2000 100"}
+            << "-5400--1800";
+        QTest::newRow("forgotten under 10 s after its answer: not yet")
+            << QStringList{"ask -3000 -2000 0", "answer -5400 -1800 1 -1", "forget",
+                           "ask -3000 -2000 5"}
+            << "";
         QTest::newRow("an empty range asks nothing") << QStringList{"ask 10 10 0"} << "";
         QTest::newRow("a reversed range asks nothing") << QStringList{"ask 10 -10 0"} << "";
     }
@@ -77,6 +86,8 @@ private slots:
                 plan.answered(stream, at(w[1]), at(w[2]), w[4] == "-1" ? -1 : at(w[4]), at(w[3]));
             } else if (w[0] == QLatin1String("fail")) {
                 plan.failed(stream, at(w[1]), at(w[2]), at(w[3]));
+            } else if (w[0] == QLatin1String("forget")) {
+                plan.forgetAnswered(stream);
             } else if (w[0] == QLatin1String("expire")) {
                 QCOMPARE(plan.expire(at(w[1])).size(), 1);
             }
