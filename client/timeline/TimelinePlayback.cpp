@@ -80,6 +80,11 @@ void TimelinePlayback::setPlayer(MpvObject *player)
         connect(m_player, &MpvObject::entryEnded, this, &TimelinePlayback::onEntryEnded);
         connect(m_player, &MpvObject::positionChanged, this, &TimelinePlayback::onPosition);
         connect(m_player, &MpvObject::fileLoaded, this, &TimelinePlayback::onFileLoaded);
+        // Paused by the operator, playback falls behind by choice: no catching up after it.
+        connect(m_player, &MpvObject::pausedChanged, this, [this](bool paused) {
+            if (paused)
+                m_nearPresent = false;
+        });
         connect(m_player, &MpvObject::playbackRestarted, this, [this] {
             if (m_handOver >= 0 && entryIndex(m_playingId) >= 0) {
                 qDebug().noquote() << QStringLiteral("Recorded playback of stream %1: part from "
@@ -202,6 +207,7 @@ bool TimelinePlayback::seekTo(qint64 t)
         t >= chunk.end)
         return playAt(t);
     setNote(QString());
+    m_nearPresent = m_index && m_index->lastRecorded() - t <= kCatchUpMs;
     qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: seek to %2")
                              .arg(streamId(), clockText(t));
     m_player->command(QVariantList{QStringLiteral("seek"), (t - chunk.start) / 1000.0,
@@ -449,6 +455,9 @@ void TimelinePlayback::onPosition(double seconds)
         return;
     const RecordedSpan &chunk = m_entries.at(at).chunk;
     setTime(chunk.start + qint64(seconds * 1000));
+    // A long stall within a part counts as much as one between parts.
+    if (m_entries.at(at).open)
+        catchUp(m_time);
 }
 
 void TimelinePlayback::followRecording(qint64 t)
