@@ -79,6 +79,21 @@ void TimelinePlayback::setPlayer(MpvObject *player)
         connect(m_player, &MpvObject::entryStarted, this, &TimelinePlayback::onEntryStarted);
         connect(m_player, &MpvObject::entryEnded, this, &TimelinePlayback::onEntryEnded);
         connect(m_player, &MpvObject::positionChanged, this, &TimelinePlayback::onPosition);
+        connect(m_player, &MpvObject::fileLoaded, this, &TimelinePlayback::onFileLoaded);
+        // Paused by the operator, playback falls behind by choice: no catching up after it.
+        connect(m_player, &MpvObject::pausedChanged, this, [this](bool paused) {
+            if (paused)
+                m_nearPresent = false;
+        });
+        connect(m_player, &MpvObject::playbackRestarted, this, [this] {
+            if (m_handOver >= 0 && entryIndex(m_playingId) >= 0) {
+                qDebug().noquote() << QStringLiteral("Recorded playback of stream %1: part from "
+                                                     "%2 shows its first picture, %3 s behind")
+                                          .arg(streamId(), clockText(m_time))
+                                          .arg(behind(m_time) / 1000.0, 0, 'f', 1);
+                m_handOver = -1;
+            }
+        });
     }
     emit playerChanged();
 }
@@ -136,6 +151,10 @@ bool TimelinePlayback::playAt(qint64 t)
         qWarning() << "The recorded player has no picture yet; playing without waiting";
     }
     m_contextWaits = 0;
+    // Catching up belongs to following near the present: a moment chosen further back is
+    // played as it is, however long the chunk being recorded runs on.
+    if (!m_goingOn)
+        m_nearPresent = m_index->lastRecorded() - t <= kCatchUpMs;
     m_extend.stop();
     m_follow.stop();
     m_followFrom = -1;
@@ -188,6 +207,7 @@ bool TimelinePlayback::seekTo(qint64 t)
         t >= chunk.end)
         return playAt(t);
     setNote(QString());
+    m_nearPresent = m_index && m_index->lastRecorded() - t <= kCatchUpMs;
     qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: seek to %2")
                              .arg(streamId(), clockText(t));
     m_player->command(QVariantList{QStringLiteral("seek"), (t - chunk.start) / 1000.0,
@@ -231,7 +251,13 @@ bool TimelinePlayback::enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool 
         qWarning() << "The player did not take the recording" << command.at(1).toString();
         return false;
     }
-    m_entries.append({id, chunk, false, chunk.open});
+    m_entries.append({id, chunk, false, chunk.open, false});
+    if (chunk.open && !replace)
+        qDebug().noquote() << QStringLiteral("Recorded playback of stream %1: the part %2–%3 "
+                                             "asked, playing %4 s behind")
+                                  .arg(streamId(), clockText(chunk.start + offsetMs),
+                                       clockText(chunk.end))
+                                  .arg(behind(m_time) / 1000.0, 0, 'f', 1);
     return true;
 }
 
@@ -245,6 +271,8 @@ void TimelinePlayback::queueNext()
     // A chunk being recorded goes on with what was recorded since it was loaded, queued from
     // where that ends once there is a second more of it, so the player opens it in time.
     if (m_entries.last().open) {
+        if (!m_entries.last().loaded)
+            return; // its real end is known once loaded
         RecordedSpan grown;
         for (const RecordedSpan &span : m_index->spansBetween(last.start, last.start + 1)) {
             if (span.start == last.start)
@@ -321,7 +349,66 @@ void TimelinePlayback::onEntryStarted(qint64 id)
         m_entries.remove(0, at);
     }
     m_playingId = id;
-    queueNext();
+    if (m_entries.at(0).open && at > 0) {
+        m_handOver = m_time;
+        qDebug().noquote() << QStringLiteral("Recorded playback of stream %1: the part from %2 "
+                                             "starts, %3 s behind")
+                                  .arg(streamId(), clockText(m_time))
+                                  .arg(behind(m_time) / 1000.0, 0, 'f', 1);
+        if (catchUp(m_time))
+            return;
+    }
+    // The next part of a chunk being recorded is asked once this one's real end is known.
+    if (!m_entries.at(0).open)
+        queueNext();
+}
+
+void TimelinePlayback::onFileLoaded()
+{
+    const int at = entryIndex(m_playingId);
+    if (at < 0 || !m_entries.at(at).open)
+        return;
+    // The gateway may serve a part of a chunk being recorded a little shorter than asked
+    // (whole seconds): the next part begins where this one really ends, nothing skipped.
+    bool ok = false;
+    const double duration = m_player->getProperty(QStringLiteral("duration")).toDouble(&ok);
+    Entry &entry = m_entries[at];
+    entry.loaded = true;
+    const qint64 end = entry.chunk.start + qint64(duration * 1000);
+    if (ok && duration > 0 && end < entry.chunk.end && end > m_time - 1000)
+        entry.chunk.end = end;
+    qDebug().noquote() << QStringLiteral("Recorded playback of stream %1: the part to %2 "
+                                         "loaded, %3 s behind")
+                              .arg(streamId(), clockText(entry.chunk.end))
+                              .arg(behind(m_time) / 1000.0, 0, 'f', 1);
+    if (at == m_entries.size() - 1)
+        queueNext();
+}
+
+qint64 TimelinePlayback::behind(qint64 t) const
+{
+    return QDateTime::currentMSecsSinceEpoch() - t;
+}
+
+bool TimelinePlayback::catchUp(qint64 t)
+{
+    if (!m_index || t < 0 || !m_nearPresent)
+        return false;
+    const qint64 end = m_index->lastRecorded();
+    if (end - t <= kCatchUpMs)
+        return false;
+    const qint64 to = end - kCatchUpToMs;
+    if (m_index->chunkAt(to).isEmpty())
+        return false; // a chunk just begun: played on as it comes
+    qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: %2 s behind the "
+                                        "recording, goes on at %3")
+                             .arg(streamId())
+                             .arg((end - t) / 1000.0, 0, 'f', 1)
+                             .arg(clockText(to));
+    m_goingOn = true;
+    const bool playing = playAt(to);
+    m_goingOn = false;
+    return playing;
 }
 
 void TimelinePlayback::onEntryEnded(qint64 id, const QString &reason, const QString &error)
@@ -368,6 +455,9 @@ void TimelinePlayback::onPosition(double seconds)
         return;
     const RecordedSpan &chunk = m_entries.at(at).chunk;
     setTime(chunk.start + qint64(seconds * 1000));
+    // A long stall within a part counts as much as one between parts.
+    if (m_entries.at(at).open)
+        catchUp(m_time);
 }
 
 void TimelinePlayback::followRecording(qint64 t)
@@ -395,8 +485,13 @@ void TimelinePlayback::followRecording(qint64 t)
         return;
     }
     const qint64 next = held ? t : m_index->nextRecordedAfter(t);
+    if (catchUp(next))
+        return;
     m_lastFollow = next;
-    if (playAt(next) && !held)
+    m_goingOn = true;
+    const bool playing = playAt(next);
+    m_goingOn = false;
+    if (playing && !held)
         qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: the recording "
                                             "goes on at %2")
                                  .arg(streamId(), clockText(next));

@@ -39,6 +39,10 @@ class TimelinePlayback : public QObject
 public:
     // How near the present a reload of the chunk being recorded waits for more of it.
     static constexpr qint64 kBehindMs = 1500;
+    // Following a chunk being recorded this far behind its recorded end (stalls of a loaded
+    // machine add up), playback jumps to kCatchUpToMs before that end.
+    static constexpr qint64 kCatchUpMs = 8000;
+    static constexpr qint64 kCatchUpToMs = 2000;
 
     explicit TimelinePlayback(QObject *parent = nullptr);
 
@@ -84,6 +88,7 @@ private:
         RecordedSpan chunk;
         bool failed = false; // the gateway refused it
         bool open = false;   // being recorded when loaded: it ends where the gateway was then
+        bool loaded = false; // opened by the player: an open one's real end is known
     };
 
     void queueNext();
@@ -91,6 +96,12 @@ private:
     void onEntryStarted(qint64 id);
     void onEntryEnded(qint64 id, const QString &reason, const QString &error);
     void onPosition(double seconds);
+    // The entry playing is open: a part of a chunk being recorded ends where its file does.
+    void onFileLoaded();
+    // Going on from `t`: jumps near the recorded end instead when `t` fell more than
+    // kCatchUpMs behind it while following near the present.
+    bool catchUp(qint64 t);
+    qint64 behind(qint64 t) const;
     void onIndexChanged();
     // Playback reached `t`, the end of what a chunk being recorded held when loaded: goes on
     // from there, now or a little later.
@@ -118,4 +129,7 @@ private:
     qint64 m_followFrom = -1;
     qint64 m_lastFollow = -1; // where the last reload of a chunk being recorded began
     int m_contextWaits = 0;
+    bool m_nearPresent = false; // the operator's moment was near the recorded end
+    bool m_goingOn = false;     // playAt() called to go on, not by the operator
+    qint64 m_handOver = -1;     // a part of a chunk being recorded started, no picture yet
 };
