@@ -442,9 +442,9 @@ private slots:
 
         // the recording plays on the right, and its receipts are replayed over it
         const QRect player(pageLeft + 260, 0, windowWidth - pageLeft - 260, windowHeight);
-        // under the camera's name and clock, where the picture has no white of its own: the
-        // receipt's characters are the only white there
-        const QRect overlay(player.x() + 8, 165, 150, 40);
+        // the receipts' box lies to the right of the camera's name and clock, from the page's
+        // top: over the black above the letterboxed picture its characters are the only white
+        const QRect overlay(player.x() + 160, 8, 100, 56);
         const auto white = [](QRgb p) { return qGray(p) > 230; };
         const QImage first = shot(QStringLiteral("7-recording-a"));
         QVERIFY(QTest::qWaitFor(

@@ -379,8 +379,6 @@ private slots:
         QVERIFY(!input->hasActiveFocus());
         QTest::keyClick(m_view.get(), Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->property("paused").toBool(), kDeadline);
-        QTest::keyClick(m_view.get(), Qt::Key_Space);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_player->property("paused").toBool(), kDeadline);
     }
 
     // A gateway whose "httpPort" leads nowhere: the page says so over the picture, naming the
