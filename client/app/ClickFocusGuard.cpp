@@ -40,10 +40,15 @@ bool ClickFocusGuard::isClickOnlyControl(const QQuickItem *item)
 
 bool ClickFocusGuard::eventFilter(QObject *watched, QEvent *event)
 {
+    // Only clicks matter; other events also come while the window is being destroyed, when it
+    // is no longer a QQuickWindow and must not be cast to one.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
+        return false;
     auto *window = qobject_cast<QQuickWindow *>(watched);
     if (!window)
         return false;
-    if (event->type() == QEvent::MouseButtonPress) {
+    if (type == QEvent::MouseButtonPress) {
         m_before = window->activeFocusItem();
     } else if (event->type() == QEvent::MouseButtonRelease) {
         // Once the click has done its work (a list chosen from has closed and handed the focus
