@@ -184,7 +184,7 @@ void storeSize(const QString &folder)
                 for (const auto &receipt : generator.between(hour, hour + kHour))
                     texts.append({receipt.timeMs, QString::fromStdString(receipt.text)});
                 count += texts.size();
-                store.addTexts(QString::number(stream), hour, hour + kHour, texts, end + kHour);
+                store.addTexts({}, QString::number(stream), hour, hour + kHour, texts, end + kHour);
             }
         }
     }

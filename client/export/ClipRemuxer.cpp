@@ -1,6 +1,7 @@
 #include "ClipRemuxer.h"
 
 #include "ExportManifest.h"
+#include "PosTextDownload.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -30,7 +31,6 @@ namespace {
 constexpr qint64 kGapToleranceMs = 1000;
 // A chunk whose packets end this much before its listed end (or "out") broke off.
 constexpr qint64 kBrokenOffMs = 1500;
-constexpr qint64 kMaxTextAnswer = 8 * 1024 * 1024;
 const char *const kReadTimeoutUs = "15000000";
 const AVRational kMs{1, 1000};
 
@@ -156,38 +156,20 @@ bool ClipRemuxer::fetchTexts()
             if (t.time >= m_job.in && t.time < m_job.out)
                 m_texts.append(t);
     } else if (!m_job.gateway.isEmpty()) {
-        QUrl url(m_job.gateway + QStringLiteral("/pos-data"));
-        QUrlQuery query;
-        query.addQueryItem(QStringLiteral("strmId"), m_job.streamId);
-        query.addQueryItem(QStringLiteral("from"), QString::number(m_job.in));
-        query.addQueryItem(QStringLiteral("to"), QString::number(m_job.out - 1));
-        url.setQuery(query);
-        AVIOContext *io = nullptr;
-        AVDictionary *opts = nullptr;
-        av_dict_set(&opts, "rw_timeout", kReadTimeoutUs, 0);
-        const AVIOInterruptCB cb{interrupted, const_cast<std::atomic<bool> *>(&m_canceled)};
-        QByteArray body;
-        if (avio_open2(&io, url.toEncoded().constData(), AVIO_FLAG_READ, &cb, &opts) >= 0) {
-            char buf[65536];
-            int n = 0;
-            while (body.size() < kMaxTextAnswer &&
-                   (n = avio_read(io, reinterpret_cast<unsigned char *>(buf), sizeof buf)) > 0)
-                body.append(buf, n);
-            avio_closep(&io);
-        }
-        av_dict_free(&opts);
-        if (m_canceled)
+        // Every capped answer of the range, each text once (PosTextDownload).
+        const PosTextDownload::Result got =
+            PosTextDownload::fetch(m_job.gateway, m_job.streamId, m_job.in, m_job.out, &m_canceled);
+        if (got.cancelled || m_canceled)
             return false;
-        const QJsonDocument doc = QJsonDocument::fromJson(body);
-        if (!doc.isObject())
-            m_result.notes << QStringLiteral("The receipts of this range could not be fetched: "
-                                             "the clip has none.");
-        for (const QJsonValue v : doc.object().value(QLatin1String("arr")).toArray()) {
-            const qint64 t =
-                static_cast<qint64>(v.toObject().value(QLatin1String("time")).toDouble());
-            if (t >= m_job.in && t < m_job.out)
-                m_texts.append(ClipText{t, v.toObject().value(QLatin1String("text")).toString()});
-        }
+        if (!got.complete)
+            m_result.notes << (got.texts.isEmpty()
+                                   ? QStringLiteral("The receipts of this range could not be "
+                                                    "fetched: the clip has none.")
+                                   : QStringLiteral("Not all receipts of this range could be "
+                                                    "fetched: the clip has those until %1.")
+                                         .arg(clockText(got.texts.last().time)));
+        for (const PosText &t : got.texts)
+            m_texts.append(ClipText{t.time, t.text});
     }
     std::stable_sort(m_texts.begin(), m_texts.end(),
                      [](const ClipText &a, const ClipText &b) { return a.time < b.time; });

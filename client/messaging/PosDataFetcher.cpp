@@ -47,7 +47,10 @@ QVariantMap toAnswer(const PosDataParser::Result &result, bool cut)
             {QStringLiteral("texts"), result.texts},
             {QStringLiteral("withoutTime"), result.withoutTime},
             {QStringLiteral("withoutText"), result.withoutText},
-            {QStringLiteral("cut"), cut || result.beyondLimit > 0}};
+            {QStringLiteral("cut"), cut || result.beyondLimit > 0 || result.gatewayCut},
+            {QStringLiteral("more"), result.gatewayCut},
+            {QStringLiteral("next"), result.next},
+            {QStringLiteral("truncated"), cut || result.beyondLimit > 0}};
 }
 
 QStringList warningsOf(const PosDataParser::Result &result, const PosDataParser::Limits &limits)

@@ -16,7 +16,9 @@ class QNetworkReply;
 // request that has not ended after `timeout` ms fails. Whatever the gateway does, the answer
 // arrives, once per fetch(), as `finished(answer)` and through the fetch's callback:
 //   {failed: false, error, hasFrom, from, hasTo, hasArr, times: [ms], texts: [string],
-//    withoutTime, withoutText, cut}   (cut: texts past a bound were left out)
+//    withoutTime, withoutText, cut, more, next, truncated}
+//   (cut: texts were left out, by the gateway or by a bound here; more: the gateway capped its
+//    answer, the rest starts at `next`; truncated: a bound here left texts out)
 //   {failed: true, reason}
 class PosDataFetcher : public QObject
 {

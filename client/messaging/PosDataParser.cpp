@@ -128,6 +128,12 @@ private:
             m_result.from = fromValue(value);
         } else if (m_topKey == "to") {
             m_result.hasTo = true;
+        } else if (m_topKey == "cut") {
+            m_result.gatewayCut = value && value->kind == Scalar::Bool && value->flag;
+        } else if (m_topKey == "next") {
+            m_result.next = value && value->kind == Scalar::Number
+                                ? value->number
+                                : std::numeric_limits<double>::quiet_NaN();
         } else if (m_topKey == "arr") {
             // A repeated key replaces the earlier value, as JSON.parse in the page did.
             m_result.hasArr = true;

@@ -6,9 +6,11 @@
 #include <QVariant>
 #include <QVector>
 
+#include <limits>
 #include <string>
 
-// Reads a gateway's "pos-data" answer, {"from": ms, "to": ms, "arr": [{"time": ms, "text": s}]},
+// Reads a gateway's "pos-data" answer, {"from": ms, "to": ms, "arr": [{"time": ms, "text": s}]}
+// and, when the gateway capped it, "cut": true and "next": the time of the first text left out,
 // as a stream of JSON events: no document is built, so the memory it takes is that of the
 // texts it keeps, whatever the answer holds. The texts kept are bounded in number, and each
 // text in lines and characters, like the live texts of a cell. Safe to run on any thread.
@@ -40,6 +42,10 @@ public:
         int beyondLimit = 0;
         // Texts cut to maxLines lines or maxChars characters.
         int shortened = 0;
+        // The gateway capped its answer ("cut": true): the rest starts at `next` (NaN when the
+        // answer gives no number there).
+        bool gatewayCut = false;
+        double next = std::numeric_limits<double>::quiet_NaN();
     };
 
     // `cut`: the body ends early on purpose (the answer was too large); the texts read before

@@ -1,12 +1,14 @@
 #include "PosTextCache.h"
 
 #include "PosDataFetcher.h"
+#include "PosTextHours.h"
+#include "PosTextPager.h"
+#include "ServerIdentity.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QQmlEngine>
-#include <QUrl>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,11 +20,6 @@ void registerPosTextCache()
     qmlRegisterType<PosTextCache>("Native", 1, 0, "PosTextCache");
 }
 Q_COREAPP_STARTUP_FUNCTION(registerPosTextCache)
-
-bool earlier(const PosText &a, const PosText &b)
-{
-    return a.time < b.time;
-}
 
 // A slice that ends within this of the moment it was fetched may still get receipts.
 constexpr qint64 kRecent = 60000;
@@ -45,49 +42,55 @@ QString describeSlice(const QString &streamId, qint64 from)
              start.addMSecs(PosTextCache::kSlice).toString(QStringLiteral("hh:mm")));
 }
 
-// Why an answer gives no texts; empty when it gives them.
-QString faultOf(const QVariantMap &answer)
-{
-    if (answer.value(QStringLiteral("failed")).toBool())
-        return answer.value(QStringLiteral("reason")).toString();
-    const QString error = answer.value(QStringLiteral("error")).toString();
-    if (!error.isEmpty())
-        return QStringLiteral("the answer is not JSON: %1").arg(error);
-    if (!answer.value(QStringLiteral("hasArr")).toBool())
-        return QStringLiteral("the answer has no \"arr\"");
-    return {};
-}
-
 } // namespace
 
 PosTextCache::PosTextCache(QObject *parent)
     : QObject(parent)
 {
     for (Runner &runner : m_runners) {
-        runner.fetcher = new PosDataFetcher(this);
-        runner.fetcher->setTimeout(m_timeout);
-        runner.fetcher->setMaxLines(PosDataFetcher::kWholeTextLines);
+        runner.pager = new PosTextPager(this);
+        runner.pager->setTimeout(m_timeout);
+        runner.pager->setMaxLines(PosDataFetcher::kWholeTextLines);
         Runner *r = &runner;
-        connect(runner.fetcher, &PosDataFetcher::finished, this,
-                [this, r](const QVariantMap &answer) { handleAnswer(*r, answer); });
+        connect(runner.pager, &PosTextPager::finished, this,
+                [this, r](const PosTextPager::Outcome &outcome) { handleAnswer(*r, outcome); });
     }
+    setHours(PosTextHours::shared());
 }
 
 PosTextCache::~PosTextCache() = default;
 
-QString PosTextCache::streamId() const
+QString PosTextCache::keyOf(const QString &server, const QString &streamId)
 {
-    return m_streamId;
+    // No server identity holds a line break.
+    return server + QLatin1Char('\n') + streamId;
 }
 
-QString PosTextCache::gateway() const
+void PosTextCache::setHours(PosTextHours *hours)
 {
-    return m_gateway;
+    if (m_hours)
+        disconnect(m_hours, nullptr, this, nullptr);
+    m_hours = hours;
+    connect(m_hours, &PosTextHours::changed, this, [this](const QString &key) {
+        if (key == currentKey())
+            emit changed();
+    });
 }
 
-bool PosTextCache::busy() const
+QString PosTextCache::currentKey() const
 {
-    return m_busy;
+    return keyOf(m_server.isEmpty() ? ServerIdentity::current() : m_server, m_streamId);
+}
+
+void PosTextCache::setServer(const QString &server)
+{
+    if (server == m_server)
+        return;
+    m_server = server;
+    m_queue.clear();
+    updateBusy();
+    emit sourceChanged();
+    emit changed();
 }
 
 void PosTextCache::setTimeout(int milliseconds)
@@ -96,7 +99,7 @@ void PosTextCache::setTimeout(int milliseconds)
         return;
     m_timeout = milliseconds;
     for (Runner &runner : m_runners)
-        runner.fetcher->setTimeout(milliseconds);
+        runner.pager->setTimeout(milliseconds);
     emit timeoutChanged();
 }
 
@@ -145,16 +148,19 @@ void PosTextCache::request(qint64 from, qint64 to)
 
 bool PosTextCache::wanted(qint64 from, qint64 at) const
 {
+    const QString key = currentKey();
     for (const Runner &runner : m_runners) {
-        if (runner.active && runner.streamId == m_streamId && runner.from == from)
+        if (runner.active && runner.key == key && runner.from == from)
             return false;
     }
-    const Slice slice = m_slices.value(m_streamId).value(from);
-    if (slice.failedAt >= 0)
-        return at - slice.failedAt >= m_retryDelay;
-    if (slice.fetchedAt < 0)
+    const PosTextHours::Hour *slice = m_hours->find(key, from);
+    if (!slice)
         return true;
-    return !slice.final && at - slice.fetchedAt >= m_refreshDelay;
+    if (slice->failedAt >= 0)
+        return at - slice->failedAt >= m_retryDelay;
+    if (slice->fetchedAt < 0)
+        return true;
+    return !slice->final && at - slice->fetchedAt >= m_refreshDelay;
 }
 
 void PosTextCache::startNext()
@@ -172,72 +178,44 @@ void PosTextCache::startNext()
 void PosTextCache::start(Runner &runner, qint64 from)
 {
     runner.active = true;
+    runner.key = currentKey();
     runner.streamId = m_streamId;
     runner.from = from;
     runner.startedAt = now();
-    QString gateway = m_gateway;
-    while (gateway.endsWith(QLatin1Char('/')))
-        gateway.chop(1);
-    // The gateway's range includes its end: the slice's last millisecond is the end asked.
-    const QString url = QStringLiteral("%1/pos-data?strmId=%2&from=%3&to=%4")
-                            .arg(gateway, QString::fromLatin1(QUrl::toPercentEncoding(m_streamId)))
-                            .arg(from)
-                            .arg(from + kSlice - 1);
-    runner.fetcher->fetch(url);
+    runner.pager->fetch(m_gateway, m_streamId, from, from + kSlice);
 }
 
-void PosTextCache::handleAnswer(Runner &runner, const QVariantMap &answer)
+void PosTextCache::handleAnswer(Runner &runner, const PosTextPager::Outcome &outcome)
 {
     if (!runner.active)
         return;
     runner.active = false;
     // A handler of changed() may request more and so hand the runner its next slice.
     const Runner done = runner;
-    const QString fault = faultOf(answer);
-    if (fault.isEmpty())
-        sliceFetched(done, answer);
-    else
-        sliceFailed(done, fault);
+    const QString slice = describeSlice(done.streamId, done.from);
+    const QVector<PosText> &texts = outcome.texts;
+    if (outcome.outside > 0)
+        qWarning().noquote() << QStringLiteral("Channel texts of %1: %2 outside the slice left out")
+                                    .arg(slice)
+                                    .arg(outcome.outside);
+    const qint64 end = done.from + kSlice;
+    if (!outcome.failed) {
+        // Larger than the fetcher reads (it has warned): what came is kept, and the slice is
+        // asked again like a recent one, never known whole.
+        m_hours->store(done.key, done.from, done.from, end, texts, done.startedAt, true,
+                       outcome.complete && end <= done.startedAt - kRecent);
+        qInfo().noquote() << QStringLiteral("Channel texts of %1: %2").arg(slice).arg(texts.size());
+    } else {
+        // What came is shown, but the slice is not known whole: it is hatched and asked again.
+        if (!texts.isEmpty())
+            m_hours->store(done.key, done.from, done.from, texts.last().time + 1, texts, -1, false,
+                           false);
+        m_hours->markFailed(done.key, done.from, now());
+        qWarning().noquote() << QStringLiteral("Channel texts of %1 could not be fetched: %2")
+                                    .arg(slice, outcome.reason);
+    }
     startNext();
     updateBusy();
-}
-
-void PosTextCache::sliceFailed(const Runner &runner, const QString &reason)
-{
-    m_slices[runner.streamId][runner.from].failedAt = now();
-    qWarning().noquote() << QStringLiteral("Channel texts of %1 could not be fetched: %2")
-                                .arg(describeSlice(runner.streamId, runner.from), reason);
-    if (runner.streamId == m_streamId)
-        emit changed();
-}
-
-void PosTextCache::sliceFetched(const Runner &runner, const QVariantMap &answer)
-{
-    const QVariantList times = answer.value(QStringLiteral("times")).toList();
-    const QStringList texts = answer.value(QStringLiteral("texts")).toStringList();
-    const qint64 end = runner.from + kSlice;
-    QVector<PosText> inside;
-    inside.reserve(times.size());
-    for (int i = 0; i < times.size() && i < texts.size(); ++i) {
-        // compared as read: a time far outside could not be held in whole milliseconds
-        const double time = times.at(i).toDouble();
-        if (time >= double(runner.from) && time < double(end))
-            inside.append(PosText{qint64(time), texts.at(i)});
-    }
-    const int outside = int(times.size() - inside.size());
-    if (outside > 0)
-        qWarning().noquote() << QStringLiteral("Channel texts of %1: %2 outside the slice left out")
-                                    .arg(describeSlice(runner.streamId, runner.from))
-                                    .arg(outside);
-    addTexts(runner.streamId, runner.from, end, inside);
-    Slice &slice = m_slices[runner.streamId][runner.from];
-    slice.fetchedAt = runner.startedAt;
-    // A cut answer is asked again like a recent one: what was left out may come then.
-    slice.final =
-        end <= runner.startedAt - kRecent && !answer.value(QStringLiteral("cut")).toBool();
-    qInfo().noquote() << QStringLiteral("Channel texts of %1: %2")
-                             .arg(describeSlice(runner.streamId, runner.from))
-                             .arg(inside.size());
 }
 
 void PosTextCache::updateBusy()
@@ -251,88 +229,52 @@ void PosTextCache::updateBusy()
     emit busyChanged();
 }
 
-const QVector<PosText> *PosTextCache::currentTexts() const
-{
-    const auto it = m_texts.constFind(m_streamId);
-    return it == m_texts.constEnd() ? nullptr : &it.value();
-}
-
 QVariantList PosTextCache::textsBetween(qint64 from, qint64 to) const
 {
     QVariantList out;
-    const QVector<PosText> *texts = currentTexts();
-    if (!texts)
-        return out;
-    auto it = std::lower_bound(texts->cbegin(), texts->cend(), PosText{from, {}}, earlier);
-    for (; it != texts->cend() && it->time < to; ++it)
-        out.append(
-            QVariantMap{{QStringLiteral("time"), it->time}, {QStringLiteral("text"), it->text}});
+    for (const PosText &t : m_hours->between(currentKey(), from, to))
+        out.append(QVariantMap{{QStringLiteral("time"), t.time}, {QStringLiteral("text"), t.text}});
     return out;
 }
 
 bool PosTextCache::failedBetween(qint64 from, qint64 to) const
 {
-    const QHash<qint64, Slice> slices = m_slices.value(m_streamId);
-    for (auto it = slices.cbegin(); it != slices.cend(); ++it) {
-        if (it.value().failedAt >= 0 && it.key() < to && it.key() + kSlice > from)
-            return true;
-    }
-    return false;
+    return m_hours->failedBetween(currentKey(), from, to);
 }
 
 QVector<qint64> PosTextCache::timesBetween(qint64 from, qint64 to) const
 {
     QVector<qint64> out;
-    const QVector<PosText> *texts = currentTexts();
-    if (!texts)
-        return out;
-    auto it = std::lower_bound(texts->cbegin(), texts->cend(), PosText{from, {}}, earlier);
-    for (; it != texts->cend() && it->time < to; ++it)
-        out.append(it->time);
+    for (const PosText &t : m_hours->between(currentKey(), from, to))
+        out.append(t.time);
     return out;
 }
 
 void PosTextCache::addTexts(const QString &streamId, qint64 from, qint64 to,
                             const QVector<PosText> &texts)
 {
-    QVector<PosText> &kept = m_texts[streamId];
-    // What the range held before is replaced: a slice asked again brings its texts again.
-    const auto first = std::lower_bound(kept.begin(), kept.end(), PosText{from, {}}, earlier);
-    const auto last = std::lower_bound(first, kept.end(), PosText{to, {}}, earlier);
-    QVector<PosText> inside;
-    for (const PosText &t : texts) {
-        if (t.time >= from && t.time < to)
-            inside.append(t);
-    }
-    std::stable_sort(inside.begin(), inside.end(), earlier);
-    // One pass: the texts before the range, the range's new ones, the texts after it.
-    QVector<PosText> merged;
-    merged.reserve(int(kept.size() - (last - first) + inside.size()));
-    const int head = int(first - kept.begin());
-    const int tail = int(last - kept.begin());
-    for (int i = 0; i < head; ++i)
-        merged.append(kept.at(i));
-    merged.append(inside);
-    for (int i = tail; i < kept.size(); ++i)
-        merged.append(kept.at(i));
-    kept = std::move(merged);
-    markFetched(streamId, from, to);
-    if (streamId == m_streamId)
-        emit changed();
-}
-
-void PosTextCache::markFetched(const QString &streamId, qint64 from, qint64 to)
-{
+    from = qBound<qint64>(0, from, kLatest);
+    to = qBound<qint64>(0, to, kLatest);
+    if (to <= from)
+        return;
+    const QString key = keyOf(m_server.isEmpty() ? ServerIdentity::current() : m_server, streamId);
     const qint64 at = now();
-    QHash<qint64, Slice> &slices = m_slices[streamId];
-    // Only the slices wholly inside the range are known whole; a range of over ten years is
-    // no recording, and its slices are not worth the memory.
-    const qint64 first = (qBound<qint64>(0, from, kLatest) + kSlice - 1) / kSlice * kSlice;
-    const qint64 end = qMin(qBound<qint64>(0, to, kLatest), first + 10 * 366 * 24 * kSlice);
-    for (qint64 slice = first; slice + kSlice <= end; slice += kSlice) {
-        Slice &s = slices[slice];
-        s.fetchedAt = at;
-        s.final = slice + kSlice <= at - kRecent;
-        s.failedAt = -1;
+    QVector<qint64> slices;
+    const bool span = (to - from) / kSlice <= kMostSlices;
+    if (span) {
+        for (qint64 slice = from / kSlice * kSlice; slice < to; slice += kSlice)
+            slices.append(slice);
+    } else {
+        // A range of years: only the hours that hold texts are kept, none of them known whole.
+        for (const PosText &t : texts) {
+            const qint64 slice = t.time / kSlice * kSlice;
+            if (t.time >= from && t.time < to && (slices.isEmpty() || slices.last() != slice))
+                slices.append(slice);
+        }
+    }
+    for (qint64 slice : qAsConst(slices)) {
+        const bool whole = span && slice >= from && slice + kSlice <= to;
+        m_hours->store(key, slice, qMax(from, slice), qMin(to, slice + kSlice), texts, at, whole,
+                       whole && slice + kSlice <= at - kRecent);
     }
 }

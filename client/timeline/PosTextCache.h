@@ -1,35 +1,35 @@
 #pragma once
 
-#include <QHash>
+#include "PosText.h"
+#include "PosTextPager.h"
+
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantList>
 #include <QVector>
 
 #include <array>
 
-class PosDataFetcher;
+class PosTextHours;
 
-// One channel text (a till's receipt) and the moment it was sent, in ms since the epoch.
-struct PosText
-{
-    qint64 time = 0;
-    QString text;
-};
-
-// The channel texts of recorded streams, fetched lazily from their gateway's "pos-data" in
-// slices of one hour and cached per stream, for the timeline's ticks and for the overlay of
-// recorded playback. At most two slices are fetched at a time; a slice that failed or timed
-// out is asked again by a later request.
+// The channel texts of a recorded stream, for the timeline's ticks and for the overlay of
+// recorded playback: fetched lazily from the stream's gateway's "pos-data" in slices of one
+// hour, each slice through every capped answer until complete (PosTextPager), and kept in the
+// console's bounded store of hours (PosTextHours) under the server and the stream. At most two
+// slices are fetched at a time; a slice that failed, timed out or came incomplete is asked
+// again by a later request.
 class PosTextCache : public QObject
 {
     Q_OBJECT
     // The stream the queries below are about, and its gateway ("http://host:port").
     Q_PROPERTY(QString streamId READ streamId NOTIFY sourceChanged)
     Q_PROPERTY(QString gateway READ gateway NOTIFY sourceChanged)
+    // The event server the stream belongs to (ServerIdentity); empty: the one signed in to.
+    Q_PROPERTY(QString server READ server WRITE setServer NOTIFY sourceChanged)
     // True while slices are being fetched or wait to be.
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
-    // How long, in ms, a slice's fetch may take before it counts as failed.
+    // How long, in ms, one answer may take before the slice counts as failed.
     Q_PROPERTY(int timeout READ timeout WRITE setTimeout NOTIFY timeoutChanged)
 
 public:
@@ -45,12 +45,19 @@ public:
     explicit PosTextCache(QObject *parent = nullptr);
     ~PosTextCache() override;
 
-    QString streamId() const;
-    QString gateway() const;
-    bool busy() const;
+    // Where the texts of a server's stream are kept.
+    static QString keyOf(const QString &server, const QString &streamId);
+
+    QString streamId() const { return m_streamId; }
+    QString gateway() const { return m_gateway; }
+    QString server() const { return m_server; }
+    void setServer(const QString &server);
+    bool busy() const { return m_busy; }
     int timeout() const { return m_timeout; }
     void setTimeout(int milliseconds);
     void setRetryDelays(int failedMs, int recentMs);
+    // The store of hours used instead of the console's (tests); not owned.
+    void setHours(PosTextHours *hours);
 
     Q_INVOKABLE void setSource(const QString &streamId, const QString &gateway);
     // Fetches the slices of [from, to) of the current stream that are not cached yet (and
@@ -65,7 +72,7 @@ public:
     // For drawing ticks: the current stream's text times in [from, to), in order.
     QVector<qint64> timesBetween(qint64 from, qint64 to) const;
     // Texts of `streamId` over [from, to) known from elsewhere (a slice answered, a store):
-    // the range counts as fetched.
+    // the hours wholly inside count as fetched.
     void addTexts(const QString &streamId, qint64 from, qint64 to, const QVector<PosText> &texts);
 
 signals:
@@ -76,36 +83,28 @@ signals:
     void changed();
 
 private:
-    struct Slice
-    {
-        qint64 fetchedAt = -1; // wall clock of the fetch that brought it, -1 never
-        bool final = false;    // ended over a minute before it was fetched
-        qint64 failedAt = -1;  // wall clock of its last failure, -1 none since it came
-    };
     // One of the two fetches that may run at a time.
     struct Runner
     {
-        PosDataFetcher *fetcher = nullptr;
+        PosTextPager *pager = nullptr;
         bool active = false;
+        QString key;
         QString streamId;
         qint64 from = 0;
         qint64 startedAt = 0;
     };
 
-    const QVector<PosText> *currentTexts() const;
+    QString currentKey() const;
     bool wanted(qint64 from, qint64 now) const;
     void startNext();
     void start(Runner &runner, qint64 from);
-    void handleAnswer(Runner &runner, const QVariantMap &answer);
-    void sliceFailed(const Runner &runner, const QString &reason);
-    void sliceFetched(const Runner &runner, const QVariantMap &answer);
+    void handleAnswer(Runner &runner, const PosTextPager::Outcome &outcome);
     void updateBusy();
-    void markFetched(const QString &streamId, qint64 from, qint64 to);
 
     QString m_streamId;
     QString m_gateway;
-    QHash<QString, QVector<PosText>> m_texts;      // by stream, in time order
-    QHash<QString, QHash<qint64, Slice>> m_slices; // by stream, then slice start
+    QString m_server;
+    QPointer<PosTextHours> m_hours;
     QVector<qint64> m_queue; // slice starts of the current stream, the first asked first
     std::array<Runner, 2> m_runners;
     bool m_busy = false;

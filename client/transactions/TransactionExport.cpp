@@ -54,6 +54,7 @@ bool TransactionExport::start(const QString &path, TransactionSearch *search)
     job.path = url.isLocalFile() ? url.toLocalFile() : path;
     for (const auto &till : search->searchedTills())
         job.tills.append({till.streamId, till.name});
+    job.server = search->searchedServer();
     job.from = search->searchedFrom();
     job.to = search->searchedTo();
     job.query = search->searchedQuery();
@@ -172,8 +173,8 @@ bool TransactionExport::run(const Job &job, const std::atomic<bool> &cancelled,
         const qint64 from = first + hour * kSlice;
         for (int t = 0; t < job.tills.size(); ++t) {
             const Till &till = job.tills.at(t);
-            const QVector<PosText> texts =
-                store.texts(till.streamId, qMax(from, job.from), qMin(from + kSlice, job.to));
+            const QVector<PosText> texts = store.texts(
+                job.server, till.streamId, qMax(from, job.from), qMin(from + kSlice, job.to));
             qint64 last = -1;
             int nth = 0;
             for (const PosText &text : texts) {
@@ -224,8 +225,8 @@ bool TransactionExport::run(const Job &job, const std::atomic<bool> &cancelled,
         for (Key &key : keys) {
             if ((written & 255) == 0 && cancelled.load())
                 return fail(cancelledText);
-            const QVector<PosText> texts =
-                store.texts(job.tills.at(key.till).streamId, key.row.time, key.row.time + 1);
+            const QVector<PosText> texts = store.texts(job.server, job.tills.at(key.till).streamId,
+                                                       key.row.time, key.row.time + 1);
             if (key.nth < texts.size())
                 key.row.text = texts.at(key.nth).text;
             chunk += TransactionModel::csvLine(key.row);

@@ -37,6 +37,8 @@ public:
     {
         QString path;
         QVector<Till> tills;
+        // The event server the tills belong to, as the store keeps their texts.
+        QString server;
         qint64 from = 0;
         qint64 to = 0;
         ReceiptQuery query;

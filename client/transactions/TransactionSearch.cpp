@@ -1,6 +1,7 @@
 #include "TransactionSearch.h"
 
 #include "PosDataFetcher.h"
+#include "ServerIdentity.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -29,17 +30,6 @@ qint64 toMs(const QVariant &value)
     return ok && ms >= 0 && ms < 1e15 ? qint64(ms) : -1;
 }
 
-QString sliceUrl(const QString &gateway, const QString &streamId, qint64 from, qint64 to)
-{
-    QUrl url(gateway.endsWith(QLatin1Char('/')) ? gateway.chopped(1) : gateway);
-    url.setPath(url.path() + QStringLiteral("/pos-data"));
-    // concatenated: a stream id's percent signs must not read as placeholders
-    url.setQuery(QStringLiteral("strmId=") +
-                 QString::fromLatin1(QUrl::toPercentEncoding(streamId)) + QStringLiteral("&from=") +
-                 QString::number(from) + QStringLiteral("&to=") + QString::number(to));
-    return url.toString(QUrl::FullyEncoded);
-}
-
 } // namespace
 Q_COREAPP_STARTUP_FUNCTION(registerTransactionSearch)
 
@@ -55,13 +45,13 @@ TransactionSearch::TransactionSearch(QObject *parent)
     m_thread.setObjectName(QStringLiteral("transactions"));
     m_thread.start();
     for (Runner &runner : m_runners) {
-        runner.fetcher = new PosDataFetcher(this);
-        runner.fetcher->setTimeout(m_timeout);
+        runner.pager = new PosTextPager(this);
+        runner.pager->setTimeout(m_timeout);
         // A receipt is searched and exported whole, however long.
-        runner.fetcher->setMaxLines(PosDataFetcher::kWholeTextLines);
+        runner.pager->setMaxLines(PosDataFetcher::kWholeTextLines);
         Runner *at = &runner;
-        connect(runner.fetcher, &PosDataFetcher::finished, this,
-                [this, at](const QVariantMap &answer) { handleAnswer(*at, answer); });
+        connect(runner.pager, &PosTextPager::finished, this,
+                [this, at](const PosTextPager::Outcome &outcome) { handleAnswer(*at, outcome); });
     }
 }
 
@@ -135,8 +125,16 @@ void TransactionSearch::setTimeout(int milliseconds)
         return;
     m_timeout = milliseconds;
     for (Runner &runner : m_runners)
-        runner.fetcher->setTimeout(milliseconds);
+        runner.pager->setTimeout(milliseconds);
     emit timeoutChanged();
+}
+
+void TransactionSearch::setServer(const QString &server)
+{
+    if (server == m_server)
+        return;
+    m_server = server;
+    emit serverChanged();
 }
 
 void TransactionSearch::start(const QVariantList &tills, const QVariant &from, const QVariant &to,
@@ -160,6 +158,7 @@ void TransactionSearch::start(const QVariantList &tills, const QVariant &from, c
     }
     m_from = toMs(from);
     m_to = toMs(to);
+    m_searchedServer = m_server.isEmpty() ? ServerIdentity::current() : m_server;
     m_queryText = query;
     m_minimumText = minAmount.toString();
     m_lastTills = tills;
@@ -184,9 +183,8 @@ void TransactionSearch::start(const QVariantList &tills, const QVariant &from, c
     const ReceiptQuery parsed = m_query;
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, generation, workerTills, from = m_from, to = m_to, parsed] {
-            worker->plan(generation, workerTills, from, to, parsed);
-        },
+        [worker = m_worker, generation, server = m_searchedServer, workerTills, from = m_from,
+         to = m_to, parsed] { worker->plan(generation, server, workerTills, from, to, parsed); },
         Qt::QueuedConnection);
 }
 
@@ -228,7 +226,7 @@ void TransactionSearch::stop()
 {
     m_worker->setGeneration(++m_generation);
     for (Runner &runner : m_runners) {
-        runner.fetcher->cancel();
+        runner.pager->cancel();
         runner.active = false;
     }
     m_queue.clear();
@@ -259,9 +257,7 @@ void TransactionSearch::startNext()
     idle->slice = m_queue.takeFirst();
     idle->active = true;
     const Till &till = m_tills.at(idle->slice.till);
-    // The gateway's range includes both ends.
-    idle->fetcher->fetch(
-        sliceUrl(till.gateway, till.streamId, idle->slice.from, idle->slice.from + kSlice - 1));
+    idle->pager->fetch(till.gateway, till.streamId, idle->slice.from, idle->slice.from + kSlice);
     const quint64 generation = m_generation;
     QMetaObject::invokeMethod(
         this,
@@ -272,26 +268,19 @@ void TransactionSearch::startNext()
         Qt::QueuedConnection);
 }
 
-void TransactionSearch::handleAnswer(Runner &runner, const QVariantMap &answer)
+void TransactionSearch::handleAnswer(Runner &runner, const PosTextPager::Outcome &outcome)
 {
     if (!runner.active)
         return;
     runner.active = false;
     const quint64 generation = m_generation;
     const TransactionWorker::Slice slice = runner.slice;
-    if (answer.value(QStringLiteral("failed")).toBool()) {
-        QMetaObject::invokeMethod(
-            m_worker,
-            [worker = m_worker, generation, slice] { worker->failed(generation, slice, true); },
-            Qt::QueuedConnection);
-    } else {
-        QMetaObject::invokeMethod(
-            m_worker,
-            [worker = m_worker, generation, slice, answer] {
-                worker->answer(generation, slice, answer);
-            },
-            Qt::QueuedConnection);
-    }
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, generation, slice, outcome] {
+            worker->answer(generation, slice, outcome);
+        },
+        Qt::QueuedConnection);
     startNext();
 }
 

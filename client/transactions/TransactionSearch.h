@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PosTextPager.h"
 #include "ReceiptQuery.h"
 #include "TransactionModel.h"
 #include "TransactionWorker.h"
@@ -13,15 +14,17 @@
 
 #include <array>
 
-class PosDataFetcher;
+class PosTextPager;
 
 // Searches the receipts (channel texts) of tills over a time range for a ReceiptQuery. The
 // hours of the range already in the TransactionStore are matched from there; the others are
-// fetched from each till's gateway ("pos-data") in one-hour slices, at most four requests at
-// a time over all tills, then stored and matched as they arrive. Storing and matching run on
-// a thread of the search's own; found receipts are added to `results` in batches (about every
-// 100 ms) while the search runs. A slice whose gateway does not answer within `timeout`, or
-// answers something unreadable, is matched from what the store holds and counted in
+// fetched from each till's gateway ("pos-data") in one-hour slices, each through every capped
+// answer until complete (PosTextPager), at most four slices at a time over all tills, then
+// stored and matched as they arrive. The store keeps them under the event server they belong
+// to (`server`), so another site's tills of the same stream ids are never answered from it. Storing
+// and matching run on a thread of the search's own; found receipts are added to `results` in
+// batches (about every 100 ms) while the search runs. A slice whose gateway does not answer within
+// `timeout`, or answers something unreadable, is matched from what the store holds and counted in
 // `problems`; an answer's receipts outside its hour are left out (one log line).
 class TransactionSearch : public QObject
 {
@@ -36,8 +39,11 @@ class TransactionSearch : public QObject
     // True when some till's gateway did not answer and its stored texts were used instead.
     Q_PROPERTY(bool offline READ offline NOTIFY offlineChanged)
     Q_PROPERTY(TransactionModel *results READ results CONSTANT)
-    // How long, in ms, a slice's fetch may take before it counts as not answered.
+    // How long, in ms, one answer may take before its slice counts as not answered.
     Q_PROPERTY(int timeout READ timeout WRITE setTimeout NOTIFY timeoutChanged)
+    // The event server the tills belong to (ServerIdentity); empty: the one signed in to when
+    // a search starts.
+    Q_PROPERTY(QString server READ server WRITE setServer NOTIFY serverChanged)
 
 public:
     static constexpr qint64 kSlice = 3600000;
@@ -57,6 +63,8 @@ public:
     TransactionModel *results() const { return m_results; }
     int timeout() const { return m_timeout; }
     void setTimeout(int milliseconds);
+    QString server() const { return m_server; }
+    void setServer(const QString &server);
 
     // `tills`: [{streamId, name, gateway: "http://host:port"}]; `from`, `to`: ms since the
     // epoch or Date, the range [from, to); `query`: as typed (see ReceiptQuery); `minAmount`:
@@ -74,6 +82,7 @@ public:
     QVector<TransactionWorker::Till> searchedTills() const;
     qint64 searchedFrom() const { return m_from; }
     qint64 searchedTo() const { return m_to; }
+    QString searchedServer() const { return m_searchedServer; }
     ReceiptQuery searchedQuery() const { return m_query; }
 
 signals:
@@ -83,6 +92,7 @@ signals:
     void problemsChanged();
     void offlineChanged();
     void timeoutChanged();
+    void serverChanged();
     // A search ended by itself (not cancelled).
     void finished();
 
@@ -96,7 +106,7 @@ private:
     };
     struct Runner
     {
-        PosDataFetcher *fetcher = nullptr;
+        PosTextPager *pager = nullptr;
         bool active = false;
         TransactionWorker::Slice slice;
     };
@@ -105,7 +115,7 @@ private:
     void stop();
     void planned(const QVector<TransactionWorker::Slice> &missing, int total);
     void startNext();
-    void handleAnswer(Runner &runner, const QVariantMap &answer);
+    void handleAnswer(Runner &runner, const PosTextPager::Outcome &outcome);
     void sliceDone(int till, bool failed, bool unanswered, int searched);
     void addRows(const QVector<TransactionModel::Row> &rows);
     void finish();
@@ -131,6 +141,8 @@ private:
     QStringList m_problems;
     bool m_offline = false;
     int m_timeout = kDefaultTimeout;
+    QString m_server;
+    QString m_searchedServer;
     QElapsedTimer m_clock;
     qint64 m_firstResultMs = -1;
     QString m_queryText;

@@ -8,14 +8,25 @@
 
 namespace {
 
-// The texts are the key (no rowid): a text is stored once, and the key's order by stream and
-// time is what every read follows.
+// The texts are the key (no rowid): a text is stored once, and the key's order by server,
+// stream and time is what every read follows.
 const char *const kCreateTexts =
-    "CREATE TABLE IF NOT EXISTS pos_texts(stream_id TEXT NOT NULL, time_ms INTEGER NOT NULL, "
-    "text TEXT NOT NULL, PRIMARY KEY(stream_id, time_ms, text)) WITHOUT ROWID";
+    "CREATE TABLE IF NOT EXISTS pos_texts(server TEXT NOT NULL, stream_id TEXT NOT NULL, "
+    "time_ms INTEGER NOT NULL, text TEXT NOT NULL, PRIMARY KEY(server, stream_id, time_ms, "
+    "text)) WITHOUT ROWID";
 const char *const kCreateRanges =
-    "CREATE TABLE IF NOT EXISTS pos_ranges(stream_id TEXT NOT NULL, from_ms INTEGER NOT NULL, "
-    "to_ms INTEGER NOT NULL, PRIMARY KEY(stream_id, from_ms))";
+    "CREATE TABLE IF NOT EXISTS pos_ranges(server TEXT NOT NULL, stream_id TEXT NOT NULL, "
+    "from_ms INTEGER NOT NULL, to_ms INTEGER NOT NULL, PRIMARY KEY(server, stream_id, from_ms))";
+// Versions of the tables' forms, by the name of their owner's main table.
+const char *const kCreateVersions = "CREATE TABLE IF NOT EXISTS store_versions(name TEXT PRIMARY "
+                                    "KEY, version INTEGER NOT NULL)";
+
+// A server not named (tests, a console that has not signed in) is the empty text, which SQL
+// must see as a text: a null QString binds as NULL.
+QString serverText(const QString &server)
+{
+    return server.isNull() ? QStringLiteral("") : server;
+}
 
 } // namespace
 
@@ -41,7 +52,47 @@ bool TransactionStore::open(qint64 now)
 
 bool TransactionStore::makeTables()
 {
-    return exec(QString::fromLatin1(kCreateTexts)) && exec(QString::fromLatin1(kCreateRanges));
+    return exec(QString::fromLatin1(kCreateVersions)) && migrate() &&
+           exec(QString::fromLatin1(kCreateTexts)) && exec(QString::fromLatin1(kCreateRanges)) &&
+           exec(QStringLiteral("INSERT OR REPLACE INTO store_versions(name, version) "
+                               "VALUES('pos_texts', %1)")
+                    .arg(kSchemaVersion));
+}
+
+// The first form kept texts by stream alone, without a version: its rows belong to no server
+// the console can name, and are dropped with its tables.
+bool TransactionStore::migrate()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
+    QSqlQuery version(db);
+    if (!version.exec(
+            QStringLiteral("SELECT version FROM store_versions WHERE name = 'pos_texts'")))
+        return fail(QStringLiteral("read the version"), version.lastError().text());
+    const int found = version.next() ? version.value(0).toInt() : 0;
+    if (found == kSchemaVersion)
+        return true;
+    if (found > kSchemaVersion)
+        return fail(QStringLiteral("open ") + m_fileName,
+                    QStringLiteral("its receipts are of a later console (form %1)").arg(found));
+    QSqlQuery count(db);
+    if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
+                                   "name IN ('pos_texts', 'pos_ranges')")) ||
+        !count.next())
+        return fail(QStringLiteral("read the tables"), count.lastError().text());
+    if (count.value(0).toInt() == 0)
+        return true;
+    QSqlQuery texts(db);
+    const qint64 rows = texts.exec(QStringLiteral("SELECT COUNT(*) FROM pos_texts")) && texts.next()
+                            ? texts.value(0).toLongLong()
+                            : 0;
+    if (!exec(QStringLiteral("DROP TABLE IF EXISTS pos_texts")) ||
+        !exec(QStringLiteral("DROP TABLE IF EXISTS pos_ranges")))
+        return false;
+    qInfo().noquote() << QStringLiteral("Transaction store: %1 receipts stored before they were "
+                                        "kept by server dropped; they are asked of the gateways "
+                                        "again")
+                             .arg(rows);
+    return true;
 }
 
 bool TransactionStore::exec(const QString &statement)
@@ -59,8 +110,8 @@ bool TransactionStore::fail(const QString &what, const QString &error)
     return false;
 }
 
-bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
-                                const QVector<PosText> &texts, qint64 now, bool complete)
+bool TransactionStore::addTexts(const QString &server, const QString &streamId, qint64 from,
+                                qint64 to, const QVector<PosText> &texts, qint64 now, bool complete)
 {
     if (!m_open || to <= from)
         return false;
@@ -69,14 +120,15 @@ bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
         return fail(QStringLiteral("begin"), db.lastError().text());
     QSqlQuery insert(db);
     bool ok = insert.prepare(QStringLiteral(
-        "INSERT OR IGNORE INTO pos_texts(stream_id, time_ms, text) VALUES(?, ?, ?)"));
+        "INSERT OR IGNORE INTO pos_texts(server, stream_id, time_ms, text) VALUES(?, ?, ?, ?)"));
     for (int i = 0; ok && i < texts.size(); ++i) {
         const PosText &text = texts.at(i);
         if (text.time < from || text.time >= to)
             continue;
-        insert.bindValue(0, streamId);
-        insert.bindValue(1, text.time);
-        insert.bindValue(2, text.text);
+        insert.bindValue(0, serverText(server));
+        insert.bindValue(1, streamId);
+        insert.bindValue(2, text.time);
+        insert.bindValue(3, text.text);
         ok = insert.exec();
     }
     if (!ok) {
@@ -85,7 +137,7 @@ bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
         return false;
     }
     const qint64 finalEnd = complete ? qMin(to, now - kRecentMs) : from;
-    if ((finalEnd > from && !recordRange(streamId, from, finalEnd)) || !db.commit()) {
+    if ((finalEnd > from && !recordRange(server, streamId, from, finalEnd)) || !db.commit()) {
         fail(QStringLiteral("commit"), db.lastError().text());
         db.rollback();
         return false;
@@ -93,12 +145,15 @@ bool TransactionStore::addTexts(const QString &streamId, qint64 from, qint64 to,
     return true;
 }
 
-bool TransactionStore::recordRange(const QString &streamId, qint64 from, qint64 to)
+bool TransactionStore::recordRange(const QString &server, const QString &streamId, qint64 from,
+                                   qint64 to)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
     QSqlQuery touching(db);
-    touching.prepare(QStringLiteral("SELECT MIN(from_ms), MAX(to_ms) FROM pos_ranges WHERE "
-                                    "stream_id = ? AND from_ms <= ? AND to_ms >= ?"));
+    touching.prepare(
+        QStringLiteral("SELECT MIN(from_ms), MAX(to_ms) FROM pos_ranges WHERE "
+                       "server = ? AND stream_id = ? AND from_ms <= ? AND to_ms >= ?"));
+    touching.addBindValue(serverText(server));
     touching.addBindValue(streamId);
     touching.addBindValue(to);
     touching.addBindValue(from);
@@ -109,14 +164,16 @@ bool TransactionStore::recordRange(const QString &streamId, qint64 from, qint64 
         to = qMax(to, touching.value(1).toLongLong());
     }
     QSqlQuery remove(db);
-    remove.prepare(QStringLiteral(
-        "DELETE FROM pos_ranges WHERE stream_id = ? AND from_ms <= ? AND to_ms >= ?"));
+    remove.prepare(QStringLiteral("DELETE FROM pos_ranges WHERE server = ? AND stream_id = ? AND "
+                                  "from_ms <= ? AND to_ms >= ?"));
+    remove.addBindValue(serverText(server));
     remove.addBindValue(streamId);
     remove.addBindValue(to);
     remove.addBindValue(from);
     QSqlQuery insert(db);
-    insert.prepare(
-        QStringLiteral("INSERT INTO pos_ranges(stream_id, from_ms, to_ms) VALUES(?, ?, ?)"));
+    insert.prepare(QStringLiteral(
+        "INSERT INTO pos_ranges(server, stream_id, from_ms, to_ms) VALUES(?, ?, ?, ?)"));
+    insert.addBindValue(serverText(server));
     insert.addBindValue(streamId);
     insert.addBindValue(from);
     insert.addBindValue(to);
@@ -126,14 +183,16 @@ bool TransactionStore::recordRange(const QString &streamId, qint64 from, qint64 
                 remove.lastError().text() + insert.lastError().text());
 }
 
-QVector<TransactionStore::Range> TransactionStore::fetched(const QString &streamId) const
+QVector<TransactionStore::Range> TransactionStore::fetched(const QString &server,
+                                                           const QString &streamId) const
 {
     QVector<Range> ranges;
     if (!m_open)
         return ranges;
     QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
-    query.prepare(QStringLiteral(
-        "SELECT from_ms, to_ms FROM pos_ranges WHERE stream_id = ? ORDER BY from_ms"));
+    query.prepare(QStringLiteral("SELECT from_ms, to_ms FROM pos_ranges WHERE server = ? AND "
+                                 "stream_id = ? ORDER BY from_ms"));
+    query.addBindValue(serverText(server));
     query.addBindValue(streamId);
     if (!query.exec())
         return ranges;
@@ -142,24 +201,28 @@ QVector<TransactionStore::Range> TransactionStore::fetched(const QString &stream
     return ranges;
 }
 
-bool TransactionStore::covers(const QString &streamId, qint64 from, qint64 to) const
+bool TransactionStore::covers(const QString &server, const QString &streamId, qint64 from,
+                              qint64 to) const
 {
-    for (const Range &range : fetched(streamId)) {
+    for (const Range &range : fetched(server, streamId)) {
         if (range.first <= from && range.second >= to)
             return true;
     }
     return false;
 }
 
-QVector<PosText> TransactionStore::texts(const QString &streamId, qint64 from, qint64 to) const
+QVector<PosText> TransactionStore::texts(const QString &server, const QString &streamId,
+                                         qint64 from, qint64 to) const
 {
     QVector<PosText> texts;
     if (!m_open)
         return texts;
     QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT time_ms, text FROM pos_texts WHERE stream_id = ? AND "
-                                 "time_ms >= ? AND time_ms < ? ORDER BY time_ms"));
+    query.prepare(
+        QStringLiteral("SELECT time_ms, text FROM pos_texts WHERE server = ? AND "
+                       "stream_id = ? AND time_ms >= ? AND time_ms < ? ORDER BY time_ms"));
+    query.addBindValue(serverText(server));
     query.addBindValue(streamId);
     query.addBindValue(from);
     query.addBindValue(to);

@@ -2,7 +2,7 @@
 
 #include "SqliteConnection.h"
 
-#include "PosTextCache.h"
+#include "PosText.h"
 
 #include <QPair>
 #include <QString>
@@ -12,11 +12,16 @@
 
 // The till texts already fetched from the gateways, kept in the console's SQLite store
 // ("data.sqlite" in the working directory) on a connection of its own, for the transaction
-// search: the texts by stream and time, and per stream the time ranges fetched (merged). A
+// search: the texts by server, stream and time, and per server and stream the time ranges
+// fetched (merged). The server is the event server signed in to (ServerIdentity): stream ids
+// are small integers every site reuses, so one site's receipts never answer for another's. A
 // range that reached into the last few minutes when it was fetched is not recorded as
 // fetched (its texts are kept), so it is asked again next time. Rows older than 30 days go
 // when the store opens and at each prune(). The file runs in WAL mode with a busy timeout, so
-// the GUI thread's connection to the same file is never held up for long.
+// the GUI thread's connection to the same file is never held up for long. The tables' form is
+// version kSchemaVersion, kept in the table "store_versions" under "pos_texts"; a file of the
+// earlier form (texts by stream alone, no version) loses its texts, which belong to no known
+// server, when it opens (one log line): they are asked of the gateways again.
 // Not thread-safe: create, use and destroy it on one thread (its connection belongs there).
 class TransactionStore
 {
@@ -26,6 +31,7 @@ public:
     static constexpr qint64 kKeepMs = 30LL * 24 * 3600000;
     // A range ending later than this before now is not final.
     static constexpr qint64 kRecentMs = 5 * 60000;
+    static constexpr int kSchemaVersion = 2;
 
     explicit TransactionStore(const QString &fileName = QStringLiteral("data.sqlite"));
     ~TransactionStore();
@@ -41,22 +47,24 @@ public:
     // out) and records the range as fetched, up to kRecentMs before `now`; an answer the
     // gateway or the fetcher cut short (`complete` false) is stored but not counted as fetched.
     // One transaction.
-    bool addTexts(const QString &streamId, qint64 from, qint64 to, const QVector<PosText> &texts,
-                  qint64 now, bool complete = true);
-    // Ranges fetched of a stream, merged, in order.
-    QVector<Range> fetched(const QString &streamId) const;
+    bool addTexts(const QString &server, const QString &streamId, qint64 from, qint64 to,
+                  const QVector<PosText> &texts, qint64 now, bool complete = true);
+    // Ranges fetched of a server's stream, merged, in order.
+    QVector<Range> fetched(const QString &server, const QString &streamId) const;
     // True when the whole of [from, to) of the stream is fetched.
-    bool covers(const QString &streamId, qint64 from, qint64 to) const;
-    // Stored texts of a stream in [from, to), oldest first.
-    QVector<PosText> texts(const QString &streamId, qint64 from, qint64 to) const;
+    bool covers(const QString &server, const QString &streamId, qint64 from, qint64 to) const;
+    // Stored texts of a server's stream in [from, to), oldest first.
+    QVector<PosText> texts(const QString &server, const QString &streamId, qint64 from,
+                           qint64 to) const;
     // Drops texts and ranges older than kKeepMs before `now`; returns the texts dropped.
     int prune(qint64 now);
 
 private:
     bool makeTables();
+    bool migrate();
     bool exec(const QString &statement);
     bool fail(const QString &what, const QString &error);
-    bool recordRange(const QString &streamId, qint64 from, qint64 to);
+    bool recordRange(const QString &server, const QString &streamId, qint64 from, qint64 to);
 
     SqliteConnection m_connection;
     QString m_fileName;

@@ -39,14 +39,15 @@ bool TransactionWorker::openStore()
     return m_store->isOpen();
 }
 
-void TransactionWorker::plan(quint64 generation, const QVector<Till> &tills, qint64 from, qint64 to,
-                             const ReceiptQuery &query)
+void TransactionWorker::plan(quint64 generation, const QString &server, const QVector<Till> &tills,
+                             qint64 from, qint64 to, const ReceiptQuery &query)
 {
     if (!current(generation))
         return;
     m_working = generation;
     m_pending.clear();
     m_sentAny = false;
+    m_server = server;
     m_tills = tills;
     m_from = from;
     m_to = to;
@@ -56,7 +57,7 @@ void TransactionWorker::plan(quint64 generation, const QVector<Till> &tills, qin
     QVector<Slice> known;
     QVector<QVector<TransactionStore::Range>> fetched;
     for (const Till &till : tills)
-        fetched.append(stored ? m_store->fetched(till.streamId)
+        fetched.append(stored ? m_store->fetched(server, till.streamId)
                               : QVector<TransactionStore::Range>());
     const qint64 first = from - ((from % m_slice) + m_slice) % m_slice;
     for (qint64 start = first; start < to; start += m_slice) {
@@ -73,79 +74,45 @@ void TransactionWorker::plan(quint64 generation, const QVector<Till> &tills, qin
             return;
         const QString &streamId = tills.at(slice.till).streamId;
         const int searched =
-            match(slice, m_store->texts(streamId, slice.from, slice.from + m_slice));
+            match(slice, m_store->texts(server, streamId, slice.from, slice.from + m_slice));
         m_sink.sliceDone(generation, slice.till, false, false, searched);
     }
 }
 
-void TransactionWorker::answer(quint64 generation, const Slice &slice, const QVariantMap &answer)
+void TransactionWorker::answer(quint64 generation, const Slice &slice,
+                               const PosTextPager::Outcome &outcome)
 {
     if (!current(generation) || generation != m_working)
         return;
-    bool readable = true;
-    const QVector<PosText> texts = readAnswer(slice, answer, &readable);
-    if (!readable) {
-        failed(generation, slice, false);
-        return;
-    }
-    // A cut answer is stored, but its hour is asked again by the next search.
-    const bool complete = !answer.value(QStringLiteral("cut")).toBool();
-    if (!complete)
-        // the fetcher has warned of the cut already
-        qInfo().noquote() << QStringLiteral("Receipts of stream %1 from %2: the answer was cut "
-                                            "short; the hour will be asked again")
-                                 .arg(m_tills.at(slice.till).streamId)
-                                 .arg(slice.from);
-    if (openStore())
-        m_store->addTexts(m_tills.at(slice.till).streamId, slice.from, slice.from + m_slice, texts,
-                          QDateTime::currentMSecsSinceEpoch(), complete);
-    m_sink.sliceDone(generation, slice.till, false, false, match(slice, texts));
-}
-
-QVector<PosText> TransactionWorker::readAnswer(const Slice &slice, const QVariantMap &answer,
-                                               bool *readable)
-{
-    QVector<PosText> texts;
+    const Till &till = m_tills.at(slice.till);
     const QString where =
-        QStringLiteral("%1 at %2")
-            .arg(m_tills.at(slice.till).name, TransactionModel::timeText(slice.from));
-    const QString error = answer.value(QStringLiteral("error")).toString();
-    if (!error.isEmpty() || !answer.value(QStringLiteral("hasArr")).toBool()) {
+        QStringLiteral("%1 at %2").arg(till.name, TransactionModel::timeText(slice.from));
+    if (outcome.failed && !outcome.unanswered)
         qWarning().noquote() << "Transaction search: the receipts of" << where
-                             << "are not readable, skipped:"
-                             << (error.isEmpty() ? QStringLiteral("no \"arr\"") : error);
-        *readable = false;
-        return texts;
-    }
-    const QVariantList times = answer.value(QStringLiteral("times")).toList();
-    const QStringList strings = answer.value(QStringLiteral("texts")).toStringList();
-    const int count = qMin(times.size(), strings.size());
-    texts.reserve(count);
-    int outside = 0;
-    for (int i = 0; i < count; ++i) {
-        const double time = times.at(i).toDouble();
-        // An answer's texts outside the hour asked for would land in the wrong hour's place.
-        if (!(time >= double(slice.from) && time < double(slice.from + m_slice))) {
-            ++outside;
-            continue;
-        }
-        texts.append({qint64(time), strings.at(i)});
-    }
-    if (outside > 0)
-        qWarning().noquote() << "Transaction search:" << outside << "receipts of" << where
+                             << "are not readable, skipped:" << outcome.reason;
+    if (outcome.outside > 0)
+        qWarning().noquote() << "Transaction search:" << outcome.outside << "receipts of" << where
                              << "lie outside the hour asked for, left out";
-    return texts;
-}
-
-void TransactionWorker::failed(quint64 generation, const Slice &slice, bool unanswered)
-{
-    if (!current(generation) || generation != m_working)
+    // An incomplete slice is stored, but its hour is asked again by the next search.
+    if (!outcome.complete && !outcome.texts.isEmpty())
+        qInfo().noquote() << QStringLiteral("Receipts of stream %1 from %2: not all came; the "
+                                            "hour will be asked again")
+                                 .arg(till.streamId)
+                                 .arg(slice.from);
+    const bool stored = openStore();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (stored)
+        m_store->addTexts(m_server, till.streamId, slice.from, slice.from + m_slice, outcome.texts,
+                          now, outcome.complete);
+    if (!outcome.failed) {
+        m_sink.sliceDone(generation, slice.till, false, false, match(slice, outcome.texts));
         return;
-    int searched = 0;
-    if (openStore())
-        searched = match(slice, m_store->texts(m_tills.at(slice.till).streamId, slice.from,
-                                               slice.from + m_slice));
-    m_sink.sliceDone(generation, slice.till, true, unanswered, searched);
+    }
+    // What came before the failure is in the store with what earlier searches kept.
+    const int searched = stored ? match(slice, m_store->texts(m_server, till.streamId, slice.from,
+                                                              slice.from + m_slice))
+                                : match(slice, outcome.texts);
+    m_sink.sliceDone(generation, slice.till, true, outcome.unanswered, searched);
 }
 
 int TransactionWorker::match(const Slice &slice, const QVector<PosText> &texts)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PosTextPager.h"
 #include "ReceiptQuery.h"
 #include "TransactionModel.h"
 #include "TransactionStore.h"
@@ -51,20 +52,20 @@ public:
     // Any thread: work of other generations is dropped from now on.
     void setGeneration(quint64 generation) { m_generation.store(generation); }
 
-    void plan(quint64 generation, const QVector<Till> &tills, qint64 from, qint64 to,
-              const ReceiptQuery &query);
-    // A gateway's answer for a slice (PosDataFetcher's form).
-    void answer(quint64 generation, const Slice &slice, const QVariantMap &answer);
-    // A slice the gateway did not answer (`unanswered`) or answered unreadably: what the store
-    // holds of it is matched.
-    void failed(quint64 generation, const Slice &slice, bool unanswered);
+    // `server`: the event server the tills belong to (ServerIdentity), what the store keeps
+    // their texts under.
+    void plan(quint64 generation, const QString &server, const QVector<Till> &tills, qint64 from,
+              qint64 to, const ReceiptQuery &query);
+    // A gateway's texts of a slice, every answer of it (PosTextPager) and stored: those of
+    // [slice) are matched. A slice not complete is asked again by the next search; one whose
+    // answer failed (`unanswered`: never came) is matched from all the store holds of it.
+    void answer(quint64 generation, const Slice &slice, const PosTextPager::Outcome &outcome);
     // Sends what is left and tidies the store.
     void finish(quint64 generation);
 
 private:
     bool current(quint64 generation) const { return generation == m_generation.load(); }
     bool openStore();
-    QVector<PosText> readAnswer(const Slice &slice, const QVariantMap &answer, bool *readable);
     int match(const Slice &slice, const QVector<PosText> &texts);
     void flush();
 
@@ -74,6 +75,7 @@ private:
     quint64 m_working = 0; // the generation the fields below are about
     std::unique_ptr<TransactionStore> m_store;
     bool m_storeTried = false;
+    QString m_server;
     QVector<Till> m_tills;
     qint64 m_from = 0;
     qint64 m_to = 0;

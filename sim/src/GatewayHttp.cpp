@@ -33,8 +33,6 @@ constexpr std::size_t kServiceThreads = 160;
 constexpr int kMaxLiveViewers = 144;
 // Frames sent at once at most; the rest follows on the next wake-up.
 constexpr int kMaxBurstFrames = 50;
-// Texts in one "pos-data" answer at most: the oldest are answered, the answer says it was cut.
-constexpr std::size_t kMaxPosDataTexts = 20000;
 // Connections waiting to be accepted. cpp-httplib listens with a queue of 5: a layout whose 64
 // cells open their streams at once overflows it, and the kernel drops the handshakes that do
 // not fit and retries them seconds, up to a minute, later.
@@ -428,7 +426,7 @@ void GatewayHttp::servePosData(const httplib::Request &request, httplib::Respons
         !parseInt(request.get_param_value("from"), from) ||
         !parseInt(request.get_param_value("to"), to))
         return answerText(response, 400, "strmId, from and to must be integers");
-    const PosAnswer texts = posTexts_.answer(streamId, from, to, nowMs(), kMaxPosDataTexts);
+    const PosAnswer texts = posTexts_.answer(streamId, from, to, nowMs(), posDataCap_.load());
     nlohmann::json arr = nlohmann::json::array();
     for (const auto &text : texts.texts)
         arr.push_back({{"time", text.timeMs}, {"text", text.text}});

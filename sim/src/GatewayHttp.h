@@ -70,6 +70,8 @@ public:
     void setStreams(std::vector<GatewayStream> streams);
     // Thread-safe; false when the gateway does not serve that stream.
     bool setLiveFault(std::int64_t streamId, LiveFault fault);
+    // Thread-safe: texts in one "pos-data" answer at most (the site file's "posDataCap").
+    void setPosDataCap(std::size_t texts) { posDataCap_.store(texts); }
     // Listens on host:port (0: any free port); false, with one log line, when it cannot.
     bool start(const std::string &host, unsigned short port);
     void stop();
@@ -107,6 +109,7 @@ private:
     std::map<std::int64_t, LiveFault> liveFaults_;
     std::map<std::string, std::shared_ptr<const TsLoop>> loops_; // by stream id, profile, name
     std::atomic<int> liveViewers_{0};
+    std::atomic<std::size_t> posDataCap_{20000};
     std::mutex loopMaking_;
     std::atomic<bool> stopping_{false};
     std::condition_variable stopped_;

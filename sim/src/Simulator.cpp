@@ -191,6 +191,7 @@ void Simulator::updateGateways(const Site &site)
             index = serviceOf_[*known];
             if (rtsp_[index])
                 rtsp_[index]->setStreams(group.streams);
+            gateways_[index]->setPosDataCap(static_cast<std::size_t>(group.first->posDataCap));
             gateways_[index]->setStreams(std::move(group.streams));
         } else {
             startGroup(group);
@@ -214,6 +215,8 @@ void Simulator::startGroup(GatewayGroup &group)
     const SiteObject &o = *group.first;
     auto gateway = std::make_unique<GatewayHttp>(
         o.data.id, *media_, posTexts_, [this](const std::string &line) { logLocked(line); });
+    // Texts in one "pos-data" answer at most: the oldest are answered, the answer says it was cut.
+    gateway->setPosDataCap(static_cast<std::size_t>(o.posDataCap));
     gateway->setStreams(group.streams);
     gateway->start(group.host, group.port);
     if (group.gatewayIds.size() > 1)

@@ -343,6 +343,9 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
     so.httpPort = static_cast<int>(intField(o, "httpPort", so.httpPort, false, where));
     if (so.httpPort < 0 || so.httpPort > 65535)
         fail(where + ": \"httpPort\" must lie between 0 and 65535");
+    so.posDataCap = static_cast<int>(intField(o, "posDataCap", so.posDataCap, false, where));
+    if (so.posDataCap < 1 || so.posDataCap > 20000)
+        fail(where + ": \"posDataCap\" must lie between 1 and 20000");
     so.rtspPort = static_cast<int>(intField(o, "rtspPort", so.rtspPort, false, where));
     if (so.rtspPort < 0 || so.rtspPort > 65535)
         fail(where + ": \"rtspPort\" must lie between 0 and 65535");

@@ -80,6 +80,7 @@ struct SiteObject
     std::shared_ptr<ContinuousRecording> recorder;
     int httpPort = 9554;                // gateways: port of the HTTP service
     int rtspPort = 8554;                // gateways: port of the RTSP service
+    int posDataCap = 20000;             // gateways: texts in one "pos-data" answer at most
     bool rtsp = true;                   // gateways: whether to serve RTSP at all
     std::string rtspUser, rtspPassword; // gateways: RTSP sign-in, when asked
 };

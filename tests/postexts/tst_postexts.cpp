@@ -1,9 +1,13 @@
 // The channel texts of the past, fetched by the hour from a gateway on loopback: each slice
 // asked once, at most two at a time, the middle first; a failing or silent slice marked and
-// asked again later; what an answer holds outside its slice left out; streams never mixed.
+// asked again later; what an answer holds outside its slice left out; streams never mixed; a
+// capped answer followed to the end of its range, each text once; two servers' streams of the
+// same id apart; the texts held within their bound, the hours used least recently dropped.
 #include "LogCapture.h"
 #include "LoopbackHttpServer.h"
+#include "PosDataPaging.h"
 #include "PosTextCache.h"
+#include "PosTextHours.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -128,13 +132,200 @@ private slots:
         QVERIFY(askedPaths("42").isEmpty());
     }
 
+    // Answers of [1000, 2000) in turn, as the gateway would give them.
+    void pagingTakesEachTextOnce_data()
+    {
+        QTest::addColumn<QByteArrayList>("answers");
+        QTest::addColumn<QString>("texts"); // "time text" of each text gathered, in order
+        QTest::addColumn<QString>("state"); // complete, failed or truncated
+        QTest::addColumn<QString>("lastFrom");
+        QTest::newRow("one answer") << QByteArrayList{R"({"arr":[[1],{"time":1001,"text":"a"},)"
+                                                      R"({"time":1999,"text":"b"}]})"}
+                                    << "1001 a|1999 b"
+                                    << "complete"
+                                    << "1000";
+        QTest::newRow("capped: the next answer repeats its millisecond")
+            << QByteArrayList{R"({"arr":[{"time":1001,"text":"a"},{"time":1500,"text":"b"},)"
+                              R"({"time":1500,"text":"c"}],"cut":true,"next":1500})",
+                              R"({"arr":[{"time":1500,"text":"b"},{"time":1500,"text":"c"},)"
+                              R"({"time":1500,"text":"d"},{"time":1700,"text":"e"}]})"}
+            << "1001 a|1500 b|1500 c|1500 d|1700 e"
+            << "complete"
+            << "1500";
+        QTest::newRow("the same text twice at one millisecond")
+            << QByteArrayList{R"({"arr":[{"time":1200,"text":"x"},{"time":1200,"text":"x"}],)"
+                              R"("cut":true,"next":1200})",
+                              R"({"arr":[{"time":1200,"text":"x"},{"time":1200,"text":"x"},)"
+                              R"({"time":1200,"text":"y"}],"cut":true,"next":1300})",
+                              R"({"arr":[{"time":1300,"text":"z"}]})"}
+            << "1200 x|1200 x|1200 y|1300 z"
+            << "complete"
+            << "1300";
+        QTest::newRow("next beyond the range")
+            << QByteArrayList{R"({"arr":[{"time":1001,"text":"a"}],"cut":true,"next":2000})"}
+            << "1001 a"
+            << "complete"
+            << "1000";
+        QTest::newRow("capped without next")
+            << QByteArrayList{R"({"arr":[{"time":1001,"text":"a"}],"cut":true})"} << "1001 a"
+            << "failed"
+            << "1000";
+        QTest::newRow("next goes back")
+            << QByteArrayList{R"({"arr":[{"time":1400,"text":"a"}],"cut":true,"next":1400})",
+                              R"({"arr":[{"time":1401,"text":"b"}],"cut":true,"next":1300})"}
+            << "1400 a|1401 b"
+            << "failed"
+            << "1400";
+        QTest::newRow("more texts at one millisecond than an answer holds")
+            << QByteArrayList{R"({"arr":[{"time":1000,"text":"a"}],"cut":true,"next":1000})"}
+            << "1000 a"
+            << "failed"
+            << "1000";
+        QTest::newRow("second answer not JSON")
+            << QByteArrayList{R"({"arr":[{"time":1001,"text":"a"}],"cut":true,"next":1600})",
+                              "<html>busy</html>"}
+            << "1001 a"
+            << "failed"
+            << "1600";
+        QTest::newRow("texts outside the range, out of order")
+            << QByteArrayList{R"({"arr":[{"time":999,"text":"early"},{"time":1900,"text":"b"},)"
+                              R"({"time":1100,"text":"a"},{"time":2000,"text":"late"}]})"}
+            << "1100 a|1900 b"
+            << "complete"
+            << "1000";
+        QTest::newRow("larger than read")
+            << QByteArrayList{"{\"arr\":[{\"time\":1001,\"text\":\"a\"},{\"ti"} << "1001 a"
+            << "truncated"
+            << "1000";
+    }
+
+    void pagingTakesEachTextOnce()
+    {
+        QFETCH(QByteArrayList, answers);
+        QFETCH(QString, texts);
+        QFETCH(QString, state);
+        QFETCH(QString, lastFrom);
+        PosDataPaging paging(1000, 2000);
+        QString asked;
+        PosDataPaging::Step step = PosDataPaging::Step::More;
+        for (const QByteArray &answer : answers) {
+            QCOMPARE(step, PosDataPaging::Step::More);
+            asked = paging.nextUrl(QStringLiteral("http://gw:1/"), QStringLiteral("5"));
+            const bool truncated = state == "truncated";
+            step = paging.takeResult(PosDataParser::parse(answer, truncated), truncated);
+        }
+        QCOMPARE(asked,
+                 QStringLiteral("http://gw:1/pos-data?strmId=5&from=%1&to=1999").arg(lastFrom));
+        QStringList gathered;
+        for (const PosText &text : paging.texts())
+            gathered << QStringLiteral("%1 %2").arg(text.time).arg(text.text);
+        QCOMPARE(gathered.join('|'), texts);
+        QCOMPARE(paging.complete(), state == "complete");
+        QCOMPARE(paging.failed(), state == "failed");
+        QCOMPARE(step != PosDataPaging::Step::More, true);
+    }
+
+    // A capped slice is followed to its end; when a later answer fails, the texts that came
+    // show, the slice is hatched and asked again from its start, and then holds each text once.
+    void cappedSliceFollowedAndAFailedAnswerAskedAgain()
+    {
+        PosTextCache &cache = source("60", at(0), 0);
+        const QString first = path("60", at(0));
+        const QString second = path("60", at(0) + 5000);
+        m_server.answer(first, 200, page(at(0), {1000, 5000}, at(0) + 5000));
+        m_server.answer(second, 500, "fault\n");
+        cache.request(at(0), at(1));
+        QVERIFY(settled());
+        QVERIFY(cache.failedBetween(at(0), at(1)));
+        QCOMPARE(cache.timesBetween(at(0), at(1)), QVector<qint64>({at(0) + 1000, at(0) + 5000}));
+        m_server.answer(second, 200, page(at(0), {5000, 9000}, -1));
+        cache.setRetryDelays(0, 0);
+        cache.request(at(0), at(1));
+        QVERIFY(settled());
+        QVERIFY(!cache.failedBetween(at(0), at(1)));
+        QCOMPARE(cache.timesBetween(at(0), at(1)),
+                 QVector<qint64>({at(0) + 1000, at(0) + 5000, at(0) + 9000}));
+        QCOMPARE(askedPaths("60"), QStringList({first, second, first, second}));
+        // complete and past: never asked again
+        cache.request(at(0), at(1));
+        QVERIFY(!cache.busy());
+    }
+
+    // Two sites both have a stream 7: what one's gateway answered never shows for the other.
+    void serversWithTheSameStreamIdsStayApart()
+    {
+        LoopbackHttpServer other;
+        QVERIFY(other.listen());
+        const QString stream = QStringLiteral("7");
+        m_server.answer(path(stream, at(0)), 200, page(at(0), {1000}, -1, "site A"));
+        other.answer(path(stream, at(0)), 200, page(at(0), {2000}, -1, "site B"));
+        PosTextCache a;
+        PosTextCache b;
+        a.setServer(QStringLiteral("site-a:12240"));
+        b.setServer(QStringLiteral("site-b:12240"));
+        a.setSource(stream, m_server.url(QString()).toString());
+        b.setSource(stream, other.url(QString()).toString());
+        a.request(at(0), at(1));
+        QVERIFY(QTest::qWaitFor([&] { return !a.busy(); }, 60000));
+        b.request(at(0), at(1));
+        QVERIFY(QTest::qWaitFor([&] { return !b.busy(); }, 60000));
+        QCOMPARE(a.textsBetween(at(0), at(1)),
+                 QVariantList({QVariantMap{{"time", at(0) + 1000}, {"text", "site A"}}}));
+        QCOMPARE(b.textsBetween(at(0), at(1)),
+                 QVariantList({QVariantMap{{"time", at(0) + 2000}, {"text", "site B"}}}));
+        QCOMPARE(other.requestedPaths().size(), 1);
+    }
+
+    // The texts held never exceed the bound: the hours used least recently go, and are asked
+    // again when shown again; an hour in use stays.
+    void textsStayWithinTheirBound()
+    {
+        const QByteArray long4k(4000, 'x');
+        PosTextHours hours(5 * (PosTextHours::sizeOf(PosText{0, QString(4000, 'x')}) + 200));
+        PosTextCache &cache = source("70", at(0), 0);
+        cache.setHours(&hours);
+        qint64 most = 0;
+        connect(&hours, &PosTextHours::changed, [&] { most = qMax(most, hours.bytes()); });
+        for (int h = 0; h < 12; ++h) {
+            m_server.answer(path("70", at(h)), 200, page(at(h), {1000}, -1, long4k));
+            cache.request(at(h), at(h + 1));
+            QVERIFY(settled());
+            // the first hour is in use all along
+            QCOMPARE(cache.timesBetween(at(0), at(1)), QVector<qint64>({at(0) + 1000}));
+        }
+        QVERIFY2(most <= hours.limitBytes(), qPrintable(QString::number(most)));
+        QVERIFY(hours.hourCount() < 12);
+        QCOMPARE(askedPaths("70").size(), 12);
+        cache.request(at(0), at(1));
+        QVERIFY(!cache.busy());
+        cache.request(at(1), at(2));
+        QVERIFY(settled());
+        QCOMPARE(askedPaths("70").size(), 13);
+        QCOMPARE(cache.timesBetween(at(1), at(2)), QVector<qint64>({at(1) + 1000}));
+    }
+
 private:
-    static QString path(const QString &stream, qint64 slice)
+    static QString path(const QString &stream, qint64 from)
     {
         return QStringLiteral("/pos-data?strmId=%1&from=%2&to=%3")
             .arg(stream)
-            .arg(slice)
-            .arg(slice + kHour - 1);
+            .arg(from)
+            .arg(from / kHour * kHour + kHour - 1);
+    }
+
+    // An answer with one text at each offset from `base`; capped at `next` unless it is -1.
+    static QByteArray page(qint64 base, const QVector<qint64> &offsets, qint64 next,
+                           const QByteArray &text = "SALE")
+    {
+        QByteArray body = "{\"arr\":[";
+        for (qint64 offset : offsets)
+            body +=
+                "{\"time\":" + QByteArray::number(base + offset) + ",\"text\":\"" + text + "\"},";
+        body.chop(1);
+        body += "]";
+        if (next >= 0)
+            body += ",\"cut\":true,\"next\":" + QByteArray::number(next);
+        return body + "}";
     }
 
     // A new cache of `stream`, whose `count` slices from `first` on each answer one text a

@@ -153,9 +153,9 @@ private slots:
             TransactionStore store;
             QVERIFY(store.open(QDateTime::currentMSecsSinceEpoch()));
             // stored by an earlier search that could not finish the hour (not final)
-            QVERIFY(store.addTexts(stream, kBase, kBase + kHour, {{kBase + 3, "SALE stored"}},
+            QVERIFY(store.addTexts({}, stream, kBase, kBase + kHour, {{kBase + 3, "SALE stored"}},
                                    kBase + 60000));
-            QVERIFY(!store.covers(stream, kBase, kBase + kHour));
+            QVERIFY(!store.covers({}, stream, kBase, kBase + kHour));
         }
         m_server.hold(path(stream, kBase), 100);
         m_server.hold(path(stream, kBase + kHour), 100);
@@ -199,16 +199,17 @@ private slots:
         const qint64 old = now - TransactionStore::kKeepMs - 2 * kHour;
         TransactionStore store;
         QVERIFY(store.open(now));
-        QVERIFY(store.addTexts("r", old, old + kHour, {{old + 1, "old"}}, now));
-        QVERIFY(store.addTexts("r", kBase + kHour, kBase + 2 * kHour, {{kBase + kHour, "b"}}, now));
-        QVERIFY(store.addTexts("r", kBase, kBase + kHour,
+        QVERIFY(store.addTexts({}, "r", old, old + kHour, {{old + 1, "old"}}, now));
+        QVERIFY(
+            store.addTexts({}, "r", kBase + kHour, kBase + 2 * kHour, {{kBase + kHour, "b"}}, now));
+        QVERIFY(store.addTexts({}, "r", kBase, kBase + kHour,
                                {{kBase, "a"}, {kBase, "a"}, {kBase + kHour, "out"}}, now));
-        QCOMPARE(store.fetched("r"), QVector<TransactionStore::Range>(
-                                         {{old, old + kHour}, {kBase, kBase + 2 * kHour}}));
+        QCOMPARE(store.fetched({}, "r"), QVector<TransactionStore::Range>(
+                                             {{old, old + kHour}, {kBase, kBase + 2 * kHour}}));
         QCOMPARE(store.prune(now), 1);
-        QCOMPARE(store.fetched("r"),
+        QCOMPARE(store.fetched({}, "r"),
                  QVector<TransactionStore::Range>({{kBase, kBase + 2 * kHour}}));
-        const QVector<PosText> texts = store.texts("r", 0, now);
+        const QVector<PosText> texts = store.texts({}, "r", 0, now);
         QCOMPARE(texts.size(), 2);
         QCOMPARE(texts.at(0).text + texts.at(1).text, QStringLiteral("ab"));
     }
@@ -334,8 +335,9 @@ private slots:
                                           .arg(cents / 100)
                                           .arg(cents % 100, 2, 10, QLatin1Char('0'))});
                     }
-                    QVERIFY(store.addTexts(stream, from + hour * kHour, from + (hour + 1) * kHour,
-                                           texts, QDateTime::currentMSecsSinceEpoch()));
+                    QVERIFY(store.addTexts({}, stream, from + hour * kHour,
+                                           from + (hour + 1) * kHour, texts,
+                                           QDateTime::currentMSecsSinceEpoch()));
                 }
             }
         }
