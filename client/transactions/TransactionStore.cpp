@@ -69,6 +69,7 @@ bool TransactionStore::migrate()
             QStringLiteral("SELECT version FROM store_versions WHERE name = 'pos_texts'")))
         return fail(QStringLiteral("read the version"), version.lastError().text());
     const int found = version.next() ? version.value(0).toInt() : 0;
+    version.finish();
     if (found == kSchemaVersion)
         return true;
     if (found > kSchemaVersion)
@@ -79,12 +80,16 @@ bool TransactionStore::migrate()
                                    "name IN ('pos_texts', 'pos_ranges')")) ||
         !count.next())
         return fail(QStringLiteral("read the tables"), count.lastError().text());
-    if (count.value(0).toInt() == 0)
+    const int tables = count.value(0).toInt();
+    count.finish();
+    if (tables == 0)
         return true;
     QSqlQuery texts(db);
     const qint64 rows = texts.exec(QStringLiteral("SELECT COUNT(*) FROM pos_texts")) && texts.next()
                             ? texts.value(0).toLongLong()
                             : 0;
+    // a statement still reading holds the tables
+    texts.finish();
     if (!exec(QStringLiteral("DROP TABLE IF EXISTS pos_texts")) ||
         !exec(QStringLiteral("DROP TABLE IF EXISTS pos_ranges")))
         return false;

@@ -1,6 +1,7 @@
-// The transaction search over gateways on loopback: malformed or silent answers, what the
-// store keeps and answers later, the results model, its sorting, its bound and its CSV; the
-// export of every row found, off the GUI thread.
+// The transaction search over gateways on loopback: malformed or silent answers, capped ones
+// followed to the end of their hour, what the store keeps and answers later (and for which
+// server), its earlier form migrated, the results model, its sorting, its bound and its CSV;
+// the export of every row found, off the GUI thread.
 #include "LogCapture.h"
 #include "LoopbackHttpServer.h"
 #include "ReceiptSummary.h"
@@ -14,6 +15,8 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -212,6 +215,101 @@ private slots:
         const QVector<PosText> texts = store.texts({}, "r", 0, now);
         QCOMPARE(texts.size(), 2);
         QCOMPARE(texts.at(0).text + texts.at(1).text, QStringLiteral("ab"));
+    }
+
+    // An hour the gateway capped is asked on from its "next"; when that answer fails, what came
+    // is found, the hour is a problem and the next search asks it again, then finds each
+    // receipt once and never asks it after.
+    void cappedHourFollowedAndAFailedAnswerAskedAgain()
+    {
+        const QString stream = QStringLiteral("capped");
+        const QString rest = QStringLiteral("/pos-data?strmId=%1&from=%2&to=%3")
+                                 .arg(stream)
+                                 .arg(kBase + 5)
+                                 .arg(kBase + kHour - 1);
+        QByteArray first = receipts({{kBase + 1, "SALE a"}, {kBase + 5, "SALE b"}});
+        first.insert(first.size() - 1, ",\"cut\":true,\"next\":" + QByteArray::number(kBase + 5));
+        m_server.answer(path(stream, kBase), 200, first);
+        m_server.answer(rest, 503, "busy\n");
+        TransactionSearch search;
+        search.start(tills(stream), kBase, kBase + kHour, QStringLiteral("sale"));
+        QVERIFY(finished(search));
+        QCOMPARE(texts(search), QStringList({"SALE a", "SALE b"}));
+        QCOMPARE(search.problems(), QStringList({"T: 1 hour could not be searched"}));
+
+        m_server.answer(rest, 200, receipts({{kBase + 5, "SALE b"}, {kBase + 9, "SALE c"}}));
+        search.start(tills(stream), kBase, kBase + kHour, QStringLiteral("sale"));
+        QVERIFY(finished(search));
+        QCOMPARE(texts(search), QStringList({"SALE a", "SALE b", "SALE c"}));
+        QVERIFY(search.problems().isEmpty());
+        search.start(tills(stream), kBase, kBase + kHour, QStringLiteral("sale"));
+        QVERIFY(finished(search));
+        QCOMPARE(texts(search), QStringList({"SALE a", "SALE b", "SALE c"}));
+        QCOMPARE(m_server.requestedPaths().filter("strmId=capped&"),
+                 QStringList({path(stream, kBase), rest, path(stream, kBase), rest}));
+    }
+
+    // Two sites both have a till of stream 7: with its gateway silent, each search answers
+    // from the store what its own server's gateway gave, never the other's.
+    void serversNeverShareStoredReceipts()
+    {
+        const QString stream = QStringLiteral("7");
+        TransactionSearch search;
+        search.setTimeout(1000);
+        search.setServer(QStringLiteral("site-a:12240"));
+        m_server.answer(path(stream, kBase), 200, receipts({{kBase + 1, "SALE at A"}}));
+        search.start(tills(stream), kBase, kBase + kHour, QString());
+        QVERIFY(finished(search));
+        QCOMPARE(texts(search), QStringList({"SALE at A"}));
+
+        m_server.hold(path(stream, kBase), 100);
+        search.setServer(QStringLiteral("site-b:12240"));
+        search.start(tills(stream), kBase, kBase + kHour, QString());
+        QVERIFY(finished(search));
+        QVERIFY(search.offline());
+        QCOMPARE(texts(search), QStringList());
+
+        search.setServer(QStringLiteral("site-a:12240"));
+        search.start(tills(stream), kBase, kBase + kHour, QString());
+        QVERIFY(finished(search));
+        QCOMPARE(texts(search), QStringList({"SALE at A"}));
+    }
+
+    // A store of the earlier form (texts by stream alone) opens, drops the texts no server can
+    // be named for, and works in the new form from then on.
+    void earlierStoreIsMigrated()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("earlier.sqlite"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "earlier");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("CREATE TABLE pos_texts(stream_id TEXT NOT NULL, time_ms INTEGER "
+                               "NOT NULL, text TEXT NOT NULL, PRIMARY KEY(stream_id, time_ms, "
+                               "text)) WITHOUT ROWID"));
+            QVERIFY(
+                query.exec("CREATE TABLE pos_ranges(stream_id TEXT NOT NULL, from_ms INTEGER "
+                           "NOT NULL, to_ms INTEGER NOT NULL, PRIMARY KEY(stream_id, from_ms))"));
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO pos_texts VALUES('7', %1, 'SALE old')")
+                                   .arg(kBase + 1)));
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO pos_ranges VALUES('7', %1, %2)")
+                                   .arg(kBase)
+                                   .arg(kBase + kHour)));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("earlier");
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        LogCapture capture;
+        for (int run = 0; run < 2; ++run) {
+            TransactionStore store(file);
+            QVERIFY2(store.open(now), qPrintable(store.lastError()));
+            QVERIFY(store.texts({}, "7", 0, now).isEmpty() && store.fetched({}, "7").isEmpty());
+            QVERIFY(store.addTexts("site-a:12240", "7", kBase, kBase + kHour,
+                                   {{kBase + 2, "SALE new"}}, now));
+            QCOMPARE(store.texts("site-a:12240", "7", 0, now).size(), 1);
+        }
+        QCOMPARE(capture.lines(QtInfoMsg).filter("1 receipts stored before").size(), 1);
     }
 
     // Batches out of order land sorted; sorting by till or amount is stable; later rows go
@@ -420,6 +518,14 @@ private:
         for (int i = 0; i < model.count(); ++i)
             times << model.row(i).time;
         return times;
+    }
+
+    static QStringList texts(const TransactionSearch &search)
+    {
+        QStringList texts;
+        for (int i = 0; i < search.results()->count(); ++i)
+            texts << search.results()->row(i).text;
+        return texts;
     }
 
     QVariantList tills(const QString &stream) const

@@ -1,6 +1,9 @@
-// A search over the simulated site's receipt history, in process: it finds exactly the
-// receipts the site's generator made with the word, and the second time, with the site gone,
-// answers them from the store and says it is offline.
+// A search over the simulated site's receipt history, in process, from a gateway that answers
+// at most 7 texts at a time: it finds exactly the receipts the site's generator made with the
+// word, and the second time, with the site gone, answers them from the store and says it is
+// offline. The export's fetch and the timeline's cache take every receipt of a range once.
+#include "PosTextCache.h"
+#include "PosTextDownload.h"
 #include "ReceiptGenerator.h"
 #include "Simulator.h"
 #include "TransactionModel.h"
@@ -11,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
 #include <set>
 
@@ -21,7 +25,7 @@ const char *const kSite = R"({
   "objects": [
     { "id": 1, "name": "Shop", "type": 7 },
     { "id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
-      "settings": { "address": "127.0.0.1" } },
+      "posDataCap": 7, "settings": { "address": "127.0.0.1" } },
     { "id": 11, "name": "Till A", "type": 10, "parent": 2,
       "pos": { "generator": { "seed": 5, "historyDays": 1, "till": "Till A" } } },
     { "id": 12, "name": "Till B", "type": 10, "parent": 2,
@@ -54,6 +58,43 @@ private slots:
         m_gateway = QStringLiteral("http://127.0.0.1:%1").arg(m_sim->gatewayHttpPort(2));
     }
 
+    // Three hours of Till A, answered 7 texts at a time, are each receipt once, in order.
+    void everyReceiptOfARangeOnce()
+    {
+        // the shop's first three hours of at least 22 receipts in the last day
+        qint64 from = m_loadMs / 3600000 * 3600000 - 2 * 3600000LL;
+        qint64 to = from;
+        QVector<QPair<qint64, QString>> expected;
+        while (expected.size() <= 3 * 7 && from > m_loadMs - 20 * 3600000LL) {
+            from -= 3600000;
+            to = from + 3 * 3600000LL;
+            expected.clear();
+            for (const auto &receipt :
+                 ardix::sim::ReceiptGenerator(5, 11, "Till A").between(from, to))
+                expected.append({receipt.timeMs, QString::fromStdString(receipt.text)});
+        }
+        QVERIFY(expected.size() > 3 * 7);
+
+        const std::atomic<bool> cancelled{false};
+        const PosTextDownload::Result got =
+            PosTextDownload::fetch(m_gateway, QStringLiteral("11"), from, to, &cancelled);
+        QVERIFY2(got.complete, qPrintable(got.reason));
+        QVERIFY(got.answers > expected.size() / 7);
+        QCOMPARE(pairs(got.texts), expected);
+
+        PosTextCache cache;
+        cache.setServer(QStringLiteral("sim"));
+        cache.setSource(QStringLiteral("11"), m_gateway);
+        cache.request(from, to);
+        QVERIFY(QTest::qWaitFor([&] { return !cache.busy(); }, 60000));
+        QVERIFY(!cache.failedBetween(from, to));
+        QVector<PosText> cached;
+        for (const QVariant &text : cache.textsBetween(from, to))
+            cached.append(
+                {text.toMap().value("time").toLongLong(), text.toMap().value("text").toString()});
+        QCOMPARE(pairs(cached), expected);
+    }
+
     void searchFindsTheGeneratorsReceipts()
     {
         // The last minute before the site loaded is left out: what comes after is live.
@@ -83,6 +124,14 @@ private slots:
     }
 
 private:
+    static QVector<QPair<qint64, QString>> pairs(const QVector<PosText> &texts)
+    {
+        QVector<QPair<qint64, QString>> out;
+        for (const PosText &text : texts)
+            out.append({text.time, text.text});
+        return out;
+    }
+
     Found run(TransactionSearch &search, qint64 from, qint64 to)
     {
         const QVariantList tills = {
