@@ -71,6 +71,8 @@ void PosTextCache::setHours(PosTextHours *hours)
     if (m_hours)
         disconnect(m_hours, nullptr, this, nullptr);
     m_hours = hours;
+    if (!m_hours)
+        return;
     connect(m_hours, &PosTextHours::changed, this, [this](const QString &key) {
         if (key == currentKey())
             emit changed();
@@ -153,7 +155,7 @@ bool PosTextCache::wanted(qint64 from, qint64 at) const
         if (runner.active && runner.key == key && runner.from == from)
             return false;
     }
-    const PosTextHours::Hour *slice = m_hours->find(key, from);
+    const PosTextHours::Hour *slice = m_hours ? m_hours->find(key, from) : nullptr;
     if (!slice)
         return true;
     if (slice->failedAt >= 0)
@@ -192,6 +194,8 @@ void PosTextCache::handleAnswer(Runner &runner, const PosTextPager::Outcome &out
     runner.active = false;
     // A handler of changed() may request more and so hand the runner its next slice.
     const Runner done = runner;
+    if (!m_hours)
+        return;
     const QString slice = describeSlice(done.streamId, done.from);
     const QVector<PosText> &texts = outcome.texts;
     if (outcome.outside > 0)
@@ -232,6 +236,8 @@ void PosTextCache::updateBusy()
 QVariantList PosTextCache::textsBetween(qint64 from, qint64 to) const
 {
     QVariantList out;
+    if (!m_hours)
+        return out;
     for (const PosText &t : m_hours->between(currentKey(), from, to))
         out.append(QVariantMap{{QStringLiteral("time"), t.time}, {QStringLiteral("text"), t.text}});
     return out;
@@ -239,12 +245,14 @@ QVariantList PosTextCache::textsBetween(qint64 from, qint64 to) const
 
 bool PosTextCache::failedBetween(qint64 from, qint64 to) const
 {
-    return m_hours->failedBetween(currentKey(), from, to);
+    return m_hours && m_hours->failedBetween(currentKey(), from, to);
 }
 
 QVector<qint64> PosTextCache::timesBetween(qint64 from, qint64 to) const
 {
     QVector<qint64> out;
+    if (!m_hours)
+        return out;
     for (const PosText &t : m_hours->between(currentKey(), from, to))
         out.append(t.time);
     return out;
@@ -255,7 +263,7 @@ void PosTextCache::addTexts(const QString &streamId, qint64 from, qint64 to,
 {
     from = qBound<qint64>(0, from, kLatest);
     to = qBound<qint64>(0, to, kLatest);
-    if (to <= from)
+    if (to <= from || !m_hours)
         return;
     const QString key = keyOf(m_server.isEmpty() ? ServerIdentity::current() : m_server, streamId);
     const qint64 at = now();

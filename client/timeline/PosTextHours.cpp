@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QPointer>
 #include <QSettings>
 
 #include <algorithm>
@@ -29,22 +30,23 @@ PosTextHours::~PosTextHours() = default;
 
 PosTextHours *PosTextHours::shared()
 {
-    static PosTextHours *hours = [] {
-        const QVariant setting = QSettings().value(QStringLiteral("Receipts/cacheMB"));
-        bool ok = false;
-        int mb = setting.toInt(&ok);
-        if (!setting.isNull() && (!ok || mb < 1)) {
-            qWarning().noquote() << QStringLiteral("Receipts/cacheMB \"%1\" is not a number of MB "
-                                                   "of at least 1: %2 MB kept")
-                                        .arg(setting.toString())
-                                        .arg(kDefaultLimitMb);
-            mb = kDefaultLimitMb;
-        } else if (setting.isNull()) {
-            mb = kDefaultLimitMb;
-        }
-        // Owned by the application: it goes with it, before Qt's own parts.
-        return new PosTextHours(qint64(mb) * 1024 * 1024, QCoreApplication::instance());
-    }();
+    static QPointer<PosTextHours> hours;
+    if (hours)
+        return hours;
+    const QVariant setting = QSettings().value(QStringLiteral("Receipts/cacheMB"));
+    bool ok = false;
+    int mb = setting.toInt(&ok);
+    if (setting.isNull()) {
+        mb = kDefaultLimitMb;
+    } else if (!ok || mb < 1) {
+        qWarning().noquote() << QStringLiteral("Receipts/cacheMB \"%1\" is not a number of MB of "
+                                               "at least 1: %2 MB kept")
+                                    .arg(setting.toString())
+                                    .arg(kDefaultLimitMb);
+        mb = kDefaultLimitMb;
+    }
+    // Owned by the application: it goes with it.
+    hours = new PosTextHours(qint64(mb) * 1024 * 1024, QCoreApplication::instance());
     return hours;
 }
 
