@@ -3,6 +3,9 @@
 #include "ClipRemuxer.h"
 #include "ExportManifest.h"
 #include "ExportPath.h"
+#include "ExportPlan.h"
+#include "QmlUtils.h"
+#include "RecordingIndex.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -69,6 +72,76 @@ void ClipExporter::setUser(const QString &user)
         return;
     m_user = user;
     emit userChanged();
+}
+
+RecordingIndex *ClipExporter::index() const
+{
+    return m_index;
+}
+
+void ClipExporter::setIndex(RecordingIndex *index)
+{
+    if (m_index == index)
+        return;
+    m_index = index;
+    emit indexChanged();
+}
+
+void ClipExporter::fromIndex(const QString &gateway, qint64 in, qint64 out,
+                             QVector<ClipChunk> *chunks, QVector<ClipHole> *unsearched) const
+{
+    if (!m_index)
+        return;
+    QmlUtils utils;
+    const QString stream = m_index->streamId();
+    for (const RecordedSpan &span : m_index->spansBetween(in, out))
+        chunks->append(
+            ClipChunk{span.start, span.end,
+                      gateway + QLatin1Char('/') +
+                          utils.fileNameFromMSec(stream, static_cast<qulonglong>(span.start)),
+                      span.unavailable});
+    QVector<ClipSpan> missing;
+    for (const QVariant &v : m_index->missingRanges(in, out)) {
+        const QVariantMap r = v.toMap();
+        missing.append(ClipSpan{r.value(QStringLiteral("from")).toLongLong(),
+                                r.value(QStringLiteral("to")).toLongLong()});
+    }
+    QVector<ClipSpan> failed;
+    for (const TimeRange &r : m_index->failedBetween(in, out))
+        failed.append(ClipSpan{r.from, r.to});
+    *unsearched = ExportPlan::unsearched(missing, failed);
+}
+
+bool ClipExporter::exportRange(const QString &camera, const QString &gateway, qint64 in, qint64 out)
+{
+    if (!m_index) {
+        qWarning() << "An export was asked without the stream's recordings";
+        return false;
+    }
+    ClipExportJob job;
+    job.camera = camera;
+    job.streamId = m_index->streamId();
+    job.gateway = gateway;
+    job.in = std::min(in, out);
+    job.out = std::max(in, out);
+    fromIndex(gateway, job.in, job.out, &job.chunks, &job.unsearched);
+    return start(std::move(job));
+}
+
+QStringList ClipExporter::holesOf(qint64 in, qint64 out) const
+{
+    QStringList texts;
+    if (!m_index || in == out)
+        return texts;
+    QVector<ClipChunk> chunks;
+    QVector<ClipHole> unsearched;
+    const qint64 from = std::min(in, out);
+    const qint64 to = std::max(in, out);
+    fromIndex(QString(), from, to, &chunks, &unsearched);
+    const ExportPlan plan = ExportPlan::make(chunks, unsearched, from, to);
+    for (const ClipHole &hole : plan.holes())
+        texts << ExportPlan::panelText(hole);
+    return texts;
 }
 
 QString ClipExporter::defaultFolder()
@@ -223,6 +296,9 @@ void ClipExporter::onFinished(const ClipExportResult &result)
     }
     for (const QString &note : qAsConst(m_notes))
         qWarning().noquote() << "Export:" << note;
+    if (result.ok)
+        for (const ClipHole &hole : result.holes)
+            qInfo().noquote() << "Export:" << ExportPlan::manifestLine(hole, 0, 1).mid(2);
     emit busyChanged();
     emit finished(result.ok);
 }

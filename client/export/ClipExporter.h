@@ -11,6 +11,7 @@
 #include <memory>
 
 class QThread;
+class RecordingIndex;
 
 // Exports a range of a camera's recording as files anyone can play and nobody can quietly
 // alter: MP4 clips remuxed from the gateway's recordings (no re-encoding), the channel texts as
@@ -38,6 +39,9 @@ class ClipExporter : public QObject
     // Set when the last export's files hold less of the range than asked: "The recording holds
     // only 11:40:25–11:40:30 of what was asked". Empty otherwise.
     Q_PROPERTY(QString shortfall READ shortfall NOTIFY finished)
+    // What the recorded page knows of the stream's recordings: exportRange() and holesOf() take
+    // its chunks, the ones refused, and the ranges whose search failed or never ran (read only).
+    Q_PROPERTY(RecordingIndex *index READ index WRITE setIndex NOTIFY indexChanged)
 
 public:
     explicit ClipExporter(QObject *parent = nullptr);
@@ -57,6 +61,8 @@ public:
     QString error() const { return m_error; }
     QStringList notes() const { return m_notes; }
     QString shortfall() const { return m_shortfall; }
+    RecordingIndex *index() const;
+    void setIndex(RecordingIndex *index);
 
     static QString defaultFolder();
     // "<camera>_yyyy-MM-dd_hh-mm-ss" of `in` (local time), with "_2", "_3", … added while a
@@ -69,6 +75,14 @@ public:
                            qint64 in, qint64 out, const QVariantList &chunks);
     // The same for a job whose folder, baseName, user and version may be left empty.
     bool start(ClipExportJob job);
+    // Exports [in, out) of the index's stream from what the index knows of it: its chunks
+    // joined, the holes between them named in the manifest. False when an export is running
+    // already or there is no index.
+    Q_INVOKABLE bool exportRange(const QString &camera, const QString &gateway, qint64 in,
+                                 qint64 out);
+    // What an export of [in, out) would not hold, one text per hole in time order ("Not
+    // recorded: 08:40:00 to 08:52:10", local time), for the operator to read before exporting.
+    Q_INVOKABLE QStringList holesOf(qint64 in, qint64 out) const;
     Q_INVOKABLE void cancel();
     // Blocks until the running export has ended (tests, shutdown).
     void wait();
@@ -79,11 +93,16 @@ signals:
     void folderChanged();
     void keepGapsChanged();
     void userChanged();
+    void indexChanged();
     void finished(bool ok);
 
 private:
     void onProgress(double done);
     void onFinished(const ClipExportResult &result);
+    // The index's chunks of [in, out) with their recordings' addresses on `gateway`, and the
+    // parts of the range no search answered.
+    void fromIndex(const QString &gateway, qint64 in, qint64 out, QVector<ClipChunk> *chunks,
+                   QVector<ClipHole> *unsearched) const;
 
     QString m_folder;
     bool m_keepGaps = false;
@@ -96,6 +115,7 @@ private:
     QStringList m_notes;
     QString m_shortfall;
     QString m_runFolder;
+    QPointer<RecordingIndex> m_index;
     QThread *m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_canceled;
 };

@@ -1,5 +1,7 @@
 #include "ExportManifest.h"
 
+#include "ExportPlan.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -55,6 +57,9 @@ QString ExportManifest::write(const ClipExportJob &job, const ClipExportResult &
         text += QStringLiteral("# Holds only: %1 (UTC), less than asked\n")
                     .arg(spans.join(QStringLiteral(", ")));
     }
+    // What of the range no file holds, and why: gaps, searches failed or not run, refusals.
+    for (const ClipHole &hole : result.holes)
+        text += ExportPlan::manifestLine(hole, job.in, job.out) + QLatin1Char('\n');
     text += QStringLiteral("# Gateway: %1\n").arg(oneLine(job.gateway));
     text += QStringLiteral("# Exported by: %1, Ardix console %2\n")
                 .arg(oneLine(job.user), oneLine(job.version));

@@ -3,6 +3,7 @@
 #include "ClipExporter.h"
 #include "ProgramRun.h"
 #include "QmlUtils.h"
+#include "RecordingIndex.h"
 #include "SimServer.h"
 #include "Startup.h"
 
@@ -46,7 +47,8 @@ int freePort()
     return probe.serverPort();
 }
 
-// One stream: main-profile chunks A and B back to back, a gap, C, and D whose recording is lost.
+// The Till: main-profile chunks A and B back to back, a gap, C, and D whose recording is lost.
+// The Door: E and F, two minutes each, overlapping by one.
 std::string siteJson(qint64 t0)
 {
     const auto chunk = [t0](int fromMin, bool lost = false) {
@@ -56,6 +58,12 @@ std::string siteJson(qint64 t0)
             .arg(lost ? QStringLiteral(R"(, "unavailable": true)") : QString());
     };
     const QString chunks = QStringList{chunk(0), chunk(1), chunk(3), chunk(5, true)}.join(',');
+    const auto twoMinutes = [t0](int fromMin) {
+        return QStringLiteral(R"({"start": %1, "end": %2, "size": 15000000, "profile": "main"})")
+            .arg(t0 + fromMin * kMinute)
+            .arg(t0 + (fromMin + 2) * kMinute);
+    };
+    const QString overlapping = twoMinutes(0) + ',' + twoMinutes(1);
     QStringList texts;
     for (const QString &t : kSent)
         texts << QLatin1Char('"') + t + QLatin1Char('"');
@@ -67,10 +75,12 @@ std::string siteJson(qint64 t0)
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
            "settings": {"address": "127.0.0.1", "posPort": %3}},
           {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [%1],
-           "pos": {"intervalMs": 10000, "texts": [%2]}}
+           "pos": {"intervalMs": 10000, "texts": [%2]}},
+          {"id": 13, "name": "Door", "type": 10, "parent": 2, "chunks": [%4]}
         ]})")
         .arg(chunks, texts.join(','))
         .arg(freePort())
+        .arg(overlapping)
         .toStdString();
 }
 
@@ -98,6 +108,18 @@ QJsonObject probe(const QString &fileOrUrl)
                        QStringLiteral("json"), QStringLiteral("-show_format"),
                        QStringLiteral("-show_streams"), fileOrUrl});
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
+}
+
+// The video packets' time stamps, in file order.
+QVector<double> videoTimes(const QString &file)
+{
+    const Run r =
+        run(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                        "packet=pts_time", "-of", "csv=p=0", file});
+    QVector<double> times;
+    for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        times << line.trimmed().toDouble();
+    return times;
 }
 
 QJsonObject streamOfType(const QJsonObject &probed, const QString &type)
@@ -468,6 +490,135 @@ private slots:
         QCOMPARE(finished.first().first().toBool(), false);
         QCOMPARE(exporter.error(), QStringLiteral("The export was canceled."));
         QCOMPARE(filesLeft(), QStringList());
+    }
+
+    // Recorded histories exported from what the recorded page's index knows: each second of
+    // the range once (overlapping chunks joined where the first ends), the file as long as the
+    // manifest says, and every hole of the range named in the manifest and, before, in the
+    // panel's words. Times in seconds after t0; `holes` as "kind from to[ reason]".
+    void exportNamesEveryHole_data()
+    {
+        QTest::addColumn<QString>("stream");
+        QTest::addColumn<int>("in");
+        QTest::addColumn<int>("out");
+        QTest::addColumn<bool>("searchFails");  // the search of minute 2 failed
+        QTest::addColumn<bool>("refusedKnown"); // chunk D was refused while played
+        QTest::addColumn<QVector<double>>("durations");
+        QTest::addColumn<QStringList>("holes");
+        const QString gateway = QStringLiteral(" (the gateway did not answer)");
+        QTest::newRow("back to back")
+            << "12" << 30 << 90 << false << false << QVector<double>{60} << QStringList{};
+        QTest::newRow("overlapping by a minute")
+            << "13" << 30 << 150 << false << false << QVector<double>{120} << QStringList{};
+        QTest::newRow("a gap") << "12" << 90 << 210 << false << false << QVector<double>{30, 30}
+                               << QStringList{"Not recorded 120 180"};
+        QTest::newRow("a search that failed")
+            << "12" << 90 << 210 << true << false << QVector<double>{30, 30}
+            << QStringList{"Not searched 120 180" + gateway};
+        QTest::newRow("a chunk refused (404)")
+            << "12" << 210 << 390 << false << true << QVector<double>{30}
+            << QStringList{"Not recorded 240 300",
+                           "Unavailable 300 360 (the gateway refused the recording)",
+                           "Not recorded 360 390"};
+    }
+    void exportNamesEveryHole()
+    {
+        QFETCH(QString, stream);
+        QFETCH(int, in);
+        QFETCH(int, out);
+        QFETCH(bool, searchFails);
+        QFETCH(bool, refusedKnown);
+        QFETCH(QVector<double>, durations);
+        QFETCH(QStringList, holes);
+        // What searches answered, as the recorded page's index holds it.
+        QVariantList listed;
+        const QVector<QPair<int, int>> minutes =
+            stream == "12" ? QVector<QPair<int, int>>{{0, 1}, {1, 2}, {3, 4}, {5, 6}}
+                           : QVector<QPair<int, int>>{{0, 2}, {1, 3}};
+        for (const auto &m : minutes)
+            listed << QVariantMap{{"start", m_t0 + m.first * kMinute},
+                                  {"end", m_t0 + m.second * kMinute},
+                                  {"size", 1}};
+        RecordingIndex index;
+        index.setStreamId(stream);
+        if (searchFails) {
+            index.addChunks(stream, m_t0 - kMinute, m_t0 + 2 * kMinute, listed);
+            index.addChunks(stream, m_t0 + 3 * kMinute, m_t0 + 8 * kMinute, listed);
+            index.markFailed(stream, m_t0 + 2 * kMinute, m_t0 + 3 * kMinute);
+        } else {
+            index.addChunks(stream, m_t0 - kMinute, m_t0 + 8 * kMinute, listed);
+        }
+        if (refusedKnown)
+            index.markUnavailable(stream, m_t0 + 5 * kMinute);
+
+        const auto utc = [this](int s) {
+            return QDateTime::fromMSecsSinceEpoch(m_t0 + s * kSecond, Qt::UTC)
+                .toString(QStringLiteral("HH:mm:ss"));
+        };
+        const auto local = [this](int s) {
+            return QDateTime::fromMSecsSinceEpoch(m_t0 + s * kSecond)
+                .toString(QStringLiteral("HH:mm:ss"));
+        };
+        QStringList lines;
+        QStringList said;
+        for (const QString &hole : holes) {
+            const QStringList w = hole.split(' ');
+            const int kindWords = w.at(0) == "Unavailable" ? 1 : 2;
+            const QString kind = w.mid(0, kindWords).join(' ');
+            const int from = w.at(kindWords).toInt();
+            const int to = w.at(kindWords + 1).toInt();
+            const QString reason = w.mid(kindWords + 2).join(' ');
+            const QString tail = reason.isEmpty() ? QString() : ' ' + reason;
+            lines << QStringLiteral("# %1: %2 to %3 (UTC)%4").arg(kind, utc(from), utc(to), tail);
+            said << QStringLiteral("%1: %2 to %3%4").arg(kind, local(from), local(to), tail);
+        }
+
+        ClipExporter exporter;
+        exporter.setFolder(m_dir->path());
+        exporter.setIndex(&index);
+        // Said before the export starts.
+        QCOMPARE(exporter.holesOf(m_t0 + in * kSecond, m_t0 + out * kSecond), said);
+        QSignalSpy finished(&exporter, &ClipExporter::finished);
+        QVERIFY(exporter.exportRange(stream == "12" ? "Till" : "Door", m_gateway,
+                                     m_t0 + in * kSecond, m_t0 + out * kSecond));
+        QVERIFY(finished.wait(kDeadline));
+        QVERIFY2(finished.first().first().toBool(), qPrintable(exporter.error()));
+        QCOMPARE(exporter.files().size(), durations.size());
+
+        QFile manifestFile(exporter.manifest());
+        QVERIFY(manifestFile.open(QIODevice::ReadOnly));
+        const QStringList manifest = QString::fromUtf8(manifestFile.readAll()).split('\n');
+        QStringList holeLines;
+        for (const QString &line : manifest)
+            if (line.startsWith("# Not ") || line.startsWith("# Unavailable"))
+                holeLines << line;
+        QCOMPARE(holeLines, lines);
+        for (int i = 0; i < durations.size(); ++i) {
+            const QString file = exporter.files().at(i);
+            // Within one keyframe interval (1 s) of the range, each time stamp once.
+            const double d = duration(probe(file));
+            QVERIFY2(qAbs(d - durations.at(i)) <= 1.05, qPrintable(QString::number(d)));
+            const QVector<double> times = videoTimes(file);
+            QVERIFY(times.size() > 20 * durations.at(i));
+            for (int k = 1; k < times.size(); ++k)
+                QVERIFY2(times.at(k) > times.at(k - 1),
+                         qPrintable(
+                             QStringLiteral("%1 after %2").arg(times.at(k)).arg(times.at(k - 1))));
+            // The manifest's times of the file are the times it holds.
+            const QString name = QFileInfo(file).fileName();
+            const QString in = "# In " + name + ": ";
+            QString held;
+            for (const QString &line : manifest)
+                if (line.startsWith(in))
+                    held = line.mid(in.size());
+            const QStringList ends = held.chopped(6).split(" to ");
+            QCOMPARE(ends.size(), 2);
+            const double listed =
+                QDateTime::fromString(ends.at(0), Qt::ISODateWithMs)
+                    .msecsTo(QDateTime::fromString(ends.at(1), Qt::ISODateWithMs)) /
+                1000.0;
+            QVERIFY2(qAbs(listed - d) <= 0.1, qPrintable(held + " for " + QString::number(d)));
+        }
     }
 
     void cleanupTestCase() { m_server.reset(); }
