@@ -106,7 +106,8 @@ Rectangle {
             ToolTip.visible: rangeHover.containsMouse
             MouseArea { id: rangeHover; anchors.fill: parent; hoverEnabled: true; acceptedButtons: Qt.NoButton }
         }
-        // Before the export: what of the range it will not hold, in amber.
+        // Before the export: what of the range it will not hold, in amber (in place of the
+        // last export's outcome).
         Label {
             objectName: "exportHoles"
             visible: !exporter.busy && panel.holes.length > 0
@@ -155,7 +156,8 @@ Rectangle {
         // in amber, whole.
         Label {
             objectName: "exportOutcome"
-            visible: !exporter.busy && text !== ""
+            // The range marked next, with its holes, is what the operator reads then.
+            visible: !exporter.busy && text !== "" && panel.holes.length === 0
             Layout.maximumWidth: 360
             elide: Text.ElideMiddle
             wrapMode: exporter.shortfall !== "" ? Text.WordWrap : Text.NoWrap
