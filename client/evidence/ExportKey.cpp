@@ -135,7 +135,11 @@ bool ExportKey::create(const QString &path, QString *error)
     }
     const QByteArray pem = drain(bio.get());
     // Owner-only before the key is in it; NewOnly so that two consoles never mix two keys.
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    // A folder made here is owner-only, as the console makes its settings folder.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo::exists(folder) && QDir().mkpath(folder))
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
         !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <memory>
 
+class ExportKey;
 class QThread;
 
 // Exports a range of a camera's recording as files anyone can play and nobody can quietly
@@ -38,6 +39,10 @@ class ClipExporter : public QObject
     // Set when the last export's files hold less of the range than asked: "The recording holds
     // only 11:40:25–11:40:30 of what was asked". Empty otherwise.
     Q_PROPERTY(QString shortfall READ shortfall NOTIFY finished)
+    // The key that signs each manifest (made owner-only at the first export), and its SHA-256
+    // fingerprint, empty until there is a usable key.
+    Q_PROPERTY(QString keyPath READ keyPath WRITE setKeyPath NOTIFY keyChanged)
+    Q_PROPERTY(QString keyFingerprint READ keyFingerprint NOTIFY keyChanged)
 
 public:
     explicit ClipExporter(QObject *parent = nullptr);
@@ -57,6 +62,9 @@ public:
     QString error() const { return m_error; }
     QStringList notes() const { return m_notes; }
     QString shortfall() const { return m_shortfall; }
+    QString keyPath() const { return m_keyPath; }
+    void setKeyPath(const QString &path);
+    QString keyFingerprint() const { return m_keyFingerprint; }
 
     static QString defaultFolder();
     // "<camera>_yyyy-MM-dd_hh-mm-ss" of `in` (local time), with "_2", "_3", … added while a
@@ -80,10 +88,15 @@ signals:
     void keepGapsChanged();
     void userChanged();
     void finished(bool ok);
+    void keyChanged();
 
 private:
     void onProgress(double done);
     void onFinished(const ClipExportResult &result);
+    // The key to sign with, made when there is none; null with the reason said as the export's
+    // outcome.
+    std::shared_ptr<ExportKey> signingKey();
+    void refuse(const QString &error);
 
     QString m_folder;
     bool m_keepGaps = false;
@@ -96,6 +109,8 @@ private:
     QStringList m_notes;
     QString m_shortfall;
     QString m_runFolder;
+    QString m_keyPath;
+    QString m_keyFingerprint;
     QThread *m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_canceled;
 };
