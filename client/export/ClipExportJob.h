@@ -55,6 +55,8 @@ struct ClipExportJob
     bool keepGaps = false;
     QString folder;
     QString baseName;
+    // The SHA-256 fingerprint of the key that signs the manifest; empty: unsigned.
+    QString keyFingerprint;
 };
 
 // One file written: its name in the folder and the moments it holds (ms since the epoch).

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <memory>
 
+class ExportKey;
 class QThread;
 class RecordingIndex;
 
@@ -42,6 +43,10 @@ class ClipExporter : public QObject
     // What the recorded page knows of the stream's recordings: exportRange() and holesOf() take
     // its chunks, the ones refused, and the ranges whose search failed or never ran (read only).
     Q_PROPERTY(RecordingIndex *index READ index WRITE setIndex NOTIFY indexChanged)
+    // The key that signs each manifest (made owner-only at the first export), and its SHA-256
+    // fingerprint, empty until there is a usable key.
+    Q_PROPERTY(QString keyPath READ keyPath WRITE setKeyPath NOTIFY keyChanged)
+    Q_PROPERTY(QString keyFingerprint READ keyFingerprint NOTIFY keyChanged)
 
 public:
     explicit ClipExporter(QObject *parent = nullptr);
@@ -63,6 +68,9 @@ public:
     QString shortfall() const { return m_shortfall; }
     RecordingIndex *index() const;
     void setIndex(RecordingIndex *index);
+    QString keyPath() const { return m_keyPath; }
+    void setKeyPath(const QString &path);
+    QString keyFingerprint() const { return m_keyFingerprint; }
 
     static QString defaultFolder();
     // "<camera>_yyyy-MM-dd_hh-mm-ss" of `in` (local time), with "_2", "_3", … added while a
@@ -95,6 +103,7 @@ signals:
     void userChanged();
     void indexChanged();
     void finished(bool ok);
+    void keyChanged();
 
 private:
     void onProgress(double done);
@@ -103,6 +112,10 @@ private:
     // parts of the range no search answered.
     void fromIndex(const QString &gateway, qint64 in, qint64 out, QVector<ClipChunk> *chunks,
                    QVector<ClipHole> *unsearched) const;
+    // The key to sign with, made when there is none; null with the reason said as the export's
+    // outcome.
+    std::shared_ptr<ExportKey> signingKey();
+    void refuse(const QString &error);
 
     QString m_folder;
     bool m_keepGaps = false;
@@ -116,6 +129,8 @@ private:
     QString m_shortfall;
     QString m_runFolder;
     QPointer<RecordingIndex> m_index;
+    QString m_keyPath;
+    QString m_keyFingerprint;
     QThread *m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_canceled;
 };
