@@ -286,6 +286,7 @@ bool ClipRemuxer::copyPackets(Input &in, const ClipChunk &chunk)
     const AVRational tb = in.video->time_base;
     bool ok = true;
     int err = 0;
+    qint64 lastRead = -1; // where the last video packet read ends, written or not
     while (ok && !m_done && !m_canceled) {
         if ((err = av_read_frame(in.ctx, pkt)) < 0)
             break;
@@ -294,6 +295,8 @@ bool ClipRemuxer::copyPackets(Input &in, const ClipChunk &chunk)
         const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
         const qint64 abs =
             ts != AV_NOPTS_VALUE ? chunk.start + av_rescale_q(ts - in.startTime, tb, kMs) : 0;
+        if (pkt->stream_index == in.video->index && ts != AV_NOPTS_VALUE)
+            lastRead = std::max(lastRead, abs + av_rescale_q(pkt->duration, tb, kMs));
         if (wanted && ts != AV_NOPTS_VALUE &&
             (in.firstDts != AV_NOPTS_VALUE || abs >= in.from - kJoinSlackMs)) {
             ok = writeVideo(in, pkt, abs);
@@ -316,7 +319,8 @@ bool ClipRemuxer::copyPackets(Input &in, const ClipChunk &chunk)
     const qint64 length = in.ctx->duration > 0 ? av_rescale(in.ctx->duration, 1000, AV_TIME_BASE)
                                                : chunk.end - chunk.start;
     const qint64 expected = std::min(m_job.out, chunk.start + length);
-    if (in.lastAbs < expected - kBrokenOffMs)
+    // Read to its end even when a chunk taken over inside its file had no keyframe left.
+    if (std::max(in.lastAbs, lastRead) < expected - kBrokenOffMs)
         return fail(QStringLiteral("The recording of %1 broke off at %2.")
                         .arg(span, clockText(std::max(in.lastAbs, chunk.start))));
     return true;
