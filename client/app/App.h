@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlarmSounder.h"
+#include "AuditTrail.h"
 #include "EventList.h"
 #include "LastLayoutMemory.h"
 #include "LayoutModel.h"
@@ -46,6 +47,8 @@ class App : public QObject
     // Sounds the alarm for new events of the alarm classes (settings Events/alarmClasses,
     // Events/sound).
     Q_PROPERTY(AlarmSounder *alarmSounder READ alarmSounder CONSTANT)
+    // Each file the operator hands over (clip, CSV, snapshot) as an "audit.EXPORT" event.
+    Q_PROPERTY(AuditTrail *audit READ audit CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -78,6 +81,7 @@ public:
     Reconnector *reconnector() const { return m_reconnector; }
     EventList *events() const { return m_events; }
     AlarmSounder *alarmSounder() const { return m_alarmSounder; }
+    AuditTrail *audit() const { return m_audit; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -142,4 +146,5 @@ private:
     Reconnector *m_reconnector = nullptr;
     EventList *m_events = nullptr;
     AlarmSounder *m_alarmSounder = nullptr;
+    AuditTrail *m_audit = nullptr;
 };
