@@ -98,19 +98,24 @@ PosDataPaging::Step PosDataPaging::take(const QVector<double> &times, const QStr
     }
     if (m_texts.size() > kMaxTexts)
         return fail(QStringLiteral("more than %1 texts in the range").arg(kMaxTexts));
-    qint64 resume = -1;
+    bool more = false;
+    qint64 resume = m_to;
     if (truncated) {
         m_truncated = true;
         m_failure = QStringLiteral("the answer was larger than this console reads");
     } else if (capped) {
         if (!std::isfinite(next))
             return fail(QStringLiteral("the answer was capped without a \"next\""));
-        resume = next >= double(m_to) ? m_to : qint64(std::ceil(next));
+        more = true;
+        // compared as read first: a time far outside could not be held in whole milliseconds
+        resume = next >= double(m_to)      ? m_to
+                 : next > double(m_cursor) ? qint64(std::ceil(next))
+                                           : m_cursor;
     }
     // Texts come in time order; one out of order is put in its place.
     std::stable_sort(m_texts.begin(), m_texts.end(),
                      [](const PosText &a, const PosText &b) { return a.time < b.time; });
-    if (resume < 0 || resume >= m_to) {
+    if (!more || resume >= m_to) {
         m_state = Step::Done;
         return m_state;
     }

@@ -170,6 +170,16 @@ private slots:
             << QByteArrayList{R"({"arr":[{"time":1001,"text":"a"}],"cut":true})"} << "1001 a"
             << "failed"
             << "1000";
+        QTest::newRow("next not a number")
+            << QByteArrayList{R"({"arr":[{"time":1001,"text":"a"}],"cut":true,"next":"soon"})"}
+            << "1001 a"
+            << "failed"
+            << "1000";
+        QTest::newRow("next far in the past")
+            << QByteArrayList{R"({"arr":[{"time":1001,"text":"a"}],"cut":true,"next":-1e300})"}
+            << "1001 a"
+            << "failed"
+            << "1000";
         QTest::newRow("next goes back")
             << QByteArrayList{R"({"arr":[{"time":1400,"text":"a"}],"cut":true,"next":1400})",
                               R"({"arr":[{"time":1401,"text":"b"}],"cut":true,"next":1300})"}
