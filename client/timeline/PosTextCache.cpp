@@ -204,8 +204,8 @@ void PosTextCache::handleAnswer(Runner &runner, const PosTextPager::Outcome &out
                                     .arg(outcome.outside);
     const qint64 end = done.from + kSlice;
     if (!outcome.failed) {
-        // Larger than the fetcher reads (it has warned): what came is kept, and the slice is
-        // asked again like a recent one, never known whole.
+        // Whole; or an answer larger than the fetcher reads (it has warned): then what came is
+        // kept and the slice, never final, is asked again like a recent one.
         m_hours->store(done.key, done.from, done.from, end, texts, done.startedAt, true,
                        outcome.complete && end <= done.startedAt - kRecent);
         qInfo().noquote() << QStringLiteral("Channel texts of %1: %2").arg(slice).arg(texts.size());
