@@ -6,6 +6,7 @@
 #include "LayoutModel.h"
 #include "Reconnector.h"
 #include "Repository.h"
+#include "StreamHistories.h"
 #include "User.h"
 #include "ZarnClient.h"
 #include "ZarnObjectsRepository.h"
@@ -46,6 +47,8 @@ class App : public QObject
     // Sounds the alarm for new events of the alarm classes (settings Events/alarmClasses,
     // Events/sound).
     Q_PROPERTY(AlarmSounder *alarmSounder READ alarmSounder CONSTANT)
+    // What each stream has recorded, one shared model per stream and server.
+    Q_PROPERTY(StreamHistories *histories READ histories CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -78,6 +81,7 @@ public:
     Reconnector *reconnector() const { return m_reconnector; }
     EventList *events() const { return m_events; }
     AlarmSounder *alarmSounder() const { return m_alarmSounder; }
+    StreamHistories *histories() const { return m_histories; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -142,4 +146,5 @@ private:
     Reconnector *m_reconnector = nullptr;
     EventList *m_events = nullptr;
     AlarmSounder *m_alarmSounder = nullptr;
+    StreamHistories *m_histories = nullptr;
 };
