@@ -35,11 +35,12 @@ void StreamHistories::setClient(ZarnClient *client)
     m_client = client;
     if (!m_client)
         return;
-    connect(m_client, &ZarnClient::recordedChunksReceived, this,
-            [this](const QString &stream, qlonglong from, qlonglong to, const QVariantList &chunks) {
-                if (StreamHistory *history = current(stream))
-                    history->onAnswered(from, to, chunks);
-            });
+    connect(
+        m_client, &ZarnClient::recordedChunksReceived, this,
+        [this](const QString &stream, qlonglong from, qlonglong to, const QVariantList &chunks) {
+            if (StreamHistory *history = current(stream))
+                history->onAnswered(from, to, chunks);
+        });
     connect(m_client, &ZarnClient::recordedChunksFailed, this,
             [this](const QString &stream, qlonglong from, qlonglong to, const QString &) {
                 if (StreamHistory *history = current(stream))
@@ -73,8 +74,12 @@ void StreamHistories::setRepository(ZarnObjectsRepository *repository)
 
 QString StreamHistories::server() const
 {
-    return m_client ? QStringLiteral("%1:%2").arg(m_client->host()).arg(m_client->port())
-                    : QString();
+    return serverOf(m_client);
+}
+
+QString StreamHistories::serverOf(const ZarnClient *client)
+{
+    return client ? QStringLiteral("%1:%2").arg(client->host()).arg(client->port()) : QString();
 }
 
 StreamHistory *StreamHistories::of(const QString &streamId)

@@ -31,6 +31,7 @@ public:
 
     // "host:port" of the event server the client signs in to.
     QString server() const;
+    static QString serverOf(const ZarnClient *client);
     // The history of `streamId` on the current server; null for an empty id. Owned here.
     Q_INVOKABLE StreamHistory *of(const QString &streamId);
     // The same for a given server, whatever the client is signed in to.

@@ -1,5 +1,6 @@
 #include "StreamHistory.h"
 
+#include "StreamHistories.h"
 #include "ZarnClient.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
@@ -70,7 +71,8 @@ void StreamHistory::setPlayhead(qint64 t)
 
 void StreamHistory::search(qint64 from, qint64 to)
 {
-    if (!m_client)
+    // The client signed in to another server since: its answers would be that server's.
+    if (!m_client || StreamHistories::serverOf(m_client) != m_server)
         return;
     for (const TimeRange &r : m_searches.take(m_streamId, from, to, present()))
         m_client->searchRecordedChunks(m_streamId, r.from, r.to);
@@ -152,7 +154,8 @@ void StreamHistory::playPending()
 void StreamHistory::expire()
 {
     for (const auto &expired : m_searches.expire(present())) {
-        qWarning().noquote() << QStringLiteral("Searching the recordings of stream %1 took too long")
+        qWarning().noquote() << QStringLiteral(
+                                    "Searching the recordings of stream %1 took too long")
                                     .arg(m_streamId);
         m_index.markFailed(m_streamId, expired.second.from, expired.second.to);
         emit searchFailed(expired.second.from, expired.second.to);
@@ -202,6 +205,17 @@ QVariantMap StreamHistory::gatewayFor(const QString &reported) const
             {QStringLiteral("source"), gateway.hostSource()}};
 }
 
+QVariantMap StreamHistory::posChannel() const
+{
+    const GatewayAddress gateway =
+        GatewayAddress::ofDevice(m_repository, parentOf(m_repository, m_streamId));
+    const bool portSet = gateway.posPort() > 0;
+    return {{QStringLiteral("host"), gateway.host()},
+            {QStringLiteral("hostSource"), gateway.hostSource()},
+            {QStringLiteral("port"), portSet ? gateway.posPort() : GatewayAddress::kDefaultPosPort},
+            {QStringLiteral("portSet"), portSet}};
+}
+
 void StreamHistory::forget()
 {
     m_searches.forgetAnswered(m_streamId);
@@ -233,18 +247,18 @@ void StreamHistory::onStreamInfo(const QString &deviceId, const QString &reporte
 }
 
 // The gateway's settings may have changed: its address is looked up again; a setting names
-// it at once, else the server is asked where the stream is served from.
+// it at once, else the server is asked where the stream is served from (until the tree is
+// loaded neither is known: the address waits for it, or for kGatewayWaitMs).
 void StreamHistory::onTreeReloaded()
 {
     const QString device = parentOf(m_repository, m_streamId);
     const GatewayAddress gateway = GatewayAddress::ofDevice(m_repository, device, m_reported);
     const bool settled = gateway.hostSource() != QLatin1String("fallback");
-    if (!settled && m_client && !device.isEmpty()) {
+    if (!settled && m_client && !device.isEmpty())
         m_client->getStreamGatewayInfo(device, m_streamId);
-        if (!m_gatewayKnown)
-            m_gatewayWait.start();
-    }
-    setGateway(gateway, settled || m_gatewayKnown || !m_client || device.isEmpty());
+    if (!settled && !m_gatewayKnown)
+        m_gatewayWait.start();
+    setGateway(gateway, settled || m_gatewayKnown);
 }
 
 void StreamHistory::setGateway(const GatewayAddress &gateway, bool known)

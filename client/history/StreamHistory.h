@@ -90,6 +90,9 @@ public:
     // The gateway as GatewayAddress finds it with the address `reported` by the server:
     // {base, host, port, hostPort, source}.
     Q_INVOKABLE QVariantMap gatewayFor(const QString &reported) const;
+    // Where the gateway publishes the stream's channel texts: {host, hostSource, port,
+    // portSet}; the port GatewayAddress::kDefaultPosPort when the gateway names none.
+    Q_INVOKABLE QVariantMap posChannel() const;
     // What is known is thrown away and asked again (a gateway back after a fault, or moved).
     Q_INVOKABLE void forget();
 

@@ -171,27 +171,19 @@ Pane {
 
             function leaveSingleView() { view.singleView = false }
 
+            // The stream's channel texts, from where its gateway publishes them (GatewayAddress).
             function subscribeOverlay() {
-                if (!slot || slot.streamId === "" || slot.gatewayId === "")
+                if (!slot || slot.streamId === "" || slot.gatewayId === "" || !history)
                     return
-                var address = "127.0.0.1"
-                var port = 5556
-                var gateway = App.zarnRepository.objectById(slot.gatewayId)
-                // A setting the gateway lacks keeps its fallback.
-                if (gateway && gateway.settings) {
-                    if (gateway.settings.contains("address")) {
-                        address = gateway.settings.prop("address")
-                        console.log("GW address from LDAP:", address)
-                    }
-                    if (gateway.settings.contains("posPort")) {
-                        port = parseInt(gateway.settings.prop("posPort"))
-                        console.log("Pos Port from LDAP:", port)
-                    }
-                }
-                console.log("Gateway IP:", address)
-                console.log("Pos Port:", port)
-                posAddress = address
-                PosReceiver.subscribe(address, port, slot.streamId)
+                var channel = history.posChannel()
+                if (channel.hostSource === "setting")
+                    console.log("GW address from LDAP:", channel.host)
+                if (channel.portSet)
+                    console.log("Pos Port from LDAP:", channel.port)
+                console.log("Gateway IP:", channel.host)
+                console.log("Pos Port:", channel.port)
+                posAddress = channel.host
+                PosReceiver.subscribe(channel.host, channel.port, slot.streamId)
             }
 
             Connections {

@@ -72,6 +72,9 @@ Page {
     }
 
     function showMoment(device, stream, time) {
+        // Nothing of what played before is carried over to the stream: this moment plays.
+        playback.stop()
+        leaveHistory()
         chooseStream(device, stream)
         var view = timelinePanel.timeline
         view.showRange(time - 30 * 60000, time + 30 * 60000)
@@ -124,19 +127,14 @@ Page {
             return
         recordingLoader.cancel()
         chunkPath.stopTexts()
-        showOnTimeline(t)
         history.playWhenKnown(t)
-    }
-
-    function showOnTimeline(t) {
-        var view = timelinePanel.timeline
-        if (t < view.viewStart || t > view.viewEnd)
-            view.centerOn(t)
     }
 
     // The history knows what holds `t`: it plays.
     function playKnownMoment(t) {
-        showOnTimeline(t)
+        var view = timelinePanel.timeline
+        if (t < view.viewStart || t > view.viewEnd)
+            view.centerOn(t)
         overlayShownUntil = -1
         player.url = ""
         posTexts.request(t - hourMs, t + hourMs)
@@ -375,6 +373,7 @@ Page {
 
             RecordedNotes {
                 id: notes
+                objectName: "recordedNotes"
                 anchors.fill: player
                 playback: playback
                 idle: page.streamId !== "" && !playback.active && player.url === ""

@@ -252,7 +252,10 @@ private slots:
     void receiptOpensTenSecondsBefore()
     {
         auto *badge = m_page->findChild<QQuickItem *>(QStringLiteral("receiptBadge"));
-        auto *box = m_page->findChild<QQuickItem *>(QStringLiteral("receiptBox"));
+        // The page's, not the one of the picture's own texts.
+        auto *notes = m_page->findChild<QQuickItem *>(QStringLiteral("recordedNotes"));
+        QVERIFY(notes);
+        auto *box = notes->findChild<QQuickItem *>(QStringLiteral("receiptBox"));
         QVERIFY(badge && box);
         const qint64 receipt = m_t0 + 40000;
         QMetaObject::invokeMethod(m_page, "openReceipt", Q_ARG(QVariant, "2"),
@@ -377,6 +380,8 @@ private slots:
         QVERIFY(!input->hasActiveFocus());
         QTest::keyClick(m_view.get(), Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->property("paused").toBool(), kDeadline);
+        QTest::keyClick(m_view.get(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_player->property("paused").toBool(), kDeadline);
     }
 
     // A gateway whose "httpPort" leads nowhere: the page says so over the picture, naming the
