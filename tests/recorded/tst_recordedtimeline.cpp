@@ -329,21 +329,29 @@ private slots:
                                           Q_ARG(QVariant, "13")));
     }
 
-    // Home plays the first recorded moment, End the last (ten seconds before it).
+    // Home plays the first recorded second, from the first chunk's recording; End ten seconds
+    // before the last recorded moment, which for a stream that records on is the present.
     void homeAndEndPlayTheEdges()
     {
         QTRY_VERIFY_WITH_TIMEOUT(index()->firstRecorded() > 0, kDeadline);
         const qint64 first = index()->firstRecorded();
         QTest::keyClick(m_view.get(), Qt::Key_Home);
-        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() < first + 20000,
-                                 kDeadline);
-        QVERIFY(m_playback->time() >= first);
-        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(first), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_playback->active(), kDeadline);
+        QVERIFY2(m_playback->time() >= first && m_playback->time() < first + 5000,
+                 qPrintable(QString::number(m_playback->time() - first)));
+        QVERIFY2(m_player->position() < 5.0, qPrintable(QString::number(m_player->position())));
 
         QTest::keyClick(m_view.get(), Qt::Key_End);
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() > present() - 30000,
                                  kDeadline);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+        const QVariantMap last = index()->chunkAt(m_playback->time());
+        QVERIFY(!last.isEmpty());
+        QCOMPARE(playing().section(QLatin1Char('?'), 0, 0),
+                 recordingOf(last.value("start").toLongLong()).section(QLatin1Char('?'), 0, 0));
+        QVERIFY2(index()->lastRecorded() - m_playback->time() < 20000,
+                 qPrintable(QString::number(index()->lastRecorded() - m_playback->time())));
     }
 
     // Ctrl+G puts the cursor in the moment field; a wrong text is refused in words, a right
