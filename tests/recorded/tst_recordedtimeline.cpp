@@ -340,7 +340,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_playback->active(), kDeadline);
         QVERIFY2(m_playback->time() >= first && m_playback->time() < first + 5000,
                  qPrintable(QString::number(m_playback->time() - first)));
-        QVERIFY2(m_player->position() < 5.0, qPrintable(QString::number(m_player->position())));
+        // The first picture of the first chunk's recording (the previous file's position may
+        // still be told for a moment).
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->position() > 0 && m_player->position() < 5.0, kDeadline);
 
         QTest::keyClick(m_view.get(), Qt::Key_End);
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() > present() - 30000,
