@@ -17,6 +17,10 @@ PACKAGES=(
   qtmultimedia5-dev libqt5multimedia5 libqt5multimedia5-plugins
   # the desktop's secret store for the sign-in password
   qtkeychain-qt5-dev libqt5keychain1
+  # exports signed with Ed25519 (libcrypto); the openssl program checks them as anyone would
+  libssl-dev openssl
+  # time zones: the repeated hour of a clock change is tested in a named zone
+  tzdata
   # media, messaging, networking
   libmpv-dev libavformat-dev libavcodec-dev libavutil-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   # the simulated gateway's RTSP service: the server library, appsrc (base), the RTP

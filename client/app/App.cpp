@@ -57,6 +57,7 @@ App::App(QObject *parent)
         const bool sound = settings.value(QStringLiteral("Events/sound"), true).toBool();
         m_alarmSounder = new AlarmSounder(m_events, sound, this);
     }
+    m_audit = new AuditTrail(m_events, this);
 
     m_layoutModel = std::make_shared<LayoutModel>();
     m_layoutGate = new LayoutRequestGate(

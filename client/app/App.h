@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlarmSounder.h"
+#include "AuditTrail.h"
 #include "EventList.h"
 #include "LastLayoutMemory.h"
 #include "LayoutModel.h"
@@ -49,6 +50,8 @@ class App : public QObject
     Q_PROPERTY(AlarmSounder *alarmSounder READ alarmSounder CONSTANT)
     // What each stream has recorded, one shared model per stream and server.
     Q_PROPERTY(StreamHistories *histories READ histories CONSTANT)
+    // Each file the operator hands over (clip, CSV, snapshot) as an "audit.EXPORT" event.
+    Q_PROPERTY(AuditTrail *audit READ audit CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -82,6 +85,7 @@ public:
     EventList *events() const { return m_events; }
     AlarmSounder *alarmSounder() const { return m_alarmSounder; }
     StreamHistories *histories() const { return m_histories; }
+    AuditTrail *audit() const { return m_audit; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -147,4 +151,5 @@ private:
     EventList *m_events = nullptr;
     AlarmSounder *m_alarmSounder = nullptr;
     StreamHistories *m_histories = nullptr;
+    AuditTrail *m_audit = nullptr;
 };

@@ -1,20 +1,24 @@
-#include "ExportManifest.h"
+#include "EvidenceCommand.h"
 #include "Startup.h"
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
-
-#include <cstring>
 
 int main(int argc, char *argv[])
 {
-    // Checking an exported clip needs neither a window nor the network: it runs on any
-    // machine the files were handed to, without a display.
-    if (argc == 3 && std::strcmp(argv[1], "--verify-export") == 0) {
+    // Checking an exported clip, and the key that signs exports, need neither a window nor the
+    // network: they run on any machine the files were handed to, without a display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (EvidenceCommand::handles(args)) {
+        Startup::setIdentity();
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
-        return ExportManifest::verify(QString::fromLocal8Bit(argv[2]), out);
+        QTextStream err(stderr);
+        return EvidenceCommand::run(args, out, err);
     }
     return Startup::run(argc, argv, QUrl(QStringLiteral("qrc:/qml/main.qml")));
 }

@@ -187,7 +187,9 @@ bool EventFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
         return false;
     if (m_newOnly && !e.isNew())
         return false;
-    if (!m_cls.isEmpty() && e.cls != m_cls)
+    // A family ("audit") lets each of its classes ("audit.EXPORT") through.
+    if (!m_cls.isEmpty() && e.cls != m_cls &&
+        !(e.cls.startsWith(m_cls) && e.cls.midRef(m_cls.size()).startsWith(QLatin1Char('.'))))
         return false;
     if (!m_sourceId.isEmpty() && e.sourceId != m_sourceId)
         return false;

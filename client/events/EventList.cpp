@@ -219,6 +219,18 @@ void EventList::addLocal(const QString &sourceId, const QString &cls, const QStr
     enqueue(record);
 }
 
+void EventList::addDone(const QString &sourceId, const QString &cls, const QString &text)
+{
+    EventRecord record;
+    record.time = QDateTime::currentMSecsSinceEpoch();
+    record.sourceId = sourceId;
+    record.cls = EventText::oneLine(cls, 100);
+    record.text = EventText::oneLine(text);
+    record.ackTime = record.time;
+    record.ackBy = m_user.isEmpty() ? QStringLiteral("?") : m_user;
+    enqueue(record);
+}
+
 void EventList::enqueue(EventRecord record)
 {
     record.key = nextKey();

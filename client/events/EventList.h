@@ -88,6 +88,8 @@ public:
     void addServerEvent(const QVariantMap &event);
     // An event of the console's own (a rule), from a source, now.
     Q_INVOKABLE void addLocal(const QString &sourceId, const QString &cls, const QString &text);
+    // An event the console raised of what the signed-in operator did: acknowledged by them at once.
+    void addDone(const QString &sourceId, const QString &cls, const QString &text);
     Q_INVOKABLE void acknowledge(qint64 key);
     Q_INVOKABLE void acknowledgeAll();
     void acknowledgeKeys(const QVector<qint64> &keys);

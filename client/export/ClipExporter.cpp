@@ -1,13 +1,19 @@
 #include "ClipExporter.h"
 
 #include "ClipRemuxer.h"
+#include "ExportKey.h"
 #include "ExportManifest.h"
 #include "ExportPath.h"
+#include "ExportPlan.h"
+#include "ManifestSigner.h"
+#include "QmlUtils.h"
+#include "RecordingIndex.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QQmlEngine>
 #include <QRegularExpression>
 #include <QSettings>
@@ -24,13 +30,36 @@ void registerClipExporter()
     qmlRegisterType<ClipExporter>("Native", 1, 0, "ClipExporter");
 }
 
+// Signs the manifest of a finished export; when it cannot be, the export fails and none of
+// its files is left.
+void signExport(const ClipExportJob &job, const ExportKey &key, ClipExportResult &result)
+{
+    const QDir folder(job.folder);
+    QString error;
+    if (ManifestSigner::signBeside(folder.filePath(result.manifestName), key, &error))
+        return;
+    for (const ClipFile &f : qAsConst(result.files)) {
+        QFile::remove(folder.filePath(f.fileName));
+        QFile::remove(folder.filePath(f.subtitleName));
+    }
+    QFile::remove(folder.filePath(result.manifestName));
+    result.ok = false;
+    result.error = error;
+}
+
 } // namespace
 Q_COREAPP_STARTUP_FUNCTION(registerClipExporter)
 
 ClipExporter::ClipExporter(QObject *parent)
     : QObject(parent)
     , m_folder(defaultFolder())
+    , m_keyPath(ExportKey::defaultPath())
 {
+    // The fingerprint is shown before the first export when a key is there already.
+    ExportKey key;
+    QString error;
+    if (QFile::exists(m_keyPath) && key.loadOrCreate(m_keyPath, &error))
+        m_keyFingerprint = key.fingerprint();
     m_user = QSettings().value(QStringLiteral("user")).toString();
     // The console keeps no signed-in user object: the sign-in field, else the system's user.
     for (const char *name : {"USER", "LOGNAME"})
@@ -69,6 +98,114 @@ void ClipExporter::setUser(const QString &user)
         return;
     m_user = user;
     emit userChanged();
+}
+
+RecordingIndex *ClipExporter::index() const
+{
+    return m_index;
+}
+
+void ClipExporter::setIndex(RecordingIndex *index)
+{
+    if (m_index == index)
+        return;
+    m_index = index;
+    emit indexChanged();
+}
+
+void ClipExporter::fromIndex(const QString &gateway, qint64 in, qint64 out,
+                             QVector<ClipChunk> *chunks, QVector<ClipHole> *unsearched) const
+{
+    if (!m_index)
+        return;
+    QmlUtils utils;
+    const QString stream = m_index->streamId();
+    for (const RecordedSpan &span : m_index->spansBetween(in, out))
+        chunks->append(
+            ClipChunk{span.start, span.end,
+                      gateway + QLatin1Char('/') +
+                          utils.fileNameFromMSec(stream, static_cast<qulonglong>(span.start)),
+                      span.unavailable});
+    QVector<ClipSpan> missing;
+    for (const QVariant &v : m_index->missingRanges(in, out)) {
+        const QVariantMap r = v.toMap();
+        missing.append(ClipSpan{r.value(QStringLiteral("from")).toLongLong(),
+                                r.value(QStringLiteral("to")).toLongLong()});
+    }
+    QVector<ClipSpan> failed;
+    for (const TimeRange &r : m_index->failedBetween(in, out))
+        failed.append(ClipSpan{r.from, r.to});
+    *unsearched = ExportPlan::unsearched(missing, failed);
+}
+
+bool ClipExporter::exportRange(const QString &camera, const QString &gateway, qint64 in, qint64 out)
+{
+    if (!m_index) {
+        qWarning() << "An export was asked without the stream's recordings";
+        return false;
+    }
+    ClipExportJob job;
+    job.camera = camera;
+    job.streamId = m_index->streamId();
+    job.gateway = gateway;
+    job.in = std::min(in, out);
+    job.out = std::max(in, out);
+    fromIndex(gateway, job.in, job.out, &job.chunks, &job.unsearched);
+    return start(std::move(job));
+}
+
+QStringList ClipExporter::holesOf(qint64 in, qint64 out) const
+{
+    QStringList texts;
+    if (!m_index || in == out)
+        return texts;
+    QVector<ClipChunk> chunks;
+    QVector<ClipHole> unsearched;
+    const qint64 from = std::min(in, out);
+    const qint64 to = std::max(in, out);
+    fromIndex(QString(), from, to, &chunks, &unsearched);
+    const ExportPlan plan = ExportPlan::make(chunks, unsearched, from, to);
+    for (const ClipHole &hole : plan.holes())
+        texts << ExportPlan::panelText(hole);
+    return texts;
+}
+
+void ClipExporter::setKeyPath(const QString &path)
+{
+    if (path == m_keyPath)
+        return;
+    m_keyPath = path;
+    m_keyFingerprint.clear();
+    emit keyChanged();
+}
+
+std::shared_ptr<ExportKey> ClipExporter::signingKey()
+{
+    auto key = std::make_shared<ExportKey>();
+    QString error;
+    const bool ok = key->loadOrCreate(m_keyPath, &error);
+    const QString fingerprint = ok ? key->fingerprint() : QString();
+    if (fingerprint != m_keyFingerprint) {
+        m_keyFingerprint = fingerprint;
+        emit keyChanged();
+    }
+    if (ok)
+        return key;
+    refuse(error);
+    return nullptr;
+}
+
+void ClipExporter::refuse(const QString &error)
+{
+    m_files.clear();
+    m_manifest.clear();
+    m_notes.clear();
+    m_shortfall.clear();
+    m_error = error;
+    qWarning().noquote() << "Export failed:" << m_error;
+    // Said as an outcome, after the caller has seen start() return.
+    QMetaObject::invokeMethod(
+        this, [this] { emit finished(false); }, Qt::QueuedConnection);
 }
 
 QString ClipExporter::defaultFolder()
@@ -131,6 +268,10 @@ bool ClipExporter::start(ClipExportJob job)
     job.keepGaps = job.keepGaps || m_keepGaps;
     if (job.baseName.isEmpty())
         job.baseName = freeBaseName(job.folder, job.camera, job.in);
+    const std::shared_ptr<ExportKey> key = signingKey();
+    if (!key)
+        return false;
+    job.keyFingerprint = key->fingerprint();
     m_runFolder = job.folder;
     m_canceled = std::make_shared<std::atomic<bool>>(false);
     m_progress = 0;
@@ -138,7 +279,7 @@ bool ClipExporter::start(ClipExportJob job)
     emit progressChanged();
     auto canceled = m_canceled;
     QPointer<ClipExporter> self(this);
-    m_thread = QThread::create([job, canceled, self] {
+    m_thread = QThread::create([job, canceled, self, key] {
         // Progress comes often: post at most a few times a second.
         auto last = std::chrono::steady_clock::time_point();
         ClipRemuxer remuxer(job, *canceled, [&last, self](double done) {
@@ -155,7 +296,9 @@ bool ClipExporter::start(ClipExportJob job)
                 },
                 Qt::QueuedConnection);
         });
-        const ClipExportResult result = remuxer.run();
+        ClipExportResult result = remuxer.run();
+        if (result.ok)
+            signExport(job, *key, result);
         QMetaObject::invokeMethod(
             self,
             [self, result] {
@@ -223,6 +366,9 @@ void ClipExporter::onFinished(const ClipExportResult &result)
     }
     for (const QString &note : qAsConst(m_notes))
         qWarning().noquote() << "Export:" << note;
+    if (result.ok)
+        for (const ClipHole &hole : result.holes)
+            qInfo().noquote() << "Export:" << ExportPlan::manifestLine(hole, 0, 1).mid(2);
     emit busyChanged();
     emit finished(result.ok);
 }

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <memory>
 
+class ExportKey;
 class QThread;
+class RecordingIndex;
 
 // Exports a range of a camera's recording as files anyone can play and nobody can quietly
 // alter: MP4 clips remuxed from the gateway's recordings (no re-encoding), the channel texts as
@@ -38,6 +40,13 @@ class ClipExporter : public QObject
     // Set when the last export's files hold less of the range than asked: "The recording holds
     // only 11:40:25–11:40:30 of what was asked". Empty otherwise.
     Q_PROPERTY(QString shortfall READ shortfall NOTIFY finished)
+    // What the recorded page knows of the stream's recordings: exportRange() and holesOf() take
+    // its chunks, the ones refused, and the ranges whose search failed or never ran (read only).
+    Q_PROPERTY(RecordingIndex *index READ index WRITE setIndex NOTIFY indexChanged)
+    // The key that signs each manifest (made owner-only at the first export), and its SHA-256
+    // fingerprint, empty until there is a usable key.
+    Q_PROPERTY(QString keyPath READ keyPath WRITE setKeyPath NOTIFY keyChanged)
+    Q_PROPERTY(QString keyFingerprint READ keyFingerprint NOTIFY keyChanged)
 
 public:
     explicit ClipExporter(QObject *parent = nullptr);
@@ -57,6 +66,11 @@ public:
     QString error() const { return m_error; }
     QStringList notes() const { return m_notes; }
     QString shortfall() const { return m_shortfall; }
+    RecordingIndex *index() const;
+    void setIndex(RecordingIndex *index);
+    QString keyPath() const { return m_keyPath; }
+    void setKeyPath(const QString &path);
+    QString keyFingerprint() const { return m_keyFingerprint; }
 
     static QString defaultFolder();
     // "<camera>_yyyy-MM-dd_hh-mm-ss" of `in` (local time), with "_2", "_3", … added while a
@@ -69,6 +83,14 @@ public:
                            qint64 in, qint64 out, const QVariantList &chunks);
     // The same for a job whose folder, baseName, user and version may be left empty.
     bool start(ClipExportJob job);
+    // Exports [in, out) of the index's stream from what the index knows of it: its chunks
+    // joined, the holes between them named in the manifest. False when an export is running
+    // already or there is no index.
+    Q_INVOKABLE bool exportRange(const QString &camera, const QString &gateway, qint64 in,
+                                 qint64 out);
+    // What an export of [in, out) would not hold, one text per hole in time order ("Not
+    // recorded: 08:40:00 to 08:52:10", local time), for the operator to read before exporting.
+    Q_INVOKABLE QStringList holesOf(qint64 in, qint64 out) const;
     Q_INVOKABLE void cancel();
     // Blocks until the running export has ended (tests, shutdown).
     void wait();
@@ -79,11 +101,21 @@ signals:
     void folderChanged();
     void keepGapsChanged();
     void userChanged();
+    void indexChanged();
     void finished(bool ok);
+    void keyChanged();
 
 private:
     void onProgress(double done);
     void onFinished(const ClipExportResult &result);
+    // The index's chunks of [in, out) with their recordings' addresses on `gateway`, and the
+    // parts of the range no search answered.
+    void fromIndex(const QString &gateway, qint64 in, qint64 out, QVector<ClipChunk> *chunks,
+                   QVector<ClipHole> *unsearched) const;
+    // The key to sign with, made when there is none; null with the reason said as the export's
+    // outcome.
+    std::shared_ptr<ExportKey> signingKey();
+    void refuse(const QString &error);
 
     QString m_folder;
     bool m_keepGaps = false;
@@ -96,6 +128,9 @@ private:
     QStringList m_notes;
     QString m_shortfall;
     QString m_runFolder;
+    QPointer<RecordingIndex> m_index;
+    QString m_keyPath;
+    QString m_keyFingerprint;
     QThread *m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_canceled;
 };

@@ -1,6 +1,7 @@
 #include "ClipRemuxer.h"
 
 #include "ExportManifest.h"
+#include "ExportPlan.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -28,6 +28,9 @@ namespace {
 
 // Chunks closer than this are one recording: no new file, no jump in time.
 constexpr qint64 kGapToleranceMs = 1000;
+// A chunk taken over inside its file starts at a keyframe at most this much before the moment
+// the previous one ended (time stamps rounded to ms).
+constexpr qint64 kJoinSlackMs = 2;
 // A chunk whose packets end this much before its listed end (or "out") broke off.
 constexpr qint64 kBrokenOffMs = 1500;
 constexpr qint64 kMaxTextAnswer = 8 * 1024 * 1024;
@@ -81,6 +84,7 @@ struct ClipRemuxer::Input
     int64_t firstDts = AV_NOPTS_VALUE;
     int64_t startTime = 0;
     int64_t outFirst = 0;
+    qint64 from = -1; // taken over at this moment inside the file: packets before it are not
     qint64 firstAbs = -1;
     qint64 lastAbs = -1;
 
@@ -114,12 +118,15 @@ ClipExportResult ClipRemuxer::run()
         if (!QDir().mkpath(m_job.folder) || !QFileInfo(m_job.folder).isWritable())
             return fail(QStringLiteral("The folder %1 cannot be written.")
                             .arg(QDir::toNativeSeparators(m_job.folder)));
-        if (m_job.chunks.isEmpty())
+        const ExportPlan plan =
+            ExportPlan::make(m_job.chunks, m_job.unsearched, m_job.in, m_job.out);
+        if (plan.segments().isEmpty())
             return fail(QString());
+        m_result.holes = plan.holes();
         if (!fetchTexts())
             return false;
-        for (int i = 0; i < m_job.chunks.size() && !m_done; ++i)
-            if (!exportChunk(i))
+        for (int i = 0; i < plan.segments().size() && !m_done; ++i)
+            if (!exportSegment(plan.segments().at(i), i > 0))
                 return false;
         if (m_out && !closeOutput(true))
             return false;
@@ -200,13 +207,14 @@ bool ClipRemuxer::fetchTexts()
     return true;
 }
 
-bool ClipRemuxer::exportChunk(int index)
+bool ClipRemuxer::exportSegment(const ChunkJoin::Segment &segment, bool follows)
 {
-    const ClipChunk &chunk = m_job.chunks.at(index);
-    if (chunk.end <= m_job.in || chunk.start >= m_job.out)
-        return true;
+    const ClipChunk chunk{segment.chunk.start, segment.chunk.end, segment.chunk.url};
     Input in;
-    if (!openInput(in, chunk))
+    // Taking over from another chunk inside its file: from its first keyframe at or after the
+    // moment the other one ended, so that no second is written twice.
+    in.from = follows && segment.offset > 0 ? segment.start : -1;
+    if (!openInput(in, chunk, segment.start))
         return false;
     if (!in.video) { // left out: what follows starts a new file
         if (m_out && !m_job.keepGaps && !closeOutput())
@@ -224,12 +232,12 @@ bool ClipRemuxer::exportChunk(int index)
     if (gap && m_job.keepGaps)
         m_out->endTs += av_rescale_q(chunk.start - m_prevChunkEnd, kMs, m_out->video->time_base);
     in.outFirst = m_out->endTs;
-    m_prevChunkEnd = chunk.end;
-    m_listed.append(ClipSpan{std::max(chunk.start, m_job.in), std::min(chunk.end, m_job.out)});
+    m_prevChunkEnd = segment.end;
+    m_listed.append(ClipSpan{segment.start, segment.end});
     return copyPackets(in, chunk);
 }
 
-bool ClipRemuxer::openInput(Input &in, const ClipChunk &chunk)
+bool ClipRemuxer::openInput(Input &in, const ClipChunk &chunk, qint64 from)
 {
     const QString span = QStringLiteral("%1–%2").arg(clockText(chunk.start), clockText(chunk.end));
     in.ctx = avformat_alloc_context();
@@ -260,7 +268,7 @@ bool ClipRemuxer::openInput(Input &in, const ClipChunk &chunk)
     }
     in.video = st;
     in.startTime = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-    const qint64 localIn = m_job.in - chunk.start;
+    const qint64 localIn = from - chunk.start;
     if (localIn > 0) {
         const int64_t ts = in.startTime + av_rescale_q(localIn, kMs, st->time_base);
         // BACKWARD: the keyframe at or before "in", so the clip's first picture decodes.
@@ -278,14 +286,19 @@ bool ClipRemuxer::copyPackets(Input &in, const ClipChunk &chunk)
     const AVRational tb = in.video->time_base;
     bool ok = true;
     int err = 0;
+    qint64 lastRead = -1; // where the last video packet read ends, written or not
     while (ok && !m_done && !m_canceled) {
         if ((err = av_read_frame(in.ctx, pkt)) < 0)
             break;
         const bool wanted = pkt->stream_index == in.video->index &&
                             (in.firstDts != AV_NOPTS_VALUE || (pkt->flags & AV_PKT_FLAG_KEY));
         const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
-        if (wanted && ts != AV_NOPTS_VALUE) {
-            const qint64 abs = chunk.start + av_rescale_q(ts - in.startTime, tb, kMs);
+        const qint64 abs =
+            ts != AV_NOPTS_VALUE ? chunk.start + av_rescale_q(ts - in.startTime, tb, kMs) : 0;
+        if (pkt->stream_index == in.video->index && ts != AV_NOPTS_VALUE)
+            lastRead = std::max(lastRead, abs + av_rescale_q(pkt->duration, tb, kMs));
+        if (wanted && ts != AV_NOPTS_VALUE &&
+            (in.firstDts != AV_NOPTS_VALUE || abs >= in.from - kJoinSlackMs)) {
             ok = writeVideo(in, pkt, abs);
             m_done = abs >= m_job.out;
         }
@@ -306,7 +319,8 @@ bool ClipRemuxer::copyPackets(Input &in, const ClipChunk &chunk)
     const qint64 length = in.ctx->duration > 0 ? av_rescale(in.ctx->duration, 1000, AV_TIME_BASE)
                                                : chunk.end - chunk.start;
     const qint64 expected = std::min(m_job.out, chunk.start + length);
-    if (in.lastAbs < expected - kBrokenOffMs)
+    // Read to its end even when a chunk taken over inside its file had no keyframe left.
+    if (std::max(in.lastAbs, lastRead) < expected - kBrokenOffMs)
         return fail(QStringLiteral("The recording of %1 broke off at %2.")
                         .arg(span, clockText(std::max(in.lastAbs, chunk.start))));
     return true;
@@ -319,6 +333,12 @@ bool ClipRemuxer::writeVideo(Input &in, AVPacket *pkt, qint64 absMs)
     const int64_t dts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
     const int64_t pts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : dts;
     if (in.firstDts == AV_NOPTS_VALUE) {
+        // Taken over inside its file: placed at its own time after what the file holds, so
+        // that the file's times stay the recording's (a keyframe a little after the take-over
+        // moment shows as the picture held until it, never as a second shown twice).
+        if (in.from >= 0 && m_out->file.from >= 0)
+            in.outFirst = m_out->endTs +
+                          av_rescale_q(std::max<qint64>(0, absMs - m_out->file.to), kMs, outTb);
         in.firstDts = dts;
         in.firstAbs = absMs;
         m_out->chunkAbs0 = absMs;
@@ -431,8 +451,10 @@ bool ClipRemuxer::openOutput(const AVStream *video)
 bool ClipRemuxer::closeOutput(bool last)
 {
     Output *out = m_out;
-    // Texts between this file's end and the next chunk wait for the next file.
-    writeTextsUpTo(last ? std::numeric_limits<qint64>::max() : out->file.to);
+    // Texts between this file's end and the next chunk wait for the next file; after the last
+    // one, those up to the end of its chunk are its own, and those in a hole after it belong to
+    // no picture (a text outlasting the video would make the file longer than it holds).
+    writeTextsUpTo(last ? std::max(out->file.to, m_prevChunkEnd - 1) : out->file.to);
     const auto utc = [](qint64 ms) {
         return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs);
     };

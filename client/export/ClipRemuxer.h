@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChunkJoin.h"
 #include "ClipExportJob.h"
 #include "ClipSubtitles.h"
 
@@ -10,9 +11,11 @@ struct AVFormatContext;
 struct AVPacket;
 struct AVStream;
 
-// Writes a job's clip files, on the thread that calls run(): the chunks' recordings are read
-// from the gateway over HTTP and their video packets copied into MP4 files without decoding
-// (from the keyframe at or before "in" to the first packet at or past "out"), with the texts
+// Writes a job's clip files, on the thread that calls run(): the chunks, joined by ExportPlan
+// (overlaps trimmed, so no second is written twice), are read from the gateway over HTTP and
+// their video packets copied into MP4 files without decoding (from the keyframe at or before
+// "in" to the first packet at or past "out"; a chunk taking over inside its file from its first
+// keyframe at or after the moment the previous one ended), with the texts
 // as a timed-text track and an SRT file beside. Every file is written as "<name>.part"; they
 // are renamed together once all are complete, and removed on failure or cancel.
 class ClipRemuxer
@@ -36,8 +39,10 @@ private:
     struct Input;
 
     bool fetchTexts();
-    bool exportChunk(int index);
-    bool openInput(Input &in, const ClipChunk &chunk);
+    // `follows`: another segment was exported before this one.
+    bool exportSegment(const ChunkJoin::Segment &segment, bool follows);
+    // Opens a chunk's recording, sought to the keyframe at or before `from`.
+    bool openInput(Input &in, const ClipChunk &chunk, qint64 from);
     bool copyPackets(Input &in, const ClipChunk &chunk);
     bool writeVideo(Input &in, AVPacket *pkt, qint64 absMs);
     bool openOutput(const AVStream *video);

@@ -1,13 +1,12 @@
 #include "ExportManifest.h"
 
+#include "ExportPlan.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QTextStream>
 
 namespace {
 
@@ -55,11 +54,17 @@ QString ExportManifest::write(const ClipExportJob &job, const ClipExportResult &
         text += QStringLiteral("# Holds only: %1 (UTC), less than asked\n")
                     .arg(spans.join(QStringLiteral(", ")));
     }
+    // What of the range no file holds, and why: gaps, searches failed or not run, refusals.
+    for (const ClipHole &hole : result.holes)
+        text += ExportPlan::manifestLine(hole, job.in, job.out) + QLatin1Char('\n');
     text += QStringLiteral("# Gateway: %1\n").arg(oneLine(job.gateway));
     text += QStringLiteral("# Exported by: %1, Ardix console %2\n")
                 .arg(oneLine(job.user), oneLine(job.version));
     text +=
         QStringLiteral("# Exported at: %1 (UTC)\n").arg(utc(QDateTime::currentMSecsSinceEpoch()));
+    if (!job.keyFingerprint.isEmpty())
+        text += QStringLiteral("# Signed by the console's key: SHA-256 %1 (in %2)\n")
+                    .arg(job.keyFingerprint, job.baseName + QStringLiteral(".pub.pem"));
     for (const QString &note : result.notes)
         text += QStringLiteral("# Note: %1\n").arg(oneLine(note));
     for (const ClipFile &f : result.files) {
@@ -92,46 +97,4 @@ QByteArray ExportManifest::sha256(const QString &path)
     if (!hash.addData(&file))
         return QByteArray();
     return hash.result().toHex();
-}
-
-int ExportManifest::verify(const QString &manifestPath, QTextStream &out)
-{
-    QFile manifest(manifestPath);
-    if (!manifest.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        out << "The manifest " << manifestPath << " cannot be read: " << manifest.errorString()
-            << '\n';
-        return 1;
-    }
-    static const QRegularExpression line(QStringLiteral("^([0-9a-fA-F]{64}) [ *]([^/\\\\]+)$"));
-    const QDir folder = QFileInfo(manifestPath).absoluteDir();
-    int checked = 0;
-    int bad = 0;
-    while (!manifest.atEnd()) {
-        const QString text = QString::fromUtf8(manifest.readLine()).chopped(1);
-        if (text.startsWith(QLatin1Char('#')) || text.trimmed().isEmpty())
-            continue;
-        const auto m = line.match(text);
-        if (!m.hasMatch()) {
-            out << "malformed line: " << text << '\n';
-            ++bad;
-            continue;
-        }
-        ++checked;
-        const QString path = folder.filePath(m.captured(2));
-        if (!QFileInfo::exists(path)) {
-            out << "missing: " << m.captured(2) << '\n';
-            ++bad;
-        } else if (sha256(path) != m.captured(1).toLower().toLatin1()) {
-            out << "changed: " << m.captured(2) << '\n';
-            ++bad;
-        }
-    }
-    if (checked == 0 && bad == 0) {
-        out << "The manifest " << manifestPath << " lists no file.\n";
-        return 1;
-    }
-    if (bad > 0)
-        return 1;
-    out << "intact\n";
-    return 0;
 }

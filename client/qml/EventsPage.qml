@@ -48,6 +48,9 @@ Page {
     // when no event of it is left.
     function refreshChoices() {
         var classes = App.events.classes()
+        // "audit" lists every file handed over, whatever its kind.
+        if (classes.indexOf("audit") < 0)
+            classes.push("audit")
         if (chosenCls !== "" && classes.indexOf(chosenCls) < 0)
             classes.push(chosenCls)
         classChoices = [allClasses()].concat(classes)

@@ -1,5 +1,6 @@
 #include "TimelinePlayback.h"
 
+#include "ChunkJoin.h"
 #include "MpvObject.h"
 #include "QmlUtils.h"
 
@@ -9,6 +10,7 @@
 #include <QQmlEngine>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -20,6 +22,7 @@ Q_COREAPP_STARTUP_FUNCTION(registerTimelinePlayback)
 
 // How long a page just opened may wait for its player's first frame, in steps of 50 ms.
 constexpr int kContextWaits = 100;
+constexpr int kContextWaitMs = 50;
 
 // A later chunk that starts within this of the previous one's end follows it without a gap.
 constexpr qint64 kContiguousMs = 1000;
@@ -60,6 +63,17 @@ TimelinePlayback::TimelinePlayback(QObject *parent)
     m_extend.setSingleShot(true);
     m_extend.setInterval(1000);
     connect(&m_extend, &QTimer::timeout, this, &TimelinePlayback::queueNext);
+    m_contextRetry.setSingleShot(true);
+    m_contextRetry.setInterval(kContextWaitMs);
+    connect(&m_contextRetry, &QTimer::timeout, this, [this] {
+        const qint64 t = m_pendingAt;
+        m_pendingAt = -1;
+        if (t < 0)
+            return;
+        m_goingOn = m_pendingGoingOn;
+        playAt(t);
+        m_goingOn = false;
+    });
     m_follow.setSingleShot(true);
     m_follow.setInterval(1000);
     connect(&m_follow, &QTimer::timeout, this, [this] {
@@ -143,13 +157,19 @@ bool TimelinePlayback::playAt(qint64 t)
     }
     // Without a render context the player cannot start its video and the file would end at
     // once: a page just opened waits for its first frame.
+    // One request waits at most: the newest moment asked replaces it, stop() drops it.
     if (m_player->hasPlayer() && !m_player->renderContext()) {
         if (++m_contextWaits <= kContextWaits) {
-            QTimer::singleShot(50, this, [this, t] { playAt(t); });
+            m_pendingAt = t;
+            m_pendingGoingOn = m_goingOn;
+            if (!m_contextRetry.isActive())
+                m_contextRetry.start();
             return true;
         }
         qWarning() << "The recorded player has no picture yet; playing without waiting";
     }
+    m_contextRetry.stop();
+    m_pendingAt = -1;
     m_contextWaits = 0;
     // Catching up belongs to following near the present: a moment chosen further back is
     // played as it is, however long the chunk being recorded runs on.
@@ -218,6 +238,9 @@ bool TimelinePlayback::seekTo(qint64 t)
 
 void TimelinePlayback::stop()
 {
+    m_contextRetry.stop();
+    m_pendingAt = -1;
+    m_contextWaits = 0;
     m_extend.stop();
     m_follow.stop();
     m_followFrom = -1;
@@ -289,24 +312,27 @@ void TimelinePlayback::queueNext()
         }
         // Closed where the entry ends: what follows it, as after any chunk.
     }
-    qint64 from = last.end;
-    for (;;) {
-        const QVariantMap found = m_index->chunkFrom(from);
-        if (found.isEmpty()) {
-            m_waitingForChunks = true;
-            emit needChunksAfter(last.end);
-            return;
-        }
-        const RecordedSpan next = spanFrom(found);
-        if (next.unavailable || next.end <= last.end) {
-            from = std::max(next.end, from + 1);
+    // What follows is what ChunkJoin puts after the last entry's end, as the export does:
+    // an overlapping chunk goes on from where the last one ended, one the gateway refused is
+    // passed over, a gap is skipped.
+    const qint64 far = std::numeric_limits<qint64>::max();
+    std::vector<RecordedSpan> spans;
+    QVector<ChunkJoin::Chunk> chunks;
+    for (const RecordedSpan &span : m_index->spansBetween(last.end, far)) {
+        if (span.unavailable)
             continue;
-        }
-        m_waitingForChunks = false;
-        // Overlapping chunks: the next one is joined where the previous one ended.
-        enqueue(next, std::max<qint64>(0, last.end - next.start), false);
+        spans.push_back(span);
+        chunks.append(ChunkJoin::Chunk{span.start, span.end, QString()});
+    }
+    const ChunkJoin::Result joined = ChunkJoin::join(chunks, last.end, far);
+    if (joined.segments.isEmpty()) {
+        m_waitingForChunks = true;
+        emit needChunksAfter(last.end);
         return;
     }
+    m_waitingForChunks = false;
+    const ChunkJoin::Segment &next = joined.segments.first();
+    enqueue(spans.at(static_cast<size_t>(next.source)), next.offset, false);
 }
 
 int TimelinePlayback::entryIndex(qint64 id) const

@@ -129,6 +129,11 @@ private:
     qint64 m_followFrom = -1;
     qint64 m_lastFollow = -1; // where the last reload of a chunk being recorded began
     int m_contextWaits = 0;
+    // While the player has no render context yet: the one moment asked that waits for it
+    // (-1 for none), and whether it was asked to go on rather than by the operator.
+    QTimer m_contextRetry;
+    qint64 m_pendingAt = -1;
+    bool m_pendingGoingOn = false;
     bool m_nearPresent = false; // the operator's moment was near the recorded end
     bool m_goingOn = false;     // playAt() called to go on, not by the operator
     qint64 m_handOver = -1;     // a part of a chunk being recorded started, no picture yet

@@ -5,6 +5,7 @@
 // events), and the rectangles of the visible controls compared two by two. The recorded page
 // keeps its camera and moment while other pages show.
 #include "App.h"
+#include "ConsoleScene.h"
 #include "SceneItems.h"
 #include "SimServer.h"
 #include "Startup.h"
@@ -235,18 +236,10 @@ private slots:
         m_server = std::make_unique<SimServer>(std::move(*site));
         QVERIFY(m_server->start());
 
-        QSettings stored;
-        stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        stored.setValue(QStringLiteral("port"), QString::number(m_server->port()));
-        stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
-        stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
-        stored.sync();
+        scene::storeSignIn(m_server->port());
 
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        Startup::loadScene(*m_engine, QStringLiteral("0"),
-                           QUrl(QStringLiteral("qrc:/qml/main.qml")));
-        QCOMPARE(m_engine->rootObjects().size(), 1);
-        m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+        m_window = scene::loadConsole(*m_engine);
         QVERIFY(m_window);
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
         QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("layoutPage")), kDeadline);

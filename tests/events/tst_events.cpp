@@ -2,6 +2,7 @@
 // the server's time, the list keeps the newest 10 000 and says how many it dropped, and what
 // the operator acknowledged is still acknowledged, by whom, after a restart. The till rules
 // find their words in receipts as a cashier's till prints them.
+#include "AuditTrail.h"
 #include "EventFilter.h"
 #include "EventList.h"
 #include "EventStore.h"
@@ -10,6 +11,7 @@
 #include "PosRuleWatcher.h"
 
 #include <QAbstractItemModelTester>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QSettings>
 #include <QSignalSpy>
@@ -235,6 +237,44 @@ private slots:
         again->flush();
         QCOMPARE(again->at(0).text, QStringLiteral("after restart"));
         QCOMPARE(again->count(), EventStore::kMaxEvents);
+    }
+
+    // A file handed over is an "audit.EXPORT" event with its SHA-256, acknowledged by the
+    // operator who made it, listed under the family "audit" and kept across a restart.
+    void exportsAreAudited()
+    {
+        const QString store = file("audit.sqlite");
+        const QString exported = file("Till_20261208-143000.csv");
+        QFile csv(exported);
+        QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write("time,text\n") == 10);
+        csv.close();
+        const QString hash = QString::fromLatin1(
+            QCryptographicHash::hash("time,text\n", QCryptographicHash::Sha256).toHex());
+        {
+            auto list = openList(store, 0);
+            list->setUser(QStringLiteral("night shift"));
+            list->addLocal(QStringLiteral("14"), QStringLiteral("video.MOTION"), "motion");
+            AuditTrail audit(list.get());
+            QSignalSpy recorded(&audit, &AuditTrail::recorded);
+            audit.recordExport(QStringLiteral("transactions"), QStringLiteral("CSV"), exported);
+            QVERIFY(recorded.wait(10000));
+            QTRY_COMPARE_WITH_TIMEOUT(list->count(), 2, 10000);
+            EventFilter shown;
+            shown.setEvents(list.get());
+            shown.setCls(QStringLiteral("audit"));
+            QCOMPARE(shown.count(), 1);
+            shown.setCls(QStringLiteral("aud"));
+            QCOMPARE(shown.count(), 0);
+        }
+        auto again = openList(store, 2);
+        QCOMPARE(again->count(), 2);
+        const EventRecord &e = again->at(0);
+        QCOMPARE(e.cls, AuditTrail::kExportClass);
+        QCOMPARE(e.ackBy, QStringLiteral("night shift"));
+        QVERIFY(!e.isNew());
+        QCOMPARE(e.text, QStringLiteral("CSV exported by night shift: Till_20261208-143000.csv, "
+                                        "SHA-256 ") +
+                             hash);
     }
 
     void rulesFindTheirWords_data()

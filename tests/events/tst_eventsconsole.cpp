@@ -4,6 +4,7 @@
 // click shows the camera that sees the door, live for a fresh event and recorded for an old
 // one; acknowledging clears the badge and is still there after the console restarts.
 #include "App.h"
+#include "ConsoleScene.h"
 #include "EventList.h"
 #include "LayoutModel.h"
 #include "SceneItems.h"
@@ -101,10 +102,7 @@ private:
     void startConsole()
     {
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        Startup::loadScene(*m_engine, QStringLiteral("0"),
-                           QUrl(QStringLiteral("qrc:/qml/main.qml")));
-        QCOMPARE(m_engine->rootObjects().size(), 1);
-        m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+        m_window = scene::loadConsole(*m_engine);
         QVERIFY(m_window);
         m_window->resize(1100, 700);
         m_window->requestActivate();
@@ -180,12 +178,7 @@ private slots:
         m_server = std::make_unique<SimServer>(std::move(*site), false);
         QVERIFY(m_server->start());
 
-        QSettings stored;
-        stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        stored.setValue(QStringLiteral("port"), QString::number(m_server->port()));
-        stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
-        stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
-        stored.sync();
+        scene::storeSignIn(m_server->port());
         startConsole();
     }
 

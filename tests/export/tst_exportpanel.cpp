@@ -3,7 +3,7 @@
 // recording holds less than the range (its third chunk lists a minute and serves 30 s).
 #include "App.h"
 #include "ClipExporter.h"
-#include "ExportManifest.h"
+#include "ManifestVerifier.h"
 #include "MpvObject.h"
 #include "SimServer.h"
 #include "Startup.h"
@@ -219,7 +219,7 @@ private slots:
         // The line is one that sha256sum and the console's check pass over.
         QString checked;
         QTextStream out(&checked);
-        QCOMPARE(ExportManifest::verify(m_exporter->manifest(), out), 0);
+        QCOMPARE(ManifestVerifier::verify(m_exporter->manifest(), QString(), out), 0);
 
         QProcess probe;
         probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration",
@@ -227,6 +227,45 @@ private slots:
         QVERIFY(probe.waitForFinished(kDeadline));
         const double seconds = probe.readAllStandardOutput().trimmed().toDouble();
         QVERIFY2(qAbs(seconds - 10.0) <= 1.05, qPrintable(QString::number(seconds)));
+    }
+
+    // A range that runs past the recording's end: the panel says what the export will not
+    // hold as soon as it is marked, before Export is pressed.
+    void holesAreSaidBeforeExport()
+    {
+        QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange",
+                                          Q_ARG(qint64, m_t0 + 2 * kMinute),
+                                          Q_ARG(qint64, m_t0 + 4 * kMinute)));
+        auto *index = m_page->findChild<QObject *>(QStringLiteral("recordedIndex"));
+        const auto searched = [&] {
+            QVariantList missing;
+            QMetaObject::invokeMethod(index, "missingRanges", Q_RETURN_ARG(QVariantList, missing),
+                                      Q_ARG(qint64, m_t0 + 2 * kMinute),
+                                      Q_ARG(qint64, m_t0 + 4 * kMinute));
+            return missing.isEmpty();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(searched(), kDeadline);
+        QSignalSpy started(m_exporter, &ClipExporter::busyChanged);
+        m_panel->setProperty("markIn", double(m_t0 + 2 * kMinute + 50000));
+        m_panel->setProperty("markOut", double(m_t0 + 3 * kMinute + 30000));
+        const auto clock = [](qint64 t) {
+            return QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm:ss"));
+        };
+        auto *holes = item("exportHoles");
+        QVERIFY(holes);
+        QTRY_VERIFY(holes->isVisible());
+        QCOMPARE(holes->property("text").toString(),
+                 QStringLiteral("Not recorded: %1 to %2")
+                     .arg(clock(m_t0 + 3 * kMinute), clock(m_t0 + 3 * kMinute + 30000)));
+        QCOMPARE(started.count(), 0);
+        if (qEnvironmentVariableIsSet("ARDIX_EXPORT_SCREENSHOT"))
+            m_view->grabWindow().save(qEnvironmentVariable("ARDIX_EXPORT_SCREENSHOT") +
+                                      QStringLiteral("-holes.png"));
+        // A range inside the recording has none.
+        m_panel->setProperty("markOut", double(m_t0 + 2 * kMinute + 55000));
+        QTRY_VERIFY(!holes->isVisible());
+        QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange", Q_ARG(qint64, m_t0),
+                                          Q_ARG(qint64, m_t0 + 3 * kMinute)));
     }
 
     // Shift+drag on the timeline marks a range instead of panning or playing.

@@ -4,6 +4,7 @@
 // next camera found instead; the field emptied brings the whole tree back as the operator left
 // it.
 #include "App.h"
+#include "ConsoleScene.h"
 #include "LayoutModel.h"
 #include "LogCapture.h"
 #include "SceneItems.h"
@@ -101,18 +102,10 @@ private slots:
         m_objects = int(chain.objects.size());
         m_server = std::make_unique<SimServer>(std::move(chain));
         QVERIFY(m_server->start());
-        QSettings stored;
-        stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        stored.setValue(QStringLiteral("port"), QString::number(m_server->port()));
-        stored.setValue(QStringLiteral("user"), QStringLiteral("operator"));
-        stored.setValue(QStringLiteral("pass"), QStringLiteral("operator"));
-        stored.sync();
+        scene::storeSignIn(m_server->port());
 
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        Startup::loadScene(*m_engine, QStringLiteral("0"),
-                           QUrl(QStringLiteral("qrc:/qml/main.qml")));
-        QCOMPARE(m_engine->rootObjects().size(), 1);
-        m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+        m_window = scene::loadConsole(*m_engine);
         QVERIFY(m_window);
         m_window->resize(1000, 700);
         m_window->requestActivate();

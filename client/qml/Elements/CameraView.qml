@@ -10,6 +10,8 @@ Item {
     // cover the neighbouring cells of a layout.
     clip: true
     property string cameraName: ""
+    // The camera's object id, for the record of what was handed over (its name when unset).
+    property string sourceId: ""
     property string url: ""
     property bool singleView: false
     property alias backend: player
@@ -245,8 +247,11 @@ Item {
     Connections {
         target: Snapshot
         function onSaved(path, item) {
-            if (item === player)
-                snapshotNotice.show(qsTr("Saved: %1").arg(path))
+            if (item !== player)
+                return
+            snapshotNotice.show(qsTr("Saved: %1").arg(path))
+            App.audit.recordExport(root.sourceId !== "" ? root.sourceId : root.cameraName,
+                                   "Snapshot", path)
         }
         function onFailed(message, item) {
             if (item === player)

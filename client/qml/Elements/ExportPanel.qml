@@ -36,25 +36,17 @@ Rectangle {
         var stream = App.zarnRepository ? App.zarnRepository.objectById(streamId) : null
         return stream && stream.name ? stream.name : streamId
     }
-    // The chunks known to meet the range, with their recordings' addresses.
-    function chunksOfRange() {
-        var list = []
-        var t = rangeFrom
-        while (t < rangeTo) {
-            var c = index.chunkFrom(t)
-            if (c.start === undefined || c.start >= rangeTo)
-                break
-            list.push({ start: c.start, end: c.end, url: playback.recordingUrl(c.start) })
-            t = c.end
-        }
-        return list
-    }
     function startExport() {
-        exporter.start(cameraName(), streamId, playback.gateway, rangeFrom, rangeTo,
-                       chunksOfRange())
+        exporter.exportRange(cameraName(), playback.gateway, rangeFrom, rangeTo)
     }
+    // What the marked range's export would not hold (gaps, ranges not searched), said before
+    // the operator presses Export; follows the index as its searches answer.
+    readonly property var holes: marked && index
+                                 ? (index.lastRecorded, index.firstRecorded, streamId,
+                                    exporter.holesOf(rangeFrom, rangeTo))
+                                 : []
 
-    ClipExporter { id: exporter }
+    ClipExporter { id: exporter; index: panel.index }
 
     Shortcut {
         sequence: "I"
@@ -114,6 +106,19 @@ Rectangle {
             ToolTip.visible: rangeHover.containsMouse
             MouseArea { id: rangeHover; anchors.fill: parent; hoverEnabled: true; acceptedButtons: Qt.NoButton }
         }
+        // Before the export: what of the range it will not hold, in amber (in place of the
+        // last export's outcome).
+        Label {
+            objectName: "exportHoles"
+            visible: !exporter.busy && panel.holes.length > 0
+            Layout.maximumWidth: 360
+            wrapMode: Text.WordWrap
+            maximumLineCount: 3
+            elide: Text.ElideRight
+            textFormat: Text.PlainText
+            color: "#ffd180"
+            text: panel.holes.join("; ")
+        }
         Button {
             objectName: "exportButton"
             visible: !exporter.busy
@@ -151,7 +156,8 @@ Rectangle {
         // in amber, whole.
         Label {
             objectName: "exportOutcome"
-            visible: !exporter.busy && text !== ""
+            // The range marked next, with its holes, is what the operator reads then.
+            visible: !exporter.busy && text !== "" && panel.holes.length === 0
             Layout.maximumWidth: 360
             elide: Text.ElideMiddle
             wrapMode: exporter.shortfall !== "" ? Text.WordWrap : Text.NoWrap
