@@ -296,7 +296,7 @@ void LayoutPlayback::hold(qint64 t)
 
 void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
 {
-    if (!cell.player)
+    if (!cell.player || !cell.history)
         return;
     cell.ready = true;
     // A gateway found down is left alone until it is tried again.
@@ -369,7 +369,7 @@ void LayoutPlayback::tick()
 
 void LayoutPlayback::follow(Cell &cell, qint64 moment)
 {
-    if (!cell.player)
+    if (!cell.player || !cell.history)
         return;
     if (cell.state == QLatin1String("gatewayDown")) {
         if (now() < cell.retryAt)
