@@ -238,6 +238,7 @@ Page {
             if (page.history)
                 page.history.playhead = active ? time : -1
         }
+        onActiveChanged: if (page.history) page.history.playhead = active ? time : -1
         // A refused recording may be a gateway that does not answer at all: said in words.
         onChunkUnavailable: gatewayProbe.check(gateway)
         onNeedChunksAfter: page.history.search(t, t + 6 * page.hourMs)
