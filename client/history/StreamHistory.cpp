@@ -74,6 +74,10 @@ void StreamHistory::search(qint64 from, qint64 to)
     // The client signed in to another server since: its answers would be that server's.
     if (!m_client || StreamHistories::serverOf(m_client) != m_server)
         return;
+    if (m_searches.running() >= kMaxSearches) {
+        m_deferred = true;
+        return;
+    }
     for (const TimeRange &r : m_searches.take(m_streamId, from, to, present()))
         m_client->searchRecordedChunks(m_streamId, r.from, r.to);
 }
@@ -162,6 +166,7 @@ void StreamHistory::expire()
     }
     if (m_searches.running() == 0)
         m_expiry.stop();
+    askWanted();
 }
 
 // Asked again as the rule allows: a range shown or played near the present (what is being
@@ -230,6 +235,7 @@ void StreamHistory::onAnswered(qint64 from, qint64 to, const QVariantList &chunk
     m_searches.answered(m_streamId, from, to, RecordingIndex::openChunkStart(chunks, now), now);
     m_index.addChunks(m_streamId, from, to, chunks);
     emit chunksAnswered(from, to, chunks);
+    askWanted();
 }
 
 void StreamHistory::onFailed(qint64 from, qint64 to)
@@ -237,6 +243,22 @@ void StreamHistory::onFailed(qint64 from, qint64 to)
     m_searches.failed(m_streamId, from, to, present());
     m_index.markFailed(m_streamId, from, to);
     emit searchFailed(from, to);
+    askWanted();
+}
+
+void StreamHistory::askWanted()
+{
+    if (!m_deferred)
+        return;
+    m_deferred = false;
+    if (m_pending >= 0)
+        search(m_pending - kAroundMs, m_pending + kAroundMs);
+    if (m_edge != Edge::None)
+        search(0, m_edgeAskedAt + 24 * kAroundMs);
+    if (m_viewTo > m_viewFrom) {
+        const qint64 span = m_viewTo - m_viewFrom;
+        search(m_viewFrom - span, m_viewTo + span);
+    }
 }
 
 void StreamHistory::onStreamInfo(const QString &deviceId, const QString &reported)

@@ -55,6 +55,8 @@ public:
     static constexpr int kGatewayWaitMs = 10000;
     // End plays from this long before the last recorded moment.
     static constexpr qint64 kEndLeadMs = 10000;
+    // Searches of the stream in flight at most; what is wanted beyond waits for an answer.
+    static constexpr int kMaxSearches = 4;
 
     StreamHistory(const QString &server, const QString &streamId, ZarnClient *client,
                   ZarnObjectsRepository *repository, QObject *parent = nullptr);
@@ -73,7 +75,8 @@ public:
     qint64 playhead() const { return m_playhead; }
     void setPlayhead(qint64 t);
 
-    // Searches what the rule says is to be searched (again) of [from, to).
+    // Searches what the rule says is to be searched (again) of [from, to), while fewer than
+    // kMaxSearches are in flight.
     Q_INVOKABLE void search(qint64 from, qint64 to);
     // Whether a search answered for the moment `t`.
     Q_INVOKABLE bool knows(qint64 t) const;
@@ -120,6 +123,8 @@ private:
 
     void expire();
     void follow();
+    // Asks again what is wanted now: the range shown, the moment waited for, the edges.
+    void askWanted();
     void playPending();
     void setPending(qint64 t, Edge edge);
     void setGateway(const GatewayAddress &gateway, bool known);
@@ -140,6 +145,8 @@ private:
     qint64 m_viewFrom = 0;
     qint64 m_viewTo = 0;
     qint64 m_playhead = -1;
+    // A search was held back by kMaxSearches: asked again at the next answer.
+    bool m_deferred = false;
     QTimer m_expiry;
     QTimer m_follow;
     QTimer m_gatewayWait;

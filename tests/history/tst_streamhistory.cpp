@@ -208,7 +208,7 @@ private slots:
         QSignalSpy ready(history, &StreamHistory::momentReady);
         history->playWhenKnown(m_t0 + 1000);
         const int asked = history->searching();
-        QVERIFY(asked > 0);
+        QVERIFY(asked > 0 && asked <= StreamHistory::kMaxSearches);
         QVERIFY(failed.wait(kDeadline));
         QVERIFY(!history->index()->failedBetween(m_t0, m_t0 + 1).isEmpty());
         QCOMPARE(history->searching(), 0);
@@ -260,6 +260,10 @@ private slots:
         QCOMPARE(readyMoment(b, [&] { b->playEdge(false); }), m_t0 + 5 * kMinute);
         QCOMPARE(a->firstRecorded(), m_t0);
         QVERIFY(a->index()->chunkAt(m_t0 + 5 * kMinute + 1000).isEmpty());
+        // The first server's history asks nothing of the second.
+        a->forget();
+        a->search(m_t0 - kMinute, m_t0 + kMinute);
+        QCOMPARE(a->searching(), 0);
         QCOMPARE(m_histories->of(first, QStringLiteral("15")), a);
     }
 };
