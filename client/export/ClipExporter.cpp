@@ -8,6 +8,7 @@
 #include "ManifestSigner.h"
 #include "QmlUtils.h"
 #include "RecordingIndex.h"
+#include "WallClockNames.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -21,6 +22,7 @@
 #include <QThread>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -268,6 +270,14 @@ bool ClipExporter::start(ClipExportJob job)
     job.keepGaps = job.keepGaps || m_keepGaps;
     if (job.baseName.isEmpty())
         job.baseName = freeBaseName(job.folder, job.camera, job.in);
+    // A manifest never states times it cannot prove: a recording whose name stands for two
+    // moments (the repeated hour of a clock change) may be the other one's.
+    if (std::any_of(job.chunks.cbegin(), job.chunks.cend(), [&job](const ClipChunk &c) {
+            return c.end > job.in && c.start < job.out && WallClockNames::isAmbiguous(c.start);
+        })) {
+        refuse(WallClockNames::refusal());
+        return false;
+    }
     const std::shared_ptr<ExportKey> key = signingKey();
     if (!key)
         return false;

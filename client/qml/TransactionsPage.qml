@@ -72,9 +72,10 @@ Page {
         id: csvExport
         objectName: "transactionExport"
         onFinished: {
-            if (ok)
+            if (ok) {
                 page.exportNote = qsTr("Saved: %1").arg(path)
-            else if (csvExport.cancelledByOperator)
+                App.audit.recordExport("transactions", "CSV", path)
+            } else if (csvExport.cancelledByOperator)
                 page.exportNote = qsTr("Export cancelled: nothing written")
             else
                 page.exportNote = qsTr("The export failed: %1").arg(error)

@@ -3,6 +3,7 @@
 #include "ChunkJoin.h"
 #include "MpvObject.h"
 #include "QmlUtils.h"
+#include "WallClockNames.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -183,6 +184,8 @@ bool TimelinePlayback::playAt(qint64 t)
     m_waitingForChunks = false;
     const QVariantMap found = m_index->chunkAt(t);
     RecordedSpan chunk = spanFrom(found);
+    if (!found.isEmpty() && !chunk.unavailable && WallClockNames::isAmbiguous(chunk.start))
+        return refuseAmbiguous(t, chunk);
     if (found.isEmpty() || chunk.unavailable) {
         m_player->command(QVariantList{QStringLiteral("stop")});
         setActive(false);
@@ -214,6 +217,17 @@ bool TimelinePlayback::playAt(qint64 t)
     setActive(true);
     queueNext();
     return true;
+}
+
+bool TimelinePlayback::refuseAmbiguous(qint64 t, const RecordedSpan &chunk)
+{
+    m_player->command(QVariantList{QStringLiteral("stop")});
+    setActive(false);
+    setTime(t);
+    setNote(WallClockNames::refusal(), m_index->nextRecordedAfter(chunk.end));
+    qWarning().noquote() << QStringLiteral("Recorded playback of stream %1 at %2 refused: %3")
+                                .arg(streamId(), clockText(t), m_note);
+    return false;
 }
 
 bool TimelinePlayback::seekTo(qint64 t)
@@ -319,7 +333,9 @@ void TimelinePlayback::queueNext()
     std::vector<RecordedSpan> spans;
     QVector<ChunkJoin::Chunk> chunks;
     for (const RecordedSpan &span : m_index->spansBetween(last.end, far)) {
-        if (span.unavailable)
+        // A recording whose name the repeated hour of a clock change makes ambiguous is
+        // passed over like one the gateway refused: the other hour's might come instead.
+        if (span.unavailable || WallClockNames::isAmbiguous(span.start))
             continue;
         spans.push_back(span);
         chunks.append(ChunkJoin::Chunk{span.start, span.end, QString()});

@@ -93,6 +93,8 @@ private:
 
     void queueNext();
     bool enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool replace);
+    // Playback of a recording whose name cannot tell which of the repeated hour it is: refused.
+    bool refuseAmbiguous(qint64 t, const RecordedSpan &chunk);
     void onEntryStarted(qint64 id);
     void onEntryEnded(qint64 id, const QString &reason, const QString &error);
     void onPosition(double seconds);

@@ -3,6 +3,7 @@
 // recording holds less than the range (its third chunk lists a minute and serves 30 s).
 #include "App.h"
 #include "ClipExporter.h"
+#include "EventList.h"
 #include "ManifestVerifier.h"
 #include "MpvObject.h"
 #include "SimServer.h"
@@ -170,6 +171,14 @@ private slots:
         QTRY_VERIFY(item("exportOpenFolder")->isVisible());
         if (qEnvironmentVariableIsSet("ARDIX_EXPORT_SCREENSHOT"))
             m_view->grabWindow().save(qEnvironmentVariable("ARDIX_EXPORT_SCREENSHOT"));
+
+        // The export is in the audit trail, by its signed manifest.
+        const QString manifest = QFileInfo(m_exporter->manifest()).fileName();
+        EventList *events = App::instance()->events();
+        QTRY_VERIFY_WITH_TIMEOUT(events->count() > 0 && events->at(0).text.contains(manifest),
+                                 kDeadline);
+        QCOMPARE(events->at(0).cls, QStringLiteral("audit.EXPORT"));
+        QVERIFY(!events->at(0).isNew());
     }
 
     // Half a minute from the third chunk's 20th second, which its file holds only 10 s of:

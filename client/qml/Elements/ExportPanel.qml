@@ -47,6 +47,14 @@ Rectangle {
                                  : []
 
     ClipExporter { id: exporter; index: panel.index }
+    // Each export handed over is kept in the audit trail, by its signed manifest.
+    Connections {
+        target: exporter
+        function onFinished(ok) {
+            if (ok && App.audit)
+                App.audit.recordExport(panel.streamId, "Clip", exporter.manifest)
+        }
+    }
 
     Shortcut {
         sequence: "I"
@@ -125,6 +133,12 @@ Rectangle {
             enabled: panel.marked
             text: qsTr("Export") + I18n.localeNotify
             onClicked: panel.startExport()
+            ToolTip.visible: hovered
+            ToolTip.delay: 500
+            ToolTip.text: exporter.keyFingerprint !== ""
+                          ? qsTr("The manifest is signed with this console's key, SHA-256 %1")
+                            .arg(exporter.keyFingerprint)
+                          : qsTr("The manifest is signed with this console's key, made at the first export")
         }
         ProgressBar {
             objectName: "exportProgress"
