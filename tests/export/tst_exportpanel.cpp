@@ -245,7 +245,7 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange",
                                           Q_ARG(qint64, m_t0 + 2 * kMinute),
                                           Q_ARG(qint64, m_t0 + 4 * kMinute)));
-        auto *index = m_page->findChild<QObject *>(QStringLiteral("recordedIndex"));
+        auto *index = m_page->property("index").value<QObject *>();
         const auto searched = [&] {
             QVariantList missing;
             QMetaObject::invokeMethod(index, "missingRanges", Q_RETURN_ARG(QVariantList, missing),
