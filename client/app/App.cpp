@@ -42,6 +42,9 @@ App::App(QObject *parent)
     m_reconnector = new Reconnector(this);
     connect(m_reconnector, &Reconnector::attemptDue, this, &App::onReconnectDue);
     connectZarnClient();
+    m_histories = new StreamHistories(this);
+    m_histories->setClient(m_zarnClient.get());
+    m_histories->setRepository(m_zarnRepository.get());
     m_events = new EventList(QStringLiteral("data.sqlite"), this);
     m_events->setRepository(m_zarnRepository.get());
     connect(m_zarnClient.get(), &ZarnClient::eventArrived, m_events, &EventList::addServerEvent);

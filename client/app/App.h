@@ -7,6 +7,7 @@
 #include "LayoutModel.h"
 #include "Reconnector.h"
 #include "Repository.h"
+#include "StreamHistories.h"
 #include "User.h"
 #include "ZarnClient.h"
 #include "ZarnObjectsRepository.h"
@@ -47,6 +48,8 @@ class App : public QObject
     // Sounds the alarm for new events of the alarm classes (settings Events/alarmClasses,
     // Events/sound).
     Q_PROPERTY(AlarmSounder *alarmSounder READ alarmSounder CONSTANT)
+    // What each stream has recorded, one shared model per stream and server.
+    Q_PROPERTY(StreamHistories *histories READ histories CONSTANT)
     // Each file the operator hands over (clip, CSV, snapshot) as an "audit.EXPORT" event.
     Q_PROPERTY(AuditTrail *audit READ audit CONSTANT)
 
@@ -81,6 +84,7 @@ public:
     Reconnector *reconnector() const { return m_reconnector; }
     EventList *events() const { return m_events; }
     AlarmSounder *alarmSounder() const { return m_alarmSounder; }
+    StreamHistories *histories() const { return m_histories; }
     AuditTrail *audit() const { return m_audit; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
@@ -146,5 +150,6 @@ private:
     Reconnector *m_reconnector = nullptr;
     EventList *m_events = nullptr;
     AlarmSounder *m_alarmSounder = nullptr;
+    StreamHistories *m_histories = nullptr;
     AuditTrail *m_audit = nullptr;
 };

@@ -1,10 +1,10 @@
 #include "PosRuleWatcher.h"
 
 #include "EventList.h"
+#include "GatewayAddress.h"
 #include "PosReceiver.h"
 #include "ZarnObject.h"
 #include "ZarnObjectsRepository.h"
-#include "ZarnSetting.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -140,17 +140,11 @@ QSet<PosRuleWatcher::Channel> PosRuleWatcher::channelsOfSite() const
         if (object->type() != ZarnObject::Stream)
             continue;
         // The stream's gateway is its parent, as the layouts name it.
-        const ZarnObject *gateway = m_repository->objectById(object->parentId());
-        ZarnSetting *settings = gateway ? gateway->settings() : nullptr;
-        if (!settings || !settings->contains(QStringLiteral("posPort")))
+        const GatewayAddress gateway = GatewayAddress::ofDevice(m_repository, object->parentId());
+        const int port = gateway.posPort();
+        if (port == 0)
             continue;
-        bool ok = false;
-        const int port = settings->prop(QStringLiteral("posPort")).toInt(&ok);
-        if (!ok || port < 1 || port > 65535)
-            continue;
-        const QString address = settings->contains(QStringLiteral("address"))
-                                    ? settings->prop(QStringLiteral("address"))
-                                    : QStringLiteral("127.0.0.1");
+        const QString address = gateway.host();
         channels.insert({address, port, object->id()});
     }
     return channels;

@@ -3,8 +3,8 @@
 #include "EventList.h"
 #include "GatewayAddress.h"
 #include "MpvObject.h"
+#include "StreamHistory.h"
 #include "TimelinePlayback.h"
-#include "ZarnClient.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -38,9 +39,21 @@ constexpr int kProbeMs = 3000;
 // A start or a seek waits at most this long for the slowest cell's first picture.
 constexpr int kHoldLimitMs = 6000;
 // Near the present what is recorded still changes (a chunk closes, recording stops or begins):
-// a cell there has its stream searched again as often as ChunkSearches allows.
+// a cell there has its stream searched again as often as its history's rule allows.
 constexpr qint64 kNearPresentMs = 15 * kMinute;
 constexpr qint64 kGatewayRetryMs = 10000;
+
+// The chunks an index knows, as a search answers them.
+QVariantList chunksOf(const RecordingIndex &index)
+{
+    QVariantList chunks;
+    constexpr qint64 kAll = std::numeric_limits<qint64>::max() / 2;
+    for (const RecordedSpan &span : index.spansBetween(-kAll, kAll))
+        chunks.append(QVariantMap{{QStringLiteral("start"), span.start},
+                                  {QStringLiteral("end"), span.end},
+                                  {QStringLiteral("size"), span.size}});
+    return chunks;
+}
 
 } // namespace
 
@@ -49,7 +62,7 @@ struct LayoutPlayback::Cell
     int key = 0;
     QPointer<MpvObject> player;
     QString streamId;
-    std::unique_ptr<RecordingIndex> index;
+    QPointer<StreamHistory> history;
     std::unique_ptr<TimelinePlayback> playback;
     QString state = QStringLiteral("searching");
     // Set once the player showed its first picture since the last cue.
@@ -74,21 +87,12 @@ LayoutPlayback::LayoutPlayback(QObject *parent)
 
 LayoutPlayback::~LayoutPlayback() = default;
 
-void LayoutPlayback::setClient(ZarnClient *client)
+void LayoutPlayback::setHistories(StreamHistories *histories)
 {
-    if (m_client == client)
+    if (m_histories == histories)
         return;
-    if (m_client)
-        disconnect(m_client, nullptr, this, nullptr);
-    m_client = client;
-    if (m_client) {
-        connect(m_client, &ZarnClient::recordedChunksReceived, this, &LayoutPlayback::onChunks);
-        connect(m_client, &ZarnClient::recordedChunksFailed, this,
-                [this](const QString &stream, qlonglong from, qlonglong to, const QString &) {
-                    onChunksFailed(stream, from, to);
-                });
-    }
-    emit clientChanged();
+    m_histories = histories;
+    emit historiesChanged();
 }
 
 QVariantMap LayoutPlayback::cellStates() const
@@ -99,29 +103,38 @@ QVariantMap LayoutPlayback::cellStates() const
     return states;
 }
 
-void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId,
-                             const QString &gateway)
+void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId)
 {
-    // The same again (the object tree reloaded, nothing of this cell changed): it plays on.
+    StreamHistory *history = m_histories ? m_histories->of(streamId) : nullptr;
+    // The same again (the object tree reloaded, nothing of this cell changed): it plays on; a
+    // gateway that moved reaches it through the history.
     const auto known = m_cells.find(key);
     if (known != m_cells.end() && known->second->player == player &&
-        known->second->streamId == streamId && known->second->playback->gateway() == gateway)
+        known->second->history == history)
         return;
     removeCell(key);
-    if (!player || streamId.isEmpty())
+    if (!player || !history)
         return;
     auto cell = std::make_unique<Cell>();
     cell->key = key;
     cell->player = player;
     cell->streamId = streamId;
-    cell->index = std::make_unique<RecordingIndex>();
-    cell->index->setStreamId(streamId);
+    cell->history = history;
     cell->playback = std::make_unique<TimelinePlayback>();
     cell->playback->setPlayer(player);
-    cell->playback->setIndex(cell->index.get());
-    cell->playback->setGateway(gateway);
-    connect(cell->playback.get(), &TimelinePlayback::needChunksAfter, this,
-            [this, streamId](qint64 t) { search(streamId, t, t + kSearchAround); });
+    cell->playback->setIndex(history->index());
+    cell->playback->setGateway(history->gateway());
+    TimelinePlayback *playback = cell->playback.get();
+    connect(history, &StreamHistory::gatewayChanged, playback,
+            [playback, history] { playback->setGateway(history->gateway()); });
+    connect(history, &StreamHistory::chunksAnswered, playback,
+            [this, key](qint64 from, qint64 to, const QVariantList &chunks) {
+                onChunks(key, from, to, chunks);
+            });
+    connect(history, &StreamHistory::searchFailed, playback,
+            [this, key](qint64 from, qint64 to) { searchFailed(key, from, to); });
+    connect(playback, &TimelinePlayback::needChunksAfter, history,
+            [history](qint64 t) { history->search(t, t + kSearchAround); });
     connect(cell->playback.get(), &TimelinePlayback::chunkUnavailable, this,
             [this, key] { onUnavailable(key); });
     // The first picture after a cue: the cell is at its moment.
@@ -134,9 +147,8 @@ void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId
         it->second->settleUntil = now() + kSettleMs;
         releaseIfReady();
     });
-    // Its index is empty: what was searched of the stream for the cell it replaces (or for
-    // another) is searched again for it, as soon as ChunkSearches allows.
-    m_searches.forgetAnswered(streamId);
+    // What is known of the stream already shows on the layout's timeline.
+    m_merged.addChunks(kMergedKey, 0, 0, chunksOf(*history->index()));
     Cell &added = *cell;
     m_cells[key] = std::move(cell);
     if (m_active)
@@ -284,7 +296,7 @@ void LayoutPlayback::hold(qint64 t)
 
 void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
 {
-    if (!cell.player)
+    if (!cell.player || !cell.history)
         return;
     cell.ready = true;
     // A gateway found down is left alone until it is tried again.
@@ -295,17 +307,17 @@ void LayoutPlayback::cue(Cell &cell, qint64 t, bool held)
         noRecording(cell);
         return;
     }
-    if (!cell.index->missingRanges(t, t + 1).isEmpty()) {
+    if (!cell.history->knows(t)) {
         // A start waits for the answer, and then for the picture.
         cell.ready = !held;
         // The old moment must not go on playing behind the cover.
         if (cell.playback->active())
             cell.playback->stop();
         setState(cell, QStringLiteral("searching"));
-        search(cell.streamId, t - kSearchAround, t + kSearchAround);
+        search(cell, t - kSearchAround, t + kSearchAround);
         return;
     }
-    const QVariantMap chunk = cell.index->chunkAt(t);
+    const QVariantMap chunk = cell.history->index()->chunkAt(t);
     if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
         noRecording(cell);
         return;
@@ -348,8 +360,6 @@ void LayoutPlayback::release()
 
 void LayoutPlayback::tick()
 {
-    for (const auto &expired : m_searches.expire(QDateTime::currentMSecsSinceEpoch()))
-        searchFailed(expired.first, expired.second.from, expired.second.to);
     if (m_holding)
         return;
     const qint64 moment = m_clock.moment();
@@ -359,20 +369,17 @@ void LayoutPlayback::tick()
 
 void LayoutPlayback::follow(Cell &cell, qint64 moment)
 {
-    if (!cell.player)
+    if (!cell.player || !cell.history)
         return;
     if (cell.state == QLatin1String("gatewayDown")) {
         if (now() < cell.retryAt)
             return;
         // The gateway may be back: what it refused is asked again.
-        m_searches.forgetAnswered(cell.streamId);
-        cell.index = std::make_unique<RecordingIndex>();
-        cell.index->setStreamId(cell.streamId);
-        cell.playback->setIndex(cell.index.get());
+        cell.history->forget();
         setState(cell, QStringLiteral("searching"));
     }
     if (moment > QDateTime::currentMSecsSinceEpoch() - kNearPresentMs)
-        search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
+        search(cell, moment - kSearchAround, moment + kSearchAround);
     if (cell.state == QLatin1String("playing") && cell.playback->active())
         keepInStep(cell, moment);
     else
@@ -395,15 +402,15 @@ void LayoutPlayback::waitForRecording(Cell &cell, qint64 moment)
         noRecording(cell);
         return;
     }
-    if (!cell.index->missingRanges(moment, moment + 1).isEmpty()) {
-        search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
+    if (!cell.history->knows(moment)) {
+        search(cell, moment - kSearchAround, moment + kSearchAround);
         return;
     }
-    const QVariantMap chunk = cell.index->chunkAt(moment);
+    const QVariantMap chunk = cell.history->index()->chunkAt(moment);
     if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
         noRecording(cell);
         // Near the present a recording may begin: asked again now and then.
-        search(cell.streamId, moment - kSearchAround, moment + kSearchAround);
+        search(cell, moment - kSearchAround, moment + kSearchAround);
         return;
     }
     if (m_userPaused)
@@ -421,7 +428,7 @@ void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
     const qint64 drift = cell.playback->time() - moment;
     if (std::llabs(drift) > kSeekBeyondMs * std::max(1.0, rate / 2)) {
         // Ahead past a gap the clock has not reached, or far behind: the moment, exactly.
-        const QVariantMap chunk = cell.index->chunkAt(moment);
+        const QVariantMap chunk = cell.history->index()->chunkAt(moment);
         if (chunk.isEmpty() || chunk.value(QStringLiteral("unavailable")).toBool()) {
             waitForRecording(cell, moment);
             return;
@@ -442,65 +449,35 @@ void LayoutPlayback::keepInStep(Cell &cell, qint64 moment)
         cell.player->set_speed(speed);
 }
 
-void LayoutPlayback::search(const QString &streamId, qint64 from, qint64 to)
+void LayoutPlayback::search(Cell &cell, qint64 from, qint64 to)
 {
-    if (!m_client)
-        return;
-    for (const TimeRange &r :
-         m_searches.take(streamId, from, to, QDateTime::currentMSecsSinceEpoch()))
-        m_client->searchRecordedChunks(streamId, r.from, r.to);
+    if (cell.history)
+        cell.history->search(from, to);
 }
 
-void LayoutPlayback::onChunks(const QString &streamId, qint64 from, qint64 to,
-                              const QVariantList &chunks)
+void LayoutPlayback::onChunks(int key, qint64 from, qint64 to, const QVariantList &chunks)
 {
-    // The range counts as known; what ChunkSearches says is still to be recorded is asked
-    // again as time passes, and the chunk being recorded grows with the clock meanwhile.
-    bool ours = false;
-    for (auto &entry : m_cells) {
-        if (entry.second->streamId != streamId)
-            continue;
-        entry.second->index->addChunks(streamId, from, to, chunks);
-        ours = true;
-    }
-    if (!ours)
+    const auto it = m_cells.find(key);
+    if (it == m_cells.end())
         return;
-    const qint64 present = QDateTime::currentMSecsSinceEpoch();
-    m_searches.answered(streamId, from, to, RecordingIndex::openChunkStart(chunks, present),
-                        present);
     m_merged.addChunks(kMergedKey, from, to, chunks);
-    if (m_holding) {
-        for (auto &entry : m_cells) {
-            if (entry.second->streamId == streamId &&
-                entry.second->state == QLatin1String("searching"))
-                cue(*entry.second, m_clock.moment(), true);
-        }
+    if (m_holding && it->second->state == QLatin1String("searching")) {
+        cue(*it->second, m_clock.moment(), true);
         releaseIfReady();
     }
 }
 
-void LayoutPlayback::onChunksFailed(const QString &streamId, qint64 from, qint64 to)
+void LayoutPlayback::searchFailed(int key, qint64 from, qint64 to)
 {
-    // Only the searches asked here: another page's failure is its own.
-    if (!m_searches.isAsking(streamId, from, to))
+    const auto it = m_cells.find(key);
+    if (it == m_cells.end())
         return;
-    m_searches.failed(streamId, from, to, QDateTime::currentMSecsSinceEpoch());
-    searchFailed(streamId, from, to);
-}
-
-void LayoutPlayback::searchFailed(const QString &streamId, qint64 from, qint64 to)
-{
     qWarning().noquote() << QStringLiteral("Layout playback: the recordings of stream %1 could "
                                            "not be searched")
-                                .arg(streamId);
-    for (auto &entry : m_cells) {
-        if (entry.second->streamId != streamId)
-            continue;
-        entry.second->index->markFailed(streamId, from, to);
-        entry.second->ready = true;
-        if (entry.second->state == QLatin1String("searching"))
-            setState(*entry.second, QStringLiteral("searchFailed"));
-    }
+                                .arg(it->second->streamId);
+    it->second->ready = true;
+    if (it->second->state == QLatin1String("searching"))
+        setState(*it->second, QStringLiteral("searchFailed"));
     m_merged.markFailed(kMergedKey, from, to);
     releaseIfReady();
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "ChunkSearches.h"
 #include "LayoutClock.h"
 #include "RecordingIndex.h"
-#include "ZarnClient.h"
+#include "StreamHistories.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -18,6 +17,7 @@
 
 class EventList;
 class MpvObject;
+class StreamHistory;
 class TimelinePlayback;
 
 // A whole layout played back at one moment. Each camera cell registers its player; while
@@ -27,10 +27,12 @@ class TimelinePlayback;
 // seek holds the clock until every cell shows its first picture of that moment, so that they
 // all start together. A cell without a recording at the moment waits for one; a cell whose
 // gateway does not answer says so and is tried again now and then, the others playing on.
+// What each cell's stream has recorded, and where its gateway is, comes from the stream's
+// shared StreamHistory, the same the recorded page shows.
 class LayoutPlayback : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(ZarnClient *client READ client WRITE setClient NOTIFY clientChanged)
+    Q_PROPERTY(StreamHistories *histories READ histories WRITE setHistories NOTIFY historiesChanged)
     Q_PROPERTY(LayoutClock *clock READ clock CONSTANT)
     // Every cell's recorded spans under one stream key, for the shared timeline.
     Q_PROPERTY(RecordingIndex *index READ index CONSTANT)
@@ -47,8 +49,8 @@ public:
     explicit LayoutPlayback(QObject *parent = nullptr);
     ~LayoutPlayback() override;
 
-    ZarnClient *client() const { return m_client; }
-    void setClient(ZarnClient *client);
+    StreamHistories *histories() const { return m_histories; }
+    void setHistories(StreamHistories *histories);
     LayoutClock *clock() { return &m_clock; }
     RecordingIndex *index() { return &m_merged; }
     bool active() const { return m_active; }
@@ -56,9 +58,7 @@ public:
     QVariantMap cellStates() const;
 
     // A camera cell taking part, by its key in the layout; registered again it is replaced.
-    // `gateway`: the HTTP service of the stream's gateway, "http://host:port" (GatewayAddress).
-    Q_INVOKABLE void addCell(int key, MpvObject *player, const QString &streamId,
-                             const QString &gateway);
+    Q_INVOKABLE void addCell(int key, MpvObject *player, const QString &streamId);
     Q_INVOKABLE void removeCell(int key);
 
     Q_INVOKABLE void start(qint64 t);
@@ -76,7 +76,7 @@ public:
     Q_INVOKABLE static QString doorStateAt(EventList *events, const QString &sensorId, qint64 t);
 
 signals:
-    void clientChanged();
+    void historiesChanged();
     void activeChanged();
     void pausedChanged();
     void cellStatesChanged();
@@ -93,12 +93,11 @@ private:
     void keepInStep(Cell &cell, qint64 moment);
     void waitForRecording(Cell &cell, qint64 moment);
     void noRecording(Cell &cell);
-    // Searches what ChunkSearches says is to be searched (again) of [from, to).
-    void search(const QString &streamId, qint64 from, qint64 to);
-    void onChunks(const QString &streamId, qint64 from, qint64 to, const QVariantList &chunks);
-    void onChunksFailed(const QString &streamId, qint64 from, qint64 to);
-    // A search asked here failed or took too long: the cells of the stream say so.
-    void searchFailed(const QString &streamId, qint64 from, qint64 to);
+    // Searches what the stream's history says is to be searched (again) of [from, to).
+    void search(Cell &cell, qint64 from, qint64 to);
+    void onChunks(int key, qint64 from, qint64 to, const QVariantList &chunks);
+    // A search of the cell's stream failed or took too long: the cell says so.
+    void searchFailed(int key, qint64 from, qint64 to);
     void onUnavailable(int key);
     // Tells a gateway that is down from a recording it refused: a connection is tried.
     void probeGateway(Cell &cell);
@@ -107,12 +106,10 @@ private:
     void setUserPaused(bool paused);
     qint64 now() const { return m_wall.elapsed(); }
 
-    QPointer<ZarnClient> m_client;
+    QPointer<StreamHistories> m_histories;
     LayoutClock m_clock;
     RecordingIndex m_merged;
     std::map<int, std::unique_ptr<Cell>> m_cells;
-    // Which range of which stream to search, and when again.
-    ChunkSearches m_searches;
     bool m_active = false;
     bool m_userPaused = false;
     bool m_holding = false;

@@ -608,28 +608,36 @@ void MpvObject::play()
         const qlonglong current = getProperty(QStringLiteral("playlist-pos")).toLongLong();
         setProperty(QStringLiteral("playlist-pos"), qMax(current, qlonglong(0)));
     }
-    if (!m_isPlaying)
+    if (!playingNow())
         setProperty(QStringLiteral("pause"), false);
 }
 
 void MpvObject::pause()
 {
-    if (m_isPlaying)
+    if (playingNow())
         setProperty(QStringLiteral("pause"), true);
 }
 
+// Decided on the player's state as it is now, not on isPlaying: that follows the player's
+// change events, so a second press that comes before the first one's pause was reported (Space
+// twice in quick succession) would otherwise pause again instead of resuming.
 void MpvObject::playPause()
 {
-    if (!m_isPlaying)
+    if (!playingNow())
         play();
     else
         setProperty(QStringLiteral("pause"), true);
 }
 
+bool MpvObject::playingNow()
+{
+    return !getProperty(QLatin1String(kIdleState)).toBool() &&
+           !getProperty(QStringLiteral("pause")).toBool();
+}
+
 void MpvObject::updateState()
 {
-    const bool playing = !getProperty(QLatin1String(kIdleState)).toBool() &&
-                         !getProperty(QStringLiteral("pause")).toBool();
+    const bool playing = playingNow();
     if (playing == m_isPlaying)
         return;
     m_isPlaying = playing;

@@ -226,6 +226,8 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // Playing at this moment: an entry open and not paused (isPlaying follows the events).
+    bool playingNow();
     bool createPlayer();
     void observeProperties();
     void handleEvent(const mpv_event &event);

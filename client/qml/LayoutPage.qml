@@ -96,15 +96,10 @@ Pane {
             return qsTr("Searching the recordings…")
         return ""
     }
-    // "http://host:port" of the gateway's HTTP service (GatewayAddress).
-    function gatewayBaseOf(gatewayId) {
-        return App.zarnRepository.gatewayHttp(gatewayId).base
-    }
-
     LayoutPlayback {
         id: layoutPlayback
         objectName: "layoutPlayback"
-        client: App.zarnClient
+        histories: App.histories
     }
 
     // A layout applied meanwhile (from vantrel, a key, the sidebar) is shown live.
@@ -170,31 +165,25 @@ Pane {
             id: cell
             readonly property Item slot: parent
             readonly property string streamId: slot ? slot.streamId : ""
+            // What the stream has recorded and where its gateway is, shared with other screens.
+            readonly property StreamHistory history: App.histories.of(streamId)
             property string posAddress: ""
 
             function leaveSingleView() { view.singleView = false }
 
+            // The stream's channel texts, from where its gateway publishes them (GatewayAddress).
             function subscribeOverlay() {
-                if (!slot || slot.streamId === "" || slot.gatewayId === "")
+                if (!slot || slot.streamId === "" || slot.gatewayId === "" || !history)
                     return
-                var address = "127.0.0.1"
-                var port = 5556
-                var gateway = App.zarnRepository.objectById(slot.gatewayId)
-                // A setting the gateway lacks keeps its fallback.
-                if (gateway && gateway.settings) {
-                    if (gateway.settings.contains("address")) {
-                        address = gateway.settings.prop("address")
-                        console.log("GW address from LDAP:", address)
-                    }
-                    if (gateway.settings.contains("posPort")) {
-                        port = parseInt(gateway.settings.prop("posPort"))
-                        console.log("Pos Port from LDAP:", port)
-                    }
-                }
-                console.log("Gateway IP:", address)
-                console.log("Pos Port:", port)
-                posAddress = address
-                PosReceiver.subscribe(address, port, slot.streamId)
+                var channel = history.posChannel()
+                if (channel.hostSource === "setting")
+                    console.log("GW address from LDAP:", channel.host)
+                if (channel.portSet)
+                    console.log("Pos Port from LDAP:", channel.port)
+                console.log("Gateway IP:", channel.host)
+                console.log("Pos Port:", channel.port)
+                posAddress = channel.host
+                PosReceiver.subscribe(channel.host, channel.port, slot.streamId)
             }
 
             Connections {
@@ -210,8 +199,7 @@ Pane {
                                                    ? page.cellStateText(cellKey) : ""
             function takePart() {
                 if (slot && streamId !== "")
-                    layoutPlayback.addCell(cellKey, view.backend, streamId,
-                                           page.gatewayBaseOf(slot.gatewayId))
+                    layoutPlayback.addCell(cellKey, view.backend, streamId)
             }
 
             Component.onCompleted: {
@@ -243,62 +231,15 @@ Pane {
             }
 
             // In playback the texts the stream printed are laid over the cell as the moment
-            // passes them, fetched from its gateway as on the recorded page; after a jump the
-            // last one printed shortly before the moment shows, once the cell has its picture.
-            PosTextCache {
-                id: posTexts
-                objectName: "playbackTexts"
-            }
-            readonly property real hourMs: 3600000
-            readonly property real recentMs: 30000
-            property real textsUntil: -1
-            property real jumpedTo: -1
-            function followTexts() {
-                var t = page.playbackMoment
-                if (!page.playbackMode || !slot || streamId === "" || t < 0)
-                    return
-                if (textsUntil < 0 || t < textsUntil || t - textsUntil > 3000) {
-                    view.clearPos()
-                    posTexts.setSource(streamId, page.gatewayBaseOf(slot.gatewayId))
-                    posTexts.request(t - hourMs, t + hourMs)
-                    jumpedTo = t
-                }
-                var since = textsUntil + 500
-                textsUntil = t
-                if (jumpedTo >= 0) {
-                    if (posTexts.busy || layoutPlayback.cellStates[String(cellKey)] !== "playing")
-                        return
-                    jumpedTo = -1
-                    var recent = posTexts.textsBetween(t - recentMs, t + 500)
-                    if (recent.length > 0)
-                        view.appendPos(recent[recent.length - 1].text)
-                    return
-                }
-                var texts = posTexts.textsBetween(since, t + 500)
-                for (var i = 0; i < texts.length; ++i)
-                    view.appendPos(texts[i].text)
-                if (Math.floor(t / hourMs) !== Math.floor((since - 500) / hourMs))
-                    posTexts.request(t - 60000, t + hourMs)
-            }
-            Connections {
-                target: page
-                function onPlaybackMomentChanged() { cell.followTexts() }
-                function onPlaybackModeChanged() {
-                    // Neither live nor recorded texts may pass for the other.
-                    view.clearPos()
-                    cell.textsUntil = -1
-                    cell.followTexts()
-                }
-            }
-            Connections {
-                target: layoutPlayback
-                enabled: cell.jumpedTo >= 0
-                function onCellStatesChanged() { cell.followTexts() }
-            }
-            Connections {
-                target: posTexts
-                enabled: cell.jumpedTo >= 0
-                function onBusyChanged() { cell.followTexts() }
+            // passes them.
+            PlaybackCellTexts {
+                cameraView: view
+                streamId: cell.streamId
+                gateway: cell.history ? cell.history.gateway : ""
+                playbackMode: page.playbackMode
+                moment: page.playbackMoment
+                cellState: page.playbackMode ? layoutPlayback.cellStates[String(cell.cellKey)] || ""
+                                             : ""
             }
 
             Connections {
@@ -412,68 +353,9 @@ Pane {
 
     Component {
         id: doorCell
-        Item {
-            id: cell
-            readonly property Item slot: parent
-            readonly property var sensor: slot ? slot.sensor : null
-            readonly property var actuator: slot ? slot.actuator : null
-            property bool pending: false
-            // In playback: the door's last reported state before the moment, "" when unknown.
-            readonly property string pastState: page.playbackMode && slot
-                ? layoutPlayback.doorStateAt(App.events, slot.streamId, page.playbackMoment) : ""
-
-            Timer {
-                id: pendingTimer
-                interval: 10000
-                repeat: false
-                onTriggered: cell.pending = false
-            }
-
-            Connections {
-                target: cell.actuator
-                function onValueChanged() {
-                    cell.pending = false
-                    pendingTimer.stop()
-                }
-            }
-
-            Connections {
-                target: App.events
-                function onArrived(sourceIds) {
-                    if (cell.slot)
-                        page.flashOnEvents(doorFlash, sourceIds, [cell.slot.streamId,
-                                                                  cell.slot.lockId,
-                                                                  cell.slot.gatewayId])
-                }
-            }
-
-            FlashingBorder {
-                id: doorFlash
-                // A new event of an alarm class: until it is acknowledged.
-                flashing: App.events.alarmRevision,
-                          cell.slot ? App.events.hasNewAlarm([cell.slot.streamId, cell.slot.lockId,
-                                                              cell.slot.gatewayId])
-                                    : false
-            }
-
-            DoorView {
-                objectName: "doorView"
-                anchors.fill: parent
-                name: cell.slot ? cell.slot.cellLabel : ""
-                isClosed: page.playbackMode ? cell.pastState === "closed"
-                                            : cell.sensor ? cell.sensor.value : false
-                toOpen: cell.actuator ? cell.actuator.value : false
-                reported: page.playbackMode ? cell.pastState !== ""
-                                            : cell.sensor ? cell.sensor.valueKnown : false
-                stateKnown: !App.reconnector.active && (!page.playbackMode || cell.pastState !== "")
-                buttonOpenClose.enabled: !page.playbackMode && !App.reconnector.active && !cell.pending
-                                         && (cell.actuator ? cell.actuator.valueKnown : false)
-                buttonOpenClose.onClicked: {
-                    cell.actuator.value = !cell.actuator.value
-                    cell.pending = true
-                    pendingTimer.restart()
-                }
-            }
+        LayoutDoorCell {
+            layoutPage: page
+            playback: layoutPlayback
         }
     }
 

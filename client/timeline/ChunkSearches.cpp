@@ -1,18 +1,8 @@
 #include "ChunkSearches.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QQmlEngine>
-
 #include <algorithm>
 
 namespace {
-
-void registerChunkSearches()
-{
-    qmlRegisterType<ChunkSearches>("Native", 1, 0, "ChunkSearches");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerChunkSearches)
 
 // Adds [from, to) to a sorted list of disjoint ranges, merging what touches it.
 void unite(QVector<TimeRange> &ranges, TimeRange added)
@@ -215,34 +205,4 @@ void ChunkSearches::forgetAnswered(const QString &streamId)
         return;
     it->settled.clear();
     it->recording.clear();
-}
-
-QVariantList ChunkSearches::ask(const QString &streamId, qint64 from, qint64 to)
-{
-    QVariantList out;
-    for (const TimeRange &r : take(streamId, from, to, QDateTime::currentMSecsSinceEpoch()))
-        out.append(QVariantMap{{QStringLiteral("from"), r.from}, {QStringLiteral("to"), r.to}});
-    return out;
-}
-
-void ChunkSearches::answer(const QString &streamId, qint64 from, qint64 to,
-                           const QVariantList &chunks)
-{
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    answered(streamId, from, to, RecordingIndex::openChunkStart(chunks, now), now);
-}
-
-void ChunkSearches::fail(const QString &streamId, qint64 from, qint64 to)
-{
-    failed(streamId, from, to, QDateTime::currentMSecsSinceEpoch());
-}
-
-QVariantList ChunkSearches::expireNow()
-{
-    QVariantList out;
-    for (const auto &e : expire(QDateTime::currentMSecsSinceEpoch()))
-        out.append(QVariantMap{{QStringLiteral("stream"), e.first},
-                               {QStringLiteral("from"), e.second.from},
-                               {QStringLiteral("to"), e.second.to}});
-    return out;
 }

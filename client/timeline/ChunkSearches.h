@@ -5,11 +5,10 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QVariantList>
 #include <QVector>
 
-// When to search which range of a stream's recordings (again). Both the recorded page and
-// the layout playback ask it before every chunk search and tell it every answer:
+// When to search which range of a stream's recordings (again). Each stream's StreamHistory
+// asks it before every chunk search and tells it every answer:
 // - a range counts as searched once its answer came; what was then still to be recorded (from
 //   the start of the chunk being recorded, else from kSettleMs before the answer, and all that
 //   lies after) is asked again as time passes, at most once per kAgainMs per stream;
@@ -17,7 +16,7 @@
 // - a range being searched is not asked twice; one unanswered after kTimeoutMs is expired;
 // - ranges never asked are rounded out to whole hours, so that a view moving a little at a
 //   time asks nothing new until it reaches the next hour.
-// Times are in ms since the epoch; `now` is the caller's clock (QML: the system clock).
+// Times are in ms since the epoch; `now` is the caller's clock.
 class ChunkSearches : public QObject
 {
     Q_OBJECT
@@ -52,15 +51,6 @@ public:
     // searches in flight and the answers and failures of the last kAgainMs still count, so
     // that nothing answered under kAgainMs ago is asked again.
     void forgetAnswered(const QString &streamId);
-
-    // The same for QML, at the system clock; ranges as [{from, to}], answers as the chunk lists
-    // the client's search gives.
-    Q_INVOKABLE QVariantList ask(const QString &streamId, qint64 from, qint64 to);
-    Q_INVOKABLE void answer(const QString &streamId, qint64 from, qint64 to,
-                            const QVariantList &chunks);
-    Q_INVOKABLE void fail(const QString &streamId, qint64 from, qint64 to);
-    // Expired searches as [{stream, from, to}].
-    Q_INVOKABLE QVariantList expireNow();
 
 signals:
     void runningChanged();

@@ -244,6 +244,12 @@ void RecordingIndex::markUnavailable(const QString &streamId, qint64 chunkStart)
         emit changed();
 }
 
+void RecordingIndex::forgetStream(const QString &streamId)
+{
+    if (m_streams.remove(streamId) > 0 && streamId == m_streamId)
+        emit changed();
+}
+
 QVariantList RecordingIndex::missingRanges(qint64 from, qint64 to) const
 {
     QVector<TimeRange> missing;

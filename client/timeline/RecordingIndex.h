@@ -70,6 +70,8 @@ public:
     Q_INVOKABLE void markFailed(const QString &streamId, qint64 from, qint64 to);
     // The gateway refused the recording of the chunk that starts at `chunkStart`.
     Q_INVOKABLE void markUnavailable(const QString &streamId, qint64 chunkStart);
+    // Everything known of `streamId` is thrown away: its ranges are missing again.
+    void forgetStream(const QString &streamId);
     // The parts of [from, to) of the current stream that no search has answered yet, as
     // [{from, to}], in time order.
     Q_INVOKABLE QVariantList missingRanges(qint64 from, qint64 to) const;

@@ -32,6 +32,11 @@ GatewayAddress GatewayAddress::ofDevice(const ZarnObjectsRepository *repository,
         address.m_host = reported.trimmed();
         address.m_hostSource = QStringLiteral("reported");
     }
+    if (settings && settings->contains(QStringLiteral("posPort"))) {
+        bool ok = false;
+        const int port = settings->prop(QStringLiteral("posPort")).trimmed().toInt(&ok);
+        address.m_posPort = ok && port >= 1 && port <= 65535 ? port : 0;
+    }
     if (settings && settings->contains(QStringLiteral("httpPort"))) {
         const QString text = settings->prop(QStringLiteral("httpPort"));
         address.m_port = portFromSetting(text);

@@ -13,6 +13,8 @@ class GatewayAddress
 {
 public:
     static constexpr int kDefaultHttpPort = 9554;
+    // Where a camera cell listens for the channel texts when the gateway names no "posPort".
+    static constexpr int kDefaultPosPort = 5556;
 
     // The gateway `deviceId` (a stream's parent); `reported`: the address the server gave in
     // the stream's information, used when the gateway has no "address" setting.
@@ -29,6 +31,9 @@ public:
     int port() const { return m_port; }
     // "setting", "reported" or "fallback": where the host came from, for the log.
     const QString &hostSource() const { return m_hostSource; }
+    // The port the gateway publishes its channel texts on, from its "posPort" setting; 0 when
+    // it has none or it names no port (1–65535).
+    int posPort() const { return m_posPort; }
     // "http://host:port", an IPv6 host in brackets.
     QString httpBase() const;
     // "host:port" as the operator reads it, an IPv6 host in brackets.
@@ -38,4 +43,5 @@ private:
     QString m_host = QStringLiteral("127.0.0.1");
     int m_port = kDefaultHttpPort;
     QString m_hostSource = QStringLiteral("fallback");
+    int m_posPort = 0;
 };

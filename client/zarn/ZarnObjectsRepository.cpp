@@ -1,7 +1,5 @@
 #include "ZarnObjectsRepository.h"
 
-#include "GatewayAddress.h"
-
 #include <QCoreApplication>
 #include <QDebug>
 #include <QQmlEngine>
@@ -118,15 +116,4 @@ ZarnObjectPtr ZarnObjectsRepository::find(const QString &id) const
 ZarnObject *ZarnObjectsRepository::objectById(const QString &id) const
 {
     return m_byId.value(id).get();
-}
-
-QVariantMap ZarnObjectsRepository::gatewayHttp(const QString &deviceId,
-                                               const QString &reported) const
-{
-    const GatewayAddress gateway = GatewayAddress::ofDevice(this, deviceId, reported);
-    return {{QStringLiteral("base"), gateway.httpBase()},
-            {QStringLiteral("host"), gateway.host()},
-            {QStringLiteral("port"), gateway.port()},
-            {QStringLiteral("hostPort"), gateway.hostPort()},
-            {QStringLiteral("source"), gateway.hostSource()}};
 }

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QVariantMap>
 
 #include <vector>
 
@@ -40,11 +39,6 @@ public:
     bool add(const ZarnObjectPtr &obj, const QString &sep);
     ZarnObjectPtr find(const QString &id) const;
     Q_INVOKABLE ZarnObject *objectById(const QString &id) const;
-    // The HTTP service of gateway `deviceId` (GatewayAddress): {"base": "http://host:port",
-    // "host", "port", "hostPort": "host:port", "source": where the host came from}.
-    // `reported`: the address the server gave for the stream, for a gateway without "address".
-    Q_INVOKABLE QVariantMap gatewayHttp(const QString &deviceId,
-                                        const QString &reported = QString()) const;
     // Every object keyed by id, in the hash's own order.
     const ObjectsById &objects() const { return m_byId; }
 

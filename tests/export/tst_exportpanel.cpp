@@ -126,7 +126,7 @@ private slots:
                                           Q_ARG(QVariant, "12")));
         QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange", Q_ARG(qint64, m_t0),
                                           Q_ARG(qint64, m_t0 + 2 * kMinute)));
-        auto *index = m_page->findChild<QObject *>(QStringLiteral("recordedIndex"));
+        auto *index = m_page->property("index").value<QObject *>();
         QTRY_VERIFY_WITH_TIMEOUT(index->property("lastRecorded").toLongLong() > m_t0, kDeadline);
     }
 
@@ -188,7 +188,7 @@ private slots:
         const qint64 in = m_t0 + 2 * kMinute + 20000;
         QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange", Q_ARG(qint64, m_t0),
                                           Q_ARG(qint64, m_t0 + 3 * kMinute)));
-        auto *index = m_page->findChild<QObject *>(QStringLiteral("recordedIndex"));
+        auto *index = m_page->property("index").value<QObject *>();
         const auto knows = [&] {
             QVariantMap chunk;
             QMetaObject::invokeMethod(index, "chunkFrom", Q_RETURN_ARG(QVariantMap, chunk),
@@ -245,7 +245,7 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange",
                                           Q_ARG(qint64, m_t0 + 2 * kMinute),
                                           Q_ARG(qint64, m_t0 + 4 * kMinute)));
-        auto *index = m_page->findChild<QObject *>(QStringLiteral("recordedIndex"));
+        auto *index = m_page->property("index").value<QObject *>();
         const auto searched = [&] {
             QVariantList missing;
             QMetaObject::invokeMethod(index, "missingRanges", Q_RETURN_ARG(QVariantList, missing),

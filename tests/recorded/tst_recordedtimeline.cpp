@@ -83,7 +83,6 @@ private:
     QQuickItem *m_page = nullptr;
     QQuickItem *m_timeline = nullptr;
     TimelinePlayback *m_playback = nullptr;
-    RecordingIndex *m_index = nullptr;
     MpvObject *m_player = nullptr;
     qint64 m_t0 = 0;
 
@@ -98,6 +97,8 @@ private:
     }
 
     QString note() const { return m_playback->note(); }
+    // The index of the stream chosen on the page: its StreamHistory's.
+    RecordingIndex *index() const { return m_page->property("index").value<RecordingIndex *>(); }
 
     // The file the player plays, and where in it.
     QString playing() const { return m_player->path(); }
@@ -132,9 +133,8 @@ private slots:
         QVERIFY(m_server->sim().gatewayHttpPort(2) != 9554);
         m_timeline = m_page->findChild<QQuickItem *>(QStringLiteral("timeline"));
         m_playback = m_page->findChild<TimelinePlayback *>(QStringLiteral("timelinePlayback"));
-        m_index = m_page->findChild<RecordingIndex *>(QStringLiteral("recordedIndex"));
         m_player = m_page->findChild<MpvObject *>(QStringLiteral("mpvObject"));
-        QVERIFY(m_timeline && m_playback && m_index && m_player);
+        QVERIFY(m_timeline && m_playback && m_player);
 
         App *app = App::instance();
         QVERIFY(app);
@@ -147,7 +147,7 @@ private slots:
                                           Q_ARG(QVariant, "12")));
         QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange", Q_ARG(qint64, m_t0 - kMinute),
                                           Q_ARG(qint64, m_t0 + 9 * kMinute)));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(!index()->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
     }
 
     void cleanupTestCase()
@@ -224,7 +224,7 @@ private slots:
     void refusedChunkIsMarkedAndSkipped()
     {
         clickAt(m_t0 + 5 * kMinute + 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_index->chunkAt(m_t0 + 5 * kMinute).value("unavailable").toBool(),
+        QTRY_VERIFY_WITH_TIMEOUT(index()->chunkAt(m_t0 + 5 * kMinute).value("unavailable").toBool(),
                                  kDeadline);
         QVERIFY2(note().contains(QStringLiteral("unavailable")), qPrintable(note()));
 
@@ -252,7 +252,10 @@ private slots:
     void receiptOpensTenSecondsBefore()
     {
         auto *badge = m_page->findChild<QQuickItem *>(QStringLiteral("receiptBadge"));
-        auto *box = m_page->findChild<QQuickItem *>(QStringLiteral("receiptBox"));
+        // The page's, not the one of the picture's own texts.
+        auto *notes = m_page->findChild<QQuickItem *>(QStringLiteral("recordedNotes"));
+        QVERIFY(notes);
+        auto *box = notes->findChild<QQuickItem *>(QStringLiteral("receiptBox"));
         QVERIFY(badge && box);
         const qint64 receipt = m_t0 + 40000;
         QMetaObject::invokeMethod(m_page, "openReceipt", Q_ARG(QVariant, "2"),
@@ -285,9 +288,9 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(m_timeline, "showRange",
                                           Q_ARG(qint64, present() - 10 * kMinute),
                                           Q_ARG(qint64, present() + kMinute)));
-        QTRY_VERIFY_WITH_TIMEOUT(m_index->lastRecorded() > present() - 5000, kDeadline);
-        const qint64 end = m_index->lastRecorded();
-        QTRY_VERIFY_WITH_TIMEOUT(m_index->lastRecorded() > end + 2000, kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(index()->lastRecorded() > present() - 5000, kDeadline);
+        const qint64 end = index()->lastRecorded();
+        QTRY_VERIFY_WITH_TIMEOUT(index()->lastRecorded() > end + 2000, kDeadline);
         const qint64 moment = present() - 5000;
         QVERIFY(QMetaObject::invokeMethod(m_page, "playMoment", Q_ARG(QVariant, double(moment))));
         QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_playback->active(), kDeadline);
@@ -309,10 +312,8 @@ private slots:
         m_playback->stop();
         m_page->setProperty("streamId", QString());
         LayoutPlayback layout;
-        layout.setClient(App::instance()->zarnClient());
-        layout.addCell(
-            1, m_player, QStringLiteral("13"),
-            QStringLiteral("http://127.0.0.1:%1").arg(m_server->sim().gatewayHttpPort(2)));
+        layout.setHistories(App::instance()->histories());
+        layout.addCell(1, m_player, QStringLiteral("13"));
         layout.start(present() - kMinute);
         QTRY_COMPARE_WITH_TIMEOUT(layout.cellStates().value("1").toString(),
                                   QStringLiteral("playing"), kDeadline);
@@ -328,21 +329,34 @@ private slots:
                                           Q_ARG(QVariant, "13")));
     }
 
-    // Home plays the first recorded moment, End the last (ten seconds before it).
+    // Home plays the first recorded second, from the first chunk's recording; End ten seconds
+    // before the last recorded moment, which for a stream that records on is the present.
     void homeAndEndPlayTheEdges()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(m_index->firstRecorded() > 0, kDeadline);
-        const qint64 first = m_index->firstRecorded();
+        QTRY_VERIFY_WITH_TIMEOUT(index()->firstRecorded() > 0, kDeadline);
+        const qint64 first = index()->firstRecorded();
         QTest::keyClick(m_view.get(), Qt::Key_Home);
-        QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() < first + 20000,
-                                 kDeadline);
-        QVERIFY(m_playback->time() >= first);
-        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(first), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying() && m_playback->active(), kDeadline);
+        QVERIFY2(m_playback->time() >= first && m_playback->time() < first + 5000,
+                 qPrintable(QString::number(m_playback->time() - first)));
+        // The first picture of the first chunk's recording (the previous file's position may
+        // still be told for a moment).
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->position() > 0 && m_player->position() < 5.0, kDeadline);
 
         QTest::keyClick(m_view.get(), Qt::Key_End);
         QTRY_VERIFY_WITH_TIMEOUT(m_playback->active() && m_playback->time() > present() - 30000,
                                  kDeadline);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), kDeadline);
+        // The recording of the chunk that holds the moment played, near the recorded end.
+        const auto playsLastChunk = [this] {
+            const QVariantMap last = index()->chunkAt(m_playback->time());
+            return !last.isEmpty() && playing().section(QLatin1Char('?'), 0, 0) ==
+                                          recordingOf(last.value("start").toLongLong());
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(playsLastChunk(), kDeadline);
+        QVERIFY2(index()->lastRecorded() - m_playback->time() < 20000,
+                 qPrintable(QString::number(index()->lastRecorded() - m_playback->time())));
     }
 
     // Ctrl+G puts the cursor in the moment field; a wrong text is refused in words, a right
@@ -351,7 +365,7 @@ private slots:
     {
         QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
                                           Q_ARG(QVariant, "12")));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(!index()->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
         auto *input = m_page->findChild<QQuickItem *>(QStringLiteral("momentInput"));
         auto *error = m_page->findChild<QQuickItem *>(QStringLiteral("momentError"));
         QVERIFY(input && error);
@@ -379,6 +393,8 @@ private slots:
         QVERIFY(!input->hasActiveFocus());
         QTest::keyClick(m_view.get(), Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(m_player->property("paused").toBool(), kDeadline);
+        QTest::keyClick(m_view.get(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_player->property("paused").toBool(), kDeadline);
     }
 
     // A gateway whose "httpPort" leads nowhere: the page says so over the picture, naming the
@@ -401,7 +417,7 @@ private slots:
 
         QVERIFY(QMetaObject::invokeMethod(m_page, "chooseStream", Q_ARG(QVariant, "2"),
                                           Q_ARG(QVariant, "12")));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_index->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
+        QTRY_VERIFY_WITH_TIMEOUT(!index()->chunkAt(m_t0 + 7 * kMinute).isEmpty(), kDeadline);
         clickAt(m_t0 + 7 * kMinute + 5000);
         auto *said = m_page->findChild<QQuickItem *>(QStringLiteral("gatewayDown"));
         QVERIFY(said);
