@@ -259,8 +259,6 @@ private slots:
             repo.find("2")->settings()->insert("httpPort", parts[1]);
         QCOMPARE(GatewayAddress::ofDevice(&repo, QStringLiteral("2"), reported).httpBase(),
                  parts[3]);
-        QCOMPARE(repo.gatewayHttp(QStringLiteral("2"), reported).value("base").toString(),
-                 parts[3]);
         if (reported.isEmpty())
             QCOMPARE(GatewayAddress::ofStream(&repo, QStringLiteral("11")).httpBase(), parts[3]);
     }
