@@ -122,6 +122,7 @@ void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId
     cell->history = history;
     cell->playback = std::make_unique<TimelinePlayback>();
     cell->playback->setPlayer(player);
+    cell->playback->setMayHurry(false); // the layout's clock sets each cell's speed
     cell->playback->setIndex(history->index());
     cell->playback->setGateway(history->gateway());
     TimelinePlayback *playback = cell->playback.get();

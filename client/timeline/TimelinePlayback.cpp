@@ -174,8 +174,10 @@ bool TimelinePlayback::playAt(qint64 t)
     m_contextWaits = 0;
     // Catching up belongs to following near the present: a moment chosen further back is
     // played as it is, however long the chunk being recorded runs on.
-    if (!m_goingOn)
+    if (!m_goingOn) {
         m_nearPresent = m_index->lastRecorded() - t <= kCatchUpMs;
+        stopHurrying();
+    }
     m_extend.stop();
     m_follow.stop();
     m_followFrom = -1;
@@ -242,6 +244,8 @@ bool TimelinePlayback::seekTo(qint64 t)
         return playAt(t);
     setNote(QString());
     m_nearPresent = m_index && m_index->lastRecorded() - t <= kCatchUpMs;
+    if (!m_nearPresent)
+        stopHurrying();
     qInfo().noquote() << QStringLiteral("Recorded playback of stream %1: seek to %2")
                              .arg(streamId(), clockText(t));
     m_player->command(QVariantList{QStringLiteral("seek"), (t - chunk.start) / 1000.0,
@@ -252,6 +256,7 @@ bool TimelinePlayback::seekTo(qint64 t)
 
 void TimelinePlayback::stop()
 {
+    stopHurrying();
     m_contextRetry.stop();
     m_pendingAt = -1;
     m_contextWaits = 0;
@@ -498,8 +503,41 @@ void TimelinePlayback::onPosition(double seconds)
     const RecordedSpan &chunk = m_entries.at(at).chunk;
     setTime(chunk.start + qint64(seconds * 1000));
     // A long stall within a part counts as much as one between parts.
-    if (m_entries.at(at).open)
+    if (m_entries.at(at).open) {
+        keepUpWithPresent();
         catchUp(m_time);
+    }
+}
+
+void TimelinePlayback::keepUpWithPresent()
+{
+    if (!m_mayHurry || !m_nearPresent || !m_player)
+        return;
+    const qint64 lag = behind(m_time);
+    if (m_hurrying) {
+        if (lag < kHurryToMs)
+            stopHurrying();
+        return;
+    }
+    // Another speed than the normal one is the operator's choice: left alone.
+    if (lag <= kHurryFromMs || !qFuzzyCompare(m_player->speed(), 1.0))
+        return;
+    m_hurrying = true;
+    m_player->set_speed(kHurrySpeed);
+    qDebug().noquote() << QStringLiteral("Recorded playback of stream %1: %2 s behind the "
+                                         "present, played faster until nearer")
+                              .arg(streamId())
+                              .arg(lag / 1000.0, 0, 'f', 1);
+}
+
+void TimelinePlayback::stopHurrying()
+{
+    if (!m_hurrying)
+        return;
+    m_hurrying = false;
+    // Set back only when still ours: the operator may have chosen a speed meanwhile.
+    if (m_player && qFuzzyCompare(m_player->speed(), kHurrySpeed))
+        m_player->set_speed(1.0);
 }
 
 void TimelinePlayback::followRecording(qint64 t)

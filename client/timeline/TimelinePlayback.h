@@ -43,6 +43,17 @@ public:
     // machine add up), playback jumps to kCatchUpToMs before that end.
     static constexpr qint64 kCatchUpMs = 8000;
     static constexpr qint64 kCatchUpToMs = 2000;
+    // Following the present at the normal speed, each part of the chunk being recorded costs
+    // the player a moment to open: further behind than kHurryFromMs, playback runs at
+    // kHurrySpeed until it is within kHurryToMs again, so that it stays a second or two behind
+    // without skipping anything. Layout playback keeps its cells to its own clock instead.
+    static constexpr qint64 kHurryFromMs = 3000;
+    static constexpr qint64 kHurryToMs = 1800;
+    static constexpr double kHurrySpeed = 1.25;
+
+    // Whether following the present may speed the player up (off for layout playback's cells,
+    // whose speed its clock sets).
+    void setMayHurry(bool may) { m_mayHurry = may; }
 
     explicit TimelinePlayback(QObject *parent = nullptr);
 
@@ -95,6 +106,8 @@ private:
     bool enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool replace);
     // Playback of a recording whose name cannot tell which of the repeated hour it is: refused.
     bool refuseAmbiguous(qint64 t, const RecordedSpan &chunk);
+    void keepUpWithPresent();
+    void stopHurrying();
     void onEntryStarted(qint64 id);
     void onEntryEnded(qint64 id, const QString &reason, const QString &error);
     void onPosition(double seconds);
@@ -138,5 +151,7 @@ private:
     bool m_pendingGoingOn = false;
     bool m_nearPresent = false; // the operator's moment was near the recorded end
     bool m_goingOn = false;     // playAt() called to go on, not by the operator
-    qint64 m_handOver = -1;     // a part of a chunk being recorded started, no picture yet
+    bool m_hurrying = false;    // the player runs at kHurrySpeed to come nearer the present
+    bool m_mayHurry = true;
+    qint64 m_handOver = -1; // a part of a chunk being recorded started, no picture yet
 };
