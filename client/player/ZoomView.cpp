@@ -110,10 +110,10 @@ QRect ZoomView::sourceRect() const
     if (m_videoWidth <= 0 || m_videoHeight <= 0)
         return QRect();
     const QRectF part = shownPart();
-    const QRect pixels(QPoint(int(std::floor(part.left() * m_videoWidth)),
-                              int(std::floor(part.top() * m_videoHeight))),
-                       QPoint(int(std::ceil(part.right() * m_videoWidth)) - 1,
-                              int(std::ceil(part.bottom() * m_videoHeight)) - 1));
+    // Rounded to whole pixels of the stream: the size is the shown part's, not one more.
+    const QRect pixels(qRound(part.left() * m_videoWidth), qRound(part.top() * m_videoHeight),
+                       std::max(1, qRound(part.width() * m_videoWidth)),
+                       std::max(1, qRound(part.height() * m_videoHeight)));
     return pixels.intersected(QRect(0, 0, m_videoWidth, m_videoHeight));
 }
 
