@@ -26,8 +26,8 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString sitePath = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                      : QStringLiteral(ARDIX_REALISTIC_SITE);
+    const QString sitePath =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ARDIX_REALISTIC_SITE);
     const int hovers = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
     QFile file(sitePath);
     std::string error;
@@ -105,8 +105,7 @@ int main(int argc, char **argv)
         }
         const auto longest = std::max_element(times.begin(), times.end());
         std::printf("%s: median %.1f ms, longest %.1f ms over %zu hovers\n", name,
-                    bench::median(times), longest == times.end() ? 0.0 : *longest,
-                    times.size());
+                    bench::median(times), longest == times.end() ? 0.0 : *longest, times.size());
     };
     // The index is read at the first hover of a recording: timed on its own.
     QElapsedTimer first;

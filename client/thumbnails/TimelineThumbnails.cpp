@@ -205,8 +205,10 @@ void TimelineThumbnails::keyframeArrived(QNetworkReply *reply, const QString &ur
     QThreadPool::globalInstance()->start([self, index, bytes, key, ms] {
         QString why;
         const QImage picture = ThumbnailDecoder::decode(*index, bytes, pictureWidth, &why);
+        // Posted to the application, on the GUI thread: whether this object still lives is
+        // asked there, never here.
         QMetaObject::invokeMethod(
-            self,
+            QCoreApplication::instance(),
             [self, key, ms, picture, why] {
                 if (self)
                     self->pictureDecoded(key, ms, picture, why);
