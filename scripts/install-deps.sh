@@ -22,7 +22,7 @@ PACKAGES=(
   # time zones: the repeated hour of a clock change is tested in a named zone
   tzdata
   # media, messaging, networking
-  libmpv-dev libavformat-dev libavcodec-dev libavutil-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
+  libmpv-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg mpv fonts-dejavu-core libzmq3-dev cppzmq-dev libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   # the simulated gateway's RTSP service: the server library, appsrc (base), the RTP
   # packetiser, rtpbin and the UDP elements (good)
   libgstrtspserver-1.0-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

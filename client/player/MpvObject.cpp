@@ -508,6 +508,49 @@ void MpvObject::command(const QVariant &params)
         mpv_free_node_contents(&result);
 }
 
+QImage MpvObject::currentFrame()
+{
+    if (!mpv)
+        return {};
+    MpvNode node(QVariantList{QStringLiteral("screenshot-raw"), QStringLiteral("video")});
+    mpv_node result;
+    if (mpv_command_node(mpv.get(), node.get(), &result) < 0)
+        return {};
+    qint64 width = 0, height = 0, stride = 0;
+    QByteArray format;
+    const mpv_byte_array *data = nullptr;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        const mpv_node_list *map = result.u.list;
+        for (int i = 0; i < map->num; ++i) {
+            const QByteArray key(map->keys[i]);
+            const mpv_node &value = map->values[i];
+            if (value.format == MPV_FORMAT_INT64 && key == "w")
+                width = value.u.int64;
+            else if (value.format == MPV_FORMAT_INT64 && key == "h")
+                height = value.u.int64;
+            else if (value.format == MPV_FORMAT_INT64 && key == "stride")
+                stride = value.u.int64;
+            else if (value.format == MPV_FORMAT_STRING && key == "format")
+                format = value.u.string;
+            else if (value.format == MPV_FORMAT_BYTE_ARRAY && key == "data")
+                data = value.u.ba;
+        }
+    }
+    QImage frame;
+    // "bgr0" is the player's default: 4 bytes a pixel, blue first, which is Qt's RGB32 in
+    // memory on little-endian machines.
+    if (data && format == "bgr0" && width > 0 && height > 0 && width <= 16384 && height <= 16384 &&
+        stride >= width * 4 && data->size >= size_t(stride * height)) {
+        frame = QImage(static_cast<const uchar *>(data->data), int(width), int(height), int(stride),
+                       QImage::Format_RGB32)
+                    .copy();
+    } else {
+        qWarning() << "The player gave no usable frame:" << format << width << "x" << height;
+    }
+    mpv_free_node_contents(&result);
+    return frame;
+}
+
 QString MpvObject::getPlaylistFilename(int playlistIndex)
 {
     return getProperty(QStringLiteral("playlist/%1/filename").arg(playlistIndex)).toString();

@@ -4,6 +4,7 @@
 #include "RtspProbe.h"
 #include "StreamFailure.h"
 
+#include <QImage>
 #include <QQuickFramebufferObject>
 #include <QString>
 #include <QTimer>
@@ -98,6 +99,9 @@ public:
     Q_INVOKABLE double getChapterTime(int chapterIndex);
     // How long a live cell waits before it loads its stream again after the last load failed.
     Q_INVOKABLE int retryDelayMs() const { return StreamFailure::retryDelayMs(m_failure.kind()); }
+    // The video frame shown now at the stream's own size, without anything drawn over it (the
+    // player's "screenshot-raw"); a null image when there is none.
+    QImage currentFrame();
 
 signals:
     void idleChanged(bool value);

@@ -224,8 +224,8 @@ Pane {
                 id: chooser
                 streamId: cell.slot ? cell.slot.streamId : ""
                 fallbackUrl: cell.slot ? cell.slot.cellUrl : ""
-                pixelWidth: Math.round(view.width * Screen.devicePixelRatio)
-                pixelHeight: Math.round(view.height * Screen.devicePixelRatio)
+                pixelWidth: Math.round(view.zoomedWidth * Screen.devicePixelRatio)
+                pixelHeight: Math.round(view.zoomedHeight * Screen.devicePixelRatio)
                 cellName: cell.slot ? "cell " + (cell.slot.cellIndex + 1) + " (\"" + cell.slot.cellLabel
                                       + "\")" : ""
             }

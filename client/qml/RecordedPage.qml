@@ -368,6 +368,7 @@ Page {
                 index: page.index
                 texts: posTexts
                 playhead: playback.time
+                playback: playback
                 busy: page.searchesRunning > 0 || posTexts.busy
                 onMomentClicked: page.playMoment(time)
             }

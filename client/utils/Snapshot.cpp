@@ -1,6 +1,7 @@
 #include "Snapshot.h"
 
 #include "ExportPath.h"
+#include "MpvObject.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -73,6 +74,19 @@ bool Snapshot::save(QQuickItem *item, const QString &cameraName)
         QMetaObject::invokeMethod(
             this, [this, grab] { release(grab); }, Qt::QueuedConnection);
     });
+    return true;
+}
+
+bool Snapshot::saveSourcePart(QQuickItem *item, const QRect &source, const QString &cameraName)
+{
+    auto *player = qobject_cast<MpvObject *>(item);
+    const QImage frame = player ? player->currentFrame() : QImage();
+    const QRect part = source.intersected(frame.rect());
+    if (frame.isNull() || part.isEmpty())
+        return save(item, cameraName);
+    const QString path =
+        folder() + QLatin1Char('/') + fileName(cameraName, QDateTime::currentDateTime());
+    write(frame.copy(part), path, item);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QRect>
 #include <QSharedPointer>
 #include <QString>
 
@@ -21,6 +22,12 @@ public:
 
     // Grabs the item as it is drawn now; saved() or failed() follows once the picture is in.
     Q_INVOKABLE bool save(QQuickItem *item, const QString &cameraName);
+
+    // Saves the part `source` (in the stream's pixels) of the frame the player `item` shows,
+    // at the stream's own pixels: what a zoomed view shows, without the upscaling. Falls back
+    // to save() when the item is no player or has no frame.
+    Q_INVOKABLE bool saveSourcePart(QQuickItem *item, const QRect &source,
+                                    const QString &cameraName);
 
     // The folder the pictures go to.
     static QString folder();

@@ -42,6 +42,11 @@ Item {
     property real receiptTopMargin: 0
     // Room at the bottom that the page covers with its own controls.
     property real receiptBottomMargin: 0
+    // The digital zoom of the picture (wheel, drag, 0 or "1:1"); the width the whole picture
+    // is drawn at, zoom included, is what a stream profile has to cover.
+    property alias zoom: zoom
+    readonly property real zoomedWidth: width * zoom.scale
+    readonly property real zoomedHeight: height * zoom.scale
 
     // A live stream that failed, ended or stalled is tried again after 5 s; one whose camera
     // closed the connection sooner (MpvObject.retryDelayMs).
@@ -171,6 +176,20 @@ Item {
             // A live stream has no end: one that ends has failed as well.
             if ((reason === "error" || reason === "eof") && root.shouldAutoplay)
                 root.scheduleRetry(player.retryDelayMs())
+        }
+    }
+
+    // Zoom is the video output's view of the whole decoded picture: no stream changes.
+    ZoomView {
+        id: zoom
+        viewWidth: root.width
+        viewHeight: root.height
+        videoWidth: root.videoWidth
+        videoHeight: root.videoHeight
+        onChanged: {
+            player.setProperty("video-zoom", mpvZoom)
+            player.setProperty("video-pan-x", panX)
+            player.setProperty("video-pan-y", panY)
         }
     }
 
@@ -363,10 +382,58 @@ Item {
         visible: root.statsVisible || G.statsForAll
     }
 
+    // The outline of the whole picture, small, with the part shown framed, while zoomed.
+    Rectangle {
+        id: overview
+        objectName: "zoomOverview"
+        readonly property real aspect: root.videoHeight > 0 ? root.videoWidth / root.videoHeight
+                                                            : 16 / 9
+        visible: zoom.zoomed && root.width > 120
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        anchors.margins: 6
+        anchors.bottomMargin: 6 + root.receiptBottomMargin
+        width: Math.min(96, root.width / 4)
+        height: width / aspect
+        color: Qt.rgba(0, 0, 0, 0.5)
+        border.color: "lightgrey"
+        Rectangle {
+            objectName: "zoomFrame"
+            x: zoom.shownPart.x * overview.width
+            y: zoom.shownPart.y * overview.height
+            width: Math.max(2, zoom.shownPart.width * overview.width)
+            height: Math.max(2, zoom.shownPart.height * overview.height)
+            color: "transparent"
+            border.color: "white"
+        }
+    }
+
     EMouseArea {
+        id: cellMouse
+        property point last
         anchors.fill: parent
         onClicked: root.toolbarOpen = !root.toolbarOpen
         onDoubleClicked: root.singleView = !root.singleView
+        onPressedAt: last = Qt.point(x, y)
+        // A zoomed picture follows a drag; a move of a few pixels is still a click.
+        onMoved: {
+            if (!zoom.zoomed || (!dragging && Math.abs(x - last.x) + Math.abs(y - last.y) < 6))
+                return
+            dragging = true
+            zoom.panBy(x - last.x, y - last.y)
+            last = Qt.point(x, y)
+        }
+    }
+    // The wheel zooms around the pointer; without a picture it goes on to what lies below.
+    MouseArea {
+        anchors.fill: parent
+        acceptedButtons: Qt.NoButton
+        onWheel: wheel.accepted = zoom.wheel(wheel.x, wheel.y, wheel.angleDelta.y)
+    }
+    Shortcut {
+        sequence: "0"
+        enabled: zoom.zoomed && cellMouse.containsMouse
+        onActivated: zoom.reset()
     }
 
     Rectangle {
@@ -394,6 +461,7 @@ Item {
                 text: root.cameraName
                 width: parent.width - statsButton.width - snapshotButton.width - 10
                        - (fpsLabel.visible ? fpsLabel.width + fpsBox.width + 10 : 0)
+                       - (zoomResetButton.visible ? zoomResetButton.width + 5 : 0)
                 height: G.settings.toolbarIconSize
                 verticalAlignment: Text.AlignVCenter
                 elide: Text.ElideRight
@@ -424,6 +492,15 @@ Item {
                 checked: root.statsVisible
                 onToggled: root.statsVisible = checked
             }
+            ToolButton {
+                id: zoomResetButton
+                objectName: "zoomResetButton"
+                visible: zoom.zoomed
+                height: G.settings.toolbarIconSize
+                text: qsTr("1:1")
+                palette.buttonText: G.theme.foreColor
+                onClicked: zoom.reset()
+            }
             // The snapshot button keeps the toolbar's right end.
             ToolButton {
                 id: snapshotButton
@@ -431,7 +508,10 @@ Item {
                 height: G.settings.toolbarIconSize
                 text: qsTr("Snapshot")
                 palette.buttonText: G.theme.foreColor
-                onClicked: Snapshot.save(player, root.cameraName)
+                // Zoomed, what is shown is saved at the stream's own pixels.
+                onClicked: zoom.zoomed
+                           ? Snapshot.saveSourcePart(player, zoom.sourceRect, root.cameraName)
+                           : Snapshot.save(player, root.cameraName)
             }
         }
     }

@@ -14,6 +14,9 @@ Rectangle {
     property alias playhead: timeline.playhead
     // Searching the recordings or fetching texts.
     property bool busy: false
+    // The page's playback, which names a chunk's recording: the pictures over the timeline
+    // come from there. None, no pictures.
+    property QtObject playback: null
     signal momentClicked(var time)
 
     implicitHeight: navigation.height + timeline.height
@@ -128,5 +131,42 @@ Rectangle {
         anchors.right: parent.right
         height: 64
         onClicked: panel.momentClicked(time)
+        onHoverTimeChanged: panel.showThumbnail()
+    }
+
+    // The picture of the moment under the pointer, above it: the keyframe at or before it, of
+    // a recording that is complete and not known to be lost.
+    function showThumbnail() {
+        var t = timeline.hoverTime
+        var chunk = t >= 0 && panel.playback && panel.index ? panel.index.chunkAt(t) : null
+        if (!chunk || chunk.start === undefined || chunk.unavailable || chunk.open) {
+            thumbnails.clear()
+            return
+        }
+        thumbnails.show(panel.playback.recordingUrl(chunk.start), t - chunk.start)
+    }
+    TimelineThumbnails {
+        id: thumbnails
+    }
+    Rectangle {
+        id: thumbnailBox
+        objectName: "timelineThumbnail"
+        z: 2
+        visible: thumbnails.imageOffset >= 0 && timeline.hoverTime >= 0
+        width: thumbnailView.implicitWidth + 4
+        height: thumbnailView.implicitHeight + 4
+        x: Math.max(0, Math.min(panel.width - width,
+                                timeline.xAt(timeline.hoverTime) - width / 2))
+        y: timeline.y - height - 4
+        color: "black"
+        border.color: "lightgrey"
+        ThumbnailView {
+            id: thumbnailView
+            x: 2
+            y: 2
+            width: implicitWidth
+            height: implicitHeight
+            image: thumbnails.image
+        }
     }
 }
