@@ -1,5 +1,7 @@
 #include "I18n.h"
 
+#include "LanguageChoice.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLocale>
@@ -11,17 +13,48 @@ namespace {
 void registerI18n()
 {
     qmlRegisterSingletonType<I18n>("Native", 1, 0, "I18n",
-                                   [](QQmlEngine *, QJSEngine *) -> QObject * { return new I18n; });
+                                   [](QQmlEngine *engine, QJSEngine *) -> QObject * {
+                                       return new I18n(nullptr, engine);
+                                   });
 }
 
 } // namespace
 Q_COREAPP_STARTUP_FUNCTION(registerI18n)
 
-I18n::I18n(QObject *parent)
+I18n::I18n(QObject *parent, QQmlEngine *engine)
     : QObject(parent)
     , m_locale(QLocale::system().name())
+    , m_engine(engine)
     , m_translator(new QTranslator(this))
-{}
+{
+    const QString chosen = LanguageChoice().stored();
+    if (!chosen.isEmpty())
+        setLocale(LanguageChoice::localeName(chosen));
+}
+
+QString I18n::language() const
+{
+    const QString code = LanguageChoice::codeOf(m_locale);
+    return code.isEmpty() ? LanguageChoice::codes().first() : code;
+}
+
+QStringList I18n::languages() const
+{
+    return LanguageChoice::codes();
+}
+
+QString I18n::nativeName(const QString &code) const
+{
+    return LanguageChoice::nativeName(code);
+}
+
+void I18n::choose(const QString &code)
+{
+    if (!LanguageChoice::codes().contains(code))
+        return;
+    LanguageChoice().store(code);
+    setLocale(LanguageChoice::localeName(code));
+}
 
 void I18n::setLocale(const QString &name)
 {
@@ -30,8 +63,12 @@ void I18n::setLocale(const QString &name)
     if (!applyLocale(name))
         return;
     m_locale = name;
+    // Dates and numbers the screens format follow the language.
+    QLocale::setDefault(QLocale(name));
     qInfo() << "Changed locale to: " << name;
     emit localeChanged();
+    if (m_engine)
+        m_engine->retranslate();
 }
 
 bool I18n::applyLocale(const QString &name)

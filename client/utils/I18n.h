@@ -3,22 +3,35 @@
 #include <QObject>
 #include <QString>
 
+class QQmlEngine;
 class QTranslator;
 
 // Switches the interface language at run time from the translations compiled into the program.
-// Screens append `localeNotify` to translated texts so that they re-translate on a change.
+// Screens append `localeNotify` to translated texts so that they re-translate on a change; the
+// engine the singleton belongs to is also told to re-translate, so that texts made by functions
+// and open dialogs follow too. The operator's choice (`choose`) is kept by LanguageChoice and
+// applied again when the next console starts; until one is made, no translation is loaded.
 class I18n : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString locale READ locale WRITE setLocale NOTIFY localeChanged)
     Q_PROPERTY(QString localeNotify READ localeNotify NOTIFY localeChanged)
+    // The offered language shown now ("en", "es" or "pt"); "en" for any other locale.
+    Q_PROPERTY(QString language READ language NOTIFY localeChanged)
+    Q_PROPERTY(QStringList languages READ languages CONSTANT)
 
 public:
-    explicit I18n(QObject *parent = nullptr);
+    explicit I18n(QObject *parent = nullptr, QQmlEngine *engine = nullptr);
 
     QString locale() const { return m_locale; }
     void setLocale(const QString &name);
     QString localeNotify() const { return QString(); }
+    QString language() const;
+    QStringList languages() const;
+
+    // The operator's choice among `languages`: applied at once and kept for the next start.
+    Q_INVOKABLE void choose(const QString &code);
+    Q_INVOKABLE QString nativeName(const QString &code) const;
 
 signals:
     void localeChanged();
@@ -27,5 +40,6 @@ private:
     bool applyLocale(const QString &name);
 
     QString m_locale;
+    QQmlEngine *m_engine;
     QTranslator *m_translator;
 };
