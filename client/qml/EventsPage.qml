@@ -70,7 +70,7 @@ Page {
         sourceBox.currentIndex = Math.max(0, chosenAt)
     }
 
-    function timeText(ms) { return Qt.formatDateTime(new Date(ms), "yyyy-MM-dd HH:mm:ss") }
+    function timeText(ms) { return I18n.localeNotify + I18n.dateTimeText(ms) }
 
     function stateText(isNew, ackBy, ackTime) {
         if (isNew)

@@ -3,6 +3,7 @@
 #include "LanguageChoice.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QLocale>
 #include <QQmlEngine>
@@ -12,10 +13,9 @@ namespace {
 
 void registerI18n()
 {
-    qmlRegisterSingletonType<I18n>("Native", 1, 0, "I18n",
-                                   [](QQmlEngine *engine, QJSEngine *) -> QObject * {
-                                       return new I18n(nullptr, engine);
-                                   });
+    qmlRegisterSingletonType<I18n>(
+        "Native", 1, 0, "I18n",
+        [](QQmlEngine *engine, QJSEngine *) -> QObject * { return new I18n(nullptr, engine); });
 }
 
 } // namespace
@@ -46,6 +46,21 @@ QStringList I18n::languages() const
 QString I18n::nativeName(const QString &code) const
 {
     return LanguageChoice::nativeName(code);
+}
+
+QString I18n::dateTimeText(double msecsSinceEpoch) const
+{
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(msecsSinceEpoch));
+    if (language() == QLatin1String("en"))
+        return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return time.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}
+
+QString I18n::amountText(double amount) const
+{
+    if (language() == QLatin1String("en"))
+        return QString::number(amount, 'f', 2);
+    return QLocale(m_locale).toString(amount, 'f', 2);
 }
 
 void I18n::choose(const QString &code)

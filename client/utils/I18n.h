@@ -33,6 +33,13 @@ public:
     Q_INVOKABLE void choose(const QString &code);
     Q_INVOKABLE QString nativeName(const QString &code) const;
 
+    // A moment of a table in the language's way: "2026-12-09 14:30:05" in English (the
+    // console's look before languages could be chosen), "09/12/2026 14:30:05" in Spanish and
+    // Portuguese. Files keep their own fixed formats and never use these.
+    Q_INVOKABLE QString dateTimeText(double msecsSinceEpoch) const;
+    // An amount with two decimals: "1234.50" in English, "1.234,50" in Spanish and Portuguese.
+    Q_INVOKABLE QString amountText(double amount) const;
+
 signals:
     void localeChanged();
 

@@ -206,41 +206,44 @@ Rectangle {
         }
     }
 
+    // The interface language, each named in its own words; applied at once and kept.
+    Row {
+        id: languageRow
+        objectName: "languageChoice"
+        anchors.bottom: parent.bottom
+        visible: bar.opened
+        width: G.settings.sidebarOpenedWidth
+        height: bar.listRowHeight
+        leftPadding: 6
+        spacing: 4
+        Repeater {
+            model: I18n.languages
+            delegate: Button {
+                objectName: "language_" + modelData
+                height: parent.height
+                width: (G.settings.sidebarOpenedWidth - 6 - 2 * 4 - 6) / 3
+                flat: true
+                highlighted: I18n.language === modelData
+                onClicked: I18n.choose(modelData)
+                contentItem: Label {
+                    text: I18n.nativeName(modelData)
+                    elide: Text.ElideRight
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    color: G.theme.foreColor
+                    font.bold: parent.highlighted
+                }
+                ToolTip.visible: hovered
+                ToolTip.text: I18n.nativeName(modelData)
+            }
+        }
+    }
     Column {
         anchors.top: entries.bottom
-        anchors.bottom: parent.bottom
+        anchors.bottom: languageRow.top
         width: G.settings.sidebarOpenedWidth
         visible: bar.opened
 
-        // The interface language, each named in its own words; applied at once and kept.
-        Row {
-            objectName: "languageChoice"
-            width: parent.width
-            height: bar.listRowHeight
-            leftPadding: 6
-            spacing: 4
-            Repeater {
-                model: I18n.languages
-                delegate: Button {
-                    objectName: "language_" + modelData
-                    height: parent.height
-                    width: (G.settings.sidebarOpenedWidth - 6 - 2 * 4 - 6) / 3
-                    flat: true
-                    highlighted: I18n.language === modelData
-                    onClicked: I18n.choose(modelData)
-                    contentItem: Label {
-                        text: I18n.nativeName(modelData)
-                        elide: Text.ElideRight
-                        horizontalAlignment: Text.AlignHCenter
-                        verticalAlignment: Text.AlignVCenter
-                        color: G.theme.foreColor
-                        font.bold: parent.highlighted
-                    }
-                    ToolTip.visible: hovered
-                    ToolTip.text: I18n.nativeName(modelData)
-                }
-            }
-        }
         ListHeader {
             id: layoutsHeader
             title: qsTr("Layouts") + I18n.localeNotify
