@@ -143,7 +143,7 @@
     </message>
     <message>
         <source>%1, %2 new</source>
-        <translation>%1, %2 nuevos</translation>
+        <translation>%1, nuevos: %2</translation>
     </message>
     <message>
         <source>New only</source>

@@ -17,8 +17,8 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFont>
 #include <QFile>
+#include <QFont>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -307,6 +307,8 @@ private slots:
         for (const char *page : {"layout", "layoutPlayback", "recorded", "transactions", "events"})
             QTest::newRow(qPrintable(page + QStringLiteral(" 640x480 es")))
                 << QString::fromLatin1(page) << QSize(640, 480) << QStringLiteral("es");
+        QTest::newRow("events 640x480 pt")
+            << QStringLiteral("events") << QSize(640, 480) << QStringLiteral("pt");
     }
 
     void controlsApart()
