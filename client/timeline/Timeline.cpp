@@ -3,6 +3,7 @@
 #include "PosTextCache.h"
 #include "RecordingIndex.h"
 #include "TimeScale.h"
+#include "WallClockNames.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -50,6 +51,8 @@ const QColor dayLineColor(0x4a, 0x50, 0x5a);
 const QColor unavailableHatch(0xf0, 0x8a, 0x80);
 const QColor failedHatch(0x8c, 0x8c, 0x8c);
 const QColor hoverColor(255, 255, 255, 140);
+const QColor repeatedHourColor(0x5b, 0x3a, 0x7a);
+const QColor repeatedHourHatch(0xb3, 0x9d, 0xdb);
 const QColor hoverBox(0, 0, 0, 210);
 
 QFont scaleFont()
@@ -344,6 +347,7 @@ void Timeline::paintTo(QPainter *painter)
     paintFailed(painter, bandTop, bandHeight);
     const QVector<QRect> covered = paintSpans(painter, bandTop, bandHeight);
     paintFailedText(painter, bandTop, bandHeight, covered);
+    paintRepeatedHour(painter, bandTop, bandHeight);
     paintTextTicks(painter, laneTop, laneHeight);
     paintPlayhead(painter);
     paintHover(painter);
@@ -459,6 +463,35 @@ void Timeline::paintFailedText(QPainter *painter, double top, double height,
         consider(from, to);
         if (widest.width() >= labelWidth + 8)
             painter->drawText(widest, Qt::AlignCenter, label);
+    }
+}
+
+// The repeated hour of a clock change, over whatever was recorded in it: its recordings' names
+// cannot tell which of the two passes they hold, so none of it plays.
+void Timeline::paintRepeatedHour(QPainter *painter, double top, double height) const
+{
+    const QString whole = WallClockNames::refusal();
+    const QString brief = tr("Repeated hour of the clock change");
+    const QFont font = scaleFont();
+    const QFontMetricsF metrics(font);
+    const QBrush hatch(repeatedHourHatch, Qt::DiagCrossPattern);
+    painter->setFont(font);
+    painter->setPen(Qt::white);
+    for (const WallClockNames::Span &span :
+         WallClockNames::ambiguousSpans(m_viewStart, m_viewEnd)) {
+        const double x0 = std::floor(std::max(-1.0, xAt(span.from)));
+        const double x1 = std::max(x0 + 1, std::ceil(std::min(width() + 1, xAt(span.to))));
+        const QRectF r(x0, top, x1 - x0, height);
+        painter->fillRect(r, repeatedHourColor);
+        painter->fillRect(r, hatch);
+        // The whole sentence where it fits, else its short form.
+        const QRectF shown = r.intersected(QRectF(0, top, width(), height));
+        for (const QString &label : {whole, brief}) {
+            if (shown.width() >= metrics.horizontalAdvance(label) + 8) {
+                painter->drawText(shown, Qt::AlignCenter, label);
+                break;
+            }
+        }
     }
 }
 

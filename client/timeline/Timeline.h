@@ -92,6 +92,7 @@ private:
     void paintFailed(QPainter *painter, double top, double height) const;
     void paintFailedText(QPainter *painter, double top, double height,
                          const QVector<QRect> &covered) const;
+    void paintRepeatedHour(QPainter *painter, double top, double height) const;
     void paintTextTicks(QPainter *painter, double top, double height) const;
     void paintScale(QPainter *painter, double height) const;
     void paintPlayhead(QPainter *painter);

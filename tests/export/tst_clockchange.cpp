@@ -8,6 +8,7 @@
 #include "RecordingIndex.h"
 #include "SimServer.h"
 #include "Startup.h"
+#include "Timeline.h"
 #include "TimelinePlayback.h"
 #include "WallClockNames.h"
 
@@ -15,6 +16,8 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QQuickView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -96,6 +99,33 @@ private slots:
     }
 
     void cleanupTestCase() { m_server.reset(); }
+
+    // The timeline draws the repeated hour in a hatching of its own, over the recordings in it.
+    void timelineShowsTheRepeatedHour()
+    {
+        Timeline timeline;
+        timeline.setSize(QSizeF(900, 60));
+        timeline.setIndex(&m_index);
+        timeline.showRange(utc("2026-10-24T23:00:00Z"), utc("2026-10-25T03:00:00Z"));
+        QImage picture(900, 60, QImage::Format_ARGB32);
+        QPainter painter(&picture);
+        timeline.paintTo(&painter);
+        painter.end();
+        if (qEnvironmentVariableIsSet("ARDIX_CLOCKCHANGE_SCREENSHOT"))
+            picture.save(qEnvironmentVariable("ARDIX_CLOCKCHANGE_SCREENSHOT"));
+        const auto isRecorded = [&](qint64 t) {
+            const QColor seen = picture.pixelColor(int(timeline.xAt(t)) + 1, 35);
+            return seen == Timeline::spanColor;
+        };
+        // Before and after: recorded as any recording; inside: neither recorded nor background.
+        QVERIFY(isRecorded(kStarts[0] + 30000));
+        QVERIFY(isRecorded(kStarts[3] + 30000));
+        for (qint64 t : {kStarts[1] + 30000, kStarts[2] + 30000, utc("2026-10-25T01:00:00Z")}) {
+            const QColor seen = picture.pixelColor(int(timeline.xAt(t)) + 1, 35);
+            QVERIFY2(seen != Timeline::spanColor && seen != Timeline::backgroundColor,
+                     qPrintable(seen.name()));
+        }
+    }
 
     void moments_data()
     {
