@@ -626,6 +626,10 @@
         <source>Recordings unavailable</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Repeated hour of the clock change</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TimelinePanel</name>

@@ -626,6 +626,10 @@
         <source>Recordings unavailable</source>
         <translation>Grabaciones no disponibles</translation>
     </message>
+    <message>
+        <source>Repeated hour of the clock change</source>
+        <translation>Hora repetida por el cambio de hora</translation>
+    </message>
 </context>
 <context>
     <name>TimelinePanel</name>

@@ -626,6 +626,10 @@
         <source>Recordings unavailable</source>
         <translation>Gravações indisponíveis</translation>
     </message>
+    <message>
+        <source>Repeated hour of the clock change</source>
+        <translation>Hora repetida na mudança de horário</translation>
+    </message>
 </context>
 <context>
     <name>TimelinePanel</name>
