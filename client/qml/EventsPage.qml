@@ -43,6 +43,11 @@ Page {
 
     function allClasses() { return qsTr("All classes") }
     function allSources() { return { id: "", name: qsTr("All sources") } }
+    // The filters' first choices are made by functions: made again in a new language.
+    Connections {
+        target: I18n
+        function onLocaleChanged() { page.refreshChoices() }
+    }
 
     // The classes and sources of the events listed now, each filter keeping its choice even
     // when no event of it is left.
@@ -70,7 +75,7 @@ Page {
         sourceBox.currentIndex = Math.max(0, chosenAt)
     }
 
-    function timeText(ms) { return Qt.formatDateTime(new Date(ms), "yyyy-MM-dd HH:mm:ss") }
+    function timeText(ms) { return I18n.localeNotify + I18n.dateTimeText(ms) }
 
     function stateText(isNew, ackBy, ackTime) {
         if (isNew)
@@ -144,7 +149,11 @@ Page {
                     }
                     highlighted: classBox.highlightedIndex === index
                 }
+                // A text longer than the box is cut; the whole of it shows when hovered.
+                ToolTip.visible: hovered && classBoxLabel.truncated
+                ToolTip.text: displayText
                 contentItem: Label {
+                    id: classBoxLabel
                     leftPadding: 8
                     rightPadding: classBox.indicator.width + 4
                     verticalAlignment: Text.AlignVCenter
@@ -170,7 +179,11 @@ Page {
                     }
                     highlighted: sourceBox.highlightedIndex === index
                 }
+                // A text longer than the box is cut; the whole of it shows when hovered.
+                ToolTip.visible: hovered && sourceBoxLabel.truncated
+                ToolTip.text: displayText
                 contentItem: Label {
+                    id: sourceBoxLabel
                     leftPadding: 8
                     rightPadding: sourceBox.indicator.width + 4
                     verticalAlignment: Text.AlignVCenter

@@ -702,7 +702,7 @@ Page {
                                 verticalAlignment: Text.AlignVCenter
                                 leftPadding: 6
                                 textFormat: Text.PlainText
-                                text: model.timeText
+                                text: I18n.localeNotify + I18n.dateTimeText(model.time)
                             }
                             Label {
                                 width: resultList.tillWidth
@@ -741,7 +741,7 @@ Page {
                                 horizontalAlignment: Text.AlignRight
                                 rightPadding: 6
                                 textFormat: Text.PlainText
-                                text: isNaN(model.amount) ? "" : Number(model.amount).toFixed(2)
+                                text: isNaN(model.amount) ? "" : I18n.localeNotify + I18n.amountText(model.amount)
                             }
                             Label {
                                 width: resultList.linesWidth

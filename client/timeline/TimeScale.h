@@ -39,7 +39,7 @@ public:
     static constexpr double labelGap = 12;
 
     TimeScale(qint64 viewStart, qint64 viewEnd, double width, const QFont &font,
-              const QLocale &locale = QLocale::system());
+              const QLocale &locale = QLocale());
 
     const QVector<TimeTick> &ticks() const { return m_ticks; }
     const QVector<TimeLabel> &labels() const { return m_labels; }

@@ -537,7 +537,7 @@ QRectF Timeline::hoverBoxRect(QString *text) const
 {
     if (m_hoverTime < 0)
         return {};
-    const QLocale locale = QLocale::system();
+    const QLocale locale;
     QString shown = locale.toString(QDateTime::fromMSecsSinceEpoch(m_hoverTime).time(),
                                     TimeScale::timeFormat(locale, true));
     if (m_viewEnd - m_viewStart > day)

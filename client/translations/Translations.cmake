@@ -22,3 +22,18 @@ add_custom_command(OUTPUT ${_cpp}
   DEPENDS ${_qrc} ${_qm_files} VERBATIM)
 target_sources(clientcore PRIVATE ${_cpp})
 set_source_files_properties(${_cpp} PROPERTIES SKIP_AUTOMOC ON GENERATED ON)
+
+# `cmake --build build --target update_translations` brings the translation sources up to date
+# with the texts of client/ (QML and C++): new texts are added unfinished, gone ones removed.
+find_program(LUPDATE_EXECUTABLE lupdate HINTS /usr/lib/qt5/bin)
+if(LUPDATE_EXECUTABLE)
+  get_filename_component(_client_dir "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+  add_custom_target(update_translations
+    COMMAND ${LUPDATE_EXECUTABLE} -silent -locations none -no-obsolete
+            -extensions cpp,h,qml,js ${_client_dir}
+            -ts ${CMAKE_CURRENT_LIST_DIR}/client.ts ${CMAKE_CURRENT_LIST_DIR}/client_en.ts
+                ${CMAKE_CURRENT_LIST_DIR}/client_es.ts ${CMAKE_CURRENT_LIST_DIR}/client_pt.ts
+    WORKING_DIRECTORY ${_client_dir}
+    COMMENT "Updating the translation sources from client/"
+    VERBATIM)
+endif()

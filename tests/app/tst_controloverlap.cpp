@@ -2,28 +2,34 @@
 // first size (640x480) and at 1920x1080: the console signed in to the demo shop (its gateway
 // on a port of its own), each page shown as the operator uses it (the layout with its doors,
 // the layout in playback, the recorded page with a camera and its export panel, transactions,
-// events), and the rectangles of the visible controls compared two by two. The recorded page
-// keeps its camera and moment while other pages show.
+// events), and the rectangles of the visible controls compared two by two, in English and, at
+// 640x480, in Spanish, whose texts are longer. The recorded page keeps its camera and moment
+// while other pages show. The sidebar's language choice turns every page to Spanish and back,
+// its dates with it.
 #include "App.h"
 #include "ConsoleScene.h"
 #include "SceneItems.h"
 #include "SimServer.h"
 #include "Startup.h"
+#include "TimeScale.h"
 
 #include <Site.h>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QQmlApplicationEngine>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
 #include <QTest>
 
+#include <algorithm>
 #include <clocale>
 #include <memory>
 
@@ -73,6 +79,18 @@ void collect(QQuickItem *item, const QRectF &window, QList<Shown> &found)
     }
     for (QQuickItem *child : item->childItems())
         collect(child, window, found);
+}
+
+// Whether a visible item at or below `item` shows `text`.
+bool showsText(QQuickItem *item, const QString &text)
+{
+    if (!item->isVisible() || item->opacity() < 0.01)
+        return false;
+    if (item->property("text").toString() == text)
+        return true;
+    const auto children = item->childItems();
+    return std::any_of(children.begin(), children.end(),
+                       [&](QQuickItem *child) { return showsText(child, text); });
 }
 
 bool isAncestor(const QQuickItem *ancestor, const QQuickItem *item)
@@ -162,6 +180,29 @@ private:
                 found.append(described(control) + QStringLiteral(" over the picture"));
         }
         return found;
+    }
+
+    QObject *i18n() const
+    {
+        return m_engine->singletonInstance<QObject *>(qmlTypeId("Native", 1, 0, "I18n"));
+    }
+
+    // Picks a language the way the operator does: the sidebar opened, the language's button
+    // clicked.
+    bool chooseLanguage(const QString &code)
+    {
+        QQuickItem *sidebar = item(QStringLiteral("sidebar"));
+        sidebar->setProperty("opened", true);
+        QQuickItem *button = item(QStringLiteral("language_") + code);
+        if (!button ||
+            !QTest::qWaitFor([&] { return button->isVisible() && sidebar->width() >= 200; },
+                             kDeadline))
+            return false;
+        QTest::mouseClick(
+            m_window, Qt::LeftButton, Qt::NoModifier,
+            button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+        sidebar->setProperty("opened", false);
+        return i18n()->property("language").toString() == code;
     }
 
     bool showPage(const QString &page)
@@ -255,18 +296,27 @@ private slots:
     {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("language");
         for (const QSize size : {QSize(640, 480), QSize(1920, 1080)}) {
             const QString at = QStringLiteral(" %1x%2").arg(size.width()).arg(size.height());
             for (const char *page :
                  {"layout", "layoutPlayback", "recorded", "transactions", "events"})
-                QTest::newRow(qPrintable(page + at)) << QString::fromLatin1(page) << size;
+                QTest::newRow(qPrintable(page + at))
+                    << QString::fromLatin1(page) << size << QStringLiteral("en");
         }
+        for (const char *page : {"layout", "layoutPlayback", "recorded", "transactions", "events"})
+            QTest::newRow(qPrintable(page + QStringLiteral(" 640x480 es")))
+                << QString::fromLatin1(page) << QSize(640, 480) << QStringLiteral("es");
+        QTest::newRow("events 640x480 pt")
+            << QStringLiteral("events") << QSize(640, 480) << QStringLiteral("pt");
     }
 
     void controlsApart()
     {
         QFETCH(QString, page);
         QFETCH(QSize, size);
+        QFETCH(QString, language);
+        QMetaObject::invokeMethod(i18n(), "choose", Q_ARG(QString, language));
         m_window->resize(size);
         QTRY_COMPARE(m_window->contentItem()->size(), QSizeF(size));
         QVERIFY2(showPage(page), qPrintable(page));
@@ -284,6 +334,74 @@ private slots:
         if (!folder.isEmpty() && QDir().mkpath(folder))
             m_window->grabWindow().save(
                 QStringLiteral("%1/%2.png").arg(folder, QLatin1String(QTest::currentDataTag())));
+        if (page == QLatin1String("layoutPlayback"))
+            QMetaObject::invokeMethod(item(QStringLiteral("layoutPage")), "backToLive");
+    }
+
+    // Each page in Spanish and back in English: a few of its texts, the sidebar's, and its dates.
+    void everyPageSwitchesLanguage_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("spanish");
+        QTest::addColumn<QStringList>("english");
+        QTest::newRow("layout") << QStringLiteral("layout")
+                                << QStringList{QStringLiteral("Transacciones"),
+                                               QStringLiteral("Mosaico")}
+                                << QStringList{QStringLiteral("Transactions"),
+                                               QStringLiteral("Layout")};
+        QTest::newRow("layoutPlayback")
+            << QStringLiteral("layoutPlayback") << QStringList{QStringLiteral("Volver a en vivo")}
+            << QStringList{QStringLiteral("Back to live")};
+        QTest::newRow("recorded") << QStringLiteral("recorded")
+                                  << QStringList{QStringLiteral("Exportar"),
+                                                 QStringLiteral("Grabaciones")}
+                                  << QStringList{QStringLiteral("Export"),
+                                                 QStringLiteral("Recorded")};
+        QTest::newRow("transactions")
+            << QStringLiteral("transactions")
+            << QStringList{QStringLiteral("Cajas"), QStringLiteral("Buscar"),
+                           QStringLiteral("Importe mínimo")}
+            << QStringList{QStringLiteral("Tills"), QStringLiteral("Search"),
+                           QStringLiteral("Minimum amount")};
+        QTest::newRow("events") << QStringLiteral("events")
+                                << QStringList{QStringLiteral("Reconocer todos")}
+                                << QStringList{QStringLiteral("Acknowledge all")};
+    }
+
+    void everyPageSwitchesLanguage()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, spanish);
+        QFETCH(QStringList, english);
+        m_window->resize(1280, 800);
+        QVERIFY(chooseLanguage(QStringLiteral("en")));
+        QVERIFY2(showPage(page), qPrintable(page));
+        QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("pages"))->property("busy").toBool(),
+                                 kDeadline);
+        QQuickItem *root = m_window->contentItem();
+        for (const QString &text : english)
+            QTRY_VERIFY2(showsText(root, text), qPrintable(text));
+
+        QVERIFY(chooseLanguage(QStringLiteral("es")));
+        for (const QString &text : spanish)
+            QTRY_VERIFY2(showsText(root, text), qPrintable(text));
+        for (const QString &text : english)
+            QVERIFY2(!showsText(root, text), qPrintable(text));
+        // The timeline's day labels and the tables' times follow.
+        const qint64 ninth = QDateTime(QDate(2026, 12, 9), QTime(12, 0)).toMSecsSinceEpoch();
+        const TimeScale scale(ninth - 86400000, ninth + 86400000, 1200, QFont());
+        QStringList days;
+        for (const TimeLabel &label : scale.labels())
+            days << label.text;
+        QVERIFY2(days.contains(QStringLiteral("mié 9 dic")), qPrintable(days.join('|')));
+        QString shown;
+        QMetaObject::invokeMethod(i18n(), "dateTimeText", Q_RETURN_ARG(QString, shown),
+                                  Q_ARG(double, double(ninth)));
+        QCOMPARE(shown, QStringLiteral("09/12/2026 12:00:00"));
+
+        QVERIFY(chooseLanguage(QStringLiteral("en")));
+        for (const QString &text : english)
+            QTRY_VERIFY2(showsText(root, text), qPrintable(text));
         if (page == QLatin1String("layoutPlayback"))
             QMetaObject::invokeMethod(item(QStringLiteral("layoutPage")), "backToLive");
     }

@@ -1,9 +1,11 @@
 // Switching the interface language at run time and re-translating bound texts.
 #include "I18n.h"
+#include "LanguageChoice.h"
 #include "LogCapture.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -30,6 +32,8 @@ private:
     }
 
 private slots:
+    void init() { QSettings().clear(); }
+
     void startsWithSystemLocaleAndNoTranslation()
     {
         I18n i18n;
@@ -65,8 +69,8 @@ private slots:
 
         i18n->setProperty("locale", QStringLiteral("pt_BR"));
         QCOMPARE(label->property("bound").toString(), QStringLiteral("Cliente"));
-        // a text without localeNotify keeps the value it was created with
-        QCOMPARE(label->property("unbound").toString(), QStringLiteral("Client"));
+        // a text without localeNotify follows too: the engine is told to re-translate
+        QCOMPARE(label->property("unbound").toString(), QStringLiteral("Cliente"));
 
         i18n->setProperty("locale", QStringLiteral("en_US"));
         QCOMPARE(label->property("bound").toString(), QStringLiteral("Client"));
@@ -89,6 +93,58 @@ private slots:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(i18n->property("locale").toString(), QStringLiteral("de_DE"));
         QCOMPARE(label->property("bound").toString(), QStringLiteral("Client"));
+    }
+
+    // The sidebar's choice is applied at once and again by the next console.
+    void choiceSurvivesRestart()
+    {
+        {
+            I18n first;
+            first.choose(QStringLiteral("pt"));
+            QCOMPARE(first.language(), QStringLiteral("pt"));
+            QCOMPARE(QCoreApplication::translate("main", "Client"), QStringLiteral("Cliente"));
+        }
+        QCOMPARE(QSettings().value(QStringLiteral("locale")).toString(), QStringLiteral("pt"));
+        LogCapture log;
+        I18n next;
+        QCOMPARE(next.locale(), QStringLiteral("pt_BR"));
+        QCOMPARE(next.amountText(1234.5), QStringLiteral("1.234,50"));
+        QVERIFY(log.lines(QtWarningMsg).isEmpty());
+
+        next.choose(QStringLiteral("en"));
+        QCOMPARE(QCoreApplication::translate("main", "Client"), QStringLiteral("Client"));
+        QCOMPARE(next.amountText(1234.5), QStringLiteral("1234.50"));
+        // not one of the three: nothing changes
+        next.choose(QStringLiteral("de"));
+        QCOMPARE(QSettings().value(QStringLiteral("locale")).toString(), QStringLiteral("en"));
+    }
+
+    void badStoredLocaleBecomesEnglish_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("unknown") << QStringLiteral("de");
+        QTest::newRow("a locale name") << QStringLiteral("es_ES");
+        QTest::newRow("padded") << QStringLiteral(" pt");
+        QTest::newRow("10 KB") << QString(10240, QLatin1Char('e'));
+    }
+
+    void badStoredLocaleBecomesEnglish()
+    {
+        QFETCH(QString, stored);
+        QSettings().setValue(LanguageChoice::settingsKey, stored);
+        {
+            LogCapture log;
+            I18n i18n;
+            QCOMPARE(i18n.language(), QStringLiteral("en"));
+            QCOMPARE(i18n.locale(), QStringLiteral("en_US"));
+            QCOMPARE(log.lines(QtWarningMsg).size(), 1);
+            QVERIFY(log.lines(QtWarningMsg).first().size() < 200);
+        }
+        QCOMPARE(QSettings().value(LanguageChoice::settingsKey).toString(), QStringLiteral("en"));
+        LogCapture log;
+        I18n again;
+        QVERIFY(log.lines(QtWarningMsg).isEmpty());
     }
 };
 

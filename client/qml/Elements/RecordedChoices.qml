@@ -61,7 +61,7 @@ ColumnLayout {
             contentItem: Column {
                 Label { text: qsTranslate("RecordedPage", "start: %1").arg(new Date(start).toLocaleString()) }
                 Label { text: qsTranslate("RecordedPage", "end: %1").arg(new Date(end).toLocaleString()) }
-                Label { text: "size: " + size; textFormat: Text.PlainText }
+                Label { text: qsTranslate("RecordedPage", "size: %1").arg(size); textFormat: Text.PlainText }
             }
             onClicked: choices.chunkClicked(start, end, size)
         }
@@ -78,6 +78,6 @@ ColumnLayout {
     }
     EButton {
         visible: debug
-        text: "Delete all streams"
+        text: qsTr("Delete all streams")
     }
 }

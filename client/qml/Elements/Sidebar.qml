@@ -206,9 +206,51 @@ Rectangle {
         }
     }
 
+    // The interface language, each named in its own words; applied at once and kept.
+    Row {
+        id: languageRow
+        objectName: "languageChoice"
+        anchors.bottom: parent.bottom
+        visible: bar.opened
+        width: G.settings.sidebarOpenedWidth
+        height: bar.listRowHeight
+        // Beside the strip of icons, whose column stays the bar's plain colour.
+        leftPadding: G.settings.sidebarClosedWidth
+        rightPadding: 4
+        spacing: 4
+        Repeater {
+            model: I18n.languages
+            delegate: Button {
+                objectName: "language_" + modelData
+                height: parent.height
+                // Each as wide as its name, cut (and shown whole when hovered) only past a third.
+                width: Math.min(contentItem.implicitWidth + 8,
+                                (G.settings.sidebarOpenedWidth - G.settings.sidebarClosedWidth
+                                 - 4 - 2 * 4) / 3 + 12)
+                padding: 0
+                flat: true
+                // The language in use is marked by its text alone: the row keeps the sidebar's
+                // colour.
+                readonly property bool current: I18n.language === modelData
+                onClicked: I18n.choose(modelData)
+                contentItem: Label {
+                    text: I18n.nativeName(modelData)
+                    elide: Text.ElideRight
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    color: G.theme.foreColor
+                    font.bold: parent.current
+                    font.pixelSize: 12
+                    font.underline: parent.current
+                }
+                ToolTip.visible: hovered && contentItem.truncated
+                ToolTip.text: I18n.nativeName(modelData)
+            }
+        }
+    }
     Column {
         anchors.top: entries.bottom
-        anchors.bottom: parent.bottom
+        anchors.bottom: languageRow.top
         width: G.settings.sidebarOpenedWidth
         visible: bar.opened
 

@@ -66,8 +66,8 @@ Rectangle {
             id: dayButton
             objectName: "dayButton"
             flat: true
-            text: new Date((timeline.viewStart + timeline.viewEnd) / 2).toLocaleDateString(
-                      Qt.locale(), Locale.ShortFormat)
+            text: I18n.localeNotify + new Date((timeline.viewStart + timeline.viewEnd) / 2)
+                  .toLocaleDateString(Qt.locale(I18n.locale), Locale.ShortFormat)
             contentItem: Label { text: dayButton.text; color: "white" }
             onClicked: {
                 dayPicker.selected = new Date((timeline.viewStart + timeline.viewEnd) / 2)
@@ -126,6 +126,11 @@ Rectangle {
     Timeline {
         id: timeline
         objectName: "timeline"
+        // Its day and hour labels are drawn in the language's way.
+        Connections {
+            target: I18n
+            function onLocaleChanged() { timeline.update() }
+        }
         anchors.top: navigation.bottom
         anchors.left: parent.left
         anchors.right: parent.right
