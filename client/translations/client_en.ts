@@ -30,6 +30,10 @@
         <source>Not a network stream, not played: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>1:1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CellStatus</name>

@@ -30,6 +30,10 @@
         <source>Not a network stream, not played: %1</source>
         <translation>No es un flujo de red, no se reproduce: %1</translation>
     </message>
+    <message>
+        <source>1:1</source>
+        <translation>1:1</translation>
+    </message>
 </context>
 <context>
     <name>CellStatus</name>

@@ -30,6 +30,10 @@
         <source>Not a network stream, not played: %1</source>
         <translation>Não é um stream de rede, não reproduzido: %1</translation>
     </message>
+    <message>
+        <source>1:1</source>
+        <translation>1:1</translation>
+    </message>
 </context>
 <context>
     <name>CellStatus</name>
