@@ -1,25 +1,11 @@
 #include "AuditTrail.h"
 
 #include "EventList.h"
+#include "ExportManifest.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QThreadPool>
-
-namespace {
-
-QByteArray sha256Of(const QString &path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return QByteArray();
-    return hash.result().toHex();
-}
-
-} // namespace
 
 const QString AuditTrail::kExportClass = QStringLiteral("audit.EXPORT");
 
@@ -40,7 +26,7 @@ void AuditTrail::recordExport(const QString &sourceId, const QString &what, cons
 {
     QPointer<AuditTrail> self(this);
     QThreadPool::globalInstance()->start([self, sourceId, what, path] {
-        const QByteArray hash = sha256Of(path);
+        const QByteArray hash = ExportManifest::sha256(path);
         // Back on the GUI thread (the application object lives there, and outlives the trail):
         // the trail and the events list are looked at there only.
         QMetaObject::invokeMethod(

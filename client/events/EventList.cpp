@@ -209,23 +209,24 @@ void EventList::addServerEvent(const QVariantMap &event)
     enqueue(EventText::fromServer(event, QDateTime::currentMSecsSinceEpoch()));
 }
 
-void EventList::addLocal(const QString &sourceId, const QString &cls, const QString &text)
+EventRecord EventList::localRecord(const QString &sourceId, const QString &cls, const QString &text)
 {
     EventRecord record;
     record.time = QDateTime::currentMSecsSinceEpoch();
     record.sourceId = sourceId;
     record.cls = EventText::oneLine(cls, 100);
     record.text = EventText::oneLine(text);
-    enqueue(record);
+    return record;
+}
+
+void EventList::addLocal(const QString &sourceId, const QString &cls, const QString &text)
+{
+    enqueue(localRecord(sourceId, cls, text));
 }
 
 void EventList::addDone(const QString &sourceId, const QString &cls, const QString &text)
 {
-    EventRecord record;
-    record.time = QDateTime::currentMSecsSinceEpoch();
-    record.sourceId = sourceId;
-    record.cls = EventText::oneLine(cls, 100);
-    record.text = EventText::oneLine(text);
+    EventRecord record = localRecord(sourceId, cls, text);
     record.ackTime = record.time;
     record.ackBy = m_user.isEmpty() ? QStringLiteral("?") : m_user;
     enqueue(record);

@@ -116,6 +116,9 @@ signals:
     void newAlarmsChanged();
 
 private:
+    // An event the console raises itself, now, its class and text made one line.
+    static EventRecord localRecord(const QString &sourceId, const QString &cls,
+                                   const QString &text);
     void enqueue(EventRecord record);
     void dropExpired();
     void onLoaded(const EventRecords &stored);

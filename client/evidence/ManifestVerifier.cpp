@@ -1,8 +1,8 @@
 #include "ManifestVerifier.h"
 
 #include "ExportKey.h"
+#include "ExportManifest.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,17 +16,6 @@ namespace {
 const QString kManifestSuffix = QStringLiteral(".manifest.txt");
 constexpr int kSignatureSize = 64;
 constexpr qint64 kMaxKeySize = 64 * 1024;
-
-QByteArray sha256Of(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return QByteArray();
-    return hash.result().toHex();
-}
 
 // Lines end with "\n" or "\r\n", the last one with or without.
 QStringList linesOf(const QString &text)
@@ -176,7 +165,7 @@ void ManifestVerifier::checkLines(const QByteArray &body, const QString &folderP
         const QString path = folder.filePath(name);
         if (!QFileInfo(path).isFile())
             check.problems << QStringLiteral("missing: ") + name;
-        else if (sha256Of(path) != hashes.value(name))
+        else if (ExportManifest::sha256(path) != hashes.value(name))
             check.problems << QStringLiteral("changed: ") + name;
     }
 }
