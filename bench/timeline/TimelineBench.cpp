@@ -2,6 +2,7 @@
 // stream, painted into an image as the scene graph has it painted (no window needed). The
 // stream has back-to-back chunks with a few gaps, one chunk the gateway refused, one failed
 // search, and about 5 000 channel texts; the play head and the hover line are drawn too.
+#include "BookmarkList.h"
 #include "PosTextCache.h"
 #include "RecordingIndex.h"
 #include "Timeline.h"
@@ -9,6 +10,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
@@ -97,6 +99,31 @@ void BM_PaintHour(benchmark::State &state)
 }
 BENCHMARK(BM_PaintHour)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// Thousands of bookmarks on one day of the stream, the view showing that day: only those of
+// the view are read (binary search), and one flag is drawn per pixel column.
+void BM_PaintDayOfBookmarks(benchmark::State &state)
+{
+    const auto scene = makeScene(10000);
+    BookmarkList bookmarks{QString()};
+    bookmarks.setServer(QStringLiteral("bench"));
+    const qint64 day = 24 * 3600 * 1000LL;
+    const qint64 start = scene->timeline.viewStart() + 3 * day;
+    const int count = int(state.range(0));
+    for (int i = 0; i < count; ++i)
+        bookmarks.add(stream, QStringLiteral("Till"), start + qint64(i) * (day / count) + i % 977,
+                      QStringLiteral("note %1").arg(i));
+    scene->timeline.setBookmarks(&bookmarks);
+    scene->timeline.setBookmarkStreams({stream});
+    scene->timeline.showRange(start, start + day);
+    QImage image(1280, 64, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        scene->timeline.paintTo(&painter);
+    }
+    state.SetLabel(std::to_string(count) + " bookmarks on the day shown");
+}
+BENCHMARK(BM_PaintDayOfBookmarks)->Arg(0)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -105,6 +132,8 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // Each bookmark made says so in the log: not thousands of times here.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

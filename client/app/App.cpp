@@ -58,6 +58,8 @@ App::App(QObject *parent)
         m_alarmSounder = new AlarmSounder(m_events, sound, this);
     }
     m_audit = new AuditTrail(m_events, this);
+    m_bookmarks = new BookmarkList(QStringLiteral("data.sqlite"), this);
+    m_bookmarks->setRepository(m_zarnRepository.get());
 
     m_layoutModel = std::make_shared<LayoutModel>();
     m_layoutGate = new LayoutRequestGate(
@@ -170,6 +172,7 @@ void App::onZarnLoggedIn(qlonglong id)
         m_rpcSource->service()->setLoggedIn(true);
     qInfo() << "Logged in, id: " << id;
     m_events->setUser(m_zarnClient->username());
+    m_bookmarks->setUser(m_zarnClient->username());
     qInfo() << "Fetching objects ...";
     emit loggedIn();
     // The layouts are asked for once the tree is in: their cells are resolved against it.
@@ -290,7 +293,8 @@ void App::jumpToPage(const QString &page)
         onJumpPageRequested(client_ServiceSource::RECORDER);
     } else if (page == QLatin1String("playback")) {
         onJumpPageRequested(client_ServiceSource::PLAYBACK);
-    } else if (page == QLatin1String("transactions") || page == QLatin1String("events")) {
+    } else if (page == QLatin1String("transactions") || page == QLatin1String("events") ||
+               page == QLatin1String("bookmarks")) {
         // The console's own pages: the remote interface has no name for them.
         emit requestedJumpPage(page);
         qInfo().noquote() << "Jumping to page:" << page;

@@ -2,6 +2,7 @@
 
 #include "AlarmSounder.h"
 #include "AuditTrail.h"
+#include "BookmarkList.h"
 #include "EventList.h"
 #include "LastLayoutMemory.h"
 #include "LayoutModel.h"
@@ -52,6 +53,8 @@ class App : public QObject
     Q_PROPERTY(StreamHistories *histories READ histories CONSTANT)
     // Each file the operator hands over (clip, CSV, snapshot) as an "audit.EXPORT" event.
     Q_PROPERTY(AuditTrail *audit READ audit CONSTANT)
+    // The operator's bookmarks of every camera, kept across runs.
+    Q_PROPERTY(BookmarkList *bookmarks READ bookmarks CONSTANT)
 
 public:
     explicit App(QObject *parent = nullptr);
@@ -86,6 +89,7 @@ public:
     AlarmSounder *alarmSounder() const { return m_alarmSounder; }
     StreamHistories *histories() const { return m_histories; }
     AuditTrail *audit() const { return m_audit; }
+    BookmarkList *bookmarks() const { return m_bookmarks; }
 
     // The remote-control host; its service() publishes the signed-in state and the layouts.
     RpcSource *rpcSource() const { return m_rpcSource.get(); }
@@ -152,4 +156,5 @@ private:
     AlarmSounder *m_alarmSounder = nullptr;
     StreamHistories *m_histories = nullptr;
     AuditTrail *m_audit = nullptr;
+    BookmarkList *m_bookmarks = nullptr;
 };

@@ -14,12 +14,6 @@ const char *const kCreate =
     "source_path TEXT NOT NULL, cls TEXT NOT NULL, text TEXT NOT NULL, "
     "ack_ms INTEGER NOT NULL DEFAULT 0, ack_by TEXT NOT NULL DEFAULT '')";
 
-// A null QString binds as SQL NULL, which the table refuses (and OR IGNORE would skip the row).
-QString notNull(const QString &text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
-}
-
 } // namespace
 
 EventStore::EventStore(const QString &fileName)
@@ -44,10 +38,8 @@ bool EventStore::open(qint64 now)
 
 bool EventStore::exec(const QString &statement)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
-    if (query.exec(statement))
-        return true;
-    return fail(statement, query.lastError().text());
+    QString error;
+    return m_connection.exec(statement, &error) || fail(statement, error);
 }
 
 bool EventStore::fail(const QString &what, const QString &error)
@@ -94,14 +86,14 @@ bool EventStore::add(const EventRecords &events)
             const EventRecord &e = events.at(row);
             return QVariantList{e.key,
                                 e.time,
-                                notNull(e.serverId),
-                                notNull(e.sourceId),
-                                notNull(e.source),
-                                notNull(e.sourcePath),
-                                notNull(e.cls),
-                                notNull(e.text),
+                                SqliteConnection::notNull(e.serverId),
+                                SqliteConnection::notNull(e.sourceId),
+                                SqliteConnection::notNull(e.source),
+                                SqliteConnection::notNull(e.sourcePath),
+                                SqliteConnection::notNull(e.cls),
+                                SqliteConnection::notNull(e.text),
                                 e.ackTime,
-                                notNull(e.ackBy)};
+                                SqliteConnection::notNull(e.ackBy)};
         },
         // The newest kMaxEvents stay.
         QStringLiteral("DELETE FROM events WHERE key < (SELECT key FROM events ORDER BY key DESC "
@@ -115,7 +107,7 @@ bool EventStore::acknowledge(const QVector<qint64> &keys, const QString &by, qin
         "acknowledge",
         QStringLiteral("UPDATE events SET ack_ms = ?, ack_by = ? WHERE key = ? AND ack_ms = 0"),
         keys.size(), [&](int row) {
-            return QVariantList{when, notNull(by), keys.at(row)};
+            return QVariantList{when, SqliteConnection::notNull(by), keys.at(row)};
         });
 }
 
@@ -125,7 +117,8 @@ bool EventStore::rename(const EventRecords &events)
                      QStringLiteral("UPDATE events SET source = ?, source_path = ? WHERE key = ?"),
                      events.size(), [&events](int row) {
                          const EventRecord &e = events.at(row);
-                         return QVariantList{notNull(e.source), notNull(e.sourcePath), e.key};
+                         return QVariantList{SqliteConnection::notNull(e.source),
+                                             SqliteConnection::notNull(e.sourcePath), e.key};
                      });
 }
 

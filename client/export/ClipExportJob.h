@@ -32,6 +32,14 @@ struct ClipText
     QString text;
 };
 
+// A bookmark of the clip's range: its moment (ms since the epoch), who made it and its note.
+struct ClipBookmark
+{
+    qint64 time = 0;
+    QString author;
+    QString note;
+};
+
 // What an export is asked to do: the range [in, out) of one camera's recording, the chunks
 // that meet it (in any order, overlapping or not: they are joined by ChunkJoin), the parts of
 // the range whose search failed or never ran, and where the files go ("<folder>/<baseName>.mp4"
@@ -52,6 +60,8 @@ struct ClipExportJob
     // The texts of [in, out); fetched from the gateway's "pos-data" when textsGiven is false.
     QVector<ClipText> texts;
     bool textsGiven = false;
+    // The operator's bookmarks of [in, out), in the manifest and as subtitles.
+    QVector<ClipBookmark> bookmarks;
     bool keepGaps = false;
     QString folder;
     QString baseName;

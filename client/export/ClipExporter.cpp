@@ -1,12 +1,12 @@
 #include "ClipExporter.h"
 
+#include "BookmarkList.h"
 #include "ClipRemuxer.h"
 #include "ExportKey.h"
 #include "ExportManifest.h"
 #include "ExportPath.h"
 #include "ExportPlan.h"
 #include "ManifestSigner.h"
-#include "QmlUtils.h"
 #include "RecordingIndex.h"
 #include "WallClockNames.h"
 
@@ -120,14 +120,9 @@ void ClipExporter::fromIndex(const QString &gateway, qint64 in, qint64 out,
 {
     if (!m_index)
         return;
-    QmlUtils utils;
-    const QString stream = m_index->streamId();
     for (const RecordedSpan &span : m_index->spansBetween(in, out))
-        chunks->append(
-            ClipChunk{span.start, span.end,
-                      gateway + QLatin1Char('/') +
-                          utils.fileNameFromMSec(stream, static_cast<qulonglong>(span.start)),
-                      span.unavailable});
+        chunks->append(ClipChunk{span.start, span.end, m_index->recordingUrl(gateway, span.start),
+                                 span.unavailable});
     QVector<ClipSpan> missing;
     for (const QVariant &v : m_index->missingRanges(in, out)) {
         const QVariantMap r = v.toMap();
@@ -170,6 +165,19 @@ QStringList ClipExporter::holesOf(qint64 in, qint64 out) const
     for (const ClipHole &hole : plan.holes())
         texts << ExportPlan::panelText(hole);
     return texts;
+}
+
+BookmarkList *ClipExporter::bookmarks() const
+{
+    return m_bookmarks;
+}
+
+void ClipExporter::setBookmarks(BookmarkList *bookmarks)
+{
+    if (m_bookmarks == bookmarks)
+        return;
+    m_bookmarks = bookmarks;
+    emit bookmarksChanged();
 }
 
 void ClipExporter::setKeyPath(const QString &path)
@@ -270,6 +278,10 @@ bool ClipExporter::start(ClipExportJob job)
     job.keepGaps = job.keepGaps || m_keepGaps;
     if (job.baseName.isEmpty())
         job.baseName = freeBaseName(job.folder, job.camera, job.in);
+    if (job.bookmarks.isEmpty() && m_bookmarks)
+        for (const Bookmark &b :
+             m_bookmarks->within(m_bookmarks->currentServer(), job.streamId, job.in, job.out))
+            job.bookmarks.append(ClipBookmark{b.time, b.author, b.note});
     // A manifest never states times it cannot prove: a recording whose name stands for two
     // moments (the repeated hour of a clock change) may be the other one's.
     if (std::any_of(job.chunks.cbegin(), job.chunks.cend(), [&job](const ClipChunk &c) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <memory>
 
+class BookmarkList;
 class ExportKey;
 class QThread;
 class RecordingIndex;
@@ -47,6 +48,9 @@ class ClipExporter : public QObject
     // fingerprint, empty until there is a usable key.
     Q_PROPERTY(QString keyPath READ keyPath WRITE setKeyPath NOTIFY keyChanged)
     Q_PROPERTY(QString keyFingerprint READ keyFingerprint NOTIFY keyChanged)
+    // The operator's bookmarks: those of an export's range and stream go in its manifest and
+    // subtitles.
+    Q_PROPERTY(BookmarkList *bookmarks READ bookmarks WRITE setBookmarks NOTIFY bookmarksChanged)
 
 public:
     explicit ClipExporter(QObject *parent = nullptr);
@@ -71,6 +75,8 @@ public:
     QString keyPath() const { return m_keyPath; }
     void setKeyPath(const QString &path);
     QString keyFingerprint() const { return m_keyFingerprint; }
+    BookmarkList *bookmarks() const;
+    void setBookmarks(BookmarkList *bookmarks);
 
     static QString defaultFolder();
     // "<camera>_yyyy-MM-dd_hh-mm-ss" of `in` (local time), with "_2", "_3", … added while a
@@ -104,6 +110,7 @@ signals:
     void indexChanged();
     void finished(bool ok);
     void keyChanged();
+    void bookmarksChanged();
 
 private:
     void onProgress(double done);
@@ -129,6 +136,7 @@ private:
     QString m_shortfall;
     QString m_runFolder;
     QPointer<RecordingIndex> m_index;
+    QPointer<BookmarkList> m_bookmarks;
     QString m_keyPath;
     QString m_keyFingerprint;
     QThread *m_thread = nullptr;

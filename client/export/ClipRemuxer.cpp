@@ -178,6 +178,10 @@ bool ClipRemuxer::fetchTexts()
         for (const PosText &t : got.texts)
             m_texts.append(ClipText{t.time, t.text});
     }
+    // The operator's bookmarks show as subtitles at their moments, beside the receipts.
+    for (const ClipBookmark &b : m_job.bookmarks)
+        if (b.time >= m_job.in && b.time < m_job.out)
+            m_texts.append(ClipText{b.time, ClipSubtitles::bookmarkText(b.author, b.note)});
     std::stable_sort(m_texts.begin(), m_texts.end(),
                      [](const ClipText &a, const ClipText &b) { return a.time < b.time; });
     m_texts.erase(std::remove_if(m_texts.begin(), m_texts.end(),

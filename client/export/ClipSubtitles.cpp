@@ -92,3 +92,9 @@ QByteArray ClipSubtitles::sampleDescription()
         0x00, 0x01, 0x00, 0x01, 0x05, 'S',  'e',  'r',  'i', 'f'};
     return QByteArray(reinterpret_cast<const char *>(entry), sizeof entry);
 }
+
+QString ClipSubtitles::bookmarkText(const QString &author, const QString &note)
+{
+    return note.isEmpty() ? QStringLiteral("Bookmark by %1").arg(author)
+                          : QStringLiteral("Bookmark by %1: %2").arg(author, note);
+}

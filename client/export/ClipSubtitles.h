@@ -22,6 +22,8 @@ public:
     // Control characters (but line breaks and tabs) and markup tags removed, line breaks
     // unified, surrounding blank lines dropped.
     static QString sanitized(const QString &text);
+    // The subtitle of a bookmark: "Bookmark by NAME: NOTE".
+    static QString bookmarkText(const QString &author, const QString &note);
     // A text shown over [fromMs, toMs) of the file; a cue still showing ends where it starts.
     void add(qint64 fromMs, qint64 toMs, const QString &text);
     const QVector<Cue> &cues() const { return m_cues; }

@@ -23,6 +23,14 @@ QString oneLine(QString s)
 
 } // namespace
 
+QString ExportManifest::bookmarkLine(const ClipBookmark &bookmark)
+{
+    return QStringLiteral("# Bookmark: %1 (UTC) by %2: %3")
+        .arg(QDateTime::fromMSecsSinceEpoch(bookmark.time, Qt::UTC)
+                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             oneLine(bookmark.author), oneLine(bookmark.note));
+}
+
 QString ExportManifest::fileName(const QString &baseName)
 {
     return baseName + QStringLiteral(".manifest.txt");
@@ -67,6 +75,8 @@ QString ExportManifest::write(const ClipExportJob &job, const ClipExportResult &
                     .arg(job.keyFingerprint, job.baseName + QStringLiteral(".pub.pem"));
     for (const QString &note : result.notes)
         text += QStringLiteral("# Note: %1\n").arg(oneLine(note));
+    for (const ClipBookmark &b : job.bookmarks)
+        text += bookmarkLine(b) + QLatin1Char('\n');
     for (const ClipFile &f : result.files) {
         for (const QString &file : {f.fileName, f.subtitleName}) {
             const QByteArray hash = sha256(folder.filePath(file + QStringLiteral(".part")));

@@ -13,6 +13,8 @@ class ExportManifest
 {
 public:
     static QString fileName(const QString &baseName);
+    // "# Bookmark: 2026-12-10 08:41:07 (UTC) by NAME: NOTE", on one line.
+    static QString bookmarkLine(const ClipBookmark &bookmark);
     // Writes "<folder>/<manifest>.part" for the result's files, each hashed from its ".part".
     // Returns the path written, or an empty string with *error set.
     static QString write(const ClipExportJob &job, const ClipExportResult &result, QString *error);

@@ -83,6 +83,15 @@ LayoutPlayback::LayoutPlayback(QObject *parent)
     m_holdLimit.setSingleShot(true);
     m_holdLimit.setInterval(kHoldLimitMs);
     connect(&m_holdLimit, &QTimer::timeout, this, &LayoutPlayback::release);
+    // Every cell of a layout changes state in the same pass (a start cues them all), and each
+    // cell's texts are bound to the states: told once per pass, 64 cells cost 64 reads of the
+    // states instead of 64 times 64.
+    m_statesNotice.setSingleShot(true);
+    m_statesNotice.setInterval(0);
+    connect(&m_statesNotice, &QTimer::timeout, this, [this] {
+        ++m_statesRevision;
+        emit cellStatesChanged();
+    });
 }
 
 LayoutPlayback::~LayoutPlayback() = default;
@@ -101,6 +110,12 @@ QVariantMap LayoutPlayback::cellStates() const
     for (const auto &entry : m_cells)
         states.insert(QString::number(entry.first), entry.second->state);
     return states;
+}
+
+QString LayoutPlayback::stateOf(int key) const
+{
+    const auto it = m_cells.find(key);
+    return it == m_cells.end() ? QString() : it->second->state;
 }
 
 void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId)
@@ -154,7 +169,7 @@ void LayoutPlayback::addCell(int key, MpvObject *player, const QString &streamId
     m_cells[key] = std::move(cell);
     if (m_active)
         cue(added, m_clock.moment(), m_holding);
-    emit cellStatesChanged();
+    m_statesNotice.start();
 }
 
 void LayoutPlayback::removeCell(int key)
@@ -168,7 +183,7 @@ void LayoutPlayback::removeCell(int key)
         it->second->player->set_paused(false);
     }
     m_cells.erase(it);
-    emit cellStatesChanged();
+    m_statesNotice.start();
     releaseIfReady();
 }
 
@@ -532,7 +547,7 @@ void LayoutPlayback::setState(Cell &cell, const QString &state)
     if (cell.state == state)
         return;
     cell.state = state;
-    emit cellStatesChanged();
+    m_statesNotice.start();
 }
 
 void LayoutPlayback::setActive(bool active)

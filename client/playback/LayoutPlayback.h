@@ -42,6 +42,9 @@ class LayoutPlayback : public QObject
     // Cell key -> "searching", "starting", "playing", "noRecording", "searchFailed" or
     // "gatewayDown".
     Q_PROPERTY(QVariantMap cellStates READ cellStates NOTIFY cellStatesChanged)
+    // Counts the notices of cellStates: a cell binds it with stateOf(its key), which reads its
+    // own state without the map of every cell's.
+    Q_PROPERTY(int statesRevision READ statesRevision NOTIFY cellStatesChanged)
 
 public:
     static constexpr qint64 kInStepMs = 200;
@@ -56,6 +59,9 @@ public:
     bool active() const { return m_active; }
     bool paused() const { return m_userPaused; }
     QVariantMap cellStates() const;
+    int statesRevision() const { return m_statesRevision; }
+    // The state of the cell of `key` (as in cellStates), empty for none.
+    Q_INVOKABLE QString stateOf(int key) const;
 
     // A camera cell taking part, by its key in the layout; registered again it is replaced.
     Q_INVOKABLE void addCell(int key, MpvObject *player, const QString &streamId);
@@ -115,5 +121,7 @@ private:
     bool m_holding = false;
     QTimer m_step;
     QTimer m_holdLimit;
+    QTimer m_statesNotice;
+    int m_statesRevision = 0;
     QElapsedTimer m_wall;
 };

@@ -342,11 +342,18 @@ void MpvObject::handleEvent(const mpv_event &event)
     case MPV_EVENT_LOG_MESSAGE:
         handleLogMessage(*static_cast<mpv_event_log_message *>(event.data));
         break;
+    case MPV_EVENT_COMMAND_REPLY:
+        if (event.reply_userdata != 0) {
+            // Only a frame request: without video (none yet, or audio alone) it fails.
+            const auto *reply = static_cast<const mpv_event_command *>(event.data);
+            emit frameArrived(event.reply_userdata,
+                              event.error >= 0 && reply ? frameOf(reply->result) : QImage());
+        }
+        break;
     case MPV_EVENT_NONE:
     case MPV_EVENT_SHUTDOWN:
     case MPV_EVENT_GET_PROPERTY_REPLY:
     case MPV_EVENT_SET_PROPERTY_REPLY:
-    case MPV_EVENT_COMMAND_REPLY:
 #if MPV_ENABLE_DEPRECATED
     case MPV_EVENT_IDLE:
     case MPV_EVENT_TICK:
@@ -495,17 +502,26 @@ void MpvObject::setOptionNoParam(const QString &name)
 
 void MpvObject::command(const QVariant &params)
 {
+    commandResult(params);
+}
+
+QVariant MpvObject::commandResult(const QVariant &params)
+{
     if (!mpv)
-        return;
+        return {};
     const QVariantList list = params.toList();
     if (list.size() > 1 &&
         (list.first() == QLatin1String("loadfile") || list.first() == QLatin1String("loadlist")) &&
         refusesToLoad(list.at(1)))
-        return;
+        return {};
     MpvNode node(params);
     mpv_node result;
-    if (mpv_command_node(mpv.get(), node.get(), &result) >= 0)
-        mpv_free_node_contents(&result);
+    if (mpv_command_node(mpv.get(), node.get(), &result) < 0)
+        return {};
+    QVariant answer = MpvNode::toVariant(result);
+    mpv_free_node_contents(&result);
+    // A command that answers nothing still succeeded.
+    return answer.isValid() ? answer : QVariant(true);
 }
 
 QImage MpvObject::currentFrame()
@@ -516,6 +532,28 @@ QImage MpvObject::currentFrame()
     mpv_node result;
     if (mpv_command_node(mpv.get(), node.get(), &result) < 0)
         return {};
+    const QImage frame = frameOf(result);
+    mpv_free_node_contents(&result);
+    return frame;
+}
+
+quint64 MpvObject::requestFrame()
+{
+    if (!mpv)
+        return 0;
+    // Replies of other commands carry 0: frame requests are numbered from 1 up.
+    const quint64 request = ++m_lastFrameRequest;
+    MpvNode node(QVariantList{QStringLiteral("screenshot-raw"), QStringLiteral("video")});
+    const int error = mpv_command_node_async(mpv.get(), request, node.get());
+    if (error < 0) {
+        qWarning() << "The player took no frame request:" << mpv_error_string(error);
+        return 0;
+    }
+    return request;
+}
+
+QImage MpvObject::frameOf(const mpv_node &result)
+{
     qint64 width = 0, height = 0, stride = 0;
     QByteArray format;
     const mpv_byte_array *data = nullptr;
@@ -536,19 +574,16 @@ QImage MpvObject::currentFrame()
                 data = value.u.ba;
         }
     }
-    QImage frame;
     // "bgr0" is the player's default: 4 bytes a pixel, blue first, which is Qt's RGB32 in
     // memory on little-endian machines.
     if (data && format == "bgr0" && width > 0 && height > 0 && width <= 16384 && height <= 16384 &&
         stride >= width * 4 && data->size >= size_t(stride * height)) {
-        frame = QImage(static_cast<const uchar *>(data->data), int(width), int(height), int(stride),
-                       QImage::Format_RGB32)
-                    .copy();
-    } else {
-        qWarning() << "The player gave no usable frame:" << format << width << "x" << height;
+        return QImage(static_cast<const uchar *>(data->data), int(width), int(height), int(stride),
+                      QImage::Format_RGB32)
+            .copy();
     }
-    mpv_free_node_contents(&result);
-    return frame;
+    qWarning() << "The player gave no usable frame:" << format << width << "x" << height;
+    return {};
 }
 
 QString MpvObject::getPlaylistFilename(int playlistIndex)

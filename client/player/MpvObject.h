@@ -100,8 +100,12 @@ public:
     // How long a live cell waits before it loads its stream again after the last load failed.
     Q_INVOKABLE int retryDelayMs() const { return StreamFailure::retryDelayMs(m_failure.kind()); }
     // The video frame shown now at the stream's own size, without anything drawn over it (the
-    // player's "screenshot-raw"); a null image when there is none.
+    // player's "screenshot-raw"); a null image when there is none. The GUI thread waits for
+    // the player meanwhile: requestFrame() does not.
     QImage currentFrame();
+    // The same without waiting: the player takes the frame on its own thread and frameArrived
+    // hands it over on the GUI thread. Returns the request's number, 0 when there is no player.
+    quint64 requestFrame();
 
 signals:
     void idleChanged(bool value);
@@ -159,6 +163,8 @@ signals:
     // A load of `address` was refused: it is not a network stream address.
     void loadRefused(const QString &address);
     void failureChanged(const QString &value);
+    // The frame asked by requestFrame(request): null when the player had none to give.
+    void frameArrived(quint64 request, const QImage &frame);
 
 public slots:
     bool idle();
@@ -208,6 +214,8 @@ public slots:
     QString videoCodec();
     QString videoFormat();
     void command(const QVariant &params);
+    // The command's answer (loadfile's is {"playlist_entry_id": N}); invalid when refused.
+    QVariant commandResult(const QVariant &params);
     void reinitRenderer();
     void playPause();
     void play();
@@ -248,6 +256,9 @@ private:
     // True (with a warning) when networkOnly forbids loading one of the addresses.
     bool refusesToLoad(const QVariant &urls);
     static void onWakeup(void *context);
+    // The frame of a "screenshot-raw" result, copied; null (with a warning when the result is
+    // not what was asked) when it holds none.
+    static QImage frameOf(const mpv_node &result);
 
     // How long an RTSP load waits for the camera to answer (connect, each request, each read).
     // A cell then says the camera does not answer a few seconds after it tried, and a camera
@@ -284,4 +295,6 @@ private:
     const QString m_rendererChoice;
     // Set while a drain of the player's events is posted and has not started.
     std::atomic<bool> m_drainPosted{false};
+    // The number of the last frame asked without waiting; command replies carry it.
+    quint64 m_lastFrameRequest = 0;
 };

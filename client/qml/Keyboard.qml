@@ -4,8 +4,8 @@ import Native 1.0
 
 // The console's keys: 1 to 9 apply the first nine layouts, Esc leaves single view, F11 toggles
 // full screen, Ctrl+R opens the recorded page, Ctrl+T the transactions page, Ctrl+E the events
-// page and Ctrl+L the layout page. Ctrl+P switches the layout between live and playback (one
-// minute ago); Esc also returns it to live.
+// page, Ctrl+B the bookmarks page and Ctrl+L the layout page. Ctrl+P switches the layout
+// between live and playback (one minute ago); Esc also returns it to live.
 Item {
     id: keys
     // The page shown now; its leaveSingleView(), when it has one, is called on Esc.
@@ -57,6 +57,10 @@ Item {
     Shortcut {
         sequence: "Ctrl+E"
         onActivated: App.jumpToPage("events")
+    }
+    Shortcut {
+        sequence: "Ctrl+B"
+        onActivated: App.jumpToPage("bookmarks")
     }
     Shortcut {
         sequence: "Ctrl+P"

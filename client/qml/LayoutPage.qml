@@ -84,18 +84,6 @@ Pane {
         else
             playAt(Date.now() - 60000)
     }
-    function cellStateText(key) {
-        var state = layoutPlayback.cellStates[String(key)]
-        if (state === "noRecording")
-            return qsTr("No recording")
-        if (state === "gatewayDown")
-            return qsTr("The gateway does not answer")
-        if (state === "searchFailed")
-            return qsTr("Recordings unavailable")
-        if (state === "searching")
-            return qsTr("Searching the recordings…")
-        return ""
-    }
     LayoutPlayback {
         id: layoutPlayback
         objectName: "layoutPlayback"
@@ -133,6 +121,7 @@ Pane {
             readonly property string gatewayId: deviceId
             readonly property string streamId: objectId
             readonly property string lockId: actuatorId
+            readonly property bool isCamera: type === LayoutModel.Video
             readonly property var sensor: page.treeRevision, App.zarnRepository.objectById(objectId)
             readonly property var actuator: page.treeRevision,
                 App.zarnRepository.objectById(actuatorId)
@@ -195,8 +184,7 @@ Pane {
             }
 
             readonly property int cellKey: slot ? slot.cellIndex : -1
-            readonly property string playbackNote: page.playbackMode
-                                                   ? page.cellStateText(cellKey) : ""
+            readonly property string playbackNote: page.playbackMode ? cellTexts.stateText : ""
             function takePart() {
                 if (slot && streamId !== "")
                     layoutPlayback.addCell(cellKey, view.backend, streamId)
@@ -233,12 +221,14 @@ Pane {
             // In playback the texts the stream printed are laid over the cell as the moment
             // passes them.
             PlaybackCellTexts {
+                id: cellTexts
                 cameraView: view
                 streamId: cell.streamId
                 gateway: cell.history ? cell.history.gateway : ""
                 playbackMode: page.playbackMode
                 moment: page.playbackMoment
-                cellState: page.playbackMode ? layoutPlayback.cellStates[String(cell.cellKey)] || ""
+                cellState: page.playbackMode ? (layoutPlayback.statesRevision,
+                                                layoutPlayback.stateOf(cell.cellKey))
                                              : ""
             }
 
@@ -264,6 +254,12 @@ Pane {
             CameraView {
                 id: view
                 objectName: "cameraView"
+                // Shown alone, the view leaves its cell: it keeps the cell's stream for B.
+                readonly property string cellStream: cell.streamId
+                // The cell last clicked, or that the pointer is over, is the one B marks.
+                onPointerOverChanged: if (pointerOver) bookmarks.pointedStream = cell.streamId
+                onToolbarOpenChanged: if (toolbarOpen) bookmarks.pointedStream = cell.streamId
+                covered: page.viewAlone !== null && page.viewAlone !== view
                 width: cell.width
                 height: cell.height
                 cameraName: cell.slot ? cell.slot.cellLabel : ""
@@ -377,6 +373,20 @@ Pane {
         anchors.bottom: parent.bottom
         z: 150
         playback: layoutPlayback
+        bookmarkStreams: bookmarks.streams
         onBackToLive: page.backToLive()
+        onBookmarkRequested: bookmarks.bookmarkCell()
+    }
+
+    // B marks a camera of the layout with a note.
+    LayoutBookmarks {
+        id: bookmarks
+        anchors.fill: parent
+        z: 300
+        cellRepeater: cells
+        viewAlone: page.viewAlone
+        active: page.visible
+        playbackMode: page.playbackMode
+        playbackMoment: page.playbackMoment
     }
 }

@@ -29,7 +29,8 @@ Page {
         currentPage: !pages.currentItem ? "playback"
                      : pages.currentItem.objectName === "recordedPage" ? "recorder"
                      : pages.currentItem === transactionsPage ? "transactions"
-                     : pages.currentItem === eventsPage ? "events" : "playback"
+                     : pages.currentItem === eventsPage ? "events"
+                     : pages.currentItem === bookmarksPage ? "bookmarks" : "playback"
         onExitConfirmed: mainPage.exit()
         onStreamActivated: {
             var page = pages.currentItem
@@ -119,6 +120,21 @@ Page {
         onLayoutPlaybackRequested: mainPage.playLayoutAt(time)
     }
 
+    // One for the console's life, like the events page: its search and order wait while other
+    // pages show.
+    BookmarksPage {
+        id: bookmarksPage
+        visible: false
+        onBookmarkActivated: mainPage.openBookmark(streamId, time)
+    }
+
+    // A bookmark chosen on its page: its camera's recording from its moment.
+    function openBookmark(streamId, time) {
+        var page = mainPage.showRecorded(true)
+        if (page && typeof page.openBookmark === "function")
+            page.openBookmark(App.events.deviceOf(streamId), streamId, time)
+    }
+
     // The till rules watch every till while the console runs, whatever page shows.
     PosRuleWatcher {
         receiver: PosReceiver
@@ -176,6 +192,8 @@ Page {
                 pages.replace(transactionsPage)
             else if (page === "events" && pages.currentItem !== eventsPage)
                 pages.replace(eventsPage)
+            else if (page === "bookmarks" && pages.currentItem !== bookmarksPage)
+                pages.replace(bookmarksPage)
         }
     }
 
@@ -195,24 +213,14 @@ Page {
     }
 
     // A short word on why something asked for could not be done.
-    Label {
+    Notice {
         id: eventNotice
         objectName: "eventNotice"
-        function show(message) {
-            text = message
-            noticeTimer.restart()
-        }
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 60
         z: 20
-        visible: noticeTimer.running
-        padding: 10
-        color: "white"
-        textFormat: Text.PlainText
         font.bold: true
-        background: Rectangle { color: "#b35900"; radius: 4 }
-        Timer { id: noticeTimer; interval: 4000 }
     }
 
     Popup {

@@ -44,9 +44,7 @@ Page {
 
     function fetchRecording(gateway) { chunkPath.fetchRecording(gateway) }
 
-    // --- Recorded video by time --------------------------------------------------------------
-
-    // Chunk searches in flight.
+    // Recorded video by time: the chunk searches in flight.
     readonly property int searchesRunning: history ? history.searching : 0
     // What was shown of the channel texts so far, by time; -1 after a jump.
     property real overlayShownUntil: -1
@@ -57,28 +55,32 @@ Page {
     property real receiptTime: -1
     property string receiptText: ""
     function openReceipt(device, stream, time, text) {
-        console.log("Opening the receipt of stream", stream, "at", new Date(time).toISOString())
-        receiptTime = time
-        receiptText = String(text)
-        showMoment(device, stream, time)
+        openAt("the receipt of stream", device, stream, time, 10000, time, String(text))
     }
-
     // An event of the past: the camera that shows its source plays from 10 s before it.
     function openMoment(device, stream, time) {
-        console.log("Opening stream", stream, "at", new Date(time).toISOString())
-        receiptTime = -1
-        receiptText = ""
-        showMoment(device, stream, time)
+        openAt("stream", device, stream, time, 10000, -1, "")
+    }
+    // A bookmark: its camera plays from its very moment.
+    function openBookmark(device, stream, time) {
+        openAt("the bookmark of stream", device, stream, time, 0, -1, "")
+    }
+    function openAt(what, device, stream, time, lead, receipt, text) {
+        console.log("Opening " + what, stream, "at", new Date(time).toISOString())
+        receiptTime = receipt
+        receiptText = text
+        showMoment(device, stream, time, lead)
     }
 
-    function showMoment(device, stream, time) {
+    // `lead`: how long before the moment playback starts.
+    function showMoment(device, stream, time, lead) {
         // Nothing of what played before is carried over to the stream: this moment plays.
         playback.stop()
         leaveHistory()
         chooseStream(device, stream)
         var view = timelinePanel.timeline
         view.showRange(time - 30 * 60000, time + 30 * 60000)
-        playMoment(time - 10000)
+        playMoment(time - lead)
     }
 
     function streamName() {
@@ -205,6 +207,14 @@ Page {
     Shortcut { sequence: "Shift+Right"; enabled: page.timelineKeys; onActivated: page.stepBy(60000) }
     Shortcut { sequence: "Home"; enabled: page.timelineKeys; onActivated: page.goToEdge("first") }
     Shortcut { sequence: "End"; enabled: page.timelineKeys; onActivated: page.goToEdge("last") }
+    // B or "Bookmark": a note for a bookmark of the moment shown (what plays, else the play head).
+    RecordedBookmark {
+        id: bookmark
+        active: page.timelineKeys
+        streamId: page.streamId
+        streamName: page.streamName()
+        moment: playback.time >= 0 ? playback.time : timelinePanel.playhead
+    }
     Shortcut {
         sequence: "Space"
         enabled: page.timelineKeys && player.backend.playlistCount > 0
@@ -286,6 +296,7 @@ Page {
                 objectName: "recordedPlayer"
                 anchors.left: parent.left
                 anchors.right: parent.right
+                anchors.rightMargin: motionTool.panelWidth
                 anchors.top: parent.top
                 anchors.bottom: controlStrip.top
                 fpsVisible: true
@@ -317,45 +328,34 @@ Page {
                 }
             }
 
-            // The controls of the stream on the timeline, between the picture and the timeline,
-            // so that none covers the picture; they wrap onto a second line in a narrow window.
-            Rectangle {
+            // Motion search: Ctrl+M opens its panel beside the picture, the areas are drawn on it.
+            MotionSearchTool {
+                id: motionTool
+                anchors.fill: parent
+                anchors.bottomMargin: parent.height - controlStrip.y
+                keysActive: page.timelineKeys
+                streamId: page.streamId
+                history: page.history
+                timeline: timelinePanel.timeline
+                picture: player
+                onPlayFrom: page.playMoment(time)
+            }
+
+            RecordedControls {
                 id: controlStrip
-                objectName: "recordedControls"
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.bottom: timelinePanel.top
-                visible: page.streamId !== ""
-                height: visible ? controlFlow.implicitHeight + 8 : 0
-                color: "#202020"
-
-                Flow {
-                    id: controlFlow
-                    x: 4
-                    y: 4
-                    width: parent.width - 8
-                    spacing: 6
-
-                    Button {
-                        objectName: "playLayoutHere"
-                        visible: playback.time > 0
-                        text: qsTr("Play the layout from here") + I18n.localeNotify
-                        ToolTip.text: qsTr("Every camera of the layout at this moment, in step")
-                                      + I18n.localeNotify
-                        ToolTip.visible: hovered
-                        onClicked: page.layoutPlaybackRequested(playback.time)
-                    }
-
-                    // Marks a range of the timeline and exports it as files to hand over.
-                    ExportPanel {
-                        width: Math.min(implicitWidth, controlFlow.width)
-                        active: page.timelineKeys
-                        timeline: timelinePanel.timeline
-                        index: page.index
-                        playback: playback
-                        streamId: page.streamId
-                    }
-                }
+                playback: playback
+                timeline: timelinePanel.timeline
+                index: page.index
+                streamId: page.streamId
+                keysActive: page.timelineKeys
+                canBookmark: bookmark.moment > 0
+                motionOpen: motionTool.open
+                onLayoutPlaybackRequested: page.layoutPlaybackRequested(time)
+                onBookmarkRequested: bookmark.ask()
+                onMotionToggled: motionTool.open = !motionTool.open
             }
 
             TimelinePanel {
@@ -369,6 +369,7 @@ Page {
                 texts: posTexts
                 playhead: playback.time
                 playback: playback
+                bookmarkStreams: page.streamId !== "" ? [page.streamId] : []
                 busy: page.searchesRunning > 0 || posTexts.busy
                 onMomentClicked: page.playMoment(time)
             }

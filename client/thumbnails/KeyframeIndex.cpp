@@ -86,6 +86,16 @@ qint64 KeyframeIndex::headNeeded(const QByteArray &head, qint64 maxHead)
     return pos < maxHead ? 0 : -1;
 }
 
+KeyframeIndex::HeadStep KeyframeIndex::nextHeadStep(const QByteArray &head, qint64 total)
+{
+    const qint64 needed = headNeeded(head, maxHead);
+    if (needed < 0 || (needed == 0 && head.size() >= total))
+        return {HeadStep::NoIndex, 0, -1};
+    if (needed == 0 || needed > head.size())
+        return {HeadStep::Read, needed, std::max<qint64>(head.size() + headStep, needed) - 1};
+    return {HeadStep::Parse, needed, -1};
+}
+
 std::shared_ptr<const KeyframeIndex> KeyframeIndex::parse(const QByteArray &head, qint64 totalSize,
                                                           QString *error)
 {

@@ -26,6 +26,20 @@ public:
     // not at its head (or larger than maxHead).
     static qint64 headNeeded(const QByteArray &head, qint64 maxHead);
 
+    // A recording's head is read in steps of headStep bytes, up to maxHead: an index larger
+    // than that (a recording of many hours) is not read.
+    static constexpr qint64 headStep = 512 * 1024;
+    static constexpr qint64 maxHead = 16 * 1024 * 1024;
+    // What to do with the head read so far of a file of `total` bytes: parse its first `needed`
+    // bytes, read on up to byte `to` (inclusive), or give up: no index at its head.
+    struct HeadStep
+    {
+        enum Kind { Parse, Read, NoIndex } kind = NoIndex;
+        qint64 needed = 0;
+        qint64 to = -1;
+    };
+    static HeadStep nextHeadStep(const QByteArray &head, qint64 total);
+
     // The index read from the head of a file of totalSize bytes; null, with the reason in
     // error, when the head is no usable MP4 with one video stream.
     static std::shared_ptr<const KeyframeIndex> parse(const QByteArray &head, qint64 totalSize,
@@ -39,6 +53,8 @@ public:
     // the recording has none.
     Keyframe at(qint64 offsetMs) const;
     int count() const { return m_keyframes.size(); }
+    // Every keyframe, by time.
+    const QVector<Keyframe> &keyframes() const { return m_keyframes; }
     // The video's decoder parameters (codec, size, its configuration bytes).
     const AVCodecParameters *codec() const { return m_codec; }
 

@@ -1,6 +1,8 @@
 #include "TimelineThumbnails.h"
 
+#include "ContentRange.h"
 #include "KeyframeIndex.h"
+#include "ThumbnailCache.h"
 #include "ThumbnailDecoder.h"
 
 #include <QCoreApplication>
@@ -8,7 +10,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QQmlEngine>
-#include <QRegularExpression>
+#include <QSet>
 #include <QThreadPool>
 
 namespace {
@@ -18,44 +20,67 @@ void registerTimelineThumbnails()
     qmlRegisterType<TimelineThumbnails>("Native", 1, 0, "TimelineThumbnails");
 }
 
-// The head is read in steps of this size, up to the limit: an index larger than that (a
-// recording of many hours) gives no pictures.
-constexpr qint64 kHeadStep = 512 * 1024;
-constexpr qint64 kMaxHead = 16 * 1024 * 1024;
 // A keyframe larger than this is no keyframe of a camera's recording.
 constexpr int kMaxKeyframe = 8 * 1024 * 1024;
 // Recordings whose index is kept.
 constexpr int kMaxRecordings = 16;
 constexpr int kTimeoutMs = 10000;
 
-// "bytes N-M/SIZE": SIZE, or -1.
-qint64 totalOf(const QNetworkReply *reply)
-{
-    static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-(\\d+)/(\\d+)$"));
-    const auto match =
-        range.match(QString::fromLatin1(reply->rawHeader(QByteArrayLiteral("Content-Range"))));
-    return match.hasMatch() ? match.captured(3).toLongLong() : -1;
-}
-
-qint64 rangeStart(const QNetworkReply *reply)
-{
-    static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-"));
-    const auto match =
-        range.match(QString::fromLatin1(reply->rawHeader(QByteArrayLiteral("Content-Range"))));
-    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
-}
-
 } // namespace
 Q_COREAPP_STARTUP_FUNCTION(registerTimelineThumbnails)
 
+// Every instance's pictures, indexes and failed recordings, on the GUI thread only.
+struct TimelineThumbnails::Known
+{
+    ThumbnailCache pictures{256};
+    QHash<QString, std::shared_ptr<const KeyframeIndex>> indexes;
+    QSet<QString> failed;
+};
+
+std::shared_ptr<TimelineThumbnails::Known> TimelineThumbnails::sharedKnown()
+{
+    // Kept while an instance lives: the last one gone, what was known goes with it.
+    static std::weak_ptr<Known> shared;
+    std::shared_ptr<Known> known = shared.lock();
+    if (!known) {
+        known = std::make_shared<Known>();
+        shared = known;
+    }
+    return known;
+}
+
 TimelineThumbnails::TimelineThumbnails(QObject *parent)
     : QObject(parent)
+    , m_known(sharedKnown())
 {}
 
 TimelineThumbnails::~TimelineThumbnails()
 {
     if (m_reply)
         m_reply->abort();
+}
+
+bool TimelineThumbnails::refuses(const QString &url) const
+{
+    return m_known->failed.contains(url);
+}
+
+std::shared_ptr<const KeyframeIndex> TimelineThumbnails::indexOf(const QString &url) const
+{
+    return m_known->indexes.value(url);
+}
+
+void TimelineThumbnails::keepIndex(const QString &url, std::shared_ptr<const KeyframeIndex> index)
+{
+    QHash<QString, std::shared_ptr<const KeyframeIndex>> &indexes = m_known->indexes;
+    // Bounded: the indexes of other recordings go when too many are kept.
+    while (indexes.size() >= kMaxRecordings) {
+        auto other = indexes.begin();
+        if (other.key() == url)
+            ++other;
+        indexes.erase(other);
+    }
+    indexes.insert(url, std::move(index));
 }
 
 void TimelineThumbnails::show(const QString &url, qint64 offsetMs)
@@ -88,19 +113,19 @@ void TimelineThumbnails::next()
     const QString url = m_wantedUrl;
     if (url.isEmpty())
         return;
-    if (m_failed.contains(url)) {
+    if (refuses(url)) {
         setImage(QImage(), -1);
         return;
     }
-    const auto known = m_recordings.constFind(url);
-    if (known == m_recordings.constEnd() || !known->index) {
-        const qint64 from = known == m_recordings.constEnd() ? 0 : known->head.size();
-        fetchHead(url, from, from + kHeadStep - 1);
+    const std::shared_ptr<const KeyframeIndex> index = indexOf(url);
+    if (!index) {
+        const qint64 from = m_heads.value(url).bytes.size();
+        fetchHead(url, from, from + KeyframeIndex::headStep - 1);
         return;
     }
-    const KeyframeIndex::Keyframe keyframe = known->index->at(m_wantedOffset);
+    const KeyframeIndex::Keyframe keyframe = index->at(m_wantedOffset);
     const QString key = url + QLatin1Char('#') + QString::number(keyframe.pos);
-    const QImage cached = m_pictures.take(key);
+    const QImage cached = m_known->pictures.take(key);
     if (!cached.isNull()) {
         setImage(cached, keyframe.ms);
         return;
@@ -109,7 +134,7 @@ void TimelineThumbnails::next()
         fail(url, QStringLiteral("a keyframe of %1 bytes").arg(keyframe.size));
         return;
     }
-    fetchKeyframe(url, keyframe.pos, keyframe.size);
+    fetchKeyframe(url, index, keyframe);
 }
 
 void TimelineThumbnails::fetchHead(const QString &url, qint64 from, qint64 to)
@@ -129,77 +154,76 @@ void TimelineThumbnails::fetchHead(const QString &url, qint64 from, qint64 to)
 void TimelineThumbnails::headArrived(QNetworkReply *reply, const QString &url)
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    Recording &recording = m_recordings[url];
-    const qint64 total = totalOf(reply);
+    Head &head = m_heads[url];
+    const ContentRange range = ContentRange::of(reply);
+    const qint64 total = range.total;
     if (reply->error() != QNetworkReply::NoError || status != 206 || total <= 0 ||
-        rangeStart(reply) != recording.head.size()) {
-        m_recordings.remove(url);
+        range.start != head.bytes.size()) {
+        m_heads.remove(url);
         fail(url, QStringLiteral("the gateway answered %1 (%2) to a range of its head")
                       .arg(status)
                       .arg(reply->errorString()));
         return;
     }
-    recording.totalSize = total;
-    recording.head += reply->readAll();
-    const qint64 needed = KeyframeIndex::headNeeded(recording.head, kMaxHead);
-    if (needed < 0 || (needed == 0 && recording.head.size() >= total)) {
-        m_recordings.remove(url);
+    head.totalSize = total;
+    head.bytes += reply->readAll();
+    const KeyframeIndex::HeadStep step = KeyframeIndex::nextHeadStep(head.bytes, total);
+    if (step.kind == KeyframeIndex::HeadStep::NoIndex) {
+        m_heads.remove(url);
         fail(url, QStringLiteral("no index at the head of the recording"));
         return;
     }
-    if (needed == 0 || needed > recording.head.size()) {
-        const qint64 from = recording.head.size();
-        fetchHead(url, from, std::max(from + kHeadStep, needed) - 1);
+    if (step.kind == KeyframeIndex::HeadStep::Read) {
+        fetchHead(url, head.bytes.size(), step.to);
         return;
     }
     QString why;
-    recording.index = KeyframeIndex::parse(recording.head.left(int(needed)), total, &why);
-    recording.head.clear();
-    if (!recording.index) {
-        m_recordings.remove(url);
+    std::shared_ptr<const KeyframeIndex> index =
+        KeyframeIndex::parse(head.bytes.left(int(step.needed)), total, &why);
+    m_heads.remove(url);
+    if (!index) {
         fail(url, why);
         return;
     }
-    // Bounded: the indexes of other recordings go when too many are kept.
-    while (m_recordings.size() > kMaxRecordings) {
-        auto other = m_recordings.begin();
-        if (other.key() == url)
-            ++other;
-        m_recordings.erase(other);
-    }
+    keepIndex(url, std::move(index));
     next();
 }
 
-void TimelineThumbnails::fetchKeyframe(const QString &url, qint64 pos, int size)
+void TimelineThumbnails::fetchKeyframe(const QString &url,
+                                       const std::shared_ptr<const KeyframeIndex> &index,
+                                       const KeyframeIndex::Keyframe &keyframe)
 {
     m_busy = true;
     QNetworkRequest request{QUrl(url)};
-    request.setRawHeader("Range",
-                         QStringLiteral("bytes=%1-%2").arg(pos).arg(pos + size - 1).toLatin1());
+    request.setRawHeader("Range", QStringLiteral("bytes=%1-%2")
+                                      .arg(keyframe.pos)
+                                      .arg(keyframe.pos + keyframe.size - 1)
+                                      .toLatin1());
     request.setTransferTimeout(kTimeoutMs);
     m_reply = m_network.get(request);
     QNetworkReply *reply = m_reply;
-    const qint64 ms = m_recordings.value(url).index->at(m_wantedOffset).ms;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, url, pos, ms] {
+    // The index it was read from decodes it, though other recordings' may have pushed it out.
+    connect(reply, &QNetworkReply::finished, this, [this, reply, url, index, keyframe] {
         reply->deleteLater();
-        keyframeArrived(reply, url, pos, ms);
+        keyframeArrived(reply, url, index, keyframe);
     });
 }
 
-void TimelineThumbnails::keyframeArrived(QNetworkReply *reply, const QString &url, qint64 pos,
-                                         qint64 ms)
+void TimelineThumbnails::keyframeArrived(QNetworkReply *reply, const QString &url,
+                                         const std::shared_ptr<const KeyframeIndex> &index,
+                                         const KeyframeIndex::Keyframe &keyframe)
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray bytes = reply->readAll();
-    const std::shared_ptr<const KeyframeIndex> index = m_recordings.value(url).index;
-    if (reply->error() != QNetworkReply::NoError || status != 206 || rangeStart(reply) != pos ||
-        !index) {
+    const qint64 ms = keyframe.ms;
+    if (reply->error() != QNetworkReply::NoError || status != 206 ||
+        ContentRange::of(reply).start != keyframe.pos) {
         fail(url, QStringLiteral("the gateway answered %1 (%2) to a keyframe's range")
                       .arg(status)
                       .arg(reply->errorString()));
         return;
     }
-    const QString key = url + QLatin1Char('#') + QString::number(pos);
+    const QString key = url + QLatin1Char('#') + QString::number(keyframe.pos);
     const QPointer<TimelineThumbnails> self(this);
     // Decoding takes milliseconds: on the thread pool, the picture posted back.
     QThreadPool::globalInstance()->start([self, index, bytes, key, ms] {
@@ -225,10 +249,10 @@ void TimelineThumbnails::pictureDecoded(const QString &key, qint64 ms, const QIm
         fail(url, why);
         return;
     }
-    m_pictures.put(key, picture);
+    m_known->pictures.put(key, picture);
     // Shown while it is still what is wanted; else the next wanted moment is fetched.
-    if (url == m_wantedUrl && m_recordings.contains(url) &&
-        m_recordings.value(url).index->at(m_wantedOffset).ms == ms)
+    const std::shared_ptr<const KeyframeIndex> index = indexOf(url);
+    if (url == m_wantedUrl && index && index->at(m_wantedOffset).ms == ms)
         setImage(picture, ms);
     next();
 }
@@ -236,9 +260,10 @@ void TimelineThumbnails::pictureDecoded(const QString &key, qint64 ms, const QIm
 void TimelineThumbnails::fail(const QString &url, const QString &why)
 {
     qWarning().noquote() << "No timeline picture of" << url << "-" << why;
-    if (m_failed.size() > 64)
-        m_failed.clear();
-    m_failed.insert(url);
+    QSet<QString> &refused = m_known->failed;
+    if (refused.size() > 64)
+        refused.clear();
+    refused.insert(url);
     emit failed(url, why);
     if (url == m_wantedUrl)
         setImage(QImage(), -1);

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "ThumbnailCache.h"
+#include "KeyframeIndex.h"
 
 #include <QHash>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 #include <memory>
 
-class KeyframeIndex;
 class QNetworkReply;
 
 // The picture of a moment of a recording, for the timeline's hover: the keyframe at or before
@@ -21,7 +19,9 @@ class QNetworkReply;
 // indexes are kept (bounded, least recently used first out), so going back over a stretch shows
 // its pictures at once. Only the moment asked last is fetched: moments asked while one is on
 // its way replace each other. A recording that cannot be read (refused, garbage) gives no
-// picture and is not asked again for a while.
+// picture and is not asked again for a while. What is known (pictures, indexes, recordings that
+// failed) is shared by every instance: the hover's picture and the strip's pictures of the same
+// timeline, or the timelines of two pages, fetch a recording's head and a keyframe once.
 class TimelineThumbnails : public QObject
 {
     Q_OBJECT
@@ -42,6 +42,8 @@ public:
     Q_INVOKABLE void show(const QString &url, qint64 offsetMs);
     // Wants no picture (the pointer left the timeline).
     Q_INVOKABLE void clear();
+    // Whether the recording at url failed lately: it is not asked again for a while.
+    bool refuses(const QString &url) const;
 
 signals:
     void imageChanged();
@@ -49,18 +51,25 @@ signals:
     void failed(const QString &url, const QString &why);
 
 private:
-    struct Recording
+    struct Known;
+    // The head of a recording read so far, until its index can be parsed.
+    struct Head
     {
-        QByteArray head;
+        QByteArray bytes;
         qint64 totalSize = -1;
-        std::shared_ptr<const KeyframeIndex> index;
     };
+    static std::shared_ptr<Known> sharedKnown();
+    std::shared_ptr<const KeyframeIndex> indexOf(const QString &url) const;
+    void keepIndex(const QString &url, std::shared_ptr<const KeyframeIndex> index);
 
     void next();
     void fetchHead(const QString &url, qint64 from, qint64 to);
     void headArrived(QNetworkReply *reply, const QString &url);
-    void fetchKeyframe(const QString &url, qint64 pos, int size);
-    void keyframeArrived(QNetworkReply *reply, const QString &url, qint64 pos, qint64 ms);
+    void fetchKeyframe(const QString &url, const std::shared_ptr<const KeyframeIndex> &index,
+                       const KeyframeIndex::Keyframe &keyframe);
+    void keyframeArrived(QNetworkReply *reply, const QString &url,
+                         const std::shared_ptr<const KeyframeIndex> &index,
+                         const KeyframeIndex::Keyframe &keyframe);
     void pictureDecoded(const QString &key, qint64 ms, const QImage &picture, const QString &why);
     void fail(const QString &url, const QString &why);
     void setImage(const QImage &image, qint64 offset);
@@ -72,7 +81,6 @@ private:
     qint64 m_wantedOffset = -1;
     QImage m_image;
     qint64 m_imageOffset = -1;
-    ThumbnailCache m_pictures{256};
-    QHash<QString, Recording> m_recordings;
-    QSet<QString> m_failed;
+    QHash<QString, Head> m_heads;
+    const std::shared_ptr<Known> m_known;
 };

@@ -1,5 +1,7 @@
 #include "RecordingIndex.h"
 
+#include "QmlUtils.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QQmlEngine>
@@ -140,6 +142,19 @@ RecordingIndex::~RecordingIndex() = default;
 QString RecordingIndex::streamId() const
 {
     return m_streamId;
+}
+
+QString RecordingIndex::recordingUrl(const QString &gateway, qint64 chunkStart) const
+{
+    QmlUtils utils;
+    return gateway + QLatin1Char('/') +
+           utils.fileNameFromMSec(m_streamId, static_cast<qulonglong>(chunkStart));
+}
+
+QString RecordingIndex::readingUrl(const QString &gateway, const RecordedSpan &span) const
+{
+    const QString url = recordingUrl(gateway, span.start);
+    return span.open ? url + QStringLiteral("?to=%1").arg(span.end) : url;
 }
 
 void RecordingIndex::setStreamId(const QString &streamId)

@@ -52,6 +52,13 @@ public:
 
     QString streamId() const;
     void setStreamId(const QString &streamId);
+    // Where the gateway at `gateway` ("http://host:port") serves the current stream's chunk that
+    // starts at `chunkStart`.
+    QString recordingUrl(const QString &gateway, qint64 chunkStart) const;
+    // The same for a chunk read in several byte ranges or parts: one still being recorded is
+    // asked up to the end the index knows, since the gateway answers a growing file to its plain
+    // address and the same bytes to every request that names the end.
+    QString readingUrl(const QString &gateway, const RecordedSpan &span) const;
     qint64 firstRecorded() const;
     qint64 lastRecorded() const;
 

@@ -1,5 +1,7 @@
 #include "Timeline.h"
 
+#include "BookmarkList.h"
+#include "MotionMoments.h"
 #include "PosTextCache.h"
 #include "RecordingIndex.h"
 #include "TimeScale.h"
@@ -55,13 +57,6 @@ const QColor repeatedHourColor(0x5b, 0x3a, 0x7a);
 const QColor repeatedHourHatch(0xb3, 0x9d, 0xdb);
 const QColor hoverBox(0, 0, 0, 210);
 
-QFont scaleFont()
-{
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(11);
-    return font;
-}
-
 // Pixel runs [from, to) of sorted spans, merged where they meet on the same pixels; every span
 // covers at least one pixel.
 struct PixelRuns
@@ -94,12 +89,21 @@ struct PixelRuns
 
 } // namespace
 
+QFont Timeline::scaleFont()
+{
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(11);
+    return font;
+}
+
 const QColor Timeline::backgroundColor(0x1e, 0x20, 0x24);
 const QColor Timeline::spanColor(0x3d, 0x9a, 0x4f);
 const QColor Timeline::unavailableColor(0xc0, 0x39, 0x2b);
 const QColor Timeline::failedColor(0x4a, 0x4a, 0x4a);
 const QColor Timeline::textTickColor(0xf1, 0xc4, 0x0f);
 const QColor Timeline::playheadColor(Qt::white);
+const QColor Timeline::bookmarkColor(0x4f, 0xc3, 0xf7);
+const QColor Timeline::motionColor(0xc8, 0x5c, 0xf0);
 
 Timeline::Timeline(QQuickItem *parent)
     : QQuickPaintedItem(parent)
@@ -147,6 +151,64 @@ void Timeline::setTexts(PosTextCache *texts)
     if (texts)
         connect(texts, &PosTextCache::changed, this, [this] { update(); });
     emit textsChanged();
+    update();
+}
+
+BookmarkList *Timeline::bookmarks() const
+{
+    return m_bookmarks;
+}
+
+void Timeline::setBookmarks(BookmarkList *bookmarks)
+{
+    if (m_bookmarks == bookmarks)
+        return;
+    if (m_bookmarks)
+        disconnect(m_bookmarks, nullptr, this, nullptr);
+    m_bookmarks = bookmarks;
+    if (bookmarks)
+        connect(bookmarks, &BookmarkList::changed, this, [this] { update(); });
+    emit bookmarksChanged();
+    update();
+}
+
+void Timeline::setBookmarkStreams(const QStringList &streams)
+{
+    if (streams == m_bookmarkStreams)
+        return;
+    m_bookmarkStreams = streams;
+    emit bookmarksChanged();
+    update();
+}
+
+qint64 Timeline::flagAt(double x) const
+{
+    if (!m_bookmarks || width() <= 0)
+        return -1;
+    const qint64 reach = std::llround(flagReach * double(m_viewEnd - m_viewStart) / width()) + 1;
+    const qint64 t = timeAt(x);
+    qint64 best = -1;
+    for (qint64 flag : m_bookmarks->timesBetween(m_bookmarkStreams, t - reach, t + reach + 1))
+        if (best < 0 || std::abs(flag - t) < std::abs(best - t))
+            best = flag;
+    return best;
+}
+
+MotionMoments *Timeline::motion() const
+{
+    return m_motion;
+}
+
+void Timeline::setMotion(MotionMoments *motion)
+{
+    if (m_motion == motion)
+        return;
+    if (m_motion)
+        disconnect(m_motion, nullptr, this, nullptr);
+    m_motion = motion;
+    if (motion)
+        connect(motion, &MotionMoments::changed, this, [this] { update(); });
+    emit motionChanged();
     update();
 }
 
@@ -289,8 +351,10 @@ void Timeline::mouseReleaseEvent(QMouseEvent *event)
     m_pressed = false;
     m_dragging = false;
     setKeepMouseGrab(false);
-    if (click)
-        emit clicked(timeAt(event->localPos().x()));
+    if (click) {
+        const qint64 flag = flagAt(event->localPos().x());
+        emit clicked(flag >= 0 ? flag : timeAt(event->localPos().x()));
+    }
 }
 
 // Another item took the pointer (a flickable, a popup): the press is forgotten, no click.
@@ -349,6 +413,9 @@ void Timeline::paintTo(QPainter *painter)
     paintFailedText(painter, bandTop, bandHeight, covered);
     paintRepeatedHour(painter, bandTop, bandHeight);
     paintTextTicks(painter, laneTop, laneHeight);
+    paintMotion(painter, bandTop, std::max(3.0, bandHeight / 3));
+    // Flags over the marks of motion: a bookmark stays findable on a busy day.
+    paintBookmarks(painter, bandTop, laneTop + laneHeight - bandTop);
     paintPlayhead(painter);
     paintHover(painter);
 }
@@ -511,6 +578,47 @@ void Timeline::paintTextTicks(QPainter *painter, double top, double height) cons
     }
     painter->setPen(QPen(textTickColor, 0));
     painter->drawLines(marks);
+}
+
+// A flag per bookmark: a line down the band and a small pennant at its top. Lines on
+// neighbouring pixels are filled as one run and pennants are one per pennant's width, however
+// many bookmarks fall there; only those of the view are read (binary search in the list).
+void Timeline::paintBookmarks(QPainter *painter, double top, double height) const
+{
+    if (!m_bookmarks || m_bookmarkStreams.isEmpty())
+        return;
+    constexpr int pennantWidth = 6;
+    PixelRuns poles;
+    poles.top = int(top);
+    poles.height = int(height);
+    QVector<QRect> pennants;
+    int lastPennant = std::numeric_limits<int>::min();
+    for (qint64 t : m_bookmarks->timesBetween(m_bookmarkStreams, m_viewStart, m_viewEnd)) {
+        const double x = std::floor(xAt(t));
+        poles.add(x, x + 1);
+        if (int(x) - lastPennant <= pennantWidth)
+            continue;
+        lastPennant = int(x);
+        pennants.append(QRect(int(x) + 1, int(top), pennantWidth, 5));
+    }
+    poles.flush();
+    for (const QRect &r : qAsConst(poles.rects))
+        painter->fillRect(r, bookmarkColor);
+    for (const QRect &r : qAsConst(pennants))
+        painter->fillRect(r, bookmarkColor);
+}
+
+// Each moment of motion a mark at least 2 pixels wide, so that a 2-second moment on a day's view
+// stays visible.
+void Timeline::paintMotion(QPainter *painter, double top, double height) const
+{
+    if (!m_motion)
+        return;
+    for (const MotionMoments::Moment &m : m_motion->between(m_viewStart, m_viewEnd)) {
+        const double x0 = std::max(0.0, xAt(m.start));
+        const double x1 = std::min(width(), xAt(m.end));
+        painter->fillRect(QRectF(x0, top, std::max(2.0, x1 - x0), height), motionColor);
+    }
 }
 
 void Timeline::paintPlayhead(QPainter *painter)

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPointer>
 #include <QQuickPaintedItem>
+#include <QStringList>
 
+class BookmarkList;
+class MotionMoments;
 class PosTextCache;
 class RecordingIndex;
 
@@ -16,18 +20,28 @@ class Timeline : public QQuickPaintedItem
     Q_OBJECT
     Q_PROPERTY(RecordingIndex *index READ index WRITE setIndex NOTIFY indexChanged)
     Q_PROPERTY(PosTextCache *texts READ texts WRITE setTexts NOTIFY textsChanged)
+    // The moments a motion search found, drawn over the top of the recorded band.
+    Q_PROPERTY(MotionMoments *motion READ motion WRITE setMotion NOTIFY motionChanged)
     // The visible range [viewStart, viewEnd), ms since the epoch; its span stays between one
     // minute and seven days.
     Q_PROPERTY(qint64 viewStart READ viewStart WRITE setViewStart NOTIFY viewChanged)
     Q_PROPERTY(qint64 viewEnd READ viewEnd WRITE setViewEnd NOTIFY viewChanged)
     // The moment playing, -1 for none.
     Q_PROPERTY(qint64 playhead READ playhead WRITE setPlayhead NOTIFY playheadChanged)
+    // The bookmarks flagged on the timeline: those of bookmarkStreams (of the server signed in
+    // to). A click on a flag picks its moment.
+    Q_PROPERTY(BookmarkList *bookmarks READ bookmarks WRITE setBookmarks NOTIFY bookmarksChanged)
+    Q_PROPERTY(QStringList bookmarkStreams READ bookmarkStreams WRITE setBookmarkStreams NOTIFY
+                   bookmarksChanged)
     // The moment under the pointer, -1 when the pointer is outside.
     Q_PROPERTY(qint64 hoverTime READ hoverTime NOTIFY hoverTimeChanged)
 
 public:
     static constexpr qint64 minSpan = 60 * 1000;
     static constexpr qint64 maxSpan = 7 * 24 * 3600 * 1000LL;
+    // The font of the scale's labels: it decides which ticks are labelled, for whatever lines
+    // up with them (the strip of pictures above the timeline).
+    static QFont scaleFont();
 
     // The colours drawn, for whoever checks a picture of the item.
     static const QColor backgroundColor;
@@ -36,6 +50,10 @@ public:
     static const QColor failedColor;
     static const QColor textTickColor;
     static const QColor playheadColor;
+    static const QColor bookmarkColor;
+    // A click this close to a flag (pixels) picks the flag's moment.
+    static constexpr double flagReach = 5;
+    static const QColor motionColor;
 
     explicit Timeline(QQuickItem *parent = nullptr);
     ~Timeline() override;
@@ -44,6 +62,8 @@ public:
     void setIndex(RecordingIndex *index);
     PosTextCache *texts() const;
     void setTexts(PosTextCache *texts);
+    MotionMoments *motion() const;
+    void setMotion(MotionMoments *motion);
     qint64 viewStart() const { return m_viewStart; }
     void setViewStart(qint64 start);
     qint64 viewEnd() const { return m_viewEnd; }
@@ -51,6 +71,12 @@ public:
     qint64 playhead() const { return m_playhead; }
     void setPlayhead(qint64 playhead);
     qint64 hoverTime() const { return m_hoverTime; }
+    BookmarkList *bookmarks() const;
+    void setBookmarks(BookmarkList *bookmarks);
+    QStringList bookmarkStreams() const { return m_bookmarkStreams; }
+    void setBookmarkStreams(const QStringList &streams);
+    // The bookmarked moment nearest `x`, within flagReach pixels; -1 when none is.
+    Q_INVOKABLE qint64 flagAt(double x) const;
 
     // factor > 1 shows more time; `t` stays where it is on the item.
     Q_INVOKABLE void zoomAround(qint64 t, double factor);
@@ -69,9 +95,11 @@ public:
 signals:
     void indexChanged();
     void textsChanged();
+    void motionChanged();
     void viewChanged();
     void playheadChanged();
     void hoverTimeChanged();
+    void bookmarksChanged();
     void clicked(qint64 time);
 
 protected:
@@ -94,13 +122,18 @@ private:
                          const QVector<QRect> &covered) const;
     void paintRepeatedHour(QPainter *painter, double top, double height) const;
     void paintTextTicks(QPainter *painter, double top, double height) const;
+    void paintMotion(QPainter *painter, double top, double height) const;
     void paintScale(QPainter *painter, double height) const;
+    void paintBookmarks(QPainter *painter, double top, double height) const;
     void paintPlayhead(QPainter *painter);
     void paintHover(QPainter *painter) const;
     QRectF hoverBoxRect(QString *text) const;
 
     QPointer<RecordingIndex> m_index;
     QPointer<PosTextCache> m_texts;
+    QPointer<BookmarkList> m_bookmarks;
+    QStringList m_bookmarkStreams;
+    QPointer<MotionMoments> m_motion;
     qint64 m_viewStart;
     qint64 m_viewEnd;
     qint64 m_playhead = -1;

@@ -2,7 +2,6 @@
 
 #include "ChunkJoin.h"
 #include "MpvObject.h"
-#include "QmlUtils.h"
 #include "WallClockNames.h"
 
 #include <QCoreApplication>
@@ -140,9 +139,7 @@ QString TimelinePlayback::streamId() const
 
 QString TimelinePlayback::recordingUrl(qint64 chunkStart) const
 {
-    QmlUtils utils;
-    return m_gateway + QLatin1Char('/') +
-           utils.fileNameFromMSec(streamId(), static_cast<qulonglong>(chunkStart));
+    return m_index ? m_index->recordingUrl(m_gateway, chunkStart) : QString();
 }
 
 QString TimelinePlayback::clockText(qint64 t)
@@ -207,10 +204,6 @@ bool TimelinePlayback::playAt(qint64 t)
                              .arg(streamId(), clockText(t))
                              .arg(chunk.start)
                              .arg((t - chunk.start) / 1000.0, 0, 'f', 3);
-    // The recorded pace, whatever frame rate the chunk list's player was told to force.
-    m_player->setProperty(QStringLiteral("correct-pts"), true);
-    m_player->setProperty(QStringLiteral("prefetch-playlist"), true);
-    m_player->setProperty(QStringLiteral("hr-seek"), QStringLiteral("yes"));
     setTime(t);
     if (!enqueue(chunk, t - chunk.start, true)) {
         setActive(false);
@@ -274,22 +267,25 @@ void TimelinePlayback::stop()
 
 bool TimelinePlayback::enqueue(const RecordedSpan &chunk, qint64 offsetMs, bool replace)
 {
-    // A chunk being recorded is asked up to where the index knows it: the gateway serves the
-    // same file to every byte range of that address while the chunk grows.
-    const QString url = chunk.open
-                            ? recordingUrl(chunk.start) + QStringLiteral("?to=%1").arg(chunk.end)
-                            : recordingUrl(chunk.start);
-    QVariantList command{QStringLiteral("loadfile"), url,
-                         replace ? QStringLiteral("replace") : QStringLiteral("append")};
+    const QString url = m_index ? m_index->readingUrl(m_gateway, chunk) : QString();
+    // Each entry plays at the recorded pace, whatever frame rate the chunk list's player was
+    // told to force, seeks exactly and has the next one opened before it ends. As options of the
+    // entry they cost no further call into a player that may be busy opening (64 cells of a
+    // layout starting at once wait for each such call in turn), and the player's own settings
+    // come back once the entry is over.
+    QString options = QStringLiteral("correct-pts=yes,hr-seek=yes,prefetch-playlist=yes");
     if (offsetMs > 0)
-        command.append(QStringLiteral("start=%1").arg(offsetMs / 1000.0, 0, 'f', 3));
-    m_player->command(command);
-    // The entry just added is the playlist's last one.
-    const int count = m_player->getProperty(QStringLiteral("playlist-count")).toInt();
+        options += QStringLiteral(",start=%1").arg(offsetMs / 1000.0, 0, 'f', 3);
+    const QVariantList command{QStringLiteral("loadfile"), url,
+                               replace ? QStringLiteral("replace") : QStringLiteral("append"),
+                               options};
+    // The player answers with the new entry's id.
     bool ok = false;
-    const qint64 id =
-        m_player->getProperty(QStringLiteral("playlist/%1/id").arg(count - 1)).toLongLong(&ok);
-    if (count <= 0 || !ok) {
+    const qint64 id = m_player->commandResult(command)
+                          .toMap()
+                          .value(QStringLiteral("playlist_entry_id"))
+                          .toLongLong(&ok);
+    if (!ok) {
         qWarning() << "The player did not take the recording" << command.at(1).toString();
         return false;
     }

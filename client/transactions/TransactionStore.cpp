@@ -17,15 +17,10 @@ const char *const kCreateTexts =
 const char *const kCreateRanges =
     "CREATE TABLE IF NOT EXISTS pos_ranges(server TEXT NOT NULL, stream_id TEXT NOT NULL, "
     "from_ms INTEGER NOT NULL, to_ms INTEGER NOT NULL, PRIMARY KEY(server, stream_id, from_ms))";
-// Versions of the tables' forms, by the name of their owner's main table.
-const char *const kCreateVersions = "CREATE TABLE IF NOT EXISTS store_versions(name TEXT PRIMARY "
-                                    "KEY, version INTEGER NOT NULL)";
-
-// A server not named (tests, a console that has not signed in) is the empty text, which SQL
-// must see as a text: a null QString binds as NULL.
+// A server not named (tests, a console that has not signed in) is the empty text.
 QString serverText(const QString &server)
 {
-    return server.isNull() ? QStringLiteral("") : server;
+    return SqliteConnection::notNull(server);
 }
 
 } // namespace
@@ -52,11 +47,9 @@ bool TransactionStore::open(qint64 now)
 
 bool TransactionStore::makeTables()
 {
-    return exec(QString::fromLatin1(kCreateVersions)) && migrate() &&
-           exec(QString::fromLatin1(kCreateTexts)) && exec(QString::fromLatin1(kCreateRanges)) &&
-           exec(QStringLiteral("INSERT OR REPLACE INTO store_versions(name, version) "
-                               "VALUES('pos_texts', %1)")
-                    .arg(kSchemaVersion));
+    return migrate() && exec(QString::fromLatin1(kCreateTexts)) &&
+           exec(QString::fromLatin1(kCreateRanges)) &&
+           exec(SqliteConnection::versionStatement(QStringLiteral("pos_texts"), kSchemaVersion));
 }
 
 // The first form kept texts by stream alone, without a version: its rows belong to no server
@@ -64,12 +57,10 @@ bool TransactionStore::makeTables()
 bool TransactionStore::migrate()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection.name(), false);
-    QSqlQuery version(db);
-    if (!version.exec(
-            QStringLiteral("SELECT version FROM store_versions WHERE name = 'pos_texts'")))
-        return fail(QStringLiteral("read the version"), version.lastError().text());
-    const int found = version.next() ? version.value(0).toInt() : 0;
-    version.finish();
+    QString versionError;
+    const int found = m_connection.storedVersion(QStringLiteral("pos_texts"), 0, &versionError);
+    if (found < 0)
+        return fail(QStringLiteral("read the version"), versionError);
     if (found == kSchemaVersion)
         return true;
     if (found > kSchemaVersion)
@@ -102,10 +93,8 @@ bool TransactionStore::migrate()
 
 bool TransactionStore::exec(const QString &statement)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection.name(), false));
-    if (query.exec(statement))
-        return true;
-    return fail(statement, query.lastError().text());
+    QString error;
+    return m_connection.exec(statement, &error) || fail(statement, error);
 }
 
 bool TransactionStore::fail(const QString &what, const QString &error)

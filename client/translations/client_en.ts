@@ -17,6 +17,80 @@
     </message>
 </context>
 <context>
+    <name>BookmarkNoteField</name>
+    <message>
+        <source>Bookmark %1 at %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Note (Enter keeps it, Esc drops it)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The note is cut at 500 characters</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BookmarksPage</name>
+    <message>
+        <source>1 bookmark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 bookmarks</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This camera is no longer on the site</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete the bookmark of %1 at %2?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find words in notes, cameras, names</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Who</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (removed)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No bookmarks yet: B marks the moment shown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No bookmark matches</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete bookmark</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <source>Snapshot</source>
@@ -248,21 +322,9 @@
     </message>
 </context>
 <context>
-    <name>LayoutPage</name>
+    <name>LayoutBookmarks</name>
     <message>
-        <source>No recording</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The gateway does not answer</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Recordings unavailable</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Searching the recordings…</source>
+        <source>Click a camera, then press B</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -294,6 +356,14 @@
     </message>
     <message>
         <source>Every cell live again (Esc)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bookmark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark this moment of the camera shown alone or last clicked (B)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -386,6 +456,139 @@
     </message>
 </context>
 <context>
+    <name>MotionSearch</name>
+    <message>
+        <source>Choose a camera whose gateway is known first</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark an area of the picture first</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>An area has no size: draw it larger</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The range to search is empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A search covers at most 7 days: choose a shorter range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Part of the range could not be listed by the event server: it was not searched</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MotionSearchPanel</name>
+    <message>
+        <source>Motion search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Drag on the picture to mark where to look; several areas may be marked.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear the areas</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What the timeline shows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The last hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>From… to…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sensitivity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 hours searched</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 minutes searched</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Moments found: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 recording could not be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 recordings could not be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PlaybackCellTexts</name>
+    <message>
+        <source>No recording</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The gateway does not answer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recordings unavailable</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Searching the recordings…</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PlaybackControls</name>
     <message>
         <source>Play</source>
@@ -408,6 +611,33 @@
     <name>RecordedChoices</name>
     <message>
         <source>Delete all streams</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RecordedControls</name>
+    <message>
+        <source>Play the layout from here</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Every camera of the layout at this moment, in step</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bookmark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark the moment shown with a note (B)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Motion search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find the moments something moved in an area of the picture (Ctrl+M)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -459,14 +689,6 @@
     </message>
     <message>
         <source>Play from %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Play the layout from here</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Every camera of the layout at this moment, in step</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -551,6 +773,10 @@
     </message>
     <message>
         <source>Events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bookmarks</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

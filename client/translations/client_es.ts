@@ -17,6 +17,80 @@
     </message>
 </context>
 <context>
+    <name>BookmarkNoteField</name>
+    <message>
+        <source>Bookmark %1 at %2</source>
+        <translation>Marcador de %1 a las %2</translation>
+    </message>
+    <message>
+        <source>Note (Enter keeps it, Esc drops it)</source>
+        <translation>Nota (Intro la guarda, Esc la descarta)</translation>
+    </message>
+    <message>
+        <source>The note is cut at 500 characters</source>
+        <translation>La nota se corta a 500 caracteres</translation>
+    </message>
+</context>
+<context>
+    <name>BookmarksPage</name>
+    <message>
+        <source>1 bookmark</source>
+        <translation>1 marcador</translation>
+    </message>
+    <message>
+        <source>%1 bookmarks</source>
+        <translation>%1 marcadores</translation>
+    </message>
+    <message>
+        <source>This camera is no longer on the site</source>
+        <translation>Esta cámara ya no está en el sitio</translation>
+    </message>
+    <message>
+        <source>Delete the bookmark of %1 at %2?</source>
+        <translation>¿Borrar el marcador de %1 a las %2?</translation>
+    </message>
+    <message>
+        <source>Find words in notes, cameras, names</source>
+        <translation>Buscar palabras en notas, cámaras, nombres</translation>
+    </message>
+    <message>
+        <source>Delete…</source>
+        <translation>Borrar…</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>Cámara</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Nota</translation>
+    </message>
+    <message>
+        <source>Who</source>
+        <translation>Quién</translation>
+    </message>
+    <message>
+        <source>%1 (removed)</source>
+        <translation>%1 (retirada)</translation>
+    </message>
+    <message>
+        <source>No bookmarks yet: B marks the moment shown</source>
+        <translation>Aún no hay marcadores: B marca el momento mostrado</translation>
+    </message>
+    <message>
+        <source>No bookmark matches</source>
+        <translation>Ningún marcador coincide</translation>
+    </message>
+    <message>
+        <source>Delete bookmark</source>
+        <translation>Borrar marcador</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <source>Snapshot</source>
@@ -248,22 +322,10 @@
     </message>
 </context>
 <context>
-    <name>LayoutPage</name>
+    <name>LayoutBookmarks</name>
     <message>
-        <source>No recording</source>
-        <translation>Sin grabación</translation>
-    </message>
-    <message>
-        <source>The gateway does not answer</source>
-        <translation>La pasarela no responde</translation>
-    </message>
-    <message>
-        <source>Recordings unavailable</source>
-        <translation>Grabaciones no disponibles</translation>
-    </message>
-    <message>
-        <source>Searching the recordings…</source>
-        <translation>Buscando las grabaciones…</translation>
+        <source>Click a camera, then press B</source>
+        <translation>Haga clic en una cámara y pulse B</translation>
     </message>
 </context>
 <context>
@@ -295,6 +357,14 @@
     <message>
         <source>Every cell live again (Esc)</source>
         <translation>Todas las celdas en vivo otra vez (Esc)</translation>
+    </message>
+    <message>
+        <source>Bookmark</source>
+        <translation>Marcador</translation>
+    </message>
+    <message>
+        <source>Mark this moment of the camera shown alone or last clicked (B)</source>
+        <translation>Marcar este momento de la cámara mostrada sola o pulsada la última (B)</translation>
     </message>
 </context>
 <context>
@@ -386,6 +456,139 @@
     </message>
 </context>
 <context>
+    <name>MotionSearch</name>
+    <message>
+        <source>Choose a camera whose gateway is known first</source>
+        <translation>Elija primero una cámara cuya pasarela se conozca</translation>
+    </message>
+    <message>
+        <source>Mark an area of the picture first</source>
+        <translation>Marque primero una zona de la imagen</translation>
+    </message>
+    <message>
+        <source>An area has no size: draw it larger</source>
+        <translation>Una zona no tiene tamaño: dibújela más grande</translation>
+    </message>
+    <message>
+        <source>The range to search is empty</source>
+        <translation>El intervalo que buscar está vacío</translation>
+    </message>
+    <message>
+        <source>A search covers at most 7 days: choose a shorter range</source>
+        <translation>Una búsqueda abarca como máximo 7 días: elija un intervalo más corto</translation>
+    </message>
+    <message>
+        <source>Part of the range could not be listed by the event server: it was not searched</source>
+        <translation>El servidor de eventos no pudo listar parte del intervalo: esa parte no se buscó</translation>
+    </message>
+</context>
+<context>
+    <name>MotionSearchPanel</name>
+    <message>
+        <source>Motion search</source>
+        <translation>Búsqueda de movimiento</translation>
+    </message>
+    <message>
+        <source>Drag on the picture to mark where to look; several areas may be marked.</source>
+        <translation>Arrastre sobre la imagen para marcar dónde buscar; se pueden marcar varias zonas.</translation>
+    </message>
+    <message>
+        <source>Clear the areas</source>
+        <translation>Borrar las zonas</translation>
+    </message>
+    <message>
+        <source>What the timeline shows</source>
+        <translation>Lo que muestra la línea de tiempo</translation>
+    </message>
+    <message>
+        <source>The last hour</source>
+        <translation>La última hora</translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation>Hoy</translation>
+    </message>
+    <message>
+        <source>From… to…</source>
+        <translation>Desde… hasta…</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Desde</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>Hasta</translation>
+    </message>
+    <message>
+        <source>Sensitivity</source>
+        <translation>Sensibilidad</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Baja</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Media</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Alta</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Buscar</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>%1 of %2 hours searched</source>
+        <translation>%1 de %2 horas buscadas</translation>
+    </message>
+    <message>
+        <source>%1 of %2 minutes searched</source>
+        <translation>%1 de %2 minutos buscados</translation>
+    </message>
+    <message>
+        <source>Moments found: %1</source>
+        <translation>Momentos encontrados: %1</translation>
+    </message>
+    <message>
+        <source>1 recording could not be read</source>
+        <translation>1 grabación no se pudo leer</translation>
+    </message>
+    <message>
+        <source>%1 recordings could not be read</source>
+        <translation>%1 grabaciones no se pudieron leer</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>PlaybackCellTexts</name>
+    <message>
+        <source>No recording</source>
+        <translation>Sin grabación</translation>
+    </message>
+    <message>
+        <source>The gateway does not answer</source>
+        <translation>La pasarela no responde</translation>
+    </message>
+    <message>
+        <source>Recordings unavailable</source>
+        <translation>Grabaciones no disponibles</translation>
+    </message>
+    <message>
+        <source>Searching the recordings…</source>
+        <translation>Buscando las grabaciones…</translation>
+    </message>
+</context>
+<context>
     <name>PlaybackControls</name>
     <message>
         <source>Play</source>
@@ -409,6 +612,33 @@
     <message>
         <source>Delete all streams</source>
         <translation>Borrar todos los flujos</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedControls</name>
+    <message>
+        <source>Play the layout from here</source>
+        <translation>Reproducir el mosaico desde aquí</translation>
+    </message>
+    <message>
+        <source>Every camera of the layout at this moment, in step</source>
+        <translation>Todas las cámaras del mosaico en este momento, sincronizadas</translation>
+    </message>
+    <message>
+        <source>Bookmark</source>
+        <translation>Marcador</translation>
+    </message>
+    <message>
+        <source>Mark the moment shown with a note (B)</source>
+        <translation>Marcar el momento mostrado con una nota (B)</translation>
+    </message>
+    <message>
+        <source>Motion search</source>
+        <translation>Búsqueda de movimiento</translation>
+    </message>
+    <message>
+        <source>Find the moments something moved in an area of the picture (Ctrl+M)</source>
+        <translation>Encontrar los momentos en que algo se movió en una zona de la imagen (Ctrl+M)</translation>
     </message>
 </context>
 <context>
@@ -460,14 +690,6 @@
     <message>
         <source>Play from %1</source>
         <translation>Reproducir desde %1</translation>
-    </message>
-    <message>
-        <source>Play the layout from here</source>
-        <translation>Reproducir el mosaico desde aquí</translation>
-    </message>
-    <message>
-        <source>Every camera of the layout at this moment, in step</source>
-        <translation>Todas las cámaras del mosaico en este momento, sincronizadas</translation>
     </message>
     <message>
         <source>The gateway of %1 at %2 does not answer</source>
@@ -552,6 +774,10 @@
     <message>
         <source>Do you want to close the console?</source>
         <translation>¿Desea cerrar la consola?</translation>
+    </message>
+    <message>
+        <source>Bookmarks</source>
+        <translation>Marcadores</translation>
     </message>
 </context>
 <context>

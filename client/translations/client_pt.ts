@@ -17,6 +17,80 @@
     </message>
 </context>
 <context>
+    <name>BookmarkNoteField</name>
+    <message>
+        <source>Bookmark %1 at %2</source>
+        <translation>Marcador de %1 às %2</translation>
+    </message>
+    <message>
+        <source>Note (Enter keeps it, Esc drops it)</source>
+        <translation>Nota (Enter guarda, Esc descarta)</translation>
+    </message>
+    <message>
+        <source>The note is cut at 500 characters</source>
+        <translation>A nota é cortada aos 500 caracteres</translation>
+    </message>
+</context>
+<context>
+    <name>BookmarksPage</name>
+    <message>
+        <source>1 bookmark</source>
+        <translation>1 marcador</translation>
+    </message>
+    <message>
+        <source>%1 bookmarks</source>
+        <translation>%1 marcadores</translation>
+    </message>
+    <message>
+        <source>This camera is no longer on the site</source>
+        <translation>Esta câmara já não está no local</translation>
+    </message>
+    <message>
+        <source>Delete the bookmark of %1 at %2?</source>
+        <translation>Apagar o marcador de %1 às %2?</translation>
+    </message>
+    <message>
+        <source>Find words in notes, cameras, names</source>
+        <translation>Procurar palavras em notas, câmaras, nomes</translation>
+    </message>
+    <message>
+        <source>Delete…</source>
+        <translation>Apagar…</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>Câmara</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Nota</translation>
+    </message>
+    <message>
+        <source>Who</source>
+        <translation>Quem</translation>
+    </message>
+    <message>
+        <source>%1 (removed)</source>
+        <translation>%1 (removida)</translation>
+    </message>
+    <message>
+        <source>No bookmarks yet: B marks the moment shown</source>
+        <translation>Ainda sem marcadores: B marca o momento mostrado</translation>
+    </message>
+    <message>
+        <source>No bookmark matches</source>
+        <translation>Nenhum marcador corresponde</translation>
+    </message>
+    <message>
+        <source>Delete bookmark</source>
+        <translation>Apagar marcador</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <source>Snapshot</source>
@@ -248,22 +322,10 @@
     </message>
 </context>
 <context>
-    <name>LayoutPage</name>
+    <name>LayoutBookmarks</name>
     <message>
-        <source>No recording</source>
-        <translation>Sem gravação</translation>
-    </message>
-    <message>
-        <source>The gateway does not answer</source>
-        <translation>O gateway não responde</translation>
-    </message>
-    <message>
-        <source>Recordings unavailable</source>
-        <translation>Gravações indisponíveis</translation>
-    </message>
-    <message>
-        <source>Searching the recordings…</source>
-        <translation>Buscando as gravações…</translation>
+        <source>Click a camera, then press B</source>
+        <translation>Clique numa câmara e prima B</translation>
     </message>
 </context>
 <context>
@@ -295,6 +357,14 @@
     <message>
         <source>Every cell live again (Esc)</source>
         <translation>Todas as células ao vivo de novo (Esc)</translation>
+    </message>
+    <message>
+        <source>Bookmark</source>
+        <translation>Marcador</translation>
+    </message>
+    <message>
+        <source>Mark this moment of the camera shown alone or last clicked (B)</source>
+        <translation>Marcar este momento da câmara mostrada sozinha ou clicada por último (B)</translation>
     </message>
 </context>
 <context>
@@ -386,6 +456,139 @@
     </message>
 </context>
 <context>
+    <name>MotionSearch</name>
+    <message>
+        <source>Choose a camera whose gateway is known first</source>
+        <translation>Escolha primeiro uma câmera cujo gateway seja conhecido</translation>
+    </message>
+    <message>
+        <source>Mark an area of the picture first</source>
+        <translation>Marque primeiro uma área da imagem</translation>
+    </message>
+    <message>
+        <source>An area has no size: draw it larger</source>
+        <translation>Uma área não tem tamanho: desenhe-a maior</translation>
+    </message>
+    <message>
+        <source>The range to search is empty</source>
+        <translation>O intervalo a buscar está vazio</translation>
+    </message>
+    <message>
+        <source>A search covers at most 7 days: choose a shorter range</source>
+        <translation>Uma busca cobre no máximo 7 dias: escolha um intervalo menor</translation>
+    </message>
+    <message>
+        <source>Part of the range could not be listed by the event server: it was not searched</source>
+        <translation>O servidor de eventos não conseguiu listar parte do intervalo: essa parte não foi pesquisada</translation>
+    </message>
+</context>
+<context>
+    <name>MotionSearchPanel</name>
+    <message>
+        <source>Motion search</source>
+        <translation>Busca de movimento</translation>
+    </message>
+    <message>
+        <source>Drag on the picture to mark where to look; several areas may be marked.</source>
+        <translation>Arraste sobre a imagem para marcar onde procurar; várias áreas podem ser marcadas.</translation>
+    </message>
+    <message>
+        <source>Clear the areas</source>
+        <translation>Limpar as áreas</translation>
+    </message>
+    <message>
+        <source>What the timeline shows</source>
+        <translation>O que a linha do tempo mostra</translation>
+    </message>
+    <message>
+        <source>The last hour</source>
+        <translation>A última hora</translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation>Hoje</translation>
+    </message>
+    <message>
+        <source>From… to…</source>
+        <translation>De… até…</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>De</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>Até</translation>
+    </message>
+    <message>
+        <source>Sensitivity</source>
+        <translation>Sensibilidade</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Baixa</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Média</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Alta</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Buscar</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>%1 of %2 hours searched</source>
+        <translation>%1 de %2 horas buscadas</translation>
+    </message>
+    <message>
+        <source>%1 of %2 minutes searched</source>
+        <translation>%1 de %2 minutos buscados</translation>
+    </message>
+    <message>
+        <source>Moments found: %1</source>
+        <translation>Momentos encontrados: %1</translation>
+    </message>
+    <message>
+        <source>1 recording could not be read</source>
+        <translation>1 gravação não pôde ser lida</translation>
+    </message>
+    <message>
+        <source>%1 recordings could not be read</source>
+        <translation>%1 gravações não puderam ser lidas</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>PlaybackCellTexts</name>
+    <message>
+        <source>No recording</source>
+        <translation>Sem gravação</translation>
+    </message>
+    <message>
+        <source>The gateway does not answer</source>
+        <translation>O gateway não responde</translation>
+    </message>
+    <message>
+        <source>Recordings unavailable</source>
+        <translation>Gravações indisponíveis</translation>
+    </message>
+    <message>
+        <source>Searching the recordings…</source>
+        <translation>Buscando as gravações…</translation>
+    </message>
+</context>
+<context>
     <name>PlaybackControls</name>
     <message>
         <source>Play</source>
@@ -409,6 +612,33 @@
     <message>
         <source>Delete all streams</source>
         <translation>Apagar todos os streams</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedControls</name>
+    <message>
+        <source>Play the layout from here</source>
+        <translation>Reproduzir o mosaico daqui</translation>
+    </message>
+    <message>
+        <source>Every camera of the layout at this moment, in step</source>
+        <translation>Todas as câmeras do mosaico neste momento, sincronizadas</translation>
+    </message>
+    <message>
+        <source>Bookmark</source>
+        <translation>Marcador</translation>
+    </message>
+    <message>
+        <source>Mark the moment shown with a note (B)</source>
+        <translation>Marcar o momento mostrado com uma nota (B)</translation>
+    </message>
+    <message>
+        <source>Motion search</source>
+        <translation>Busca de movimento</translation>
+    </message>
+    <message>
+        <source>Find the moments something moved in an area of the picture (Ctrl+M)</source>
+        <translation>Encontrar os momentos em que algo se moveu em uma área da imagem (Ctrl+M)</translation>
     </message>
 </context>
 <context>
@@ -460,14 +690,6 @@
     <message>
         <source>Play from %1</source>
         <translation>Reproduzir a partir de %1</translation>
-    </message>
-    <message>
-        <source>Play the layout from here</source>
-        <translation>Reproduzir o mosaico daqui</translation>
-    </message>
-    <message>
-        <source>Every camera of the layout at this moment, in step</source>
-        <translation>Todas as câmeras do mosaico neste momento, sincronizadas</translation>
     </message>
     <message>
         <source>The gateway of %1 at %2 does not answer</source>
@@ -552,6 +774,10 @@
     <message>
         <source>Do you want to close the console?</source>
         <translation>Deseja fechar o console?</translation>
+    </message>
+    <message>
+        <source>Bookmarks</source>
+        <translation>Marcadores</translation>
     </message>
 </context>
 <context>

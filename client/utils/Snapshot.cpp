@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <memory>
+
 namespace {
 
 void registerSnapshot()
@@ -80,13 +82,26 @@ bool Snapshot::save(QQuickItem *item, const QString &cameraName)
 bool Snapshot::saveSourcePart(QQuickItem *item, const QRect &source, const QString &cameraName)
 {
     auto *player = qobject_cast<MpvObject *>(item);
-    const QImage frame = player ? player->currentFrame() : QImage();
-    const QRect part = source.intersected(frame.rect());
-    if (frame.isNull() || part.isEmpty())
+    // The player takes the frame on its own thread: the GUI thread does not wait for it.
+    const quint64 request = player ? player->requestFrame() : 0;
+    if (request == 0)
         return save(item, cameraName);
     const QString path =
         folder() + QLatin1Char('/') + fileName(cameraName, QDateTime::currentDateTime());
-    write(frame.copy(part), path, item);
+    const QPointer<MpvObject> from(player);
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(player, &MpvObject::frameArrived, this,
+                          [this, from, request, source, cameraName, path,
+                           connection](quint64 answered, const QImage &frame) {
+                              if (answered != request)
+                                  return;
+                              disconnect(*connection);
+                              const QRect part = source.intersected(frame.rect());
+                              if (frame.isNull() || part.isEmpty())
+                                  save(from, cameraName);
+                              else
+                                  write(frame.copy(part), path, from);
+                          });
     return true;
 }
 

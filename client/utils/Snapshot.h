@@ -24,8 +24,9 @@ public:
     Q_INVOKABLE bool save(QQuickItem *item, const QString &cameraName);
 
     // Saves the part `source` (in the stream's pixels) of the frame the player `item` shows,
-    // at the stream's own pixels: what a zoomed view shows, without the upscaling. Falls back
-    // to save() when the item is no player or has no frame.
+    // at the stream's own pixels: what a zoomed view shows, without the upscaling. The frame
+    // is asked of the player without waiting; saved() or failed() follows once it is in. Falls
+    // back to save() when the item is no player or has no frame.
     Q_INVOKABLE bool saveSourcePart(QQuickItem *item, const QRect &source,
                                     const QString &cameraName);
 

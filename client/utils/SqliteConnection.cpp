@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QVariant>
 
 namespace {
 
@@ -45,4 +46,36 @@ bool SqliteConnection::open(const QString &fileName, QString *error)
     pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     return true;
+}
+
+bool SqliteConnection::exec(const QString &statement, QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    if (query.exec(statement))
+        return true;
+    *error = query.lastError().text();
+    return false;
+}
+
+int SqliteConnection::storedVersion(const QString &name, int absent, QString *error) const
+{
+    if (!exec(QStringLiteral("CREATE TABLE IF NOT EXISTS store_versions(name TEXT PRIMARY KEY, "
+                             "version INTEGER NOT NULL)"),
+              error))
+        return -1;
+    QSqlQuery version(QSqlDatabase::database(m_name, false));
+    version.prepare(QStringLiteral("SELECT version FROM store_versions WHERE name = ?"));
+    version.addBindValue(name);
+    if (!version.exec()) {
+        *error = version.lastError().text();
+        return -1;
+    }
+    return version.next() ? version.value(0).toInt() : absent;
+}
+
+QString SqliteConnection::versionStatement(const QString &name, int version)
+{
+    return QStringLiteral("INSERT OR REPLACE INTO store_versions(name, version) VALUES('%1', %2)")
+        .arg(name)
+        .arg(version);
 }

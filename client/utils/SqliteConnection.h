@@ -17,6 +17,19 @@ public:
     QString name() const { return m_name; }
     // Opens `fileName` (again, when already open); false with the reason in `error`.
     bool open(const QString &fileName, QString *error);
+    // Runs one statement; false with the reason in `error`.
+    bool exec(const QString &statement, QString *error) const;
+    // The form of the tables kept under `name` (their row in "store_versions", a table made
+    // when the file has none), `absent` when no form is recorded; -1 with the reason in `error`
+    // when it cannot be read.
+    int storedVersion(const QString &name, int absent, QString *error) const;
+    // The statement that records `version` as the form of the tables kept under `name`.
+    static QString versionStatement(const QString &name, int version);
+    // `text` for a NOT NULL column: a null QString binds as SQL NULL, which the column refuses.
+    static QString notNull(const QString &text)
+    {
+        return text.isNull() ? QStringLiteral("") : text;
+    }
 
 private:
     QString m_name;

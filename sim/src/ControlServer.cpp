@@ -1,6 +1,7 @@
 #include "ControlServer.h"
 
 #include <charconv>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -125,6 +126,8 @@ std::string ControlServer::execute(const std::string &line)
         answer = recording(w);
     else if (w.size() == 2 && w[0] == "searches")
         answer = searches(w);
+    else if (w.size() == 4 && w[0] == "motion")
+        answer = motion(w);
     else if ((w.size() == 3 || w.size() == 4) && w[0] == "rtsp" && w[2] == "restart")
         answer = restartRtsp(w);
     else if (w.size() >= 3 && w[0] == "event")
@@ -136,10 +139,11 @@ std::string ControlServer::execute(const std::string &line)
                  "live STREAM stop|stall|play, rtsp GATEWAY restart [SECONDS], event SOURCE CLASS "
                  "[TEXT...], "
                  "flood SOURCE CLASS PER_SECOND SECONDS, recording STREAM stop|start, "
-                 "searches STREAM";
+                 "searches STREAM, motion STREAM FROM TO";
     if (answer.empty())
         answer = "ok";
-    log_("control: " + clipText(line) + " -> " + answer);
+    // A command answered with several lines logs the first.
+    log_("control: " + clipText(line) + " -> " + answer.substr(0, answer.find('\n')));
     return answer;
 }
 
@@ -190,6 +194,29 @@ std::string ControlServer::searches(const std::vector<std::string> &w)
     if (!parseNumber(w[1], stream))
         return "error: STREAM must be a stream id";
     return "ok " + std::to_string(simulator_.chunkSearches(stream));
+}
+
+std::string ControlServer::motion(const std::vector<std::string> &w)
+{
+    // A month of ten-minute slots at most: an answer of a few thousand lines.
+    constexpr std::int64_t kMostMs = 31 * 24 * 3600000LL;
+    std::int64_t stream = 0, from = 0, to = 0;
+    if (!parseNumber(w[1], stream))
+        return "error: STREAM must be a stream id";
+    if (!parseNumber(w[2], from) || !parseNumber(w[3], to) || to < from || to - from > kMostMs)
+        return "error: FROM and TO must be ms since the epoch, FROM not after TO, at most 31 days "
+               "apart";
+    const auto crossings = simulator_.motion(stream, from, to);
+    if (!crossings)
+        return "error: no gateway serves stream " + w[1];
+    std::string answer = "ok " + std::to_string(crossings->size());
+    char box[96];
+    for (const Crossing &c : *crossings) {
+        std::snprintf(box, sizeof box, " %.3f %.3f %.3f %.3f", c.box.x, c.box.y, c.box.w, c.box.h);
+        answer += "\n" + std::to_string(c.startMs) + " " + std::to_string(c.endMs) + " " +
+                  MotionScene::kindName(c.kind) + box;
+    }
+    return answer;
 }
 
 std::string ControlServer::restartRtsp(const std::vector<std::string> &w)

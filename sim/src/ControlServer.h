@@ -17,6 +17,8 @@ namespace ardix::sim {
 //   live STREAM stop|stall|play
 //   recording STREAM stop|start               a gap in a stream's recording
 //   searches STREAM                            "ok N": chunk searches of it answered so far
+//   motion STREAM FROM TO                      "ok N" and a line per crossing the stream's
+//                                              recordings show in [FROM, TO)
 // and raises site events:
 //   event SOURCE CLASS [TEXT...]              one now
 //   flood SOURCE CLASS PER_SECOND SECONDS     many, in the background
@@ -40,6 +42,7 @@ private:
     std::string live(const std::vector<std::string> &words);
     std::string recording(const std::vector<std::string> &words);
     std::string searches(const std::vector<std::string> &words);
+    std::string motion(const std::vector<std::string> &words);
     std::string restartRtsp(const std::vector<std::string> &words);
     std::string event(const std::vector<std::string> &words, const std::string &line);
     std::string flood(const std::vector<std::string> &words);

@@ -361,9 +361,9 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
         if (how.unavailable)
             return answerText(response, 404, "the recording " + name + " is unavailable");
         const std::int64_t listed = chunk->end - chunk->start;
-        path =
-            media_.recording(stream.name, streamId, chunk->start,
-                             how.heldMs > 0 ? std::min(how.heldMs, listed) : listed, how.profile);
+        path = media_.recording(stream.name, streamId, chunk->start,
+                                how.heldMs > 0 ? std::min(how.heldMs, listed) : listed, how.profile,
+                                stream.sceneSeed);
     } else {
         // Recorded since the load: a chunk still being recorded is served up to now.
         std::optional<zarn::StreamChunk> recorded;
@@ -391,10 +391,10 @@ void GatewayHttp::serveRecording(const httplib::Request &request, httplib::Respo
                 return answerText(response, 503, "the gateway is stopping");
             path = media_.growingRecording(stream.name, streamId, recorded->start,
                                            std::max<std::int64_t>(upTo - recorded->start, 1000),
-                                           profile);
+                                           profile, stream.sceneSeed);
         } else {
             path = media_.recording(stream.name, streamId, recorded->start,
-                                    recorded->end - recorded->start, profile);
+                                    recorded->end - recorded->start, profile, stream.sceneSeed);
         }
     }
     auto file = path.empty() ? nullptr : RecordingFile::open(path);

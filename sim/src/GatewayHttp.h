@@ -40,6 +40,8 @@ struct GatewayStream
     std::map<std::int64_t, ChunkMedia> media;
     // What is recorded after the load, shared with the site; nothing for a fixed recording.
     std::shared_ptr<ContinuousRecording> recorder;
+    // The site's seed, for the crossings its recordings show; nothing: a stream without them.
+    std::optional<std::uint64_t> sceneSeed = 1;
 };
 
 // The stream of that id among `streams`, copied to `out`; false when there is none.

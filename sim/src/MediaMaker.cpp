@@ -1,5 +1,7 @@
 #include "MediaMaker.h"
 
+#include "MotionScene.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -23,7 +25,7 @@ namespace ardix::sim {
 namespace {
 
 // Bumped whenever the encoding below changes, so that older cached files are not reused.
-constexpr const char *kMediaVersion = "v2";
+constexpr const char *kMediaVersion = "v3";
 
 std::string defaultCacheDir()
 {
@@ -104,6 +106,12 @@ std::vector<std::string> mainRecordingRate()
             "-sc_threshold", "0",  "-x264-params", "nal-hrd=cbr", "-pix_fmt",    "yuv420p"};
 }
 
+// The scene in a cache file's name: its seed, or "bare" without crossings.
+std::string sceneTag(const std::optional<std::uint64_t> &seed)
+{
+    return seed ? std::to_string(*seed) : std::string("bare");
+}
+
 std::string seconds(std::int64_t ms)
 {
     char buffer[32];
@@ -148,20 +156,22 @@ bool MediaMaker::parseSubProfile(const std::string &text, Options &options)
     return true;
 }
 
-std::vector<std::string> MediaMaker::recordingArgs(const std::string &name, std::int64_t startMs,
+std::vector<std::string> MediaMaker::recordingArgs(const std::string &name,
+                                                   const MotionScene &scene, std::int64_t startMs,
                                                    std::int64_t durationMs, bool main) const
 {
     // The clock is the frame's time from the recording's start, shown in local time.
     const std::string clock =
         "%{pts\\:localtime\\:" + seconds(startMs) + "\\:%Y-%m-%d %H\\\\\\:%M\\\\\\:%S}";
     std::vector<std::string> args = {
-        "-f",      "lavfi",
-        "-i",      std::string("smptebars=size=640x360:rate=") + (main ? "25" : "5"),
-        "-t",      seconds(std::max<std::int64_t>(durationMs, 200)),
-        "-vf",     label(name, 12) + "," + label(clock, 48),
-        "-c:v",    "libx264",
-        "-preset", "ultrafast"};
-    // The small profile's arguments stay in their old order: its files stay byte for byte.
+        "-f", "lavfi", "-i", std::string("smptebars=size=640x360:rate=") + (main ? "25" : "5"),
+        "-t", seconds(std::max<std::int64_t>(durationMs, 200)),
+        // The scene's crossings and blinking light first, the name and clock over them.
+        "-filter_complex",
+        scene.filter(startMs, std::max<std::int64_t>(durationMs, 200), 640, 360, main ? 25 : 5) +
+            ";[scene]" + label(name, 12) + "," + label(clock, 48),
+        "-c:v", "libx264", "-preset", "ultrafast"};
+    // The small profile's arguments keep the order they had before the main profile existed.
     const std::vector<std::string> rate =
         main ? mainRecordingRate()
              : std::vector<std::string>{"-crf", "30", "-pix_fmt", "yuv420p", "-g", "50"};
@@ -173,28 +183,31 @@ std::vector<std::string> MediaMaker::recordingArgs(const std::string &name, std:
 
 std::string MediaMaker::recording(const std::string &cameraName, std::int64_t streamId,
                                   std::int64_t startMs, std::int64_t durationMs,
-                                  RecordingProfile profile)
+                                  RecordingProfile profile, std::optional<std::uint64_t> sceneSeed)
 {
     const bool main = profile == RecordingProfile::Main;
     const std::string name = drawableText(cameraName);
     // The small profile's file names are those of the cache before profiles existed.
     const std::string file = std::string(main ? "rec-main-" : "rec-") + kMediaVersion + "-" +
-                             std::to_string(streamId) + "-" + std::to_string(startMs) + "-" +
-                             std::to_string(durationMs) + "-" + std::to_string(fnv1a(name)) +
-                             ".mp4";
-    return make(file, recordingArgs(name, startMs, durationMs, main));
+                             sceneTag(sceneSeed) + "-" + std::to_string(streamId) + "-" +
+                             std::to_string(startMs) + "-" + std::to_string(durationMs) + "-" +
+                             std::to_string(fnv1a(name)) + ".mp4";
+    return make(file, recordingArgs(
+                          name, MotionScene(sceneSeed.value_or(0), streamId, sceneSeed.has_value()),
+                          startMs, durationMs, main));
 }
 
 std::string MediaMaker::growingRecording(const std::string &cameraName, std::int64_t streamId,
                                          std::int64_t startMs, std::int64_t durationMs,
-                                         RecordingProfile profile)
+                                         RecordingProfile profile,
+                                         std::optional<std::uint64_t> sceneSeed)
 {
     const bool main = profile == RecordingProfile::Main;
     const std::string name = drawableText(cameraName);
     const std::int64_t length = std::max<std::int64_t>(durationMs / 1000 * 1000, 1000);
     const std::string stem = std::string(main ? "main-" : "") + kMediaVersion + "-" +
-                             std::to_string(streamId) + "-" + std::to_string(startMs) + "-" +
-                             std::to_string(fnv1a(name));
+                             sceneTag(sceneSeed) + "-" + std::to_string(streamId) + "-" +
+                             std::to_string(startMs) + "-" + std::to_string(fnv1a(name));
     // One request of a chunk at a time: each makes the piece the previous ones lack.
     std::shared_ptr<std::mutex> chunkMutex;
     {
@@ -216,7 +229,9 @@ std::string MediaMaker::growingRecording(const std::string &cameraName, std::int
     std::int64_t covered = ends.empty() ? 0 : ends.back();
     if (length > covered) {
         if (make(pieceFile(covered, length),
-                 recordingArgs(name, startMs + covered, length - covered, main))
+                 recordingArgs(name,
+                               MotionScene(sceneSeed.value_or(0), streamId, sceneSeed.has_value()),
+                               startMs + covered, length - covered, main))
                 .empty())
             return std::string();
         ends.push_back(length);
@@ -233,7 +248,7 @@ std::string MediaMaker::growingRecording(const std::string &cameraName, std::int
     }
     // A length between two pieces (asked after later pieces were made): made whole, once.
     if (from != length)
-        return recording(cameraName, streamId, startMs, length, profile);
+        return recording(cameraName, streamId, startMs, length, profile, sceneSeed);
     const std::int64_t joinedLength = from;
     const std::string joined = "rec-joined-" + stem + "-" + std::to_string(joinedLength) + ".mp4";
     const std::string list = cacheDir_ + "/" + joined + ".list";

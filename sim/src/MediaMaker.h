@@ -7,10 +7,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace ardix::sim {
+
+class MotionScene;
 
 // Default length of the prepared loop behind each live stream.
 constexpr int kDefaultLiveLoopSeconds = 10;
@@ -44,17 +47,21 @@ public:
     MediaMaker(Options options, LogFunction log);
 
     // A recording of `durationMs` starting at `startMs` (ms since the epoch): H.264 in MP4,
-    // the camera's name and the recording's own local time burned in. Empty on failure.
+    // the camera's name and the recording's own local time burned in over the stream's scene
+    // (MotionScene of sceneSeed and streamId: the test card, its crossings, a blinking light;
+    // without a seed no crossings). Empty on failure.
     std::string recording(const std::string &cameraName, std::int64_t streamId,
                           std::int64_t startMs, std::int64_t durationMs,
-                          RecordingProfile profile = RecordingProfile::Small);
+                          RecordingProfile profile = RecordingProfile::Small,
+                          std::optional<std::uint64_t> sceneSeed = 1);
     // The recording of a chunk still being recorded, from `startMs` for `durationMs` (whole
     // seconds): made in pieces, each request making only what was recorded since the last one
     // and joining the pieces without encoding them again. The file made for the previous length
     // but one is removed. Empty on failure.
     std::string growingRecording(const std::string &cameraName, std::int64_t streamId,
                                  std::int64_t startMs, std::int64_t durationMs,
-                                 RecordingProfile profile = RecordingProfile::Small);
+                                 RecordingProfile profile = RecordingProfile::Small,
+                                 std::optional<std::uint64_t> sceneSeed = 1);
     // The loop behind a live stream in one profile: H.264 constrained baseline in MPEG-TS, a
     // keyframe every second, the camera's name and a running clock burned in. Empty on failure.
     std::string liveLoop(const std::string &cameraName, std::int64_t streamId,
@@ -67,8 +74,9 @@ public:
     static std::string drawableText(const std::string &text);
 
 private:
-    std::vector<std::string> recordingArgs(const std::string &name, std::int64_t startMs,
-                                           std::int64_t durationMs, bool main) const;
+    std::vector<std::string> recordingArgs(const std::string &name, const MotionScene &scene,
+                                           std::int64_t startMs, std::int64_t durationMs,
+                                           bool main) const;
     std::string make(const std::string &fileName, const std::vector<std::string> &filterArgs);
     bool runFfmpeg(const std::vector<std::string> &args, const std::string &errorFile,
                    std::string &error) const;

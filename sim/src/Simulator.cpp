@@ -23,7 +23,8 @@ bool isGateway(const SiteObject &o)
 using ObjectIndex = std::unordered_map<std::int64_t, const SiteObject *>;
 
 // The streams found below a gateway in the object tree.
-std::vector<GatewayStream> streamsBelow(const ObjectIndex &byId, const SiteObject &gateway)
+std::vector<GatewayStream> streamsBelow(const ObjectIndex &byId, const SiteObject &gateway,
+                                        std::uint64_t sceneSeed)
 {
     std::vector<GatewayStream> streams;
     std::vector<std::int64_t> pending(gateway.data.children.rbegin(), gateway.data.children.rend());
@@ -36,7 +37,8 @@ std::vector<GatewayStream> streamsBelow(const ObjectIndex &byId, const SiteObjec
             continue;
         const SiteObject &o = *it->second;
         if (o.data.type == static_cast<int>(zarn::ObjectType::Stream))
-            streams.push_back({o.data.id, o.data.name, o.chunks, o.chunkMedia, o.recorder});
+            streams.push_back({o.data.id, o.data.name, o.chunks, o.chunkMedia, o.recorder,
+                               o.crossings ? std::optional(sceneSeed) : std::nullopt});
         pending.insert(pending.end(), o.data.children.rbegin(), o.data.children.rend());
     }
     return streams;
@@ -173,7 +175,7 @@ std::vector<Simulator::GatewayGroup> Simulator::groupGateways(const Site &site) 
             groups.push_back({&o, host, port, {}, {}});
         auto &group = groups[it->second];
         group.gatewayIds.push_back(o.data.id);
-        auto streams = streamsBelow(byId, o);
+        auto streams = streamsBelow(byId, o, site.sceneSeed);
         std::move(streams.begin(), streams.end(), std::back_inserter(group.streams));
     }
     return groups;
@@ -183,7 +185,11 @@ void Simulator::updateGateways(const Site &site)
 {
     std::lock_guard<std::mutex> lock(gatewaysMutex_);
     std::unordered_set<std::size_t> served;
+    sceneSeed_ = site.sceneSeed;
+    sceneStreams_.clear();
     for (auto &group : groupGateways(site)) {
+        for (const auto &stream : group.streams)
+            sceneStreams_[stream.id] = stream.sceneSeed.has_value();
         const auto known = std::find_if(group.gatewayIds.begin(), group.gatewayIds.end(),
                                         [&](auto id) { return serviceOf_.count(id) > 0; });
         std::size_t index = gateways_.size();
@@ -427,6 +433,16 @@ bool Simulator::setRecording(std::int64_t streamId, bool on)
         logLocked("recording of stream " + std::to_string(streamId) +
                   (on ? " resumed" : " stopped"));
     return found;
+}
+
+std::optional<std::vector<Crossing>> Simulator::motion(std::int64_t streamId, std::int64_t fromMs,
+                                                       std::int64_t toMs)
+{
+    std::lock_guard<std::mutex> lock(gatewaysMutex_);
+    const auto stream = sceneStreams_.find(streamId);
+    if (stream == sceneStreams_.end())
+        return std::nullopt;
+    return MotionScene(sceneSeed_, streamId, stream->second).crossings(fromMs, toMs);
 }
 
 std::size_t Simulator::connectionCount()

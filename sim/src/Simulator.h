@@ -4,6 +4,7 @@
 #include "GatewayHttp.h"
 #include "GatewayRtsp.h"
 #include "MediaMaker.h"
+#include "MotionScene.h"
 #include "PosPublisher.h"
 #include "PosTextLog.h"
 #include "Site.h"
@@ -91,6 +92,10 @@ public:
     // Stops (false) or resumes (true) the recording of a stream that goes on recording, which
     // leaves a gap; false when the stream has no such recording.
     bool setRecording(std::int64_t streamId, bool on);
+    // The crossings a gateway's stream shows in [fromMs, toMs) (MotionScene of the site's
+    // seed); nothing for a stream no gateway serves.
+    std::optional<std::vector<Crossing>> motion(std::int64_t streamId, std::int64_t fromMs,
+                                                std::int64_t toMs);
 
     // The channel texts published so far, per stream; "pos-data" answers from them.
     PosTextLog &posTexts() { return posTexts_; }
@@ -149,6 +154,9 @@ private:
     PosPublisher pos_{posTexts_, [this](const std::string &line) { logLocked(line); }};
     std::unique_ptr<MediaMaker> media_;
     std::mutex gatewaysMutex_;
+    // Under gatewaysMutex_: the site's scene seed and the streams its gateways serve.
+    std::uint64_t sceneSeed_ = 1;
+    std::unordered_map<std::int64_t, bool> sceneStreams_; // id -> whether it shows crossings
     std::vector<std::unique_ptr<GatewayHttp>> gateways_;
     // One per service, beside its HTTP service; empty where the gateways serve no RTSP.
     std::vector<std::unique_ptr<GatewayRtsp>> rtsp_;

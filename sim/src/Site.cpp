@@ -340,6 +340,11 @@ SiteObject objectFromSite(const Json &o, std::int64_t now, std::size_t index)
     }
     recordingFromSite(o, so, now, where);
     so.pos = posFromSite(o, so, now, where);
+    if (auto c = o.find("crossings"); c != o.end()) {
+        if (!c->is_boolean())
+            fail(where + ": \"crossings\" must be true or false");
+        so.crossings = c->get<bool>();
+    }
     so.httpPort = static_cast<int>(intField(o, "httpPort", so.httpPort, false, where));
     if (so.httpPort < 0 || so.httpPort > 65535)
         fail(where + ": \"httpPort\" must lie between 0 and 65535");
@@ -499,6 +504,10 @@ Site parseSite(const Json &doc, std::int64_t now)
     site.doorDelayMs = static_cast<int>(intField(doc, "doorDelayMs", 1500, false, "site"));
     if (site.doorDelayMs < 0)
         fail("site: \"doorDelayMs\" must not be negative");
+    const std::int64_t seed = intField(doc, "seed", 1, false, "site");
+    if (seed < 0)
+        fail("site: \"seed\" must not be negative");
+    site.sceneSeed = static_cast<std::uint64_t>(seed);
     auto users = doc.find("users");
     if (users != doc.end()) {
         if (!users->is_array())

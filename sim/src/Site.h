@@ -76,6 +76,7 @@ struct SiteObject
     std::vector<zarn::StreamChunk> chunks;         // streams: recordings, ordered by start
     std::map<std::int64_t, ChunkMedia> chunkMedia; // streams: by chunk start, where not default
     std::optional<PosScript> pos;                  // streams: channel texts to publish
+    bool crossings = true; // streams: whether their recordings show the scene's crossings
     // Streams with a "recording" key: the recording that goes on after the load.
     std::shared_ptr<ContinuousRecording> recorder;
     int httpPort = 9554;                // gateways: port of the HTTP service
@@ -102,6 +103,8 @@ public:
     std::string name;
     std::int64_t rootId = 0;
     int doorDelayMs = 1500;
+    // What every camera's scene is made from (MotionScene, docs/site-file.md "Scenes").
+    std::uint64_t sceneSeed = 1;
     std::vector<SiteUser> users;
     std::vector<SiteObject> objects;
     std::vector<ScheduledEvent> events;

@@ -272,10 +272,8 @@ private slots:
         const std::string json = demoSite();
         QVERIFY(!json.empty());
         std::string error;
-        auto site = ardix::sim::Site::fromJson(json, QDateTime::currentMSecsSinceEpoch(), error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server = SimServer::fromJson(json, QDateTime::currentMSecsSinceEpoch(), error);
+        QVERIFY2(m_server, error.c_str());
 
         scene::storeSignIn(m_server->port());
 

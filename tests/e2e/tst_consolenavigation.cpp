@@ -31,14 +31,15 @@ using namespace ScreenCheck;
 namespace {
 
 constexpr int windowWidth = 640;
-// Taller than the console's first 640x480: under the sidebar's six entries and the layouts, the
-// camera tree has room for the rows the tests click.
-constexpr int windowHeight = 610;
-// The sidebar: entries of 50 px (menu, layout, recorded, transactions, events, exit); opened, a
-// header of 20 px and the layout rows of 28 px, then a header and the camera tree's rows of 24 px.
+// Taller than the console's first 640x480: under the sidebar's seven entries and the layouts,
+// the camera tree has room for the rows the tests click.
+constexpr int windowHeight = 660;
+// The sidebar: entries of 50 px (menu, layout, recorded, transactions, events, bookmarks, exit);
+// opened, a header of 20 px and the layout rows of 28 px, then a header and the camera tree's
+// rows of 24 px.
 constexpr int closedWidth = 50;
 constexpr int entryHeight = 50;
-constexpr int layoutRowsTop = 6 * entryHeight + 20;
+constexpr int layoutRowsTop = 7 * entryHeight + 20;
 constexpr int layoutRowHeight = 28;
 constexpr int treeTop = layoutRowsTop + 5 * layoutRowHeight + 20;
 constexpr int treeRowHeight = 24;
@@ -372,7 +373,8 @@ private slots:
 
         // three quarters along the seek bar, which spans the player's pane (right of the
         // 250 px lists and the splitter's 5 px handle, less 8 px each side), above the strip
-        // of the stream's controls (the export panel, 48 px and 4 px round it) and the stream's
+        // of the stream's controls (the Bookmark and Motion search buttons, a row of 46 px in a
+        // pane this narrow, then the export panel, 48 px and 4 px round it) and the stream's
         // timeline (its day row of 32 px and the 64 px timeline)
         const int barLeft = closedWidth + 255 + 8;
         const int barRight = windowWidth - 8;
@@ -383,7 +385,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 shot(QStringLiteral("3-recording"));
-                click(barX, windowHeight - 96 - 56 - 66 + 12);
+                click(barX, windowHeight - 96 - 56 - 46 - 66 + 12);
                 return waitForMore(seeking, seeks, 1000);
             },
             15000));

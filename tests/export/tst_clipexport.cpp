@@ -228,10 +228,8 @@ private slots:
         Startup::setIdentity();
         m_t0 = (QDateTime::currentMSecsSinceEpoch() / kMinute - 60) * kMinute;
         std::string error;
-        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), m_t0, error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server = SimServer::fromJson(siteJson(m_t0), m_t0, error);
+        QVERIFY2(m_server, error.c_str());
         m_gateway = QStringLiteral("http://127.0.0.1:%1").arg(m_server->sim().gatewayHttpPort(2));
     }
 

@@ -81,11 +81,9 @@ private slots:
              {"id": 12, "name": "Till", "type": 10, "parent": 2, "chunks": [%1]}]})")
                                  .arg(listed.join(','));
         std::string error;
-        auto site = ardix::sim::Site::fromJson(json.toStdString(),
-                                               QDateTime::currentMSecsSinceEpoch(), error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server =
+            SimServer::fromJson(json.toStdString(), QDateTime::currentMSecsSinceEpoch(), error);
+        QVERIFY2(m_server, error.c_str());
         m_gateway = QStringLiteral("http://127.0.0.1:%1").arg(m_server->sim().gatewayHttpPort(2));
         m_index.setStreamId(QStringLiteral("12"));
         QVariantList spans;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QSettings>
 #include <QString>
+#include <QTest>
 #include <QUrl>
 
 #include "Startup.h"
@@ -30,6 +32,24 @@ inline QQuickWindow *loadConsole(QQmlApplicationEngine &engine)
     if (engine.rootObjects().size() != 1)
         return nullptr;
     return qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+}
+
+// Presses a key the window's shortcuts take until `done`, activating the window before each
+// press: a shortcut acts only in the active window, and another test's window on the same X
+// server may take the focus. False if not done within `deadlineMs`.
+template <typename Done>
+bool pressUntil(QWindow *window, Qt::Key key, Qt::KeyboardModifiers modifiers, Done done,
+                int deadlineMs = 60000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        window->requestActivate();
+        static_cast<void>(QTest::qWaitForWindowActive(window, 2000));
+        QTest::keyClick(window, key, modifiers);
+        static_cast<void>(QTest::qWaitFor(done, 3000));
+    } while (!done() && clock.elapsed() < deadlineMs);
+    return done();
 }
 
 } // namespace scene

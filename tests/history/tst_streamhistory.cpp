@@ -73,11 +73,7 @@ private:
     static std::unique_ptr<SimServer> startSite(qint64 t0, qint64 shift)
     {
         std::string error;
-        auto site = ardix::sim::Site::fromJson(siteJson(t0, shift), present(), error);
-        if (!site)
-            return nullptr;
-        auto server = std::make_unique<SimServer>(std::move(*site));
-        return server->start() ? std::move(server) : nullptr;
+        return SimServer::fromJson(siteJson(t0, shift), present(), error);
     }
 
     void signInTo(SimServer &server)

@@ -200,10 +200,8 @@ private slots:
         // Whole seconds: the gateway names its recordings by the second.
         m_t0 = (QDateTime::currentMSecsSinceEpoch() / 60000 - 30) * 60000;
         std::string error;
-        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), m_t0, error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server = SimServer::fromJson(siteJson(m_t0), m_t0, error);
+        QVERIFY2(m_server, error.c_str());
 
         QSettings stored;
         stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
@@ -251,8 +249,13 @@ private slots:
         const qint64 moment = m_t0 + 5000;
         m_server->sim().posTexts().record(11, moment - 20000, "Till 1  receipt 0041");
         m_server->sim().posTexts().record(11, moment - 2000, "Till 1  receipt 0042\nTOTAL 3.50");
+        QSignalSpy statesTold(m_playback, &LayoutPlayback::cellStatesChanged);
         QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("mainPage")), "playLayoutAt",
                                           Q_ARG(QVariant, double(moment))));
+        // Every cell's change is told once the start is over, in one notice: each notice makes
+        // every cell read all the cells' states again.
+        QCOMPARE(statesTold.count(), 0);
+        QVERIFY(statesTold.wait(kDeadline));
         QTRY_VERIFY_WITH_TIMEOUT(overlayOf(QStringLiteral("Camera 11")).contains("receipt 0042"),
                                  kDeadline);
         QCOMPARE(overlayOf(QStringLiteral("Camera 11")),

@@ -4,13 +4,16 @@
 // Recent video: a stream that records on has its timeline end grow and its last seconds play,
 // with few searches, on the page as in layout playback; Home and End play its edges. A moment
 // typed (Ctrl+G) plays, and a gateway that does not answer is said in words. The gateway
-// listens on a port of its own, which its "httpPort" setting names.
+// listens on a port of its own, which its "httpPort" setting names. Over ten minutes a strip
+// of pictures runs above the timeline, empty where the gateway refuses the recording.
 #include "App.h"
 #include "LayoutPlayback.h"
 #include "MpvObject.h"
 #include "RecordingIndex.h"
+#include "SceneItems.h"
 #include "SimServer.h"
 #include "Startup.h"
+#include "ThumbnailStrip.h"
 #include "TimelinePlayback.h"
 #include "ZarnObjectsRepository.h"
 
@@ -113,22 +116,13 @@ private slots:
         std::setlocale(LC_NUMERIC, "C");
         m_t0 = (QDateTime::currentMSecsSinceEpoch() / kMinute - 60) * kMinute;
         std::string error;
-        auto site = ardix::sim::Site::fromJson(siteJson(m_t0), present(), error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server = SimServer::fromJson(siteJson(m_t0), present(), error);
+        QVERIFY2(m_server, error.c_str());
 
-        m_view = std::make_unique<QQuickView>();
-        m_view->engine()->addImportPath(QStringLiteral("qrc:/qml"));
-        m_view->rootContext()->setContextProperty(QStringLiteral("debug"), false);
-        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
-        m_view->resize(1000, 600);
-        m_view->setSource(QUrl(QStringLiteral("qrc:/qml/RecordedPage.qml")));
-        QVERIFY2(m_view->status() == QQuickView::Ready,
-                 qPrintable(m_view->errors().value(0).toString()));
-        m_view->show();
-        m_view->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        QString failure;
+        m_view =
+            scene::showPage(QStringLiteral("qrc:/qml/RecordedPage.qml"), QSize(1000, 600), failure);
+        QVERIFY2(m_view, qPrintable(failure));
         m_page = m_view->rootObject();
         QVERIFY(m_server->sim().gatewayHttpPort(2) != 9554);
         m_timeline = m_page->findChild<QQuickItem *>(QStringLiteral("timeline"));
@@ -154,6 +148,52 @@ private slots:
     {
         m_view.reset();
         m_server.reset();
+    }
+
+    // The ten minutes shown get a strip of pictures: the labelled ticks over chunks A, B and
+    // D show their pictures (the bars, drawn), those over the gaps and over C, whose recording
+    // the gateway refuses, stay empty; the timeline below still plays a click.
+    void stripAboveTheTimeline()
+    {
+        auto *strip = m_page->findChild<QQuickItem *>(QStringLiteral("thumbnailStrip"));
+        QVERIFY(strip);
+        QTRY_VERIFY_WITH_TIMEOUT(strip->isVisible() && strip->height() > 20, kDeadline);
+        auto *pictures = strip->findChild<ThumbnailStrip *>();
+        QVERIFY(pictures);
+        const auto answered = [pictures] {
+            for (int row = 0; row < pictures->rowCount(); ++row) {
+                const QModelIndex at = pictures->index(row);
+                if (!at.data(ThumbnailStrip::EmptyRole).toBool() &&
+                    at.data(ThumbnailStrip::ImageRole).value<QImage>().isNull())
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(pictures->rowCount() >= 5 && answered(), kDeadline);
+        const QImage drawn = m_view->grabWindow();
+        int shown = 0;
+        for (int row = 0; row < pictures->rowCount(); ++row) {
+            const qint64 t = pictures->index(row).data(ThumbnailStrip::TimeRole).toLongLong();
+            const bool playable = (t >= m_t0 && t < m_t0 + 2 * kMinute) ||
+                                  (t >= m_t0 + 7 * kMinute && t < m_t0 + 8 * kMinute);
+            const bool hasPicture =
+                !pictures->index(row).data(ThumbnailStrip::ImageRole).value<QImage>().isNull();
+            QVERIFY2(hasPicture == playable, qPrintable(QString::number((t - m_t0) / 1000)));
+            if (!hasPicture)
+                continue;
+            // The bars' colours are on screen across the picture's width.
+            double x = 0;
+            QMetaObject::invokeMethod(m_timeline, "xAt", Q_RETURN_ARG(double, x), Q_ARG(qint64, t));
+            const QPointF middle = strip->mapToScene(QPointF(x, strip->height() / 2));
+            QSet<QRgb> colours;
+            for (int dx = -30; dx <= 30; dx += 10)
+                colours.insert(drawn.pixel(middle.toPoint() + QPoint(dx, 0)) & 0xe0e0e0);
+            QVERIFY2(colours.size() >= 4, qPrintable(QString::number(colours.size())));
+            ++shown;
+        }
+        QVERIFY(shown >= 2);
+        clickAt(m_t0 + 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(playing(), recordingOf(m_t0), kDeadline);
     }
 
     // The moment clicked is where the player starts, in the chunk that holds it.

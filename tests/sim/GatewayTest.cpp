@@ -377,8 +377,8 @@ TEST_F(Gateway, TheProfileInTheQueryChoosesTheLoopThatAnswers)
         return std::count_if(made.begin(), made.end(),
                              [&](const std::string &f) { return f.rfind(prefix, 0) == 0; });
     };
-    EXPECT_EQ(madeAs("live-sub-v2-11-"), 1);
-    EXPECT_LE(madeAs("live-v2-11-"), 1); // an earlier test of this process may have made it
+    EXPECT_EQ(madeAs("live-sub-v3-11-"), 1);
+    EXPECT_LE(madeAs("live-v3-11-"), 1); // an earlier test of this process may have made it
 }
 
 TEST_F(Gateway, SeventyLiveViewersAndAPosDataRequestAreServedAtOnce)
@@ -514,7 +514,7 @@ TEST_F(GatewayRecordings, AMainRecordingIsTheCamerasPictureWithAKeyframeEverySec
                    address + "' 2>&1");
     EXPECT_EQ(played, 0) << out;
     EXPECT_NE(out.find("PLAYING h264 640x360"), std::string::npos) << out;
-    EXPECT_TRUE(logged("/rec-main-v2-14-" + std::to_string(chunk.start) + "-60000-"));
+    EXPECT_TRUE(logged("/rec-main-v3-1-14-" + std::to_string(chunk.start) + "-60000-"));
 }
 
 class GatewaySmallSub : public Gateway
@@ -539,7 +539,7 @@ TEST_F(GatewaySmallSub, TheSubProfileIsServedAtTheChosenSizeAndRate)
                                           file + "' 2>/dev/null");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out.substr(0, out.find('\n')), "240,136,10/1");
-    EXPECT_TRUE(logged("live-sub-240x136-10-v2-11-"));
+    EXPECT_TRUE(logged("live-sub-240x136-10-v3-11-"));
 }
 
 TEST(SubProfile, OnlyEvenSizesAndRatesAnEncoderTakesAreRead)

@@ -360,12 +360,14 @@ private slots:
         QVERIFY(repository);
         QVERIFY(repository->insertCamera(QStringLiteral("Gate"), QStringLiteral("u")));
         OutsideEdit outside;
-        // The users and cameras, and beside them the console's event list, whose table its
-        // own thread makes.
-        QTRY_COMPARE(outside.schema().size(), 3);
+        // The users and cameras, and beside them the console's event list and bookmarks, whose
+        // tables their own threads make (by name: bookmarks, cameras, events, store_versions,
+        // users).
+        QTRY_COMPARE(outside.schema().size(), 5);
         const QStringList tables = outside.schema();
-        QVERIFY(tables.first().startsWith(QLatin1String("CREATE TABLE `cameras`")));
-        QVERIFY(tables.at(1).startsWith(QLatin1String("CREATE TABLE events(")));
+        QVERIFY(tables.at(0).startsWith(QLatin1String("CREATE TABLE bookmarks")));
+        QVERIFY(tables.at(1).startsWith(QLatin1String("CREATE TABLE `cameras`")));
+        QVERIFY(tables.at(2).startsWith(QLatin1String("CREATE TABLE events(")));
     }
 
 private:

@@ -2,12 +2,19 @@
 // burned in, a keyframe every 10 s) gives a 160-pixel picture of the keyframe at or before the
 // moment asked, two moments far apart give different pictures (their clocks differ), a moment
 // asked again is shown at once from the cache; a gateway that refuses the range or answers
-// garbage gives no picture, says why, and the next recording still works.
+// garbage gives no picture, says why, and the next recording still works. The strip along a
+// timeline of an hour or less shows the pictures of the ticks in view, and leaves a slot empty
+// where there is no recording or where the gateway refuses it.
+#include "MpvObject.h"
+#include "RecordingIndex.h"
 #include "SimServer.h"
+#include "ThumbnailStrip.h"
+#include "TimelinePlayback.h"
 #include "TimelineThumbnails.h"
 
 #include <Site.h>
 
+#include <QAbstractItemModelTester>
 #include <QDateTime>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -30,7 +37,7 @@ std::string siteJson(qint64 t0)
           {"id": 1, "name": "Shop", "type": 7, "class": "location.SITE", "parent": 0},
           {"id": 2, "name": "Gateway", "type": 2, "class": "device.GATEWAY", "parent": 1,
            "settings": {"address": "127.0.0.1"}},
-          {"id": 12, "name": "Till", "type": 10, "parent": 2,
+          {"id": 12, "name": "Till", "type": 10, "parent": 2, "crossings": false,
            "chunks": [{"start": %1, "end": %2, "size": 400000}]}
         ]})")
         .arg(t0)
@@ -58,6 +65,7 @@ class TestTimelineThumbnails : public QObject
 
     std::unique_ptr<SimServer> m_server;
     QString m_url;
+    qint64 m_t0 = 0;
     QTcpServer m_bad;
     QByteArray m_answer;
 
@@ -65,12 +73,10 @@ private slots:
     void initTestCase()
     {
         const qint64 t0 = (QDateTime::currentMSecsSinceEpoch() / kMinute - 10) * kMinute;
+        m_t0 = t0;
         std::string error;
-        auto site =
-            ardix::sim::Site::fromJson(siteJson(t0), QDateTime::currentMSecsSinceEpoch(), error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server = SimServer::fromJson(siteJson(t0), QDateTime::currentMSecsSinceEpoch(), error);
+        QVERIFY2(m_server, error.c_str());
         m_url = QStringLiteral("http://127.0.0.1:%1/12_%2")
                     .arg(m_server->sim().gatewayHttpPort(2))
                     .arg(QDateTime::fromMSecsSinceEpoch(t0).toString(
@@ -115,6 +121,10 @@ private slots:
         thumbnails.show(m_url, 12000);
         QCOMPARE(thumbnails.imageOffset(), 10000);
         QCOMPARE(thumbnails.image(), early);
+        // Another timeline's (the strip's, another page's) too: nothing is fetched twice.
+        TimelineThumbnails other;
+        other.show(m_url, 12000);
+        QCOMPARE(other.image(), early);
         QCOMPARE(failed.count(), 0);
         thumbnails.clear();
         QVERIFY(thumbnails.image().isNull());
@@ -149,7 +159,10 @@ private slots:
         m_answer = answer;
         TimelineThumbnails thumbnails;
         QSignalSpy failed(&thumbnails, &TimelineThumbnails::failed);
-        const QString bad = QStringLiteral("http://127.0.0.1:%1/12_x").arg(m_bad.serverPort());
+        // A recording of its own per answer: a failed one is not asked again by any timeline.
+        const QString bad = QStringLiteral("http://127.0.0.1:%1/12_%2")
+                                .arg(m_bad.serverPort())
+                                .arg(QString::fromLatin1(QTest::currentDataTag()));
         thumbnails.show(bad, 5000);
         QVERIFY(failed.wait(kDeadline));
         QVERIFY(thumbnails.image().isNull());
@@ -159,7 +172,83 @@ private slots:
         thumbnails.show(m_url, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!thumbnails.image().isNull(), kDeadline);
     }
+
+    // A view of four minutes over 800 pixels, the two-minute recording in its middle: a slot
+    // per labelled tick in view, pictures inside the recording, empty slots outside it; then
+    // the same from a gateway that refuses every range: all slots empty, none left waiting.
+    void stripOfTheTicksInView_data()
+    {
+        QTest::addColumn<bool>("refusing");
+        QTest::newRow("recordings") << false;
+        QTest::newRow("refused ranges") << true;
+    }
+    void stripOfTheTicksInView()
+    {
+        QFETCH(bool, refusing);
+        m_answer = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\n\r\n";
+        RecordingIndex index;
+        index.setStreamId(QStringLiteral("12"));
+        index.addChunks(QStringLiteral("12"), m_t0 - 10 * kMinute, m_t0 + 10 * kMinute,
+                        {QVariantMap{{"start", m_t0}, {"end", m_t0 + 2 * kMinute}}});
+        TimelinePlayback playback;
+        playback.setIndex(&index);
+        playback.setGateway(refusing ? QStringLiteral("http://127.0.0.1:%1").arg(m_bad.serverPort())
+                                     : m_url.section(QLatin1Char('/'), 0, 2));
+        ThumbnailStrip strip;
+        QAbstractItemModelTester tester(&strip,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        strip.setRecordings(&index);
+        strip.setPlayback(&playback);
+        strip.setWidth(800);
+        strip.setViewStart(m_t0 - kMinute);
+        strip.setViewEnd(m_t0 + 3 * kMinute);
+        QTRY_VERIFY_WITH_TIMEOUT(strip.shown(), kDeadline);
+        QVERIFY(strip.rowCount() >= 4);
+        const auto answered = [&] {
+            for (int row = 0; row < strip.rowCount(); ++row) {
+                const QModelIndex at = strip.index(row);
+                if (!at.data(ThumbnailStrip::EmptyRole).toBool() &&
+                    at.data(ThumbnailStrip::ImageRole).value<QImage>().isNull())
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(answered(), kDeadline);
+        QImage first;
+        int pictures = 0;
+        for (int row = 0; row < strip.rowCount(); ++row) {
+            const QModelIndex at = strip.index(row);
+            const qint64 time = at.data(ThumbnailStrip::TimeRole).toLongLong();
+            QVERIFY(time >= strip.viewStart() && time < strip.viewEnd());
+            const bool recorded = time >= m_t0 && time < m_t0 + 2 * kMinute;
+            const QImage image = at.data(ThumbnailStrip::ImageRole).value<QImage>();
+            QCOMPARE(!image.isNull(), recorded && !refusing);
+            if (image.isNull())
+                continue;
+            // The pictures of ticks a minute apart hold different clocks.
+            if (first.isNull())
+                first = image;
+            else if (clockDifference(first, image) >= 3)
+                ++pictures;
+        }
+        QCOMPARE(pictures > 0, !refusing);
+
+        // Another camera's index (a page that opens another stream keeps the view): none of
+        // the last camera's pictures stays.
+        RecordingIndex other;
+        other.setStreamId(QStringLiteral("13"));
+        other.addChunks(QStringLiteral("13"), m_t0 - 10 * kMinute, m_t0 + 10 * kMinute, {});
+        strip.setRecordings(&other);
+        QTRY_VERIFY_WITH_TIMEOUT(strip.shown() && answered(), kDeadline);
+        for (int row = 0; row < strip.rowCount(); ++row)
+            QVERIFY(strip.index(row).data(ThumbnailStrip::ImageRole).value<QImage>().isNull());
+
+        // Over an hour: no strip, nothing asked.
+        strip.setViewEnd(m_t0 + 2 * 3600000);
+        QTRY_VERIFY_WITH_TIMEOUT(!strip.shown(), kDeadline);
+        QCOMPARE(strip.rowCount(), 0);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestTimelineThumbnails)
+QTEST_MAIN(TestTimelineThumbnails)
 #include "tst_timelinethumbnails.moc"

@@ -58,10 +58,8 @@ private slots:
                                  .arg(m_t0 + kMinute)
                                  .arg(m_t0 + 2 * kMinute);
         std::string error;
-        auto site = ardix::sim::Site::fromJson(json.toStdString(), m_t0 + 30 * kMinute, error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server = SimServer::fromJson(json.toStdString(), m_t0 + 30 * kMinute, error);
+        QVERIFY2(m_server, error.c_str());
         g_previous = qInstallMessageHandler(collect);
     }
 

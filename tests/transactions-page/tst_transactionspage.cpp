@@ -5,6 +5,7 @@
 // results export as CSV, a bad range is refused with a message, and a double click opens the
 // recorded page on that till at that receipt. The chips list the tills (streams marked so), the
 // other cameras behind "Other cameras"; rows whose moment no recording holds say "no video".
+#include "ConsoleScene.h"
 #include "SimServer.h"
 #include "Startup.h"
 
@@ -215,11 +216,8 @@ private slots:
     {
         std::setlocale(LC_NUMERIC, "C");
         std::string error;
-        auto site =
-            ardix::sim::Site::fromJson(siteJson(), QDateTime::currentMSecsSinceEpoch(), error);
-        QVERIFY2(site, error.c_str());
-        m_server = std::make_unique<SimServer>(std::move(*site));
-        QVERIFY(m_server->start());
+        m_server = SimServer::fromJson(siteJson(), QDateTime::currentMSecsSinceEpoch(), error);
+        QVERIFY2(m_server, error.c_str());
 
         QSettings stored;
         stored.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
@@ -267,8 +265,9 @@ private slots:
     void ctrlTOpensThePage()
     {
         QVERIFY(!m_page->isVisible());
-        QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(m_page->isVisible(), kDeadline);
+        QVERIFY(scene::pressUntil(
+            m_window, Qt::Key_T, Qt::ControlModifier, [this] { return m_page->isVisible(); },
+            kDeadline));
         QTRY_VERIFY_WITH_TIMEOUT(item("transactionQuery")->hasActiveFocus(), kDeadline);
     }
 
@@ -511,8 +510,9 @@ private slots:
         QCOMPARE(qint64(recorded->property("receiptTime").toDouble()), time);
 
         // and back: the results wait where they were
-        QTest::keyClick(m_window, Qt::Key_T, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(m_page->isVisible(), kDeadline);
+        QVERIFY(scene::pressUntil(
+            m_window, Qt::Key_T, Qt::ControlModifier, [this] { return m_page->isVisible(); },
+            kDeadline));
         QVERIFY(m_results->rowCount() > 0);
     }
 };

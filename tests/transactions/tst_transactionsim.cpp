@@ -79,7 +79,8 @@ private slots:
         const PosTextDownload::Result got =
             PosTextDownload::fetch(m_gateway, QStringLiteral("11"), from, to, &cancelled);
         QVERIFY2(got.complete, qPrintable(got.reason));
-        QVERIFY(got.answers > expected.size() / 7);
+        // Answers of 7 texts at most: a last one of exactly 7 is not cut and none follows it.
+        QVERIFY(got.answers >= (expected.size() + 6) / 7);
         QCOMPARE(pairs(got.texts), expected);
 
         PosTextCache cache;

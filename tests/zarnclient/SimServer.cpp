@@ -28,6 +28,20 @@ bool SimServer::start()
     return m_sim->start();
 }
 
+std::unique_ptr<SimServer> SimServer::fromJson(const std::string &json, std::int64_t now,
+                                               std::string &error)
+{
+    auto site = sim::Site::fromJson(json, now, error);
+    if (!site)
+        return nullptr;
+    auto server = std::make_unique<SimServer>(std::move(*site));
+    if (!server->start()) {
+        error = "the simulated server did not start";
+        return nullptr;
+    }
+    return server;
+}
+
 QStringList SimServer::lines(const QString &text) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

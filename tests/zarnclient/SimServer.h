@@ -22,6 +22,10 @@ public:
     ~SimServer();
 
     bool start();
+    // The site described by json, at `now` (ms since the epoch), started; null with the reason in
+    // error when the site is refused or the server does not start.
+    static std::unique_ptr<SimServer> fromJson(const std::string &json, std::int64_t now,
+                                               std::string &error);
     ardix::sim::Simulator &sim() { return *m_sim; }
     int port() const { return m_sim->eventPort(); }
 

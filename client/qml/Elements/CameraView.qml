@@ -1,5 +1,6 @@
 import QtQuick 2.11
 import QtQuick.Controls 2.2
+import QtQuick.Window 2.2
 import Config 1.0
 import Native 1.0
 
@@ -45,6 +46,15 @@ Item {
     // The digital zoom of the picture (wheel, drag, 0 or "1:1"); the width the whole picture
     // is drawn at, zoom included, is what a stream profile has to cover.
     property alias zoom: zoom
+    // Another view lies over this one (a camera shown alone over the layout): the pointer
+    // over it is not over this one.
+    property bool covered: false
+    // The pointer is over the picture (what the keys 0 and B act on).
+    readonly property bool pointerOver: pointer.over && !covered
+    PointerOver {
+        id: pointer
+        item: root
+    }
     readonly property real zoomedWidth: width * zoom.scale
     readonly property real zoomedHeight: height * zoom.scale
 
@@ -244,24 +254,16 @@ Item {
     }
 
     // Where the last snapshot of this view went, shown for a few seconds.
-    Label {
+    Notice {
         id: snapshotNotice
         objectName: "snapshotNotice"
         anchors.bottom: parent.bottom
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottomMargin: 48
         width: Math.min(implicitWidth, parent.width - 8)
-        visible: noticeTimer.running
         elide: Text.ElideLeft
-        textFormat: Text.PlainText
-        color: "white"
         padding: 4
         background: Rectangle { color: "black"; opacity: 0.7 }
-        Timer { id: noticeTimer; interval: 4000 }
-        function show(message) {
-            text = message
-            noticeTimer.restart()
-        }
     }
     Connections {
         target: Snapshot
@@ -382,7 +384,7 @@ Item {
         visible: root.statsVisible || G.statsForAll
     }
 
-    // The outline of the whole picture, small, with the part shown framed, while zoomed.
+    // The whole picture, small, with the part shown framed, while zoomed.
     Rectangle {
         id: overview
         objectName: "zoomOverview"
@@ -397,6 +399,21 @@ Item {
         height: width / aspect
         color: Qt.rgba(0, 0, 0, 0.5)
         border.color: "lightgrey"
+        // The player draws the video zoomed: the whole frame is asked of it, once a second.
+        ZoomOverview {
+            id: overviewSource
+            player: player
+            active: overview.visible
+            size: Qt.size(Math.round(overviewPicture.width * Screen.devicePixelRatio),
+                          Math.round(overviewPicture.height * Screen.devicePixelRatio))
+        }
+        ThumbnailView {
+            id: overviewPicture
+            objectName: "zoomOverviewPicture"
+            anchors.fill: parent
+            anchors.margins: 1
+            image: overviewSource.image
+        }
         Rectangle {
             objectName: "zoomFrame"
             x: zoom.shownPart.x * overview.width
@@ -432,7 +449,7 @@ Item {
     }
     Shortcut {
         sequence: "0"
-        enabled: zoom.zoomed && cellMouse.containsMouse
+        enabled: zoom.zoomed && root.pointerOver
         onActivated: zoom.reset()
     }
 

@@ -46,7 +46,7 @@ Rectangle {
                                     exporter.holesOf(rangeFrom, rangeTo))
                                  : []
 
-    ClipExporter { id: exporter; index: panel.index }
+    ClipExporter { id: exporter; index: panel.index; bookmarks: App.bookmarks }
     // Each export handed over is kept in the audit trail, by its signed manifest.
     Connections {
         target: exporter

@@ -13,6 +13,10 @@ Rectangle {
     readonly property real moment: active ? playback.clock.moment : -1
     readonly property real shownHeight: visible ? height : 0
     signal backToLive()
+    // "Bookmark": the page marks the moment of one of its cameras.
+    signal bookmarkRequested()
+    // The streams whose bookmarks are flagged on the bar's timeline.
+    property alias bookmarkStreams: panel.bookmarkStreams
 
     visible: active
     height: controls.height + panel.height
@@ -109,6 +113,14 @@ Rectangle {
                 bar.playback.seek(time)
                 bar.showAround(time)
             }
+        }
+        Button {
+            objectName: "playbackBookmark"
+            text: qsTr("Bookmark") + I18n.localeNotify
+            ToolTip.text: qsTr("Mark this moment of the camera shown alone or last clicked (B)")
+                          + I18n.localeNotify
+            ToolTip.visible: hovered
+            onClicked: bar.bookmarkRequested()
         }
         Button {
             objectName: "backToLive"

@@ -16,6 +16,18 @@ Item {
     property real moment: -1
     // The cell's state in playback (LayoutPlayback.cellStates).
     property string cellState: ""
+    // What the cell says in place of a picture of the moment, from its state.
+    readonly property string stateText: {
+        if (cellState === "noRecording")
+            return qsTr("No recording")
+        if (cellState === "gatewayDown")
+            return qsTr("The gateway does not answer")
+        if (cellState === "searchFailed")
+            return qsTr("Recordings unavailable")
+        if (cellState === "searching")
+            return qsTr("Searching the recordings…")
+        return ""
+    }
 
     readonly property real hourMs: 3600000
     readonly property real recentMs: 30000

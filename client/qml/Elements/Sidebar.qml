@@ -200,6 +200,16 @@ Rectangle {
             }
         }
         Entry {
+            objectName: "bookmarksEntry"
+            glyph: "\u2691"
+            text: qsTr("Bookmarks") + I18n.localeNotify
+            current: bar.currentPage === "bookmarks"
+            onActivated: {
+                bar.opened = false
+                App.jumpToPage("bookmarks")
+            }
+        }
+        Entry {
             glyph: "\u2715"
             text: qsTr("Exit") + I18n.localeNotify
             onActivated: bar.askExit()

@@ -12,6 +12,8 @@ Rectangle {
     property alias index: timeline.index
     property alias texts: timeline.texts
     property alias playhead: timeline.playhead
+    // The streams whose bookmarks are flagged on the timeline.
+    property alias bookmarkStreams: timeline.bookmarkStreams
     // Searching the recordings or fetching texts.
     property bool busy: false
     // The page's playback, which names a chunk's recording: the pictures over the timeline
@@ -19,7 +21,7 @@ Rectangle {
     property QtObject playback: null
     signal momentClicked(var time)
 
-    implicitHeight: navigation.height + timeline.height
+    implicitHeight: navigation.height + strip.height + timeline.height
     // The last day, now near the right edge.
     Component.onCompleted: timeline.showRange(Date.now() - 23 * 3600 * 1000,
                                               Date.now() + 3600 * 1000)
@@ -123,6 +125,49 @@ Rectangle {
         Item { Layout.fillWidth: true }
     }
 
+    // While the timeline shows an hour or less: a picture of each labelled tick's moment.
+    Item {
+        id: strip
+        objectName: "thumbnailStrip"
+        anchors.top: navigation.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        visible: stripSlots.shown
+        height: visible ? Math.round(stripSlots.pictureWidth * 9 / 16) + 4 : 0
+        clip: true
+        ThumbnailStrip {
+            id: stripSlots
+            recordings: timeline.index
+            playback: panel.playback
+            viewStart: timeline.viewStart
+            viewEnd: timeline.viewEnd
+            width: timeline.width
+        }
+        Repeater {
+            model: stripSlots
+            Rectangle {
+                objectName: "stripPicture"
+                x: {
+                    timeline.viewStart
+                    timeline.viewEnd
+                    timeline.width
+                    return Math.round(timeline.xAt(model.time) - width / 2)
+                }
+                y: 2
+                width: stripSlots.pictureWidth
+                height: strip.height - 4
+                color: "#101010"
+                border.color: "#404040"
+                ThumbnailView {
+                    id: stripPicture
+                    anchors.fill: parent
+                    anchors.margins: 1
+                    image: model.image
+                }
+            }
+        }
+    }
+
     Timeline {
         id: timeline
         objectName: "timeline"
@@ -131,10 +176,11 @@ Rectangle {
             target: I18n
             function onLocaleChanged() { timeline.update() }
         }
-        anchors.top: navigation.bottom
+        anchors.top: strip.bottom
         anchors.left: parent.left
         anchors.right: parent.right
         height: 64
+        bookmarks: App.bookmarks
         onClicked: panel.momentClicked(time)
         onHoverTimeChanged: panel.showThumbnail()
     }
