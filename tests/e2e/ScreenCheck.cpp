@@ -1,5 +1,6 @@
 #include "ScreenCheck.h"
 
+#include "FreePort.h"
 #include "ProgramRun.h"
 #include "RpcHost.h"
 #include "XServer.h"
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTest>
 
 namespace ScreenCheck {
@@ -38,9 +38,7 @@ template <typename Test> double share(const QRect &region, const QRect &bounds, 
 
 quint16 freePort()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    return scene::freePort();
 }
 
 QJsonObject demoSite()

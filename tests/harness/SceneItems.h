@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FreePort.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QQmlContext>
@@ -7,7 +9,6 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QString>
-#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -37,14 +38,6 @@ inline void findItems(QQuickItem *root, const QString &name, QList<QQuickItem *>
         found.append(root);
     for (QQuickItem *child : root->childItems())
         findItems(child, name, found);
-}
-
-// A loopback port free now (for a site's settings that must name one before it listens).
-inline quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
 }
 
 // A page of the console alone in a window of `size`, loaded as the console loads it (its QML

@@ -25,7 +25,6 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 #include <clocale>
@@ -442,11 +441,7 @@ private slots:
     // marked unavailable.
     void gatewayDownIsSaid()
     {
-        const quint16 nowhere = []() {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            return probe.serverPort();
-        }();
+        const quint16 nowhere = scene::freePort();
         std::string error;
         auto moved = ardix::sim::Site::fromJson(
             siteJson(m_t0, QStringLiteral(R"(, "httpPort": %1)").arg(nowhere)), m_t0, error);

@@ -1,5 +1,6 @@
 #include "RpcHost.h"
 
+#include "FreePort.h"
 #include "ProgramRun.h"
 
 #include <QDateTime>
@@ -9,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcessEnvironment>
-#include <QTcpServer>
 #include <QTest>
 
 #include <unistd.h>
@@ -51,9 +51,7 @@ QString RpcHost::freeUrl(const QString &transport)
             .arg(QCoreApplication::applicationPid())
             .arg(++counter);
     }
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return QStringLiteral("tcp://127.0.0.1:%1").arg(probe.serverPort());
+    return QStringLiteral("tcp://127.0.0.1:%1").arg(scene::freePort());
 }
 
 QString RpcHost::install(const QString &builtProgram, const QString &folder, const QString &url)
