@@ -1,6 +1,7 @@
 // Exporting a recorded range end to end: the clip files are checked with tools that are not
 // ours (ffprobe, ffmpeg, sha256sum) and with the console's own `--verify-export`.
 #include "ClipExporter.h"
+#include "FreePort.h"
 #include "ProgramRun.h"
 #include "QmlUtils.h"
 #include "RecordingIndex.h"
@@ -42,13 +43,6 @@ const QStringList kShown{QStringLiteral("Receipt A\nMilk 1.19"),
                          QStringLiteral("Receipt B\nBread 2.49"),
                          QStringLiteral("Receipt C\nTea 1.99")};
 
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
 // The Till: main-profile chunks A and B back to back, a gap, C, and D whose recording is lost.
 // The Door: E and F, two minutes each, overlapping by one.
 std::string siteJson(qint64 t0)
@@ -81,7 +75,7 @@ std::string siteJson(qint64 t0)
           {"id": 13, "name": "Door", "type": 10, "parent": 2, "chunks": [%4]}
         ]})")
         .arg(chunks, texts.join(','))
-        .arg(freePort())
+        .arg(scene::freePort())
         .arg(overlapping)
         .toStdString();
 }
